@@ -1,0 +1,147 @@
+// `kelvane info`: the header counts and every lattice of a map, as text or JSON.
+#include "toolkit.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+void jsonString(std::string& out, const std::string& s) {
+  out += '"';
+  for (unsigned char c : s) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += char(c);
+    } else if (c < 0x20) {
+      char b[8];
+      std::snprintf(b, sizeof b, "\\u%04x", c);
+      out += b;
+    } else {
+      out += char(c);
+    }
+  }
+  out += '"';
+}
+
+void floats(std::string& out, const float* v, int n) {
+  out += '[';
+  for (int i = 0; i < n; i++) {
+    if (i) out += ", ";
+    out += jsonFloat(v[i]);
+  }
+  out += ']';
+}
+
+void insets(std::string& out, const InsetNode* n) {
+  out += '[';
+  for (const InsetNode* p = n; p; p = p->next) {
+    if (p != n) out += ", ";
+    out += "[" + jsonFloat(p->dx) + ", " + jsonFloat(p->dz) + "]";
+  }
+  out += ']';
+}
+
+int count(const InsetNode* n) {
+  int c = 0;
+  for (; n; n = n->next) c++;
+  return c;
+}
+
+} // namespace
+
+std::string jsonFloat(float v) {
+  if (std::isnan(v)) return "\"nan\"";
+  if (std::isinf(v)) return v > 0 ? "\"inf\"" : "\"-inf\"";
+  char b[32];
+  std::snprintf(b, sizeof b, "%.9g", double(v));
+  return b;
+}
+
+bool loadMap(const std::string& path, LoadedMap& map, std::string& err) {
+  map.lat = newLattice(map.store);
+  if (path != "-") {
+    map.rep = loadLandFrames(path.c_str(), map.lat, map.store);
+    if (!map.rep.opened) err = map.rep.openError;
+    return map.rep.opened;
+  }
+  std::vector<unsigned char> all;
+  unsigned char chunk[65536];
+  size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) all.insert(all.end(), chunk, chunk + n);
+  if (std::ferror(stdin)) {
+    err = std::strerror(errno);
+    return false;
+  }
+  map.rep = loadLandFramesFromMemory(all.data(), all.size(), map.lat, map.store);
+  return true;
+}
+
+std::string infoJson(const LoadedMap& map) {
+  const LoadReport& r = map.rep;
+  std::string out = "{\"header\": {\"extraCount\": " + std::to_string(r.extraCount) +
+                    ", \"typeCount\": " + std::to_string(r.typeCount) +
+                    ", \"recordCount\": " + std::to_string(r.recordCount) +
+                    ", \"stringCount\": " + std::to_string(r.stringCount) +
+                    ", \"nlat\": " + std::to_string(r.nlat) + "},\n \"lattices\": [";
+  int i = 0;
+  for (const Lattice* L = map.lat; L; L = L->next, i++) {
+    out += i ? ",\n  " : "\n  ";
+    out += "{\"index\": " + std::to_string(i) + ", \"id\": " + std::to_string(L->id) +
+           ", \"position\": ";
+    floats(out, &L->x, 3);
+    out += ", \"rotation\": ";
+    floats(out, &L->rx, 3);
+    out += ", \"cellSize\": ";
+    floats(out, &L->sx, 3);
+    out += ", \"cells\": [" + std::to_string(L->nx) + ", " + std::to_string(L->ny) + ", " +
+           std::to_string(L->nz) + "], \"frameData\": ";
+    floats(out, L->frameData, 19);
+    out += ", \"refCount\": " + std::to_string(L->refCount) + ", \"parent\": ";
+    out += L->parent ? std::to_string(latticeIndex(map.lat, L->parent)) : "null";
+    out += ", \"minInsets\": ";
+    insets(out, L->minInsets);
+    out += ", \"maxInsets\": ";
+    insets(out, L->maxInsets);
+    out += ", \"heights\": [";
+    for (const HeightNode* h = L->heights; h; h = h->next) {
+      if (h != L->heights) out += ", ";
+      out += jsonFloat(h->value);
+    }
+    out += "]}";
+  }
+  out += "],\n \"warnings\": [";
+  for (size_t w = 0; w < r.warnings.size(); w++) {
+    if (w) out += ", ";
+    jsonString(out, r.warnings[w]);
+  }
+  out += "]}\n";
+  return out;
+}
+
+std::string infoText(const LoadedMap& map) {
+  const LoadReport& r = map.rep;
+  char b[512];
+  std::snprintf(b, sizeof b,
+                "records %d, types %d, extra entries %d, strings %d, LandFrameStore count %d%s\n",
+                r.recordCount, r.typeCount, r.extraCount, r.stringCount, r.nlat,
+                r.hasLandFrameStore ? "" : " (no LandFrameStore entry)");
+  std::string out = b;
+  int i = 0;
+  for (const Lattice* L = map.lat; L; L = L->next, i++) {
+    int heights = 0;
+    for (const HeightNode* h = L->heights; h; h = h->next) heights++;
+    std::string parent =
+        L->parent ? "parent " + std::to_string(latticeIndex(map.lat, L->parent)) : "no parent";
+    std::snprintf(b, sizeof b,
+                  "lattice %d: id %d%s, at (%g, %g, %g), rotation (%g, %g, %g), "
+                  "%d x %d x %d cells of (%g, %g, %g), %d heights, %d/%d insets, %d refs, %s\n",
+                  i, L->id, L->id ? "" : " (not drawn)", L->x, L->y, L->z, L->rx, L->ry, L->rz,
+                  L->nx, L->ny, L->nz, L->sx, L->sy, L->sz, heights, count(L->minInsets),
+                  count(L->maxInsets), L->refCount, parent.c_str());
+    out += b;
+  }
+  return out;
+}
