@@ -80,7 +80,9 @@ void loadFile(benchmark::State& st, const std::string& path, const std::string& 
   }
 }
 
-void BM_LoadBig(benchmark::State& st) { loadFile(st, bigMap(), "big"); }
+void BM_LoadBig(benchmark::State& st) {
+  loadFile(st, bigMap(), "big");
+}
 
 void BM_FloorBig(benchmark::State& st) {
   size_t bytes;
@@ -129,7 +131,13 @@ BENCHMARK(BM_FloorBig)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_LoadRefs)->Arg(30000)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_LiteralRefs)->Arg(30000)->Unit(benchmark::kMillisecond)->Iterations(1);
 // The lattice count is a 16-bit field, so the growth series starts at 15,000 to reach 60,000.
-BENCHMARK(BM_LoadRefs)->Arg(15000)->Arg(30000)->Arg(60000)->Unit(benchmark::kMillisecond)->Iterations(5)->Complexity(benchmark::oN);
+BENCHMARK(BM_LoadRefs)
+    ->Arg(15000)
+    ->Arg(30000)
+    ->Arg(60000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5)
+    ->Complexity(benchmark::oN);
 
 } // namespace
 
@@ -138,8 +146,7 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   auto ratio = [](const char* what, const std::string& a, const std::string& b) {
-    if (best.count(a) && best.count(b))
-      std::printf("%s: %.2f\n", what, best[a] / best[b]);
+    if (best.count(a) && best.count(b)) std::printf("%s: %.2f\n", what, best[a] / best[b]);
   };
   std::printf("\nRatios of the fastest iterations, this run:\n");
   ratio("load of the 64 MB map / its floor", "big", "floor");

@@ -44,7 +44,9 @@ bool refill(Cursor& c) {
   return got > 0;
 }
 
-uint16_t le16(const unsigned char* b) { return uint16_t(b[0] | b[1] << 8); }
+uint16_t le16(const unsigned char* b) {
+  return uint16_t(b[0] | b[1] << 8);
+}
 
 struct Decoder {
   Cursor& cur;
@@ -73,7 +75,8 @@ struct Decoder {
     if (c == 0) return nullptr;
     uint64_t fit = cursorLeft(cur) / 8;
     int n = fit < uint64_t(c) ? int(fit) : c;
-    InsetNode* nodes = n ? static_cast<InsetNode*>(storeAlloc(store, sizeof(InsetNode) * n)) : nullptr;
+    InsetNode* nodes =
+        n ? static_cast<InsetNode*>(storeAlloc(store, sizeof(InsetNode) * n)) : nullptr;
     for (int k = 0; k < n; k++) {
       getf32(cur, nodes[k].dx);
       getf32(cur, nodes[k].dz);
@@ -88,7 +91,8 @@ struct Decoder {
     if (c == 0) return nullptr;
     uint64_t fit = cursorLeft(cur) / 4;
     int n = fit < uint64_t(c) ? int(fit) : c;
-    HeightNode* nodes = n ? static_cast<HeightNode*>(storeAlloc(store, sizeof(HeightNode) * n)) : nullptr;
+    HeightNode* nodes =
+        n ? static_cast<HeightNode*>(storeAlloc(store, sizeof(HeightNode) * n)) : nullptr;
     for (int k = 0; k < n; k++) {
       getf32(cur, nodes[k].value);
       nodes[k].next = k + 1 < n ? nodes + k + 1 : nullptr;
@@ -268,8 +272,12 @@ Lattice* newLattice(MapStore& store) {
   return static_cast<Lattice*>(storeAlloc(store, sizeof(Lattice)));
 }
 
-uint64_t cursorOffset(const Cursor& c) { return c.consumed + uint64_t(c.p - c.base); }
-uint64_t cursorLeft(const Cursor& c) { return c.size - cursorOffset(c); }
+uint64_t cursorOffset(const Cursor& c) {
+  return c.consumed + uint64_t(c.p - c.base);
+}
+uint64_t cursorLeft(const Cursor& c) {
+  return c.size - cursorOffset(c);
+}
 
 bool get8(Cursor& c, uint8_t& v) {
   if (c.p == c.end && !refill(c)) return false;

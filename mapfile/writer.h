@@ -15,8 +15,8 @@ struct LatticeRecord {
   std::vector<std::pair<float, float>> minInsets, maxInsets;
   int nx = 1, ny = 1, nz = 1; // 0..255
   std::vector<float> heights;
-  std::vector<int> refs;     // record numbers, counted from 1 over the whole data area
-  std::string tail;          // bytes after the references, before the next marker
+  std::vector<int> refs; // record numbers, counted from 1 over the whole data area
+  std::string tail;      // bytes after the references, before the next marker
   std::vector<unsigned char> skipped12 = std::vector<unsigned char>(12, 0);
   std::vector<uint32_t> skippedWords; // the table of 4-byte values after the 12 bytes
   std::vector<int> skippedCounts;     // the list of counts after that
@@ -26,7 +26,7 @@ struct MapDesc {
   std::vector<LatticeRecord> lattices;
   std::vector<std::string> otherRecords; // bodies of records of other types, before the lattices
   std::vector<std::string> strings;
-  int extraCount = 0;    // 0..255 entries of 16 bytes
+  int extraCount = 0;      // 0..255 entries of 16 bytes
   bool longCounts = false; // every count in the two-byte form
   // The LandFrameStore count and record count written to the file; -1: the true ones.
   int nlatOverride = -1;

@@ -56,12 +56,8 @@ TEST(SkipPastMarker, NearMisses) {
     bool found;
     uint64_t stop;
   } cases[] = {
-      {"CTNR", true, 4},
-      {"CCTNR", false, 5}, // the C that breaks the match is not a new start
-      {"CTNXCTNR", true, 8},
-      {"xxCTNRyy", true, 6},
-      {"CTN", false, 3},
-      {"CTNCTNR", false, 7},
+      {"CTNR", true, 4},     {"CCTNR", false, 5}, // the C that breaks the match is not a new start
+      {"CTNXCTNR", true, 8}, {"xxCTNRyy", true, 6}, {"CTN", false, 3}, {"CTNCTNR", false, 7},
   };
   for (const Case& k : cases) {
     Cursor c = over(k.bytes);
@@ -73,8 +69,8 @@ TEST(SkipPastMarker, NearMisses) {
 LatticeRecord rich() {
   LatticeRecord L = box(3, 2, 4, 300);
   float v = 0.5f;
-  for (float* f : {&L.pos[0], &L.pos[1], &L.pos[2], &L.rot[0], &L.rot[1], &L.rot[2],
-                   &L.cell[0], &L.cell[1], &L.cell[2]})
+  for (float* f : {&L.pos[0], &L.pos[1], &L.pos[2], &L.rot[0], &L.rot[1], &L.rot[2], &L.cell[0],
+                   &L.cell[1], &L.cell[2]})
     *f = v += 1.25f;
   for (int i = 0; i < 19; i++) L.frameData[i] = float(i) * -0.5f;
   L.minInsets = {{0.25f, -0.5f}, {1, 2}};
@@ -127,10 +123,10 @@ TEST(LoadLandFrames, DecodesEveryFieldThroughAllSkippedParts) {
 
 TEST(LoadLandFrames, TypeNameMatching) {
   struct Case {
-    const char* name;
+    std::string name;
     bool match;
   } cases[] = {{"LandFrameStore", true},
-               {"LandFrameStore\0trailing", true},
+               {std::string("LandFrameStore\0trailing", 23), true},
                {"LandFrameStoreX", false},
                {"landFrameStore", false},
                {"LandFrameStor", false}};
@@ -139,11 +135,11 @@ TEST(LoadLandFrames, TypeNameMatching) {
     m.lattices = {box(1, 1, 1, 9)};
     std::string bytes = writeMap(m);
     std::memset(&bytes[64 + 32], 0, 32);
-    std::memcpy(&bytes[64 + 32], k.name, k.match ? 24 : std::strlen(k.name));
+    std::memcpy(&bytes[64 + 32], k.name.data(), k.name.size());
     Loaded l;
     loadBytes(bytes, l);
-    EXPECT_EQ(l.rep.hasLandFrameStore, k.match) << k.name;
-    EXPECT_EQ(l.lat->id, k.match ? 9 : 0) << k.name;
+    EXPECT_EQ(l.rep.hasLandFrameStore, k.match) << k.name.c_str();
+    EXPECT_EQ(l.lat->id, k.match ? 9 : 0) << k.name.c_str();
   }
 }
 

@@ -70,7 +70,8 @@ bool loadMap(const std::string& path, LoadedMap& map, std::string& err) {
   std::vector<unsigned char> all;
   unsigned char chunk[65536];
   size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) all.insert(all.end(), chunk, chunk + n);
+  while ((n = std::fread(chunk, 1, sizeof chunk, stdin)) > 0)
+    all.insert(all.end(), chunk, chunk + n);
   if (std::ferror(stdin)) {
     err = std::strerror(errno);
     return false;

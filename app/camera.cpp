@@ -1,0 +1,38 @@
+// Keyboard flight: a fixed step per pass for each key that is down.
+#include "camera.h"
+
+#include <cmath>
+
+void updateKeyTable(unsigned char key[256], const MSG& msg) {
+  if (msg.message == WM_KEYDOWN) key[msg.wParam & 0xFF] = 1;
+  if (msg.message == WM_KEYUP) key[msg.wParam & 0xFF] = 0;
+}
+
+void cameraStep(const unsigned char key[256], float trot[trotSize], ViewerState& vs) {
+  const double step = 1.0;
+  auto add = [&](int at, double d) { trot[at] = float(double(trot[at]) + d); };
+  if (key[VK_UP]) add(pitch, step);
+  if (key[VK_DOWN]) add(pitch, -step);
+  if (key[VK_LEFT]) add(yaw, -step);
+  if (key[VK_RIGHT]) add(yaw, step);
+  double a = double(trot[yaw]) / 57.2958; // the double constant, not the float of ViewerState
+  if (key['E']) {
+    add(tz, std::cos(a) * step);
+    add(tx, -std::sin(a) * step);
+  }
+  if (key['D']) {
+    add(tz, -std::cos(a) * step);
+    add(tx, std::sin(a) * step);
+  }
+  if (key['S']) {
+    add(tz, std::sin(a) * step);
+    add(tx, std::cos(a) * step);
+  }
+  if (key['F']) {
+    add(tz, -std::sin(a) * step);
+    add(tx, -std::cos(a) * step);
+  }
+  if (key['W']) add(ty, step);
+  if (key['R']) add(ty, -step);
+  vs.axisFlag = key['T'] ? 1 : 0;
+}

@@ -1,0 +1,70 @@
+// Window class, window creation, pixel format, view setup and the window procedure.
+#include "window.h"
+
+#include "render/gl.h"
+
+const char* const windowClassName = "MainWindowClass";
+const char* const windowTitle = "Kelvane Map Viewer by Ruq";
+
+bool createMainWindow(HWND* window, HINSTANCE instance, int width, int height) {
+  WNDCLASSEXA windowClass;
+  windowClass.cbSize = sizeof(WNDCLASSEXA);
+  windowClass.style = CS_VREDRAW | CS_HREDRAW;
+  windowClass.lpfnWndProc = mainWndProc;
+  windowClass.cbClsExtra = 0;
+  windowClass.cbWndExtra = 0;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+  windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = nullptr;
+  windowClass.lpszMenuName = nullptr;
+  windowClass.lpszClassName = windowClassName;
+  windowClass.hIconSm = LoadIconA(nullptr, IDI_WINLOGO);
+  if (!RegisterClassExA(&windowClass)) return false;
+
+  *window = CreateWindowExA(0, windowClassName, windowTitle,
+                            WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0,
+                            0, width, height, nullptr, nullptr, instance, nullptr);
+  if (!*window) return false;
+  ShowWindow(*window, SW_SHOW);
+  UpdateWindow(*window);
+  return true;
+}
+
+void setupPixelFormat(HDC dc) {
+  PIXELFORMATDESCRIPTOR pfd = {};
+  pfd.nSize = sizeof(PIXELFORMATDESCRIPTOR);
+  pfd.nVersion = 1;
+  pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+  pfd.iPixelType = PFD_TYPE_RGBA;
+  pfd.cColorBits = 32;
+  pfd.cDepthBits = 16;
+  pfd.iLayerType = PFD_MAIN_PLANE;
+  int format = ChoosePixelFormat(dc, &pfd);
+  SetPixelFormat(dc, format, &pfd);
+}
+
+void resizeView(int width, int height) {
+  if (height < 1) height = 1;
+  glViewport(0, 0, width, height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45.0, double(width) / double(height), 1.0, 1000.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
+LRESULT CALLBACK mainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+  case WM_CREATE:
+    return 0;
+  case WM_SIZE:
+    resizeView(LOWORD(lParam), HIWORD(lParam));
+    return 0;
+  case WM_CLOSE:
+    PostQuitMessage(0);
+    return 0;
+  default:
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
+}

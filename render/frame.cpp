@@ -1,0 +1,185 @@
+// Face passes and the frame. Corner values are computed in double precision and stored as
+// 32-bit floats exactly where the picture depends on it; the tables hold every level
+// (0-255) and grid sample (256 x 256) a map can describe, and entries a lattice's own lists
+// do not fill read as 0.
+#include "frame.h"
+
+#include "gl.h"
+#include "placement.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr int maxLevels = 256;
+constexpr int maxSamples = 256 * 256;
+
+// Per-lattice values the face passes read; rebuilt for every drawn lattice.
+struct Prepared {
+  const Lattice* L;
+  float ex, ey, ez;
+  float lyr[maxLevels][4];
+  float h[maxSamples];
+};
+
+Prepared scratch;
+
+void prepareLattice(const Lattice* L, const ViewerState& vs, Prepared& p) {
+  p.L = L;
+  p.ex = float(double(L->sx) * L->nx);
+  p.ez = float(double(L->sz) * L->nz);
+  p.ey = float(double(L->sy) * L->ny);
+  double hx = double(L->sx) * vs.horizontalScale, hz = double(L->sz) * vs.horizontalScale;
+  int k = 0;
+  for (const InsetNode *a = L->minInsets, *b = L->maxInsets; a && b && k < maxLevels;
+       a = a->next, b = b->next, k++) {
+    p.lyr[k][0] = float(hx * a->dx);
+    p.lyr[k][1] = float(hz * a->dz);
+    p.lyr[k][2] = float(hx * b->dx);
+    p.lyr[k][3] = float(hz * b->dz);
+  }
+  for (; k <= L->ny; k++) p.lyr[k][0] = p.lyr[k][1] = p.lyr[k][2] = p.lyr[k][3] = 0;
+  int samples = (L->nx + 1) * (L->nz + 1);
+  double vy = double(L->sy) * vs.verticalScale;
+  int m = 0;
+  for (const HeightNode* n = L->heights; n && m < samples; n = n->next, m++)
+    p.h[m] = float(vy * n->value);
+  for (; m < samples; m++) p.h[m] = 0;
+}
+
+void emitTriangle(GlEmitter&, const Corners& c, int a, int b, int d, float grey) {
+  glColor3f(grey, grey, grey);
+  glBegin(GL_TRIANGLES);
+  glVertex3f(c.x[a], c.y[a], c.z[a]);
+  glVertex3f(c.x[b], c.y[b], c.z[b]);
+  glVertex3f(c.x[d], c.y[d], c.z[d]);
+  glEnd();
+}
+
+void emitTriangle(CollectEmitter& e, const Corners& c, int a, int b, int d, float grey) {
+  if (e.out->size() >= e.cap) {
+    e.full = true;
+    return;
+  }
+  e.out->push_back(
+      {{{c.x[a], c.y[a], c.z[a]}, {c.x[b], c.y[b], c.z[b]}, {c.x[d], c.y[d], c.z[d]}}, grey});
+}
+
+// Low edge, high edge and span of level k along x (axis 0) or z (axis 1).
+double lowEdge(const Prepared& p, int k, int axis) {
+  return -(double(axis ? p.ez : p.ex) / 2) + p.lyr[k][axis];
+}
+double highEdge(const Prepared& p, int k, int axis) {
+  return double(axis ? p.ez : p.ex) / 2 + p.lyr[k][2 + axis];
+}
+float span(const Prepared& p, int k, int axis) {
+  return float((double(axis ? p.ez : p.ex) - p.lyr[k][axis]) + p.lyr[k][2 + axis]);
+}
+
+// Bottom (top = false) or top face, over level 0 or ny.
+template <class Emit> void horizontalFace(const Prepared& p, bool top, Emit& emit) {
+  const Lattice* L = p.L;
+  int nx = L->nx, nz = L->nz, k = top ? L->ny : 0, s = top ? 1 : -1, r0 = top ? 3 : 0;
+  if (nx == 0 || nz == 0) return;
+  double stepX = double(span(p, k, 0)) / nx, stepZ = double(span(p, k, 1)) / nz;
+  double x0 = lowEdge(p, k, 0), z0 = lowEdge(p, k, 1);
+  float y0 = float(top ? double(p.ey) / 2 : -(double(p.ey) / 2));
+  Corners c;
+  for (int i = 0; i < nx; i++) {
+    for (int j = 0; j < nz; j++) {
+      c.x[0] = c.x[1] = float(x0 + i * stepX);
+      c.x[2] = c.x[3] = float(stepX + c.x[0]);
+      c.z[0] = c.z[2] = float(z0 + j * stepZ);
+      c.z[1] = c.z[3] = float(stepZ + c.z[0]);
+      c.y[0] = float(double(y0) + p.h[j * (nx + 1) + i]);
+      c.y[1] = float(double(y0) + p.h[(j + 1) * (nx + 1) + i]);
+      c.y[2] = float(double(y0) + p.h[j * (nx + 1) + i + 1]);
+      c.y[3] = float(double(y0) + p.h[(j + 1) * (nx + 1) + i + 1]);
+      emitTriangle(emit, c, 0, 1, 2, slopeGrey(c, r0, s));
+      emitTriangle(emit, c, 1, 2, 3, slopeGrey(c, 3, s));
+    }
+  }
+}
+
+// One wall. An x-wall (axis 0) stands at the low or high x edge and runs along z with the
+// grid's first or last column; a z-wall (axis 1) stands at a z edge and runs along x with
+// the first or last row.
+template <class Emit> void wall(const Prepared& p, int axis, bool high, Emit& emit) {
+  const Lattice* L = p.L;
+  int nx = L->nx, nz = L->nz;
+  int run = 1 - axis;              // the axis the wall's cells follow
+  int cells = axis == 0 ? nz : nx; // cells along the wall
+  Corners c;
+  float* fixed = axis == 0 ? c.x : c.z;
+  float* along = axis == 0 ? c.z : c.x;
+  for (int k = 0; k < L->ny; k++) {
+    double b = -(double(p.ey) / 2) + k * double(L->sy);
+    double edge0 = high ? highEdge(p, k, axis) : lowEdge(p, k, axis);
+    double edge1 = high ? highEdge(p, k + 1, axis) : lowEdge(p, k + 1, axis);
+    double step0 = double(span(p, k, run)) / cells, step1 = double(span(p, k + 1, run)) / cells;
+    double start0 = lowEdge(p, k, run), start1 = lowEdge(p, k + 1, run);
+    for (int j = 0; j < cells; j++) {
+      // Grid samples at the wall's two ends of this cell.
+      int s0 = axis == 0 ? j * (nx + 1) + (high ? nx : 0) : (high ? nz * (nx + 1) : 0) + j;
+      int s1 = axis == 0 ? s0 + nx + 1 : s0 + 1;
+      fixed[0] = fixed[1] = float(edge0);
+      fixed[2] = fixed[3] = float(edge1);
+      along[0] = float(start0 + j * step0);
+      along[1] = float(double(along[0]) + step0);
+      along[2] = float(start1 + j * step1);
+      along[3] = float(double(along[2]) + step1);
+      c.y[0] = float(b + p.h[s0]);
+      c.y[1] = float(b + p.h[s1]);
+      c.y[2] = float(double(c.y[0]) + L->sy);
+      c.y[3] = float(double(c.y[1]) + L->sy);
+      float grey = slopeGrey(c, 3, 1);
+      emitTriangle(emit, c, 0, 1, 2, grey);
+      emitTriangle(emit, c, 1, 2, 3, grey);
+    }
+  }
+}
+
+} // namespace
+
+float slopeGrey(const Corners& c, int r, int s) {
+  double e1x = double(c.x[1]) - c.x[r], e1y = double(c.y[1]) - c.y[r],
+         e1z = double(c.z[1]) - c.z[r];
+  double e2x = double(c.x[2]) - c.x[r], e2y = double(c.y[2]) - c.y[r],
+         e2z = double(c.z[2]) - c.z[r];
+  float nx = float(e1y * e2z - e2y * e1z);
+  float ny = float(e1z * e2x - e2z * e1x);
+  float nz = float(e1x * e2y - e2x * e1y);
+  double len2 = (double(nz) * nz + double(ny) * ny) + double(nx) * nx;
+  // A zero or non-finite normal has no slope to shade by.
+  if (!(len2 > 0) || !std::isfinite(len2)) return 0.6f;
+  double t = std::sqrt(double(ny) * ny / len2);
+  return s < 0 ? float(double(0.6f) - t * double(0.2f)) : float(t * double(0.2f) + double(0.6f));
+}
+
+template <class Emit> void drawLatticeFaces(const Lattice* L, const ViewerState& vs, Emit& emit) {
+  prepareLattice(L, vs, scratch);
+  horizontalFace(scratch, false, emit);
+  horizontalFace(scratch, true, emit);
+  wall(scratch, 0, false, emit);
+  wall(scratch, 0, true, emit);
+  wall(scratch, 1, false, emit);
+  wall(scratch, 1, true, emit);
+}
+
+template void drawLatticeFaces(const Lattice*, const ViewerState&, GlEmitter&);
+template void drawLatticeFaces(const Lattice*, const ViewerState&, CollectEmitter&);
+
+void drawFrame(const Lattice* lat, const float* trot) {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  GlEmitter gl;
+  for (const Lattice* L = lat; L; L = L->next) {
+    if (L->id == 0) continue;
+    glLoadIdentity();
+    glTranslatef(0, 0, -50);
+    glRotatef(trot[3], 1, 0, 0);
+    glRotatef(trot[4], 0, 1, 0);
+    glTranslatef(trot[0], trot[1], trot[2]);
+    applyLatticeTransform(L);
+    drawLatticeFaces(L, viewerState, gl);
+  }
+}

@@ -1,0 +1,39 @@
+// The frame: clear, then every drawn lattice placed by the camera and its parent chain,
+// its six faces as grey triangles handed to an emitter.
+#pragma once
+
+#include "app/viewer_state.h"
+#include "mapfile/lattice.h"
+
+#include <cstddef>
+#include <vector>
+
+// The four corners of the current cell; corner c is (x[c], y[c], z[c]).
+struct Corners {
+  float x[4], y[4], z[4];
+};
+
+// Sends triangles to OpenGL: colour, begin, three vertices, end.
+struct GlEmitter {};
+
+struct Triangle {
+  float v[3][3]; // corners in the lattice's own frame
+  float grey;
+};
+
+// Collects triangles; stops collecting (and sets `full`) at `cap`.
+struct CollectEmitter {
+  std::vector<Triangle>* out;
+  size_t cap = size_t(-1);
+  bool full = false;
+};
+
+// Runs the six face passes of a lattice whose `id` is not 0, in its own frame.
+template <class Emit> void drawLatticeFaces(const Lattice* L, const ViewerState& vs, Emit& emit);
+
+// The slope shading rule: grey of the triangle at corners 1, 2 and r (0 or 3), sign s (+1 or -1).
+float slopeGrey(const Corners& c, int r, int s);
+
+// Clears and draws one frame of the list from `lat` with the camera record `trot` (positions
+// 0-4), into the current GL context. The model-view matrix must be current.
+void drawFrame(const Lattice* lat, const float* trot);

@@ -1,0 +1,39 @@
+// Test double for the window system: plays a scripted message queue and records every call
+// with its arguments.
+#pragma once
+
+#include "platform/win32.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct WinCall {
+  std::string fn;
+  std::vector<std::string> args;
+};
+
+struct WinDouble {
+  std::vector<WinCall> calls;
+  // One entry per PeekMessageA call: a message, or nothing pending on that pass.
+  std::vector<std::optional<MSG>> script;
+  size_t next = 0;
+  bool quitPosted = false;
+  int quitCode = 0;
+  bool failRegister = false, failCreate = false;
+  int clientWidth = 624, clientHeight = 441; // what WM_SIZE reports at creation
+  WNDCLASSEXA registered{};
+  std::string registeredName;
+  PIXELFORMATDESCRIPTOR pfd{};
+  int swaps = 0;
+  int idle = 0;              // empty passes after the script ended
+  bool scriptRanOut = false; // nothing ended the loop within 100 passes after the script
+};
+
+extern WinDouble winDouble;
+
+void winDoubleReset();
+MSG keyMsg(UINT message, WPARAM vk, bool repeat = false);
+// Names of the recorded calls, in order, that are among `names` (all when empty).
+std::vector<std::string> winCallNames(const std::vector<std::string>& names = {});
+const WinCall* findWinCall(const std::string& fn);
