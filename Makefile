@@ -6,12 +6,15 @@ ifdef CI
 CMAKE_FLAGS += -DKELVANE_WERROR=ON
 endif
 
-.PHONY: all deps build build-asan test unit-tests run bench fuzz windows clean
+.PHONY: all deps test-deps build build-asan test run bench fuzz windows clean
 
 all: build
 
 deps:
 	@scripts/install-deps build
+
+test-deps:
+	@scripts/install-deps build test
 
 build: deps
 	@cmake -S . -B build $(CMAKE_FLAGS) >/dev/null
@@ -21,15 +24,24 @@ build-asan: deps
 	@cmake -S . -B build-asan $(CMAKE_FLAGS) -DKELVANE_SANITIZE=ON >/dev/null
 	@cmake --build build-asan
 
-unit-tests: build build-asan
+# Unit tests, the command line, the SDL layer and the viewer end to end under Xvfb, then
+# all of it again built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test: test-deps build build-asan
 	cd build && ctest --output-on-failure
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure
 
-test: unit-tests
-
+# Opens the demo landscape in the viewer; without a display, renders it to a PNG instead.
 run: build
-	@echo "The viewer is not built yet; this builds the toolkit and reads a generated map:"
-	build/bin/kelvane info --help
+	@mkdir -p out
+	@build/bin/kelvane demo -o out/demo.map
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  echo "Opening out/demo.map: fly with E/D/S/F, W/R and the arrows; T shows the axis lines, P prints the view, Escape quits."; \
+	  build/bin/kelvane-viewer out/demo.map; \
+	else \
+	  build/bin/kelvane render out/demo.map -o out/demo.png && \
+	  echo "No display here (DISPLAY and WAYLAND_DISPLAY are unset), so the viewer cannot open a window."; \
+	  echo "Rendered the demo landscape headless instead: out/demo.png"; \
+	fi
 
 bench: deps
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVANE_BENCH=ON -DKELVANE_TESTS=OFF >/dev/null

@@ -1,7 +1,7 @@
 // Window class, window creation, pixel format, view setup and the window procedure.
 #include "window.h"
 
-#include "render/gl.h"
+#include "render/view.h"
 
 const char* const windowClassName = "MainWindowClass";
 const char* const windowTitle = "Kelvane Map Viewer by Ruq";
@@ -45,13 +45,7 @@ void setupPixelFormat(HDC dc) {
 }
 
 void resizeView(int width, int height) {
-  if (height < 1) height = 1;
-  glViewport(0, 0, width, height);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(45.0, double(width) / double(height), 1.0, 1000.0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  viewProjection(width, height);
 }
 
 LRESULT CALLBACK mainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

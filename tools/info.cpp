@@ -55,6 +55,7 @@ int count(const InsetNode* n) {
 std::string jsonFloat(float v) {
   if (std::isnan(v)) return "\"nan\"";
   if (std::isinf(v)) return v > 0 ? "\"inf\"" : "\"-inf\"";
+  if (v == 0 && std::signbit(v)) return "-0.0"; // "-0" would read back as the integer 0
   char b[32];
   std::snprintf(b, sizeof b, "%.9g", double(v));
   return b;

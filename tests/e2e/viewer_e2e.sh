@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# The real viewer in a real window under its own Xvfb (Mesa's software GL), driven by real
+# key events. Key taps are sent while the viewer is stopped, so they queue up and each one is
+# exactly one pass with the key down: one step of motion, whatever the frame rate.
+set -u
+bin=$1
+wm_delete=$2
+tmp=$(mktemp -d)
+source "$(dirname "$0")/lib.sh"
+viewer=""
+trap '[[ -n $viewer ]] && kill -9 $viewer 2>/dev/null; stopX; rm -rf "$tmp"' EXIT
+startX || exit 1
+unset SDL_VIDEODRIVER
+title="Kelvane Map Viewer by Ruq"
+
+# A 20 x 10 x 20 box centred in front of the eye, and a small box 12 units to its right.
+cat >"$tmp/box.json" <<'JSON'
+{"lattices": [{"id": 1, "position": [0, 0, 0], "rotation": [0, 0, 0], "cellSize": [5, 5, 5],
+               "cells": [4, 2, 4]}]}
+JSON
+cat >"$tmp/side.json" <<'JSON'
+{"lattices": [{"id": 1, "position": [12, 0, 0], "rotation": [0, 0, 0], "cellSize": [1, 1, 1],
+               "cells": [2, 2, 2]}]}
+JSON
+"$bin/kelvane" make-map "$tmp/box.json" -o "$tmp/box.map" || exit 1
+"$bin/kelvane" make-map "$tmp/side.json" -o "$tmp/side.map" || exit 1
+
+start() {
+  "$bin/kelvane-viewer" "$@" >"$tmp/out" 2>"$tmp/err" &
+  viewer=$!
+  wid=$(findWindow "$title")
+  [[ -n $wid ]] || { echo "no viewer window"; cat "$tmp/err"; return 1; }
+  xdotool windowfocus --sync "$wid"
+  sleep 0.3
+}
+taps() { # key count
+  kill -STOP "$viewer"
+  xdotool key --delay 1 --repeat "$2" --repeat-delay 1 "$1"
+  kill -CONT "$viewer"
+  sleep 0.5
+}
+quit() { # how: escape or close; then the exit code is in $rc
+  if [[ $1 == close ]]; then "$wm_delete" "$wid"; else xdotool key Escape; fi
+  timeout 10 tail --pid="$viewer" -f /dev/null
+  wait "$viewer"
+  rc=$?
+  viewer=""
+}
+
+# The wall facing the eye is mid grey (0.6); Escape ends with 0.
+start "$tmp/box.map" || exit 1
+shot "$wid" "$tmp/start.png"
+check "front wall 153" isPixel "$tmp/start.png" 320 240 "153 153 153"
+check "outside the box black" isPixel "$tmp/start.png" 490 240 "0 0 0"
+check "window is 640 x 480" [ "$(/usr/bin/identify -format %wx%h "$tmp/start.png")" = 640x480 ]
+"$bin/kelvane" render "$tmp/box.map" -o "$tmp/render.png"
+check "render equals the window" [ "$(differing "$tmp/start.png" "$tmp/render.png")" = 0 ]
+quit escape
+check "Escape exits 0" [ "$rc" = 0 ]
+
+# E ten times: ten units forward, so the box looks wider.
+start "$tmp/box.map" || exit 1
+taps e 10
+shot "$wid" "$tmp/e.png"
+check "E moves forward" isPixel "$tmp/e.png" 490 240 "153 153 153"
+"$bin/kelvane" render "$tmp/box.map" -o "$tmp/e-render.png" --camera 0,0,10,0,0
+check "render at the same camera equals the window" [ "$(differing "$tmp/e.png" "$tmp/e-render.png")" = 0 ]
+# Up thirty times: the scene tilts 30 degrees and the top face shows at 0.8.
+taps Up 30
+shot "$wid" "$tmp/up.png"
+check "top face 204" isPixel "$tmp/up.png" 320 200 "204 204 204"
+# P prints the camera, for kelvane render.
+xdotool key p
+sleep 0.3
+check "P prints the view" grep -qx -- "--camera 0,0,10,30,0" "$tmp/out"
+quit close
+check "close box exits 0" [ "$rc" = 0 ]
+
+# W eight times: the box rises above the eye and its bottom face (0.4) shows.
+start "$tmp/box.map" || exit 1
+taps w 8
+shot "$wid" "$tmp/w.png"
+check "bottom face 102" isPixel "$tmp/w.png" 320 204 "102 102 102"
+check "front wall above" isPixel "$tmp/w.png" 320 150 "153 153 153"
+# Left 45 times: the box turns, a corner comes towards the eye and the outline widens.
+taps Left 45
+shot "$wid" "$tmp/left.png"
+check "Left turns the view" [ "$(differing "$tmp/w.png" "$tmp/left.png")" -gt 1000 ]
+quit escape
+check "Escape exits 0 after turning" [ "$rc" = 0 ]
+
+# T held: the red-to-blue axis line from the world origin to the lattice shows, and only then.
+start "$tmp/side.map" || exit 1
+xdotool keydown t
+sleep 0.5
+shot "$wid" "$tmp/t.png"
+xdotool keyup t
+sleep 0.5
+shot "$wid" "$tmp/not.png"
+check "axis line while T is held" colourful "$tmp/t.png" 100x20+320+230
+check "no axis line after T" plain "$tmp/not.png" 100x20+320+230
+quit escape
+
+# A missing map: the message box, dismissed with Return, then exit 1 without a frame.
+"$bin/kelvane-viewer" "$tmp/no such.map" >"$tmp/out" 2>"$tmp/err" &
+viewer=$!
+box=$(findWindow "Error opening file.")
+check "message box shown" [ -n "$box" ]
+if [[ -n $box ]]; then
+  xdotool windowfocus --sync "$box"
+  sleep 0.3
+  xdotool key Return
+fi
+timeout 10 tail --pid="$viewer" -f /dev/null
+wait "$viewer"
+rc=$?
+viewer=""
+check "missing map exits 1" [ "$rc" = 1 ]
+check "missing map named on stderr" grep -q "no such.map: No such file or directory" "$tmp/err"
+
+tally

@@ -1,0 +1,152 @@
+// The Win32 layer over SDL2, driven by real SDL events under SDL's offscreen driver.
+#include "platform/win32.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+std::vector<MSG> seen; // what the window procedure received
+LRESULT CALLBACK recordProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  MSG msg{};
+  msg.hwnd = w;
+  msg.message = m;
+  msg.wParam = wp;
+  msg.lParam = lp;
+  seen.push_back(msg);
+  return m == WM_CLOSE ? 7 : 0;
+}
+
+HWND makeWindow() {
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = recordProc;
+  wc.lpszClassName = "TestClass";
+  RegisterClassExA(&wc);
+  return CreateWindowExA(0, "TestClass", "test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 320, 200,
+                         nullptr, nullptr, nullptr, nullptr);
+}
+
+void key(Uint32 type, SDL_Scancode sc, Uint16 mod = 0, bool repeat = false) {
+  SDL_Event e{};
+  e.type = type;
+  e.key.windowID = 1;
+  e.key.keysym.scancode = sc;
+  e.key.keysym.mod = mod;
+  e.key.repeat = repeat;
+  e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+  SDL_PushEvent(&e);
+}
+
+// The first test runs before any window exists: without a display SDL would quietly
+// pick a driver that shows nothing, and the layer refuses that.
+TEST(PlatformSdl, RefusesAWindowNobodyCanSee) {
+  unsetenv("SDL_VIDEODRIVER");
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = recordProc;
+  wc.lpszClassName = "Refused";
+  ASSERT_NE(RegisterClassExA(&wc), 0);
+  EXPECT_EQ(RegisterClassExA(&wc), 0); // the name is taken
+  testing::internal::CaptureStderr();
+  HWND w = CreateWindowExA(0, "Refused", "x", WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                           nullptr);
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(w, nullptr);
+  EXPECT_NE(GetLastError(), 0u);
+  EXPECT_NE(err.find("window system:"), std::string::npos);
+  EXPECT_TRUE(UnregisterClassA("Refused", nullptr));
+  EXPECT_EQ(CreateWindowExA(0, "Refused", "x", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr),
+            nullptr);
+}
+
+TEST(PlatformSdl, WindowMessagesInWindowsOrder) {
+  setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  seen.clear();
+  HWND w = makeWindow();
+  ASSERT_NE(w, nullptr);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].message, UINT(WM_CREATE));
+  EXPECT_EQ(seen[1].message, UINT(WM_SIZE));
+  EXPECT_EQ(LOWORD(seen[1].lParam), 320);
+  EXPECT_EQ(HIWORD(seen[1].lParam), 200);
+
+  HDC dc = GetDC(w);
+  PIXELFORMATDESCRIPTOR pfd{};
+  pfd.nSize = sizeof pfd;
+  pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+  EXPECT_TRUE(SetPixelFormat(dc, ChoosePixelFormat(dc, &pfd), &pfd));
+
+  MSG m;
+  EXPECT_FALSE(PeekMessageA(&m, w, 0, 0, PM_REMOVE)); // never waits
+
+  struct Key {
+    SDL_Scancode sc;
+    WPARAM vk;
+  } keys[] = {{SDL_SCANCODE_E, 'E'},      {SDL_SCANCODE_T, 'T'},       {SDL_SCANCODE_0, '0'},
+              {SDL_SCANCODE_7, '7'},      {SDL_SCANCODE_ESCAPE, 0x1B}, {SDL_SCANCODE_LEFT, 0x25},
+              {SDL_SCANCODE_UP, 0x26},    {SDL_SCANCODE_RIGHT, 0x27},  {SDL_SCANCODE_DOWN, 0x28},
+              {SDL_SCANCODE_SPACE, 0x20}, {SDL_SCANCODE_RETURN, 0x0D}, {SDL_SCANCODE_F1, 0x70},
+              {SDL_SCANCODE_F12, 0x7B},   {SDL_SCANCODE_LSHIFT, 0x10}, {SDL_SCANCODE_RCTRL, 0x11},
+              {SDL_SCANCODE_KP_5, 0x65}};
+  for (const Key& k : keys) {
+    key(SDL_KEYDOWN, k.sc);
+    key(SDL_KEYDOWN, k.sc, 0, true);
+    key(SDL_KEYUP, k.sc);
+    ASSERT_TRUE(PeekMessageA(&m, w, 0, 0, PM_REMOVE));
+    EXPECT_EQ(m.message, UINT(WM_KEYDOWN));
+    EXPECT_EQ(m.wParam, k.vk) << k.sc;
+    EXPECT_EQ(m.lParam & (1 << 30), 0);
+    ASSERT_TRUE(PeekMessageA(&m, w, 0, 0, PM_REMOVE));
+    EXPECT_EQ(m.message, UINT(WM_KEYDOWN)); // auto-repeat: already down
+    EXPECT_NE(m.lParam & (1 << 30), 0);
+    ASSERT_TRUE(PeekMessageA(&m, w, 0, 0, PM_REMOVE));
+    EXPECT_EQ(m.message, UINT(WM_KEYUP));
+    EXPECT_EQ(m.wParam, k.vk);
+  }
+  key(SDL_KEYDOWN, SDL_SCANCODE_APPLICATION); // no virtual key: nothing
+  key(SDL_KEYDOWN, SDL_SCANCODE_E, KMOD_LALT);
+  key(SDL_KEYDOWN, SDL_SCANCODE_F10);
+  ASSERT_TRUE(PeekMessageA(&m, w, 0, 0, PM_REMOVE));
+  EXPECT_EQ(m.message, UINT(WM_SYSKEYDOWN));
+  EXPECT_EQ(m.wParam, WPARAM('E'));
+  ASSERT_TRUE(PeekMessageA(&m, w, 0, 0, PM_REMOVE));
+  EXPECT_EQ(m.message, UINT(WM_SYSKEYDOWN));
+  EXPECT_EQ(m.wParam, WPARAM(0x79));
+
+  SDL_Event e{};
+  e.type = SDL_WINDOWEVENT;
+  e.window.windowID = 1;
+  e.window.event = SDL_WINDOWEVENT_CLOSE;
+  SDL_PushEvent(&e);
+  PostQuitMessage(3);
+  key(SDL_KEYDOWN, SDL_SCANCODE_W);
+  ASSERT_TRUE(PeekMessageA(&m, w, 0, 0, PM_NOREMOVE));
+  EXPECT_EQ(m.message, UINT(WM_CLOSE));
+  ASSERT_TRUE(PeekMessageA(&m, w, 0, 0, PM_REMOVE));
+  seen.clear();
+  EXPECT_EQ(DispatchMessageA(&m), 7);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].message, UINT(WM_CLOSE));
+  ASSERT_TRUE(PeekMessageA(&m, w, 0, 0, PM_REMOVE));
+  EXPECT_EQ(m.wParam, WPARAM('W')); // queued messages come before the quit message
+  ASSERT_TRUE(PeekMessageA(&m, w, 0, 0, PM_REMOVE));
+  EXPECT_EQ(m.message, UINT(WM_QUIT));
+  EXPECT_EQ(m.wParam, 3u);
+  EXPECT_FALSE(PeekMessageA(&m, w, 0, 0, PM_REMOVE)); // once
+
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(MessageBoxA(nullptr, "x.map", "Error opening file.", MB_OK | MB_ICONEXCLAMATION), IDOK);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error opening file.: x.map\n");
+
+  EXPECT_TRUE(ReleaseDC(w, dc));
+  EXPECT_TRUE(DestroyWindow(w));
+  EXPECT_TRUE(UnregisterClassA("TestClass", nullptr));
+}
+
+} // namespace

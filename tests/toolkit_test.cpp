@@ -1,0 +1,182 @@
+// The toolkit's outputs: info JSON, maps from JSON, OBJ export, the demo landscape.
+#include "render/frame.h"
+#include "test_maps.h"
+#include "tools/toolkit.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <sstream>
+
+using nlohmann::json;
+
+namespace {
+
+void loaded(const std::string& bytes, LoadedMap& m) {
+  m.lat = newLattice(m.store);
+  m.rep = loadLandFramesFromMemory(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                   bytes.size(), m.lat, m.store);
+}
+
+MapDesc sample() {
+  MapDesc m;
+  m.otherRecords = {"x"};
+  m.lattices = {box(2, 1, 2), box(1, 2, 3, 0), box(3, 1, 1)};
+  m.lattices[0].pos[1] = -4.25f;
+  m.lattices[0].rot[2] = std::nanf("");
+  m.lattices[0].frameData[18] = -INFINITY;
+  m.lattices[0].heights = {0.1f, FLT_MAX, 1e-45f, -0.0f};
+  m.lattices[0].minInsets = {{1, 2}};
+  m.lattices[2].refs = {2, 3, 99}; // parent of lattice 0, then nothing, then no lattice
+  return m;
+}
+
+TEST(InfoJson, ShapeAndValues) {
+  LoadedMap m;
+  loaded(writeMap(sample()), m);
+  json doc = json::parse(infoJson(m));
+  std::vector<std::string> keys;
+  for (auto& [k, v] : doc.items()) keys.push_back(k);
+  EXPECT_EQ(keys, (std::vector<std::string>{"header", "lattices", "warnings"}));
+  EXPECT_EQ(doc["header"]["nlat"], 3);
+  EXPECT_EQ(doc["header"]["recordCount"], 4);
+  ASSERT_EQ(doc["lattices"].size(), 3u);
+  const json& L = doc["lattices"][0];
+  EXPECT_EQ(L["index"], 0);
+  EXPECT_EQ(L["parent"], 2);
+  EXPECT_EQ(L["position"][1].get<double>(), -4.25);
+  EXPECT_EQ(L["rotation"][2], "nan");
+  EXPECT_EQ(L["frameData"].size(), 19u);
+  EXPECT_EQ(L["frameData"][18], "-inf");
+  EXPECT_EQ(L["minInsets"], json::parse("[[1, 2]]"));
+  EXPECT_EQ(L["maxInsets"], json::array());
+  EXPECT_EQ(doc["lattices"][2]["parent"], nullptr);
+  EXPECT_EQ(doc["lattices"][2]["refCount"], 3);
+  ASSERT_EQ(doc["warnings"].size(), 1u);
+  // Every float reads back as the same 32-bit float.
+  std::vector<float> heights = sample().lattices[0].heights;
+  for (int i = 0; i < 4; i++) {
+    float back = float(L["heights"][i].get<double>());
+    EXPECT_EQ(std::memcmp(&back, &heights[i], 4), 0) << i;
+  }
+}
+
+TEST(MakeMap, InfoRoundTripGivesTheSameLattices) {
+  std::vector<std::string> maps = {writeMap(sample()), writeMap(demoMap()), writeMap(MapDesc{})};
+  MapDesc cyc;
+  cyc.lattices = {box(1, 1, 1), box(1, 1, 1)};
+  cyc.lattices[0].refs = {2};
+  cyc.lattices[1].refs = {1, 2}; // a cycle, cut when loading
+  maps.push_back(writeMap(cyc));
+  maps.push_back(writeMap(sample()).substr(0, 500)); // truncated: the zeroed tail survives
+  for (const std::string& bytes : maps) {
+    LoadedMap a, b;
+    loaded(bytes, a);
+    MapDesc d;
+    std::string err;
+    ASSERT_TRUE(mapFromJson(infoJson(a), d, err)) << err;
+    loaded(writeMap(d), b);
+    EXPECT_EQ(json::parse(infoJson(a))["lattices"], json::parse(infoJson(b))["lattices"]);
+    EXPECT_TRUE(b.rep.warnings.empty() || !a.rep.warnings.empty());
+  }
+}
+
+TEST(MakeMap, ErrorsNameThePlace) {
+  struct Case {
+    std::string text, err;
+  } cases[] = {
+      {"[]", "expected a JSON object"},
+      {"{}", "missing \"lattices\""},
+      {R"({"lattices": [{"id": 1}]})", "lattices[0]: missing \"position\""},
+      {R"({"lattices": [{"id": 1, "position": [0,0,0], "rotation": [0,0,0], "cellSize": [1,1,1],
+          "cells": [1, 256, 1]}]})",
+       "lattices[0].cells: expected a whole number from 0 to 255"},
+      {R"({"lattices": [{"id": 1, "position": [0,"x",0], "rotation": [0,0,0]}]})",
+       "lattices[0].position: expected a number"},
+      {R"({"lattices": [{"id": 1, "position": [0,0,0], "rotation": [0,0,0], "cellSize": [1,1,1],
+          "cells": [1,1,1], "parent": 3}]})",
+       "lattices[0].parent: expected a whole number from 0 to 0"},
+      {R"({"header": {"nlat": 4}, "lattices": []})", "header.nlat is 4 but 0 lattices"},
+      {"{", "parse error"},
+  };
+  for (const Case& c : cases) {
+    MapDesc d;
+    std::string err;
+    EXPECT_FALSE(mapFromJson(c.text, d, err)) << c.text;
+    EXPECT_NE(err.find(c.err), std::string::npos) << err;
+  }
+}
+
+TEST(ExportObj, WorldCoordinatesAndGreysInDrawOrder) {
+  MapDesc m;
+  m.lattices = {box(1, 1, 1), box(2, 1, 1, 0), box(1, 1, 2)};
+  m.lattices[0].pos[0] = 10;
+  m.lattices[2].pos[2] = 5;
+  m.lattices[0].refs = {3}; // lattice 2 sits in lattice 0's frame
+  LoadedMap map;
+  loaded(writeMap(m), map);
+  std::istringstream obj(exportObj(map.lat, "t.map"));
+  std::vector<std::string> objects;
+  std::vector<std::array<float, 6>> v;
+  std::vector<std::array<long, 3>> f;
+  for (std::string line; std::getline(obj, line);) {
+    std::istringstream in(line);
+    std::string tag;
+    in >> tag;
+    if (tag == "o") objects.push_back(line.substr(2));
+    if (tag == "v") {
+      std::array<float, 6> a;
+      for (float& x : a) in >> x;
+      v.push_back(a);
+    }
+    if (tag == "f") {
+      std::array<long, 3> a;
+      for (long& x : a) in >> x;
+      f.push_back(a);
+    }
+  }
+  EXPECT_EQ(objects, (std::vector<std::string>{"lattice0", "lattice2"}));
+  std::vector<Triangle> want;
+  CollectEmitter e{&want};
+  drawLatticeFaces(map.lat, viewerState, e);
+  size_t first = want.size();
+  drawLatticeFaces(map.lat->next->next, viewerState, e);
+  ASSERT_EQ(f.size(), want.size());
+  ASSERT_EQ(v.size(), 3 * want.size());
+  for (size_t t = 0; t < want.size(); t++) {
+    float dx = 10, dz = t < first ? 0 : 5;
+    EXPECT_EQ(f[t], (std::array<long, 3>{long(3 * t + 1), long(3 * t + 2), long(3 * t + 3)}));
+    for (int c = 0; c < 3; c++) {
+      const auto& a = v[3 * t + c];
+      EXPECT_FLOAT_EQ(a[0], want[t].v[c][0] + dx);
+      EXPECT_FLOAT_EQ(a[1], want[t].v[c][1]);
+      EXPECT_FLOAT_EQ(a[2], want[t].v[c][2] + dz);
+      EXPECT_EQ(a[3], want[t].grey);
+      EXPECT_EQ(a[5], want[t].grey);
+    }
+  }
+}
+
+TEST(Demo, ShowsWhatTheFormatCanDo) {
+  LoadedMap m;
+  loaded(writeMap(demoMap()), m);
+  EXPECT_TRUE(m.rep.warnings.empty());
+  int hidden = 0, depth2 = 0, rotated = 0, terraced = 0, hilly = 0;
+  for (Lattice* L = m.lat; L; L = L->next) {
+    hidden += L->id == 0;
+    depth2 += L->parent && L->parent->parent;
+    rotated += L->parent && (L->rx || L->ry || L->rz);
+    hilly += L->heights != nullptr;
+    terraced += L->minInsets && L->minInsets->next && L->minInsets->dx != L->minInsets->next->dx;
+  }
+  EXPECT_EQ(hidden, 1);
+  EXPECT_GE(depth2, 1);
+  EXPECT_GE(rotated, 2);
+  EXPECT_GE(hilly, 3);
+  EXPECT_GE(terraced, 2);
+}
+
+} // namespace
