@@ -47,6 +47,7 @@ bench: deps
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVANE_BENCH=ON -DKELVANE_TESTS=OFF >/dev/null
 	@cmake --build build-bench
 	build-bench/bin/bench_load
+	cd build-bench && bin/bench_frame && bin/bench_headless
 
 clean:
 	rm -rf build build-asan build-bench build-fuzz build-windows

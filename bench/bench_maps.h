@@ -8,3 +8,9 @@
 
 Lattice* literalLoad(const char* name);
 void literalFree(Lattice* lat);
+
+// Eight 255 x 1 x 255 lattices with rolling heights: 2,097,120 triangles a frame.
+MapDesc bigFrameMap();
+// Seconds per frame measured by one benchmark binary, for another to compare with.
+void saveFrameTime(const std::string& name, double seconds);
+bool loadFrameTime(const std::string& name, double& seconds);

@@ -79,24 +79,33 @@ float span(const Prepared& p, int k, int axis) {
 // Bottom (top = false) or top face, over level 0 or ny.
 template <class Emit> void horizontalFace(const Prepared& p, bool top, Emit& emit) {
   const Lattice* L = p.L;
-  int nx = L->nx, nz = L->nz, k = top ? L->ny : 0, s = top ? 1 : -1, r0 = top ? 3 : 0;
+  int nx = L->nx, nz = L->nz, k = top ? L->ny : 0, s = top ? 1 : -1;
   if (nx == 0 || nz == 0) return;
   double stepX = double(span(p, k, 0)) / nx, stepZ = double(span(p, k, 1)) / nz;
   double x0 = lowEdge(p, k, 0), z0 = lowEdge(p, k, 1);
   float y0 = float(top ? double(p.ey) / 2 : -(double(p.ey) / 2));
+  // A cell's low z and high z depend on its row only: work them out once per face.
+  float zLow[256], zHigh[256];
+  for (int j = 0; j < nz; j++) {
+    zLow[j] = float(z0 + j * stepZ);
+    zHigh[j] = float(stepZ + zLow[j]);
+  }
   Corners c;
   for (int i = 0; i < nx; i++) {
-    for (int j = 0; j < nz; j++) {
-      c.x[0] = c.x[1] = float(x0 + i * stepX);
-      c.x[2] = c.x[3] = float(stepX + c.x[0]);
-      c.z[0] = c.z[2] = float(z0 + j * stepZ);
-      c.z[1] = c.z[3] = float(stepZ + c.z[0]);
-      c.y[0] = float(double(y0) + p.h[j * (nx + 1) + i]);
-      c.y[1] = float(double(y0) + p.h[(j + 1) * (nx + 1) + i]);
-      c.y[2] = float(double(y0) + p.h[j * (nx + 1) + i + 1]);
-      c.y[3] = float(double(y0) + p.h[(j + 1) * (nx + 1) + i + 1]);
-      emitTriangle(emit, c, 0, 1, 2, slopeGrey(c, r0, s));
-      emitTriangle(emit, c, 1, 2, 3, slopeGrey(c, 3, s));
+    c.x[0] = c.x[1] = float(x0 + i * stepX);
+    c.x[2] = c.x[3] = float(stepX + c.x[0]);
+    const float* row = p.h + i;
+    for (int j = 0; j < nz; j++, row += nx + 1) {
+      c.z[0] = c.z[2] = zLow[j];
+      c.z[1] = c.z[3] = zHigh[j];
+      c.y[0] = float(double(y0) + row[0]);
+      c.y[1] = float(double(y0) + row[nx + 1]);
+      c.y[2] = float(double(y0) + row[1]);
+      c.y[3] = float(double(y0) + row[nx + 2]);
+      // The top face shades both triangles by the second's normal; the bottom each by its own.
+      float second = slopeGrey(c, 3, s);
+      emitTriangle(emit, c, 0, 1, 2, top ? second : slopeGrey(c, 0, s));
+      emitTriangle(emit, c, 1, 2, 3, second);
     }
   }
 }

@@ -17,19 +17,6 @@
 
 namespace {
 
-struct Egl {
-  EGLDisplay dpy = EGL_NO_DISPLAY;
-  EGLSurface surface = EGL_NO_SURFACE;
-  EGLContext ctx = EGL_NO_CONTEXT;
-  ~Egl() {
-    if (dpy == EGL_NO_DISPLAY) return;
-    eglMakeCurrent(dpy, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-    if (ctx != EGL_NO_CONTEXT) eglDestroyContext(dpy, ctx);
-    if (surface != EGL_NO_SURFACE) eglDestroySurface(dpy, surface);
-    eglTerminate(dpy);
-  }
-};
-
 std::string eglError(const char* what) {
   char b[96];
   std::snprintf(b, sizeof b, "%s failed (EGL error 0x%04x)", what, eglGetError());
@@ -53,13 +40,13 @@ EGLDisplay headlessDisplay() {
 
 // An RGB pbuffer of the size asked, with a depth buffer like the viewer's
 // window (24 bits where the driver offers them, as GLX picks on the same driver).
-bool makeCurrent(Egl& egl, int width, int height, std::string& err) {
-  egl.dpy = headlessDisplay();
-  if (egl.dpy == EGL_NO_DISPLAY || !eglInitialize(egl.dpy, nullptr, nullptr)) {
+bool makeCurrent(HeadlessContext& hc, int width, int height, std::string& err) {
+  EGLDisplay dpy = headlessDisplay();
+  if (dpy == EGL_NO_DISPLAY || !eglInitialize(dpy, nullptr, nullptr)) {
     err = eglError("eglInitialize");
-    egl.dpy = EGL_NO_DISPLAY;
     return false;
   }
+  hc.dpy = dpy;
   if (!eglBindAPI(EGL_OPENGL_API)) {
     err = eglError("eglBindAPI(OpenGL)");
     return false;
@@ -80,26 +67,26 @@ bool makeCurrent(Egl& egl, int width, int height, std::string& err) {
                             EGL_DEPTH_SIZE,
                             depth,
                             EGL_NONE};
-    if (eglChooseConfig(egl.dpy, attrs, &config, 1, &n) && n > 0) break;
+    if (eglChooseConfig(dpy, attrs, &config, 1, &n) && n > 0) break;
   }
   if (n < 1) {
     err = "no EGL configuration with an RGB pbuffer and a depth buffer";
     return false;
   }
   const EGLint surf[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
-  egl.surface = eglCreatePbufferSurface(egl.dpy, config, surf);
-  if (egl.surface == EGL_NO_SURFACE) {
+  hc.surface = eglCreatePbufferSurface(dpy, config, surf);
+  if (hc.surface == EGL_NO_SURFACE) {
     err = eglError("eglCreatePbufferSurface");
     return false;
   }
   const EGLint ctxAttrs[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK,
                              EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
-  egl.ctx = eglCreateContext(egl.dpy, config, EGL_NO_CONTEXT, ctxAttrs);
-  if (egl.ctx == EGL_NO_CONTEXT) {
+  hc.ctx = eglCreateContext(dpy, config, EGL_NO_CONTEXT, ctxAttrs);
+  if (hc.ctx == EGL_NO_CONTEXT) {
     err = eglError("eglCreateContext");
     return false;
   }
-  if (!eglMakeCurrent(egl.dpy, egl.surface, egl.surface, egl.ctx)) {
+  if (!eglMakeCurrent(dpy, hc.surface, hc.surface, hc.ctx)) {
     err = eglError("eglMakeCurrent");
     return false;
   }
@@ -135,17 +122,41 @@ bool writePng(const std::string& path, int width, int height, std::vector<unsign
 
 } // namespace
 
-bool renderPng(const Lattice* lat, int width, int height, const Camera& cam, bool axes,
-               const std::string& out, std::string& err) {
-  Egl egl;
-  if (!makeCurrent(egl, width, height, err)) return false;
+bool openHeadless(HeadlessContext& hc, int width, int height, std::string& err) {
+  if (!makeCurrent(hc, width, height, err)) {
+    closeHeadless(hc);
+    return false;
+  }
+  hc.width = width;
+  hc.height = height;
   glEnable(GL_DEPTH_TEST);
   viewProjection(width, height);
+  return true;
+}
+
+void drawHeadlessFrame(const Lattice* lat, const Camera& cam, bool axes) {
   viewerState.axisFlag = axes ? 1 : 0;
   drawFrame(lat, cam.trot);
   glFinish();
+}
+
+void closeHeadless(HeadlessContext& hc) {
+  if (!hc.dpy) return;
+  eglMakeCurrent(hc.dpy, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+  if (hc.ctx) eglDestroyContext(hc.dpy, hc.ctx);
+  if (hc.surface) eglDestroySurface(hc.dpy, hc.surface);
+  eglTerminate(hc.dpy);
+  hc = HeadlessContext{};
+}
+
+bool renderPng(const Lattice* lat, int width, int height, const Camera& cam, bool axes,
+               const std::string& out, std::string& err) {
+  HeadlessContext hc;
+  if (!openHeadless(hc, width, height, err)) return false;
+  drawHeadlessFrame(lat, cam, axes);
   std::vector<unsigned char> rgb(size_t(width) * height * 3);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+  closeHeadless(hc);
   return writePng(out, width, height, rgb, err);
 }

@@ -37,6 +37,20 @@ struct Camera {
   float trot[10] = {};
 };
 
+// A GL context with a width x height drawing surface and no window system (EGL).
+struct HeadlessContext {
+  void* dpy = nullptr;
+  void* surface = nullptr;
+  void* ctx = nullptr;
+  int width = 0, height = 0;
+};
+
+// Makes a headless context current with the viewer's depth test and projection.
+bool openHeadless(HeadlessContext& hc, int width, int height, std::string& err);
+// Draws and finishes one frame of the viewer for `cam`, with the axis lines when `axes`.
+void drawHeadlessFrame(const Lattice* lat, const Camera& cam, bool axes);
+void closeHeadless(HeadlessContext& hc);
+
 // Draws the frame the viewer would draw for `cam` at width x height without any window
 // system and writes it as PNG. False, with `err` set, on failure.
 bool renderPng(const Lattice* lat, int width, int height, const Camera& cam, bool axes,

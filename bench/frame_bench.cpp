@@ -1,0 +1,100 @@
+// One frame of a 2-million-triangle map: geometry alone (collected for export) against the
+// GL emitter calling a no-op GL, in triangles per second.
+#include "bench_maps.h"
+#include "render/frame.h"
+#include "tools/toolkit.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+
+namespace {
+
+std::map<std::string, double> best;
+
+struct Big {
+  MapStore store;
+  Lattice* lat;
+  long triangles = 0;
+  Big() {
+    std::string bytes = writeMap(bigFrameMap());
+    lat = newLattice(store);
+    loadLandFramesFromMemory(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+                             lat, store);
+    for (Lattice* L = lat; L; L = L->next)
+      triangles += 4L * L->nx * L->nz + 4L * L->ny * (L->nx + L->nz);
+  }
+};
+Big& big() {
+  static Big b;
+  return b;
+}
+
+void keep(const std::string& key, std::chrono::steady_clock::time_point t0) {
+  double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  if (!best.count(key) || s < best[key]) best[key] = s;
+}
+
+void BM_Geometry(benchmark::State& st) {
+  std::vector<Triangle> tris;
+  tris.reserve(size_t(big().triangles));
+  for (auto _ : st) {
+    auto t0 = std::chrono::steady_clock::now();
+    tris.clear();
+    CollectEmitter e{&tris};
+    for (Lattice* L = big().lat; L; L = L->next) drawLatticeFaces(L, viewerState, e);
+    benchmark::DoNotOptimize(tris.data());
+    keep("geometry", t0);
+  }
+  st.counters["triangles/s"] =
+      benchmark::Counter(double(big().triangles), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_GlFrame(benchmark::State& st) {
+  float trot[10] = {};
+  for (auto _ : st) {
+    auto t0 = std::chrono::steady_clock::now();
+    drawFrame(big().lat, trot);
+    keep("gl", t0);
+  }
+  st.counters["triangles/s"] =
+      benchmark::Counter(double(big().triangles), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_GlFrameDemo(benchmark::State& st) {
+  MapStore store;
+  std::string bytes = writeMap(demoMap());
+  Lattice* lat = newLattice(store);
+  loadLandFramesFromMemory(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), lat,
+                           store);
+  float trot[10] = {};
+  for (auto _ : st) {
+    auto t0 = std::chrono::steady_clock::now();
+    drawFrame(lat, trot);
+    keep("demo", t0);
+  }
+}
+
+BENCHMARK(BM_Geometry)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_GlFrame)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_GlFrameDemo)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::remove("frame-times.txt");
+  saveFrameTime("big", best["gl"]);
+  saveFrameTime("demo", best["demo"]);
+  std::printf("\n%ld triangles a frame. Fastest frames, this run:\n", big().triangles);
+  std::printf("geometry only (collected): %.1f ms, %.1f M triangles/s\n", best["geometry"] * 1e3,
+              big().triangles / best["geometry"] / 1e6);
+  std::printf("GL emitter into a no-op GL: %.1f ms, %.1f M triangles/s\n", best["gl"] * 1e3,
+              big().triangles / best["gl"] / 1e6);
+  std::printf("GL emitter / geometry only: %.2f\n", best["gl"] / best["geometry"]);
+  return 0;
+}

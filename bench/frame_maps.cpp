@@ -1,0 +1,44 @@
+// Maps and shared timings for the frame benchmarks.
+#include "bench_maps.h"
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace {
+const char* timesFile = "frame-times.txt"; // in the benchmark's working directory
+}
+
+MapDesc bigFrameMap() {
+  MapDesc m;
+  for (int i = 0; i < 8; i++) {
+    LatticeRecord L;
+    L.nx = L.nz = 255;
+    L.ny = 1;
+    L.pos[0] = float(i % 4) * 300 - 450;
+    L.pos[2] = float(i / 4) * -300 - 200;
+    for (int j = 0; j <= 255; j++)
+      for (int k = 0; k < 128; k++)
+        L.heights.push_back(float(std::sin(j * 0.1) + std::cos(k * 0.2)));
+    m.lattices.push_back(std::move(L));
+  }
+  return m;
+}
+
+void saveFrameTime(const std::string& name, double seconds) {
+  std::ofstream(timesFile, std::ios::app) << name << ' ' << seconds << '\n';
+}
+
+bool loadFrameTime(const std::string& name, double& seconds) {
+  std::ifstream in(timesFile);
+  std::string n;
+  double s;
+  bool found = false;
+  while (in >> n >> s)
+    if (n == name) {
+      seconds = s;
+      found = true;
+    }
+  return found;
+}

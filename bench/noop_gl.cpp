@@ -1,0 +1,18 @@
+// OpenGL and GLU entry points that do nothing, so a benchmark measures only our side of the
+// calls. Kept out of line so every call is really made.
+#include "render/gl.h"
+
+extern "C" {
+void glClear(GLbitfield) {}
+void glEnable(GLenum) {}
+void glViewport(GLint, GLint, GLsizei, GLsizei) {}
+void glMatrixMode(GLenum) {}
+void glLoadIdentity() {}
+void glTranslatef(GLfloat, GLfloat, GLfloat) {}
+void glRotatef(GLfloat, GLfloat, GLfloat, GLfloat) {}
+void glBegin(GLenum) {}
+void glEnd() {}
+void glColor3f(GLfloat, GLfloat, GLfloat) {}
+void glVertex3f(GLfloat, GLfloat, GLfloat) {}
+void gluPerspective(GLdouble, GLdouble, GLdouble, GLdouble) {}
+}
