@@ -29,6 +29,7 @@ build-asan: deps
 test: test-deps build build-asan
 	cd build && ctest --output-on-failure
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure
+	scripts/fuzz 60
 
 # Opens the demo landscape in the viewer; without a display, renders it to a PNG instead.
 run: build
@@ -43,6 +44,11 @@ run: build
 	  echo "Rendered the demo landscape headless instead: out/demo.png"; \
 	fi
 
+# The fuzz targets, FUZZ_SECONDS each (default 600); crashes are kept in fuzz/crashes/.
+FUZZ_SECONDS ?= 600
+fuzz:
+	scripts/fuzz $(FUZZ_SECONDS)
+
 bench: deps
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVANE_BENCH=ON -DKELVANE_TESTS=OFF >/dev/null
 	@cmake --build build-bench
@@ -50,4 +56,4 @@ bench: deps
 	cd build-bench && bin/bench_frame && bin/bench_headless
 
 clean:
-	rm -rf build build-asan build-bench build-fuzz build-windows
+	rm -rf build build-asan build-bench build-fuzz build-windows out

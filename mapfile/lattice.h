@@ -40,6 +40,7 @@ struct MapStore {
   std::vector<void*> blocks;
   unsigned char* p = nullptr; // free space of the current block
   size_t left = 0;
+  size_t bytes = 0; // all blocks together
   MapStore() = default;
   MapStore(const MapStore&) = delete;
   MapStore& operator=(const MapStore&) = delete;

@@ -12,6 +12,7 @@
 
 namespace {
 
+constexpr size_t firstBlock = 16u << 10;
 constexpr size_t blockSize = 4u << 20;
 constexpr size_t readBlock = 1u << 20;
 const char ctnr[5] = "CTNR";
@@ -19,10 +20,13 @@ const char ctnr[5] = "CTNR";
 void* storeAlloc(MapStore& s, size_t bytes) {
   bytes = (bytes + 15) & ~size_t(15);
   if (bytes > s.left) {
-    size_t n = bytes > blockSize ? bytes : blockSize;
+    // Blocks grow from small to large, so tiny maps stay tiny and big ones take few blocks.
+    size_t next = std::clamp(s.bytes, firstBlock, blockSize);
+    size_t n = bytes > next ? bytes : next;
     void* b = std::calloc(1, n); // fresh pages come zeroed without being touched
     if (!b) throw std::bad_alloc();
     s.blocks.push_back(b);
+    s.bytes += n;
     s.p = static_cast<unsigned char*>(b);
     s.left = n;
   }

@@ -47,6 +47,10 @@ void prepareLattice(const Lattice* L, const ViewerState& vs, Prepared& p) {
   for (; m < samples; m++) p.h[m] = 0;
 }
 
+// Whether an emitter takes no more triangles, so a pass can stop early.
+bool full(const GlEmitter&) { return false; }
+bool full(const CollectEmitter& e) { return e.full; }
+
 void emitTriangle(GlEmitter&, const Corners& c, int a, int b, int d, float grey) {
   glColor3f(grey, grey, grey);
   glBegin(GL_TRIANGLES);
@@ -91,7 +95,7 @@ template <class Emit> void horizontalFace(const Prepared& p, bool top, Emit& emi
     zHigh[j] = float(stepZ + zLow[j]);
   }
   Corners c;
-  for (int i = 0; i < nx; i++) {
+  for (int i = 0; i < nx && !full(emit); i++) {
     c.x[0] = c.x[1] = float(x0 + i * stepX);
     c.x[2] = c.x[3] = float(stepX + c.x[0]);
     const float* row = p.h + i;
@@ -121,7 +125,7 @@ template <class Emit> void wall(const Prepared& p, int axis, bool high, Emit& em
   Corners c;
   float* fixed = axis == 0 ? c.x : c.z;
   float* along = axis == 0 ? c.z : c.x;
-  for (int k = 0; k < L->ny; k++) {
+  for (int k = 0; k < L->ny && !full(emit); k++) {
     double b = -(double(p.ey) / 2) + k * double(L->sy);
     double edge0 = high ? highEdge(p, k, axis) : lowEdge(p, k, axis);
     double edge1 = high ? highEdge(p, k + 1, axis) : lowEdge(p, k + 1, axis);

@@ -21,6 +21,7 @@ double* current() {
 }
 
 void multiply(const double r[16]) {
+  if (!glDouble.record) return;
   double* m = current();
   double out[16];
   for (int c = 0; c < 4; c++)
