@@ -14,7 +14,7 @@ deps:
 	@scripts/install-deps build
 
 test-deps:
-	@scripts/install-deps build test
+	@scripts/install-deps build test windows fuzz
 
 build: deps
 	@cmake -S . -B build $(CMAKE_FLAGS) >/dev/null
@@ -29,7 +29,16 @@ build-asan: deps
 test: test-deps build build-asan
 	cd build && ctest --output-on-failure
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure
+	$(MAKE) --no-print-directory windows
+	tests/e2e/wine_smoke.sh build-windows/bin build/bin build/bin/wm_delete
 	scripts/fuzz 60
+
+# The native Windows viewer and toolkit, cross-built with mingw-w64 into build-windows/bin/.
+windows:
+	@scripts/install-deps windows
+	@cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DKELVANE_TESTS=OFF $(if $(CI),-DKELVANE_WERROR=ON) >/dev/null
+	@cmake --build build-windows
 
 # Opens the demo landscape in the viewer; without a display, renders it to a PNG instead.
 run: build

@@ -39,7 +39,11 @@ void insets(std::string& out, const InsetNode* n) {
   out += '[';
   for (const InsetNode* p = n; p; p = p->next) {
     if (p != n) out += ", ";
-    out += "[" + jsonFloat(p->dx) + ", " + jsonFloat(p->dz) + "]";
+    out += '[';
+    out += jsonFloat(p->dx);
+    out += ", ";
+    out += jsonFloat(p->dz);
+    out += ']';
   }
   out += ']';
 }

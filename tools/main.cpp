@@ -3,6 +3,11 @@
 
 #include <CLI/CLI.hpp>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -101,6 +106,9 @@ std::string parseCamera(const std::string& s, Camera& cam) {
 } // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  _setmode(_fileno(stdout), _O_BINARY); // the same bytes as on other systems, not CRLF
+#endif
   CLI::App app{"Inspect, render, export and build Kelvane map files.", "kelvane"};
   app.set_version_flag("--version", version);
   app.require_subcommand(1);

@@ -35,12 +35,13 @@ startX() {
 }
 stopX() { [[ -n ${xvfb:-} ]] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null; }
 
-# Window id of the first visible window whose name is exactly $1, waiting up to 20 s.
-# (xwininfo, since xdotool's name search misses windows named only in UTF-8.)
+# Window id of the first visible window whose name is exactly $1 (and whose class is $2, when
+# given), waiting up to 20 s. (xwininfo, since xdotool's name search misses windows named
+# only in UTF-8.)
 findWindow() {
   local id
   for _ in $(seq 200); do
-    for id in $(xwininfo -root -tree 2>/dev/null | grep -F "\"$1\":" | awk '{print $1}'); do
+    for id in $(xwininfo -root -tree 2>/dev/null | grep -F "\"$1\": ${2:+(\"$2\"}" | awk '{print $1}'); do
       xwininfo -id "$id" 2>/dev/null | grep -q IsViewable && { echo "$id"; return 0; }
     done
     sleep 0.1
@@ -65,6 +66,19 @@ colourful() {
 }
 
 plain() { ! colourful "$@"; }
+
+# waitExit PID: waits up to 30 s for the process to end and sets rc to its exit code (124
+# and a kill when it does not end).
+waitExit() {
+  if timeout 30 tail --pid="$1" -f /dev/null; then
+    wait "$1"
+    rc=$?
+  else
+    kill -9 "$1" 2>/dev/null
+    wait "$1" 2>/dev/null
+    rc=124
+  fi
+}
 
 # differing A B: how many pixels of the two pictures differ.
 differing() { /usr/bin/compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1; }

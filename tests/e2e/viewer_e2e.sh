@@ -41,9 +41,7 @@ taps() { # key count
 }
 quit() { # how: escape or close; then the exit code is in $rc
   if [[ $1 == close ]]; then "$wm_delete" "$wid"; else xdotool key Escape; fi
-  timeout 10 tail --pid="$viewer" -f /dev/null
-  wait "$viewer"
-  rc=$?
+  waitExit "$viewer"
   viewer=""
 }
 
@@ -111,9 +109,7 @@ if [[ -n $box ]]; then
   sleep 0.3
   xdotool key Return
 fi
-timeout 10 tail --pid="$viewer" -f /dev/null
-wait "$viewer"
-rc=$?
+waitExit "$viewer"
 viewer=""
 check "missing map exits 1" [ "$rc" = 1 ]
 check "missing map named on stderr" grep -q "no such.map: No such file or directory" "$tmp/err"

@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# The Windows build under Wine, in its own prefix and its own Xvfb: the viewer shows the
+# same picture as the Linux viewer, moves, quits with 0 by Escape and by the close box, and
+# reports a missing map in its message box; kelvane.exe prints the same JSON as on Linux.
+set -u
+win=$1   # build-windows/bin
+linux=$2 # build/bin
+wm_delete=$3
+tmp=$(mktemp -d)
+source "$(dirname "$0")/lib.sh"
+viewer=""
+export WINEPREFIX="$tmp/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() {
+  [[ -n $viewer ]] && kill -9 "$viewer" 2>/dev/null
+  wineserver -k 2>/dev/null
+  stopX
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+startX || exit 1
+wineboot --init >/dev/null 2>&1
+wineserver -w
+title="Kelvane Map Viewer by Ruq"
+
+cat >"$tmp/box.json" <<'JSON'
+{"lattices": [{"id": 1, "position": [0, 0, 0], "rotation": [0, 0, 0], "cellSize": [5, 5, 5],
+               "cells": [4, 2, 4]}]}
+JSON
+"$linux/kelvane" make-map "$tmp/box.json" -o "$tmp/box.map" || exit 1
+"$linux/kelvane" demo -o "$tmp/demo.map" || exit 1
+box=$(winepath -w "$tmp/box.map")
+
+wine "$win/kelvane.exe" info --json "$(winepath -w "$tmp/demo.map")" >"$tmp/win.json" 2>/dev/null
+"$linux/kelvane" info --json "$tmp/demo.map" >"$tmp/linux.json"
+check "kelvane.exe info --json equals Linux" cmp -s "$tmp/win.json" "$tmp/linux.json"
+wine "$win/kelvane.exe" render "$box" -o x.png >/dev/null 2>"$tmp/render.err"
+check "kelvane.exe render says it is not available" [ $? = 2 ]
+
+start() {
+  wine "$win/kelvane-viewer.exe" "$@" >"$tmp/out" 2>"$tmp/err" &
+  viewer=$!
+  wid=$(findWindow "$title")
+  [[ -n $wid ]] || { echo "no viewer window"; return 1; }
+  # Wine takes no focus by itself without a window manager.
+  xdotool windowfocus --sync "$wid"
+  sleep 1
+}
+quit() {
+  if [[ $1 == close ]]; then "$wm_delete" "$wid"; else xdotool key Escape; fi
+  waitExit "$viewer"
+  viewer=""
+}
+
+# The Linux viewer's picture of the same map, for comparison.
+"$linux/kelvane-viewer" "$tmp/box.map" >/dev/null 2>&1 &
+viewer=$!
+lwid=$(findWindow "$title" kelvane-viewer)
+sleep 0.5
+shot "$lwid" "$tmp/linux.png"
+kill "$viewer"
+wait "$viewer" 2>/dev/null
+viewer=""
+
+start "$box" || exit 1
+shot "$wid" "$tmp/win.png"
+size=$(/usr/bin/identify -format %wx%h "$tmp/win.png")
+w=${size%x*}
+h=${size#*x}
+check "front wall 153 at the centre" isPixel "$tmp/win.png" 320 $((h - 240)) "153 153 153"
+# The client area is the window less its frame; the 640 x 480 viewport starts at its lower
+# left, so the picture is the lower left of the Linux window's.
+/usr/bin/convert "$tmp/linux.png" -crop "${w}x${h}+0+$((480 - h))" +repage "$tmp/linux-crop.png"
+check "Windows picture equals Linux picture" [ "$(differing "$tmp/win.png" "$tmp/linux-crop.png")" = 0 ]
+xdotool keydown e
+sleep 1
+xdotool keyup e
+sleep 0.5
+shot "$wid" "$tmp/e.png"
+check "E moves the view" [ "$(differing "$tmp/win.png" "$tmp/e.png")" -gt 1000 ]
+quit escape
+check "Escape exits 0" [ "$rc" = 0 ]
+
+start "$box" || exit 1
+quit close
+check "close box exits 0" [ "$rc" = 0 ]
+
+wine "$win/kelvane-viewer.exe" 'Z:\no\such.map' >"$tmp/out" 2>"$tmp/err" &
+viewer=$!
+dialog=$(findWindow "Error opening file.")
+check "message box shown" [ -n "$dialog" ]
+if [[ -n $dialog ]]; then
+  xdotool windowfocus --sync "$dialog"
+  sleep 0.5
+  xdotool key Return
+fi
+waitExit "$viewer"
+viewer=""
+check "missing map exits 1" [ "$rc" = 1 ]
+
+tally
