@@ -1,5 +1,6 @@
 // Fuzz target: reader, frame preparation, placement and face geometry on arbitrary bytes,
 // with the triangles capped so one input stays fast.
+#include "clamp.h"
 #include "mapfile/lattice.h"
 #include "render/frame.h"
 #include "render/placement.h"
@@ -10,16 +11,19 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::vector<uint8_t> in = clampedCounts(data, size);
   MapStore store;
   Lattice* lat = newLattice(store);
-  loadLandFramesFromMemory(data, size, lat, store);
-  std::vector<Triangle> tris;
-  tris.reserve(20000);
-  for (const Lattice* L = lat; L && tris.size() < 20000; L = L->next) {
+  loadLandFramesFromMemory(in.data(), in.size(), lat, store);
+  static std::vector<Triangle> tris; // reused: fresh pages each run would dominate the time
+  tris.clear();
+  int placed = 0;
+  for (const Lattice* L = lat; L && tris.size() < 2000 && placed < 8; L = L->next) {
     if (L->id == 0) continue;
     double m[16];
     latticePlacement(L, viewerState, m);
-    CollectEmitter e{&tris, 20000};
+    placed++;
+    CollectEmitter e{&tris, 2000};
     drawLatticeFaces(L, viewerState, e);
   }
   for (const Triangle& t : tris)

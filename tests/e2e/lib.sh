@@ -82,3 +82,18 @@ waitExit() {
 
 # differing A B: how many pixels of the two pictures differ.
 differing() { /usr/bin/compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1; }
+
+# openMissing COMMAND...: runs a viewer on a map that does not open, dismisses its message
+# box with Return, and sets `dialog` (the box's window id, empty when none showed) and `rc`.
+openMissing() {
+  "$@" >"$tmp/out" 2>"$tmp/err" &
+  viewer=$!
+  dialog=$(findWindow "Error opening file.")
+  if [[ -n $dialog ]]; then
+    xdotool windowfocus --sync "$dialog"
+    sleep 0.5
+    xdotool key Return
+  fi
+  waitExit "$viewer"
+  viewer=""
+}
