@@ -52,6 +52,13 @@ uint16_t le16(const unsigned char* b) {
   return uint16_t(b[0] | b[1] << 8);
 }
 
+// Records that the input ended inside `where`; always false.
+bool endedInside(LoadReport& rep, const Cursor& cur, const std::string& where) {
+  rep.warnings.push_back("file ends inside " + where + " at byte " +
+                         std::to_string(cursorOffset(cur)));
+  return false;
+}
+
 struct Decoder {
   Cursor& cur;
   Lattice* lat;
@@ -62,11 +69,7 @@ struct Decoder {
   Lattice* at(int i) const { return i == 0 ? lat : rest + (i - 1); }
   int indexOf(const Lattice* p) const { return p == lat ? 0 : int(p - rest) + 1; }
 
-  bool ended(const std::string& where) {
-    rep.warnings.push_back("file ends inside " + where + " at byte " +
-                           std::to_string(cursorOffset(cur)));
-    return false;
-  }
+  bool ended(const std::string& where) { return endedInside(rep, cur, where); }
 
   bool floats(float* const* dst, int n, const std::string& where) {
     for (int k = 0; k < n; k++)
@@ -74,35 +77,32 @@ struct Decoder {
     return true;
   }
 
-  InsetNode* insets(int c, const std::string& where, bool& ok) {
+  // A list of c nodes of `bytes` input bytes each, as many as the input still holds; `read`
+  // fills one node. `ok` turns false when the input ends before the list does.
+  template <class Node, class Read>
+  Node* list(int c, uint64_t bytes, const std::string& where, bool& ok, Read read) {
     ok = true;
     if (c == 0) return nullptr;
-    uint64_t fit = cursorLeft(cur) / 8;
+    uint64_t fit = cursorLeft(cur) / bytes;
     int n = fit < uint64_t(c) ? int(fit) : c;
-    InsetNode* nodes =
-        n ? static_cast<InsetNode*>(storeAlloc(store, sizeof(InsetNode) * n)) : nullptr;
+    Node* nodes = n ? static_cast<Node*>(storeAlloc(store, sizeof(Node) * size_t(n))) : nullptr;
     for (int k = 0; k < n; k++) {
-      getf32(cur, nodes[k].dx);
-      getf32(cur, nodes[k].dz);
+      read(nodes[k]);
       nodes[k].next = k + 1 < n ? nodes + k + 1 : nullptr;
     }
     if (n < c) ok = ended(where);
     return nodes;
   }
 
+  InsetNode* insets(int c, const std::string& where, bool& ok) {
+    return list<InsetNode>(c, 8, where, ok, [&](InsetNode& n) {
+      getf32(cur, n.dx);
+      getf32(cur, n.dz);
+    });
+  }
+
   HeightNode* heights(int c, const std::string& where, bool& ok) {
-    ok = true;
-    if (c == 0) return nullptr;
-    uint64_t fit = cursorLeft(cur) / 4;
-    int n = fit < uint64_t(c) ? int(fit) : c;
-    HeightNode* nodes =
-        n ? static_cast<HeightNode*>(storeAlloc(store, sizeof(HeightNode) * n)) : nullptr;
-    for (int k = 0; k < n; k++) {
-      getf32(cur, nodes[k].value);
-      nodes[k].next = k + 1 < n ? nodes + k + 1 : nullptr;
-    }
-    if (n < c) ok = ended(where);
-    return nodes;
+    return list<HeightNode>(c, 4, where, ok, [&](HeightNode& n) { getf32(cur, n.value); });
   }
 
   // Decodes lattice i from the byte after its marker. False when the input ended.
@@ -190,10 +190,7 @@ LoadReport decode(Cursor& cur, Lattice* lat, MapStore& store) {
   if (got >= 26) rep.typeCount = le16(ts + 24);
   if (got >= 30) rep.recordCount = le16(ts + 28);
   int nlat = 0;
-  auto ended = [&](const std::string& where) {
-    rep.warnings.push_back("file ends inside " + where + " at byte " +
-                           std::to_string(cursorOffset(cur)));
-  };
+  auto ended = [&](const std::string& where) { endedInside(rep, cur, where); };
   bool more = got == 64;
   if (!more) ended("the header");
   for (int t = 0; more && t < rep.typeCount; t++) {
