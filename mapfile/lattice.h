@@ -63,6 +63,10 @@ struct LoadReport {
 // Every other lattice and node is allocated from `store`.
 LoadReport loadLandFrames(const char* name, Lattice* lat, MapStore& store);
 
+// The same, from a stream opened for binary reading (left open). A read error is reported
+// like a file that does not open.
+LoadReport loadLandFramesFromStream(std::FILE* f, Lattice* lat, MapStore& store);
+
 // The same, from `size` bytes in memory.
 LoadReport loadLandFramesFromMemory(const unsigned char* data, size_t size, Lattice* lat,
                                     MapStore& store);

@@ -364,6 +364,31 @@ LoadReport loadLandFramesFromMemory(const unsigned char* data, size_t size, Latt
   return decode(c, lat, store);
 }
 
+LoadReport loadLandFramesFromStream(std::FILE* f, Lattice* lat, MapStore& store) {
+  struct stat st;
+  if (fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode)) {
+    std::unique_ptr<unsigned char[]> buf(new unsigned char[readBlock]);
+    Cursor c;
+    c.f = f;
+    c.buf = buf.get();
+    c.cap = readBlock;
+    c.size = uint64_t(st.st_size);
+    return decode(c, lat, store);
+  }
+  // Pipes and devices have no size to check counts against: take them whole first.
+  std::vector<unsigned char> all;
+  unsigned char chunk[65536];
+  size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) all.insert(all.end(), chunk, chunk + n);
+  if (std::ferror(f)) {
+    LoadReport rep;
+    rep.openError = std::strerror(errno);
+    *lat = Lattice{};
+    return rep;
+  }
+  return loadLandFramesFromMemory(all.data(), all.size(), lat, store);
+}
+
 LoadReport loadLandFrames(const char* name, Lattice* lat, MapStore& store) {
   std::FILE* f = std::fopen(name, "rb");
   if (!f) {
@@ -372,24 +397,7 @@ LoadReport loadLandFrames(const char* name, Lattice* lat, MapStore& store) {
     *lat = Lattice{};
     return rep;
   }
-  struct stat st;
-  LoadReport rep;
-  if (fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode)) {
-    std::unique_ptr<unsigned char[]> buf(new unsigned char[readBlock]);
-    Cursor c;
-    c.f = f;
-    c.buf = buf.get();
-    c.cap = readBlock;
-    c.size = uint64_t(st.st_size);
-    rep = decode(c, lat, store);
-  } else {
-    // Pipes and devices have no size to check counts against: take them whole first.
-    std::vector<unsigned char> all;
-    unsigned char chunk[65536];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) all.insert(all.end(), chunk, chunk + n);
-    rep = loadLandFramesFromMemory(all.data(), all.size(), lat, store);
-  }
+  LoadReport rep = loadLandFramesFromStream(f, lat, store);
   std::fclose(f);
   return rep;
 }

@@ -1,11 +1,8 @@
 // `kelvane info`: the header counts and every lattice of a map, as text or JSON.
 #include "toolkit.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <vector>
 
 namespace {
 
@@ -67,22 +64,10 @@ std::string jsonFloat(float v) {
 
 bool loadMap(const std::string& path, LoadedMap& map, std::string& err) {
   map.lat = newLattice(map.store);
-  if (path != "-") {
-    map.rep = loadLandFrames(path.c_str(), map.lat, map.store);
-    if (!map.rep.opened) err = map.rep.openError;
-    return map.rep.opened;
-  }
-  std::vector<unsigned char> all;
-  unsigned char chunk[65536];
-  size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, stdin)) > 0)
-    all.insert(all.end(), chunk, chunk + n);
-  if (std::ferror(stdin)) {
-    err = std::strerror(errno);
-    return false;
-  }
-  map.rep = loadLandFramesFromMemory(all.data(), all.size(), map.lat, map.store);
-  return true;
+  map.rep = path == "-" ? loadLandFramesFromStream(stdin, map.lat, map.store)
+                        : loadLandFrames(path.c_str(), map.lat, map.store);
+  if (!map.rep.opened) err = map.rep.openError;
+  return map.rep.opened;
 }
 
 std::string infoJson(const LoadedMap& map) {

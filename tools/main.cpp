@@ -107,7 +107,9 @@ std::string parseCamera(const std::string& s, Camera& cam) {
 
 int main(int argc, char** argv) {
 #ifdef _WIN32
-  _setmode(_fileno(stdout), _O_BINARY); // the same bytes as on other systems, not CRLF
+  // Maps are binary, and output is the same bytes as on other systems (no CRLF).
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
 #endif
   CLI::App app{"Inspect, render, export and build Kelvane map files.", "kelvane"};
   app.set_version_flag("--version", version);
