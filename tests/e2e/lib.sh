@@ -36,11 +36,11 @@ startX() {
 stopX() { [[ -n ${xvfb:-} ]] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null; }
 
 # Window id of the first visible window whose name is exactly $1 (and whose class is $2, when
-# given), waiting up to 20 s. (xwininfo, since xdotool's name search misses windows named
+# given), waiting up to WINDOW_WAIT seconds (default 20). (xwininfo, since xdotool's name search misses windows named
 # only in UTF-8.)
 findWindow() {
   local id
-  for _ in $(seq 200); do
+  for _ in $(seq $((${WINDOW_WAIT:-20} * 10))); do
     for id in $(xwininfo -root -tree 2>/dev/null | grep -F "\"$1\": ${2:+(\"$2\"}" | awk '{print $1}'); do
       xwininfo -id "$id" 2>/dev/null | grep -q IsViewable && { echo "$id"; return 0; }
     done

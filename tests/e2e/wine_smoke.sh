@@ -10,6 +10,8 @@ tmp=$(mktemp -d)
 source "$(dirname "$0")/lib.sh"
 viewer=""
 export WINEPREFIX="$tmp/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# A fresh prefix can take a while to start its first program on a busy machine.
+export WINDOW_WAIT=90
 cleanup() {
   [[ -n $viewer ]] && kill -9 "$viewer" 2>/dev/null
   wineserver -k 2>/dev/null
@@ -40,7 +42,7 @@ start() {
   wine "$win/kelvane-viewer.exe" "$@" >"$tmp/out" 2>"$tmp/err" &
   viewer=$!
   wid=$(findWindow "$title")
-  [[ -n $wid ]] || { echo "no viewer window"; return 1; }
+  [[ -n $wid ]] || { echo "no viewer window; its stderr:"; cat "$tmp/err"; return 1; }
   # Wine takes no focus by itself without a window manager.
   xdotool windowfocus --sync "$wid"
   sleep 1
