@@ -36,8 +36,8 @@ startX() {
 stopX() { [[ -n ${xvfb:-} ]] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null; }
 
 # Window id of the first visible window whose name is exactly $1 (and whose class is $2, when
-# given), waiting up to WINDOW_WAIT seconds (default 20). (xwininfo, since xdotool's name search misses windows named
-# only in UTF-8.)
+# given), waiting up to WINDOW_WAIT seconds (default 20). Uses xwininfo, since xdotool's name
+# search misses windows named only in UTF-8.
 findWindow() {
   local id
   for _ in $(seq $((${WINDOW_WAIT:-20} * 10))); do
