@@ -1,14 +1,20 @@
 // Keyboard flight: a fixed step per pass for each key that is down.
 #include "camera.h"
 
+#include "window.h"
+
 #include <cmath>
+#include <cstring>
+
+using namespace Trot;
 
 void updateKeyTable(unsigned char key[256], const MSG& msg) {
   if (msg.message == WM_KEYDOWN) key[msg.wParam & 0xFF] = 1;
   if (msg.message == WM_KEYUP) key[msg.wParam & 0xFF] = 0;
+  if (msg.message == keysReleasedMessage) std::memset(key, 0, 256);
 }
 
-void cameraStep(const unsigned char key[256], float trot[trotSize], ViewerState& vs) {
+void cameraStep(const unsigned char key[256], float trot[Trot::size], ViewerState& vs) {
   const double step = 1.0;
   auto add = [&](int at, double d) { trot[at] = float(double(trot[at]) + d); };
   if (key[VK_UP]) add(pitch, step);

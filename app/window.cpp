@@ -31,7 +31,7 @@ bool createMainWindow(HWND* window, HINSTANCE instance, int width, int height) {
   return true;
 }
 
-void setupPixelFormat(HDC dc) {
+bool setupPixelFormat(HDC dc) {
   PIXELFORMATDESCRIPTOR pfd = {};
   pfd.nSize = sizeof(PIXELFORMATDESCRIPTOR);
   pfd.nVersion = 1;
@@ -41,10 +41,11 @@ void setupPixelFormat(HDC dc) {
   pfd.cDepthBits = 16;
   pfd.iLayerType = PFD_MAIN_PLANE;
   int format = ChoosePixelFormat(dc, &pfd);
-  SetPixelFormat(dc, format, &pfd);
+  return format != 0 && SetPixelFormat(dc, format, &pfd);
 }
 
 void resizeView(int width, int height) {
+  viewSize = {width, height};
   viewProjection(width, height);
 }
 
@@ -54,6 +55,10 @@ LRESULT CALLBACK mainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     return 0;
   case WM_SIZE:
     resizeView(LOWORD(lParam), HIWORD(lParam));
+    return 0;
+  case WM_KILLFOCUS:
+    // The key table lives in the main loop; a key released elsewhere sends no key-up here.
+    PostMessageA(window, keysReleasedMessage, 0, 0);
     return 0;
   case WM_CLOSE:
     PostQuitMessage(0);

@@ -9,7 +9,17 @@ extern const char* const windowTitle;     // "Kelvane Map Viewer by Ruq"
 // Registers the class and creates and shows the window, outer size width x height at (0, 0).
 // False when registration (window untouched) or creation (window set to null) fails.
 bool createMainWindow(HWND* window, HINSTANCE instance, int width, int height);
-void setupPixelFormat(HDC dc);
+// Chooses and sets the window's pixel format; false when the system offers none or refuses it.
+bool setupPixelFormat(HDC dc);
 // Viewport and projection for a client size in pixels; leaves model-view current and identity.
 void resizeView(int width, int height);
+
+// The size the view was last set up for, in pixels.
+struct ViewSize {
+  int width = 640, height = 480;
+};
+inline ViewSize viewSize;
+
+// Posted to the window's own queue when it loses the keyboard focus: every key counts as up.
+constexpr UINT keysReleasedMessage = WM_APP + 1;
 LRESULT CALLBACK mainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -3,6 +3,9 @@
 #include "viewer.h"
 #include "window.h"
 
+#include "viewer_state.h"
+
+#include "mapfile/reader.h"
 #include "render/frame.h"
 #include "render/gl.h"
 
@@ -15,30 +18,62 @@ namespace {
 
 const char* const programName = "kelvane-viewer";
 
-// Loads the map into `lat`, or says why not: on stderr, and for a file that does not open
-// also in the message box users of the viewer know.
+const char* const helpText =
+    "Usage: kelvane-viewer MAP\n"
+    "Shows the landscape lattices of a Kelvane map file in a 640 x 480 window.\n"
+    "\n"
+    "The whole command line, with every double quote removed, is the map file name. With\n"
+    "no command line the first word of infile.txt in the working directory names the map.\n"
+    "\n"
+    "Keys (one step per frame while held):\n"
+    "  E / D        move forward / back\n"
+    "  S / F        move left / right\n"
+    "  W / R        move the scene up / down\n"
+    "  arrows       turn left / right, tilt up / down\n"
+    "  T (held)     show the red-to-blue axis lines from each parent to its lattice\n"
+    "  P            print the view as --camera TX,TY,TZ,PITCH,YAW for 'kelvane render'\n"
+    "  Escape       quit\n"
+    "\n"
+    "Exit status: 0 when you quit; 1 when no map could be opened (the \"Error opening\n"
+    "file.\" box) or no window could be created, with the reason on stderr.\n";
+
+// Loads the map into `lat`, or says why not: on stderr, and in the message box users of the
+// viewer know.
 bool openMap(const std::string& name, Lattice* lat, MapStore& store) {
-  std::FILE* f = std::fopen(name.c_str(), "rb");
-  if (!f) {
-    std::fprintf(stderr, "%s: %s: %s\n", programName, name.c_str(), std::strerror(errno));
-    MessageBoxA(nullptr, name.c_str(), "Error opening file.", MB_OK | MB_ICONEXCLAMATION);
-    return false;
-  }
-  std::fclose(f);
   LoadReport rep = loadLandFrames(name.c_str(), lat, store);
   for (const std::string& w : rep.warnings)
     std::fprintf(stderr, "%s: %s: warning: %s\n", programName, name.c_str(), w.c_str());
-  if (!rep.opened) {
-    std::fprintf(stderr, "%s: %s: %s\n", programName, name.c_str(), rep.openError.c_str());
-    return false;
-  }
-  return true;
+  if (rep.status == LoadStatus::loaded) return true;
+  std::fprintf(stderr, "%s: %s: %s%s\n", programName, name.c_str(),
+               rep.status == LoadStatus::notMap ? "not a map: " : "", rep.error.c_str());
+  MessageBoxA(nullptr, name.c_str(), "Error opening file.", MB_OK | MB_ICONEXCLAMATION);
+  return false;
 }
 
 void printCamera(const float* trot) {
-  std::printf("--camera %.9g,%.9g,%.9g,%.9g,%.9g\n", trot[tx], trot[ty], trot[tz], trot[pitch],
+  using namespace Trot;
+  std::printf("--camera %.9g,%.9g,%.9g,%.9g,%.9g", trot[tx], trot[ty], trot[tz], trot[pitch],
               trot[yaw]);
+  if (viewSize.width != 640 || viewSize.height != 480)
+    std::printf(" --size %dx%d", viewSize.width, viewSize.height);
+  std::printf("\n");
   std::fflush(stdout);
+}
+
+// Makes a GL context current on the window's device context; the reason when it cannot.
+const char* setupContext(HDC dc, HGLRC& rc) {
+  if (!setupPixelFormat(dc)) return "no usable pixel format";
+  rc = wglCreateContext(dc);
+  if (!rc) return "no OpenGL rendering context";
+  if (!wglMakeCurrent(dc, rc)) return "the OpenGL rendering context cannot be made current";
+  return nullptr;
+}
+
+void closeWindow(HWND hWnd, HDC dc, HINSTANCE instance) {
+  wglMakeCurrent(nullptr, nullptr);
+  ReleaseDC(hWnd, dc);
+  DestroyWindow(hWnd);
+  UnregisterClassA(windowClassName, instance);
 }
 
 } // namespace
@@ -67,11 +102,15 @@ bool readFirstWord(const char* path, std::string& word, std::string& err) {
 }
 
 void drawScene(HDC dc, const Lattice* lat, const float* trot) {
-  drawFrame(lat, trot);
+  drawFrame(lat, trot, viewerState);
   SwapBuffers(dc);
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
+  if (!std::strcmp(cmdLine, "--help") || !std::strcmp(cmdLine, "--version")) {
+    std::fputs(cmdLine[2] == 'h' ? helpText : "kelvane-viewer " KELVANE_VERSION "\n", stdout);
+    return 0;
+  }
   HWND hWnd = nullptr;
   if (!createMainWindow(&hWnd, instance, 640, 480)) {
     std::fprintf(stderr, "%s: no window could be created (error %lu)\n", programName,
@@ -80,9 +119,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
     return 1;
   }
   HDC dc = GetDC(hWnd);
-  setupPixelFormat(dc);
-  HGLRC rc = wglCreateContext(dc);
-  wglMakeCurrent(dc, rc);
+  HGLRC rc = nullptr;
+  if (const char* why = setupContext(dc, rc)) {
+    std::fprintf(stderr, "%s: no window could be created: %s\n", programName, why);
+    closeWindow(hWnd, dc, instance);
+    return 1;
+  }
   glEnable(GL_DEPTH_TEST);
   resizeView(640, 480);
   unsigned char key[256];
@@ -104,8 +146,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
     quit = !openMap(name, lat, store);
   }
   if (quit) exitCode = 1;
-  float trot[trotSize] = {};
-  for (int i = 0; i <= selectedLattice; i++) trot[i] = 0.0f;
+  float trot[Trot::size] = {};
+  for (int i = 0; i <= Trot::selectedLattice; i++) trot[i] = 0.0f;
 
   MSG msg = {};
   while (!quit) {
@@ -127,9 +169,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
     }
   }
 
-  wglMakeCurrent(nullptr, nullptr);
-  ReleaseDC(hWnd, dc);
-  DestroyWindow(hWnd);
-  UnregisterClassA(windowClassName, instance);
+  closeWindow(hWnd, dc, instance);
   return exitCode;
 }

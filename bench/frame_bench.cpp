@@ -15,15 +15,12 @@ namespace {
 std::map<std::string, double> best;
 
 struct Big {
-  MapStore store;
-  Lattice* lat;
+  LoadedMap map;
   long triangles = 0;
   Big() {
-    std::string bytes = writeMap(bigFrameMap());
-    lat = newLattice(store);
-    loadLandFramesFromMemory(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
-                             lat, store);
-    for (Lattice* L = lat; L; L = L->next)
+    std::string err;
+    loadDescribed(bigFrameMap(), map, err);
+    for (Lattice* L = map.lat; L; L = L->next)
       triangles += 4L * L->nx * L->nz + 4L * L->ny * (L->nx + L->nz);
   }
 };
@@ -44,7 +41,7 @@ void BM_Geometry(benchmark::State& st) {
     auto t0 = std::chrono::steady_clock::now();
     tris.clear();
     CollectEmitter e{&tris};
-    for (Lattice* L = big().lat; L; L = L->next) drawLatticeFaces(L, viewerState, e);
+    for (Lattice* L = big().map.lat; L; L = L->next) drawLatticeFaces(L, ViewerState{}, e);
     benchmark::DoNotOptimize(tris.data());
     keep("geometry", t0);
   }
@@ -53,10 +50,10 @@ void BM_Geometry(benchmark::State& st) {
 }
 
 void BM_GlFrame(benchmark::State& st) {
-  float trot[10] = {};
+  float trot[Trot::size] = {};
   for (auto _ : st) {
     auto t0 = std::chrono::steady_clock::now();
-    drawFrame(big().lat, trot);
+    drawFrame(big().map.lat, trot, ViewerState{});
     keep("gl", t0);
   }
   st.counters["triangles/s"] =
@@ -64,15 +61,13 @@ void BM_GlFrame(benchmark::State& st) {
 }
 
 void BM_GlFrameDemo(benchmark::State& st) {
-  MapStore store;
-  std::string bytes = writeMap(demoMap());
-  Lattice* lat = newLattice(store);
-  loadLandFramesFromMemory(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), lat,
-                           store);
-  float trot[10] = {};
+  LoadedMap demo;
+  std::string err;
+  loadDescribed(demoMap(), demo, err);
+  float trot[Trot::size] = {};
   for (auto _ : st) {
     auto t0 = std::chrono::steady_clock::now();
-    drawFrame(lat, trot);
+    drawFrame(demo.lat, trot, ViewerState{});
     keep("demo", t0);
   }
 }

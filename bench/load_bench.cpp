@@ -23,7 +23,8 @@ void record(const std::string& key, std::chrono::steady_clock::time_point t0) {
 
 std::string writeTemp(const std::string& name, const MapDesc& m) {
   std::string path = "/tmp/kelvane-bench-" + name + ".map";
-  std::string bytes = writeMap(m);
+  std::string bytes, err;
+  writeMap(m, bytes, err);
   std::FILE* f = std::fopen(path.c_str(), "wb");
   std::fwrite(bytes.data(), 1, bytes.size(), f);
   std::fclose(f);

@@ -1,7 +1,7 @@
 // Fuzz target: reader, frame preparation, placement and face geometry on arbitrary bytes,
 // with the triangles capped so one input stays fast.
 #include "clamp.h"
-#include "mapfile/lattice.h"
+#include "mapfile/reader.h"
 #include "render/frame.h"
 #include "render/placement.h"
 
@@ -21,10 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const Lattice* L = lat; L && tris.size() < 2000 && placed < 8; L = L->next) {
     if (L->id == 0) continue;
     double m[16];
-    latticePlacement(L, viewerState, m);
+    latticePlacement(L, ViewerState{}, m);
     placed++;
     CollectEmitter e{&tris, 2000};
-    drawLatticeFaces(L, viewerState, e);
+    drawLatticeFaces(L, ViewerState{}, e);
   }
   for (const Triangle& t : tris)
     if (!(t.grey >= 0.4f && t.grey <= 0.8f)) __builtin_trap();

@@ -1,6 +1,6 @@
 // Fuzz target: the map reader on arbitrary bytes.
 #include "clamp.h"
-#include "mapfile/lattice.h"
+#include "mapfile/reader.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,11 +1,8 @@
-// In-memory landscape lattices and the map container reader that fills them.
-// The reader never prints or exits: it returns what it found and its warnings.
+// In-memory landscape lattices and the store that owns them.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <string>
 #include <vector>
 
 struct HeightNode {
@@ -40,65 +37,21 @@ struct MapStore {
   std::vector<void*> blocks;
   unsigned char* p = nullptr; // free space of the current block
   size_t left = 0;
-  size_t bytes = 0; // all blocks together
+  size_t bytes = 0;          // all blocks together
+  size_t limit = size_t(-1); // a block that would take `bytes` past this fails as out of memory
   MapStore() = default;
   MapStore(const MapStore&) = delete;
   MapStore& operator=(const MapStore&) = delete;
   ~MapStore();
 };
 
-// A zeroed lattice owned by the store; hand it to loadLandFrames as the root.
+// `bytes` of zeroed memory owned by the store, 16-byte aligned. Throws std::bad_alloc when
+// memory (or the store's limit) runs out.
+void* storeAlloc(MapStore& store, size_t bytes);
+
+// A zeroed lattice owned by the store; the root of a list to load into.
 Lattice* newLattice(MapStore& store);
 
-struct LoadReport {
-  bool opened = false;
-  std::string openError; // why the file could not be opened
-  int extraCount = 0, typeCount = 0, recordCount = 0, stringCount = 0;
-  int nlat = 0; // the LandFrameStore count; the list always holds at least the root
-  bool hasLandFrameStore = false;
-  std::vector<std::string> warnings;
-};
-
-// Fills the list that starts at the zeroed root `lat` from the map file `name`.
-// Every other lattice and node is allocated from `store`.
-LoadReport loadLandFrames(const char* name, Lattice* lat, MapStore& store);
-
-// The same, from a stream opened for binary reading (left open). A read error is reported
-// like a file that does not open.
-LoadReport loadLandFramesFromStream(std::FILE* f, Lattice* lat, MapStore& store);
-
-// The same, from `size` bytes in memory.
-LoadReport loadLandFramesFromMemory(const unsigned char* data, size_t size, Lattice* lat,
-                                    MapStore& store);
-
-// Index of a lattice in the list that starts at `lat`, or -1 when it is not in it.
-int latticeIndex(const Lattice* lat, const Lattice* target);
-
-// Input bytes consumed through a refillable buffer: {p, end} are the unread bytes at hand.
-struct Cursor {
-  const unsigned char* p = nullptr;
-  const unsigned char* end = nullptr;
-  const unsigned char* base = nullptr; // start of the bytes at hand
-  std::FILE* f = nullptr;              // refill source; null when all input is in memory
-  unsigned char* buf = nullptr;
-  size_t cap = 0;
-  uint64_t consumed = 0; // input bytes before `base`
-  uint64_t size = 0;     // input length
-};
-
-uint64_t cursorOffset(const Cursor& c);
-uint64_t cursorLeft(const Cursor& c);
-bool get8(Cursor& c, uint8_t& v);
-bool getf32(Cursor& c, float& v);
-bool skipBytes(Cursor& c, uint64_t n);
-// Up to n bytes into dst; returns how many the input still had.
-size_t getUpTo(Cursor& c, unsigned char* dst, size_t n);
-
-// One variable-length count: b0 below 128, else (b0 - 128) + 128 * b1. False when the
-// input ends inside it (v is then untouched).
-bool readVarCount(Cursor& c, int& v);
-// 1 when the NUL-terminated texts are equal, else 0.
-int strEquals(const char* a, const char* b);
-// Steps past the next "CTNR"; a byte that breaks a partial match is not retried as a start.
-// False when the input ends first.
-bool skipPastMarker(Cursor& c);
+// For each lattice of the list from `lat`, in list order, the index of its parent in the same
+// list (-1: none, or a parent outside the list). Linear in the list's length.
+std::vector<int> parentIndexes(const Lattice* lat);

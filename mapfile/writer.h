@@ -1,6 +1,8 @@
 // Builds map container files: for demo maps, maps described in JSON, tests and benchmarks.
 #pragma once
 
+#include "reader.h"
+
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -34,11 +36,20 @@ struct MapDesc {
   bool withLandFrameStore = true;
 };
 
-// Appends one variable-length count (0..32767); `longForm` writes two bytes even below 128.
-void putVarCount(std::string& out, int v, bool longForm = false);
+// The largest value a variable-length count can hold.
+constexpr int maxVarCount = 32767;
 
-// The whole file for `map`.
-std::string writeMap(const MapDesc& map);
+// Appends one variable-length count; `longForm` writes two bytes even below 128. False, with
+// nothing appended, for a value outside 0..maxVarCount.
+bool putVarCount(std::string& out, int v, bool longForm = false);
+
+// The whole file for `map` into `out`. False, with `err` naming the first value the format
+// cannot hold (as "lattices[3].refs[0]: ..."), when the map cannot be written as described.
+bool writeMap(const MapDesc& map, std::string& out, std::string& err);
+
+// Loads the file `map` describes into `out`, as the reader reads it from disk. False, with
+// `err` set as writeMap sets it, when the map cannot be written.
+bool loadDescribed(const MapDesc& map, LoadedMap& out, std::string& err);
 
 // Record number (counted from 1) of lattice `index` in a file written from `map`.
 int latticeRecordNumber(const MapDesc& map, int index);

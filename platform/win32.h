@@ -127,12 +127,14 @@ struct PIXELFORMATDESCRIPTOR {
 #define WM_CREATE 0x0001
 #define WM_SIZE 0x0005
 #define WM_PAINT 0x000F
+#define WM_KILLFOCUS 0x0008
 #define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
 #define WM_SYSKEYDOWN 0x0104
 #define WM_SYSKEYUP 0x0105
+#define WM_APP 0x8000
 
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
@@ -207,6 +209,7 @@ BOOL PeekMessageA(MSG* msg, HWND hWnd, UINT first, UINT last, UINT remove);
 BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageA(const MSG* msg);
 LRESULT DefWindowProcA(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL PostMessageA(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int code);
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 DWORD GetLastError();

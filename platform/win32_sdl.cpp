@@ -89,8 +89,11 @@ struct KeyTable {
 };
 constexpr KeyTable keyTable;
 
-unsigned char virtualKey(SDL_Scancode sc) {
-  return sc >= 0 && sc < SDL_NUM_SCANCODES ? keyTable.vk[sc] : 0;
+// Letters follow the keyboard layout, as Windows virtual-key codes do (the key labelled E is
+// 'E' on any layout); every other key goes by its position.
+unsigned char virtualKey(const SDL_Keysym& k) {
+  if (k.sym >= SDLK_a && k.sym <= SDLK_z) return (unsigned char)('A' + (k.sym - SDLK_a));
+  return k.scancode >= 0 && k.scancode < SDL_NUM_SCANCODES ? keyTable.vk[k.scancode] : 0;
 }
 
 HWND windowOf(Uint32 sdlId) {
@@ -118,7 +121,7 @@ void post(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
 // bit 30 for a key that was already down, bits 30 and 31 on release.
 void postKey(const SDL_KeyboardEvent& k) {
   HWND w = windowOf(k.windowID);
-  unsigned char vk = virtualKey(k.keysym.scancode);
+  unsigned char vk = virtualKey(k.keysym);
   if (!w || !vk) return;
   bool down = k.type == SDL_KEYDOWN;
   bool sys = (k.keysym.mod & KMOD_ALT) || vk == VK_F10 || vk == VK_MENU;
@@ -139,6 +142,8 @@ void translate(const SDL_Event& e) {
     if (HWND w = windowOf(e.window.windowID)) {
       if (e.window.event == SDL_WINDOWEVENT_CLOSE) post(w, WM_CLOSE, 0, 0);
       if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) post(w, WM_SIZE, 0, drawableSize(w));
+      // Sent, not posted, as Windows does.
+      if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) w->proc(w, WM_KILLFOCUS, 0, 0);
     }
     break;
   case SDL_QUIT: // a termination signal: ask the windows to close, as their close boxes would
@@ -303,6 +308,12 @@ LRESULT DefWindowProcA(HWND, UINT, WPARAM, LPARAM) {
   return 0;
 }
 
+BOOL PostMessageA(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!w) return FALSE;
+  post(w, message, wParam, lParam);
+  return TRUE;
+}
+
 void PostQuitMessage(int code) {
   quitPosted = true;
   quitCode = code;
@@ -316,8 +327,11 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   Uint32 flags = (type & 0xF0) == MB_ICONEXCLAMATION ? SDL_MESSAGEBOX_WARNING
                  : (type & 0xF0) == MB_ICONHAND      ? SDL_MESSAGEBOX_ERROR
                                                      : SDL_MESSAGEBOX_INFORMATION;
-  SDL_ShowSimpleMessageBox(flags, caption ? caption : "Error", text ? text : "",
-                           owner ? owner->sdl : nullptr);
+  // The line above already told the user; say too why no dialog appeared (on X11 SDL's
+  // dialog needs the core fonts, for one).
+  if (SDL_ShowSimpleMessageBox(flags, caption ? caption : "Error", text ? text : "",
+                               owner ? owner->sdl : nullptr) != 0)
+    std::fprintf(stderr, "window system: the message box could not be shown: %s\n", SDL_GetError());
   return IDOK;
 }
 

@@ -22,6 +22,7 @@ struct Prepared {
   float h[maxSamples];
 };
 
+// One lattice at a time: frames and exports run one after another, never concurrently.
 Prepared scratch;
 
 void prepareLattice(const Lattice* L, const ViewerState& vs, Prepared& p) {
@@ -48,8 +49,12 @@ void prepareLattice(const Lattice* L, const ViewerState& vs, Prepared& p) {
 }
 
 // Whether an emitter takes no more triangles, so a pass can stop early.
-bool full(const GlEmitter&) { return false; }
-bool full(const CollectEmitter& e) { return e.full; }
+bool full(const GlEmitter&) {
+  return false;
+}
+bool full(const CollectEmitter& e) {
+  return e.full;
+}
 
 void emitTriangle(GlEmitter&, const Corners& c, int a, int b, int d, float grey) {
   glColor3f(grey, grey, grey);
@@ -182,17 +187,21 @@ template <class Emit> void drawLatticeFaces(const Lattice* L, const ViewerState&
 template void drawLatticeFaces(const Lattice*, const ViewerState&, GlEmitter&);
 template void drawLatticeFaces(const Lattice*, const ViewerState&, CollectEmitter&);
 
-void drawFrame(const Lattice* lat, const float* trot) {
+void loadCamera(const float* trot) {
+  glLoadIdentity();
+  glTranslatef(0, 0, -50);
+  glRotatef(trot[Trot::pitch], 1, 0, 0);
+  glRotatef(trot[Trot::yaw], 0, 1, 0);
+  glTranslatef(trot[Trot::tx], trot[Trot::ty], trot[Trot::tz]);
+}
+
+void drawFrame(const Lattice* lat, const float* trot, const ViewerState& vs) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   GlEmitter gl;
   for (const Lattice* L = lat; L; L = L->next) {
     if (L->id == 0) continue;
-    glLoadIdentity();
-    glTranslatef(0, 0, -50);
-    glRotatef(trot[3], 1, 0, 0);
-    glRotatef(trot[4], 0, 1, 0);
-    glTranslatef(trot[0], trot[1], trot[2]);
-    applyLatticeTransform(L);
-    drawLatticeFaces(L, viewerState, gl);
+    loadCamera(trot);
+    applyLatticeTransform(L, vs);
+    drawLatticeFaces(L, vs, gl);
   }
 }

@@ -2,8 +2,8 @@
 // its six faces as grey triangles handed to an emitter.
 #pragma once
 
-#include "app/viewer_state.h"
 #include "mapfile/lattice.h"
+#include "view_state.h"
 
 #include <cstddef>
 #include <vector>
@@ -34,6 +34,11 @@ template <class Emit> void drawLatticeFaces(const Lattice* L, const ViewerState&
 // The slope shading rule: grey of the triangle at corners 1, 2 and r (0 or 3), sign s (+1 or -1).
 float slopeGrey(const Corners& c, int r, int s);
 
+// Replaces the model-view matrix with the camera's: the eye 50 units behind the point the view
+// turns about, then pitch, yaw and the scene's translation from `trot`.
+void loadCamera(const float* trot);
+
 // Clears and draws one frame of the list from `lat` with the camera record `trot` (positions
-// 0-4), into the current GL context. The model-view matrix must be current.
-void drawFrame(const Lattice* lat, const float* trot);
+// 0-4, see Trot) and `vs`, into the current GL context. The model-view matrix must be current.
+// Frames are drawn one at a time: the face passes share one file-scope scratch record.
+void drawFrame(const Lattice* lat, const float* trot, const ViewerState& vs);

@@ -12,6 +12,7 @@ namespace {
 // Loads never leave a parent cycle, and a list holds at most 65,535 lattices; the cap only
 // guarantees the walk ends on lists built some other way.
 constexpr int chainCap = 65536;
+// One chain at a time: placements are computed one after another, never concurrently.
 const Lattice* chain[chainCap];
 
 // Fills `chain` with L's ancestors and L, outermost first; returns how many.
@@ -58,8 +59,7 @@ void rotate(double m[16], float deg, double ax, double ay, double az) {
 
 } // namespace
 
-void applyLatticeTransform(const Lattice* L) {
-  const ViewerState& vs = viewerState;
+void applyLatticeTransform(const Lattice* L, const ViewerState& vs) {
   int n = latticeChain(L);
   for (int i = 0; i < n; i++) {
     const Lattice* p = chain[i];

@@ -9,9 +9,11 @@
 
 namespace {
 
+using namespace Trot;
+
 struct Flight {
   unsigned char key[256] = {};
-  float trot[trotSize] = {};
+  float trot[Trot::size] = {};
   ViewerState vs;
   void hold(std::initializer_list<int> keys) {
     for (int k : keys) key[k] = 1;

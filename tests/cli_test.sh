@@ -25,13 +25,38 @@ check "help" 0 "" "$bin/kelvane" --help
 check "info help" 0 "" "$bin/kelvane" info --help
 grep -q "Example" "$tmp/out" || { fail=$((fail + 1)); echo "FAIL info help has no example"; }
 check "version" 0 "" "$bin/kelvane" --version
+check "unknown command" 2 "kelvane: unknown command 'bogus'" "$bin/kelvane" bogus x
+grep -qF "Run 'kelvane --help'" "$tmp/err" || { fail=$((fail + 1)); echo "FAIL unknown command points at --help"; }
+check "usage error points at the command's help" 2 "Run 'kelvane info --help'" "$bin/kelvane" info --bogus x
+
+# Files that are not maps fail with the reason, for every command that reads a map.
 printf 'short' >"$tmp/short.map"
-check "truncated map warns" 0 "kelvane: $tmp/short.map: warning: file ends inside the header" "$bin/kelvane" info "$tmp/short.map"
-check "stdin" 0 "warning: file ends" "$bin/kelvane" info - <"$tmp/short.map"
-check "json of stdin" 0 "" "$bin/kelvane" info --json - <"$tmp/short.map"
-grep -q '"warnings": \["file ends inside the header' "$tmp/out" || { fail=$((fail + 1)); echo "FAIL json warnings"; }
+: >"$tmp/empty.map"
+head -c 4096 /dev/urandom >"$tmp/noise.map"
+for cmd in info "render -o $tmp/x.png" "export -o $tmp/x.obj"; do
+  check "$cmd: truncated header" 1 "kelvane: $tmp/short.map: not a map: file ends inside the header at byte 5" "$bin/kelvane" $cmd "$tmp/short.map"
+  check "$cmd: empty file" 1 "kelvane: $tmp/empty.map: not a map: the file is empty" "$bin/kelvane" $cmd "$tmp/empty.map"
+  check "$cmd: random bytes" 1 "kelvane: $tmp/noise.map: not a map: " "$bin/kelvane" $cmd "$tmp/noise.map"
+  check "$cmd: a directory" 1 "kelvane: $tmp: Is a directory" "$bin/kelvane" $cmd "$tmp"
+done
+[[ ! -e $tmp/x.png && ! -e $tmp/x.obj ]] || { fail=$((fail + 1)); echo "FAIL outputs written for a non-map"; }
+check "stdin that is not a map" 1 "kelvane: -: not a map: file ends inside the header" "$bin/kelvane" info --json - <"$tmp/short.map"
+check "/dev/zero is rejected without reading it all" 1 "kelvane: /dev/zero: not a map: no LandFrameStore type entry" "$bin/kelvane" info /dev/zero
+check "a pipe of random bytes is rejected" 1 "kelvane: -: not a map: " sh -c "head -c 100000000 /dev/urandom | '$bin/kelvane' info -"
 
 check "demo" 0 "" "$bin/kelvane" demo -o "$tmp/demo.map"
+# A damaged map is still a map: it loads with warnings, unless --strict.
+head -c -3 "$tmp/demo.map" >"$tmp/cut.map"
+check "damaged map warns" 0 "kelvane: $tmp/cut.map: warning: file ends inside lattice record 5" "$bin/kelvane" info "$tmp/cut.map"
+check "json of a damaged map from stdin" 0 "" "$bin/kelvane" info --json - <"$tmp/cut.map"
+grep -q '"warnings": \["file ends inside lattice record 5' "$tmp/out" || { fail=$((fail + 1)); echo "FAIL json warnings"; }
+check "--strict info" 1 "kelvane: $tmp/cut.map: 1 warning(s) and --strict: nothing written" "$bin/kelvane" info --strict "$tmp/cut.map"
+[[ ! -s $tmp/out ]] || { fail=$((fail + 1)); echo "FAIL --strict info printed"; }
+echo old >"$tmp/kept.obj"
+check "--strict export" 1 "and --strict" "$bin/kelvane" export --strict "$tmp/cut.map" -o "$tmp/kept.obj"
+check "--strict render" 1 "and --strict" "$bin/kelvane" render --strict "$tmp/cut.map" -o "$tmp/x.png"
+[[ $(cat "$tmp/kept.obj") == old && ! -e $tmp/x.png ]] || { fail=$((fail + 1)); echo "FAIL --strict wrote output"; }
+check "--strict on a sound map" 0 "" "$bin/kelvane" info --strict "$tmp/demo.map"
 check "export" 0 "" "$bin/kelvane" export "$tmp/demo.map" -o "$tmp/demo.obj"
 [[ $(grep -c '^f ' "$tmp/demo.obj") -gt 1000 ]] || { fail=$((fail + 1)); echo "FAIL export has faces"; }
 check "export to an unwritable place" 1 "kelvane: /nonexistent/x.obj: No such file or directory" "$bin/kelvane" export "$tmp/demo.map" -o /nonexistent/x.obj
@@ -45,7 +70,29 @@ check "make-map names the problem" 1 "kelvane: $tmp/bad.json: lattices[0]: missi
 check "render" 0 "" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/demo.png" --size 320x200 --camera 0,2,0,15,-20 --axes
 [[ $(/usr/bin/identify -format %wx%h "$tmp/demo.png" 2>/dev/null) == 320x200 ]] || { fail=$((fail + 1)); echo "FAIL render size"; }
 check "render bad size" 2 "kelvane: --size: expected WIDTHxHEIGHT" "$bin/kelvane" render "$tmp/demo.map" -o x.png --size 0x10
-check "render bad camera" 2 "kelvane: --camera: expected TX,TY,TZ,PITCH,YAW" "$bin/kelvane" render "$tmp/demo.map" -o x.png --camera 1,2,x,4,5
+for cam in 1,2,x,4,5 nan,0,0,0,0 inf,0,0,0,0 1e40,0,0,0,0 0x10,0,0,0,0 1,2,3,4,5, 1,2,3,4 ,1,2,3,4 1,2,3,4,5,6; do
+  check "render camera $cam" 2 "kelvane: --camera: expected five finite decimal numbers" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/x.png" --camera "$cam"
+done
+check "render camera with exponent" 0 "" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/cam.png" --size 8x8 --camera "-1.5e1,+2,0.,10,-30"
+check "render to .jpg" 2 "kelvane: -o $tmp/out.jpg: writes .png files only" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/out.jpg"
+check "export to .png" 2 "writes .obj files only" "$bin/kelvane" export "$tmp/demo.map" -o "$tmp/out.png"
+[[ ! -e $tmp/out.jpg && ! -e $tmp/out.png ]] || { fail=$((fail + 1)); echo "FAIL output written on a usage error"; }
+check "render to a full disk" 1 "kelvane: /dev/full: No space left on device" "$bin/kelvane" render "$tmp/demo.map" -o /dev/full
+! grep -q libpng "$tmp/err" || { fail=$((fail + 1)); echo "FAIL libpng's own message shown"; }
+check "render without an EGL driver" 1 "kelvane: render: no OpenGL driver to draw without a display" env __EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent.json "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/x.png"
+grep -q "apt-get install libegl-mesa0" "$tmp/err" || { fail=$((fail + 1)); echo "FAIL EGL message names no package"; }
+
+# Outputs are whole or absent: a failure leaves the old file and no temporary behind.
+echo old >"$tmp/kept.png"
+check "render failure keeps the old file" 1 "" env __EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent.json "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/kept.png"
+[[ $(cat "$tmp/kept.png") == old ]] || { fail=$((fail + 1)); echo "FAIL old output replaced"; }
+check "export onto a directory" 1 "kelvane: $tmp/adir.obj: " sh -c "mkdir -p '$tmp/adir.obj' && '$bin/kelvane' export '$tmp/demo.map' -o '$tmp/adir.obj'"
+[[ -z $(find "$tmp" -name '*.tmp-*') ]] || { fail=$((fail + 1)); echo "FAIL temporaries left: $(find "$tmp" -name '*.tmp-*')"; }
+
+check "viewer --help" 0 "" "$bin/kelvane-viewer" --help
+grep -q "Usage: kelvane-viewer MAP" "$tmp/out" || { fail=$((fail + 1)); echo "FAIL viewer --help text"; }
+check "viewer --version" 0 "" "$bin/kelvane-viewer" --version
+grep -q "^kelvane-viewer [0-9]" "$tmp/out" || { fail=$((fail + 1)); echo "FAIL viewer --version text"; }
 check "render missing map" 1 "kelvane: $tmp/none.map: No such file or directory" "$bin/kelvane" render "$tmp/none.map" -o "$tmp/x.png"
 
 echo "$pass passed, $fail failed"

@@ -1,10 +1,16 @@
 // Test helpers: load a map from bytes and read its lists back as vectors.
 #include "test_maps.h"
 
-void loadBytes(const std::string& bytes, Loaded& out) {
-  out.lat = newLattice(out.store);
-  out.rep = loadLandFramesFromMemory(reinterpret_cast<const unsigned char*>(bytes.data()),
-                                     bytes.size(), out.lat, out.store);
+#include <gtest/gtest.h>
+
+std::string mapBytes(const MapDesc& m) {
+  std::string bytes, err;
+  EXPECT_TRUE(writeMap(m, bytes, err)) << err;
+  return bytes;
+}
+
+void loadDesc(const MapDesc& m, LoadedMap& out) {
+  loadMapBytes(mapBytes(m), out);
 }
 
 std::vector<Lattice*> latticesOf(Lattice* lat) {

@@ -30,11 +30,12 @@ HWND makeWindow() {
                          nullptr, nullptr, nullptr, nullptr);
 }
 
-void key(Uint32 type, SDL_Scancode sc, Uint16 mod = 0, bool repeat = false) {
+void key(Uint32 type, SDL_Scancode sc, Uint16 mod = 0, bool repeat = false, SDL_Keycode sym = 0) {
   SDL_Event e{};
   e.type = type;
   e.key.windowID = 1;
   e.key.keysym.scancode = sc;
+  e.key.keysym.sym = sym;
   e.key.keysym.mod = mod;
   e.key.repeat = repeat;
   e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
@@ -119,7 +120,43 @@ TEST(PlatformSdl, WindowMessagesInWindowsOrder) {
   EXPECT_EQ(m.message, UINT(WM_SYSKEYDOWN));
   EXPECT_EQ(m.wParam, WPARAM(0x79));
 
+  // Letters follow the layout: on AZERTY the key at Q's place is labelled A. Keys whose label
+  // is no Latin letter go by their place.
+  struct Layout {
+    SDL_Scancode sc;
+    SDL_Keycode sym;
+    WPARAM vk;
+  } layouts[] = {
+      {SDL_SCANCODE_Q, SDLK_a, 'A'},         {SDL_SCANCODE_A, SDLK_q, 'Q'},
+      {SDL_SCANCODE_W, SDLK_z, 'Z'},         {SDL_SCANCODE_E, 0x0443, 'E'}, // a Cyrillic letter
+      {SDL_SCANCODE_1, SDLK_AMPERSAND, '1'}, {SDL_SCANCODE_UP, SDLK_UP, VK_UP}};
+  for (const Layout& k : layouts) {
+    key(SDL_KEYDOWN, k.sc, 0, false, k.sym);
+    key(SDL_KEYUP, k.sc, 0, false, k.sym);
+    for (UINT want : {UINT(WM_KEYDOWN), UINT(WM_KEYUP)}) {
+      ASSERT_TRUE(PeekMessageA(&m, w, 0, 0, PM_REMOVE));
+      EXPECT_EQ(m.message, want);
+      EXPECT_EQ(m.wParam, k.vk) << k.sc;
+    }
+  }
+
+  // Losing the focus is sent to the window procedure at once, as Windows sends WM_KILLFOCUS.
+  seen.clear();
   SDL_Event e{};
+  e.type = SDL_WINDOWEVENT;
+  e.window.windowID = 1;
+  e.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+  SDL_PushEvent(&e);
+  EXPECT_FALSE(PeekMessageA(&m, w, 0, 0, PM_REMOVE));
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].message, UINT(WM_KILLFOCUS));
+  EXPECT_TRUE(PostMessageA(w, WM_APP + 1, 5, 6));
+  ASSERT_TRUE(PeekMessageA(&m, w, 0, 0, PM_REMOVE));
+  EXPECT_EQ(m.message, UINT(WM_APP + 1));
+  EXPECT_EQ(m.wParam, 5u);
+  EXPECT_EQ(m.hwnd, w);
+
+  e = SDL_Event{};
   e.type = SDL_WINDOWEVENT;
   e.window.windowID = 1;
   e.window.event = SDL_WINDOWEVENT_CLOSE;

@@ -1,5 +1,6 @@
 // Map reader: counts, type matching, marker scans, record decoding, references,
 // truncated input and the guards against broken files.
+#include "mapfile/cursor.h"
 #include "test_maps.h"
 
 #include <gtest/gtest.h>
@@ -11,11 +12,7 @@
 namespace {
 
 Cursor over(const std::string& s) {
-  Cursor c;
-  c.base = c.p = reinterpret_cast<const unsigned char*>(s.data());
-  c.end = c.p + s.size();
-  c.size = s.size();
-  return c;
+  return memoryCursor(reinterpret_cast<const unsigned char*>(s.data()), s.size());
 }
 
 TEST(ReadVarCount, Forms) {
@@ -106,8 +103,8 @@ TEST(LoadLandFrames, DecodesEveryFieldThroughAllSkippedParts) {
     m.longCounts = longCounts;
     m.lattices = {rich(), box(1, 1, 1, 7)};
     m.lattices[0].refs = {1, 2, 4}; // 1 and 2 are other records, 4 the second lattice
-    Loaded l;
-    loadBytes(writeMap(m), l);
+    LoadedMap l;
+    loadDesc(m, l);
     EXPECT_TRUE(l.rep.warnings.empty()) << l.rep.warnings[0];
     EXPECT_EQ(l.rep.nlat, 2);
     EXPECT_EQ(l.rep.recordCount, 4);
@@ -133,12 +130,12 @@ TEST(LoadLandFrames, TypeNameMatching) {
   for (const Case& k : cases) {
     MapDesc m;
     m.lattices = {box(1, 1, 1, 9)};
-    std::string bytes = writeMap(m);
+    std::string bytes = mapBytes(m);
     std::memset(&bytes[64 + 32], 0, 32);
     std::memcpy(&bytes[64 + 32], k.name.data(), k.name.size());
-    Loaded l;
-    loadBytes(bytes, l);
-    EXPECT_EQ(l.rep.hasLandFrameStore, k.match) << k.name.c_str();
+    LoadedMap l;
+    loadMapBytes(bytes, l);
+    EXPECT_EQ(l.rep.status, k.match ? LoadStatus::loaded : LoadStatus::notMap) << k.name.c_str();
     EXPECT_EQ(l.lat->id, k.match ? 9 : 0) << k.name.c_str();
   }
 }
@@ -146,14 +143,14 @@ TEST(LoadLandFrames, TypeNameMatching) {
 TEST(LoadLandFrames, LastLandFrameStoreEntryWins) {
   MapDesc m;
   m.lattices = {box(1, 1, 1, 1), box(1, 1, 1, 2), box(1, 1, 1, 3)};
-  std::string bytes = writeMap(m);
+  std::string bytes = mapBytes(m);
   std::string entry = bytes.substr(64, 64);
   std::string first = entry;
   first[8] = 1; // an earlier entry claiming one lattice
   bytes[24] = 2;
   bytes.insert(64, first);
-  Loaded l;
-  loadBytes(bytes, l);
+  LoadedMap l;
+  loadMapBytes(bytes, l);
   EXPECT_EQ(l.rep.nlat, 3);
   EXPECT_EQ(latticesOf(l.lat).size(), 3u);
 }
@@ -163,8 +160,8 @@ TEST(LoadLandFrames, PositionsPastOtherRecords) {
     MapDesc m;
     for (int i = 0; i < others; i++) m.otherRecords.push_back("CTNX other");
     m.lattices = {box(1, 1, 1, 11), box(1, 1, 1, 12)};
-    Loaded l;
-    loadBytes(writeMap(m), l);
+    LoadedMap l;
+    loadDesc(m, l);
     auto L = latticesOf(l.lat);
     ASSERT_EQ(L.size(), 2u);
     EXPECT_EQ(L[0]->id, 11) << others;
@@ -176,8 +173,8 @@ TEST(LoadLandFrames, FewerRecordsThanLatticesStartsAfterTheStrings) {
   MapDesc m;
   m.lattices = {box(1, 1, 1, 5)};
   m.recordCountOverride = 0;
-  Loaded l;
-  loadBytes(writeMap(m), l);
+  LoadedMap l;
+  loadDesc(m, l);
   EXPECT_EQ(l.lat->id, 'R'); // "CTN" is skipped as the 3 leading bytes, then 'R' is the id
 }
 
@@ -189,8 +186,8 @@ TEST(LoadLandFrames, ReferenceNumbering) {
   m.lattices[0].refs = {8, 6, 0};
   m.lattices[2].refs = {7};
   m.lattices[3].refs = {10, 9};
-  Loaded l;
-  loadBytes(writeMap(m), l);
+  LoadedMap l;
+  loadDesc(m, l);
   auto L = latticesOf(l.lat);
   ASSERT_EQ(L.size(), 4u);
   EXPECT_EQ(L[1]->parent, L[0]);
@@ -207,8 +204,8 @@ TEST(LoadLandFrames, LaterReferenceWinsAndForwardReferencesSurvive) {
   m.lattices = {box(1, 1, 1, 1), box(1, 1, 1, 2), box(1, 1, 1, 3)};
   m.lattices[0].refs = {3, 2}; // forward: set before records 2 and 3 are decoded
   m.lattices[1].refs = {3};    // overrides lattice 0's claim on lattice 2
-  Loaded l;
-  loadBytes(writeMap(m), l);
+  LoadedMap l;
+  loadDesc(m, l);
   auto L = latticesOf(l.lat);
   EXPECT_EQ(L[1]->parent, L[0]);
   EXPECT_EQ(L[2]->parent, L[1]);
@@ -221,9 +218,9 @@ TEST(LoadLandFrames, ListsOfEveryLength) {
   for (int i = 0; i < 200; i++) m.lattices[0].minInsets.push_back({float(i), -float(i)});
   m.lattices[1].maxInsets = {{1, 1}, {2, 2}, {3, 3}};
   m.lattices[2].heights.assign(128, 2.5f);
-  std::string bytes = writeMap(m);
-  Loaded l;
-  loadBytes(bytes, l);
+  std::string bytes = mapBytes(m);
+  LoadedMap l;
+  loadMapBytes(bytes, l);
   auto L = latticesOf(l.lat);
   EXPECT_EQ(insetsOf(L[0]->minInsets).size(), 200u);
   EXPECT_EQ(insetsOf(L[0]->minInsets)[199], std::make_pair(199.f, -199.f));
@@ -239,8 +236,8 @@ TEST(LoadLandFrames, LatticeCounts) {
   for (int n : {0, 1}) {
     MapDesc m;
     if (n) m.lattices = {box(2, 2, 2, 4)};
-    Loaded l;
-    loadBytes(writeMap(m), l);
+    LoadedMap l;
+    loadDesc(m, l);
     EXPECT_EQ(l.rep.nlat, n);
     EXPECT_EQ(l.lat->next, nullptr);
     EXPECT_EQ(l.lat->parent, nullptr);
@@ -249,24 +246,24 @@ TEST(LoadLandFrames, LatticeCounts) {
   }
 }
 
-TEST(LoadLandFrames, NoLandFrameStoreEntryLoadsTheEmptyRoot) {
+TEST(LoadLandFrames, NoLandFrameStoreEntryIsNotAMap) {
   MapDesc m;
   m.withLandFrameStore = false;
   m.otherRecords = {"a", "b"};
-  Loaded l;
-  loadBytes(writeMap(m), l);
-  EXPECT_FALSE(l.rep.hasLandFrameStore);
+  LoadedMap l;
+  loadDesc(m, l);
+  EXPECT_EQ(l.rep.status, LoadStatus::notMap);
+  EXPECT_EQ(l.rep.error, "no LandFrameStore type entry");
   EXPECT_EQ(latticesOf(l.lat).size(), 1u);
   EXPECT_EQ(l.lat->id, 0);
-  ASSERT_EQ(l.rep.warnings.size(), 1u);
 }
 
 TEST(LoadLandFrames, ReferencePastTheLastLatticeIsIgnored) {
   MapDesc m;
   m.lattices = {box(1, 1, 1), box(1, 1, 1)};
   m.lattices[1].refs = {3, 500};
-  Loaded l;
-  loadBytes(writeMap(m), l);
+  LoadedMap l;
+  loadDesc(m, l);
   for (Lattice* L : latticesOf(l.lat)) EXPECT_EQ(L->parent, nullptr);
   ASSERT_EQ(l.rep.warnings.size(), 1u);
   EXPECT_NE(l.rep.warnings[0].find("record 3"), std::string::npos);
@@ -280,8 +277,8 @@ TEST(LoadLandFrames, CyclesAreBrokenAtTheirLowestIndex) {
   m.lattices[2].refs = {2};    // 2 is parent of 1
   m.lattices[3].refs = {5};
   m.lattices[4].refs = {4};
-  Loaded l;
-  loadBytes(writeMap(m), l);
+  LoadedMap l;
+  loadDesc(m, l);
   auto L = latticesOf(l.lat);
   EXPECT_EQ(L[0]->parent, L[1]);
   EXPECT_EQ(L[1]->parent, nullptr);
@@ -298,8 +295,8 @@ TEST(LoadLandFrames, MarkerInsideARecordTailRestartsThere) {
   fake += std::string(3, '\0');
   fake += char(77);
   m.lattices[0].tail = fake;
-  Loaded l;
-  loadBytes(writeMap(m), l);
+  LoadedMap l;
+  loadDesc(m, l);
   EXPECT_EQ(latticesOf(l.lat)[1]->id, 77);
 }
 
@@ -311,7 +308,7 @@ TEST(LoadLandFrames, TruncationAtEveryByte) {
   m.lattices = {rich(), rich(), box(2, 1, 2, 3)};
   m.lattices[0].refs = {3};
   m.lattices[2].refs = {2};
-  std::string full = writeMap(m);
+  std::string full = mapBytes(m);
   // Each lattice record ends where the next marker begins.
   std::vector<size_t> ends;
   size_t at = full.find("CTNR", full.find("CTNRzz") + 4);
@@ -319,10 +316,19 @@ TEST(LoadLandFrames, TruncationAtEveryByte) {
     ends.push_back(next);
   ends.push_back(full.size());
   ASSERT_EQ(ends.size(), 3u);
+  size_t typeTableEnd = 64 + 2 * 64;
   for (size_t cut = 0; cut <= full.size(); cut++) {
-    Loaded l;
-    loadBytes(full.substr(0, cut), l);
+    LoadedMap l;
+    loadMapBytes(full.substr(0, cut), l);
     auto L = latticesOf(l.lat);
+    // Cut inside the header or the type table: not a map, and nothing loaded.
+    EXPECT_EQ(l.rep.status, cut < typeTableEnd ? LoadStatus::notMap : LoadStatus::loaded) << cut;
+    if (cut < typeTableEnd) {
+      EXPECT_EQ(L.size(), 1u);
+      EXPECT_EQ(l.rep.error.find(cut == 0 ? "the file is empty" : "file ends inside"), 0u)
+          << l.rep.error;
+      continue;
+    }
     if (cut == full.size()) {
       EXPECT_TRUE(l.rep.warnings.empty());
       continue;
@@ -351,49 +357,69 @@ TEST(LoadLandFrames, FileReadInBlocksMatchesMemory) {
     m.lattices.push_back(L);
   }
   m.lattices[39].refs = {};
-  std::string bytes = writeMap(m);
+  std::string bytes = mapBytes(m);
   std::string path = testing::TempDir() + "blocks.map";
   std::FILE* f = std::fopen(path.c_str(), "wb");
   ASSERT_TRUE(f);
   std::fwrite(bytes.data(), 1, bytes.size(), f);
   std::fclose(f);
-  MapStore store;
-  Lattice* lat = newLattice(store);
-  LoadReport rep = loadLandFrames(path.c_str(), lat, store);
-  Loaded mem;
-  loadBytes(bytes, mem);
-  EXPECT_TRUE(rep.opened);
-  EXPECT_EQ(rep.warnings, mem.rep.warnings);
-  auto a = latticesOf(lat), b = latticesOf(mem.lat);
-  ASSERT_EQ(a.size(), 40u);
-  for (int i = 0; i < 40; i++) {
-    expectSame(a[i], m.lattices[i]);
-    EXPECT_EQ(latticeIndex(lat, a[i]->parent), latticeIndex(mem.lat, b[i]->parent));
+  LoadedMap mem;
+  loadMapBytes(bytes, mem);
+  // The same bytes from a file and through a pipe, each refilled a buffer at a time.
+  for (std::string source : {path, "cat " + path}) {
+    LoadedMap map;
+    bool piped = source != path;
+    std::FILE* f = piped ? popen(source.c_str(), "r") : std::fopen(path.c_str(), "rb");
+    ASSERT_TRUE(f);
+    map.lat = newLattice(map.store);
+    map.rep = loadLandFramesFromStream(f, map.lat, map.store);
+    piped ? pclose(f) : std::fclose(f);
+    EXPECT_EQ(map.rep.status, LoadStatus::loaded) << source;
+    EXPECT_EQ(map.rep.warnings, mem.rep.warnings);
+    auto a = latticesOf(map.lat);
+    ASSERT_EQ(a.size(), 40u);
+    for (int i = 0; i < 40; i++) expectSame(a[i], m.lattices[i]);
+    EXPECT_EQ(parentIndexes(map.lat), parentIndexes(mem.lat));
   }
   std::remove(path.c_str());
 }
 
-TEST(LoadLandFrames, MissingFileSaysWhy) {
-  MapStore store;
-  Lattice* lat = newLattice(store);
-  LoadReport rep = loadLandFrames("/nonexistent/dir/x.map", lat, store);
-  EXPECT_FALSE(rep.opened);
-  EXPECT_EQ(rep.openError, "No such file or directory");
-  EXPECT_EQ(lat->next, nullptr);
+TEST(LoadLandFrames, InputsThatCannotBeReadSayWhy) {
+  struct Case {
+    const char* path;
+    LoadStatus status;
+    const char* error;
+  } cases[] = {
+      {"/nonexistent/dir/x.map", LoadStatus::openFailed, "No such file or directory"},
+      {"/", LoadStatus::openFailed, "Is a directory"},
+      {"/dev/null", LoadStatus::notMap, "the file is empty"},
+      {"/dev/zero", LoadStatus::notMap, "no LandFrameStore type entry"},
+  };
+  for (const Case& c : cases) {
+    LoadedMap map;
+    loadMap(c.path, map);
+    EXPECT_EQ(map.rep.status, c.status) << c.path;
+    EXPECT_EQ(map.rep.error, c.error) << c.path;
+    EXPECT_EQ(map.lat->next, nullptr);
+    EXPECT_EQ(map.lat->id, 0);
+  }
 }
 
-TEST(LoadLandFrames, HugeCountsInATinyFileAllocateLittle) {
+TEST(LoadLandFrames, RunningOutOfMemoryIsReportedNotThrown) {
   MapDesc m;
-  m.nlatOverride = 65535;
   LatticeRecord L = box(1, 1, 1);
-  L.refs.assign(20, 65535);
-  m.lattices = {L};
-  std::string bytes = writeMap(m);
-  bytes += std::string("\xFF\xFF", 2); // a height count of 32767 with no heights behind it
-  Loaded l;
-  loadBytes(bytes, l);
-  EXPECT_EQ(latticesOf(l.lat).size(), 65535u);
-  EXPECT_FALSE(l.rep.warnings.empty());
+  L.heights.assign(30000, 1.0f);
+  m.lattices = {L, L, L};
+  LoadedMap map;
+  map.store.limit = 256u << 10; // room for the root and about 16,000 heights
+  map.lat = newLattice(map.store);
+  std::string bytes = mapBytes(m);
+  map.rep = loadLandFramesFromMemory(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                     bytes.size(), map.lat, map.store);
+  EXPECT_EQ(map.rep.status, LoadStatus::outOfMemory);
+  EXPECT_EQ(map.rep.error, "out of memory");
+  EXPECT_EQ(map.lat->next, nullptr);
+  EXPECT_LE(map.store.bytes, map.store.limit);
 }
 
 } // namespace

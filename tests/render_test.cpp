@@ -11,18 +11,20 @@
 
 namespace {
 
+ViewerState vs; // what the frames of these tests are drawn with
+
 struct RenderTest : testing::Test {
   void SetUp() override {
     glDoubleReset();
-    viewerState = ViewerState{};
+    vs = ViewerState{};
   }
-  void TearDown() override { viewerState = ViewerState{}; }
+  void TearDown() override { vs = ViewerState{}; }
 };
 
 std::vector<Triangle> trianglesOf(const Lattice* L) {
   std::vector<Triangle> out;
   CollectEmitter e{&out};
-  drawLatticeFaces(L, viewerState, e);
+  drawLatticeFaces(L, vs, e);
   return out;
 }
 
@@ -43,10 +45,10 @@ TEST_F(RenderTest, FrameCallStream) {
   m.lattices = {box(1, 1, 1), box(2, 2, 2, 0), box(1, 1, 1)};
   m.lattices[0].pos[0] = 3;
   m.lattices[2].pos[1] = -4;
-  Loaded l;
-  loadBytes(writeMap(m), l);
-  float trot[10] = {1, 2, 3, 10, 20, 0, 0, 0, 0, 0};
-  drawFrame(l.lat, trot);
+  LoadedMap l;
+  loadDesc(m, l);
+  float trot[Trot::size] = {1, 2, 3, 10, 20, 0, 0, 0, 0, 0};
+  drawFrame(l.lat, trot, vs);
   const auto& k = glDouble.calls;
   ASSERT_FALSE(k.empty());
   EXPECT_EQ(k[0].fn, Gl::Clear);
@@ -76,8 +78,8 @@ TEST_F(RenderTest, FrameCallStream) {
 }
 
 TEST_F(RenderTest, NullListIsOnlyCleared) {
-  float trot[10] = {};
-  drawFrame(nullptr, trot);
+  float trot[Trot::size] = {};
+  drawFrame(nullptr, trot, vs);
   ASSERT_EQ(glDouble.calls.size(), 1u);
   EXPECT_EQ(glDouble.calls[0].fn, Gl::Clear);
 }
@@ -87,8 +89,8 @@ TEST_F(RenderTest, TriangleCounts) {
   for (auto& s : sizes) {
     MapDesc m;
     m.lattices = {box(s[0], s[1], s[2])};
-    Loaded l;
-    loadBytes(writeMap(m), l);
+    LoadedMap l;
+    loadDesc(m, l);
     int nx = s[0], ny = s[1], nz = s[2];
     EXPECT_EQ(int(trianglesOf(l.lat).size()), 4 * nx * nz + 4 * ny * (nx + nz))
         << nx << " " << ny << " " << nz;
@@ -98,8 +100,8 @@ TEST_F(RenderTest, TriangleCounts) {
 TEST_F(RenderTest, FlatBoxGreys) {
   MapDesc m;
   m.lattices = {box(2, 1, 2)};
-  Loaded l;
-  loadBytes(writeMap(m), l);
+  LoadedMap l;
+  loadDesc(m, l);
   auto t = trianglesOf(l.lat);
   ASSERT_EQ(t.size(), 32u);
   const float bottom = std::nextafter(0.4f, 1.0f); // 0.40000004
@@ -125,8 +127,8 @@ TEST_F(RenderTest, SlopingBandGrey) {
   m.lattices = {box(2, 1, 2)};
   m.lattices[0].minInsets = {{0, 0}, {1, 0}};
   m.lattices[0].maxInsets = {{0, 0}, {0, 0}};
-  Loaded l;
-  loadBytes(writeMap(m), l);
+  LoadedMap l;
+  loadDesc(m, l);
   auto t = trianglesOf(l.lat);
   expectCorner(t[16], 2, 0, 0.5f, -1);
   expectCorner(t[17], 2, 0, 0.5f, 0);
@@ -140,8 +142,8 @@ TEST_F(RenderTest, NonPlanarCellShading) {
   MapDesc m;
   m.lattices = {box(1, 1, 1)};
   m.lattices[0].heights = {0, 0, 0, 1}; // samples (0,0) (1,0) (0,1) (1,1): corner 3 raised
-  Loaded l;
-  loadBytes(writeMap(m), l);
+  LoadedMap l;
+  loadDesc(m, l);
   auto t = trianglesOf(l.lat);
   EXPECT_EQ(t[0].grey, std::nextafter(0.4f, 1.0f)); // bottom, own normal: flat
   EXPECT_GT(t[1].grey, t[0].grey);                  // bottom, tilted
@@ -155,8 +157,8 @@ TEST_F(RenderTest, HeightSamplesByIndex) {
   m.lattices = {box(3, 1, 2)};
   for (int i = 0; i < 12; i++) m.lattices[0].heights.push_back(float(i));
   m.lattices[0].cell[1] = 1;
-  Loaded l;
-  loadBytes(writeMap(m), l);
+  LoadedMap l;
+  loadDesc(m, l);
   auto t = trianglesOf(l.lat);
   float base = -0.5f;
   auto sample = [&](const Triangle& tri, int corner) { return tri.v[corner][1] - base; };
@@ -177,8 +179,8 @@ TEST_F(RenderTest, HeightSamplesByIndex) {
   MapDesc g;
   g.lattices = {box(2, 1, 1)};
   g.lattices[0].heights = {10, 11, 12, 13, 14, 15};
-  Loaded gl;
-  loadBytes(writeMap(g), gl);
+  LoadedMap gl;
+  loadDesc(g, gl);
   auto b = trianglesOf(gl.lat);
   EXPECT_EQ(b[2].v[0][1], 11 - 0.5f);
   EXPECT_EQ(b[2].v[1][1], 14 - 0.5f);
@@ -193,8 +195,8 @@ TEST_F(RenderTest, UnequalInsetListsAndUnfilledEntries) {
   m.lattices = {box(1, 4, 1)};
   for (int k = 0; k < 3; k++) m.lattices[0].minInsets.push_back({0.25f * k, 0});
   for (int k = 0; k < 5; k++) m.lattices[0].maxInsets.push_back({0, 0});
-  Loaded l;
-  loadBytes(writeMap(m), l);
+  LoadedMap l;
+  loadDesc(m, l);
   auto t = trianglesOf(l.lat);
   size_t lowX = 4; // after 2 + 2 face triangles; one cell per band
   float want[] = {-0.5f, -0.25f, 0.0f, -0.5f, -0.5f};
@@ -210,8 +212,8 @@ TEST_F(RenderTest, UnfilledEntriesReadZeroAfterABiggerLattice) {
   m.lattices[0].heights.assign(16, 5);
   m.lattices[0].minInsets.assign(4, {1, 1});
   m.lattices[0].maxInsets.assign(4, {1, 1});
-  Loaded l;
-  loadBytes(writeMap(m), l);
+  LoadedMap l;
+  loadDesc(m, l);
   trianglesOf(l.lat);
   auto t = trianglesOf(l.lat->next);
   for (int c = 0; c < 3; c++) EXPECT_EQ(t[0].v[c][1], -1.5f);
@@ -224,8 +226,8 @@ TEST_F(RenderTest, DegenerateTrianglesAreMidGrey) {
   m.lattices = {box(2, 1, 2), box(1, 1, 1)};
   m.lattices[0].cell[0] = 0; // no x extent: every face triangle is a line
   m.lattices[1].heights = {nan, 0, 0, 0};
-  Loaded l;
-  loadBytes(writeMap(m), l);
+  LoadedMap l;
+  loadDesc(m, l);
   for (const Triangle& t : trianglesOf(l.lat)) {
     EXPECT_TRUE(std::isfinite(t.grey));
     EXPECT_GE(t.grey, 0.4f);
@@ -242,8 +244,8 @@ TEST_F(RenderTest, LargestLatticeStaysInBounds) {
   m.lattices[0].heights.assign(32767, 0.5f);
   m.lattices[0].minInsets.assign(255, {0.1f, 0.1f});
   m.lattices[0].maxInsets.assign(255, {-0.1f, -0.1f});
-  Loaded l;
-  loadBytes(writeMap(m), l);
+  LoadedMap l;
+  loadDesc(m, l);
   EXPECT_EQ(trianglesOf(l.lat).size(), size_t(4 * 255 * 255 + 4 * 255 * 510));
 }
 
@@ -252,9 +254,9 @@ TEST_F(RenderTest, RotationOrder) {
   m.lattices = {box(1, 1, 1)};
   m.lattices[0].rot[0] = float(M_PI / 2);
   m.lattices[0].rot[2] = float(M_PI / 2);
-  Loaded l;
-  loadBytes(writeMap(m), l);
-  applyLatticeTransform(l.lat);
+  LoadedMap l;
+  loadDesc(m, l);
+  applyLatticeTransform(l.lat, vs);
   const double* M = glDouble.modelview;
   // Column 1 is the image of the local y axis, column 2 of the local z axis.
   EXPECT_NEAR(M[4], 0, 1e-5);
@@ -264,7 +266,7 @@ TEST_F(RenderTest, RotationOrder) {
   EXPECT_NEAR(M[9], 0, 1e-5);
   EXPECT_NEAR(M[10], 0, 1e-5);
   double sw[16];
-  latticePlacement(l.lat, viewerState, sw);
+  latticePlacement(l.lat, vs, sw);
   for (int i = 0; i < 16; i++) EXPECT_NEAR(sw[i], M[i], 1e-6) << i;
 }
 
@@ -274,13 +276,13 @@ TEST_F(RenderTest, ParentChainsAndAxisLines) {
   m.lattices[0].refs = {2}; // 0 -> parent of 1
   m.lattices[1].refs = {3}; // 1 -> parent of 2
   for (int i = 0; i < 3; i++) m.lattices[i].pos[0] = float(i + 1);
-  Loaded l;
-  loadBytes(writeMap(m), l);
+  LoadedMap l;
+  loadDesc(m, l);
   const Lattice* leaf = l.lat->next->next;
-  applyLatticeTransform(nullptr);
+  applyLatticeTransform(nullptr, vs);
   EXPECT_TRUE(glDouble.calls.empty());
 
-  applyLatticeTransform(leaf);
+  applyLatticeTransform(leaf, vs);
   EXPECT_EQ(count(Gl::Translate), 3);
   EXPECT_EQ(count(Gl::Rotate), 9);
   EXPECT_EQ(count(Gl::Begin), 0);
@@ -289,8 +291,8 @@ TEST_F(RenderTest, ParentChainsAndAxisLines) {
   EXPECT_EQ(glDouble.modelview[12], 6); // translations add up with no rotation
 
   glDoubleReset();
-  viewerState.axisFlag = 1;
-  applyLatticeTransform(leaf);
+  vs.axisFlag = 1;
+  applyLatticeTransform(leaf, vs);
   EXPECT_EQ(count(Gl::Begin, GL_LINES), 3);
   const GlCall& last = glDouble.calls[glDouble.calls.size() - 5];
   EXPECT_EQ(last.fn, Gl::End);
@@ -306,10 +308,10 @@ TEST_F(RenderTest, EveryLatticeStartsFromIdentity) {
   m.lattices = {box(1, 1, 1), box(1, 1, 1)};
   m.lattices[0].pos[2] = 7;
   m.lattices[1].pos[2] = -2;
-  Loaded l;
-  loadBytes(writeMap(m), l);
-  float trot[10] = {};
-  drawFrame(l.lat, trot);
+  LoadedMap l;
+  loadDesc(m, l);
+  float trot[Trot::size] = {};
+  drawFrame(l.lat, trot, vs);
   // The model-view matrix left behind is the second lattice's alone.
   EXPECT_EQ(glDouble.modelview[14], -52);
   EXPECT_EQ(count(Gl::LoadIdentity), 2);

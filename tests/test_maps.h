@@ -1,19 +1,17 @@
-// Helpers shared by the tests: loading maps built in memory and reading lists back.
+// Helpers shared by the tests: maps written from descriptions, and lists read back as vectors.
 #pragma once
 
-#include "mapfile/lattice.h"
+#include "mapfile/reader.h"
 #include "mapfile/writer.h"
 
 #include <string>
 #include <vector>
 
-struct Loaded {
-  MapStore store;
-  Lattice* lat = nullptr;
-  LoadReport rep;
-};
+// The file for `m`; a failure to write it fails the test.
+std::string mapBytes(const MapDesc& m);
+// Loads the file for `m` into `out`; a failure to write it fails the test.
+void loadDesc(const MapDesc& m, LoadedMap& out);
 
-void loadBytes(const std::string& bytes, Loaded& out);
 std::vector<Lattice*> latticesOf(Lattice* lat);
 std::vector<float> heightsOf(const Lattice* L);
 std::vector<std::pair<float, float>> insetsOf(const InsetNode* n);

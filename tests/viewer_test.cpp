@@ -1,6 +1,7 @@
 // The viewer's entry, played against the window-system and GL doubles: file choice,
 // start-up and shutdown order, the main loop and exit codes.
 #include "app/viewer.h"
+#include "app/window.h"
 #include "app/viewer_state.h"
 #include "render/gl.h"
 #include "doubles/gl_double.h"
@@ -38,7 +39,7 @@ struct ViewerTest : testing::Test {
   std::string map(const std::string& name) {
     MapDesc m;
     m.lattices = {box(2, 1, 2)};
-    write(name, writeMap(m));
+    write(name, mapBytes(m));
     return (dir / name).string();
   }
   int run(std::string cmdLine) {
@@ -202,15 +203,117 @@ TEST_F(ViewerTest, PPrintsTheCameraOncePerPress) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "--camera 0,0,0,0,-1\n");
 }
 
+TEST_F(ViewerTest, PAddsTheSizeWhenTheViewIsNot640By480) {
+  std::string path = map("level.map");
+  MSG size = keyMsg(WM_SIZE, 0);
+  size.lParam = MAKELPARAM(800, 600);
+  script({size, keyMsg(WM_KEYDOWN, 'P'), keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run(path), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "--camera 0,0,0,0,0 --size 800x600\n");
+}
+
+// Losing the focus releases held keys: the camera stops instead of flying on.
+TEST_F(ViewerTest, FocusLossReleasesHeldKeys) {
+  std::string path = map("level.map");
+  MSG lost = keyMsg(WM_KILLFOCUS, 0);
+  lost.lParam = 0;
+  MSG released = keyMsg(keysReleasedMessage, 0);
+  released.lParam = 0;
+  script({keyMsg(WM_KEYDOWN, 'E'), std::nullopt, lost, released, std::nullopt,
+          keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  EXPECT_EQ(run(path), 0);
+  const WinCall* post = findWinCall("PostMessageA");
+  ASSERT_NE(post, nullptr); // the window procedure asked for the release
+  EXPECT_EQ(post->args[1], std::to_string(keysReleasedMessage));
+  std::vector<double> tz;
+  const auto& g = glDouble.calls;
+  for (size_t i = 0; i + 4 < g.size(); i++)
+    if (g[i].fn == Gl::LoadIdentity && g[i + 1].fn == Gl::Translate && g[i + 1].a[2] == -50)
+      tz.push_back(g[i + 4].a[2]);
+  EXPECT_EQ(tz, (std::vector<double>{1, 2, 3, 3, 3, 3}));
+}
+
 TEST_F(ViewerTest, LoaderWarningsGoToStderr) {
-  write("short.map", "too short");
+  MapDesc m;
+  m.lattices = {box(2, 1, 2)};
+  std::string bytes = mapBytes(m);
+  write("short.map", bytes.substr(0, bytes.size() - 2));
   script({keyMsg(WM_KEYDOWN, VK_ESCAPE)});
   testing::internal::CaptureStderr();
   EXPECT_EQ(run("short.map"), 0);
   std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("kelvane-viewer: short.map: warning: file ends inside the header"),
+  EXPECT_NE(err.find("kelvane-viewer: short.map: warning: file ends inside lattice record 0"),
             std::string::npos)
       << err;
+}
+
+// Anything that is not a loadable map gets the box users know, and the reason on stderr.
+TEST_F(ViewerTest, WhatIsNotAMapGetsTheBox) {
+  write("empty.map", "");
+  write("noise.map", std::string(4096, '\x5A'));
+  fs::create_directories(dir / "folder.map");
+  struct Case {
+    std::string name, reason;
+  } cases[] = {
+      {"empty.map", "empty.map: not a map: the file is empty"},
+      {"noise.map", "noise.map: not a map: file ends inside type entry 63 of 23130"},
+      {"folder.map", "folder.map: Is a directory"},
+      {"missing.map", "missing.map: No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    winDoubleReset();
+    glDoubleReset();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(run(c.name), 1) << c.name;
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("kelvane-viewer: " + c.reason), std::string::npos) << err;
+    const WinCall* box = findWinCall("MessageBoxA");
+    ASSERT_NE(box, nullptr) << c.name;
+    EXPECT_EQ(box->args[1], c.name);
+    EXPECT_EQ(box->args[2], "Error opening file.");
+    EXPECT_EQ(winDouble.swaps, 0); // not a single frame
+  }
+}
+
+// A window whose pixel format or GL context fails is not shown as a black window.
+TEST_F(ViewerTest, NoPixelFormatOrContextIsNoWindow) {
+  struct Case {
+    bool WinDouble::*fail;
+    std::string reason;
+  } cases[] = {
+      {&WinDouble::failPixelFormat, "no usable pixel format"},
+      {&WinDouble::failContext, "no OpenGL rendering context"},
+      {&WinDouble::failMakeCurrent, "the OpenGL rendering context cannot be made current"},
+  };
+  std::string path = map("level.map");
+  for (const Case& c : cases) {
+    winDoubleReset();
+    winDouble.*c.fail = true;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(run(path), 1) << c.reason;
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("kelvane-viewer: no window could be created: " + c.reason),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(winDouble.swaps, 0);
+    EXPECT_EQ(findWinCall("PeekMessageA"), nullptr);
+    std::vector<std::string> end = winCallNames({"ReleaseDC", "DestroyWindow", "UnregisterClassA"});
+    EXPECT_EQ(end, (std::vector<std::string>{"ReleaseDC", "DestroyWindow", "UnregisterClassA"}));
+  }
+}
+
+TEST_F(ViewerTest, HelpAndVersionPrintWithoutAWindow) {
+  for (std::string arg : {"--help", "--version"}) {
+    winDoubleReset();
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(run(arg), 0);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find(arg == "--help" ? "Usage: kelvane-viewer MAP" : "kelvane-viewer "),
+              std::string::npos)
+        << out;
+    EXPECT_TRUE(winDouble.calls.empty());
+  }
 }
 
 TEST_F(ViewerTest, NoWindowEndsWithOne) {

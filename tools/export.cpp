@@ -4,12 +4,11 @@
 #include "render/frame.h"
 #include "render/placement.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 std::string exportObj(const Lattice* lat, const std::string& source) {
+  const ViewerState vs;
   std::string body;
   std::vector<Triangle> tris;
   long drawn = 0, triangles = 0, vertex = 0;
@@ -19,9 +18,9 @@ std::string exportObj(const Lattice* lat, const std::string& source) {
     if (L->id == 0) continue;
     tris.clear();
     CollectEmitter emit{&tris};
-    drawLatticeFaces(L, viewerState, emit);
+    drawLatticeFaces(L, vs, emit);
     double m[16];
-    latticePlacement(L, viewerState, m);
+    latticePlacement(L, vs, m);
     body += "o lattice" + std::to_string(index) + "\n";
     for (const Triangle& t : tris) {
       for (const float* v : t.v) {
@@ -42,16 +41,4 @@ std::string exportObj(const Lattice* lat, const std::string& source) {
   std::snprintf(line, sizeof line, "# %ld lattices drawn, %ld triangles\n", drawn, triangles);
   return "# Kelvane map export of " + source + "\n# vertices: x y z r g b (world coordinates)\n" +
          line + body;
-}
-
-bool writeFile(const std::string& path, const std::string& bytes, std::string& err) {
-  std::FILE* f = path == "-" ? stdout : std::fopen(path.c_str(), "wb");
-  if (!f) {
-    err = std::strerror(errno);
-    return false;
-  }
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = (f == stdout ? std::fflush(f) == 0 : std::fclose(f) == 0) && ok;
-  if (!ok) err = std::strerror(errno);
-  return ok;
 }

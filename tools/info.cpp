@@ -62,14 +62,6 @@ std::string jsonFloat(float v) {
   return b;
 }
 
-bool loadMap(const std::string& path, LoadedMap& map, std::string& err) {
-  map.lat = newLattice(map.store);
-  map.rep = path == "-" ? loadLandFramesFromStream(stdin, map.lat, map.store)
-                        : loadLandFrames(path.c_str(), map.lat, map.store);
-  if (!map.rep.opened) err = map.rep.openError;
-  return map.rep.opened;
-}
-
 std::string infoJson(const LoadedMap& map) {
   const LoadReport& r = map.rep;
   std::string out = "{\"header\": {\"extraCount\": " + std::to_string(r.extraCount) +
@@ -77,6 +69,7 @@ std::string infoJson(const LoadedMap& map) {
                     ", \"recordCount\": " + std::to_string(r.recordCount) +
                     ", \"stringCount\": " + std::to_string(r.stringCount) +
                     ", \"nlat\": " + std::to_string(r.nlat) + "},\n \"lattices\": [";
+  std::vector<int> parent = parentIndexes(map.lat);
   int i = 0;
   for (const Lattice* L = map.lat; L; L = L->next, i++) {
     out += i ? ",\n  " : "\n  ";
@@ -91,7 +84,7 @@ std::string infoJson(const LoadedMap& map) {
            std::to_string(L->nz) + "], \"frameData\": ";
     floats(out, L->frameData, 19);
     out += ", \"refCount\": " + std::to_string(L->refCount) + ", \"parent\": ";
-    out += L->parent ? std::to_string(latticeIndex(map.lat, L->parent)) : "null";
+    out += parent[size_t(i)] >= 0 ? std::to_string(parent[size_t(i)]) : "null";
     out += ", \"minInsets\": ";
     insets(out, L->minInsets);
     out += ", \"maxInsets\": ";
@@ -116,16 +109,16 @@ std::string infoText(const LoadedMap& map) {
   const LoadReport& r = map.rep;
   char b[512];
   std::snprintf(b, sizeof b,
-                "records %d, types %d, extra entries %d, strings %d, LandFrameStore count %d%s\n",
-                r.recordCount, r.typeCount, r.extraCount, r.stringCount, r.nlat,
-                r.hasLandFrameStore ? "" : " (no LandFrameStore entry)");
+                "records %d, types %d, extra entries %d, strings %d, LandFrameStore count %d\n",
+                r.recordCount, r.typeCount, r.extraCount, r.stringCount, r.nlat);
   std::string out = b;
+  std::vector<int> parentOf = parentIndexes(map.lat);
   int i = 0;
   for (const Lattice* L = map.lat; L; L = L->next, i++) {
     int heights = 0;
     for (const HeightNode* h = L->heights; h; h = h->next) heights++;
     std::string parent =
-        L->parent ? "parent " + std::to_string(latticeIndex(map.lat, L->parent)) : "no parent";
+        parentOf[size_t(i)] >= 0 ? "parent " + std::to_string(parentOf[size_t(i)]) : "no parent";
     std::snprintf(b, sizeof b,
                   "lattice %d: id %d%s, at (%g, %g, %g), rotation (%g, %g, %g), "
                   "%d x %d x %d cells of (%g, %g, %g), %d heights, %d/%d insets, %d refs, %s\n",

@@ -1,20 +1,13 @@
-// Pieces of the `kelvane` command that tests use directly: loading a map by name, the
-// `info` report, OBJ export, the demo landscape, maps from JSON and headless rendering.
+// Pieces of the `kelvane` command that tests use directly: the `info` report, OBJ export, the
+// demo landscape, maps from JSON, headless rendering and outputs that are never half-written.
 #pragma once
 
-#include "mapfile/lattice.h"
+#include "mapfile/reader.h"
 #include "mapfile/writer.h"
+#include "render/view_state.h"
 
+#include <cstdio>
 #include <string>
-
-struct LoadedMap {
-  MapStore store;
-  Lattice* lat = nullptr;
-  LoadReport rep;
-};
-
-// Loads `path` ("-" reads standard input). False, with `err` set, when it cannot be read.
-bool loadMap(const std::string& path, LoadedMap& map, std::string& err);
 
 std::string infoJson(const LoadedMap& map);
 std::string infoText(const LoadedMap& map);
@@ -29,32 +22,32 @@ std::string exportObj(const Lattice* lat, const std::string& source);
 // The built-in sample landscape.
 MapDesc demoMap();
 
-// A map from JSON in the shape `info --json` prints. False, with `err` set, when the text is
-// not such a description.
+// A map from JSON in the shape `info --json` prints. False, with `err` naming the place, when
+// the text is not such a description or describes a map the format cannot hold.
 bool mapFromJson(const std::string& text, MapDesc& map, std::string& err);
 
 struct Camera {
-  float trot[10] = {};
+  float trot[Trot::size] = {};
 };
-
-// A GL context with a width x height drawing surface and no window system (EGL).
-struct HeadlessContext {
-  void* dpy = nullptr;
-  void* surface = nullptr;
-  void* ctx = nullptr;
-  int width = 0, height = 0;
-};
-
-// Makes a headless context current with the viewer's depth test and projection.
-bool openHeadless(HeadlessContext& hc, int width, int height, std::string& err);
-// Draws and finishes one frame of the viewer for `cam`, with the axis lines when `axes`.
-void drawHeadlessFrame(const Lattice* lat, const Camera& cam, bool axes);
-void closeHeadless(HeadlessContext& hc);
 
 // Draws the frame the viewer would draw for `cam` at width x height without any window
-// system and writes it as PNG. False, with `err` set, on failure.
+// system and writes it as PNG. False, with `err` set, on failure; `where` then names what
+// failed: the output file, or "render" when no picture could be drawn.
 bool renderPng(const Lattice* lat, int width, int height, const Camera& cam, bool axes,
-               const std::string& out, std::string& err);
+               const std::string& out, std::string& where, std::string& err);
 
-// Writes `bytes` to `path` ("-" is standard output).
+// A file being written. Regular files are written to a temporary beside `path` and renamed
+// into place only when complete; "-" is standard output, and devices and pipes are written
+// directly.
+struct Output {
+  std::string path, temp;
+  std::FILE* f = nullptr;
+};
+
+// Opens `out` for writing; false with `err` set when it cannot be created.
+bool openOutput(const std::string& path, Output& out, std::string& err);
+// Closes `out` and moves it into place. False with `err` set, leaving any earlier file of that
+// name as it was, when anything written failed (`ok` false: the caller saw a failure).
+bool commitOutput(Output& out, bool ok, std::string& err);
+// Writes `bytes` to `path` through an Output.
 bool writeFile(const std::string& path, const std::string& bytes, std::string& err);

@@ -152,6 +152,11 @@ LRESULT DefWindowProcA(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
   return 0x5EF;
 }
 
+BOOL PostMessageA(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  add("PostMessageA", {ptr(hWnd), num(message), num(intptr_t(wParam)), num(lParam)});
+  return TRUE;
+}
+
 void PostQuitMessage(int code) {
   add("PostQuitMessage", {num(code)});
   winDouble.quitPosted = true;
@@ -174,7 +179,7 @@ int ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* pfd) {
 }
 BOOL SetPixelFormat(HDC dc, int format, const PIXELFORMATDESCRIPTOR* pfd) {
   add("SetPixelFormat", {ptr(dc), num(format), ptr(pfd)});
-  return TRUE;
+  return !winDouble.failPixelFormat;
 }
 BOOL SwapBuffers(HDC dc) {
   add("SwapBuffers", {ptr(dc)});
@@ -183,9 +188,9 @@ BOOL SwapBuffers(HDC dc) {
 }
 HGLRC wglCreateContext(HDC dc) {
   add("wglCreateContext", {ptr(dc)});
-  return theRc;
+  return winDouble.failContext ? nullptr : theRc;
 }
 BOOL wglMakeCurrent(HDC dc, HGLRC rc) {
   add("wglMakeCurrent", {ptr(dc), ptr(rc)});
-  return TRUE;
+  return rc && winDouble.failMakeCurrent ? FALSE : TRUE;
 }

@@ -21,6 +21,7 @@ struct WinDouble {
   bool quitPosted = false;
   int quitCode = 0;
   bool failRegister = false, failCreate = false;
+  bool failPixelFormat = false, failContext = false, failMakeCurrent = false;
   int clientWidth = 624, clientHeight = 441; // what WM_SIZE reports at creation
   WNDCLASSEXA registered{};
   std::string registeredName;

@@ -105,4 +105,16 @@ check "message box shown" [ -n "$dialog" ]
 check "missing map exits 1" [ "$rc" = 1 ]
 check "missing map named on stderr" grep -q "no such.map: No such file or directory" "$tmp/err"
 
+# A directory and a file that is not a map get the same box, and the reason on stderr.
+mkdir "$tmp/folder.map"
+openMissing "$bin/kelvane-viewer" "$tmp/folder.map"
+check "message box for a directory" [ -n "$dialog" ]
+check "directory exits 1" [ "$rc" = 1 ]
+check "directory named on stderr" grep -q "folder.map: Is a directory" "$tmp/err"
+head -c 4096 /dev/urandom >"$tmp/noise.map"
+openMissing "$bin/kelvane-viewer" "$tmp/noise.map"
+check "message box for a file that is not a map" [ -n "$dialog" ]
+check "non-map exits 1" [ "$rc" = 1 ]
+check "non-map reason on stderr" grep -q "noise.map: not a map: " "$tmp/err"
+
 tally

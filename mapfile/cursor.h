@@ -1,0 +1,39 @@
+// The reader's input: one cursor over bytes in memory or refilled from a stream through a
+// fixed buffer, and the read helpers that check the end. Internal to mapfile/ (and its tests).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+// {p, end} are the unread bytes at hand; `base` is where they start.
+struct Cursor {
+  const unsigned char* p = nullptr;
+  const unsigned char* end = nullptr;
+  const unsigned char* base = nullptr;
+  std::FILE* f = nullptr; // refill source; null when all input is in memory
+  unsigned char* buf = nullptr;
+  size_t cap = 0;
+  uint64_t consumed = 0; // input bytes before `base`
+  int readError = 0;     // errno of a failed read; the input counts as ended there
+};
+
+// A cursor over `size` bytes in memory.
+Cursor memoryCursor(const unsigned char* data, size_t size);
+
+uint64_t cursorOffset(const Cursor& c);
+bool get8(Cursor& c, uint8_t& v);
+// One little-endian 32-bit float.
+bool getf32(Cursor& c, float& v);
+bool skipBytes(Cursor& c, uint64_t n);
+// Up to n bytes into dst; returns how many the input still had.
+size_t getUpTo(Cursor& c, unsigned char* dst, size_t n);
+
+// One variable-length count: b0 below 128, else (b0 - 128) + 128 * b1. False when the
+// input ends inside it (v is then untouched).
+bool readVarCount(Cursor& c, int& v);
+// 1 when the NUL-terminated texts are equal, else 0.
+int strEquals(const char* a, const char* b);
+// Steps past the next "CTNR"; a byte that breaks a partial match is not retried as a start.
+// False when the input ends first.
+bool skipPastMarker(Cursor& c);

@@ -1,0 +1,17 @@
+// An OpenGL context with a drawing surface and no window system (EGL), for rendering on a
+// machine without a display.
+#pragma once
+
+#include <string>
+
+struct HeadlessContext {
+  void* dpy = nullptr;
+  void* surface = nullptr;
+  void* ctx = nullptr;
+  int width = 0, height = 0;
+};
+
+// Makes a compatibility-profile context with a width x height RGB surface and a depth buffer
+// current. False, with `err` saying what is missing and how to get it, when there is none.
+bool openHeadless(HeadlessContext& hc, int width, int height, std::string& err);
+void closeHeadless(HeadlessContext& hc);

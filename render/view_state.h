@@ -1,0 +1,17 @@
+// The renderer's inputs besides the map: the camera record `trot` and the scale factors and
+// switches the frame is drawn with.
+#pragma once
+
+// Positions in the camera record `trot`: the scene's translation in world units, then pitch
+// and yaw in degrees.
+namespace Trot {
+enum : int { tx = 0, ty = 1, tz = 2, pitch = 3, yaw = 4, selectedLattice = 6, size = 10 };
+}
+
+struct ViewerState {
+  float radToDeg = 57.2958f;    // radians to degrees, as a single-precision constant
+  float positionScale = 1.0f;   // multiplies lattice positions
+  float horizontalScale = 1.0f; // multiplies insets
+  float verticalScale = 1.0f;   // multiplies heights
+  int axisFlag = 0;             // non-zero while the axis lines are shown ('T' held)
+};

@@ -1,0 +1,79 @@
+// `kelvane render`: the viewer's frame drawn in a headless GL context and written as PNG.
+#include "toolkit.h"
+
+#include "platform/headless.h"
+#include "render/frame.h"
+#include "render/gl.h"
+#include "render/view.h"
+
+#include <png.h>
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// libpng reports through these instead of printing; an error ends the write by longjmp.
+struct PngErrors {
+  std::string message;
+  int savedErrno = 0;
+};
+
+void pngError(png_structp png, png_const_charp msg) {
+  auto* e = static_cast<PngErrors*>(png_get_error_ptr(png));
+  e->message = msg;
+  e->savedErrno = errno;
+  png_longjmp(png, 1);
+}
+
+void pngWarning(png_structp, png_const_charp) {}
+
+// Writes the bottom-up RGB rows to `f`; false with `err` set when writing fails.
+bool writePng(std::FILE* f, int width, int height, std::vector<unsigned char>& rgb,
+              std::string& err) {
+  PngErrors errors;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &errors, pngError, pngWarning);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  bool ok = png && info;
+  if (ok && setjmp(png_jmpbuf(png))) {
+    ok = false;
+  } else if (ok) {
+    png_init_io(png, f);
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    // GL rows run bottom to top; PNG rows top to bottom.
+    for (int y = height - 1; y >= 0; y--) png_write_row(png, &rgb[size_t(y) * width * 3]);
+    png_write_end(png, nullptr);
+  }
+  png_destroy_write_struct(&png, &info);
+  if (!ok)
+    err = errors.savedErrno ? std::strerror(errors.savedErrno)
+                            : "could not write the PNG (" + errors.message + ")";
+  return ok;
+}
+
+} // namespace
+
+bool renderPng(const Lattice* lat, int width, int height, const Camera& cam, bool axes,
+               const std::string& out, std::string& where, std::string& err) {
+  HeadlessContext hc;
+  where = "render";
+  if (!openHeadless(hc, width, height, err)) return false;
+  glEnable(GL_DEPTH_TEST);
+  viewProjection(width, height);
+  ViewerState vs;
+  vs.axisFlag = axes ? 1 : 0;
+  drawFrame(lat, cam.trot, vs);
+  std::vector<unsigned char> rgb(size_t(width) * height * 3);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+  closeHeadless(hc);
+  where = out;
+  Output o;
+  if (!openOutput(out, o, err)) return false;
+  bool ok = writePng(o.f, width, height, rgb, err);
+  return commitOutput(o, ok, err);
+}
