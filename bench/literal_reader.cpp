@@ -53,7 +53,7 @@ Lattice* literalLoad(const char* name) {
   int nlat = 0;
   for (int t = 0; t < typeCount; t++) {
     std::fread(ts, 64, 1, f);
-    if (strEquals("LandFrameStore", reinterpret_cast<char*>(ts + 32))) nlat = ts[8] | ts[9] << 8;
+    if (!std::strcmp("LandFrameStore", reinterpret_cast<char*>(ts + 32))) nlat = ts[8] | ts[9] << 8;
   }
   for (int i = 0; i < extraCount; i++) std::fread(ts, 16, 1, f);
   std::fread(ts, 12, 1, f);

@@ -1,6 +1,7 @@
 // Map loading: the large-file case against its floor (read + touch the memory the records
 // need), many references against a literal reader, and growth with the lattice count.
 #include "bench_maps.h"
+#include "tools/toolkit.h"
 
 #include <benchmark/benchmark.h>
 
@@ -127,10 +128,25 @@ void BM_LiteralRefs(benchmark::State& st) {
   }
 }
 
+// `kelvane info` (text, and --json with Arg 1) on the 30,000-lattice map: load and report.
+void BM_InfoRefs(benchmark::State& st) {
+  std::string path = refMap(30000);
+  bool json = st.range(0) != 0;
+  for (auto _ : st) {
+    auto t0 = std::chrono::steady_clock::now();
+    LoadedMap map;
+    loadMap(path, map);
+    std::string out = json ? infoJson(map) : infoText(map);
+    benchmark::DoNotOptimize(out.data());
+    record(json ? "infojson" : "infotext", t0);
+  }
+}
+
 BENCHMARK(BM_LoadBig)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_FloorBig)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_LoadRefs)->Arg(30000)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_LiteralRefs)->Arg(30000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_InfoRefs)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
 // The lattice count is a 16-bit field, so the growth series starts at 15,000 to reach 60,000.
 BENCHMARK(BM_LoadRefs)
     ->Arg(15000)
@@ -153,6 +169,8 @@ int main(int argc, char** argv) {
   ratio("load of the 64 MB map / its floor", "big", "floor");
   ratio("literal reader / our reader, 30,000 lattices and 300,000 references", "literal30000",
         "refs30000");
+  ratio("info / load alone, 30,000 lattices and 300,000 references", "infotext", "refs30000");
+  ratio("info --json / load alone, same map", "infojson", "refs30000");
   ratio("load time 30,000 / 15,000 lattices", "refs30000", "refs15000");
   ratio("load time 60,000 / 30,000 lattices", "refs60000", "refs30000");
   return 0;

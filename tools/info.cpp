@@ -1,48 +1,120 @@
-// `kelvane info`: the header counts and every lattice of a map, as text or JSON.
+// `kelvane info`: the header counts and every lattice of a map, as text or JSON. Both are
+// built by appending to one string, linear in the map's size.
 #include "toolkit.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <string_view>
 
 namespace {
 
-void jsonString(std::string& out, const std::string& s) {
-  out += '"';
+
+// Appends to a string through a small buffer, so the many short pieces of a report cost one
+// string append per few kilobytes.
+struct Text {
+  std::string& out;
+  char b[8192];
+  size_t n = 0;
+  explicit Text(std::string& s) : out(s) {}
+  Text(const Text&) = delete;
+  ~Text() { flush(); }
+  void flush() {
+    out.append(b, n);
+    n = 0;
+  }
+  // Room for k more bytes; k is at most the buffer's size.
+  char* room(size_t k) {
+    if (n + k > sizeof b) flush();
+    return b + n;
+  }
+  Text& operator<<(std::string_view s) {
+    if (s.size() > sizeof b) {
+      flush();
+      out.append(s);
+    } else {
+      std::memcpy(room(s.size()), s.data(), s.size());
+      n += s.size();
+    }
+    return *this;
+  }
+  Text& operator<<(char c) {
+    *room(1) = c;
+    n++;
+    return *this;
+  }
+  Text& operator<<(long v) {
+    n = size_t(std::to_chars(room(24), b + sizeof b, v).ptr - b);
+    return *this;
+  }
+  Text& operator<<(int v) { return *this << long(v); }
+};
+
+void jsonString(Text& t, const std::string& s) {
+  t << '"';
   for (unsigned char c : s) {
     if (c == '"' || c == '\\') {
-      out += '\\';
-      out += char(c);
+      t << '\\' << char(c);
     } else if (c < 0x20) {
       char b[8];
       std::snprintf(b, sizeof b, "\\u%04x", c);
-      out += b;
+      t << std::string_view(b);
     } else {
-      out += char(c);
+      t << char(c);
     }
   }
-  out += '"';
+  t << '"';
 }
 
-void floats(std::string& out, const float* v, int n) {
-  out += '[';
+// A float as printf's %g would write it (six significant digits), for the text report.
+void putShort(Text& t, float v) {
+  if (v == 0) {
+    t << (std::signbit(v) ? "-0" : "0");
+  } else if (std::fabs(v) < 1e6f && v == float(long(v))) { // whole numbers print as integers
+    t << long(v);
+  } else {
+    char* p = t.room(32);
+    t.n = size_t(std::to_chars(p, p + 32, v, std::chars_format::general, 6).ptr - t.b);
+  }
+}
+
+// A float as JSON that reads back as the same 32-bit float: the shortest such form.
+void putJsonFloat(Text& t, float v) {
+  if (std::isnan(v)) {
+    t << "\"nan\"";
+  } else if (std::isinf(v)) {
+    t << (v > 0 ? "\"inf\"" : "\"-inf\"");
+  } else if (v == 0) {
+    t << (std::signbit(v) ? "-0.0" : "0"); // "-0" would read back as the integer 0
+  } else if (std::fabs(v) < 1e5f && v == float(long(v))) {
+    t << long(v); // what to_chars writes for these, sooner
+  } else {
+    char* p = t.room(32);
+    t.n = size_t(std::to_chars(p, p + 32, v).ptr - t.b);
+  }
+}
+
+void floats(Text& t, const float* v, int n) {
+  t << '[';
   for (int i = 0; i < n; i++) {
-    if (i) out += ", ";
-    out += jsonFloat(v[i]);
+    if (i) t << ", ";
+    putJsonFloat(t, v[i]);
   }
-  out += ']';
+  t << ']';
 }
 
-void insets(std::string& out, const InsetNode* n) {
-  out += '[';
+void insets(Text& t, const InsetNode* n) {
+  t << '[';
   for (const InsetNode* p = n; p; p = p->next) {
-    if (p != n) out += ", ";
-    out += '[';
-    out += jsonFloat(p->dx);
-    out += ", ";
-    out += jsonFloat(p->dz);
-    out += ']';
+    if (p != n) t << ", ";
+    t << '[';
+    putJsonFloat(t, p->dx);
+    t << ", ";
+    putJsonFloat(t, p->dz);
+    t << ']';
   }
-  out += ']';
+  t << ']';
 }
 
 int count(const InsetNode* n) {
@@ -51,81 +123,98 @@ int count(const InsetNode* n) {
   return c;
 }
 
+// "(a, b, c)" with %g-style numbers.
+void triple(Text& t, const float* v) {
+  t << '(';
+  for (int i = 0; i < 3; i++) {
+    if (i) t << ", ";
+    putShort(t, v[i]);
+  }
+  t << ')';
+}
+
 } // namespace
 
 std::string jsonFloat(float v) {
-  if (std::isnan(v)) return "\"nan\"";
-  if (std::isinf(v)) return v > 0 ? "\"inf\"" : "\"-inf\"";
-  if (v == 0 && std::signbit(v)) return "-0.0"; // "-0" would read back as the integer 0
-  char b[32];
-  std::snprintf(b, sizeof b, "%.9g", double(v));
-  return b;
+  std::string out;
+  Text t(out);
+  putJsonFloat(t, v);
+  return (t.flush(), out);
 }
 
 std::string infoJson(const LoadedMap& map) {
   const LoadReport& r = map.rep;
-  std::string out = "{\"header\": {\"extraCount\": " + std::to_string(r.extraCount) +
-                    ", \"typeCount\": " + std::to_string(r.typeCount) +
-                    ", \"recordCount\": " + std::to_string(r.recordCount) +
-                    ", \"stringCount\": " + std::to_string(r.stringCount) +
-                    ", \"nlat\": " + std::to_string(r.nlat) + "},\n \"lattices\": [";
+  std::string out;
+  out.reserve(map.store.bytes * 2); // about what the records take as text: one allocation
   std::vector<int> parent = parentIndexes(map.lat);
-  int i = 0;
-  for (const Lattice* L = map.lat; L; L = L->next, i++) {
-    out += i ? ",\n  " : "\n  ";
-    out += "{\"index\": " + std::to_string(i) + ", \"id\": " + std::to_string(L->id) +
-           ", \"position\": ";
-    floats(out, &L->x, 3);
-    out += ", \"rotation\": ";
-    floats(out, &L->rx, 3);
-    out += ", \"cellSize\": ";
-    floats(out, &L->sx, 3);
-    out += ", \"cells\": [" + std::to_string(L->nx) + ", " + std::to_string(L->ny) + ", " +
-           std::to_string(L->nz) + "], \"frameData\": ";
-    floats(out, L->frameData, 19);
-    out += ", \"refCount\": " + std::to_string(L->refCount) + ", \"parent\": ";
-    out += parent[size_t(i)] >= 0 ? std::to_string(parent[size_t(i)]) : "null";
-    out += ", \"minInsets\": ";
-    insets(out, L->minInsets);
-    out += ", \"maxInsets\": ";
-    insets(out, L->maxInsets);
-    out += ", \"heights\": [";
-    for (const HeightNode* h = L->heights; h; h = h->next) {
-      if (h != L->heights) out += ", ";
-      out += jsonFloat(h->value);
+  {
+    Text t(out);
+    t << "{\"header\": {\"extraCount\": " << r.extraCount << ", \"typeCount\": " << r.typeCount
+      << ", \"recordCount\": " << r.recordCount << ", \"stringCount\": " << r.stringCount
+      << ", \"nlat\": " << r.nlat << "},\n \"lattices\": [";
+    int i = 0;
+    for (const Lattice* L = map.lat; L; L = L->next, i++) {
+      t << (i ? ",\n  " : "\n  ") << "{\"index\": " << i << ", \"id\": " << L->id
+        << ", \"position\": ";
+      floats(t, &L->x, 3);
+      t << ", \"rotation\": ";
+      floats(t, &L->rx, 3);
+      t << ", \"cellSize\": ";
+      floats(t, &L->sx, 3);
+      t << ", \"cells\": [" << L->nx << ", " << L->ny << ", " << L->nz << "], \"frameData\": ";
+      floats(t, L->frameData, 19);
+      t << ", \"refCount\": " << L->refCount << ", \"parent\": ";
+      if (parent[size_t(i)] >= 0)
+        t << parent[size_t(i)];
+      else
+        t << "null";
+      t << ", \"minInsets\": ";
+      insets(t, L->minInsets);
+      t << ", \"maxInsets\": ";
+      insets(t, L->maxInsets);
+      t << ", \"heights\": [";
+      for (const HeightNode* h = L->heights; h; h = h->next) {
+        if (h != L->heights) t << ", ";
+        putJsonFloat(t, h->value);
+      }
+      t << "]}";
     }
-    out += "]}";
+    t << "],\n \"warnings\": [";
+    for (size_t w = 0; w < r.warnings.size(); w++) {
+      if (w) t << ", ";
+      jsonString(t, r.warnings[w]);
+    }
+    t << "]}\n";
   }
-  out += "],\n \"warnings\": [";
-  for (size_t w = 0; w < r.warnings.size(); w++) {
-    if (w) out += ", ";
-    jsonString(out, r.warnings[w]);
-  }
-  out += "]}\n";
   return out;
 }
 
 std::string infoText(const LoadedMap& map) {
   const LoadReport& r = map.rep;
-  char b[512];
-  std::snprintf(b, sizeof b,
-                "records %d, types %d, extra entries %d, strings %d, LandFrameStore count %d\n",
-                r.recordCount, r.typeCount, r.extraCount, r.stringCount, r.nlat);
-  std::string out = b;
-  std::vector<int> parentOf = parentIndexes(map.lat);
+  std::string out;
+  out.reserve(map.store.bytes);
+  std::vector<int> parent = parentIndexes(map.lat);
+  Text t(out);
+  t << "records " << r.recordCount << ", types " << r.typeCount << ", extra entries "
+    << r.extraCount << ", strings " << r.stringCount << ", LandFrameStore count " << r.nlat << '\n';
   int i = 0;
   for (const Lattice* L = map.lat; L; L = L->next, i++) {
     int heights = 0;
     for (const HeightNode* h = L->heights; h; h = h->next) heights++;
-    std::string parent =
-        parentOf[size_t(i)] >= 0 ? "parent " + std::to_string(parentOf[size_t(i)]) : "no parent";
-    std::snprintf(b, sizeof b,
-                  "lattice %d: id %d%s, at (%g, %g, %g), rotation (%g, %g, %g), "
-                  "%d x %d x %d cells of (%g, %g, %g), %d heights, %d/%d insets, %d refs, %s\n",
-                  i, L->id, L->id ? "" : " (not drawn)", L->x, L->y, L->z, L->rx, L->ry, L->rz,
-                  L->nx, L->ny, L->nz, L->sx, L->sy, L->sz, heights, count(L->minInsets),
-                  count(L->maxInsets), L->refCount, parent.c_str());
-    out += b;
+    t << "lattice " << i << ": id " << L->id << (L->id ? ", at " : " (not drawn), at ");
+    triple(t, &L->x);
+    t << ", rotation ";
+    triple(t, &L->rx);
+    t << ", " << L->nx << " x " << L->ny << " x " << L->nz << " cells of ";
+    triple(t, &L->sx);
+    t << ", " << heights << " heights, " << count(L->minInsets) << '/' << count(L->maxInsets)
+      << " insets, " << L->refCount << " refs, ";
+    if (parent[size_t(i)] >= 0)
+      t << "parent " << parent[size_t(i)];
+    else
+      t << "no parent";
+    t << '\n';
   }
+  t.flush();
   return out;
 }
