@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -62,6 +63,32 @@ TEST(CameraStep, KeysTogether) {
   lr.hold({VK_LEFT, VK_RIGHT});
   cameraStep(lr.key, lr.trot, lr.vs);
   EXPECT_EQ(lr.trot[yaw], 0.0f);
+}
+
+// Motion follows the yaw, and the arrows turn before the step takes its angle: at yaw 30 with
+// Left held the step moves along 29 degrees.
+TEST(CameraStep, MotionFollowsTheTurnedYaw) {
+  const double c30 = std::cos(30 / 57.2958), s30 = std::sin(30 / 57.2958);
+  const double c29 = std::cos(29 / 57.2958), s29 = std::sin(29 / 57.2958);
+  struct Case {
+    float yaw;
+    std::vector<int> keys;
+    double tx, tz;
+  } cases[] = {
+      {30, {'E'}, -s30, c30},           {30, {'D'}, s30, -c30},
+      {30, {'S'}, c30, s30},            {30, {'F'}, -c30, -s30},
+      {30, {'S', VK_LEFT}, c29, s29},   {30, {'F', VK_LEFT}, -c29, -s29},
+      {-150, {'S'}, -c30, -s30},        {-150, {'F'}, c30, s30},
+      {28, {'E', VK_RIGHT}, -s29, c29}, {30, {'E', 'S'}, c30 - s30, s30 + c30},
+  };
+  for (const Case& c : cases) {
+    Flight f;
+    f.trot[yaw] = c.yaw;
+    for (int k : c.keys) f.key[k] = 1;
+    cameraStep(f.key, f.trot, f.vs);
+    EXPECT_NEAR(f.trot[tx], c.tx, 1e-6) << c.yaw << " " << c.keys[0];
+    EXPECT_NEAR(f.trot[tz], c.tz, 1e-6) << c.yaw << " " << c.keys[0];
+  }
 }
 
 TEST(CameraStep, YawIsNeverWrapped) {

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -315,6 +317,177 @@ TEST_F(RenderTest, EveryLatticeStartsFromIdentity) {
   // The model-view matrix left behind is the second lattice's alone.
   EXPECT_EQ(glDouble.modelview[14], -52);
   EXPECT_EQ(count(Gl::LoadIdentity), 2);
+}
+
+} // namespace
+
+namespace {
+
+// Every triangle of a lattice computed straight from the face definitions, one corner at a time:
+// corners in double precision, stored as 32-bit floats where the picture depends on it, the
+// high corner of a cell as the stored low corner plus one step. Greys come from slopeGrey.
+std::vector<Triangle> referenceTriangles(const Lattice* L) {
+  int nx = L->nx, ny = L->ny, nz = L->nz;
+  float ex = float(double(L->sx) * nx), ey = float(double(L->sy) * ny),
+        ez = float(double(L->sz) * nz);
+  std::vector<std::array<float, 4>> lyr(size_t(ny) + 1, {0, 0, 0, 0});
+  const InsetNode *a = L->minInsets, *b = L->maxInsets;
+  for (size_t k = 0; a && b && k < lyr.size(); a = a->next, b = b->next, k++)
+    lyr[k] = {float(double(L->sx) * a->dx), float(double(L->sz) * a->dz),
+              float(double(L->sx) * b->dx), float(double(L->sz) * b->dz)};
+  std::vector<float> h(size_t(nx + 1) * (nz + 1), 0);
+  size_t m = 0;
+  for (const HeightNode* n = L->heights; n && m < h.size(); n = n->next) {
+    h[m++] = float(double(L->sy) * n->value);
+  }
+  // Edges and spans of level k: along x (axis 0) or z (axis 1).
+  auto low = [&](int k, int axis) { return -(double(axis ? ez : ex) / 2) + lyr[k][axis]; };
+  auto high = [&](int k, int axis) { return double(axis ? ez : ex) / 2 + lyr[k][2 + axis]; };
+  auto span = [&](int k, int axis) {
+    return float((double(axis ? ez : ex) - lyr[k][axis]) + lyr[k][2 + axis]);
+  };
+  auto sample = [&](int i, int j) { return h[size_t(j) * (nx + 1) + i]; };
+  std::vector<Triangle> out;
+  auto cell = [&](const Corners& c, float first, float second) {
+    out.push_back({{{c.x[0], c.y[0], c.z[0]}, {c.x[1], c.y[1], c.z[1]}, {c.x[2], c.y[2], c.z[2]}},
+                   first});
+    out.push_back({{{c.x[1], c.y[1], c.z[1]}, {c.x[2], c.y[2], c.z[2]}, {c.x[3], c.y[3], c.z[3]}},
+                   second});
+  };
+  for (bool top : {false, true}) {
+    int k = top ? ny : 0;
+    if (nx == 0 || nz == 0) continue;
+    double stepX = double(span(k, 0)) / nx, stepZ = double(span(k, 1)) / nz;
+    float y0 = float(top ? double(ey) / 2 : -(double(ey) / 2));
+    for (int i = 0; i < nx; i++)
+      for (int j = 0; j < nz; j++) {
+        Corners c;
+        c.x[0] = c.x[1] = float(low(k, 0) + i * stepX);
+        c.x[2] = c.x[3] = float(stepX + c.x[0]);
+        c.z[0] = c.z[2] = float(low(k, 1) + j * stepZ);
+        c.z[1] = c.z[3] = float(stepZ + c.z[0]);
+        int si[4] = {i, i, i + 1, i + 1}, sj[4] = {j, j + 1, j, j + 1};
+        for (int q = 0; q < 4; q++) c.y[q] = float(double(y0) + sample(si[q], sj[q]));
+        int s = top ? 1 : -1;
+        cell(c, slopeGrey(c, top ? 3 : 0, s), slopeGrey(c, 3, s));
+      }
+  }
+  // Walls: low-x, high-x (along z, first and last column), low-z, high-z (along x, first and
+  // last row).
+  for (int wall = 0; wall < 4; wall++) {
+    int axis = wall / 2, run = 1 - axis, cells = axis == 0 ? nz : nx;
+    bool hi = wall % 2 == 1;
+    for (int k = 0; k < ny; k++)
+      for (int j = 0; j < cells; j++) {
+        Corners c;
+        float* fixed = axis == 0 ? c.x : c.z;
+        float* along = axis == 0 ? c.z : c.x;
+        for (int lv = 0; lv < 2; lv++) {
+          double step = double(span(k + lv, run)) / cells;
+          fixed[2 * lv] = fixed[2 * lv + 1] = float(hi ? high(k + lv, axis) : low(k + lv, axis));
+          along[2 * lv] = float(low(k + lv, run) + j * step);
+          along[2 * lv + 1] = float(double(along[2 * lv]) + step);
+        }
+        int edge = hi ? (axis == 0 ? nx : nz) : 0;
+        float s0 = axis == 0 ? sample(edge, j) : sample(j, edge);
+        float s1 = axis == 0 ? sample(edge, j + 1) : sample(j + 1, edge);
+        double base = -(double(ey) / 2) + k * double(L->sy);
+        c.y[0] = float(base + s0);
+        c.y[1] = float(base + s1);
+        c.y[2] = float(double(c.y[0]) + L->sy);
+        c.y[3] = float(double(c.y[1]) + L->sy);
+        float g = slopeGrey(c, 3, 1);
+        cell(c, g, g);
+      }
+  }
+  return out;
+}
+
+// A lattice with every feature the face passes read: cell sizes other than 1 on each axis,
+// insets that differ per level and per side, heights everywhere.
+LatticeRecord featureLattice() {
+  LatticeRecord L = box(4, 3, 3);
+  L.cell[0] = 0.7f;
+  L.cell[1] = 1.3f;
+  L.cell[2] = 0.45f;
+  float lo[4][2] = {{0.5f, 0.25f}, {0.3f, -0.2f}, {0.9f, 0.1f}, {0.15f, 0.6f}};
+  float hi[4][2] = {{-0.5f, 0.1f}, {-0.35f, -0.3f}, {0.2f, -0.7f}, {-1.1f, 0.05f}};
+  for (int k = 0; k < 4; k++) {
+    L.minInsets.push_back({lo[k][0], lo[k][1]});
+    L.maxInsets.push_back({hi[k][0], hi[k][1]});
+  }
+  for (int s = 0; s < 5 * 4; s++) L.heights.push_back(float(std::sin(s * 1.7) * 0.8 + s * 0.01));
+  return L;
+}
+
+bool sameBits(float a, float b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// Each corner of every triangle, to the bit, against the definitions: catches a level, step,
+// edge, sample or rounding taken from the wrong place in any of the six passes.
+TEST_F(RenderTest, EveryCornerMatchesTheDefinitions) {
+  for (bool unitCells : {false, true}) {
+    MapDesc m;
+    m.lattices = {featureLattice()};
+    if (unitCells) m.lattices[0].cell[0] = m.lattices[0].cell[1] = m.lattices[0].cell[2] = 1;
+    LoadedMap l;
+    loadDesc(m, l);
+    std::vector<Triangle> got = trianglesOf(l.lat), want = referenceTriangles(l.lat);
+    ASSERT_EQ(got.size(), want.size());
+    int wrong = 0;
+    for (size_t t = 0; t < got.size() && wrong < 5; t++) {
+      bool same = sameBits(got[t].grey, want[t].grey);
+      for (int c = 0; c < 3; c++)
+        for (int a = 0; a < 3; a++) same = same && sameBits(got[t].v[c][a], want[t].v[c][a]);
+      if (!same) {
+        wrong++;
+        ADD_FAILURE() << "triangle " << t << " corner 0 (" << got[t].v[0][0] << ", "
+                      << got[t].v[0][1] << ", " << got[t].v[0][2] << "), want (" << want[t].v[0][0]
+                      << ", " << want[t].v[0][1] << ", " << want[t].v[0][2] << ")";
+      }
+    }
+  }
+}
+
+// The worked example: level-0 insets 0.5 and -0.5 on x with nx = 4 and cells 2 wide; the
+// bottom face runs from -ex/2 + 0.5 sx to ex/2 - 0.5 sx in four columns of 0.75 sx, and the
+// top face (level ny, no insets) over the full width in columns of sx.
+TEST_F(RenderTest, InsetFacesSpanTheirLevel) {
+  MapDesc m;
+  m.lattices = {box(4, 2, 1)};
+  m.lattices[0].cell[0] = 2;
+  m.lattices[0].minInsets = {{0.5f, 0}, {0, 0}, {0, 0}};
+  m.lattices[0].maxInsets = {{-0.5f, 0}, {0, 0}, {0, 0}};
+  LoadedMap l;
+  loadDesc(m, l);
+  auto t = trianglesOf(l.lat);
+  for (int i = 0; i < 4; i++) {
+    EXPECT_EQ(t[2 * i].v[0][0], -4 + 1 + 1.5f * i) << i; // bottom: low edge -4 + 0.5 * 2
+    EXPECT_EQ(t[2 * i].v[2][0], -4 + 1 + 1.5f * (i + 1)) << i;
+    EXPECT_EQ(t[8 + 2 * i].v[0][0], -4 + 2.0f * i) << i; // top: level 2 has no inset
+    EXPECT_EQ(t[8 + 2 * i].v[0][1], 1.0f) << i;          // at +ey/2
+  }
+  // The low-x wall's band 0 runs from the inset edge of level 0 to the full edge of level 1.
+  EXPECT_EQ(t[16].v[0][0], -3.0f);
+  EXPECT_EQ(t[16].v[2][0], -4.0f);
+}
+
+// Heights are in units of sy and insets in units of sx and sz.
+TEST_F(RenderTest, CellSizesScaleHeightsAndInsets) {
+  MapDesc m;
+  m.lattices = {box(1, 1, 1)};
+  m.lattices[0].cell[0] = 2;
+  m.lattices[0].cell[1] = 3;
+  m.lattices[0].cell[2] = 5;
+  m.lattices[0].heights = {0.5f, 0, 0, 0};
+  m.lattices[0].minInsets = {{0.25f, 0.1f}, {0, 0}};
+  m.lattices[0].maxInsets = {{0, 0}, {0, 0}};
+  LoadedMap l;
+  loadDesc(m, l);
+  auto t = trianglesOf(l.lat);
+  expectCorner(t[0], 0, -1 + 0.5f, -1.5f + 1.5f, float(-2.5 + 0.5));
+  expectCorner(t[0], 1, -1 + 0.5f, -1.5f, 2.5f);
 }
 
 } // namespace

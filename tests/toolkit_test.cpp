@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <csignal>
 #include <filesystem>
@@ -177,6 +178,34 @@ TEST(WriteMap, RefusesWhatTheFormatCannotHold) {
   EXPECT_EQ(out, "\xFF\xFF");
 }
 
+struct Obj {
+  std::vector<std::string> objects;
+  std::vector<std::array<float, 6>> v;
+  std::vector<std::array<long, 3>> f;
+};
+
+Obj readObj(const std::string& text) {
+  Obj o;
+  std::istringstream obj(text);
+  for (std::string line; std::getline(obj, line);) {
+    std::istringstream in(line);
+    std::string tag;
+    in >> tag;
+    if (tag == "o") o.objects.push_back(line.substr(2));
+    if (tag == "v") {
+      std::array<float, 6> a;
+      for (float& x : a) in >> x;
+      o.v.push_back(a);
+    }
+    if (tag == "f") {
+      std::array<long, 3> a;
+      for (long& x : a) in >> x;
+      o.f.push_back(a);
+    }
+  }
+  return o;
+}
+
 TEST(ExportObj, WorldCoordinatesAndGreysInDrawOrder) {
   MapDesc m;
   m.lattices = {box(1, 1, 1), box(2, 1, 1, 0), box(1, 1, 2)};
@@ -185,39 +214,20 @@ TEST(ExportObj, WorldCoordinatesAndGreysInDrawOrder) {
   m.lattices[0].refs = {3}; // lattice 2 sits in lattice 0's frame
   LoadedMap map;
   loadDesc(m, map);
-  std::istringstream obj(exportObj(map.lat, "t.map"));
-  std::vector<std::string> objects;
-  std::vector<std::array<float, 6>> v;
-  std::vector<std::array<long, 3>> f;
-  for (std::string line; std::getline(obj, line);) {
-    std::istringstream in(line);
-    std::string tag;
-    in >> tag;
-    if (tag == "o") objects.push_back(line.substr(2));
-    if (tag == "v") {
-      std::array<float, 6> a;
-      for (float& x : a) in >> x;
-      v.push_back(a);
-    }
-    if (tag == "f") {
-      std::array<long, 3> a;
-      for (long& x : a) in >> x;
-      f.push_back(a);
-    }
-  }
-  EXPECT_EQ(objects, (std::vector<std::string>{"lattice0", "lattice2"}));
+  Obj o = readObj(exportObj(map.lat, "t.map"));
+  EXPECT_EQ(o.objects, (std::vector<std::string>{"lattice0", "lattice2"}));
   std::vector<Triangle> want;
   CollectEmitter e{&want};
   drawLatticeFaces(map.lat, ViewerState{}, e);
   size_t first = want.size();
   drawLatticeFaces(map.lat->next->next, ViewerState{}, e);
-  ASSERT_EQ(f.size(), want.size());
-  ASSERT_EQ(v.size(), 3 * want.size());
+  ASSERT_EQ(o.f.size(), want.size());
+  ASSERT_EQ(o.v.size(), 3 * want.size());
   for (size_t t = 0; t < want.size(); t++) {
     float dx = 10, dz = t < first ? 0 : 5;
-    EXPECT_EQ(f[t], (std::array<long, 3>{long(3 * t + 1), long(3 * t + 2), long(3 * t + 3)}));
+    EXPECT_EQ(o.f[t], (std::array<long, 3>{long(3 * t + 1), long(3 * t + 2), long(3 * t + 3)}));
     for (int c = 0; c < 3; c++) {
-      const auto& a = v[3 * t + c];
+      const auto& a = o.v[3 * t + c];
       EXPECT_FLOAT_EQ(a[0], want[t].v[c][0] + dx);
       EXPECT_FLOAT_EQ(a[1], want[t].v[c][1]);
       EXPECT_FLOAT_EQ(a[2], want[t].v[c][2] + dz);
@@ -225,6 +235,33 @@ TEST(ExportObj, WorldCoordinatesAndGreysInDrawOrder) {
       EXPECT_EQ(a[5], want[t].grey);
     }
   }
+}
+
+// A child of a rotated parent: the parent's rotation turns the child's offset and its corners,
+// and the parent's translation comes last. A quarter turn about y takes local (x, y, z) to
+// (z, y, -x).
+TEST(ExportObj, RotatedParentsTurnTheirChildren) {
+  MapDesc m;
+  m.lattices = {box(1, 1, 1), box(2, 1, 1)};
+  m.lattices[0].pos[0] = 10;
+  m.lattices[0].rot[1] = float(M_PI / 2);
+  m.lattices[1].pos[2] = 5;
+  m.lattices[0].refs = {2};
+  LoadedMap map;
+  loadDesc(m, map);
+  Obj o = readObj(exportObj(map.lat, "t.map"));
+  std::vector<Triangle> child;
+  CollectEmitter e{&child};
+  drawLatticeFaces(map.lat->next, ViewerState{}, e);
+  ASSERT_EQ(o.v.size(), 3 * (12 + child.size()));
+  for (size_t t = 0; t < child.size(); t++)
+    for (int c = 0; c < 3; c++) {
+      const auto& a = o.v[3 * (12 + t) + c];
+      const float* l = child[t].v[c];
+      EXPECT_NEAR(a[0], 10 + (l[2] + 5), 1e-4) << t;
+      EXPECT_NEAR(a[1], l[1], 1e-4) << t;
+      EXPECT_NEAR(a[2], -l[0], 1e-4) << t;
+    }
 }
 
 TEST(Demo, ShowsWhatTheFormatCanDo) {
