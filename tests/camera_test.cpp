@@ -75,11 +75,16 @@ TEST(CameraStep, MotionFollowsTheTurnedYaw) {
     std::vector<int> keys;
     double tx, tz;
   } cases[] = {
-      {30, {'E'}, -s30, c30},           {30, {'D'}, s30, -c30},
-      {30, {'S'}, c30, s30},            {30, {'F'}, -c30, -s30},
-      {30, {'S', VK_LEFT}, c29, s29},   {30, {'F', VK_LEFT}, -c29, -s29},
-      {-150, {'S'}, -c30, -s30},        {-150, {'F'}, c30, s30},
-      {28, {'E', VK_RIGHT}, -s29, c29}, {30, {'E', 'S'}, c30 - s30, s30 + c30},
+      {30, {'E'}, -s30, c30},
+      {30, {'D'}, s30, -c30},
+      {30, {'S'}, c30, s30},
+      {30, {'F'}, -c30, -s30},
+      {30, {'S', VK_LEFT}, c29, s29},
+      {30, {'F', VK_LEFT}, -c29, -s29},
+      {-150, {'S'}, -c30, -s30},
+      {-150, {'F'}, c30, s30},
+      {28, {'E', VK_RIGHT}, -s29, c29},
+      {30, {'E', 'S'}, c30 - s30, s30 + c30},
   };
   for (const Case& c : cases) {
     Flight f;

@@ -272,6 +272,23 @@ TEST_F(RenderTest, RotationOrder) {
   for (int i = 0; i < 16; i++) EXPECT_NEAR(sw[i], M[i], 1e-6) << i;
 }
 
+// Angles go to glRotatef as radians times the single-precision 57.2958, not 180 / pi: rz, ry
+// and rx of 2, 0.5 and 1 radians turn by exactly 114.5916, 28.6479 and 57.2958 degrees.
+TEST_F(RenderTest, RadiansTurnIntoDegreesBy57_2958) {
+  MapDesc m;
+  m.lattices = {box(1, 1, 1)};
+  m.lattices[0].rot[0] = 1;
+  m.lattices[0].rot[1] = 0.5f;
+  m.lattices[0].rot[2] = 2;
+  LoadedMap l;
+  loadDesc(m, l);
+  applyLatticeTransform(l.lat, vs);
+  std::vector<double> angles;
+  for (const GlCall& c : glDouble.calls)
+    if (c.fn == Gl::Rotate) angles.push_back(c.a[0]);
+  EXPECT_EQ(angles, (std::vector<double>{114.5916f, 28.6479f, 57.2958f}));
+}
+
 TEST_F(RenderTest, ParentChainsAndAxisLines) {
   MapDesc m;
   m.lattices = {box(1, 1, 1), box(1, 1, 1), box(1, 1, 1)};
@@ -349,10 +366,10 @@ std::vector<Triangle> referenceTriangles(const Lattice* L) {
   auto sample = [&](int i, int j) { return h[size_t(j) * (nx + 1) + i]; };
   std::vector<Triangle> out;
   auto cell = [&](const Corners& c, float first, float second) {
-    out.push_back({{{c.x[0], c.y[0], c.z[0]}, {c.x[1], c.y[1], c.z[1]}, {c.x[2], c.y[2], c.z[2]}},
-                   first});
-    out.push_back({{{c.x[1], c.y[1], c.z[1]}, {c.x[2], c.y[2], c.z[2]}, {c.x[3], c.y[3], c.z[3]}},
-                   second});
+    out.push_back(
+        {{{c.x[0], c.y[0], c.z[0]}, {c.x[1], c.y[1], c.z[1]}, {c.x[2], c.y[2], c.z[2]}}, first});
+    out.push_back(
+        {{{c.x[1], c.y[1], c.z[1]}, {c.x[2], c.y[2], c.z[2]}, {c.x[3], c.y[3], c.z[3]}}, second});
   };
   for (bool top : {false, true}) {
     int k = top ? ny : 0;
