@@ -1,10 +1,8 @@
 # Front door: `make run` shows the demo map in the viewer, `make test` runs every test.
 # Both install what is missing first (scripts/install-deps).
 
-CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-ifdef CI
-CMAKE_FLAGS += -DKELVANE_WERROR=ON
-endif
+# Build directories and their options are the presets in CMakePresets.json; CI adds -Werror.
+CMAKE_FLAGS := $(if $(CI),-DKELVANE_WERROR=ON)
 
 .PHONY: all deps test-deps build build-asan test run bench fuzz windows clean
 
@@ -17,11 +15,11 @@ test-deps:
 	@scripts/install-deps build test windows fuzz
 
 build: deps
-	@cmake -S . -B build $(CMAKE_FLAGS) >/dev/null
+	@cmake --preset default $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build
 
 build-asan: deps
-	@cmake -S . -B build-asan $(CMAKE_FLAGS) -DKELVANE_SANITIZE=ON >/dev/null
+	@cmake --preset asan $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build-asan
 
 # Unit tests, the command line, the SDL layer and the viewer end to end under Xvfb, then
@@ -36,8 +34,7 @@ test: test-deps build build-asan
 # The native Windows viewer and toolkit, cross-built with mingw-w64 into build-windows/bin/.
 windows:
 	@scripts/install-deps windows
-	@cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-	  -DCMAKE_BUILD_TYPE=Release -DKELVANE_TESTS=OFF $(if $(CI),-DKELVANE_WERROR=ON) >/dev/null
+	@cmake --preset windows $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build-windows
 
 # Opens the demo landscape in the viewer; without a display, renders it to a PNG instead.
@@ -59,7 +56,7 @@ fuzz:
 	scripts/fuzz $(FUZZ_SECONDS)
 
 bench: deps
-	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVANE_BENCH=ON -DKELVANE_TESTS=OFF >/dev/null
+	@cmake --preset bench >/dev/null
 	@cmake --build build-bench
 	build-bench/bin/bench_load
 	cd build-bench && bin/bench_frame && bin/bench_headless
