@@ -48,6 +48,16 @@ struct ViewerTest : testing::Test {
   void script(std::initializer_list<std::optional<MSG>> msgs) { winDouble.script = msgs; }
 };
 
+// The camera's tz in each frame drawn, read from the translation after its two rotations.
+std::vector<double> cameraTzPerFrame() {
+  std::vector<double> tz;
+  const auto& g = glDouble.calls;
+  for (size_t i = 0; i + 4 < g.size(); i++)
+    if (g[i].fn == Gl::LoadIdentity && g[i + 1].fn == Gl::Translate && g[i + 1].a[2] == -50)
+      tz.push_back(g[i + 4].a[2]);
+  return tz;
+}
+
 MSG closeMsg() {
   MSG m = keyMsg(WM_CLOSE, 0);
   m.lParam = 0;
@@ -189,12 +199,7 @@ TEST_F(ViewerTest, HeldKeyMovesOncePerPass) {
   script({keyMsg(WM_KEYDOWN, 'E'), std::nullopt, keyMsg(WM_KEYDOWN, 'E', true), std::nullopt,
           keyMsg(WM_KEYUP, 'E'), keyMsg(WM_KEYDOWN, VK_ESCAPE)});
   EXPECT_EQ(run(path), 0);
-  std::vector<double> tz;
-  const auto& g = glDouble.calls;
-  for (size_t i = 0; i + 4 < g.size(); i++)
-    if (g[i].fn == Gl::LoadIdentity && g[i + 1].fn == Gl::Translate && g[i + 1].a[2] == -50)
-      tz.push_back(g[i + 4].a[2]);
-  EXPECT_EQ(tz, (std::vector<double>{1, 2, 3, 4, 4, 4}));
+  EXPECT_EQ(cameraTzPerFrame(), (std::vector<double>{1, 2, 3, 4, 4, 4}));
 }
 
 TEST_F(ViewerTest, PPrintsTheCameraOncePerPress) {
@@ -229,12 +234,7 @@ TEST_F(ViewerTest, FocusLossReleasesHeldKeys) {
   const WinCall* post = findWinCall("PostMessageA");
   ASSERT_NE(post, nullptr); // the window procedure asked for the release
   EXPECT_EQ(post->args[1], std::to_string(keysReleasedMessage));
-  std::vector<double> tz;
-  const auto& g = glDouble.calls;
-  for (size_t i = 0; i + 4 < g.size(); i++)
-    if (g[i].fn == Gl::LoadIdentity && g[i + 1].fn == Gl::Translate && g[i + 1].a[2] == -50)
-      tz.push_back(g[i + 4].a[2]);
-  EXPECT_EQ(tz, (std::vector<double>{1, 2, 3, 3, 3, 3}));
+  EXPECT_EQ(cameraTzPerFrame(), (std::vector<double>{1, 2, 3, 3, 3, 3}));
 }
 
 TEST_F(ViewerTest, LoaderWarningsGoToStderr) {
