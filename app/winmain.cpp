@@ -8,6 +8,7 @@
 #include "mapfile/reader.h"
 #include "render/frame.h"
 #include "render/gl.h"
+#include "render/retained.h"
 
 #include <cctype>
 #include <cerrno>
@@ -17,6 +18,9 @@
 namespace {
 
 const char* const programName = "kelvane-viewer";
+
+// The loaded map's triangles, built once after loading; frames draw from it.
+RetainedScene scene;
 
 const char* const helpText =
     "Usage: kelvane-viewer MAP\n"
@@ -102,7 +106,10 @@ bool readFirstWord(const char* path, std::string& word, std::string& err) {
 }
 
 void drawScene(HDC dc, const Lattice* lat, const float* trot) {
-  drawFrame(lat, trot, viewerState);
+  if (scene.lat == lat)
+    drawRetainedFrame(scene, trot, viewerState);
+  else
+    drawFrame(lat, trot, viewerState);
   SwapBuffers(dc);
 }
 
@@ -144,6 +151,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
   if (!quit) {
     lat = newLattice(store);
     quit = !openMap(name, lat, store);
+    if (!quit) buildRetained(lat, viewerState, geometryBudget(), scene);
   }
   if (quit) exitCode = 1;
   float trot[Trot::size] = {};
@@ -170,5 +178,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
   }
 
   closeWindow(hWnd, dc, instance);
+  scene = RetainedScene{};
   return exitCode;
 }

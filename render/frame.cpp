@@ -55,6 +55,9 @@ bool full(const GlEmitter&) {
 bool full(const CollectEmitter& e) {
   return e.full;
 }
+bool full(const ArrayEmitter&) {
+  return false;
+}
 
 void emitTriangle(GlEmitter&, const Corners& c, int a, int b, int d, float grey) {
   glColor3f(grey, grey, grey);
@@ -72,6 +75,18 @@ void emitTriangle(CollectEmitter& e, const Corners& c, int a, int b, int d, floa
   }
   e.out->push_back(
       {{{c.x[a], c.y[a], c.z[a]}, {c.x[b], c.y[b], c.z[b]}, {c.x[d], c.y[d], c.z[d]}}, grey});
+}
+
+void emitTriangle(ArrayEmitter& e, const Corners& c, int a, int b, int d, float grey) {
+  for (int k : {a, b, d}) {
+    float* p = e.xyz + 3 * e.n;
+    float* g = e.rgb + 3 * e.n;
+    p[0] = c.x[k];
+    p[1] = c.y[k];
+    p[2] = c.z[k];
+    g[0] = g[1] = g[2] = grey;
+    e.n++;
+  }
 }
 
 // Low edge, high edge and span of level k along x (axis 0) or z (axis 1).
@@ -186,6 +201,7 @@ template <class Emit> void drawLatticeFaces(const Lattice* L, const ViewerState&
 
 template void drawLatticeFaces(const Lattice*, const ViewerState&, GlEmitter&);
 template void drawLatticeFaces(const Lattice*, const ViewerState&, CollectEmitter&);
+template void drawLatticeFaces(const Lattice*, const ViewerState&, ArrayEmitter&);
 
 void loadCamera(const float* trot) {
   glLoadIdentity();

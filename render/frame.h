@@ -28,6 +28,19 @@ struct CollectEmitter {
   bool full = false;
 };
 
+// Writes triangles into preallocated arrays: per corner three position floats and the grey as
+// three colour floats, the same 32-bit values the GL emitter sends. `n` counts corners written.
+struct ArrayEmitter {
+  float* xyz;
+  float* rgb;
+  size_t n = 0;
+};
+
+// Triangles the six face passes draw for a lattice of nx x ny x nz cells.
+inline size_t faceTriangles(const Lattice* L) {
+  return 4 * size_t(L->nx) * L->nz + 4 * size_t(L->ny) * (size_t(L->nx) + L->nz);
+}
+
 // Runs the six face passes of a lattice whose `id` is not 0, in its own frame.
 template <class Emit> void drawLatticeFaces(const Lattice* L, const ViewerState& vs, Emit& emit);
 

@@ -4,6 +4,7 @@
 #include "platform/headless.h"
 #include "render/frame.h"
 #include "render/gl.h"
+#include "render/retained.h"
 #include "render/view.h"
 
 #include <png.h>
@@ -66,7 +67,9 @@ bool renderPng(const Lattice* lat, int width, int height, const Camera& cam, boo
   viewProjection(width, height);
   ViewerState vs;
   vs.axisFlag = axes ? 1 : 0;
-  drawFrame(lat, cam.trot, vs);
+  RetainedScene scene;
+  buildRetained(lat, vs, geometryBudget(), scene);
+  drawRetainedFrame(scene, cam.trot, vs);
   std::vector<unsigned char> rgb(size_t(width) * height * 3);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());

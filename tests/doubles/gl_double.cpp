@@ -3,6 +3,8 @@
 
 #include "render/gl.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -15,6 +17,11 @@ const double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 void add(Gl fn, double a = 0, double b = 0, double c = 0, double d = 0) {
   if (glDouble.record) glDouble.calls.push_back({fn, {a, b, c, d}});
 }
+
+// The immediate-mode primitive being sent: its kind, the current colour and its corners.
+GLenum primitive = 0;
+float colour[3];
+std::vector<std::array<float, 3>> corners;
 
 double* current() {
   return glDouble.matrixMode == GL_PROJECTION ? glDouble.projection : glDouble.modelview;
@@ -37,6 +44,8 @@ void multiply(const double r[16]) {
 
 void glDoubleReset() {
   glDouble.calls.clear();
+  glDouble.drawn.clear();
+  glDouble.vertexArray = glDouble.colorArray = false;
   glDouble.vertices = 0;
   glDouble.matrixMode = GL_MODELVIEW;
   std::memcpy(glDouble.modelview, identity, sizeof identity);
@@ -46,7 +55,8 @@ void glDoubleReset() {
 std::string glCallName(Gl fn) {
   static const char* names[] = {"glClear",        "glEnable",     "glViewport", "glMatrixMode",
                                 "glLoadIdentity", "glTranslatef", "glRotatef",  "glBegin",
-                                "glEnd",          "glColor3f",    "glVertex3f", "gluPerspective"};
+                                "glEnd",          "glColor3f",    "glVertex3f", "gluPerspective",
+                                "glDrawArrays"};
   return names[int(fn)];
 }
 
@@ -98,17 +108,64 @@ void glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
   add(Gl::Rotate, angle, x, y, z);
 }
 void glBegin(GLenum mode) {
+  primitive = mode;
+  corners.clear();
   add(Gl::Begin, mode);
 }
 void glEnd() {
+  if (glDouble.record && primitive == GL_TRIANGLES)
+    for (size_t t = 0; t + 2 < corners.size(); t += 3) {
+      DrawnTriangle d{};
+      for (int c = 0; c < 3; c++)
+        for (int a = 0; a < 3; a++) d.v[c][a] = corners[t + size_t(c)][size_t(a)];
+      std::copy(colour, colour + 3, d.rgb);
+      glDouble.drawn.push_back(d);
+    }
+  primitive = 0;
   add(Gl::End);
 }
 void glColor3f(GLfloat r, GLfloat g, GLfloat b) {
+  colour[0] = r;
+  colour[1] = g;
+  colour[2] = b;
   add(Gl::Color, r, g, b);
 }
 void glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
   glDouble.vertices++;
+  if (glDouble.record) corners.push_back({x, y, z});
   add(Gl::Vertex, x, y, z);
+}
+void glEnableClientState(GLenum array) {
+  (array == GL_VERTEX_ARRAY ? glDouble.vertexArray : glDouble.colorArray) = true;
+}
+void glDisableClientState(GLenum array) {
+  (array == GL_VERTEX_ARRAY ? glDouble.vertexArray : glDouble.colorArray) = false;
+}
+void glVertexPointer(GLint size, GLenum type, GLsizei stride, const void* p) {
+  if (size == 3 && type == GL_FLOAT && stride == 0)
+    glDouble.vertexPointer = static_cast<const float*>(p);
+}
+void glColorPointer(GLint size, GLenum type, GLsizei stride, const void* p) {
+  if (size == 3 && type == GL_FLOAT && stride == 0)
+    glDouble.colorPointer = static_cast<const float*>(p);
+}
+// Records the call and, with both arrays enabled, the triangles it draws.
+void glDrawArrays(GLenum mode, GLint first, GLsizei count) {
+  glDouble.vertices += count;
+  add(Gl::DrawArrays, mode, first, count);
+  if (!glDouble.record || mode != GL_TRIANGLES || !glDouble.vertexArray || !glDouble.colorArray)
+    return;
+  for (GLint t = first; t + 2 < first + count; t += 3) {
+    DrawnTriangle d{};
+    for (int c = 0; c < 3; c++)
+      for (int a = 0; a < 3; a++) d.v[c][a] = glDouble.vertexPointer[3 * (t + c) + a];
+    std::copy(glDouble.colorPointer + 3 * t, glDouble.colorPointer + 3 * t + 3, d.rgb);
+    glDouble.drawn.push_back(d);
+  }
+}
+void glGetFloatv(GLenum name, GLfloat* out) {
+  const double* m = name == GL_PROJECTION_MATRIX ? glDouble.projection : glDouble.modelview;
+  for (int i = 0; i < 16; i++) out[i] = float(m[i]);
 }
 void gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar) {
   double f = 1 / std::tan(fovy * M_PI / 360);

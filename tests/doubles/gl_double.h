@@ -17,7 +17,15 @@ enum class Gl : uint8_t {
   End,
   Color,
   Vertex,
-  Perspective
+  Perspective,
+  DrawArrays
+};
+
+// A triangle as it reached the picture, from either drawing path: corners and colour.
+struct DrawnTriangle {
+  float v[3][3];
+  float rgb[3];
+  bool operator==(const DrawnTriangle&) const = default;
 };
 
 struct GlCall {
@@ -31,6 +39,12 @@ struct GlDouble {
   long vertices = 0;
   unsigned matrixMode = 0x1700; // GL_MODELVIEW
   double modelview[16], projection[16];
+  // Triangles drawn by glBegin/glEnd and by glDrawArrays, in order (while recording).
+  std::vector<DrawnTriangle> drawn;
+  // Client array state for glDrawArrays.
+  bool vertexArray = false, colorArray = false;
+  const float* vertexPointer = nullptr;
+  const float* colorPointer = nullptr;
 };
 
 extern GlDouble glDouble;

@@ -1,0 +1,46 @@
+// Retained geometry: each drawn lattice's triangles built once, through the same face passes,
+// into vertex and colour arrays, and drawn every frame with OpenGL 1.1 vertex arrays. Chunks
+// whose bounding box lies wholly outside the view volume are skipped.
+#pragma once
+
+#include "mapfile/lattice.h"
+#include "view_state.h"
+
+#include <cstddef>
+#include <vector>
+
+// Triangles per chunk: the unit of culling.
+constexpr size_t chunkTriangles = 512;
+
+struct GeometryChunk {
+  int first, count;   // vertices in the scene's arrays
+  float lo[3], hi[3]; // bounding box in the lattice's own frame
+};
+
+// One drawn lattice of the list, in list order: its chunks, or none when it did not fit the
+// budget and is drawn in immediate mode.
+struct RetainedLattice {
+  const Lattice* L;
+  size_t firstChunk, chunkCount;
+  bool arrays;
+};
+
+struct RetainedScene {
+  const Lattice* lat = nullptr; // the list the scene was built from
+  std::vector<float> xyz, rgb;  // 3 floats per vertex each
+  std::vector<GeometryChunk> chunks;
+  std::vector<RetainedLattice> lattices;
+  size_t bytes = 0; // of the arrays
+};
+
+// Bytes the arrays may take: KELVANE_GEOMETRY_MB when set (0 draws everything in immediate
+// mode), else 1 GiB or a quarter of the machine's memory, whichever is less.
+size_t geometryBudget();
+
+// Builds `scene` for the list from `lat` with `vs`'s scales. Lattices go into arrays in list
+// order while they fit in `budget` bytes (72 per triangle); the rest stay immediate.
+void buildRetained(const Lattice* lat, const ViewerState& vs, size_t budget, RetainedScene& scene);
+
+// Draws the frame drawFrame draws, from the scene: the same clear, camera, placement, axis
+// lines and triangles in the same order, into the current GL context. Allocates nothing.
+void drawRetainedFrame(const RetainedScene& scene, const float* trot, const ViewerState& vs);
