@@ -55,11 +55,13 @@ FUZZ_SECONDS ?= 600
 fuzz:
 	scripts/fuzz $(FUZZ_SECONDS)
 
-bench: deps
+bench: build
+	@scripts/install-deps test
 	@cmake --preset bench >/dev/null
 	@cmake --build build-bench
 	build-bench/bin/bench_load
 	cd build-bench && bin/bench_frame && bin/bench_headless
+	bench/viewer_fps.sh build/bin
 
 clean:
 	rm -rf build build-asan build-bench build-fuzz build-windows out

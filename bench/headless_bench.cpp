@@ -5,6 +5,7 @@
 #include "platform/headless.h"
 #include "render/frame.h"
 #include "render/gl.h"
+#include "render/retained.h"
 #include "render/view.h"
 #include "tools/toolkit.h"
 
@@ -18,21 +19,24 @@ namespace {
 
 std::map<std::string, double> best;
 
-void frames(benchmark::State& st, const MapDesc& desc, const std::string& key) {
+// Frames of `desc` at camera `trot`, from retained arrays or in immediate mode.
+void frames(benchmark::State& st, const MapDesc& desc, const std::string& key, bool retained,
+            const float* trot) {
   LoadedMap map;
-  std::string err;
-  loadDescribed(desc, map, err);
+  loadBenchMap(desc, map);
   HeadlessContext ctx;
+  std::string err;
   if (!openHeadless(ctx, 640, 480, err)) {
     st.SkipWithError(err.c_str());
     return;
   }
   glEnable(GL_DEPTH_TEST);
   viewProjection(640, 480);
-  float trot[Trot::size] = {};
+  RetainedScene scene;
+  buildRetained(map.lat, ViewerState{}, retained ? size_t(1) << 30 : 0, scene);
   for (auto _ : st) {
     auto t0 = std::chrono::steady_clock::now();
-    drawFrame(map.lat, trot, ViewerState{});
+    drawRetainedFrame(scene, trot, ViewerState{});
     glFinish();
     double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     if (!best.count(key) || s < best[key]) best[key] = s;
@@ -41,15 +45,34 @@ void frames(benchmark::State& st, const MapDesc& desc, const std::string& key) {
   st.counters["frames/s"] = benchmark::Counter(1, benchmark::Counter::kIsIterationInvariantRate);
 }
 
+const float start[Trot::size] = {};
+const float away[Trot::size] = {0, 0, -2000, 0, 180}; // every lattice behind the eye
+
 void BM_HeadlessDemo(benchmark::State& st) {
-  frames(st, demoMap(), "demo");
+  frames(st, demoMap(), "demo", false, start);
+}
+void BM_HeadlessDemoRetained(benchmark::State& st) {
+  frames(st, demoMap(), "demo-retained", true, start);
 }
 void BM_HeadlessBig(benchmark::State& st) {
-  frames(st, bigFrameMap(), "big");
+  frames(st, bigFrameMap(), "big", false, start);
+}
+void BM_HeadlessBigRetained(benchmark::State& st) {
+  frames(st, bigFrameMap(), "big-retained", true, start);
+}
+void BM_HeadlessBigAway(benchmark::State& st) {
+  frames(st, bigFrameMap(), "big-away", false, away);
+}
+void BM_HeadlessBigAwayRetained(benchmark::State& st) {
+  frames(st, bigFrameMap(), "big-away-retained", true, away);
 }
 
 BENCHMARK(BM_HeadlessDemo)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_HeadlessDemoRetained)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_HeadlessBig)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_HeadlessBigRetained)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_HeadlessBigAway)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_HeadlessBigAwayRetained)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 } // namespace
 
@@ -58,7 +81,7 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   std::printf("\nHeadless frames, fastest of this run, and our code's share of them:\n");
-  for (const char* key : {"demo", "big"}) {
+  for (const char* key : {"demo", "big", "big-retained"}) {
     double ours = 0;
     if (!best.count(key)) continue;
     std::printf("%-5s %.2f ms a frame (%.1f frames/s)", key, best[key] * 1e3, 1 / best[key]);
@@ -66,5 +89,12 @@ int main(int argc, char** argv) {
       std::printf(", our code %.2f ms = %.1f%% of the frame", ours * 1e3, 100 * ours / best[key]);
     std::printf("\n");
   }
+  auto ratio = [](const char* what, const char* a, const char* b) {
+    if (best.count(a) && best.count(b)) std::printf("%s: %.2f\n", what, best[a] / best[b]);
+  };
+  std::printf("\nImmediate / retained frame time, this run:\n");
+  ratio("demo map, start camera", "demo", "demo-retained");
+  ratio("2.1 M-triangle map, start camera", "big", "big-retained");
+  ratio("2.1 M-triangle map, turned away from every lattice", "big-away", "big-away-retained");
   return 0;
 }

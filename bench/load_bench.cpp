@@ -1,6 +1,7 @@
 // Map loading: the large-file case against its floor (read + touch the memory the records
 // need), many references against a literal reader, and growth with the lattice count.
 #include "bench_maps.h"
+#include "render/retained.h"
 #include "tools/toolkit.h"
 
 #include <benchmark/benchmark.h>
@@ -86,6 +87,34 @@ void BM_LoadBig(benchmark::State& st) {
   loadFile(st, bigMap(), "big");
 }
 
+// Loading and then building the retained arrays, as the viewer does before its first frame.
+void loadAndBuild(benchmark::State& st, const std::string& path, const std::string& key) {
+  for (auto _ : st) {
+    auto t0 = std::chrono::steady_clock::now();
+    LoadedMap map;
+    loadMap(path, map);
+    RetainedScene scene;
+    buildRetained(map.lat, ViewerState{}, size_t(1) << 30, scene);
+    benchmark::DoNotOptimize(scene.xyz.data());
+    record(key, t0);
+  }
+}
+
+const std::string& demoPath() {
+  static std::string path = writeTemp("demo", demoMap());
+  return path;
+}
+
+void BM_LoadBigAndBuild(benchmark::State& st) {
+  loadAndBuild(st, bigMap(), "big+arrays");
+}
+void BM_LoadDemo(benchmark::State& st) {
+  loadFile(st, demoPath(), "demo");
+}
+void BM_LoadDemoAndBuild(benchmark::State& st) {
+  loadAndBuild(st, demoPath(), "demo+arrays");
+}
+
 void BM_FloorBig(benchmark::State& st) {
   size_t bytes;
   {
@@ -144,6 +173,9 @@ void BM_InfoRefs(benchmark::State& st) {
 
 BENCHMARK(BM_LoadBig)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_FloorBig)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_LoadBigAndBuild)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_LoadDemo)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LoadDemoAndBuild)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LoadRefs)->Arg(30000)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_LiteralRefs)->Arg(30000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_InfoRefs)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
@@ -167,6 +199,8 @@ int main(int argc, char** argv) {
   };
   std::printf("\nRatios of the fastest iterations, this run:\n");
   ratio("load of the 64 MB map / its floor", "big", "floor");
+  ratio("load and retained arrays / load alone, 64 MB map", "big+arrays", "big");
+  ratio("load and retained arrays / load alone, demo map", "demo+arrays", "demo");
   ratio("literal reader / our reader, 30,000 lattices and 300,000 references", "literal30000",
         "refs30000");
   ratio("info / load alone, 30,000 lattices and 300,000 references", "infotext", "refs30000");

@@ -23,7 +23,7 @@ startX() {
   for d in $(seq 91 199); do
     [[ -e /tmp/.X$d-lock || -e /tmp/.X11-unix/X$d ]] || break
   done
-  Xvfb ":$d" -screen 0 1024x768x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
+  Xvfb ":$d" -screen 0 1024x768x24 -nolisten tcp ${XVFB_ARGS:-} >"$tmp/xvfb.log" 2>&1 &
   xvfb=$!
   export DISPLAY=":$d"
   for _ in $(seq 100); do
