@@ -31,24 +31,27 @@ void pngError(png_structp png, png_const_charp msg) {
 
 void pngWarning(png_structp, png_const_charp) {}
 
+// The header and the rows through libpng; false when it reported an error (by longjmp).
+bool writeImage(png_structp png, png_infop info, std::FILE* f, int width, int height,
+                std::vector<unsigned char>& rgb) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_init_io(png, f);
+  png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  // GL rows run bottom to top; PNG rows top to bottom.
+  for (int y = height - 1; y >= 0; y--) png_write_row(png, &rgb[size_t(y) * width * 3]);
+  png_write_end(png, nullptr);
+  return true;
+}
+
 // Writes the bottom-up RGB rows to `f`; false with `err` set when writing fails.
 bool writePng(std::FILE* f, int width, int height, std::vector<unsigned char>& rgb,
               std::string& err) {
   PngErrors errors;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &errors, pngError, pngWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
-  bool ok = png && info;
-  if (ok && setjmp(png_jmpbuf(png))) {
-    ok = false;
-  } else if (ok) {
-    png_init_io(png, f);
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    // GL rows run bottom to top; PNG rows top to bottom.
-    for (int y = height - 1; y >= 0; y--) png_write_row(png, &rgb[size_t(y) * width * 3]);
-    png_write_end(png, nullptr);
-  }
+  bool ok = png && info && writeImage(png, info, f, width, height, rgb);
   png_destroy_write_struct(&png, &info);
   if (!ok)
     err = errors.savedErrno ? std::strerror(errors.savedErrno)
