@@ -59,7 +59,7 @@ bool full(const ArrayEmitter&) {
   return false;
 }
 
-void emitTriangle(GlEmitter&, const Corners& c, int a, int b, int d, float grey) {
+void emitTriangle(GlEmitter&, const Corners& c, int a, int b, int d, float grey, Face) {
   glColor3f(grey, grey, grey);
   glBegin(GL_TRIANGLES);
   glVertex3f(c.x[a], c.y[a], c.z[a]);
@@ -68,16 +68,17 @@ void emitTriangle(GlEmitter&, const Corners& c, int a, int b, int d, float grey)
   glEnd();
 }
 
-void emitTriangle(CollectEmitter& e, const Corners& c, int a, int b, int d, float grey) {
+void emitTriangle(CollectEmitter& e, const Corners& c, int a, int b, int d, float grey,
+                  Face face) {
   if (e.out->size() >= e.cap) {
     e.full = true;
     return;
   }
   e.out->push_back(
-      {{{c.x[a], c.y[a], c.z[a]}, {c.x[b], c.y[b], c.z[b]}, {c.x[d], c.y[d], c.z[d]}}, grey});
+      {{{c.x[a], c.y[a], c.z[a]}, {c.x[b], c.y[b], c.z[b]}, {c.x[d], c.y[d], c.z[d]}}, grey, face});
 }
 
-void emitTriangle(ArrayEmitter& e, const Corners& c, int a, int b, int d, float grey) {
+void emitTriangle(ArrayEmitter& e, const Corners& c, int a, int b, int d, float grey, Face) {
   for (int k : {a, b, d}) {
     float* p = e.xyz + 3 * e.n;
     float* g = e.rgb + 3 * e.n;
@@ -104,6 +105,7 @@ float span(const Prepared& p, int k, int axis) {
 template <class Emit> void horizontalFace(const Prepared& p, bool top, Emit& emit) {
   const Lattice* L = p.L;
   int nx = L->nx, nz = L->nz, k = top ? L->ny : 0, s = top ? 1 : -1;
+  Face face = top ? Face::top : Face::bottom;
   if (nx == 0 || nz == 0) return;
   double stepX = double(span(p, k, 0)) / nx, stepZ = double(span(p, k, 1)) / nz;
   double x0 = lowEdge(p, k, 0), z0 = lowEdge(p, k, 1);
@@ -128,8 +130,8 @@ template <class Emit> void horizontalFace(const Prepared& p, bool top, Emit& emi
       c.y[3] = float(double(y0) + row[nx + 2]);
       // The top face shades both triangles by the second's normal; the bottom each by its own.
       float second = slopeGrey(c, 3, s);
-      emitTriangle(emit, c, 0, 1, 2, top ? second : slopeGrey(c, 0, s));
-      emitTriangle(emit, c, 1, 2, 3, second);
+      emitTriangle(emit, c, 0, 1, 2, top ? second : slopeGrey(c, 0, s), face);
+      emitTriangle(emit, c, 1, 2, 3, second, face);
     }
   }
 }
@@ -142,6 +144,7 @@ template <class Emit> void wall(const Prepared& p, int axis, bool high, Emit& em
   int nx = L->nx, nz = L->nz;
   int run = 1 - axis;              // the axis the wall's cells follow
   int cells = axis == 0 ? nz : nx; // cells along the wall
+  Face face = Face(2 + 2 * axis + (high ? 1 : 0));
   Corners c;
   float* fixed = axis == 0 ? c.x : c.z;
   float* along = axis == 0 ? c.z : c.x;
@@ -166,13 +169,19 @@ template <class Emit> void wall(const Prepared& p, int axis, bool high, Emit& em
       c.y[2] = float(double(c.y[0]) + L->sy);
       c.y[3] = float(double(c.y[1]) + L->sy);
       float grey = slopeGrey(c, 3, 1);
-      emitTriangle(emit, c, 0, 1, 2, grey);
-      emitTriangle(emit, c, 1, 2, 3, grey);
+      emitTriangle(emit, c, 0, 1, 2, grey, face);
+      emitTriangle(emit, c, 1, 2, 3, grey, face);
     }
   }
 }
 
 } // namespace
+
+void outwardAxis(Face f, float axis[3]) {
+  int i = int(f);
+  axis[0] = axis[1] = axis[2] = 0;
+  axis[i < 2 ? 1 : i < 4 ? 0 : 2] = i % 2 ? 1.0f : -1.0f;
+}
 
 float slopeGrey(const Corners& c, int r, int s) {
   double e1x = double(c.x[1]) - c.x[r], e1y = double(c.y[1]) - c.y[r],

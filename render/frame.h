@@ -6,6 +6,7 @@
 #include "view_state.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 // The four corners of the current cell; corner c is (x[c], y[c], z[c]).
@@ -16,9 +17,16 @@ struct Corners {
 // Sends triangles to OpenGL: colour, begin, three vertices, end.
 struct GlEmitter {};
 
+// The six faces of a lattice, in the order the passes draw them.
+enum class Face : uint8_t { bottom, top, lowX, highX, lowZ, highZ };
+
+// The direction a face looks away from its lattice, in the lattice's own frame.
+void outwardAxis(Face f, float axis[3]);
+
 struct Triangle {
   float v[3][3]; // corners in the lattice's own frame
   float grey;
+  Face face; // the pass that drew it
 };
 
 // Collects triangles; stops collecting (and sets `full`) at `cap`.

@@ -2,6 +2,8 @@
 # The `kelvane` command as a user meets it: exit codes and the messages on stderr.
 set -u
 bin=$1
+build=${2:-plain} # "sanitized" skips the memory measurement
+root=$(cd "$(dirname "$0")/.." && pwd)
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 pass=0 fail=0
@@ -58,7 +60,18 @@ check "--strict render" 1 "and --strict" "$bin/kelvane" render --strict "$tmp/cu
 [[ $(cat "$tmp/kept.obj") == old && ! -e $tmp/x.png ]] || { fail=$((fail + 1)); echo "FAIL --strict wrote output"; }
 check "--strict on a sound map" 0 "" "$bin/kelvane" info --strict "$tmp/demo.map"
 check "export" 0 "" "$bin/kelvane" export "$tmp/demo.map" -o "$tmp/demo.obj"
-[[ $(grep -c '^f ' "$tmp/demo.obj") -gt 1000 ]] || { fail=$((fail + 1)); echo "FAIL export has faces"; }
+[[ $(grep -c '^f ' "$tmp/demo.obj") -gt 1000 && $(grep -c '^vn ' "$tmp/demo.obj") -gt 1000 ]] || { fail=$((fail + 1)); echo "FAIL export has faces and normals"; }
+check "export glb" 0 "" "$bin/kelvane" export "$tmp/demo.map" -o "$tmp/demo.glb"
+check "export gltf" 0 "" "$bin/kelvane" export "$tmp/demo.map" -o "$tmp/demo.gltf"
+check "export glb to stdout" 0 "" sh -c "'$bin/kelvane' export '$tmp/demo.map' -o - --format glb > '$tmp/stdout.glb'"
+cmp -s "$tmp/demo.glb" "$tmp/stdout.glb" || { fail=$((fail + 1)); echo "FAIL glb on stdout differs"; }
+# A map with one NaN height: its triangles are left out with one warning; --strict refuses.
+printf '{"lattices": [{"id": 1, "position": [0, 0, 0], "rotation": [0, 0, 0], "cellSize": [1, 1, 1], "cells": [2, 1, 2], "heights": [0, 0, 0, 0, "nan", 0, 0, 0, 0]}]}' >"$tmp/nan.json"
+"$bin/kelvane" make-map "$tmp/nan.json" -o "$tmp/nan.map"
+check "export of a NaN map warns" 0 "kelvane: $tmp/nan.map: warning: 12 triangle(s) with a non-finite corner left out" "$bin/kelvane" export "$tmp/nan.map" -o "$tmp/nan.obj"
+! grep -v "^#" "$tmp/nan.obj" | grep -qi nan || { fail=$((fail + 1)); echo "FAIL nan in the OBJ"; }
+check "export of a NaN map with --strict" 1 "kelvane: $tmp/nan.obj.2: a warning and --strict: nothing written" "$bin/kelvane" export --strict "$tmp/nan.map" -o "$tmp/nan.obj.2" --format obj
+[[ ! -e $tmp/nan.obj.2 ]] || { fail=$((fail + 1)); echo "FAIL --strict export wrote"; }
 check "export to an unwritable place" 1 "kelvane: /nonexistent/x.obj: No such file or directory" "$bin/kelvane" export "$tmp/demo.map" -o /nonexistent/x.obj
 check "export needs -o" 2 "kelvane:" "$bin/kelvane" export "$tmp/demo.map"
 "$bin/kelvane" info --json "$tmp/demo.map" >"$tmp/demo.json"
@@ -75,7 +88,9 @@ for cam in 1,2,x,4,5 nan,0,0,0,0 inf,0,0,0,0 1e40,0,0,0,0 0x10,0,0,0,0 1,2,3,4,5
 done
 check "render camera with exponent" 0 "" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/cam.png" --size 8x8 --camera "-1.5e1,+2,0.,10,-30"
 check "render to .jpg" 2 "kelvane: -o $tmp/out.jpg: writes .png files only" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/out.jpg"
-check "export to .png" 2 "writes .obj files only" "$bin/kelvane" export "$tmp/demo.map" -o "$tmp/out.png"
+check "export to .png" 2 "writes .obj, .glb or .gltf files" "$bin/kelvane" export "$tmp/demo.map" -o "$tmp/out.png"
+check "export --format disagrees with the name" 2 "-o $tmp/out.obj and --format glb disagree" "$bin/kelvane" export "$tmp/demo.map" -o "$tmp/out.obj" --format glb
+check "export --format of no kind" 2 "--format" "$bin/kelvane" export "$tmp/demo.map" -o "$tmp/out.obj" --format png
 [[ ! -e $tmp/out.jpg && ! -e $tmp/out.png ]] || { fail=$((fail + 1)); echo "FAIL output written on a usage error"; }
 check "render to a full disk" 1 "kelvane: /dev/full: No space left on device" "$bin/kelvane" render "$tmp/demo.map" -o /dev/full
 ! grep -q libpng "$tmp/err" || { fail=$((fail + 1)); echo "FAIL libpng's own message shown"; }
@@ -102,6 +117,32 @@ for map in demo rich; do
     [[ $diff == 0 ]] && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL retained $map $cam: $diff pixels differ"; }
   done
 done
+
+# The Khronos glTF Validator finds no error or warning in the demo and the rich map.
+check "export rich glb" 0 "" "$bin/kelvane" export "$tmp/rich.map" -o "$tmp/rich.glb"
+check "export rich gltf" 0 "" "$bin/kelvane" export "$tmp/rich.map" -o "$tmp/rich.gltf"
+check "glTF validator" 0 "" env NODE_PATH="$root/.tools/node_modules" node "$root/tests/validate_gltf.js" "$tmp/demo.glb" "$tmp/demo.gltf" "$tmp/rich.glb" "$tmp/rich.gltf"
+[[ $(grep -c ": 0 errors, 0 warnings" "$tmp/out") == 4 ]] || { fail=$((fail + 1)); echo "FAIL validator: $(cat "$tmp/out")"; }
+
+# A gigabyte of OBJ is streamed: memory stays the same whatever the triangle count.
+if [[ $build == plain ]]; then
+  awk 'BEGIN {
+    printf "{\"lattices\": ["
+    for (l = 0; l < 40; l++) {
+      printf "%s{\"id\": 1, \"position\": [%d, 0, %d], \"rotation\": [0, 0, 0], \"cellSize\": [1, 1, 1],", (l ? "," : ""), (l % 8) * 200, int(l / 8) * 200
+      printf " \"cells\": [180, 1, 180], \"heights\": ["
+      for (s = 0; s < 181 * 181; s++) printf "%s%.6g", (s ? "," : ""), sin(s * 0.01) * 2
+      printf "]}"
+    }
+    printf "]}\n"
+  }' >"$tmp/forty.json"
+  "$bin/kelvane" make-map "$tmp/forty.json" -o "$tmp/forty.map"
+  peak=$(python3 -c "
+import resource, subprocess, sys
+subprocess.run([sys.argv[1], 'export', sys.argv[2], '-o', '/dev/null', '--format', 'obj'], check=True)
+print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss // 1024)" "$bin/kelvane" "$tmp/forty.map")
+  [[ -n $peak && $peak -lt 64 ]] && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL 1 GB export peaked at ${peak:-?} MiB (bound 64)"; }
+fi
 
 # Outputs are whole or absent: a failure leaves the old file and no temporary behind.
 echo old >"$tmp/kept.png"

@@ -365,11 +365,12 @@ std::vector<Triangle> referenceTriangles(const Lattice* L) {
   };
   auto sample = [&](int i, int j) { return h[size_t(j) * (nx + 1) + i]; };
   std::vector<Triangle> out;
-  auto cell = [&](const Corners& c, float first, float second) {
+  auto cell = [&](const Corners& c, float first, float second, Face f) {
     out.push_back(
-        {{{c.x[0], c.y[0], c.z[0]}, {c.x[1], c.y[1], c.z[1]}, {c.x[2], c.y[2], c.z[2]}}, first});
-    out.push_back(
-        {{{c.x[1], c.y[1], c.z[1]}, {c.x[2], c.y[2], c.z[2]}, {c.x[3], c.y[3], c.z[3]}}, second});
+        {{{c.x[0], c.y[0], c.z[0]}, {c.x[1], c.y[1], c.z[1]}, {c.x[2], c.y[2], c.z[2]}}, first, f});
+    out.push_back({{{c.x[1], c.y[1], c.z[1]}, {c.x[2], c.y[2], c.z[2]}, {c.x[3], c.y[3], c.z[3]}},
+                   second,
+                   f});
   };
   for (bool top : {false, true}) {
     int k = top ? ny : 0;
@@ -386,7 +387,7 @@ std::vector<Triangle> referenceTriangles(const Lattice* L) {
         int si[4] = {i, i, i + 1, i + 1}, sj[4] = {j, j + 1, j, j + 1};
         for (int q = 0; q < 4; q++) c.y[q] = float(double(y0) + sample(si[q], sj[q]));
         int s = top ? 1 : -1;
-        cell(c, slopeGrey(c, top ? 3 : 0, s), slopeGrey(c, 3, s));
+        cell(c, slopeGrey(c, top ? 3 : 0, s), slopeGrey(c, 3, s), top ? Face::top : Face::bottom);
       }
   }
   // Walls: low-x, high-x (along z, first and last column), low-z, high-z (along x, first and
@@ -414,7 +415,7 @@ std::vector<Triangle> referenceTriangles(const Lattice* L) {
         c.y[2] = float(double(c.y[0]) + L->sy);
         c.y[3] = float(double(c.y[1]) + L->sy);
         float g = slopeGrey(c, 3, 1);
-        cell(c, g, g);
+        cell(c, g, g, Face(2 + wall));
       }
   }
   return out;
@@ -454,7 +455,7 @@ TEST_F(RenderTest, EveryCornerMatchesTheDefinitions) {
     ASSERT_EQ(got.size(), want.size());
     int wrong = 0;
     for (size_t t = 0; t < got.size() && wrong < 5; t++) {
-      bool same = sameBits(got[t].grey, want[t].grey);
+      bool same = sameBits(got[t].grey, want[t].grey) && got[t].face == want[t].face;
       for (int c = 0; c < 3; c++)
         for (int a = 0; a < 3; a++) same = same && sameBits(got[t].v[c][a], want[t].v[c][a]);
       if (!same) {

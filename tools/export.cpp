@@ -1,44 +1,367 @@
-// `kelvane export`: every drawn lattice's triangles as Wavefront OBJ, in world coordinates.
+// `kelvane export`: every drawn lattice's triangles in world coordinates, each facing out of
+// its lattice, streamed as Wavefront OBJ or glTF 2.0 (.glb, or .gltf with the buffer embedded).
+// One lattice's triangles are held at a time, so memory does not grow with the map.
 #include "toolkit.h"
 
 #include "render/frame.h"
 #include "render/placement.h"
 
-#include <cstdio>
-#include <vector>
+#include <nlohmann/json.hpp>
 
-std::string exportObj(const Lattice* lat, const std::string& source) {
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+// One lattice's triangles, turned outward and placed in the world. Corners with a non-finite
+// coordinate leave their triangle out.
+struct Placed {
+  std::vector<Triangle> tris; // world corners, outward order
+  long dropped = 0;
+  double m[16];
+};
+
+double dot3(const double a[3], const float b[3]) {
+  return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+
+void cross(const float a[3], const float b[3], const float c[3], double n[3]) {
+  double e1[3], e2[3];
+  for (int i = 0; i < 3; i++) {
+    e1[i] = double(b[i]) - a[i];
+    e2[i] = double(c[i]) - a[i];
+  }
+  n[0] = e1[1] * e2[2] - e1[2] * e2[1];
+  n[1] = e1[2] * e2[0] - e1[0] * e2[2];
+  n[2] = e1[0] * e2[1] - e1[1] * e2[0];
+}
+
+// Swaps two corners when the triangle's normal points into its lattice; one with no component
+// along its face's axis keeps the drawn order.
+void turnOutward(Triangle& t) {
+  float axis[3];
+  outwardAxis(t.face, axis);
+  double n[3];
+  cross(t.v[0], t.v[1], t.v[2], n);
+  if (dot3(n, axis) < 0)
+    for (int a = 0; a < 3; a++) std::swap(t.v[1][a], t.v[2][a]);
+}
+
+void place(const double m[16], const float in[3], float out[3]) {
+  for (int r = 0; r < 3; r++)
+    out[r] = float(m[r] * in[0] + m[4 + r] * in[1] + m[8 + r] * in[2] + m[12 + r]);
+}
+
+void placeLattice(const Lattice* L, const ViewerState& vs, Placed& p) {
+  p.tris.clear();
+  p.dropped = 0;
+  CollectEmitter emit{&p.tris};
+  drawLatticeFaces(L, vs, emit);
+  latticePlacement(L, vs, p.m);
+  size_t kept = 0;
+  for (Triangle t : p.tris) {
+    turnOutward(t);
+    bool finite = true;
+    for (auto& v : t.v) {
+      float w[3];
+      place(p.m, v, w);
+      std::memcpy(v, w, sizeof w);
+      finite = finite && std::isfinite(w[0]) && std::isfinite(w[1]) && std::isfinite(w[2]);
+    }
+    if (finite)
+      p.tris[kept++] = t;
+    else
+      p.dropped++;
+  }
+  p.tris.resize(kept);
+}
+
+// The unit outward normal of a placed triangle; a degenerate one takes its face's axis.
+void unitNormal(const Placed& p, const Triangle& t, float out[3]) {
+  double n[3];
+  cross(t.v[0], t.v[1], t.v[2], n);
+  double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+  if (!(len > 0) || !std::isfinite(len)) {
+    float axis[3];
+    outwardAxis(t.face, axis);
+    for (int r = 0; r < 3; r++)
+      n[r] = p.m[r] * axis[0] + p.m[4 + r] * axis[1] + p.m[8 + r] * axis[2];
+    len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+  }
+  for (int r = 0; r < 3; r++) out[r] = float(n[r] / len);
+}
+
+// Progress on stderr for long exports, when stderr is a terminal.
+struct Progress {
+  bool show;
+  size_t total, done = 0;
+  std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now(), last = start;
+  void step(size_t triangles) {
+    done += triangles;
+    auto now = std::chrono::steady_clock::now();
+    if (!show || now - start < std::chrono::seconds(1) ||
+        now - last < std::chrono::milliseconds(200))
+      return;
+    last = now;
+    std::fprintf(stderr, "\rkelvane: exporting: %3d%%", total ? int(100 * done / total) : 100);
+  }
+  void end() {
+    if (show && last != start) std::fprintf(stderr, "\rkelvane: exporting: done\n");
+  }
+};
+
+size_t drawnTriangles(const Lattice* lat) {
+  size_t n = 0;
+  for (const Lattice* L = lat; L; L = L->next)
+    if (L->id) n += faceTriangles(L);
+  return n;
+}
+
+char* putFloat(char* p, float v) {
+  *p++ = ' ';
+  return std::to_chars(p, p + 32, v).ptr; // the shortest form that reads back the same
+}
+
+bool writeObj(const Lattice* lat, const std::string& source, std::FILE* f, Progress& progress,
+              ExportCounts& counts) {
   const ViewerState vs;
-  std::string body;
-  std::vector<Triangle> tris;
-  long drawn = 0, triangles = 0, vertex = 0;
-  char line[160];
-  int index = 0;
+  std::fprintf(f, "# Kelvane map export of %s\n", source.c_str());
+  std::fprintf(f, "# v x y z r g b (world coordinates, grey as colour); vn: outward normal\n");
+  Placed p;
+  long vertex = 0, index = 0;
+  char line[512];
   for (const Lattice* L = lat; L; L = L->next, index++) {
     if (L->id == 0) continue;
-    tris.clear();
-    CollectEmitter emit{&tris};
-    drawLatticeFaces(L, vs, emit);
-    double m[16];
-    latticePlacement(L, vs, m);
-    body += "o lattice" + std::to_string(index) + "\n";
-    for (const Triangle& t : tris) {
-      for (const float* v : t.v) {
-        float w[3];
-        for (int r = 0; r < 3; r++)
-          w[r] = float(m[r] * v[0] + m[4 + r] * v[1] + m[8 + r] * v[2] + m[12 + r]);
-        std::snprintf(line, sizeof line, "v %.9g %.9g %.9g %.9g %.9g %.9g\n", w[0], w[1], w[2],
-                      t.grey, t.grey, t.grey);
-        body += line;
+    placeLattice(L, vs, p);
+    counts.lattices++;
+    counts.nonFinite += p.dropped;
+    std::fprintf(f, "o lattice%ld\n", index);
+    for (const Triangle& t : p.tris) {
+      char* e = line;
+      for (const auto& v : t.v) {
+        *e++ = 'v';
+        for (int a = 0; a < 3; a++) e = putFloat(e, v[a]);
+        for (int a = 0; a < 3; a++) e = putFloat(e, t.grey);
+        *e++ = '\n';
       }
-      std::snprintf(line, sizeof line, "f %ld %ld %ld\n", vertex + 1, vertex + 2, vertex + 3);
-      body += line;
+      float n[3];
+      unitNormal(p, t, n);
+      *e++ = 'v';
+      *e++ = 'n';
+      for (float c : n) e = putFloat(e, c);
+      counts.triangles++;
+      e += std::snprintf(e, 128, "\nf %ld//%ld %ld//%ld %ld//%ld\n", vertex + 1, counts.triangles,
+                         vertex + 2, counts.triangles, vertex + 3, counts.triangles);
       vertex += 3;
+      std::fwrite(line, 1, size_t(e - line), f);
     }
-    drawn++;
-    triangles += long(tris.size());
+    progress.step(faceTriangles(L));
   }
-  std::snprintf(line, sizeof line, "# %ld lattices drawn, %ld triangles\n", drawn, triangles);
-  return "# Kelvane map export of " + source + "\n# vertices: x y z r g b (world coordinates)\n" +
-         line + body;
+  std::fprintf(f, "# %ld lattices drawn, %ld triangles\n", counts.lattices, counts.triangles);
+  return !std::ferror(f);
+}
+
+// The binary buffer of a glTF file, raw (.glb) or as base64 text (.gltf).
+struct BinaryOut {
+  std::FILE* f;
+  bool base64;
+  unsigned char carry[3];
+  int held = 0;
+
+  void put(const void* data, size_t n) {
+    if (!base64) {
+      std::fwrite(data, 1, n, f);
+      return;
+    }
+    for (const unsigned char* b = static_cast<const unsigned char*>(data); n--; b++) {
+      carry[held++] = *b;
+      if (held == 3) flush();
+    }
+  }
+  void flush() {
+    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    if (!held) return;
+    unsigned v = carry[0] << 16 | (held > 1 ? carry[1] << 8 : 0) | (held > 2 ? carry[2] : 0);
+    char out[4] = {digits[v >> 18 & 63], digits[v >> 12 & 63], held > 1 ? digits[v >> 6 & 63] : '=',
+                   held > 2 ? digits[v & 63] : '='};
+    std::fwrite(out, 1, 4, f);
+    held = 0;
+  }
+};
+
+struct MeshInfo {
+  long index;   // the lattice's place in the list
+  long corners; // vertices of its kept triangles
+  float lo[3], hi[3];
+};
+
+nlohmann::ordered_json gltfDocument(const std::vector<MeshInfo>& meshes, const std::string& uri) {
+  using nlohmann::ordered_json;
+  ordered_json doc;
+  doc["asset"] = {{"version", "2.0"}, {"generator", "kelvane " KELVANE_VERSION}};
+  doc["extensionsUsed"] = {"KHR_materials_unlit"};
+  doc["scene"] = 0;
+  ordered_json scene = ordered_json::object();
+  if (!meshes.empty()) {
+    ordered_json nodes = ordered_json::array(), list = ordered_json::array(),
+                 views = ordered_json::array(), accessors = ordered_json::array(),
+                 meshList = ordered_json::array();
+    size_t offset = 0;
+    for (size_t i = 0; i < meshes.size(); i++) {
+      const MeshInfo& m = meshes[i];
+      std::string name = "lattice" + std::to_string(m.index);
+      nodes.push_back(i);
+      list.push_back({{"name", name}, {"mesh", i}});
+      size_t bytes = size_t(m.corners) * 12;
+      for (int a = 0; a < 3; a++) {
+        views.push_back(
+            {{"buffer", 0}, {"byteOffset", offset}, {"byteLength", bytes}, {"target", 34962}});
+        ordered_json acc = {{"bufferView", views.size() - 1},
+                            {"componentType", 5126},
+                            {"count", m.corners},
+                            {"type", "VEC3"}};
+        if (a == 0) {
+          acc["min"] = {m.lo[0], m.lo[1], m.lo[2]};
+          acc["max"] = {m.hi[0], m.hi[1], m.hi[2]};
+        }
+        accessors.push_back(acc);
+        offset += bytes;
+      }
+      size_t first = accessors.size() - 3;
+      meshList.push_back(
+          {{"name", name},
+           {"primitives",
+            {{{"attributes", {{"POSITION", first}, {"NORMAL", first + 1}, {"COLOR_0", first + 2}}},
+              {"material", 0},
+              {"mode", 4}}}}});
+    }
+    scene["nodes"] = nodes;
+    doc["scenes"] = {scene};
+    doc["nodes"] = list;
+    doc["meshes"] = meshList;
+    doc["materials"] = {
+        {{"name", "grey"},
+         {"pbrMetallicRoughness",
+          {{"baseColorFactor", {1, 1, 1, 1}}, {"metallicFactor", 0}, {"roughnessFactor", 1}}},
+         {"extensions", {{"KHR_materials_unlit", ordered_json::object()}}}}};
+    ordered_json buffer = {{"byteLength", offset}};
+    if (!uri.empty()) buffer["uri"] = uri;
+    doc["buffers"] = {buffer};
+    doc["bufferViews"] = views;
+    doc["accessors"] = accessors;
+  } else {
+    doc["scenes"] = {scene};
+  }
+  return doc;
+}
+
+void putLe32(std::FILE* f, uint32_t v) {
+  unsigned char b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+  std::fwrite(b, 1, 4, f);
+}
+
+// Two passes over the lattices: the first counts each mesh and bounds it for the JSON, the
+// second streams the buffer: per mesh its positions, then normals, then colours.
+bool writeGltf(const Lattice* lat, bool binary, std::FILE* f, Progress& progress,
+               ExportCounts& counts) {
+  const ViewerState vs;
+  Placed p;
+  std::vector<MeshInfo> meshes;
+  long index = 0;
+  for (const Lattice* L = lat; L; L = L->next, index++) {
+    if (L->id == 0) continue;
+    placeLattice(L, vs, p);
+    counts.lattices++;
+    counts.nonFinite += p.dropped;
+    counts.triangles += long(p.tris.size());
+    if (p.tris.empty()) continue; // nothing to draw: no mesh
+    MeshInfo m{index, 3 * long(p.tris.size()), {}, {}};
+    for (int a = 0; a < 3; a++) m.lo[a] = m.hi[a] = p.tris[0].v[0][a];
+    for (const Triangle& t : p.tris)
+      for (const auto& v : t.v)
+        for (int a = 0; a < 3; a++) {
+          m.lo[a] = std::min(m.lo[a], v[a]);
+          m.hi[a] = std::max(m.hi[a], v[a]);
+        }
+    meshes.push_back(m);
+  }
+  size_t bufferBytes = 0;
+  for (const MeshInfo& m : meshes) bufferBytes += size_t(m.corners) * 36;
+  const std::string marker = "@buffer@";
+  std::string json = gltfDocument(meshes, binary || meshes.empty() ? "" : marker).dump();
+  BinaryOut bin{f, !binary, {}};
+  if (binary) {
+    while (json.size() % 4) json += ' ';
+    size_t total = 12 + 8 + json.size() + (meshes.empty() ? 0 : 8 + bufferBytes);
+    putLe32(f, 0x46546C67); // "glTF"
+    putLe32(f, 2);
+    putLe32(f, uint32_t(total));
+    putLe32(f, uint32_t(json.size()));
+    putLe32(f, 0x4E4F534A); // "JSON"
+    std::fwrite(json.data(), 1, json.size(), f);
+    if (!meshes.empty()) {
+      putLe32(f, uint32_t(bufferBytes));
+      putLe32(f, 0x004E4942); // "BIN"
+    }
+  } else {
+    size_t at = meshes.empty() ? json.size() : json.find(marker);
+    std::fwrite(json.data(), 1, at, f);
+    if (at < json.size()) std::fputs("data:application/octet-stream;base64,", f);
+  }
+  size_t mesh = 0;
+  for (const Lattice* L = lat; L && mesh < meshes.size(); L = L->next) {
+    if (L->id == 0) continue;
+    placeLattice(L, vs, p);
+    progress.step(faceTriangles(L));
+    if (p.tris.empty()) continue;
+    mesh++;
+    for (const Triangle& t : p.tris) bin.put(t.v, sizeof t.v);
+    for (const Triangle& t : p.tris) {
+      float n[3];
+      unitNormal(p, t, n);
+      for (int c = 0; c < 3; c++) bin.put(n, sizeof n);
+    }
+    for (const Triangle& t : p.tris) {
+      float g[9];
+      std::fill(g, g + 9, t.grey);
+      bin.put(g, sizeof g);
+    }
+  }
+  bin.flush();
+  if (!binary && !meshes.empty()) {
+    size_t at = json.find(marker) + marker.size();
+    std::fwrite(json.data() + at, 1, json.size() - at, f);
+  }
+  if (!binary) std::fputc('\n', f);
+  return !std::ferror(f);
+}
+
+} // namespace
+
+bool formatOfName(const std::string& name, ExportFormat& format) {
+  size_t dot = name.rfind('.');
+  std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
+  for (char& c : ext) c = char(std::tolower((unsigned char)c));
+  const std::pair<const char*, ExportFormat> known[] = {
+      {"obj", ExportFormat::obj}, {"glb", ExportFormat::glb}, {"gltf", ExportFormat::gltf}};
+  for (const auto& [e, f] : known)
+    if (ext == e) {
+      format = f;
+      return true;
+    }
+  return false;
+}
+
+bool exportMap(const Lattice* lat, const std::string& source, ExportFormat format, std::FILE* f,
+               bool progress, ExportCounts& counts) {
+  counts = ExportCounts{};
+  Progress show{progress, drawnTriangles(lat)};
+  bool ok = format == ExportFormat::obj
+                ? writeObj(lat, source, f, show, counts)
+                : writeGltf(lat, format == ExportFormat::glb, f, show, counts);
+  show.end();
+  return ok;
 }

@@ -10,7 +10,6 @@
 
 namespace {
 
-
 // Appends to a string through a small buffer, so the many short pieces of a report cost one
 // string append per few kilobytes.
 struct Text {

@@ -6,6 +6,10 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
 #endif
 
 #include <cerrno>
@@ -73,10 +77,25 @@ int runInfo(const std::string& file, bool json, bool strict) {
   return save("-", json ? infoJson(map) : infoText(map));
 }
 
-int runExport(const std::string& file, const std::string& out, bool strict) {
+int runExport(const std::string& file, const std::string& out, ExportFormat format, bool strict) {
   LoadedMap map;
   if (!load(file, map, strict)) return 1;
-  return save(out, exportObj(map.lat, file));
+  Output o;
+  std::string err;
+  if (!openOutput(out, o, err)) return fail(out, err);
+  ExportCounts counts;
+  bool ok = exportMap(map.lat, file, format, o.f, isatty(fileno(stderr)), counts);
+  if (!ok) err = std::strerror(errno);
+  if (ok && counts.nonFinite) {
+    std::fprintf(stderr,
+                 "kelvane: %s: warning: %ld triangle(s) with a non-finite corner left out\n",
+                 file.c_str(), counts.nonFinite);
+    if (strict) {
+      ok = false;
+      err = "a warning and --strict: nothing written";
+    }
+  }
+  return commitOutput(o, ok, err) ? 0 : fail(out, err);
 }
 
 int writeDescription(const MapDesc& m, const std::string& desc, const std::string& out) {
@@ -174,7 +193,7 @@ int main(int argc, char** argv) {
              "Exit status: 0 success; 1 a file could not be read or written, is not a map, or\n"
              "(with --strict) loaded with warnings; 2 bad usage.");
 
-  std::string map, out, size = "640x480", camera = "0,0,0,0,0", desc;
+  std::string map, out, size = "640x480", camera = "0,0,0,0,0", desc, format;
   bool json = false, axes = false, strict = false;
   const char* strictHelp = "Fail (exit 1, nothing written) when the map loads with warnings";
   auto* info = app.add_subcommand("info", "Print the header and every lattice of a map");
@@ -197,11 +216,18 @@ int main(int argc, char** argv) {
   render->footer(
       "Example: kelvane render level.map -o level.png --size 1280x960 --camera 0,5,0,20,-45");
 
-  auto* exp = app.add_subcommand("export", "Write every drawn lattice as a Wavefront OBJ mesh");
+  auto* exp = app.add_subcommand(
+      "export", "Write every drawn lattice as a mesh: Wavefront OBJ or glTF 2.0 (.glb, .gltf)");
   exp->add_option("MAP", map, "Map file ('-' reads standard input)")->required();
-  exp->add_option("-o,--output", out, "OBJ file to write ('-' for standard output)")->required();
+  exp->add_option("-o,--output", out,
+                  "File to write: .obj, .glb or .gltf ('-' for standard output, with --format)")
+      ->required();
+  exp->add_option("--format", format, "obj, glb or gltf (default: from the output's extension)")
+      ->check(CLI::IsMember({"obj", "glb", "gltf"}));
   exp->add_flag("--strict", strict, strictHelp);
-  exp->footer("Example: kelvane export level.map -o level.obj");
+  exp->footer("Triangles face out of their lattice and carry an outward normal; those with a "
+              "non-finite corner are left out with a warning.\n"
+              "Example: kelvane export level.map -o level.glb");
 
   auto* demo = app.add_subcommand("demo", "Write the built-in sample landscape as a map file");
   demo->add_option("-o,--output", out, "Map file to write")->required();
@@ -231,8 +257,20 @@ int main(int argc, char** argv) {
   try {
     if (info->parsed()) return runInfo(map, json, strict);
     if (exp->parsed()) {
-      std::string bad = checkExtension(out, ".obj");
-      return bad.empty() ? runExport(map, out, strict) : usage("export", bad);
+      ExportFormat fmt = ExportFormat::obj;
+      bool named = formatOfName(out, fmt);
+      if (!format.empty()) {
+        ExportFormat asked = ExportFormat::obj;
+        formatOfName("." + format, asked);
+        if (named && asked != fmt)
+          return usage("export", "-o " + out + " and --format " + format + " disagree");
+        fmt = asked;
+      } else if (!named && !checkExtension(out, ".obj").empty()) {
+        return usage("export", "-o " + out +
+                                   ": writes .obj, .glb or .gltf files; give a name ending in "
+                                   "one of them, or --format");
+      }
+      return runExport(map, out, fmt, strict);
     }
     if (demo->parsed()) return writeDescription(demoMap(), "demo", out);
     if (make->parsed()) return runMakeMap(desc, out);

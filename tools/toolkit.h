@@ -15,9 +15,22 @@ std::string infoText(const LoadedMap& map);
 // A float as JSON that reads back as the same 32-bit float; non-finite values as strings.
 std::string jsonFloat(float v);
 
-// Wavefront OBJ of every drawn lattice in draw order, in world coordinates, with greys as
-// vertex colours. `source` names the map in the header comment.
-std::string exportObj(const Lattice* lat, const std::string& source);
+enum class ExportFormat { obj, glb, gltf };
+
+// The format a file name's extension (.obj, .glb, .gltf, any case) asks for; false for none.
+bool formatOfName(const std::string& name, ExportFormat& format);
+
+struct ExportCounts {
+  long lattices = 0, triangles = 0;
+  long nonFinite = 0; // triangles left out for a non-finite corner
+};
+
+// Streams every drawn lattice in draw order, in world coordinates, each triangle facing out of
+// its lattice with its grey as colour, to `f` as `format`. `source` names the map in OBJ's
+// header comment; `progress` shows progress on stderr for exports longer than a second. False
+// when writing failed.
+bool exportMap(const Lattice* lat, const std::string& source, ExportFormat format, std::FILE* f,
+               bool progress, ExportCounts& counts);
 
 // The built-in sample landscape.
 MapDesc demoMap();
