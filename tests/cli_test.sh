@@ -118,6 +118,33 @@ for map in demo rich; do
   done
 done
 
+# --fit brings every lattice into the frame: for random maps and views, no lit pixel on the
+# picture's border, and the scene at least a third of the frame across or down.
+check "--fit prints the camera" 0 "--camera " "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/fit.png" --fit
+grep -qE -- "^--camera [-0-9.e]+,[-0-9.e]+,[-0-9.e]+,30,-45$" "$tmp/err" || { fail=$((fail + 1)); echo "FAIL --fit default view: $(cat "$tmp/err")"; }
+for seed in 1 2 3 4 5 6; do
+  awk -v seed=$seed 'BEGIN {
+    srand(seed); n = 1 + int(rand() * 4); printf "{\"lattices\": ["
+    for (l = 0; l < n; l++)
+      printf "%s{\"id\": 1, \"position\": [%.2f, %.2f, %.2f], \"rotation\": [%.2f, %.2f, %.2f], \"cellSize\": [%.2f, %.2f, %.2f], \"cells\": [%d, %d, %d]%s}", \
+        (l ? "," : ""), rand() * 300 - 150, rand() * 60 - 30, rand() * 300 - 150, rand() * 3, rand() * 3, rand() * 3,
+        0.5 + rand() * 3, 0.5 + rand() * 2, 0.5 + rand() * 3, 1 + int(rand() * 12), 1 + int(rand() * 4), 1 + int(rand() * 12),
+        (l ? ", \"parent\": 0" : "")
+    printf "]}\n"
+    printf "%.1f,%.1f\n", rand() * 120 - 60, rand() * 360 - 180 > "/dev/stderr"
+  }' >"$tmp/fit$seed.json" 2>"$tmp/view$seed"
+  "$bin/kelvane" make-map "$tmp/fit$seed.json" -o "$tmp/fit$seed.map"
+  size=$((200 + seed * 60))x$((150 + seed * 40))
+  "$bin/kelvane" render "$tmp/fit$seed.map" -o "$tmp/fit$seed.png" --size "$size" --fit --camera "9,9,9,$(cat "$tmp/view$seed")" 2>"$tmp/err"
+  read -r w h x y < <(/usr/bin/convert "$tmp/fit$seed.png" -bordercolor black -border 1 -format '%@' info: | tr 'x+' '  ')
+  W=${size%x*} H=${size#*x}
+  if [[ -n $w && $x -ge 2 && $y -ge 2 && $((x + w)) -le $W && $((y + h)) -le $H && ( $((3 * w)) -ge $W || $((3 * h)) -ge $H ) ]]; then
+    pass=$((pass + 1))
+  else
+    fail=$((fail + 1)); echo "FAIL --fit seed $seed ($size, view $(cat "$tmp/view$seed")): scene at ${w}x${h}+$((x - 1))+$((y - 1)); $(cat "$tmp/err")"
+  fi
+done
+
 # The Khronos glTF Validator finds no error or warning in the demo and the rich map.
 check "export rich glb" 0 "" "$bin/kelvane" export "$tmp/rich.map" -o "$tmp/rich.glb"
 check "export rich gltf" 0 "" "$bin/kelvane" export "$tmp/rich.map" -o "$tmp/rich.gltf"

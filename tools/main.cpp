@@ -120,10 +120,24 @@ int runMakeMap(const std::string& desc, const std::string& out) {
 }
 
 #ifndef _WIN32
-int runRender(const std::string& file, const std::string& out, int w, int h, const Camera& cam,
+int runRender(const std::string& file, const std::string& out, int w, int h, Camera cam, bool fit,
               bool axes, bool strict) {
   LoadedMap map;
   if (!load(file, map, strict)) return 1;
+  if (fit) {
+    using namespace Trot;
+    double depth = 0;
+    if (!fitCamera(map.lat, w, h, cam, depth))
+      std::fprintf(stderr, "kelvane: %s: warning: no lattice is drawn; nothing to fit\n",
+                   file.c_str());
+    else if (depth > 1000)
+      std::fprintf(stderr,
+                   "kelvane: %s: warning: the scene is %.0f units deep from the fitted eye; the "
+                   "view ends at 1000, so the part beyond is not drawn\n",
+                   file.c_str(), depth);
+    std::fprintf(stderr, "--camera %.9g,%.9g,%.9g,%.9g,%.9g\n", cam.trot[tx], cam.trot[ty],
+                 cam.trot[tz], cam.trot[pitch], cam.trot[yaw]);
+  }
   std::string where, err;
   return renderPng(map.lat, w, h, cam, axes, out, where, err) ? 0 : fail(where, err);
 }
@@ -193,8 +207,8 @@ int main(int argc, char** argv) {
              "Exit status: 0 success; 1 a file could not be read or written, is not a map, or\n"
              "(with --strict) loaded with warnings; 2 bad usage.");
 
-  std::string map, out, size = "640x480", camera = "0,0,0,0,0", desc, format;
-  bool json = false, axes = false, strict = false;
+  std::string map, out, size = "640x480", camera, desc, format;
+  bool json = false, axes = false, strict = false, fit = false;
   const char* strictHelp = "Fail (exit 1, nothing written) when the map loads with warnings";
   auto* info = app.add_subcommand("info", "Print the header and every lattice of a map");
   info->add_option("MAP", map, "Map file ('-' reads standard input)")->required();
@@ -211,10 +225,14 @@ int main(int argc, char** argv) {
                      "pitch and yaw in degrees, turning about a point 50 units in front of the "
                      "eye; the viewer prints it when you press P (default 0,0,0,0,0, where the "
                      "viewer starts)");
+  render->add_flag("--fit", fit,
+                   "Choose the translation so that every drawn lattice fits the frame, keeping "
+                   "the pitch and yaw of --camera (30 and -45 without it); prints the camera "
+                   "used on stderr");
   render->add_flag("--axes", axes, "Draw the parent axis lines, as while T is held");
   render->add_flag("--strict", strict, strictHelp);
-  render->footer(
-      "Example: kelvane render level.map -o level.png --size 1280x960 --camera 0,5,0,20,-45");
+  render->footer("Example: kelvane render level.map -o level.png --size 1280x960 --fit\n"
+                 "         kelvane render level.map -o level.png --camera 0,5,0,20,-45");
 
   auto* exp = app.add_subcommand(
       "export", "Write every drawn lattice as a mesh: Wavefront OBJ or glTF 2.0 (.glb, .gltf)");
@@ -278,14 +296,15 @@ int main(int argc, char** argv) {
       int w = 0, h = 0;
       Camera cam;
       std::string bad = parseSize(size, w, h);
-      if (bad.empty()) bad = parseCamera(camera, cam);
+      if (bad.empty())
+        bad = parseCamera(camera.empty() ? fit ? "0,0,0,30,-45" : "0,0,0,0,0" : camera, cam);
       if (bad.empty()) bad = checkExtension(out, ".png");
       if (!bad.empty()) return usage("render", bad);
 #ifdef _WIN32
       return usage("render", "render: not available in the Windows build (it needs EGL); use the "
                              "viewer");
 #else
-      return runRender(map, out, w, h, cam, axes, strict);
+      return runRender(map, out, w, h, cam, fit, axes, strict);
 #endif
     }
   } catch (const std::bad_alloc&) {

@@ -43,6 +43,11 @@ struct Camera {
   float trot[Trot::size] = {};
 };
 
+// Sets cam's translation so that every drawn lattice fits a width x height frame with a small
+// margin, keeping its pitch and yaw; `depth` is then the distance from the eye to the farthest
+// point. False, with cam unchanged, when nothing is drawn.
+bool fitCamera(const Lattice* lat, int width, int height, Camera& cam, double& depth);
+
 // Draws the frame the viewer would draw for `cam` at width x height without any window
 // system and writes it as PNG. False, with `err` set, on failure; `where` then names what
 // failed: the output file, or "render" when no picture could be drawn.
