@@ -4,7 +4,7 @@
 # Build directories and their options are the presets in CMakePresets.json; CI adds -Werror.
 CMAKE_FLAGS := $(if $(CI),-DKELVANE_WERROR=ON)
 
-.PHONY: all deps test-deps build build-asan test run bench fuzz windows clean
+.PHONY: all deps test-deps build build-asan test run bench fuzz windows package clean
 
 all: build
 
@@ -12,7 +12,7 @@ deps:
 	@scripts/install-deps build
 
 test-deps:
-	@scripts/install-deps build test windows fuzz
+	@scripts/install-deps build test windows fuzz package
 
 build: deps
 	@cmake --preset default $(CMAKE_FLAGS) >/dev/null
@@ -29,6 +29,8 @@ test: test-deps build build-asan
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure
 	$(MAKE) --no-print-directory windows
 	tests/e2e/wine_smoke.sh build-windows/bin build/bin build/bin/wm_delete
+	$(MAKE) --no-print-directory package
+	tests/package_test.sh dist build
 	scripts/fuzz 60
 
 # The native Windows viewer and toolkit, cross-built with mingw-w64 into build-windows/bin/.
@@ -36,6 +38,12 @@ windows:
 	@scripts/install-deps windows
 	@cmake --preset windows $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build-windows
+
+# dist/: the .deb (dependencies from the binaries), the Windows zip.
+package: build windows
+	@scripts/install-deps package
+	@cd build && cpack >/dev/null && echo "package: dist/$$(cd ../dist && ls kelvane_*_amd64.deb)"
+	@cd build-windows && cpack >/dev/null && echo "package: dist/$$(cd ../dist && ls kelvane-*-windows-x86_64.zip)"
 
 # Opens the demo landscape in the viewer; without a display, renders it to a PNG instead.
 run: build
@@ -64,4 +72,4 @@ bench: build
 	bench/viewer_fps.sh build/bin
 
 clean:
-	rm -rf build build-asan build-bench build-fuzz build-windows out
+	rm -rf build build-asan build-bench build-fuzz build-windows out dist
