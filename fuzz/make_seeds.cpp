@@ -27,7 +27,8 @@ LatticeRecord lattice(int nx, int ny, int nz) {
   L.nx = nx;
   L.ny = ny;
   L.nz = nz;
-  for (int i = 0; i < (nx + 1) * (nz + 1); i++) L.heights.push_back(float(i % 3));
+  for (int i = 0; i < (nx + 1) * (nz + 1) && i < maxVarCount; i++)
+    L.heights.push_back(float(i % 3));
   for (int k = 0; k <= ny && k < 255; k++) { // an inset list holds 255 levels at most
     L.minInsets.push_back({0.25f * k, 0.1f * k});
     L.maxInsets.push_back({-0.25f * k, 0});
