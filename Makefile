@@ -4,7 +4,7 @@
 # Build directories and their options are the presets in CMakePresets.json; CI adds -Werror.
 CMAKE_FLAGS := $(if $(CI),-DKELVANE_WERROR=ON)
 
-.PHONY: all deps test-deps build build-asan test run bench fuzz windows package clean
+.PHONY: all deps test-deps build build-asan test run bench fuzz windows web serve-web package clean
 
 all: build
 
@@ -12,7 +12,7 @@ deps:
 	@scripts/install-deps build
 
 test-deps:
-	@scripts/install-deps build test windows fuzz package
+	@scripts/install-deps build test windows fuzz package web
 
 build: deps
 	@cmake --preset default $(CMAKE_FLAGS) >/dev/null
@@ -29,6 +29,8 @@ test: test-deps build build-asan
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure
 	$(MAKE) --no-print-directory windows
 	tests/e2e/wine_smoke.sh build-windows/bin build/bin build/bin/wm_delete
+	$(MAKE) --no-print-directory web
+	tests/web/web_test.sh build-web build/bin
 	$(MAKE) --no-print-directory package
 	tests/package_test.sh dist build
 	scripts/fuzz 60
@@ -39,11 +41,26 @@ windows:
 	@cmake --preset windows $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build-windows
 
-# dist/: the .deb (dependencies from the binaries), the Windows zip.
-package: build windows
+# The viewer for web browsers, with Debian's emscripten: the static site build-web/.
+# Emscripten's JavaScript tools find Debian's acorn through NODE_PATH.
+web: build
+	@scripts/install-deps web
+	@NODE_PATH=/usr/share/nodejs cmake --preset web >/dev/null
+	@NODE_PATH=/usr/share/nodejs cmake --build build-web-obj
+	@build/bin/kelvane demo -o build-web/demo.map
+	@echo "web: build-web/ ('make serve-web' serves it on http://127.0.0.1:8000/)"
+
+serve-web: web
+	python3 -m http.server 8000 --bind 127.0.0.1 --directory build-web
+
+# dist/: the .deb (dependencies from the binaries), the Windows zip, the web site's zip.
+package: build windows web
 	@scripts/install-deps package
 	@cd build && cpack >/dev/null && echo "package: dist/$$(cd ../dist && ls kelvane_*_amd64.deb)"
 	@cd build-windows && cpack >/dev/null && echo "package: dist/$$(cd ../dist && ls kelvane-*-windows-x86_64.zip)"
+	@v=$$(build/bin/kelvane --version | cut -d' ' -f2) && rm -f dist/kelvane-$$v-web.zip && \
+	  cd build-web && cmake -E tar cf ../dist/kelvane-$$v-web.zip --format=zip . && \
+	  echo "package: dist/kelvane-$$v-web.zip"
 
 # Opens the demo landscape in the viewer; without a display, renders it to a PNG instead.
 run: build
@@ -72,4 +89,4 @@ bench: build
 	bench/viewer_fps.sh build/bin
 
 clean:
-	rm -rf build build-asan build-bench build-fuzz build-windows out dist
+	rm -rf build build-asan build-bench build-fuzz build-windows build-web build-web-obj out dist

@@ -22,23 +22,23 @@ void cameraStep(const unsigned char key[256], float trot[Trot::size], ViewerStat
   if (key[VK_LEFT]) add(yaw, -step);
   if (key[VK_RIGHT]) add(yaw, step);
   double a = double(trot[yaw]) / 57.2958; // the double constant, not the float of ViewerState
-  if (key['E']) {
+  if (key[int('E')]) {
     add(tz, std::cos(a) * step);
     add(tx, -std::sin(a) * step);
   }
-  if (key['D']) {
+  if (key[int('D')]) {
     add(tz, -std::cos(a) * step);
     add(tx, std::sin(a) * step);
   }
-  if (key['S']) {
+  if (key[int('S')]) {
     add(tz, std::sin(a) * step);
     add(tx, std::cos(a) * step);
   }
-  if (key['F']) {
+  if (key[int('F')]) {
     add(tz, -std::sin(a) * step);
     add(tx, -std::cos(a) * step);
   }
-  if (key['W']) add(ty, step);
-  if (key['R']) add(ty, -step);
-  vs.axisFlag = key['T'] ? 1 : 0;
+  if (key[int('W')]) add(ty, step);
+  if (key[int('R')]) add(ty, -step);
+  vs.axisFlag = key[int('T')] ? 1 : 0;
 }

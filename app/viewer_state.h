@@ -4,3 +4,9 @@
 #include "render/view_state.h"
 
 inline ViewerState viewerState;
+
+// Where the camera starts (trot positions 0-4): zero, except where the platform sets a view
+// to open at (the web page's #camera=). The running viewer's camera record, for a platform
+// layer that shows it (the web page); null while no viewer runs.
+inline float startCamera[5] = {};
+inline const float* liveCamera = nullptr;

@@ -155,7 +155,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
   }
   if (quit) exitCode = 1;
   float trot[Trot::size] = {};
-  for (int i = 0; i <= Trot::selectedLattice; i++) trot[i] = 0.0f;
+  for (int i = 0; i <= Trot::selectedLattice; i++) trot[i] = i < 5 ? startCamera[i] : 0.0f;
+  liveCamera = trot;
 
   MSG msg = {};
   while (!quit) {
@@ -179,5 +180,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
 
   closeWindow(hWnd, dc, instance);
   scene = RetainedScene{};
+  liveCamera = nullptr;
   return exitCode;
 }

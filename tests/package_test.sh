@@ -2,7 +2,7 @@
 # The packages as a user meets them: the .deb passes lintian, unpacks to a tree whose programs
 # run and whose man pages render cleanly and whose desktop entry validates, the same tree as
 # `cmake --install`; the Windows zip holds both programs, and its kelvane.exe prints the same
-# JSON under Wine as the Linux build.
+# JSON under Wine as the Linux build; the web zip holds the site.
 set -u
 dist=$1  # dist/
 build=$2 # build/ (the Linux build the .deb came from)
@@ -60,4 +60,10 @@ wineserver -w
 wine "$dir/kelvane.exe" info --json "$(winepath -w "$tmp/demo.map")" >"$tmp/win.json" 2>/dev/null
 "$build/bin/kelvane" info --json "$tmp/demo.map" >"$tmp/linux.json"
 check "the zipped kelvane.exe prints the same JSON as Linux" cmp -s "$tmp/win.json" "$tmp/linux.json"
+web="$dist/kelvane-${version}-web.zip"
+check "the web zip exists" [ -f "$web" ]
+unzip -q "$web" -d "$tmp/web"
+for f in index.html kelvane-viewer.js kelvane-viewer.wasm demo.map; do
+  check "the web zip holds $f" [ -f "$tmp/web/$f" ]
+done
 tally

@@ -1,0 +1,236 @@
+// The OpenGL 1.1 subset the renderer uses, over WebGL: the matrix stack's two matrices,
+// gluPerspective, immediate-mode triangles and lines, and client vertex and colour arrays,
+// drawn with one small shader. Matrices are kept as OpenGL keeps them (column-major, each
+// call multiplied on the right); the real WebGL calls are emscripten's emscripten_gl* names.
+#include "render/gl.h"
+
+#include <GLES2/gl2.h>
+#include <emscripten/html5.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+extern "C" {
+void emscripten_glClear(GLbitfield);
+void emscripten_glEnable(GLenum);
+void emscripten_glViewport(GLint, GLint, GLsizei, GLsizei);
+void emscripten_glDrawArrays(GLenum, GLint, GLsizei);
+void emscripten_glFinish();
+void emscripten_glGetFloatv(GLenum, GLfloat*);
+}
+
+namespace {
+
+struct Vertex {
+  float p[3], c[3];
+};
+
+// Everything the subset remembers between calls; one context at a time.
+struct State {
+  GLenum mode = GL_MODELVIEW;
+  double modelview[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  double projection[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  float colour[3] = {1, 1, 1};
+  GLenum primitive = 0;
+  std::vector<Vertex> batch; // immediate-mode vertices since glBegin, then array ranges
+  bool vertexArray = false, colorArray = false;
+  const float *vertexPointer = nullptr, *colorPointer = nullptr;
+  GLuint program = 0, buffer = 0;
+  GLint mvp = -1, pos = -1, col = -1;
+} gl;
+
+const double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
+// Like OpenGL, calls made while no context is current do nothing (the window's first size
+// message comes before its context exists).
+bool live() {
+  return emscripten_webgl_get_current_context() != 0;
+}
+
+double* current() {
+  return gl.mode == GL_PROJECTION ? gl.projection : gl.modelview;
+}
+
+void multiply(const double r[16]) {
+  double* m = current();
+  double out[16];
+  for (int c = 0; c < 4; c++)
+    for (int row = 0; row < 4; row++) {
+      double s = 0;
+      for (int k = 0; k < 4; k++) s += m[k * 4 + row] * r[c * 4 + k];
+      out[c * 4 + row] = s;
+    }
+  std::memcpy(m, out, sizeof out);
+}
+
+GLuint shader(GLenum type, const char* text) {
+  GLuint s = glCreateShader(type);
+  glShaderSource(s, 1, &text, nullptr);
+  glCompileShader(s);
+  return s;
+}
+
+void setUp() {
+  if (gl.program) return;
+  const char* vs = "attribute vec3 pos; attribute vec3 col; uniform mat4 mvp; varying vec3 c;"
+                   "void main() { c = col; gl_Position = mvp * vec4(pos, 1.0); }";
+  // The colour is put on one of the 256 levels here, so the browser's own conversion has
+  // nothing left to round. The levels follow Mesa's software rasterizer, which renders the
+  // reference pictures (kelvane render): its 8-bit conversion reaches level n at
+  // v * 256 = n - 1 + 0.748, plus a quarter for v past one third and again past two thirds.
+  const char* fs = "precision highp float; varying vec3 c;"
+                   "void main() {"
+                   "  vec3 level = floor(c * 256.0 - (0.748 + 0.2515 * floor(3.0 * c))) + 1.0;"
+                   "  gl_FragColor = vec4(clamp(level, 0.0, 255.0) / 255.0, 1.0);"
+                   "}";
+  gl.program = glCreateProgram();
+  glAttachShader(gl.program, shader(GL_VERTEX_SHADER, vs));
+  glAttachShader(gl.program, shader(GL_FRAGMENT_SHADER, fs));
+  glLinkProgram(gl.program);
+  gl.mvp = glGetUniformLocation(gl.program, "mvp");
+  gl.pos = glGetAttribLocation(gl.program, "pos");
+  gl.col = glGetAttribLocation(gl.program, "col");
+  glGenBuffers(1, &gl.buffer);
+}
+
+// Draws the batched vertices as `mode` with the current projection times model-view.
+void flush(GLenum mode) {
+  if (gl.batch.empty() || !live()) return;
+  setUp();
+  float m[16];
+  for (int c = 0; c < 4; c++)
+    for (int r = 0; r < 4; r++) {
+      double s = 0;
+      for (int k = 0; k < 4; k++) s += gl.projection[k * 4 + r] * gl.modelview[c * 4 + k];
+      m[c * 4 + r] = float(s);
+    }
+  glUseProgram(gl.program);
+  glUniformMatrix4fv(gl.mvp, 1, GL_FALSE, m);
+  glBindBuffer(GL_ARRAY_BUFFER, gl.buffer);
+  glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(gl.batch.size() * sizeof(Vertex)), gl.batch.data(),
+               GL_STREAM_DRAW);
+  glEnableVertexAttribArray(GLuint(gl.pos));
+  glEnableVertexAttribArray(GLuint(gl.col));
+  glVertexAttribPointer(GLuint(gl.pos), 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), nullptr);
+  glVertexAttribPointer(GLuint(gl.col), 3, GL_FLOAT, GL_FALSE, sizeof(Vertex),
+                        reinterpret_cast<const void*>(offsetof(Vertex, c)));
+  emscripten_glDrawArrays(mode, 0, GLsizei(gl.batch.size()));
+  gl.batch.clear();
+}
+
+} // namespace
+
+extern "C" {
+
+void glClear(GLbitfield mask) {
+  if (live()) emscripten_glClear(mask);
+}
+void glEnable(GLenum cap) {
+  if (live()) emscripten_glEnable(cap);
+}
+void glViewport(GLint x, GLint y, GLsizei w, GLsizei h) {
+  if (live()) emscripten_glViewport(x, y, w, h);
+}
+void glFinish() {
+  if (live()) emscripten_glFinish();
+}
+void glMatrixMode(GLenum mode) {
+  gl.mode = mode;
+}
+void glLoadIdentity() {
+  std::memcpy(current(), identity, sizeof identity);
+}
+void glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
+  double t[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1};
+  multiply(t);
+}
+void glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
+  double len = std::sqrt(double(x) * x + double(y) * y + double(z) * z);
+  if (!(len > 0)) return;
+  double ax = x / len, ay = y / len, az = z / len;
+  double a = angle * M_PI / 180, c = std::cos(a), s = std::sin(a), t = 1 - c;
+  double r[16] = {t * ax * ax + c,
+                  t * ax * ay + s * az,
+                  t * ax * az - s * ay,
+                  0,
+                  t * ax * ay - s * az,
+                  t * ay * ay + c,
+                  t * ay * az + s * ax,
+                  0,
+                  t * ax * az + s * ay,
+                  t * ay * az - s * ax,
+                  t * az * az + c,
+                  0,
+                  0,
+                  0,
+                  0,
+                  1};
+  multiply(r);
+}
+void gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar) {
+  double f = 1 / std::tan(fovy * M_PI / 360);
+  double p[16] = {f / aspect,
+                  0,
+                  0,
+                  0,
+                  0,
+                  f,
+                  0,
+                  0,
+                  0,
+                  0,
+                  (zFar + zNear) / (zNear - zFar),
+                  -1,
+                  0,
+                  0,
+                  2 * zFar * zNear / (zNear - zFar),
+                  0};
+  multiply(p);
+}
+void glGetFloatv(GLenum name, GLfloat* out) {
+  if (name != GL_MODELVIEW_MATRIX && name != GL_PROJECTION_MATRIX) {
+    if (live()) emscripten_glGetFloatv(name, out);
+    return;
+  }
+  const double* m = name == GL_PROJECTION_MATRIX ? gl.projection : gl.modelview;
+  for (int i = 0; i < 16; i++) out[i] = float(m[i]);
+}
+void glColor3f(GLfloat r, GLfloat g, GLfloat b) {
+  gl.colour[0] = r;
+  gl.colour[1] = g;
+  gl.colour[2] = b;
+}
+void glBegin(GLenum mode) {
+  gl.primitive = mode;
+  gl.batch.clear();
+}
+void glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
+  gl.batch.push_back({{x, y, z}, {gl.colour[0], gl.colour[1], gl.colour[2]}});
+}
+void glEnd() {
+  flush(gl.primitive);
+}
+void glEnableClientState(GLenum array) {
+  (array == GL_VERTEX_ARRAY ? gl.vertexArray : gl.colorArray) = true;
+}
+void glDisableClientState(GLenum array) {
+  (array == GL_VERTEX_ARRAY ? gl.vertexArray : gl.colorArray) = false;
+}
+void glVertexPointer(GLint, GLenum, GLsizei, const void* p) {
+  gl.vertexPointer = static_cast<const float*>(p);
+}
+void glColorPointer(GLint, GLenum, GLsizei, const void* p) {
+  gl.colorPointer = static_cast<const float*>(p);
+}
+// Draws a range of the client arrays (3 floats of position and of colour per vertex).
+void glDrawArrays(GLenum mode, GLint first, GLsizei count) {
+  if (!gl.vertexArray || !gl.colorArray) return;
+  gl.batch.resize(size_t(count));
+  for (GLsizei i = 0; i < count; i++) {
+    std::memcpy(gl.batch[size_t(i)].p, gl.vertexPointer + 3 * (first + i), 12);
+    std::memcpy(gl.batch[size_t(i)].c, gl.colorPointer + 3 * (first + i), 12);
+  }
+  flush(mode);
+}
+}

@@ -1,0 +1,110 @@
+// Drives the web viewer in headless Chromium (WebGL through SwiftShader) and saves what a
+// user would see: canvas pictures as PNG files and the page's state as results.json, which
+// web_test.sh checks. Usage: node web_test.js BASE_URL OUT_DIR
+const puppeteer = require('puppeteer-core');
+const fs = require('fs');
+
+const [base, out] = process.argv.slice(2);
+const results = {};
+
+async function frames(page, n) {
+  const start = await page.evaluate(() => window.kelvane.frames);
+  await page.waitForFunction((s, k) => window.kelvane.frames >= s + k, {timeout: 30000}, start, n);
+}
+
+async function open(browser, query) {
+  const page = await browser.newPage();
+  await page.setViewport({width: 900, height: 800});
+  page.on('pageerror', (e) => console.log('page error:', e.message));
+  await page.goto(base + query);
+  await page.waitForFunction('window.kelvane.state !== "loading"', {timeout: 30000});
+  if (await page.evaluate(() => window.kelvane.state) === 'running') await frames(page, 3);
+  return page;
+}
+
+async function shot(page, name) {
+  await (await page.$('canvas')).screenshot({path: `${out}/${name}.png`});
+}
+
+async function state(page) {
+  return page.evaluate(() => ({
+    state: window.kelvane.state, frames: window.kelvane.frames, camera: window.kelvane.camera,
+    cameraLine: document.getElementById('camera-line').textContent,
+    messages: document.getElementById('messages').textContent, hash: location.hash,
+    title: document.title,
+  }));
+}
+
+// Taps a key `n` times; the viewer takes one message a frame, so each tap is one step.
+async function taps(page, key, n, camera) {
+  for (let i = 0; i < n; i++) await page.keyboard.press(key);
+  await page.waitForFunction((c) => window.kelvane.camera === c, {timeout: 30000}, camera);
+  await frames(page, 2);
+}
+
+(async () => {
+  const browser = await puppeteer.launch({
+    executablePath: '/usr/bin/chromium', headless: true,
+    args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
+           '--ignore-gpu-blocklist', '--disable-background-timer-throttling'],
+  });
+  try {
+    let page = await open(browser, '?map=box.map');
+    await shot(page, 'box');
+    results.box = await state(page);
+    await taps(page, 'e', 10, '0,0,10,0,0');
+    await taps(page, 'ArrowUp', 30, '0,0,10,30,0');
+    await shot(page, 'flown');
+    await page.keyboard.press('p');
+    await page.waitForFunction(() => document.getElementById('camera-line').textContent !== '');
+    results.afterP = await state(page);
+    await page.keyboard.press('Escape');
+    await page.waitForFunction('window.kelvane.state === "stopped"', {timeout: 30000});
+    results.escape = await state(page);
+    // A dropped file opens in the stopped viewer.
+    await page.evaluate(async () => {
+      const bytes = await (await fetch('box.map')).arrayBuffer();
+      const data = new DataTransfer();
+      data.items.add(new File([bytes], 'dropped.map'));
+      document.dispatchEvent(new DragEvent('drop', {dataTransfer: data, bubbles: true, cancelable: true}));
+    });
+    await page.waitForFunction('window.kelvane.state === "running"', {timeout: 30000});
+    await frames(page, 3);
+    await shot(page, 'dropped');
+    results.dropped = await state(page);
+    await page.close();
+
+    page = await open(browser, '?map=box.map' + results.afterP.hash);
+    await shot(page, 'shared');
+    results.shared = await state(page);
+    await page.close();
+
+    page = await open(browser, '?map=side.map');
+    await page.keyboard.down('t');
+    await frames(page, 3);
+    await shot(page, 'axes');
+    await page.keyboard.up('t');
+    await frames(page, 3);
+    await shot(page, 'noaxes');
+    await page.close();
+
+    page = await open(browser, '');
+    await shot(page, 'demo');
+    const f0 = (await state(page)).frames, t0 = Date.now();
+    await new Promise((r) => setTimeout(r, 3000));
+    results.demoFps = ((await state(page)).frames - f0) / ((Date.now() - t0) / 1000);
+    await page.close();
+
+    for (const [name, query] of [['missing', '?map=nowhere.map'], ['notmap', '?map=noise.map']]) {
+      page = await open(browser, query);
+      results[name] = await state(page);
+      await page.close();
+    }
+  } finally {
+    fs.writeFileSync(`${out}/results.json`, JSON.stringify(results, null, 1));
+    await browser.close();
+  }
+})().catch((e) => {
+  console.error('web test:', e.message);
+  process.exit(1);
+});

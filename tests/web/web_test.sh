@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The viewer in a web browser, as a user meets it: the site from `make web` served on the
+# loopback, driven in headless Chromium by web_test.js, its pictures compared with
+# `kelvane render` of the same map and camera (the same greys; at most 0.5 % of pixels may
+# differ, along edges, where the browser's rasterizer is not Mesa's).
+set -u
+site=$1 # build-web/
+bin=$2  # build/bin (the Linux kelvane renders the references)
+root=$(cd "$(dirname "$0")/../.." && pwd)
+tmp=$(mktemp -d)
+source "$root/tests/e2e/lib.sh"
+server=""
+trap '[[ -n $server ]] && kill $server 2>/dev/null; [[ -n ${KEEP:-} ]] || rm -rf "$tmp"' EXIT
+
+cp -r "$site" "$tmp/site"
+cat >"$tmp/box.json" <<'JSON'
+{"lattices": [{"id": 1, "position": [0, 0, 0], "rotation": [0, 0, 0], "cellSize": [5, 5, 5],
+               "cells": [4, 2, 4]}]}
+JSON
+cat >"$tmp/side.json" <<'JSON'
+{"lattices": [{"id": 1, "position": [12, 0, 0], "rotation": [0, 0, 0], "cellSize": [1, 1, 1],
+               "cells": [2, 2, 2]}]}
+JSON
+"$bin/kelvane" make-map "$tmp/box.json" -o "$tmp/site/box.map" || exit 1
+"$bin/kelvane" make-map "$tmp/side.json" -o "$tmp/site/side.map" || exit 1
+head -c 4096 /dev/urandom >"$tmp/site/noise.map"
+"$bin/kelvane" render "$tmp/site/box.map" -o "$tmp/ref-flown.png" --camera 0,0,10,30,0
+"$bin/kelvane" render "$tmp/site/demo.map" -o "$tmp/ref-demo.png"
+
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+python3 -m http.server "$port" --bind 127.0.0.1 --directory "$tmp/site" >/dev/null 2>&1 &
+server=$!
+for _ in $(seq 50); do python3 -c "import urllib.request as u; u.urlopen(\"http://127.0.0.1:$port/\")" 2>/dev/null && break; sleep 0.1; done
+
+mkdir -p "$tmp/out"
+NODE_PATH="$root/.tools/node_modules" node "$root/tests/web/web_test.js" "http://127.0.0.1:$port/" "$tmp/out" ||
+  { echo "FAIL: the browser run did not finish"; fail=$((fail + 1)); }
+r="$tmp/out/results.json"
+field() { node -e "const r = require('$r'); console.log(eval('r.' + process.argv[1]))" "$1" 2>/dev/null; }
+within() { # A B: at most 0.5 % of the pixels differ
+  local d
+  d=$(differing "$1" "$2")
+  [[ -n $d && $d -le $((640 * 480 / 200)) ]] || { echo "  $(basename "$1") and $(basename "$2") differ in $d pixels"; false; }
+}
+
+check "title is the window title" [ "$(field box.title)" = "Kelvane Map Viewer by Ruq" ]
+check "box from ?map= runs" [ "$(field box.state)" = running ]
+check "front wall 153 in the centre" isPixel "$tmp/out/box.png" 320 240 "153 153 153"
+check "E x10, Up x30 give the desktop's picture" within "$tmp/out/flown.png" "$tmp/ref-flown.png"
+check "P fills the camera line" [ "$(field afterP.cameraLine)" = "--camera 0,0,10,30,0" ]
+check "P puts the view in the address" [ "$(field afterP.hash)" = "#camera=0,0,10,30,0" ]
+check "the shared address shows the same view" within "$tmp/out/shared.png" "$tmp/out/flown.png"
+check "the shared address starts at its camera" [ "$(field shared.camera)" = "0,0,10,30,0" ]
+check "Escape stops the viewer" [ "$(field escape.state)" = stopped ]
+check "the page says it stopped" grep -q "stopped" <<<"$(field escape.messages)"
+check "a dropped file opens" [ "$(field dropped.state)" = running ]
+check "the dropped box shows its wall" isPixel "$tmp/out/dropped.png" 320 240 "153 153 153"
+check "axis line while T is held" colourful "$tmp/out/axes.png" 100x20+320+230
+check "no axis line after T" plain "$tmp/out/noaxes.png" 100x20+320+230
+check "the demo page equals kelvane render" within "$tmp/out/demo.png" "$tmp/ref-demo.png"
+check "a missing map is an error" [ "$(field missing.state)" = error ]
+check "a missing map says Error opening file." grep -q "Error opening file." <<<"$(field missing.messages)"
+check "a file that is not a map is an error" [ "$(field notmap.state)" = error ]
+check "it says why" grep -q "not a map" <<<"$(field notmap.messages)"
+check "and shows Error opening file." grep -q "Error opening file." <<<"$(field notmap.messages)"
+echo "web viewer: demo map at $(field demoFps) frames/s in headless Chromium (SwiftShader)"
+tally
