@@ -10,6 +10,9 @@
 
 namespace {
 
+// The page's side, in JavaScript (kept as written: the formatter does not know it).
+// clang-format off
+
 // Waits for the page's next map; returns its name in the in-memory file system (malloc'd) and
 // sets the starting camera from the page's #camera=.
 EM_ASYNC_JS(char*, nextMap, (float* camera), {
@@ -19,6 +22,7 @@ EM_ASYNC_JS(char*, nextMap, (float* camera), {
 });
 
 EM_JS(void, viewerEnded, (int code), { Module.kelvaneEnded(code); });
+// clang-format on
 
 } // namespace
 

@@ -111,17 +111,22 @@ EM_BOOL onBlur(int, const EmscriptenFocusEvent*, void*) {
   return EM_FALSE;
 }
 
+// The page's side, in JavaScript (kept as written: the formatter does not know it).
+// clang-format off
 EM_JS(int, pageWantsQuit, (), { return Module.kelvaneQuit ? 1 : 0; });
 
-EM_JS(void, pageMessageBox, (const char* caption, const char* text),
-      { Module.kelvaneMessage(UTF8ToString(caption) + ": " + UTF8ToString(text), true); });
+EM_JS(void, pageMessageBox, (const char* caption, const char* text), {
+  Module.kelvaneMessage(UTF8ToString(caption) + ": " + UTF8ToString(text), true);
+});
 
 EM_JS(void, pageFrame, (const float* trot), {
   Module.kelvaneFrame(trot ? Array.from(HEAPF32.subarray(trot >> 2, (trot >> 2) + 5)) : null);
 });
 
-EM_ASYNC_JS(void, nextAnimationFrame, (),
-            { await new Promise((resolve) = > requestAnimationFrame(() = > resolve())); });
+EM_ASYNC_JS(void, nextAnimationFrame, (), {
+  await new Promise((resolve) => requestAnimationFrame(() => resolve()));
+});
+// clang-format on
 
 } // namespace
 
