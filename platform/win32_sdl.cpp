@@ -1,36 +1,18 @@
 // The Win32 subset over SDL2: one window class table, windows that send WM_CREATE and
 // WM_SIZE while they are created, a message queue fed from SDL events in Windows order, and
 // WGL-style GL contexts.
-#include "win32.h"
+#include "win32_layer.h"
 
 #include <SDL.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
-#include <map>
-#include <string>
 #include <vector>
-
-struct HDC__ {
-  HWND wnd;
-};
-
-struct HWND__ {
-  SDL_Window* sdl;
-  WNDPROC proc;
-  HDC__ dc;
-};
 
 namespace {
 
-std::map<std::string, WNDCLASSEXA> classes;
 std::vector<HWND> windows;
-std::deque<MSG> queue;
-bool quitPosted = false;
-int quitCode = 0;
-DWORD lastError = 0;
 HWND current = nullptr; // the window whose context is current
 
 // Windows virtual-key codes by SDL scancode; 0 is "no key".
@@ -96,6 +78,10 @@ unsigned char virtualKey(const SDL_Keysym& k) {
   return k.scancode >= 0 && k.scancode < SDL_NUM_SCANCODES ? keyTable.vk[k.scancode] : 0;
 }
 
+SDL_Window* sdlWindow(HWND w) {
+  return static_cast<SDL_Window*>(w->native);
+}
+
 HWND windowOf(Uint32 sdlId) {
   SDL_Window* w = SDL_GetWindowFromID(sdlId);
   return w ? static_cast<HWND>(SDL_GetWindowData(w, "hwnd")) : nullptr;
@@ -103,51 +89,36 @@ HWND windowOf(Uint32 sdlId) {
 
 LPARAM drawableSize(HWND w) {
   int cw = 0, ch = 0;
-  SDL_GL_GetDrawableSize(w->sdl, &cw, &ch);
+  SDL_GL_GetDrawableSize(sdlWindow(w), &cw, &ch);
   return MAKELPARAM(cw, ch);
 }
 
-void post(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
-  MSG m = {};
-  m.hwnd = w;
-  m.message = message;
-  m.wParam = wParam;
-  m.lParam = lParam;
-  m.time = SDL_GetTicks();
-  queue.push_back(m);
-}
-
-// Key messages as Windows sends them: system-key messages while Alt is held and for F10,
-// bit 30 for a key that was already down, bits 30 and 31 on release.
-void postKey(const SDL_KeyboardEvent& k) {
+// Key messages, system-key messages while Alt is held and for F10 as on Windows.
+void translateKey(const SDL_KeyboardEvent& k) {
   HWND w = windowOf(k.windowID);
   unsigned char vk = virtualKey(k.keysym);
   if (!w || !vk) return;
-  bool down = k.type == SDL_KEYDOWN;
   bool sys = (k.keysym.mod & KMOD_ALT) || vk == VK_F10 || vk == VK_MENU;
-  UINT msg = down ? (sys ? WM_SYSKEYDOWN : WM_KEYDOWN) : (sys ? WM_SYSKEYUP : WM_KEYUP);
-  LPARAM lp = 1 | LPARAM(k.keysym.scancode & 0xFF) << 16;
-  if (!down || k.repeat) lp |= LPARAM(1) << 30;
-  if (!down) lp |= LPARAM(1) << 31;
-  post(w, msg, vk, lp);
+  postKey(w, vk, k.type == SDL_KEYDOWN, k.repeat, sys, unsigned(k.keysym.scancode));
 }
 
 void translate(const SDL_Event& e) {
   switch (e.type) {
   case SDL_KEYDOWN:
   case SDL_KEYUP:
-    postKey(e.key);
+    translateKey(e.key);
     break;
   case SDL_WINDOWEVENT:
     if (HWND w = windowOf(e.window.windowID)) {
-      if (e.window.event == SDL_WINDOWEVENT_CLOSE) post(w, WM_CLOSE, 0, 0);
-      if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) post(w, WM_SIZE, 0, drawableSize(w));
+      if (e.window.event == SDL_WINDOWEVENT_CLOSE) postMessage(w, WM_CLOSE, 0, 0);
+      if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+        postMessage(w, WM_SIZE, 0, drawableSize(w));
       // Sent, not posted, as Windows does.
       if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) w->proc(w, WM_KILLFOCUS, 0, 0);
     }
     break;
   case SDL_QUIT: // a termination signal: ask the windows to close, as their close boxes would
-    for (HWND w : windows) post(w, WM_CLOSE, 0, 0);
+    for (HWND w : windows) postMessage(w, WM_CLOSE, 0, 0);
     break;
   default:
     break;
@@ -182,29 +153,22 @@ bool initVideo() {
 
 } // namespace
 
-ATOM RegisterClassExA(const WNDCLASSEXA* wc) {
-  if (!wc || wc->cbSize != sizeof(WNDCLASSEXA) || !wc->lpszClassName || !wc->lpfnWndProc ||
-      classes.count(wc->lpszClassName)) {
-    lastError = 87; // invalid parameter, or 1410 "class already exists" on Windows
-    return 0;
-  }
-  classes[wc->lpszClassName] = *wc;
-  return ATOM(0xC000 + classes.size());
+void pumpEvents() {
+  SDL_Event e;
+  if (SDL_WasInit(SDL_INIT_VIDEO))
+    while (SDL_PollEvent(&e)) translate(e);
 }
 
-BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
-  return className && classes.erase(className) ? TRUE : FALSE;
+DWORD ticks() {
+  return SDL_GetTicks();
 }
 
 HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width,
                      int height, HWND, HMENU, HINSTANCE, LPVOID) {
-  auto it = classes.find(className ? className : "");
-  if (it == classes.end()) {
-    lastError = 1407; // class not found
-    return nullptr;
-  }
+  WNDPROC proc = classProcedure(className);
+  if (!proc) return nullptr;
   if (!initVideo()) {
-    lastError = 1400;
+    setLastError(1400);
     return nullptr;
   }
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
@@ -219,7 +183,7 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD style, int x, 
   SDL_Window* sdl = SDL_CreateWindow(title ? title : "", x, y, width, height, flags);
   if (!sdl) {
     std::fprintf(stderr, "window system: %s\n", SDL_GetError());
-    lastError = 1400;
+    setLastError(1400);
     return nullptr;
   }
   // Windows sizes count the frame; take it off where the window manager tells us its size.
@@ -227,8 +191,7 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD style, int x, 
   if (SDL_GetWindowBordersSize(sdl, &top, &left, &bottom, &right) == 0 && top + bottom > 0 &&
       width > left + right && height > top + bottom)
     SDL_SetWindowSize(sdl, width - left - right, height - top - bottom);
-  HWND w = new HWND__{sdl, it->second.lpfnWndProc, {}};
-  w->dc.wnd = w;
+  HWND w = newWindow(proc, sdl);
   SDL_SetWindowData(sdl, "hwnd", w);
   windows.push_back(w);
   w->proc(w, WM_CREATE, 0, 0);
@@ -240,83 +203,19 @@ BOOL DestroyWindow(HWND w) {
   if (!w) return FALSE;
   if (current == w) current = nullptr;
   std::erase(windows, w);
-  for (auto m = queue.begin(); m != queue.end();) m = m->hwnd == w ? queue.erase(m) : m + 1;
-  SDL_DestroyWindow(w->sdl);
-  delete w;
+  SDL_DestroyWindow(sdlWindow(w));
+  deleteWindow(w);
   return TRUE;
 }
 
 BOOL ShowWindow(HWND w, int cmd) {
   if (!w) return FALSE;
-  bool was = SDL_GetWindowFlags(w->sdl) & SDL_WINDOW_SHOWN;
+  bool was = SDL_GetWindowFlags(sdlWindow(w)) & SDL_WINDOW_SHOWN;
   if (cmd == SW_HIDE)
-    SDL_HideWindow(w->sdl);
+    SDL_HideWindow(sdlWindow(w));
   else
-    SDL_ShowWindow(w->sdl);
+    SDL_ShowWindow(sdlWindow(w));
   return was;
-}
-
-BOOL UpdateWindow(HWND w) {
-  return w ? TRUE : FALSE;
-}
-
-// Icons and cursors are the system's; the handles only need to be non-null.
-HICON LoadIconA(HINSTANCE, LPCSTR name) {
-  return reinterpret_cast<HICON>(uintptr_t(name));
-}
-HCURSOR LoadCursorA(HINSTANCE, LPCSTR name) {
-  return reinterpret_cast<HCURSOR>(uintptr_t(name));
-}
-
-HDC GetDC(HWND w) {
-  return w ? &w->dc : nullptr;
-}
-int ReleaseDC(HWND w, HDC dc) {
-  return w && dc == &w->dc;
-}
-
-BOOL PeekMessageA(MSG* msg, HWND, UINT, UINT, UINT remove) {
-  SDL_Event e;
-  if (SDL_WasInit(SDL_INIT_VIDEO))
-    while (SDL_PollEvent(&e)) translate(e);
-  if (!queue.empty()) {
-    *msg = queue.front();
-    if (remove & PM_REMOVE) queue.pop_front();
-    return TRUE;
-  }
-  if (quitPosted) {
-    *msg = MSG{};
-    msg->message = WM_QUIT;
-    msg->wParam = WPARAM(quitCode);
-    msg->time = SDL_GetTicks();
-    if (remove & PM_REMOVE) quitPosted = false;
-    return TRUE;
-  }
-  return FALSE;
-}
-
-BOOL TranslateMessage(const MSG*) {
-  return FALSE;
-}
-
-LRESULT DispatchMessageA(const MSG* msg) {
-  if (!msg || !msg->hwnd) return 0;
-  return msg->hwnd->proc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
-}
-
-LRESULT DefWindowProcA(HWND, UINT, WPARAM, LPARAM) {
-  return 0;
-}
-
-BOOL PostMessageA(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (!w) return FALSE;
-  post(w, message, wParam, lParam);
-  return TRUE;
-}
-
-void PostQuitMessage(int code) {
-  quitPosted = true;
-  quitCode = code;
 }
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
@@ -330,48 +229,35 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   // The line above already told the user; say too why no dialog appeared (on X11 SDL's
   // dialog needs the core fonts, for one).
   if (SDL_ShowSimpleMessageBox(flags, caption ? caption : "Error", text ? text : "",
-                               owner ? owner->sdl : nullptr) != 0)
+                               owner ? sdlWindow(owner) : nullptr) != 0)
     std::fprintf(stderr, "window system: the message box could not be shown: %s\n", SDL_GetError());
   return IDOK;
 }
 
-DWORD GetLastError() {
-  return lastError;
-}
-
-// One format: double-buffered RGBA with a depth buffer, chosen when the window was made.
-int ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* pfd) {
-  return dc && pfd ? 1 : 0;
-}
-
-BOOL SetPixelFormat(HDC dc, int format, const PIXELFORMATDESCRIPTOR* pfd) {
-  return dc && pfd && format == 1 && (pfd->dwFlags & PFD_SUPPORT_OPENGL) ? TRUE : FALSE;
-}
-
 BOOL SwapBuffers(HDC dc) {
   if (!dc) return FALSE;
-  SDL_GL_SwapWindow(dc->wnd->sdl);
+  SDL_GL_SwapWindow(sdlWindow(dc->wnd));
   return TRUE;
 }
 
 HGLRC wglCreateContext(HDC dc) {
   if (!dc) return nullptr;
-  SDL_GLContext rc = SDL_GL_CreateContext(dc->wnd->sdl);
+  SDL_GLContext rc = SDL_GL_CreateContext(sdlWindow(dc->wnd));
   if (!rc) {
     std::fprintf(stderr, "window system: no OpenGL context: %s\n", SDL_GetError());
     return nullptr;
   }
-  SDL_GL_MakeCurrent(dc->wnd->sdl, nullptr); // a new WGL context is not current yet
+  SDL_GL_MakeCurrent(sdlWindow(dc->wnd), nullptr); // a new WGL context is not current yet
   return static_cast<HGLRC>(rc);
 }
 
 BOOL wglMakeCurrent(HDC dc, HGLRC rc) {
   if (!dc || !rc) {
-    if (current) SDL_GL_MakeCurrent(current->sdl, nullptr);
+    if (current) SDL_GL_MakeCurrent(sdlWindow(current), nullptr);
     current = nullptr;
     return TRUE;
   }
-  if (SDL_GL_MakeCurrent(dc->wnd->sdl, static_cast<SDL_GLContext>(rc)) != 0) return FALSE;
+  if (SDL_GL_MakeCurrent(sdlWindow(dc->wnd), static_cast<SDL_GLContext>(rc)) != 0) return FALSE;
   current = dc->wnd;
   SDL_GL_SetSwapInterval(1); // follow the display's rate where the driver allows
   return TRUE;

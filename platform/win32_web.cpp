@@ -1,35 +1,19 @@
 // The Win32 subset over the browser: the window is the page's canvas, the message queue is fed
 // from the page's keyboard and focus events in Windows order, the GL context is WebGL, and
 // SwapBuffers yields to the browser until its next frame, so WinMain's loop runs as written.
-#include "win32.h"
+#include "win32_layer.h"
 
 #include "app/viewer_state.h"
 
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
+#include <cctype>
 #include <cstring>
-#include <deque>
-#include <map>
-#include <string>
-
-struct HDC__ {
-  HWND wnd;
-};
-
-struct HWND__ {
-  WNDPROC proc;
-  HDC__ dc;
-};
 
 namespace {
 
-std::map<std::string, WNDCLASSEXA> classes;
 HWND window = nullptr; // the canvas; one at a time
-std::deque<MSG> queue;
-bool quitPosted = false;
-int quitCode = 0;
-DWORD lastError = 0;
 
 // Windows virtual-key codes by the browser's KeyboardEvent.code (the key's place); letters are
 // taken from KeyboardEvent.key instead, so they follow the layout. Anything else is no key.
@@ -82,26 +66,12 @@ unsigned char virtualKey(const EmscriptenKeyboardEvent& e) {
   return 0;
 }
 
-void post(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
-  MSG m = {};
-  m.hwnd = w;
-  m.message = message;
-  m.wParam = wParam;
-  m.lParam = lParam;
-  m.time = DWORD(emscripten_get_now());
-  queue.push_back(m);
-}
-
 // Key events become WM_KEYDOWN / WM_KEYUP with bit 30 for auto-repeat and release; keys the
 // viewer knows are kept from the page (arrows would scroll it).
 EM_BOOL onKey(int type, const EmscriptenKeyboardEvent* e, void*) {
   unsigned char vk = virtualKey(*e);
   if (!window || !vk) return EM_FALSE;
-  bool down = type == EMSCRIPTEN_EVENT_KEYDOWN;
-  LPARAM lp = 1;
-  if (!down || e->repeat) lp |= LPARAM(1) << 30;
-  if (!down) lp |= LPARAM(1) << 31;
-  post(window, down ? WM_KEYDOWN : WM_KEYUP, vk, lp);
+  postKey(window, vk, type == EMSCRIPTEN_EVENT_KEYDOWN, e->repeat, false, 0);
   return EM_TRUE;
 }
 
@@ -130,33 +100,26 @@ EM_ASYNC_JS(void, nextAnimationFrame, (), {
 
 } // namespace
 
-ATOM RegisterClassExA(const WNDCLASSEXA* wc) {
-  if (!wc || wc->cbSize != sizeof(WNDCLASSEXA) || !wc->lpszClassName || !wc->lpfnWndProc ||
-      classes.count(wc->lpszClassName)) {
-    lastError = 87;
-    return 0;
+// The page asking the viewer to stop (to open another map) counts as a quit message with
+// code 0; whatever was queued is dropped.
+void pumpEvents() {
+  if (window && pageWantsQuit()) {
+    dropMessages(window);
+    PostQuitMessage(0);
   }
-  classes[wc->lpszClassName] = *wc;
-  return ATOM(0xC000 + classes.size());
 }
 
-BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
-  return className && classes.erase(className) ? TRUE : FALSE;
+DWORD ticks() {
+  return DWORD(emscripten_get_now());
 }
 
 // The canvas stands for the window: its size is the page's 640 x 480, whatever was asked.
 HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD, int, int, int, int, HWND, HMENU,
                      HINSTANCE, LPVOID) {
-  auto it = classes.find(className ? className : "");
-  if (it == classes.end() || window) {
-    lastError = 1407;
-    return nullptr;
-  }
+  WNDPROC proc = classProcedure(className);
+  if (!proc || window) return nullptr;
   if (title) emscripten_set_window_title(title);
-  window = new HWND__{it->second.lpfnWndProc, {}};
-  window->dc.wnd = window;
-  queue.clear();
-  quitPosted = false;
+  window = newWindow(proc, nullptr);
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
   emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
   emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onBlur);
@@ -172,8 +135,7 @@ BOOL DestroyWindow(HWND w) {
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
   emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
   emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
-  queue.clear();
-  delete w;
+  deleteWindow(w);
   window = nullptr;
   return TRUE;
 }
@@ -181,79 +143,11 @@ BOOL DestroyWindow(HWND w) {
 BOOL ShowWindow(HWND w, int) {
   return w ? TRUE : FALSE;
 }
-BOOL UpdateWindow(HWND w) {
-  return w ? TRUE : FALSE;
-}
-HICON LoadIconA(HINSTANCE, LPCSTR name) {
-  return reinterpret_cast<HICON>(uintptr_t(name));
-}
-HCURSOR LoadCursorA(HINSTANCE, LPCSTR name) {
-  return reinterpret_cast<HCURSOR>(uintptr_t(name));
-}
-HDC GetDC(HWND w) {
-  return w ? &w->dc : nullptr;
-}
-int ReleaseDC(HWND w, HDC dc) {
-  return w && dc == &w->dc;
-}
-
-// Never waits: queued messages first, then the quit message; the page asking the viewer to
-// stop (to open another map) counts as a quit message with code 0.
-BOOL PeekMessageA(MSG* msg, HWND, UINT, UINT, UINT remove) {
-  if (!quitPosted && pageWantsQuit()) {
-    quitPosted = true;
-    quitCode = 0;
-    queue.clear();
-  }
-  if (!queue.empty()) {
-    *msg = queue.front();
-    if (remove & PM_REMOVE) queue.pop_front();
-    return TRUE;
-  }
-  if (quitPosted) {
-    *msg = MSG{};
-    msg->message = WM_QUIT;
-    msg->wParam = WPARAM(quitCode);
-    if (remove & PM_REMOVE) quitPosted = false;
-    return TRUE;
-  }
-  return FALSE;
-}
-
-BOOL TranslateMessage(const MSG*) {
-  return FALSE;
-}
-LRESULT DispatchMessageA(const MSG* msg) {
-  return msg && msg->hwnd ? msg->hwnd->proc(msg->hwnd, msg->message, msg->wParam, msg->lParam) : 0;
-}
-LRESULT DefWindowProcA(HWND, UINT, WPARAM, LPARAM) {
-  return 0;
-}
-BOOL PostMessageA(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (!w) return FALSE;
-  post(w, message, wParam, lParam);
-  return TRUE;
-}
-void PostQuitMessage(int code) {
-  quitPosted = true;
-  quitCode = code;
-}
 
 // Shown in the page's message area; returns at once (nothing on the page blocks).
 int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT) {
   pageMessageBox(caption ? caption : "Error", text ? text : "");
   return IDOK;
-}
-
-DWORD GetLastError() {
-  return lastError;
-}
-
-int ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* pfd) {
-  return dc && pfd ? 1 : 0;
-}
-BOOL SetPixelFormat(HDC dc, int format, const PIXELFORMATDESCRIPTOR* pfd) {
-  return dc && pfd && format == 1 && (pfd->dwFlags & PFD_SUPPORT_OPENGL) ? TRUE : FALSE;
 }
 
 // Shows the frame: the browser presents the canvas when control returns to it, so this hands

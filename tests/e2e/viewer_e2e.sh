@@ -14,16 +14,8 @@ unset SDL_VIDEODRIVER
 title="Kelvane Map Viewer by Ruq"
 
 # A 20 x 10 x 20 box centred in front of the eye, and a small box 12 units to its right.
-cat >"$tmp/box.json" <<'JSON'
-{"lattices": [{"id": 1, "position": [0, 0, 0], "rotation": [0, 0, 0], "cellSize": [5, 5, 5],
-               "cells": [4, 2, 4]}]}
-JSON
-cat >"$tmp/side.json" <<'JSON'
-{"lattices": [{"id": 1, "position": [12, 0, 0], "rotation": [0, 0, 0], "cellSize": [1, 1, 1],
-               "cells": [2, 2, 2]}]}
-JSON
-"$bin/kelvane" make-map "$tmp/box.json" -o "$tmp/box.map" || exit 1
-"$bin/kelvane" make-map "$tmp/side.json" -o "$tmp/side.map" || exit 1
+"$bin/kelvane" make-map "$(dirname "$0")/../data/box.json" -o "$tmp/box.map" || exit 1
+"$bin/kelvane" make-map "$(dirname "$0")/../data/side.json" -o "$tmp/side.map" || exit 1
 
 start() {
   "$bin/kelvane-viewer" "$@" >"$tmp/out" 2>"$tmp/err" &

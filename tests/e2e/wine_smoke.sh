@@ -24,11 +24,7 @@ wineboot --init >/dev/null 2>&1
 wineserver -w
 title="Kelvane Map Viewer by Ruq"
 
-cat >"$tmp/box.json" <<'JSON'
-{"lattices": [{"id": 1, "position": [0, 0, 0], "rotation": [0, 0, 0], "cellSize": [5, 5, 5],
-               "cells": [4, 2, 4]}]}
-JSON
-"$linux/kelvane" make-map "$tmp/box.json" -o "$tmp/box.map" || exit 1
+"$linux/kelvane" make-map "$(dirname "$0")/../data/box.json" -o "$tmp/box.map" || exit 1
 "$linux/kelvane" demo -o "$tmp/demo.map" || exit 1
 box=$(winepath -w "$tmp/box.map")
 

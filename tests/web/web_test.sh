@@ -13,16 +13,9 @@ server=""
 trap '[[ -n $server ]] && kill $server 2>/dev/null; [[ -n ${KEEP:-} ]] || rm -rf "$tmp"' EXIT
 
 cp -r "$site" "$tmp/site"
-cat >"$tmp/box.json" <<'JSON'
-{"lattices": [{"id": 1, "position": [0, 0, 0], "rotation": [0, 0, 0], "cellSize": [5, 5, 5],
-               "cells": [4, 2, 4]}]}
-JSON
-cat >"$tmp/side.json" <<'JSON'
-{"lattices": [{"id": 1, "position": [12, 0, 0], "rotation": [0, 0, 0], "cellSize": [1, 1, 1],
-               "cells": [2, 2, 2]}]}
-JSON
-"$bin/kelvane" make-map "$tmp/box.json" -o "$tmp/site/box.map" || exit 1
-"$bin/kelvane" make-map "$tmp/side.json" -o "$tmp/site/side.map" || exit 1
+# The end-to-end maps: a 20 x 10 x 20 box in front of the eye, a small box 12 units right.
+"$bin/kelvane" make-map "$root/tests/data/box.json" -o "$tmp/site/box.map" || exit 1
+"$bin/kelvane" make-map "$root/tests/data/side.json" -o "$tmp/site/side.map" || exit 1
 head -c 4096 /dev/urandom >"$tmp/site/noise.map"
 "$bin/kelvane" render "$tmp/site/box.map" -o "$tmp/ref-flown.png" --camera 0,0,10,30,0
 "$bin/kelvane" render "$tmp/site/demo.map" -o "$tmp/ref-demo.png"

@@ -1,0 +1,151 @@
+// The Win32 subset both non-Windows layers share: window classes, the message queue in
+// Windows order (queued messages first, then the quit message once posted), dispatch, and the
+// one pixel format the layers offer.
+#include "win32_layer.h"
+
+#include <algorithm>
+#include <deque>
+#include <map>
+#include <string>
+
+namespace {
+
+std::map<std::string, WNDCLASSEXA> classes;
+std::deque<MSG> queue;
+bool quitPosted = false;
+int quitCode = 0;
+DWORD lastError = 0;
+
+} // namespace
+
+WNDPROC classProcedure(LPCSTR className) {
+  auto it = classes.find(className ? className : "");
+  if (it != classes.end()) return it->second.lpfnWndProc;
+  lastError = 1407; // class not found
+  return nullptr;
+}
+
+HWND newWindow(WNDPROC proc, void* native) {
+  HWND w = new HWND__{proc, {}, native};
+  w->dc.wnd = w;
+  return w;
+}
+
+void dropMessages(HWND w) {
+  std::erase_if(queue, [w](const MSG& m) { return m.hwnd == w; });
+}
+
+void deleteWindow(HWND w) {
+  dropMessages(w);
+  delete w;
+}
+
+void postMessage(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
+  MSG m = {};
+  m.hwnd = w;
+  m.message = message;
+  m.wParam = wParam;
+  m.lParam = lParam;
+  m.time = ticks();
+  queue.push_back(m);
+}
+
+void postKey(HWND w, unsigned char vk, bool down, bool repeat, bool sys, unsigned scancode) {
+  UINT msg = down ? (sys ? WM_SYSKEYDOWN : WM_KEYDOWN) : (sys ? WM_SYSKEYUP : WM_KEYUP);
+  LPARAM lp = 1 | LPARAM(scancode & 0xFF) << 16;
+  if (!down || repeat) lp |= LPARAM(1) << 30;
+  if (!down) lp |= LPARAM(1) << 31;
+  postMessage(w, msg, vk, lp);
+}
+
+void setLastError(DWORD e) {
+  lastError = e;
+}
+
+ATOM RegisterClassExA(const WNDCLASSEXA* wc) {
+  if (!wc || wc->cbSize != sizeof(WNDCLASSEXA) || !wc->lpszClassName || !wc->lpfnWndProc ||
+      classes.count(wc->lpszClassName)) {
+    lastError = 87; // invalid parameter, or 1410 "class already exists" on Windows
+    return 0;
+  }
+  classes[wc->lpszClassName] = *wc;
+  return ATOM(0xC000 + classes.size());
+}
+
+BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
+  return className && classes.erase(className) ? TRUE : FALSE;
+}
+
+BOOL UpdateWindow(HWND w) {
+  return w ? TRUE : FALSE;
+}
+
+// Icons and cursors are the system's; the handles only need to be non-null.
+HICON LoadIconA(HINSTANCE, LPCSTR name) {
+  return reinterpret_cast<HICON>(uintptr_t(name));
+}
+HCURSOR LoadCursorA(HINSTANCE, LPCSTR name) {
+  return reinterpret_cast<HCURSOR>(uintptr_t(name));
+}
+
+HDC GetDC(HWND w) {
+  return w ? &w->dc : nullptr;
+}
+int ReleaseDC(HWND w, HDC dc) {
+  return w && dc == &w->dc;
+}
+
+BOOL PeekMessageA(MSG* msg, HWND, UINT, UINT, UINT remove) {
+  pumpEvents();
+  if (!queue.empty()) {
+    *msg = queue.front();
+    if (remove & PM_REMOVE) queue.pop_front();
+    return TRUE;
+  }
+  if (quitPosted) {
+    *msg = MSG{};
+    msg->message = WM_QUIT;
+    msg->wParam = WPARAM(quitCode);
+    msg->time = ticks();
+    if (remove & PM_REMOVE) quitPosted = false;
+    return TRUE;
+  }
+  return FALSE;
+}
+
+BOOL TranslateMessage(const MSG*) {
+  return FALSE;
+}
+
+LRESULT DispatchMessageA(const MSG* msg) {
+  if (!msg || !msg->hwnd) return 0;
+  return msg->hwnd->proc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+LRESULT DefWindowProcA(HWND, UINT, WPARAM, LPARAM) {
+  return 0;
+}
+
+BOOL PostMessageA(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!w) return FALSE;
+  postMessage(w, message, wParam, lParam);
+  return TRUE;
+}
+
+void PostQuitMessage(int code) {
+  quitPosted = true;
+  quitCode = code;
+}
+
+DWORD GetLastError() {
+  return lastError;
+}
+
+// One format: double-buffered RGBA with a depth buffer, chosen when the context is made.
+int ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* pfd) {
+  return dc && pfd ? 1 : 0;
+}
+
+BOOL SetPixelFormat(HDC dc, int format, const PIXELFORMATDESCRIPTOR* pfd) {
+  return dc && pfd && format == 1 && (pfd->dwFlags & PFD_SUPPORT_OPENGL) ? TRUE : FALSE;
+}
