@@ -309,6 +309,72 @@ TEST(Export, ShortestFloats) {
   EXPECT_EQ(text.find("0.349999994"), std::string::npos);
 }
 
+// The same corners, in any order: an exported triangle may have two corners swapped.
+bool sameCorners(std::array<Vec, 3> a, std::array<Vec, 3> b) {
+  std::sort(a.begin(), a.end());
+  std::sort(b.begin(), b.end());
+  return a == b;
+}
+
+TEST(ExportObj, WorldCoordinatesAndGreysInDrawOrder) {
+  MapDesc m;
+  m.lattices = {box(1, 1, 1), box(2, 1, 1, 0), box(1, 1, 2)};
+  m.lattices[0].pos[0] = 10;
+  m.lattices[2].pos[2] = 5;
+  m.lattices[0].refs = {3}; // lattice 2 sits in lattice 0's frame
+  LoadedMap map;
+  loadDesc(m, map);
+  std::vector<std::string> objects;
+  std::vector<Out> got = readObj(exported(map.lat, ExportFormat::obj), &objects);
+  EXPECT_EQ(objects, (std::vector<std::string>{"lattice0", "lattice2"}));
+  std::vector<Triangle> want;
+  CollectEmitter e{&want};
+  drawLatticeFaces(map.lat, ViewerState{}, e);
+  size_t first = want.size();
+  drawLatticeFaces(map.lat->next->next, ViewerState{}, e);
+  ASSERT_EQ(got.size(), want.size());
+  for (size_t t = 0; t < want.size(); t++) {
+    float dx = 10, dz = t < first ? 0 : 5;
+    std::array<Vec, 3> moved;
+    for (int c = 0; c < 3; c++)
+      moved[size_t(c)] = {want[t].v[c][0] + dx, want[t].v[c][1], want[t].v[c][2] + dz};
+    EXPECT_TRUE(sameCorners(got[t].v, moved)) << t;
+    EXPECT_EQ(got[t].grey, want[t].grey);
+  }
+}
+
+// A child of a rotated parent: the parent's rotation turns the child's offset and its corners,
+// and the parent's translation comes last. A quarter turn about y takes local (x, y, z) to
+// (z, y, -x).
+TEST(ExportObj, RotatedParentsTurnTheirChildren) {
+  MapDesc m;
+  m.lattices = {box(1, 1, 1), box(2, 1, 1)};
+  m.lattices[0].pos[0] = 10;
+  m.lattices[0].rot[1] = float(M_PI / 2);
+  m.lattices[1].pos[2] = 5;
+  m.lattices[0].refs = {2};
+  LoadedMap map;
+  loadDesc(m, map);
+  std::vector<Out> got = readObj(exported(map.lat, ExportFormat::obj));
+  std::vector<Triangle> child;
+  CollectEmitter e{&child};
+  drawLatticeFaces(map.lat->next, ViewerState{}, e);
+  ASSERT_EQ(got.size(), 12 + child.size());
+  for (size_t t = 0; t < child.size(); t++) {
+    std::array<Vec, 3> turned;
+    for (int c = 0; c < 3; c++) {
+      const float* l = child[t].v[c];
+      turned[size_t(c)] = {10 + (l[2] + 5), l[1], -l[0]};
+    }
+    std::array<Vec, 3> a = got[12 + t].v;
+    std::sort(a.begin(), a.end());
+    std::sort(turned.begin(), turned.end());
+    for (int c = 0; c < 3; c++)
+      for (int k = 0; k < 3; k++)
+        EXPECT_NEAR(a[size_t(c)][size_t(k)], turned[size_t(c)][size_t(k)], 1e-4) << t;
+  }
+}
+
 TEST(Export, FormatFromTheName) {
   ExportFormat f = ExportFormat::obj;
   EXPECT_TRUE(formatOfName("a.GLB", f));

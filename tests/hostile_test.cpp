@@ -134,6 +134,14 @@ TEST(Hostile, NonFiniteNumbersEverywhere) {
   loadMap(path, map);
   ASSERT_EQ(map.rep.status, LoadStatus::loaded);
   std::string json = infoJson(map);
+  char* obj = nullptr;
+  size_t objSize = 0;
+  std::FILE* f = open_memstream(&obj, &objSize);
+  ExportCounts counts;
+  EXPECT_TRUE(exportMap(map.lat, path, ExportFormat::obj, f, false, counts));
+  std::fclose(f);
+  EXPECT_NE(std::string(obj, objSize).find("o lattice3"), std::string::npos);
+  std::free(obj);
   EXPECT_NE(json.find("\"nan\""), std::string::npos);
   EXPECT_NE(json.find("\"-inf\""), std::string::npos);
   std::filesystem::remove(path);
