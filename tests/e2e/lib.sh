@@ -88,7 +88,8 @@ differing() { /usr/bin/compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1; 
 openMissing() {
   "$@" >"$tmp/out" 2>"$tmp/err" &
   viewer=$!
-  dialog=$(findWindow "Error opening file.")
+  # The first dialog on a fresh machine may wait for its fonts to be cached.
+  dialog=$(WINDOW_WAIT=60 findWindow "Error opening file.")
   if [[ -n $dialog ]]; then
     xdotool windowfocus --sync "$dialog"
     sleep 0.5
