@@ -6,12 +6,11 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
-#define isatty _isatty
-#define fileno _fileno
 #else
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -25,6 +24,15 @@
 namespace {
 
 const char* const commands[] = {"info", "render", "export", "demo", "make-map"};
+
+// Whether progress can be shown: stderr is a terminal.
+bool stderrIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr));
+#else
+  return isatty(fileno(stderr));
+#endif
+}
 
 int fail(const std::string& file, const std::string& reason) {
   std::fprintf(stderr, "kelvane: %s: %s\n", file.c_str(), reason.c_str());
@@ -84,7 +92,7 @@ int runExport(const std::string& file, const std::string& out, ExportFormat form
   std::string err;
   if (!openOutput(out, o, err)) return fail(out, err);
   ExportCounts counts;
-  bool ok = exportMap(map.lat, file, format, o.f, isatty(fileno(stderr)), counts);
+  bool ok = exportMap(map.lat, file, format, o.f, stderrIsTerminal(), counts);
   if (!ok) err = std::strerror(errno);
   if (ok && counts.nonFinite) {
     std::fprintf(stderr,
