@@ -16,14 +16,6 @@
 
 namespace {
 
-// One lattice's triangles, turned outward and placed in the world. Corners with a non-finite
-// coordinate leave their triangle out.
-struct Placed {
-  std::vector<Triangle> tris; // world corners, outward order
-  long dropped = 0;
-  double m[16];
-};
-
 double dot3(const double a[3], const float b[3]) {
   return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
 }
@@ -55,7 +47,9 @@ void place(const double m[16], const float in[3], float out[3]) {
     out[r] = float(m[r] * in[0] + m[4 + r] * in[1] + m[8 + r] * in[2] + m[12 + r]);
 }
 
-void placeLattice(const Lattice* L, const ViewerState& vs, Placed& p) {
+} // namespace
+
+void placeLattice(const Lattice* L, const ViewerState& vs, PlacedLattice& p) {
   p.tris.clear();
   p.dropped = 0;
   CollectEmitter emit{&p.tris};
@@ -79,8 +73,10 @@ void placeLattice(const Lattice* L, const ViewerState& vs, Placed& p) {
   p.tris.resize(kept);
 }
 
+namespace {
+
 // The unit outward normal of a placed triangle; a degenerate one takes its face's axis.
-void unitNormal(const Placed& p, const Triangle& t, float out[3]) {
+void unitNormal(const PlacedLattice& p, const Triangle& t, float out[3]) {
   double n[3];
   cross(t.v[0], t.v[1], t.v[2], n);
   double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
@@ -130,7 +126,7 @@ bool writeObj(const Lattice* lat, const std::string& source, std::FILE* f, Progr
   const ViewerState vs;
   std::fprintf(f, "# Kelvane map export of %s\n", source.c_str());
   std::fprintf(f, "# v x y z r g b (world coordinates, grey as colour); vn: outward normal\n");
-  Placed p;
+  PlacedLattice p;
   long vertex = 0, index = 0;
   char line[512];
   for (const Lattice* L = lat; L; L = L->next, index++) {
@@ -268,7 +264,7 @@ void putLe32(std::FILE* f, uint32_t v) {
 bool writeGltf(const Lattice* lat, bool binary, std::FILE* f, Progress& progress,
                ExportCounts& counts) {
   const ViewerState vs;
-  Placed p;
+  PlacedLattice p;
   std::vector<MeshInfo> meshes;
   long index = 0;
   for (const Lattice* L = lat; L; L = L->next, index++) {

@@ -1,9 +1,6 @@
 // `render --fit`: the scene translation that brings every drawn lattice into the frame.
 #include "toolkit.h"
 
-#include "render/frame.h"
-#include "render/placement.h"
-
 #include <algorithm>
 #include <cmath>
 
@@ -34,20 +31,13 @@ bool fitCamera(const Lattice* lat, int width, int height, Camera& cam, double& d
   const double ky = std::tan(22.5 * M_PI / 180) * 0.95, kx = ky * width / height;
   const double inf = INFINITY;
   double a = inf, b = inf, c = inf, d = inf, nearest = -inf, farthest = inf;
-  std::vector<Triangle> tris;
+  PlacedLattice p;
   for (const Lattice* L = lat; L; L = L->next) {
     if (L->id == 0) continue;
-    tris.clear();
-    CollectEmitter emit{&tris};
-    drawLatticeFaces(L, ViewerState{}, emit);
-    double m[16];
-    latticePlacement(L, ViewerState{}, m);
-    for (const Triangle& t : tris)
-      for (const auto& v : t.v) {
-        double w[3], q[3];
-        for (int k = 0; k < 3; k++)
-          w[k] = m[k] * v[0] + m[4 + k] * v[1] + m[8 + k] * v[2] + m[12 + k];
-        if (!std::isfinite(w[0] + w[1] + w[2])) continue;
+    placeLattice(L, ViewerState{}, p);
+    for (const Triangle& t : p.tris)
+      for (const auto& w : t.v) {
+        double q[3];
         for (int k = 0; k < 3; k++) q[k] = r[k][0] * w[0] + r[k][1] * w[1] + r[k][2] * w[2];
         a = std::min(a, -q[0] - kx * q[2]);
         b = std::min(b, q[0] - kx * q[2]);

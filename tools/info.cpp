@@ -134,13 +134,6 @@ void triple(Text& t, const float* v) {
 
 } // namespace
 
-std::string jsonFloat(float v) {
-  std::string out;
-  Text t(out);
-  putJsonFloat(t, v);
-  return (t.flush(), out);
-}
-
 std::string infoJson(const LoadedMap& map) {
   const LoadReport& r = map.rep;
   std::string out;

@@ -4,16 +4,23 @@
 
 #include "mapfile/reader.h"
 #include "mapfile/writer.h"
-#include "render/view_state.h"
+#include "render/frame.h"
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 std::string infoJson(const LoadedMap& map);
 std::string infoText(const LoadedMap& map);
 
-// A float as JSON that reads back as the same 32-bit float; non-finite values as strings.
-std::string jsonFloat(float v);
+// A drawn lattice's triangles in world coordinates, each turned to face out of its lattice;
+// triangles with a non-finite corner are left out and counted.
+struct PlacedLattice {
+  std::vector<Triangle> tris; // world corners, outward order
+  long dropped = 0;
+  double m[16]; // the lattice's placement
+};
+void placeLattice(const Lattice* L, const ViewerState& vs, PlacedLattice& p);
 
 enum class ExportFormat { obj, glb, gltf };
 
