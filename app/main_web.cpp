@@ -2,6 +2,7 @@
 // the viewer runs on it until Escape, an error, or the page's next map, and then waits again.
 #include "viewer_state.h"
 
+#include "platform/page.h"
 #include "platform/win32.h"
 
 #include <emscripten.h>
@@ -28,6 +29,7 @@ EM_JS(void, viewerEnded, (int code), { Module.kelvaneEnded(code); });
 
 int main() {
   static int instance;
+  setPageCamera(&liveCamera);
   for (;;) {
     char* name = nextMap(startCamera);
     int code = WinMain(reinterpret_cast<HINSTANCE>(&instance), nullptr, name, SW_SHOW);

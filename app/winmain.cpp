@@ -6,13 +6,15 @@
 #include "viewer_state.h"
 
 #include "mapfile/reader.h"
+#include "platform/gl.h"
+#include "platform/system.h"
 #include "render/frame.h"
-#include "render/gl.h"
 #include "render/retained.h"
 
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -21,6 +23,19 @@ const char* const programName = "kelvane-viewer";
 
 // The loaded map's triangles, built once after loading; frames draw from it.
 RetainedScene scene;
+
+// Everything one run of the viewer holds: the window and its context, the key table, the
+// camera record and the map.
+struct Viewer {
+  HINSTANCE instance = nullptr;
+  HWND hWnd = nullptr;
+  HDC dc = nullptr;
+  HGLRC rc = nullptr;
+  unsigned char key[256] = {};
+  float trot[Trot::size] = {};
+  MapStore store;
+  Lattice* lat = nullptr;
+};
 
 const char* const helpText =
     "Usage: kelvane-viewer MAP\n"
@@ -80,6 +95,73 @@ void closeWindow(HWND hWnd, HDC dc, HINSTANCE instance) {
   UnregisterClassA(windowClassName, instance);
 }
 
+// The window with a current GL context and the start view; false after saying why not.
+bool openViewerWindow(Viewer& v) {
+  if (!createMainWindow(&v.hWnd, v.instance, 640, 480)) {
+    std::fprintf(stderr, "%s: no window could be created (error %lu)\n", programName,
+                 (unsigned long)GetLastError());
+    UnregisterClassA(windowClassName, v.instance);
+    return false;
+  }
+  v.dc = GetDC(v.hWnd);
+  if (const char* why = setupContext(v.dc, v.rc)) {
+    std::fprintf(stderr, "%s: no window could be created: %s\n", programName, why);
+    closeWindow(v.hWnd, v.dc, v.instance);
+    return false;
+  }
+  glEnable(GL_DEPTH_TEST);
+  resizeView(640, 480);
+  return true;
+}
+
+// Bytes the retained arrays may take, from KELVANE_GEOMETRY_MB and the machine's memory.
+size_t geometryBudgetHere() {
+  std::string warning;
+  size_t budget = geometryBudget(std::getenv("KELVANE_GEOMETRY_MB"), physicalMemory(), warning);
+  if (!warning.empty()) std::fprintf(stderr, "%s: warning: %s\n", programName, warning.c_str());
+  return budget;
+}
+
+// Loads the map the command line (quotes stripped) or infile.txt names and builds its
+// geometry; false after saying why there is none.
+bool openStartMap(Viewer& v, const char* cmdLine) {
+  std::string name = cmdLine, err;
+  if (name.empty() && !readFirstWord("infile.txt", name, err)) {
+    std::fprintf(stderr, "%s: no map named on the command line, and infile.txt: %s\n", programName,
+                 err.c_str());
+    return false;
+  }
+  v.lat = newLattice(v.store);
+  if (!openMap(name, v.lat, v.store)) return false;
+  buildRetained(v.lat, viewerState, geometryBudgetHere(), scene);
+  return true;
+}
+
+// What a key press asks for beyond flying: P prints the view.
+void keyCommand(Viewer& v, const MSG& msg) {
+  if (msg.message == WM_KEYDOWN && msg.wParam == 'P' && !(msg.lParam & (1L << 30)))
+    printCamera(v.trot);
+}
+
+// One window message at most per pass, then the camera step and a frame; returns the exit
+// status when the user quits.
+int runLoop(Viewer& v) {
+  MSG msg = {};
+  for (;;) {
+    bool got = PeekMessageA(&msg, v.hWnd, 0, 0, PM_REMOVE);
+    if (got && msg.message == WM_QUIT) return int(msg.wParam);
+    if (v.key[VK_ESCAPE]) return 0;
+    if (got) updateKeyTable(v.key, msg);
+    cameraStep(v.key, v.trot, viewerState);
+    if (got) keyCommand(v, msg);
+    drawScene(v.dc, v.lat, v.trot);
+    if (got) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+  }
+}
+
 } // namespace
 
 void stripQuotes(char* text) {
@@ -118,67 +200,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
     std::fputs(cmdLine[2] == 'h' ? helpText : "kelvane-viewer " KELVANE_VERSION "\n", stdout);
     return 0;
   }
-  HWND hWnd = nullptr;
-  if (!createMainWindow(&hWnd, instance, 640, 480)) {
-    std::fprintf(stderr, "%s: no window could be created (error %lu)\n", programName,
-                 (unsigned long)GetLastError());
-    UnregisterClassA(windowClassName, instance);
-    return 1;
-  }
-  HDC dc = GetDC(hWnd);
-  HGLRC rc = nullptr;
-  if (const char* why = setupContext(dc, rc)) {
-    std::fprintf(stderr, "%s: no window could be created: %s\n", programName, why);
-    closeWindow(hWnd, dc, instance);
-    return 1;
-  }
-  glEnable(GL_DEPTH_TEST);
-  resizeView(640, 480);
-  unsigned char key[256];
-  std::memset(key, 0, sizeof key);
+  Viewer v;
+  v.instance = instance;
+  if (!openViewerWindow(v)) return 1;
   stripQuotes(cmdLine);
-
-  bool quit = false;
-  int exitCode = 0;
-  MapStore store;
-  Lattice* lat = nullptr;
-  std::string name = cmdLine, err;
-  if (name.empty() && !readFirstWord("infile.txt", name, err)) {
-    std::fprintf(stderr, "%s: no map named on the command line, and infile.txt: %s\n", programName,
-                 err.c_str());
-    quit = true;
-  }
-  if (!quit) {
-    lat = newLattice(store);
-    quit = !openMap(name, lat, store);
-    if (!quit) buildRetained(lat, viewerState, geometryBudget(), scene);
-  }
-  if (quit) exitCode = 1;
-  float trot[Trot::size] = {};
-  for (int i = 0; i <= Trot::selectedLattice; i++) trot[i] = i < 5 ? startCamera[i] : 0.0f;
-  liveCamera = trot;
-
-  MSG msg = {};
-  while (!quit) {
-    bool got = PeekMessageA(&msg, hWnd, 0, 0, PM_REMOVE);
-    quit = got && msg.message == WM_QUIT;
-    if (key[VK_ESCAPE]) quit = true;
-    if (quit) {
-      exitCode = got && msg.message == WM_QUIT ? int(msg.wParam) : 0;
-      break;
-    }
-    if (got) updateKeyTable(key, msg);
-    cameraStep(key, trot, viewerState);
-    if (got && msg.message == WM_KEYDOWN && msg.wParam == 'P' && !(msg.lParam & (1L << 30)))
-      printCamera(trot);
-    drawScene(dc, lat, trot);
-    if (got) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-  }
-
-  closeWindow(hWnd, dc, instance);
+  bool opened = openStartMap(v, cmdLine);
+  for (int i = 0; i < 5; i++) v.trot[i] = startCamera[i];
+  liveCamera = v.trot;
+  int exitCode = opened ? runLoop(v) : 1;
+  closeWindow(v.hWnd, v.dc, v.instance);
   scene = RetainedScene{};
   liveCamera = nullptr;
   return exitCode;

@@ -2,9 +2,9 @@
 // 2-million-triangle map, and our own share of each frame (the same frame into a no-op GL,
 // measured by bench_frame just before in the same `make bench`).
 #include "bench_maps.h"
+#include "platform/gl.h"
 #include "platform/headless.h"
 #include "render/frame.h"
-#include "render/gl.h"
 #include "render/retained.h"
 #include "render/view.h"
 #include "tools/toolkit.h"

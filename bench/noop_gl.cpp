@@ -1,6 +1,6 @@
 // OpenGL and GLU entry points that do nothing, so a benchmark measures only our side of the
 // calls. Kept out of line so every call is really made.
-#include "render/gl.h"
+#include "platform/gl.h"
 
 extern "C" {
 void glClear(GLbitfield) {}

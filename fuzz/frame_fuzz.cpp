@@ -20,8 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int placed = 0;
   for (const Lattice* L = lat; L && tris.size() < 2000 && placed < 8; L = L->next) {
     if (L->id == 0) continue;
-    double m[16];
-    latticePlacement(L, ViewerState{}, m);
+    latticePlacement(L, ViewerState{});
     placed++;
     CollectEmitter e{&tris, 2000};
     drawLatticeFaces(L, ViewerState{}, e);

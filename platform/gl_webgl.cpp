@@ -2,7 +2,7 @@
 // gluPerspective, immediate-mode triangles and lines, and client vertex and colour arrays,
 // drawn with one small shader. Matrices are kept as OpenGL keeps them (column-major, each
 // call multiplied on the right); the real WebGL calls are emscripten's emscripten_gl* names.
-#include "render/gl.h"
+#include "platform/gl.h"
 
 #include <GLES2/gl2.h>
 #include <emscripten/html5.h>

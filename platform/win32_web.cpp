@@ -3,7 +3,7 @@
 // SwapBuffers yields to the browser until its next frame, so WinMain's loop runs as written.
 #include "win32_layer.h"
 
-#include "app/viewer_state.h"
+#include "page.h"
 
 #include <emscripten.h>
 #include <emscripten/html5.h>
@@ -13,7 +13,8 @@
 
 namespace {
 
-HWND window = nullptr; // the canvas; one at a time
+HWND window = nullptr;                    // the canvas; one at a time
+const float* const* pageCamera = nullptr; // the app's live camera, once handed over
 
 // Windows virtual-key codes by the browser's KeyboardEvent.code (the key's place); letters are
 // taken from KeyboardEvent.key instead, so they follow the layout. Anything else is no key.
@@ -100,6 +101,10 @@ EM_ASYNC_JS(void, nextAnimationFrame, (), {
 
 } // namespace
 
+void setPageCamera(const float* const* camera) {
+  pageCamera = camera;
+}
+
 // The page asking the viewer to stop (to open another map) counts as a quit message with
 // code 0; whatever was queued is dropped.
 void pumpEvents() {
@@ -154,7 +159,7 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT) {
 // over until the next animation frame, and tells the page the frame's count and camera.
 BOOL SwapBuffers(HDC dc) {
   if (!dc) return FALSE;
-  pageFrame(liveCamera);
+  pageFrame(pageCamera ? *pageCamera : nullptr);
   nextAnimationFrame();
   return TRUE;
 }

@@ -4,8 +4,9 @@
 // do not fill read as 0.
 #include "frame.h"
 
-#include "gl.h"
 #include "placement.h"
+
+#include "platform/gl.h"
 
 #include <cmath>
 

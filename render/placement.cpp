@@ -2,10 +2,7 @@
 // T(position) Rz Ry Rx, walked without recursion so long chains cost no stack.
 #include "placement.h"
 
-#include "gl.h"
-
-#include <cmath>
-#include <cstring>
+#include "platform/gl.h"
 
 namespace {
 
@@ -22,39 +19,6 @@ int latticeChain(const Lattice* L) {
   int i = n;
   for (const Lattice* p = L; i > 0; p = p->parent) chain[--i] = p;
   return n;
-}
-
-void multiply(double m[16], const double r[16]) {
-  double out[16];
-  for (int c = 0; c < 4; c++)
-    for (int row = 0; row < 4; row++) {
-      double s = 0;
-      for (int k = 0; k < 4; k++) s += m[k * 4 + row] * r[c * 4 + k];
-      out[c * 4 + row] = s;
-    }
-  std::memcpy(m, out, sizeof out);
-}
-
-// The matrix glRotatef builds for an angle in degrees about a unit axis.
-void rotate(double m[16], float deg, double ax, double ay, double az) {
-  double a = double(deg) * M_PI / 180.0, c = std::cos(a), s = std::sin(a), t = 1 - c;
-  double r[16] = {t * ax * ax + c,
-                  t * ax * ay + s * az,
-                  t * ax * az - s * ay,
-                  0,
-                  t * ax * ay - s * az,
-                  t * ay * ay + c,
-                  t * ay * az + s * ax,
-                  0,
-                  t * ax * az + s * ay,
-                  t * ay * az - s * ax,
-                  t * az * az + c,
-                  0,
-                  0,
-                  0,
-                  0,
-                  1};
-  multiply(m, r);
 }
 
 } // namespace
@@ -79,19 +43,16 @@ void applyLatticeTransform(const Lattice* L, const ViewerState& vs) {
   }
 }
 
-void latticePlacement(const Lattice* L, const ViewerState& vs, double m[16]) {
-  static const double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-  std::memcpy(m, identity, sizeof identity);
+Matrix latticePlacement(const Lattice* L, const ViewerState& vs) {
+  Matrix m = identityMatrix();
   int n = latticeChain(L);
   for (int i = 0; i < n; i++) {
     const Lattice* p = chain[i];
-    double t[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    t[12] = p->x * vs.positionScale;
-    t[13] = p->y * vs.positionScale;
-    t[14] = p->z * vs.positionScale;
-    multiply(m, t);
-    rotate(m, p->rz * vs.radToDeg, 0, 0, 1);
-    rotate(m, p->ry * vs.radToDeg, 0, 1, 0);
-    rotate(m, p->rx * vs.radToDeg, 1, 0, 0);
+    m = multiply(m, translationMatrix(p->x * vs.positionScale, p->y * vs.positionScale,
+                                      p->z * vs.positionScale));
+    m = multiply(m, rotationMatrix(p->rz * vs.radToDeg, 0, 0, 1));
+    m = multiply(m, rotationMatrix(p->ry * vs.radToDeg, 0, 1, 0));
+    m = multiply(m, rotationMatrix(p->rx * vs.radToDeg, 1, 0, 0));
   }
+  return m;
 }

@@ -1,6 +1,8 @@
 // Placing a lattice: its parent chain's translations and rotations, outermost first.
 #pragma once
 
+#include "matrix.h"
+
 #include "mapfile/lattice.h"
 #include "view_state.h"
 
@@ -9,4 +11,4 @@
 void applyLatticeTransform(const Lattice* L, const ViewerState& vs);
 
 // The same placement as a column-major 4x4 matrix (no GL), for export.
-void latticePlacement(const Lattice* L, const ViewerState& vs, double m[16]);
+Matrix latticePlacement(const Lattice* L, const ViewerState& vs);

@@ -2,32 +2,24 @@
 #include "retained.h"
 
 #include "frame.h"
-#include "gl.h"
+#include "matrix.h"
 #include "placement.h"
 
+#include "platform/gl.h"
+
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
-
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
 namespace {
 
 constexpr size_t bytesPerTriangle = 3 * 6 * sizeof(float);
-
-size_t physicalMemory() {
-#ifdef _WIN32
-  MEMORYSTATUSEX m{};
-  m.dwLength = sizeof m;
-  return GlobalMemoryStatusEx(&m) ? size_t(m.ullTotalPhys) : 0;
-#else
-  long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGE_SIZE);
-  return pages > 0 && size > 0 ? size_t(pages) * size_t(size) : 0;
-#endif
-}
+// Vertices in the arrays at most: first and count of a draw call are GLint.
+constexpr size_t maxVertices = INT_MAX;
 
 void boundChunk(const RetainedScene& s, GeometryChunk& c) {
   const float* p = s.xyz.data() + 3 * size_t(c.first);
@@ -42,7 +34,8 @@ void boundChunk(const RetainedScene& s, GeometryChunk& c) {
 // Whether the box lies wholly on the outer side of one clip plane, for the column-major
 // clip matrix m (projection times model-view). A box touching a plane within a small margin
 // counts as inside, so no visible triangle is ever skipped.
-bool outsideView(const double m[16], const GeometryChunk& c) {
+bool outsideView(const Matrix& clipM, const GeometryChunk& c) {
+  const double* m = clipM.m;
   double clip[8][4];
   for (int k = 0; k < 8; k++) {
     double x = k & 1 ? c.hi[0] : c.lo[0], y = k & 2 ? c.hi[1] : c.lo[1],
@@ -61,15 +54,6 @@ bool outsideView(const double m[16], const GeometryChunk& c) {
   return false;
 }
 
-void clipMatrix(const float proj[16], const float mv[16], double m[16]) {
-  for (int c = 0; c < 4; c++)
-    for (int r = 0; r < 4; r++) {
-      double s = 0;
-      for (int k = 0; k < 4; k++) s += double(proj[k * 4 + r]) * mv[c * 4 + k];
-      m[c * 4 + r] = s;
-    }
-}
-
 // Fills `s` (reset first) for the lattices that fit `budget`; throws std::bad_alloc.
 void buildArrays(const Lattice* lat, const ViewerState& vs, size_t budget, RetainedScene& s) {
   s = RetainedScene{};
@@ -79,7 +63,8 @@ void buildArrays(const Lattice* lat, const ViewerState& vs, size_t budget, Retai
   for (const Lattice* L = lat; L; L = L->next) {
     if (L->id == 0) continue;
     size_t t = faceTriangles(L);
-    fits = fits && (triangles + t) * bytesPerTriangle <= budget;
+    fits =
+        fits && (triangles + t) * bytesPerTriangle <= budget && 3 * (triangles + t) <= maxVertices;
     if (fits) triangles += t;
     s.lattices.push_back({L, 0, 0, fits});
   }
@@ -103,10 +88,20 @@ void buildArrays(const Lattice* lat, const ViewerState& vs, size_t budget, Retai
 
 } // namespace
 
-size_t geometryBudget() {
-  if (const char* mb = std::getenv("KELVANE_GEOMETRY_MB")) return size_t(std::atoll(mb)) << 20;
-  size_t gib = size_t(1) << 30, mem = physicalMemory();
-  return mem ? std::min(gib, mem / 4) : gib;
+size_t geometryBudget(const char* setting, size_t memory, std::string& warning) {
+  warning.clear();
+  if (setting) {
+    char* end = nullptr;
+    errno = 0;
+    unsigned long long mb = std::strtoull(setting, &end, 10);
+    bool whole = *setting >= '0' && *setting <= '9' && *end == 0 && errno == 0;
+    if (whole && mb <= maxGeometryMb) return size_t(mb) << 20;
+    warning = std::string("KELVANE_GEOMETRY_MB=") + setting +
+              ": expected a whole number of megabytes from 0 to " + std::to_string(maxGeometryMb) +
+              "; using the default";
+  }
+  size_t gib = size_t(1) << 30;
+  return memory ? std::min(gib, memory / 4) : gib;
 }
 
 void buildRetained(const Lattice* lat, const ViewerState& vs, size_t budget, RetainedScene& s) {
@@ -137,8 +132,7 @@ void drawRetainedFrame(const RetainedScene& s, const float* trot, const ViewerSt
       continue;
     }
     glGetFloatv(GL_MODELVIEW_MATRIX, mv);
-    double m[16];
-    clipMatrix(proj, mv, m);
+    Matrix m = multiply(matrixOf(proj), matrixOf(mv));
     // Visible chunks next to each other go out as one draw call.
     int first = 0, count = 0;
     for (size_t c = r.firstChunk; c < r.firstChunk + r.chunkCount; c++) {

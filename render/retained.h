@@ -7,6 +7,8 @@
 #include "view_state.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
 #include <vector>
 
 // Triangles per chunk: the unit of culling.
@@ -33,9 +35,15 @@ struct RetainedScene {
   size_t bytes = 0; // of the arrays
 };
 
-// Bytes the arrays may take: KELVANE_GEOMETRY_MB when set (0 draws everything in immediate
-// mode), else 1 GiB or a quarter of the machine's memory, whichever is less.
-size_t geometryBudget();
+// The largest KELVANE_GEOMETRY_MB: 16 TiB, or what size_t holds in bytes where that is less.
+constexpr size_t maxGeometryMb = SIZE_MAX >> 20 < (size_t(1) << 24) ? SIZE_MAX >> 20
+                                                                    : size_t(1) << 24;
+
+// Bytes the arrays may take. `setting` is KELVANE_GEOMETRY_MB's value, null when unset: a whole
+// number of megabytes from 0 to maxGeometryMb (0 draws everything in immediate mode). Unset,
+// or anything else (then with `warning` saying so), gives the default: 1 GiB or a quarter of
+// `memory` (the machine's, in bytes; 0 when unknown), whichever is less.
+size_t geometryBudget(const char* setting, size_t memory, std::string& warning);
 
 // Builds `scene` for the list from `lat` with `vs`'s scales. Lattices go into arrays in list
 // order while they fit in `budget` bytes (72 per triangle); the rest stay immediate.

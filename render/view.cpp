@@ -1,7 +1,7 @@
 // Viewport and projection for a drawable size.
 #include "view.h"
 
-#include "gl.h"
+#include "platform/gl.h"
 
 void viewProjection(int width, int height) {
   if (height < 1) height = 1;

@@ -82,7 +82,11 @@ echo '{"lattices": [{"id": 1}]}' >"$tmp/bad.json"
 check "make-map names the problem" 1 "kelvane: $tmp/bad.json: lattices[0]: missing \"position\"" "$bin/kelvane" make-map "$tmp/bad.json" -o "$tmp/x.map"
 check "render" 0 "" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/demo.png" --size 320x200 --camera 0,2,0,15,-20 --axes
 [[ $(/usr/bin/identify -format %wx%h "$tmp/demo.png" 2>/dev/null) == 320x200 ]] || { fail=$((fail + 1)); echo "FAIL render size"; }
-check "render bad size" 2 "kelvane: --size: expected WIDTHxHEIGHT" "$bin/kelvane" render "$tmp/demo.map" -o x.png --size 0x10
+for size in 0x10 10x0 99999999999x10 10x4294967297 16385x10 -5x10 10x 10 x10 10x10x10 " 10x10" 10.5x10; do
+  check "render bad size '$size'" 2 "kelvane: --size: expected WIDTHxHEIGHT" "$bin/kelvane" render "$tmp/demo.map" -o x.png --size "$size"
+done
+check "a geometry budget that is no number is one warning" 0 "kelvane: warning: KELVANE_GEOMETRY_MB=-5: expected a whole number of megabytes" env KELVANE_GEOMETRY_MB=-5 "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/budget.png" --size 8x8
+[[ $(grep -c KELVANE_GEOMETRY_MB "$tmp/err") -eq 1 ]] || { fail=$((fail + 1)); echo "FAIL budget warning not once: $(cat "$tmp/err")"; }
 for cam in 1,2,x,4,5 nan,0,0,0,0 inf,0,0,0,0 1e40,0,0,0,0 0x10,0,0,0,0 1,2,3,4,5, 1,2,3,4 ,1,2,3,4 1,2,3,4,5,6; do
   check "render camera $cam" 2 "kelvane: --camera: expected five finite decimal numbers" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/x.png" --camera "$cam"
 done

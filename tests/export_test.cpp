@@ -130,8 +130,8 @@ std::vector<Want> drawnInWorld(const Lattice* lat) {
     std::vector<Triangle> tris;
     CollectEmitter e{&tris};
     drawLatticeFaces(L, ViewerState{}, e);
-    double m[16];
-    latticePlacement(L, ViewerState{}, m);
+    const Matrix placed = latticePlacement(L, ViewerState{});
+    const double* m = placed.m;
     for (const Triangle& t : tris) {
       Want w{};
       for (int c = 0; c < 3; c++)

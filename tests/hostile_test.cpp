@@ -95,9 +95,7 @@ TEST(Hostile, ParentChainOfFiveThousand) {
   EXPECT_TRUE(l.rep.warnings.empty());
   drawAll(l.lat);
   EXPECT_EQ(glDouble.vertices, 5000L * 12 * 3);
-  double m16[16];
-  latticePlacement(L.back(), ViewerState{}, m16);
-  EXPECT_NEAR(m16[12], 5.0, 1e-3);
+  EXPECT_NEAR(latticePlacement(L.back(), ViewerState{}).m[12], 5.0, 1e-3);
 }
 
 TEST(Hostile, NonFiniteNumbersEverywhere) {

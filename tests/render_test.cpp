@@ -1,7 +1,7 @@
 // The frame's GL call stream, placement, face geometry and slope shading.
 #include "doubles/gl_double.h"
+#include "platform/gl.h"
 #include "render/frame.h"
-#include "render/gl.h"
 #include "render/placement.h"
 #include "test_maps.h"
 
@@ -267,9 +267,8 @@ TEST_F(RenderTest, RotationOrder) {
   EXPECT_NEAR(M[8], 1, 1e-5);
   EXPECT_NEAR(M[9], 0, 1e-5);
   EXPECT_NEAR(M[10], 0, 1e-5);
-  double sw[16];
-  latticePlacement(l.lat, vs, sw);
-  for (int i = 0; i < 16; i++) EXPECT_NEAR(sw[i], M[i], 1e-6) << i;
+  Matrix sw = latticePlacement(l.lat, vs);
+  for (int i = 0; i < 16; i++) EXPECT_NEAR(sw.m[i], M[i], 1e-6) << i;
 }
 
 // Angles go to glRotatef as radians times the single-precision 57.2958, not 180 / pi: rz, ry

@@ -1,8 +1,8 @@
 // Retained geometry against the immediate path: the same triangles, greys and order, chunks
 // culled only when wholly outside the view, the budget's fallback to immediate mode.
 #include "doubles/gl_double.h"
+#include "platform/gl.h"
 #include "render/frame.h"
-#include "render/gl.h"
 #include "render/placement.h"
 #include "render/retained.h"
 #include "render/view.h"
@@ -157,6 +157,45 @@ TEST(Retained, NothingDrawnForAnEmptyList) {
   float trot[Trot::size] = {};
   EXPECT_TRUE(frameTriangles(map, trot, &scene).empty());
   EXPECT_TRUE(scene.lattices.empty());
+}
+
+// KELVANE_GEOMETRY_MB is a whole number of megabytes in range, or one warning and the default
+// (1 GiB, or a quarter of the machine's memory when that is less); never a wrapped value.
+TEST(Retained, BudgetFromTheSetting) {
+  const size_t mib = size_t(1) << 20, gib = size_t(1) << 30;
+  struct Case {
+    const char* setting;
+    size_t memory, want;
+    bool warns;
+  } cases[] = {
+      {nullptr, 0, gib, false},
+      {nullptr, 16 * gib, gib, false},
+      {nullptr, 2 * gib, gib / 2, false},
+      {"0", 16 * gib, 0, false},
+      {"64", 16 * gib, 64 * mib, false},
+      {"-1", 16 * gib, gib, true},
+      {"-0", 16 * gib, gib, true},
+      {"", 16 * gib, gib, true},
+      {"lots", 2 * gib, gib / 2, true},
+      {"12MB", 16 * gib, gib, true},
+      {" 64", 16 * gib, gib, true},
+      {"1e3", 16 * gib, gib, true},
+      {"99999999999999999999999", 16 * gib, gib, true},
+      {"18446744073709551615", 16 * gib, gib, true},
+  };
+  for (const Case& c : cases) {
+    std::string warning;
+    EXPECT_EQ(geometryBudget(c.setting, c.memory, warning), c.want)
+        << (c.setting ? c.setting : "unset");
+    EXPECT_EQ(!warning.empty(), c.warns) << warning;
+    if (c.warns) {
+      EXPECT_NE(warning.find(std::string("KELVANE_GEOMETRY_MB=") + c.setting), std::string::npos);
+    }
+  }
+  std::string warning, largest = std::to_string(maxGeometryMb);
+  EXPECT_EQ(geometryBudget(largest.c_str(), 0, warning), maxGeometryMb << 20);
+  EXPECT_EQ(geometryBudget((largest + "0").c_str(), 0, warning), gib);
+  EXPECT_FALSE(warning.empty());
 }
 
 } // namespace

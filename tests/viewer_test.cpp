@@ -3,7 +3,7 @@
 #include "app/viewer.h"
 #include "app/window.h"
 #include "app/viewer_state.h"
-#include "render/gl.h"
+#include "platform/gl.h"
 #include "doubles/gl_double.h"
 #include "doubles/win_double.h"
 #include "test_maps.h"

@@ -1,6 +1,6 @@
 // Window class, window creation, pixel format, view setup and the window procedure.
 #include "app/window.h"
-#include "render/gl.h"
+#include "platform/gl.h"
 #include "doubles/gl_double.h"
 #include "doubles/win_double.h"
 

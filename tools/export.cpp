@@ -3,8 +3,7 @@
 // One lattice's triangles are held at a time, so memory does not grow with the map.
 #include "toolkit.h"
 
-#include "render/frame.h"
-#include "render/placement.h"
+#include "render/world.h"
 
 #include <nlohmann/json.hpp>
 
@@ -16,75 +15,16 @@
 
 namespace {
 
-double dot3(const double a[3], const float b[3]) {
-  return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
-}
-
-void cross(const float a[3], const float b[3], const float c[3], double n[3]) {
-  double e1[3], e2[3];
-  for (int i = 0; i < 3; i++) {
-    e1[i] = double(b[i]) - a[i];
-    e2[i] = double(c[i]) - a[i];
-  }
-  n[0] = e1[1] * e2[2] - e1[2] * e2[1];
-  n[1] = e1[2] * e2[0] - e1[0] * e2[2];
-  n[2] = e1[0] * e2[1] - e1[1] * e2[0];
-}
-
-// Swaps two corners when the triangle's normal points into its lattice; one with no component
-// along its face's axis keeps the drawn order.
-void turnOutward(Triangle& t) {
-  float axis[3];
-  outwardAxis(t.face, axis);
-  double n[3];
-  cross(t.v[0], t.v[1], t.v[2], n);
-  if (dot3(n, axis) < 0)
-    for (int a = 0; a < 3; a++) std::swap(t.v[1][a], t.v[2][a]);
-}
-
-void place(const double m[16], const float in[3], float out[3]) {
-  for (int r = 0; r < 3; r++)
-    out[r] = float(m[r] * in[0] + m[4 + r] * in[1] + m[8 + r] * in[2] + m[12 + r]);
-}
-
-} // namespace
-
-void placeLattice(const Lattice* L, const ViewerState& vs, PlacedLattice& p) {
-  p.tris.clear();
-  p.dropped = 0;
-  CollectEmitter emit{&p.tris};
-  drawLatticeFaces(L, vs, emit);
-  latticePlacement(L, vs, p.m);
-  size_t kept = 0;
-  for (Triangle t : p.tris) {
-    turnOutward(t);
-    bool finite = true;
-    for (auto& v : t.v) {
-      float w[3];
-      place(p.m, v, w);
-      std::memcpy(v, w, sizeof w);
-      finite = finite && std::isfinite(w[0]) && std::isfinite(w[1]) && std::isfinite(w[2]);
-    }
-    if (finite)
-      p.tris[kept++] = t;
-    else
-      p.dropped++;
-  }
-  p.tris.resize(kept);
-}
-
-namespace {
-
 // The unit outward normal of a placed triangle; a degenerate one takes its face's axis.
 void unitNormal(const PlacedLattice& p, const Triangle& t, float out[3]) {
   double n[3];
-  cross(t.v[0], t.v[1], t.v[2], n);
+  triangleNormal(t, n);
   double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
   if (!(len > 0) || !std::isfinite(len)) {
     float axis[3];
     outwardAxis(t.face, axis);
     for (int r = 0; r < 3; r++)
-      n[r] = p.m[r] * axis[0] + p.m[4 + r] * axis[1] + p.m[8 + r] * axis[2];
+      n[r] = p.m.m[r] * axis[0] + p.m.m[4 + r] * axis[1] + p.m.m[8 + r] * axis[2];
     len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
   }
   for (int r = 0; r < 3; r++) out[r] = float(n[r] / len);
@@ -259,10 +199,9 @@ void putLe32(std::FILE* f, uint32_t v) {
   std::fwrite(b, 1, 4, f);
 }
 
-// Two passes over the lattices: the first counts each mesh and bounds it for the JSON, the
-// second streams the buffer: per mesh its positions, then normals, then colours.
-bool writeGltf(const Lattice* lat, bool binary, std::FILE* f, Progress& progress,
-               ExportCounts& counts) {
+// The first pass: counts and bounds each drawn lattice's mesh for the JSON; a lattice with no
+// kept triangle gets none.
+std::vector<MeshInfo> measureMeshes(const Lattice* lat, ExportCounts& counts) {
   const ViewerState vs;
   PlacedLattice p;
   std::vector<MeshInfo> meshes;
@@ -273,7 +212,7 @@ bool writeGltf(const Lattice* lat, bool binary, std::FILE* f, Progress& progress
     counts.lattices++;
     counts.nonFinite += p.dropped;
     counts.triangles += long(p.tris.size());
-    if (p.tris.empty()) continue; // nothing to draw: no mesh
+    if (p.tris.empty()) continue;
     MeshInfo m{index, 3 * long(p.tris.size()), {}, {}};
     for (int a = 0; a < 3; a++) m.lo[a] = m.hi[a] = p.tris[0].v[0][a];
     for (const Triangle& t : p.tris)
@@ -284,31 +223,31 @@ bool writeGltf(const Lattice* lat, bool binary, std::FILE* f, Progress& progress
         }
     meshes.push_back(m);
   }
-  size_t bufferBytes = 0;
-  for (const MeshInfo& m : meshes) bufferBytes += size_t(m.corners) * 36;
-  const std::string marker = "@buffer@";
-  std::string json = gltfDocument(meshes, binary || meshes.empty() ? "" : marker).dump();
-  BinaryOut bin{f, !binary, {}};
-  if (binary) {
-    while (json.size() % 4) json += ' ';
-    size_t total = 12 + 8 + json.size() + (meshes.empty() ? 0 : 8 + bufferBytes);
-    putLe32(f, 0x46546C67); // "glTF"
-    putLe32(f, 2);
-    putLe32(f, uint32_t(total));
-    putLe32(f, uint32_t(json.size()));
-    putLe32(f, 0x4E4F534A); // "JSON"
-    std::fwrite(json.data(), 1, json.size(), f);
-    if (!meshes.empty()) {
-      putLe32(f, uint32_t(bufferBytes));
-      putLe32(f, 0x004E4942); // "BIN"
-    }
-  } else {
-    size_t at = meshes.empty() ? json.size() : json.find(marker);
-    std::fwrite(json.data(), 1, at, f);
-    if (at < json.size()) std::fputs("data:application/octet-stream;base64,", f);
+  return meshes;
+}
+
+// The .glb header, the JSON chunk and the binary chunk's header, for a buffer of `bufferBytes`.
+void writeGlbHead(std::FILE* f, std::string json, bool withBuffer, size_t bufferBytes) {
+  while (json.size() % 4) json += ' ';
+  size_t total = 12 + 8 + json.size() + (withBuffer ? 8 + bufferBytes : 0);
+  putLe32(f, 0x46546C67); // "glTF"
+  putLe32(f, 2);
+  putLe32(f, uint32_t(total));
+  putLe32(f, uint32_t(json.size()));
+  putLe32(f, 0x4E4F534A); // "JSON"
+  std::fwrite(json.data(), 1, json.size(), f);
+  if (withBuffer) {
+    putLe32(f, uint32_t(bufferBytes));
+    putLe32(f, 0x004E4942); // "BIN"
   }
+}
+
+// The second pass: per mesh its positions, then normals, then colours.
+void streamMeshes(const Lattice* lat, size_t meshCount, BinaryOut& bin, Progress& progress) {
+  const ViewerState vs;
+  PlacedLattice p;
   size_t mesh = 0;
-  for (const Lattice* L = lat; L && mesh < meshes.size(); L = L->next) {
+  for (const Lattice* L = lat; L && mesh < meshCount; L = L->next) {
     if (L->id == 0) continue;
     placeLattice(L, vs, p);
     progress.step(faceTriangles(L));
@@ -327,11 +266,30 @@ bool writeGltf(const Lattice* lat, bool binary, std::FILE* f, Progress& progress
     }
   }
   bin.flush();
-  if (!binary && !meshes.empty()) {
-    size_t at = json.find(marker) + marker.size();
-    std::fwrite(json.data() + at, 1, json.size() - at, f);
+}
+
+// A .glb, or a .gltf whose JSON holds the buffer as a data URI in place of a marker.
+bool writeGltf(const Lattice* lat, bool binary, std::FILE* f, Progress& progress,
+               ExportCounts& counts) {
+  std::vector<MeshInfo> meshes = measureMeshes(lat, counts);
+  size_t bufferBytes = 0;
+  for (const MeshInfo& m : meshes) bufferBytes += size_t(m.corners) * 36;
+  const std::string marker = "@buffer@";
+  std::string json = gltfDocument(meshes, binary || meshes.empty() ? "" : marker).dump();
+  size_t at = binary || meshes.empty() ? json.size() : json.find(marker);
+  if (binary) {
+    writeGlbHead(f, json, !meshes.empty(), bufferBytes);
+  } else {
+    std::fwrite(json.data(), 1, at, f);
+    if (at < json.size()) std::fputs("data:application/octet-stream;base64,", f);
   }
-  if (!binary) std::fputc('\n', f);
+  BinaryOut bin{f, !binary, {}};
+  streamMeshes(lat, meshes.size(), bin, progress);
+  if (!binary) {
+    if (at < json.size())
+      std::fwrite(json.data() + at + marker.size(), 1, json.size() - at - marker.size(), f);
+    std::fputc('\n', f);
+  }
   return !std::ferror(f);
 }
 

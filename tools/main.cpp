@@ -1,6 +1,9 @@
 // `kelvane`: inspect, render, export and build map files from the command line.
 #include "toolkit.h"
 
+#include "platform/system.h"
+#include "render/retained.h"
+
 #include <CLI/CLI.hpp>
 
 #ifdef _WIN32
@@ -12,8 +15,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -24,6 +29,18 @@
 namespace {
 
 const char* const commands[] = {"info", "render", "export", "demo", "make-map"};
+
+// What the command line says, for whichever command it names.
+struct Options {
+  std::string map, out, size = "640x480", camera, desc, format;
+  bool json = false, axes = false, strict = false, fit = false;
+};
+
+// The parser and its subcommands.
+struct CommandLine {
+  CLI::App app{"Inspect, render, export and build Kelvane map files.", "kelvane"};
+  CLI::App *info = nullptr, *render = nullptr, *exp = nullptr, *demo = nullptr, *make = nullptr;
+};
 
 // Whether progress can be shown: stderr is a terminal.
 bool stderrIsTerminal() {
@@ -79,31 +96,31 @@ int save(const std::string& out, const std::string& bytes) {
   return writeFile(out, bytes, err) ? 0 : fail(out, err);
 }
 
-int runInfo(const std::string& file, bool json, bool strict) {
+int runInfo(const Options& o) {
   LoadedMap map;
-  if (!load(file, map, strict, json)) return 1;
-  return save("-", json ? infoJson(map) : infoText(map));
+  if (!load(o.map, map, o.strict, o.json)) return 1;
+  return save("-", o.json ? infoJson(map) : infoText(map));
 }
 
-int runExport(const std::string& file, const std::string& out, ExportFormat format, bool strict) {
+int runExport(const Options& o, ExportFormat format) {
   LoadedMap map;
-  if (!load(file, map, strict)) return 1;
-  Output o;
+  if (!load(o.map, map, o.strict)) return 1;
+  Output out;
   std::string err;
-  if (!openOutput(out, o, err)) return fail(out, err);
+  if (!openOutput(o.out, out, err)) return fail(o.out, err);
   ExportCounts counts;
-  bool ok = exportMap(map.lat, file, format, o.f, stderrIsTerminal(), counts);
+  bool ok = exportMap(map.lat, o.map, format, out.f, stderrIsTerminal(), counts);
   if (!ok) err = std::strerror(errno);
   if (ok && counts.nonFinite) {
     std::fprintf(stderr,
                  "kelvane: %s: warning: %ld triangle(s) with a non-finite corner left out\n",
-                 file.c_str(), counts.nonFinite);
-    if (strict) {
+                 o.map.c_str(), counts.nonFinite);
+    if (o.strict) {
       ok = false;
       err = "a warning and --strict: nothing written";
     }
   }
-  return commitOutput(o, ok, err) ? 0 : fail(out, err);
+  return commitOutput(out, ok, err) ? 0 : fail(o.out, err);
 }
 
 int writeDescription(const MapDesc& m, const std::string& desc, const std::string& out) {
@@ -112,52 +129,36 @@ int writeDescription(const MapDesc& m, const std::string& desc, const std::strin
   return save(out, bytes);
 }
 
-int runMakeMap(const std::string& desc, const std::string& out) {
+int runMakeMap(const Options& o) {
   std::stringstream text;
-  if (desc == "-") {
+  if (o.desc == "-") {
     text << std::cin.rdbuf();
   } else {
-    std::ifstream in(desc, std::ios::binary);
-    if (!in) return fail(desc, std::strerror(errno));
+    std::ifstream in(o.desc, std::ios::binary);
+    if (!in) return fail(o.desc, std::strerror(errno));
     text << in.rdbuf();
   }
   MapDesc m;
   std::string err;
-  if (!mapFromJson(text.str(), m, err)) return fail(desc, err);
-  return writeDescription(m, desc, out);
+  if (!mapFromJson(text.str(), m, err)) return fail(o.desc, err);
+  return writeDescription(m, o.desc, o.out);
 }
 
-#ifndef _WIN32
-int runRender(const std::string& file, const std::string& out, int w, int h, Camera cam, bool fit,
-              bool axes, bool strict) {
-  LoadedMap map;
-  if (!load(file, map, strict)) return 1;
-  if (fit) {
-    using namespace Trot;
-    double depth = 0;
-    if (!fitCamera(map.lat, w, h, cam, depth))
-      std::fprintf(stderr, "kelvane: %s: warning: no lattice is drawn; nothing to fit\n",
-                   file.c_str());
-    else if (depth > 1000)
-      std::fprintf(stderr,
-                   "kelvane: %s: warning: the scene is %.0f units deep from the fitted eye; the "
-                   "view ends at 1000, so the part beyond is not drawn\n",
-                   file.c_str(), depth);
-    std::fprintf(stderr, "--camera %.9g,%.9g,%.9g,%.9g,%.9g\n", cam.trot[tx], cam.trot[ty],
-                 cam.trot[tz], cam.trot[pitch], cam.trot[yaw]);
-  }
-  std::string where, err;
-  return renderPng(map.lat, w, h, cam, axes, out, where, err) ? 0 : fail(where, err);
+// A whole number from `lo` to `hi`, all of `s`.
+bool wholeIn(std::string_view s, int lo, int hi, int& v) {
+  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  return ec == std::errc() && end == s.data() + s.size() && v >= lo && v <= hi;
 }
-#endif
 
 // "WxH" with both sides from 1 to 16384.
-std::string parseSize(const std::string& s, int& w, int& h) {
-  char x = 0, rest = 0;
-  if (std::sscanf(s.c_str(), "%d%c%d%c", &w, &x, &h, &rest) != 3 || (x != 'x' && x != 'X') ||
-      w < 1 || h < 1 || w > 16384 || h > 16384)
-    return "--size: expected WIDTHxHEIGHT, each from 1 to 16384, e.g. 640x480";
-  return "";
+bool parseSize(const std::string& s, int& w, int& h, std::string& err) {
+  size_t x = s.find_first_of("xX");
+  if (x == std::string::npos || !wholeIn(std::string_view(s).substr(0, x), 1, 16384, w) ||
+      !wholeIn(std::string_view(s).substr(x + 1), 1, 16384, h)) {
+    err = "--size: expected WIDTHxHEIGHT, each from 1 to 16384, e.g. 640x480 (got '" + s + "')";
+    return false;
+  }
+  return true;
 }
 
 // One finite decimal number, as a 32-bit float: no hexadecimal, no "inf" or "nan", nothing
@@ -170,34 +171,214 @@ bool decimal(const std::string& s, float& v) {
 }
 
 // Five numbers separated by commas; an empty or extra field is an error.
-std::string parseCamera(const std::string& s, Camera& cam) {
+bool parseCamera(const std::string& s, Camera& cam, std::string& err) {
   size_t start = 0;
   for (int n = 0; n < 5; n++) {
     size_t comma = s.find(',', start);
     if ((n == 4) != (comma == std::string::npos) ||
-        !decimal(s.substr(start, comma - start), cam.trot[n]))
-      return "--camera: expected five finite decimal numbers TX,TY,TZ,PITCH,YAW, e.g. "
-             "0,0,0,10,-30 (got '" +
-             s + "')";
+        !decimal(s.substr(start, comma - start), cam.trot[n])) {
+      err = "--camera: expected five finite decimal numbers TX,TY,TZ,PITCH,YAW, e.g. "
+            "0,0,0,10,-30 (got '" +
+            s + "')";
+      return false;
+    }
     start = comma + 1;
   }
-  return "";
+  return true;
 }
 
 // An output name the command writes: "-", a device or pipe that exists, or a name ending in
 // `ext` (any case).
-std::string checkExtension(const std::string& out, const std::string& ext) {
+bool checkExtension(const std::string& out, const std::string& ext, std::string& err) {
   std::error_code ec;
   auto type = std::filesystem::status(out, ec).type();
   if (out == "-" || (!ec && type != std::filesystem::file_type::regular &&
                      type != std::filesystem::file_type::directory &&
                      type != std::filesystem::file_type::not_found))
-    return "";
+    return true;
   size_t dot = out.rfind('.');
   std::string got = dot == std::string::npos ? "" : out.substr(dot);
   for (char& c : got) c = char(std::tolower((unsigned char)c));
-  if (got == ext) return "";
-  return "-o " + out + ": writes " + ext + " files only; give a name ending in " + ext;
+  if (got == ext) return true;
+  err = "-o " + out + ": writes " + ext + " files only; give a name ending in " + ext;
+  return false;
+}
+
+// The format from -o's extension or --format; false with `err` when they disagree or say none.
+bool exportFormat(const Options& o, ExportFormat& fmt, std::string& err) {
+  fmt = ExportFormat::obj;
+  bool named = formatOfName(o.out, fmt);
+  if (!o.format.empty()) {
+    ExportFormat asked = ExportFormat::obj;
+    formatOfName("." + o.format, asked);
+    if (named && asked != fmt) {
+      err = "-o " + o.out + " and --format " + o.format + " disagree";
+      return false;
+    }
+    fmt = asked;
+  } else if (!named && !checkExtension(o.out, ".obj", err)) {
+    err = "-o " + o.out +
+          ": writes .obj, .glb or .gltf files; give a name ending in one of them, or --format";
+    return false;
+  }
+  return true;
+}
+
+int exportCommand(const Options& o) {
+  ExportFormat fmt;
+  std::string err;
+  if (!exportFormat(o, fmt, err)) return usage("export", err);
+  return runExport(o, fmt);
+}
+
+#ifndef _WIN32
+// The bytes the retained arrays may take, from KELVANE_GEOMETRY_MB and the machine's memory.
+size_t geometryBudgetHere() {
+  std::string warning;
+  size_t budget = geometryBudget(std::getenv("KELVANE_GEOMETRY_MB"), physicalMemory(), warning);
+  if (!warning.empty()) std::fprintf(stderr, "kelvane: warning: %s\n", warning.c_str());
+  return budget;
+}
+
+// --fit: moves the job's camera to frame the map, saying what it chose and what it could not.
+void fitView(const std::string& file, const Lattice* lat, RenderJob& job) {
+  using namespace Trot;
+  const float* t = job.cam.trot;
+  double depth = 0;
+  if (!fitCamera(lat, job.width, job.height, job.cam.trot, depth))
+    std::fprintf(stderr, "kelvane: %s: warning: no lattice is drawn; nothing to fit\n",
+                 file.c_str());
+  else if (depth > 1000)
+    std::fprintf(stderr,
+                 "kelvane: %s: warning: the scene is %.0f units deep from the fitted eye; the "
+                 "view ends at 1000, so the part beyond is not drawn\n",
+                 file.c_str(), depth);
+  std::fprintf(stderr, "--camera %.9g,%.9g,%.9g,%.9g,%.9g\n", t[tx], t[ty], t[tz], t[pitch],
+               t[yaw]);
+}
+
+int runRender(const Options& o, RenderJob& job) {
+  LoadedMap map;
+  if (!load(o.map, map, o.strict)) return 1;
+  if (o.fit) fitView(o.map, map.lat, job);
+  job.budget = geometryBudgetHere();
+  std::string where, err;
+  return renderPng(map.lat, job, o.out, where, err) ? 0 : fail(where, err);
+}
+#endif
+
+int renderCommand(const Options& o) {
+  RenderJob job;
+  job.axes = o.axes;
+  std::string cam = o.camera.empty() ? o.fit ? "0,0,0,30,-45" : "0,0,0,0,0" : o.camera, err;
+  if (!parseSize(o.size, job.width, job.height, err) || !parseCamera(cam, job.cam, err) ||
+      !checkExtension(o.out, ".png", err))
+    return usage("render", err);
+#ifdef _WIN32
+  return usage("render", "render: not available in the Windows build (it needs EGL); use the "
+                         "viewer");
+#else
+  return runRender(o, job);
+#endif
+}
+
+void defineInfo(CommandLine& cl, Options& o, const char* strictHelp) {
+  cl.info = cl.app.add_subcommand("info", "Print the header and every lattice of a map");
+  cl.info->add_option("MAP", o.map, "Map file ('-' reads standard input)")->required();
+  cl.info->add_flag("--json", o.json, "Print JSON instead of text");
+  cl.info->add_flag("--strict", o.strict, strictHelp);
+  cl.info->footer("Example: kelvane info --json level.map");
+}
+
+void defineRender(CommandLine& cl, Options& o, const char* strictHelp) {
+  CLI::App* r = cl.render =
+      cl.app.add_subcommand("render", "Draw the viewer's frame of a map into a PNG file");
+  r->add_option("MAP", o.map, "Map file ('-' reads standard input)")->required();
+  r->add_option("-o,--output", o.out, "PNG file to write ('-' for standard output)")->required();
+  r->add_option("--size", o.size, "Picture size WIDTHxHEIGHT (default 640x480)");
+  r->add_option("--camera", o.camera,
+                "View as TX,TY,TZ,PITCH,YAW: the scene's translation in world units, then "
+                "pitch and yaw in degrees, turning about a point 50 units in front of the "
+                "eye; the viewer prints it when you press P (default 0,0,0,0,0, where the "
+                "viewer starts)");
+  r->add_flag("--fit", o.fit,
+              "Choose the translation so that every drawn lattice fits the frame, keeping "
+              "the pitch and yaw of --camera (30 and -45 without it); prints the camera "
+              "used on stderr");
+  r->add_flag("--axes", o.axes, "Draw the parent axis lines, as while T is held");
+  r->add_flag("--strict", o.strict, strictHelp);
+  r->footer("Example: kelvane render level.map -o level.png --size 1280x960 --fit\n"
+            "         kelvane render level.map -o level.png --camera 0,5,0,20,-45");
+}
+
+void defineExport(CommandLine& cl, Options& o, const char* strictHelp) {
+  CLI::App* e = cl.exp = cl.app.add_subcommand(
+      "export", "Write every drawn lattice as a mesh: Wavefront OBJ or glTF 2.0 (.glb, .gltf)");
+  e->add_option("MAP", o.map, "Map file ('-' reads standard input)")->required();
+  e->add_option("-o,--output", o.out,
+                "File to write: .obj, .glb or .gltf ('-' for standard output, with --format)")
+      ->required();
+  e->add_option("--format", o.format, "obj, glb or gltf (default: from the output's extension)")
+      ->check(CLI::IsMember({"obj", "glb", "gltf"}));
+  e->add_flag("--strict", o.strict, strictHelp);
+  e->footer("Triangles face out of their lattice and carry an outward normal; those with a "
+            "non-finite corner are left out with a warning.\n"
+            "Example: kelvane export level.map -o level.glb");
+}
+
+void defineWriters(CommandLine& cl, Options& o) {
+  cl.demo = cl.app.add_subcommand("demo", "Write the built-in sample landscape as a map file");
+  cl.demo->add_option("-o,--output", o.out, "Map file to write")->required();
+  cl.demo->footer("Example: kelvane demo -o demo.map && kelvane-viewer demo.map");
+
+  cl.make = cl.app.add_subcommand("make-map", "Build a map file from a JSON description");
+  cl.make
+      ->add_option("DESC", o.desc, "JSON in the shape 'kelvane info --json' prints ('-' for stdin)")
+      ->required();
+  cl.make->add_option("-o,--output", o.out, "Map file to write")->required();
+  cl.make->footer(
+      "Example: kelvane info --json a.map > a.json && kelvane make-map a.json -o b.map");
+}
+
+void defineCommands(CommandLine& cl, Options& o) {
+  cl.app.set_version_flag("--version", "kelvane " KELVANE_VERSION);
+  cl.app.require_subcommand(1);
+  cl.app.footer("Run 'kelvane COMMAND --help' for the options and an example of one command.\n"
+                "Exit status: 0 success; 1 a file could not be read or written, is not a map, or\n"
+                "(with --strict) loaded with warnings; 2 bad usage.");
+  const char* strictHelp = "Fail (exit 1, nothing written) when the map loads with warnings";
+  defineInfo(cl, o, strictHelp);
+  defineRender(cl, o, strictHelp);
+  defineExport(cl, o, strictHelp);
+  defineWriters(cl, o);
+}
+
+// Parses the command line; an exit status when that ends the run (help, version, bad usage),
+// else -1. A first word that names no command is reported as such, not as a parse error.
+int parseCommandLine(CommandLine& cl, int argc, char** argv) {
+  std::string command;
+  if (argc > 1 && argv[1][0] != '-') {
+    command = argv[1];
+    if (std::find(std::begin(commands), std::end(commands), command) == std::end(commands))
+      return usage("", "unknown command '" + command + "'");
+  }
+  try {
+    cl.app.parse(argc, argv);
+  } catch (const CLI::Success& e) {
+    return cl.app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    return usage(command, e.what());
+  }
+  return -1;
+}
+
+int runCommand(const CommandLine& cl, const Options& o) {
+  if (cl.info->parsed()) return runInfo(o);
+  if (cl.exp->parsed()) return exportCommand(o);
+  if (cl.demo->parsed()) return writeDescription(demoMap(), "demo", o.out);
+  if (cl.make->parsed()) return runMakeMap(o);
+  if (cl.render->parsed()) return renderCommand(o);
+  return 2;
 }
 
 } // namespace
@@ -208,115 +389,14 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
-  CLI::App app{"Inspect, render, export and build Kelvane map files.", "kelvane"};
-  app.set_version_flag("--version", "kelvane " KELVANE_VERSION);
-  app.require_subcommand(1);
-  app.footer("Run 'kelvane COMMAND --help' for the options and an example of one command.\n"
-             "Exit status: 0 success; 1 a file could not be read or written, is not a map, or\n"
-             "(with --strict) loaded with warnings; 2 bad usage.");
-
-  std::string map, out, size = "640x480", camera, desc, format;
-  bool json = false, axes = false, strict = false, fit = false;
-  const char* strictHelp = "Fail (exit 1, nothing written) when the map loads with warnings";
-  auto* info = app.add_subcommand("info", "Print the header and every lattice of a map");
-  info->add_option("MAP", map, "Map file ('-' reads standard input)")->required();
-  info->add_flag("--json", json, "Print JSON instead of text");
-  info->add_flag("--strict", strict, strictHelp);
-  info->footer("Example: kelvane info --json level.map");
-
-  auto* render = app.add_subcommand("render", "Draw the viewer's frame of a map into a PNG file");
-  render->add_option("MAP", map, "Map file ('-' reads standard input)")->required();
-  render->add_option("-o,--output", out, "PNG file to write ('-' for standard output)")->required();
-  render->add_option("--size", size, "Picture size WIDTHxHEIGHT (default 640x480)");
-  render->add_option("--camera", camera,
-                     "View as TX,TY,TZ,PITCH,YAW: the scene's translation in world units, then "
-                     "pitch and yaw in degrees, turning about a point 50 units in front of the "
-                     "eye; the viewer prints it when you press P (default 0,0,0,0,0, where the "
-                     "viewer starts)");
-  render->add_flag("--fit", fit,
-                   "Choose the translation so that every drawn lattice fits the frame, keeping "
-                   "the pitch and yaw of --camera (30 and -45 without it); prints the camera "
-                   "used on stderr");
-  render->add_flag("--axes", axes, "Draw the parent axis lines, as while T is held");
-  render->add_flag("--strict", strict, strictHelp);
-  render->footer("Example: kelvane render level.map -o level.png --size 1280x960 --fit\n"
-                 "         kelvane render level.map -o level.png --camera 0,5,0,20,-45");
-
-  auto* exp = app.add_subcommand(
-      "export", "Write every drawn lattice as a mesh: Wavefront OBJ or glTF 2.0 (.glb, .gltf)");
-  exp->add_option("MAP", map, "Map file ('-' reads standard input)")->required();
-  exp->add_option("-o,--output", out,
-                  "File to write: .obj, .glb or .gltf ('-' for standard output, with --format)")
-      ->required();
-  exp->add_option("--format", format, "obj, glb or gltf (default: from the output's extension)")
-      ->check(CLI::IsMember({"obj", "glb", "gltf"}));
-  exp->add_flag("--strict", strict, strictHelp);
-  exp->footer("Triangles face out of their lattice and carry an outward normal; those with a "
-              "non-finite corner are left out with a warning.\n"
-              "Example: kelvane export level.map -o level.glb");
-
-  auto* demo = app.add_subcommand("demo", "Write the built-in sample landscape as a map file");
-  demo->add_option("-o,--output", out, "Map file to write")->required();
-  demo->footer("Example: kelvane demo -o demo.map && kelvane-viewer demo.map");
-
-  auto* make = app.add_subcommand("make-map", "Build a map file from a JSON description");
-  make->add_option("DESC", desc, "JSON in the shape 'kelvane info --json' prints ('-' for stdin)")
-      ->required();
-  make->add_option("-o,--output", out, "Map file to write")->required();
-  make->footer("Example: kelvane info --json a.map > a.json && kelvane make-map a.json -o b.map");
-
-  // The command named first; a word that names none is reported as such, not as a parse error.
-  std::string command;
-  if (argc > 1 && argv[1][0] != '-') {
-    command = argv[1];
-    if (std::find(std::begin(commands), std::end(commands), command) == std::end(commands))
-      return usage("", "unknown command '" + command + "'");
-  }
+  CommandLine cl;
+  Options o;
+  defineCommands(cl, o);
+  if (int code = parseCommandLine(cl, argc, argv); code >= 0) return code;
   try {
-    app.parse(argc, argv);
-  } catch (const CLI::Success& e) {
-    return app.exit(e);
-  } catch (const CLI::ParseError& e) {
-    return usage(command, e.what());
-  }
-  std::string file = make->parsed() ? desc : map;
-  try {
-    if (info->parsed()) return runInfo(map, json, strict);
-    if (exp->parsed()) {
-      ExportFormat fmt = ExportFormat::obj;
-      bool named = formatOfName(out, fmt);
-      if (!format.empty()) {
-        ExportFormat asked = ExportFormat::obj;
-        formatOfName("." + format, asked);
-        if (named && asked != fmt)
-          return usage("export", "-o " + out + " and --format " + format + " disagree");
-        fmt = asked;
-      } else if (!named && !checkExtension(out, ".obj").empty()) {
-        return usage("export", "-o " + out +
-                                   ": writes .obj, .glb or .gltf files; give a name ending in "
-                                   "one of them, or --format");
-      }
-      return runExport(map, out, fmt, strict);
-    }
-    if (demo->parsed()) return writeDescription(demoMap(), "demo", out);
-    if (make->parsed()) return runMakeMap(desc, out);
-    if (render->parsed()) {
-      int w = 0, h = 0;
-      Camera cam;
-      std::string bad = parseSize(size, w, h);
-      if (bad.empty())
-        bad = parseCamera(camera.empty() ? fit ? "0,0,0,30,-45" : "0,0,0,0,0" : camera, cam);
-      if (bad.empty()) bad = checkExtension(out, ".png");
-      if (!bad.empty()) return usage("render", bad);
-#ifdef _WIN32
-      return usage("render", "render: not available in the Windows build (it needs EGL); use the "
-                             "viewer");
-#else
-      return runRender(map, out, w, h, cam, fit, axes, strict);
-#endif
-    }
+    return runCommand(cl, o);
   } catch (const std::bad_alloc&) {
-    return fail(file.empty() ? out : file, "out of memory");
+    std::string file = cl.make->parsed() ? o.desc : o.map;
+    return fail(file.empty() ? o.out : file, "out of memory");
   }
-  return 2;
 }

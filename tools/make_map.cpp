@@ -12,161 +12,215 @@ using nlohmann::json;
 
 namespace {
 
-struct Bad {
-  std::string what;
-};
-
-float number(const json& v, const std::string& where) {
-  if (v.is_number()) {
-    float f = float(v.get<double>());
-    if (!std::isfinite(f))
-      throw Bad{where + ": " + v.dump() +
-                " is not a finite 32-bit float (non-finite values are written \"inf\", "
-                "\"-inf\" or \"nan\")"};
-    return f;
-  }
-  if (v.is_string()) {
-    std::string s = v.get<std::string>();
-    if (s == "nan") return std::numeric_limits<float>::quiet_NaN();
-    if (s == "inf") return std::numeric_limits<float>::infinity();
-    if (s == "-inf") return -std::numeric_limits<float>::infinity();
-  }
-  throw Bad{where + ": expected a number"};
+// Sets `err` to `what`; false, for `return bad(err, ...)`.
+bool bad(std::string& err, const std::string& what) {
+  err = what;
+  return false;
 }
 
-int whole(const json& v, int lo, int hi, const std::string& where) {
-  if (!v.is_number_integer() || v.get<long long>() < lo || v.get<long long>() > hi)
-    throw Bad{where + ": expected a whole number from " + std::to_string(lo) + " to " +
-              std::to_string(hi)};
-  return int(v.get<long long>());
+bool number(const json& v, const std::string& where, float& out, std::string& err) {
+  if (v.is_number()) {
+    out = float(v.get<double>());
+    return std::isfinite(out) ||
+           bad(err, where + ": " + v.dump() +
+                        " is not a finite 32-bit float (non-finite values are written \"inf\", "
+                        "\"-inf\" or \"nan\")");
+  }
+  std::string s = v.is_string() ? v.get<std::string>() : "";
+  if (s == "nan")
+    out = std::numeric_limits<float>::quiet_NaN();
+  else if (s == "inf")
+    out = std::numeric_limits<float>::infinity();
+  else if (s == "-inf")
+    out = -std::numeric_limits<float>::infinity();
+  else
+    return bad(err, where + ": expected a number");
+  return true;
+}
+
+// A whole number from `lo` to `hi`; a null `v` (a missing field, `err` already set) fails.
+bool whole(const json* v, int lo, int hi, const std::string& where, int& out, std::string& err) {
+  if (!v) return false;
+  if (!v->is_number_integer() || v->get<long long>() < lo || v->get<long long>() > hi)
+    return bad(err, where + ": expected a whole number from " + std::to_string(lo) + " to " +
+                        std::to_string(hi));
+  out = int(v->get<long long>());
+  return true;
 }
 
 // Every key of the object `o` must be one of `known`: a misspelt key is an error, not a field
 // left at its default.
-void onlyKnownKeys(const json& o, std::initializer_list<const char*> known,
-                   const std::string& where) {
+bool onlyKnownKeys(const json& o, std::initializer_list<const char*> known,
+                   const std::string& where, std::string& err) {
   for (auto& [key, value] : o.items()) {
     bool ok = false;
     for (const char* k : known) ok = ok || key == k;
-    if (!ok) throw Bad{where + ": unknown key \"" + key + "\""};
+    if (!ok) return bad(err, where + ": unknown key \"" + key + "\"");
   }
+  return true;
 }
 
-const json& field(const json& o, const char* key, const std::string& where) {
-  if (!o.contains(key)) throw Bad{where + ": missing \"" + key + "\""};
-  return o[key];
+// The member `key` of `o`, or null after setting `err` when it is missing.
+const json* field(const json& o, const char* key, const std::string& where, std::string& err) {
+  if (o.contains(key)) return &o[key];
+  bad(err, where + ": missing \"" + key + "\"");
+  return nullptr;
 }
 
-void floats(const json& v, float* out, size_t n, const std::string& where) {
-  if (!v.is_array() || v.size() != n)
-    throw Bad{where + ": expected " + std::to_string(n) + " numbers"};
-  for (size_t i = 0; i < n; i++) out[i] = number(v[i], where);
+// n numbers; a null `v` (a missing field, `err` already set) fails.
+bool floats(const json* v, float* out, size_t n, const std::string& where, std::string& err) {
+  if (!v) return false;
+  if (!v->is_array() || v->size() != n)
+    return bad(err, where + ": expected " + std::to_string(n) + " numbers");
+  for (size_t i = 0; i < n; i++)
+    if (!number((*v)[i], where, out[i], err)) return false;
+  return true;
 }
 
-std::vector<std::pair<float, float>> insets(const json& v, const std::string& where) {
-  if (!v.is_array() || v.size() > 255) throw Bad{where + ": expected up to 255 pairs"};
-  std::vector<std::pair<float, float>> out;
+bool insets(const json& v, const std::string& where, std::vector<std::pair<float, float>>& out,
+            std::string& err) {
+  if (!v.is_array() || v.size() > 255) return bad(err, where + ": expected up to 255 pairs");
   for (const json& p : v) {
     float d[2];
-    floats(p, d, 2, where);
+    if (!floats(&p, d, 2, where, err)) return false;
     out.push_back({d[0], d[1]});
   }
-  return out;
+  return true;
 }
 
-MapDesc parse(const json& doc) {
-  if (!doc.is_object()) throw Bad{"expected a JSON object"};
-  onlyKnownKeys(doc, {"header", "lattices", "warnings"}, "the description");
-  if (doc.contains("header")) {
-    if (!doc["header"].is_object()) throw Bad{"header: expected an object"};
-    onlyKnownKeys(doc["header"], {"extraCount", "typeCount", "recordCount", "stringCount", "nlat"},
-                  "header");
+bool heights(const json& h, const std::string& where, std::vector<float>& out, std::string& err) {
+  if (!h.is_array() || h.size() > size_t(maxVarCount))
+    return bad(err, where + ": expected up to 32767 numbers");
+  for (const json& v : h) {
+    float f;
+    if (!number(v, where, f, err)) return false;
+    out.push_back(f);
   }
-  const json& list = field(doc, "lattices", "the description");
-  if (!list.is_array()) throw Bad{"lattices: expected a list"};
-  if (list.size() > 65535) throw Bad{"lattices: at most 65535"};
-  MapDesc m;
-  std::vector<int> parent;
-  for (size_t i = 0; i < list.size(); i++) {
-    const json& o = list[i];
-    std::string at = "lattices[" + std::to_string(i) + "]";
-    if (!o.is_object()) throw Bad{at + ": expected an object"};
-    onlyKnownKeys(o,
-                  {"index", "id", "position", "rotation", "cellSize", "cells", "frameData",
-                   "refCount", "parent", "minInsets", "maxInsets", "heights"},
-                  at);
-    LatticeRecord L;
-    L.id = whole(field(o, "id", at), 0, maxVarCount, at + ".id");
-    floats(field(o, "position", at), L.pos, 3, at + ".position");
-    floats(field(o, "rotation", at), L.rot, 3, at + ".rotation");
-    floats(field(o, "cellSize", at), L.cell, 3, at + ".cellSize");
-    const json& cells = field(o, "cells", at);
-    if (!cells.is_array() || cells.size() != 3) throw Bad{at + ".cells: expected 3 counts"};
-    L.nx = whole(cells[0], 0, 255, at + ".cells");
-    L.ny = whole(cells[1], 0, 255, at + ".cells");
-    L.nz = whole(cells[2], 0, 255, at + ".cells");
-    if (o.contains("frameData")) floats(o["frameData"], L.frameData, 19, at + ".frameData");
-    if (o.contains("minInsets")) L.minInsets = insets(o["minInsets"], at + ".minInsets");
-    if (o.contains("maxInsets")) L.maxInsets = insets(o["maxInsets"], at + ".maxInsets");
-    if (o.contains("heights")) {
-      const json& h = o["heights"];
-      if (!h.is_array() || h.size() > size_t(maxVarCount))
-        throw Bad{at + ".heights: expected up to 32767 numbers"};
-      for (const json& v : h) L.heights.push_back(number(v, at + ".heights"));
-    }
-    int refCount =
-        o.contains("refCount") ? whole(o["refCount"], 0, maxVarCount, at + ".refCount") : 0;
-    L.refs.assign(size_t(refCount), 0); // references to record 0 name nothing
-    parent.push_back(o.contains("parent") && !o["parent"].is_null()
-                         ? whole(o["parent"], 0, int(list.size()) - 1, at + ".parent")
-                         : -1);
-    m.lattices.push_back(L);
-  }
-  // Each child's record number goes into its parent's references, in place of a blank one.
-  std::vector<size_t> used(list.size(), 0);
-  for (size_t i = 0; i < list.size(); i++) {
+  return true;
+}
+
+bool cellCounts(const json* cells, const std::string& at, LatticeRecord& L, std::string& err) {
+  if (!cells) return false;
+  if (!cells->is_array() || cells->size() != 3) return bad(err, at + ".cells: expected 3 counts");
+  int* n[3] = {&L.nx, &L.ny, &L.nz};
+  for (size_t a = 0; a < 3; a++)
+    if (!whole(&(*cells)[a], 0, 255, at + ".cells", *n[a], err)) return false;
+  return true;
+}
+
+// The lists and counts a lattice may leave out.
+bool optionalFields(const json& o, const std::string& at, LatticeRecord& L, int& refCount,
+                    std::string& err) {
+  refCount = 0;
+  return (!o.contains("frameData") ||
+          floats(&o["frameData"], L.frameData, 19, at + ".frameData", err)) &&
+         (!o.contains("minInsets") ||
+          insets(o["minInsets"], at + ".minInsets", L.minInsets, err)) &&
+         (!o.contains("maxInsets") ||
+          insets(o["maxInsets"], at + ".maxInsets", L.maxInsets, err)) &&
+         (!o.contains("heights") || heights(o["heights"], at + ".heights", L.heights, err)) &&
+         (!o.contains("refCount") ||
+          whole(&o["refCount"], 0, maxVarCount, at + ".refCount", refCount, err));
+}
+
+// Lattice `i` of a list of `count`; `parent` is its parent's index, or -1.
+bool lattice(const json& o, size_t i, size_t count, LatticeRecord& L, int& parent,
+             std::string& err) {
+  std::string at = "lattices[" + std::to_string(i) + "]";
+  if (!o.is_object()) return bad(err, at + ": expected an object");
+  int refCount = 0;
+  bool ok = onlyKnownKeys(o,
+                          {"index", "id", "position", "rotation", "cellSize", "cells", "frameData",
+                           "refCount", "parent", "minInsets", "maxInsets", "heights"},
+                          at, err) &&
+            whole(field(o, "id", at, err), 0, maxVarCount, at + ".id", L.id, err) &&
+            floats(field(o, "position", at, err), L.pos, 3, at + ".position", err) &&
+            floats(field(o, "rotation", at, err), L.rot, 3, at + ".rotation", err) &&
+            floats(field(o, "cellSize", at, err), L.cell, 3, at + ".cellSize", err) &&
+            cellCounts(field(o, "cells", at, err), at, L, err) &&
+            optionalFields(o, at, L, refCount, err);
+  if (!ok) return false;
+  L.refs.assign(size_t(refCount), 0); // references to record 0 name nothing
+  parent = -1;
+  return !o.contains("parent") || o["parent"].is_null() ||
+         whole(&o["parent"], 0, int(count) - 1, at + ".parent", parent, err);
+}
+
+// Each child's record number goes into its parent's references, in place of a blank one.
+bool linkChildren(const std::vector<int>& parent, MapDesc& m, std::string& err) {
+  std::vector<size_t> used(parent.size(), 0);
+  for (size_t i = 0; i < parent.size(); i++) {
     if (parent[i] < 0) continue;
     LatticeRecord& p = m.lattices[size_t(parent[i])];
     int number = latticeRecordNumber(m, int(i));
     if (number > maxVarCount)
-      throw Bad{"lattices[" + std::to_string(i) + "].parent: lattice " + std::to_string(i) +
-                " is record " + std::to_string(number) +
-                ", past the last record a child reference can name (" +
-                std::to_string(maxVarCount) + ")"};
-    if (used[size_t(parent[i])] < p.refs.size())
-      p.refs[used[size_t(parent[i])]] = number;
+      return bad(err, "lattices[" + std::to_string(i) + "].parent: lattice " + std::to_string(i) +
+                          " is record " + std::to_string(number) +
+                          ", past the last record a child reference can name (" +
+                          std::to_string(maxVarCount) + ")");
+    size_t& n = used[size_t(parent[i])];
+    if (n < p.refs.size())
+      p.refs[n] = number;
     else
       p.refs.push_back(number);
-    used[size_t(parent[i])]++;
+    n++;
     if (p.refs.size() > size_t(maxVarCount))
-      throw Bad{"lattices: more than " + std::to_string(maxVarCount) + " children of one lattice"};
+      return bad(err,
+                 "lattices: more than " + std::to_string(maxVarCount) + " children of one lattice");
   }
-  if (doc.contains("header") && doc["header"].contains("nlat")) {
-    int nlat = whole(doc["header"]["nlat"], 0, 65535, "header.nlat");
-    // A map with no lattices lists its empty root; anything else must count its lattices.
-    if (nlat == 0 && list.size() <= 1)
-      m.lattices.clear();
-    else if (size_t(nlat) != list.size())
-      throw Bad{"header.nlat is " + std::to_string(nlat) + " but " + std::to_string(list.size()) +
-                " lattices are listed"};
-  }
-  return m;
+  return true;
+}
+
+// The header's keys, and its lattice count against the list of `count`.
+bool header(const json& doc, size_t count, MapDesc& m, std::string& err) {
+  if (!doc.contains("header")) return true;
+  const json& h = doc["header"];
+  if (!h.is_object()) return bad(err, "header: expected an object");
+  if (!onlyKnownKeys(h, {"extraCount", "typeCount", "recordCount", "stringCount", "nlat"}, "header",
+                     err))
+    return false;
+  if (!h.contains("nlat")) return true;
+  int nlat = 0;
+  if (!whole(&h["nlat"], 0, 65535, "header.nlat", nlat, err)) return false;
+  // A map with no lattices lists its empty root; anything else must count its lattices.
+  if (nlat == 0 && count <= 1)
+    m.lattices.clear();
+  else if (size_t(nlat) != count)
+    return bad(err, "header.nlat is " + std::to_string(nlat) + " but " + std::to_string(count) +
+                        " lattices are listed");
+  return true;
+}
+
+bool parse(const json& doc, MapDesc& m, std::string& err) {
+  if (!doc.is_object()) return bad(err, "expected a JSON object");
+  if (!onlyKnownKeys(doc, {"header", "lattices", "warnings"}, "the description", err)) return false;
+  const json* list = field(doc, "lattices", "the description", err);
+  if (!list) return false;
+  if (!list->is_array()) return bad(err, "lattices: expected a list");
+  if (list->size() > 65535) return bad(err, "lattices: at most 65535");
+  std::vector<int> parent(list->size(), -1);
+  m.lattices.assign(list->size(), LatticeRecord{});
+  for (size_t i = 0; i < list->size(); i++)
+    if (!lattice((*list)[i], i, list->size(), m.lattices[i], parent[i], err)) return false;
+  return linkChildren(parent, m, err) && header(doc, list->size(), m, err);
 }
 
 } // namespace
 
 bool mapFromJson(const std::string& text, MapDesc& map, std::string& err) {
+  json doc;
   try {
-    map = parse(json::parse(text));
-    return true;
+    doc = json::parse(text);
   } catch (const json::exception& e) {
     // The library's messages start with a tag such as "[json.exception.parse_error.101] ".
     err = e.what();
     if (size_t tag = err.find("] "); err.rfind("[json.exception", 0) == 0 && tag != err.npos)
       err.erase(0, tag + 2);
     if (err.rfind("parse error at ", 0) == 0) err.replace(0, 15, "not valid JSON at ");
-  } catch (const Bad& b) {
-    err = b.what;
+    return false;
   }
-  return false;
+  MapDesc m;
+  if (!parse(doc, m, err)) return false;
+  map = std::move(m);
+  return true;
 }

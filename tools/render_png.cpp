@@ -1,9 +1,9 @@
 // `kelvane render`: the viewer's frame drawn in a headless GL context and written as PNG.
 #include "toolkit.h"
 
+#include "platform/gl.h"
 #include "platform/headless.h"
 #include "render/frame.h"
-#include "render/gl.h"
 #include "render/retained.h"
 #include "render/view.h"
 
@@ -61,25 +61,25 @@ bool writePng(std::FILE* f, int width, int height, std::vector<unsigned char>& r
 
 } // namespace
 
-bool renderPng(const Lattice* lat, int width, int height, const Camera& cam, bool axes,
-               const std::string& out, std::string& where, std::string& err) {
+bool renderPng(const Lattice* lat, const RenderJob& job, const std::string& out, std::string& where,
+               std::string& err) {
   HeadlessContext hc;
   where = "render";
-  if (!openHeadless(hc, width, height, err)) return false;
+  if (!openHeadless(hc, job.width, job.height, err)) return false;
   glEnable(GL_DEPTH_TEST);
-  viewProjection(width, height);
+  viewProjection(job.width, job.height);
   ViewerState vs;
-  vs.axisFlag = axes ? 1 : 0;
+  vs.axisFlag = job.axes ? 1 : 0;
   RetainedScene scene;
-  buildRetained(lat, vs, geometryBudget(), scene);
-  drawRetainedFrame(scene, cam.trot, vs);
-  std::vector<unsigned char> rgb(size_t(width) * height * 3);
+  buildRetained(lat, vs, job.budget, scene);
+  drawRetainedFrame(scene, job.cam.trot, vs);
+  std::vector<unsigned char> rgb(size_t(job.width) * job.height * 3);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+  glReadPixels(0, 0, job.width, job.height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
   closeHeadless(hc);
   where = out;
   Output o;
   if (!openOutput(out, o, err)) return false;
-  bool ok = writePng(o.f, width, height, rgb, err);
+  bool ok = writePng(o.f, job.width, job.height, rgb, err);
   return commitOutput(o, ok, err);
 }

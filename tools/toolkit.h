@@ -4,7 +4,7 @@
 
 #include "mapfile/reader.h"
 #include "mapfile/writer.h"
-#include "render/frame.h"
+#include "render/world.h"
 
 #include <cstdio>
 #include <string>
@@ -12,15 +12,6 @@
 
 std::string infoJson(const LoadedMap& map);
 std::string infoText(const LoadedMap& map);
-
-// A drawn lattice's triangles in world coordinates, each turned to face out of its lattice;
-// triangles with a non-finite corner are left out and counted.
-struct PlacedLattice {
-  std::vector<Triangle> tris; // world corners, outward order
-  long dropped = 0;
-  double m[16]; // the lattice's placement
-};
-void placeLattice(const Lattice* L, const ViewerState& vs, PlacedLattice& p);
 
 enum class ExportFormat { obj, glb, gltf };
 
@@ -50,16 +41,20 @@ struct Camera {
   float trot[Trot::size] = {};
 };
 
-// Sets cam's translation so that every drawn lattice fits a width x height frame with a small
-// margin, keeping its pitch and yaw; `depth` is then the distance from the eye to the farthest
-// point. False, with cam unchanged, when nothing is drawn.
-bool fitCamera(const Lattice* lat, int width, int height, Camera& cam, double& depth);
+// What `render` draws: the picture's size in pixels, the camera, the axis lines, and the bytes
+// the retained arrays may take (see geometryBudget).
+struct RenderJob {
+  int width = 640, height = 480;
+  Camera cam;
+  bool axes = false;
+  size_t budget = 0;
+};
 
-// Draws the frame the viewer would draw for `cam` at width x height without any window
-// system and writes it as PNG. False, with `err` set, on failure; `where` then names what
-// failed: the output file, or "render" when no picture could be drawn.
-bool renderPng(const Lattice* lat, int width, int height, const Camera& cam, bool axes,
-               const std::string& out, std::string& where, std::string& err);
+// Draws the frame the viewer would draw for the job without any window system and writes it
+// as PNG. False, with `err` set, on failure; `where` then names what failed: the output file,
+// or "render" when no picture could be drawn.
+bool renderPng(const Lattice* lat, const RenderJob& job, const std::string& out, std::string& where,
+               std::string& err);
 
 // A file being written. Regular files are written to a temporary beside `path` and renamed
 // into place only when complete; "-" is standard output, and devices and pipes are written

@@ -1,7 +1,7 @@
 // OpenGL and GLU stand-ins linked in place of the real libraries.
 #include "gl_double.h"
 
-#include "render/gl.h"
+#include "platform/gl.h"
 
 #include <algorithm>
 #include <array>

@@ -1,0 +1,26 @@
+// Geometry in world coordinates, shared by the export, the fitted render and the viewer: a
+// lattice's triangles placed by its parent chain, and the camera that frames drawn lattices.
+#pragma once
+
+#include "frame.h"
+#include "matrix.h"
+
+#include <vector>
+
+// A drawn lattice's triangles in world coordinates, each turned to face out of its lattice;
+// triangles with a non-finite corner are left out and counted.
+struct PlacedLattice {
+  std::vector<Triangle> tris; // world corners, outward order
+  long dropped = 0;
+  Matrix m; // the lattice's placement
+};
+void placeLattice(const Lattice* L, const ViewerState& vs, PlacedLattice& p);
+
+// The triangle's geometric normal (v1 - v0) x (v2 - v0), in double precision, not unit length.
+void triangleNormal(const Triangle& t, double n[3]);
+
+// Sets trot's translation (positions 0-2) so that every drawn lattice of the list from `lat`
+// fits a width x height frame with a small margin, keeping its pitch and yaw; `depth` is then
+// the distance from the eye to the farthest point. False, with trot unchanged, when nothing is
+// drawn.
+bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& depth);
