@@ -9,21 +9,6 @@
 
 namespace {
 
-double dot3(const double a[3], const float b[3]) {
-  return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
-}
-
-// Swaps two corners when the triangle's normal points into its lattice; one with no component
-// along its face's axis keeps the drawn order.
-void turnOutward(Triangle& t) {
-  float axis[3];
-  outwardAxis(t.face, axis);
-  double n[3];
-  triangleNormal(t, n);
-  if (dot3(n, axis) < 0)
-    for (int a = 0; a < 3; a++) std::swap(t.v[1][a], t.v[2][a]);
-}
-
 void place(const Matrix& m, const float in[3], float out[3]) {
   double p[3] = {in[0], in[1], in[2]}, w[3];
   transformPoint(m, p, w);
@@ -52,7 +37,6 @@ void placeLattice(const Lattice* L, const ViewerState& vs, PlacedLattice& p) {
   p.m = latticePlacement(L, vs);
   size_t kept = 0;
   for (Triangle t : p.tris) {
-    turnOutward(t);
     bool finite = true;
     for (auto& v : t.v) {
       float w[3];

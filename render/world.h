@@ -7,10 +7,10 @@
 
 #include <vector>
 
-// A drawn lattice's triangles in world coordinates, each turned to face out of its lattice;
-// triangles with a non-finite corner are left out and counted.
+// A drawn lattice's triangles in world coordinates, in draw order and as drawn (orientOutward
+// winds them for export); triangles with a non-finite corner are left out and counted.
 struct PlacedLattice {
-  std::vector<Triangle> tris; // world corners, outward order
+  std::vector<Triangle> tris; // world corners
   long dropped = 0;
   Matrix m; // the lattice's placement
 };

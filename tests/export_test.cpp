@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <sstream>
 
 namespace {
@@ -31,7 +32,8 @@ std::string exported(const Lattice* lat, ExportFormat format, ExportCounts* coun
   size_t size = 0;
   std::FILE* f = open_memstream(&buf, &size);
   ExportCounts c;
-  EXPECT_TRUE(exportMap(lat, "t.map", format, f, false, c));
+  std::string err;
+  EXPECT_TRUE(exportMap(lat, "t.map", format, f, false, c, err)) << err;
   std::fclose(f);
   std::string text(buf, size);
   std::free(buf);
@@ -373,6 +375,157 @@ TEST(ExportObj, RotatedParentsTurnTheirChildren) {
       for (int k = 0; k < 3; k++)
         EXPECT_NEAR(a[size_t(c)][size_t(k)], turned[size_t(c)][size_t(k)], 1e-4) << t;
   }
+}
+
+// Maps whose faces fold over themselves: insets that cross from level to level (a wall's
+// quads twist into bow ties), heights larger than the cells, negative cell sizes, turns.
+MapDesc foldedMap(unsigned seed) {
+  unsigned r = seed * 2654435761u + 1;
+  auto rnd = [&](float lo, float hi) {
+    r = r * 1664525u + 1013904223u;
+    return lo + (hi - lo) * float(r >> 8) / float(1 << 24);
+  };
+  MapDesc m;
+  for (int i = 0; i < 4; i++) {
+    int nx = 1 + int(rnd(0, 5)), ny = 1 + int(rnd(0, 4)), nz = 1 + int(rnd(0, 5));
+    LatticeRecord L = box(nx, ny, nz);
+    for (float* f : {L.pos, L.rot}) {
+      for (int a = 0; a < 3; a++) f[a] = rnd(-3, 3);
+    }
+    for (int a = 0; a < 3; a++) L.cell[a] = rnd(0.5f, 2) * (rnd(0, 1) < 0.15f ? -1 : 1);
+    for (int k = 0; k <= ny; k++) {
+      L.minInsets.push_back({rnd(-3, 6), rnd(-3, 6)});
+      L.maxInsets.push_back({rnd(-6, 3), rnd(-6, 3)});
+    }
+    for (int h = 0; h < (nx + 1) * (nz + 1); h++) L.heights.push_back(rnd(-4, 4));
+    m.lattices.push_back(L);
+  }
+  return m;
+}
+
+// Checks one lattice's exported triangles against its drawn ones: each is the drawn triangle
+// or it with corners 1 and 2 swapped; no edge two triangles share (equal corners count as one)
+// runs the same way in both; each connected piece faces out: positive volume when closed,
+// else most of its area along its faces' outward axes. Returns the count of bad edges.
+int expectWoundOutward(const std::vector<Out>& got, const std::vector<Want>& want,
+                       const std::string& what) {
+  EXPECT_EQ(got.size(), want.size()) << what;
+  if (got.size() != want.size()) return -1;
+  std::map<Vec, int> place;
+  std::vector<std::array<int, 3>> tri;
+  for (const Out& t : got) {
+    std::array<int, 3> c;
+    for (int k = 0; k < 3; k++) {
+      Vec v = t.v[size_t(k)];
+      for (float& x : v) x = x == 0 ? 0 : x;
+      c[size_t(k)] = place.emplace(v, int(place.size())).first->second;
+    }
+    tri.push_back(c);
+  }
+  std::map<std::pair<int, int>, std::vector<std::pair<size_t, bool>>> edges;
+  for (size_t t = 0; t < tri.size(); t++) {
+    const Out& g = got[t];
+    const Want& w = want[t];
+    EXPECT_TRUE(g.v == w.v || (g.v[0] == w.v[0] && g.v[1] == w.v[2] && g.v[2] == w.v[1]))
+        << what << " triangle " << t;
+    for (int k = 0; k < 3; k++) {
+      int a = tri[t][size_t(k)], b = tri[t][size_t(k + 1) % 3];
+      if (a != b) edges[{std::min(a, b), std::max(a, b)}].push_back({t, a < b});
+    }
+  }
+  int bad = 0;
+  std::vector<std::vector<size_t>> next(tri.size());
+  std::vector<bool> openTri(tri.size(), false);
+  for (const auto& [e, uses] : edges) {
+    if (uses.size() == 2 && uses[0].second == uses[1].second) bad++;
+    for (const auto& u : uses) {
+      openTri[u.first] = openTri[u.first] || uses.size() != 2;
+      for (const auto& v : uses)
+        if (v.first != u.first) next[u.first].push_back(v.first);
+    }
+  }
+  EXPECT_EQ(bad, 0) << what << ": shared edges run the same way by both triangles";
+  std::vector<bool> seen(tri.size(), false);
+  for (size_t s = 0; s < tri.size(); s++) {
+    if (seen[s]) continue;
+    std::vector<size_t> piece = {s};
+    seen[s] = true;
+    bool open = false;
+    double volume = 0, size = 0, facing = 0;
+    for (size_t i = 0; i < piece.size(); i++) {
+      size_t t = piece[i];
+      open = open || openTri[t];
+      for (size_t n : next[t])
+        if (!seen[n]) {
+          seen[n] = true;
+          piece.push_back(n);
+        }
+      const auto& v = got[t].v;
+      double p[3][3];
+      for (int c = 0; c < 3; c++)
+        for (int a = 0; a < 3; a++)
+          p[c][a] = double(v[size_t(c)][size_t(a)]) - got[0].v[0][size_t(a)];
+      double det = p[0][0] * (p[1][1] * p[2][2] - p[1][2] * p[2][1]) -
+                   p[0][1] * (p[1][0] * p[2][2] - p[1][2] * p[2][0]) +
+                   p[0][2] * (p[1][0] * p[2][1] - p[1][1] * p[2][0]);
+      volume += det;
+      size += std::fabs(det);
+      auto n = normalOf(v);
+      double along = n[0] * want[t].axis[0] + n[1] * want[t].axis[1] + n[2] * want[t].axis[2];
+      double area = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+      facing += along > 0 ? area : along < 0 ? -area : 0;
+    }
+    if (!open && std::fabs(volume) > 1e-9 * size)
+      EXPECT_GT(volume, 0) << what << ": a closed piece faces in";
+    else
+      EXPECT_GE(facing, 0) << what << ": an open piece of " << piece.size()
+                           << " triangles faces in";
+  }
+  return bad;
+}
+
+// Triangles of `got` split by lattice, in the order `want` holds them.
+void expectEachLatticeWound(const std::vector<Out>& got, const Lattice* lat,
+                            const std::string& what) {
+  ASSERT_EQ(got.size(), drawnInWorld(lat).size()) << what;
+  size_t at = 0;
+  for (const Lattice* L = lat; L; L = L->next) {
+    if (L->id == 0) continue;
+    Lattice one = *L;
+    one.next = nullptr;
+    std::vector<Want> want = drawnInWorld(&one);
+    std::vector<Out> mine(got.begin() + long(at), got.begin() + long(at + want.size()));
+    expectWoundOutward(mine, want, what);
+    at += want.size();
+  }
+}
+
+TEST(Export, FoldedLatticesAreWoundConsistentlyAndFaceOut) {
+  std::vector<std::pair<std::string, MapDesc>> maps = {{"demo", demoMap()},
+                                                       {"winding", windingMaps()}};
+  for (unsigned seed = 1; seed <= 10; seed++)
+    maps.push_back({"folded " + std::to_string(seed), foldedMap(seed)});
+  for (const auto& [name, desc] : maps) {
+    LoadedMap map;
+    loadDesc(desc, map);
+    expectEachLatticeWound(readObj(exported(map.lat, ExportFormat::obj)), map.lat, name + " obj");
+    expectEachLatticeWound(readGlb(exported(map.lat, ExportFormat::glb)), map.lat, name + " glb");
+  }
+}
+
+// A .glb's total length and its chunk lengths are 32-bit: the largest file that fits is
+// refused one byte later, and the JSON's padding to four bytes counts.
+TEST(Export, GlbLengthsAreCheckedBeforeWriting) {
+  std::string err;
+  const uint64_t head = 12 + 8 + 8; // header, JSON chunk head, binary chunk head
+  EXPECT_EQ(glbBytes(5, true, 36), head + 8 + 36);
+  EXPECT_EQ(glbBytes(8, false, 0), 12u + 8 + 8);
+  EXPECT_FALSE(glbTooLarge(100, true, UINT32_MAX - head - 100, err));
+  EXPECT_TRUE(err.empty());
+  EXPECT_TRUE(glbTooLarge(101, true, UINT32_MAX - head - 100, err));
+  EXPECT_NE(err.find("more than its 32-bit lengths can hold"), std::string::npos) << err;
+  EXPECT_NE(err.find(".obj"), std::string::npos) << err;
+  EXPECT_TRUE(glbTooLarge(100, true, uint64_t(5) << 32, err));
 }
 
 TEST(Export, FormatFromTheName) {

@@ -136,7 +136,8 @@ TEST(Hostile, NonFiniteNumbersEverywhere) {
   size_t objSize = 0;
   std::FILE* f = open_memstream(&obj, &objSize);
   ExportCounts counts;
-  EXPECT_TRUE(exportMap(map.lat, path, ExportFormat::obj, f, false, counts));
+  std::string err;
+  EXPECT_TRUE(exportMap(map.lat, path, ExportFormat::obj, f, false, counts, err)) << err;
   std::fclose(f);
   EXPECT_NE(std::string(obj, objSize).find("o lattice3"), std::string::npos);
   std::free(obj);

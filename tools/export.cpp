@@ -3,15 +3,18 @@
 // One lattice's triangles are held at a time, so memory does not grow with the map.
 #include "toolkit.h"
 
+#include "render/orient.h"
 #include "render/world.h"
 
 #include <nlohmann/json.hpp>
 
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -29,6 +32,19 @@ void unitNormal(const PlacedLattice& p, const Triangle& t, float out[3]) {
   }
   for (int r = 0; r < 3; r++) out[r] = float(n[r] / len);
 }
+
+// The output file; remembers the reason of the first write that failed, when that write said.
+struct Sink {
+  std::FILE* f;
+  std::string error;
+
+  void write(const void* data, size_t n) {
+    if (error.empty() && std::fwrite(data, 1, n, f) != n)
+      error = errno ? std::strerror(errno) : "could not write";
+  }
+  void write(std::string_view s) { write(s.data(), s.size()); }
+  bool ok() const { return error.empty(); }
+};
 
 // Progress on stderr for long exports, when stderr is a terminal.
 struct Progress {
@@ -61,20 +77,21 @@ char* putFloat(char* p, float v) {
   return std::to_chars(p, p + 32, v).ptr; // the shortest form that reads back the same
 }
 
-bool writeObj(const Lattice* lat, const std::string& source, std::FILE* f, Progress& progress,
+bool writeObj(const Lattice* lat, const std::string& source, Sink& out, Progress& progress,
               ExportCounts& counts) {
   const ViewerState vs;
-  std::fprintf(f, "# Kelvane map export of %s\n", source.c_str());
-  std::fprintf(f, "# v x y z r g b (world coordinates, grey as colour); vn: outward normal\n");
+  out.write("# Kelvane map export of " + source + "\n");
+  out.write("# v x y z r g b (world coordinates, grey as colour); vn: outward normal\n");
   PlacedLattice p;
-  long vertex = 0, index = 0;
+  int64_t vertex = 0, index = 0;
   char line[512];
-  for (const Lattice* L = lat; L; L = L->next, index++) {
+  for (const Lattice* L = lat; L && out.ok(); L = L->next, index++) {
     if (L->id == 0) continue;
     placeLattice(L, vs, p);
+    orientOutward(p.tris, p.m);
     counts.lattices++;
     counts.nonFinite += p.dropped;
-    std::fprintf(f, "o lattice%ld\n", index);
+    out.write("o lattice" + std::to_string(index) + "\n");
     for (const Triangle& t : p.tris) {
       char* e = line;
       for (const auto& v : t.v) {
@@ -89,27 +106,29 @@ bool writeObj(const Lattice* lat, const std::string& source, std::FILE* f, Progr
       *e++ = 'n';
       for (float c : n) e = putFloat(e, c);
       counts.triangles++;
-      e += std::snprintf(e, 128, "\nf %ld//%ld %ld//%ld %ld//%ld\n", vertex + 1, counts.triangles,
-                         vertex + 2, counts.triangles, vertex + 3, counts.triangles);
+      long long k = counts.triangles;
+      e += std::snprintf(e, 128, "\nf %lld//%lld %lld//%lld %lld//%lld\n", (long long)vertex + 1, k,
+                         (long long)vertex + 2, k, (long long)vertex + 3, k);
       vertex += 3;
-      std::fwrite(line, 1, size_t(e - line), f);
+      out.write(line, size_t(e - line));
     }
     progress.step(faceTriangles(L));
   }
-  std::fprintf(f, "# %ld lattices drawn, %ld triangles\n", counts.lattices, counts.triangles);
-  return !std::ferror(f);
+  out.write("# " + std::to_string(counts.lattices) + " lattices drawn, " +
+            std::to_string(counts.triangles) + " triangles\n");
+  return out.ok();
 }
 
 // The binary buffer of a glTF file, raw (.glb) or as base64 text (.gltf).
 struct BinaryOut {
-  std::FILE* f;
+  Sink& out;
   bool base64;
   unsigned char carry[3];
   int held = 0;
 
   void put(const void* data, size_t n) {
     if (!base64) {
-      std::fwrite(data, 1, n, f);
+      out.write(data, n);
       return;
     }
     for (const unsigned char* b = static_cast<const unsigned char*>(data); n--; b++) {
@@ -121,16 +140,16 @@ struct BinaryOut {
     static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     if (!held) return;
     unsigned v = carry[0] << 16 | (held > 1 ? carry[1] << 8 : 0) | (held > 2 ? carry[2] : 0);
-    char out[4] = {digits[v >> 18 & 63], digits[v >> 12 & 63], held > 1 ? digits[v >> 6 & 63] : '=',
+    char b64[4] = {digits[v >> 18 & 63], digits[v >> 12 & 63], held > 1 ? digits[v >> 6 & 63] : '=',
                    held > 2 ? digits[v & 63] : '='};
-    std::fwrite(out, 1, 4, f);
+    out.write(b64, 4);
     held = 0;
   }
 };
 
 struct MeshInfo {
-  long index;   // the lattice's place in the list
-  long corners; // vertices of its kept triangles
+  int64_t index;   // the lattice's place in the list
+  int64_t corners; // vertices of its kept triangles
   float lo[3], hi[3];
 };
 
@@ -194,9 +213,9 @@ nlohmann::ordered_json gltfDocument(const std::vector<MeshInfo>& meshes, const s
   return doc;
 }
 
-void putLe32(std::FILE* f, uint32_t v) {
+void putLe32(Sink& out, uint32_t v) {
   unsigned char b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
-  std::fwrite(b, 1, 4, f);
+  out.write(b, 4);
 }
 
 // The first pass: counts and bounds each drawn lattice's mesh for the JSON; a lattice with no
@@ -205,15 +224,15 @@ std::vector<MeshInfo> measureMeshes(const Lattice* lat, ExportCounts& counts) {
   const ViewerState vs;
   PlacedLattice p;
   std::vector<MeshInfo> meshes;
-  long index = 0;
+  int64_t index = 0;
   for (const Lattice* L = lat; L; L = L->next, index++) {
     if (L->id == 0) continue;
-    placeLattice(L, vs, p);
+    placeLattice(L, vs, p); // winding changes no corner: counts and bounds need none
     counts.lattices++;
     counts.nonFinite += p.dropped;
-    counts.triangles += long(p.tris.size());
+    counts.triangles += int64_t(p.tris.size());
     if (p.tris.empty()) continue;
-    MeshInfo m{index, 3 * long(p.tris.size()), {}, {}};
+    MeshInfo m{index, 3 * int64_t(p.tris.size()), {}, {}};
     for (int a = 0; a < 3; a++) m.lo[a] = m.hi[a] = p.tris[0].v[0][a];
     for (const Triangle& t : p.tris)
       for (const auto& v : t.v)
@@ -227,18 +246,19 @@ std::vector<MeshInfo> measureMeshes(const Lattice* lat, ExportCounts& counts) {
 }
 
 // The .glb header, the JSON chunk and the binary chunk's header, for a buffer of `bufferBytes`.
-void writeGlbHead(std::FILE* f, std::string json, bool withBuffer, size_t bufferBytes) {
+// The lengths are checked before (glbTooLarge).
+void writeGlbHead(Sink& out, std::string json, bool withBuffer, uint64_t bufferBytes) {
   while (json.size() % 4) json += ' ';
-  size_t total = 12 + 8 + json.size() + (withBuffer ? 8 + bufferBytes : 0);
-  putLe32(f, 0x46546C67); // "glTF"
-  putLe32(f, 2);
-  putLe32(f, uint32_t(total));
-  putLe32(f, uint32_t(json.size()));
-  putLe32(f, 0x4E4F534A); // "JSON"
-  std::fwrite(json.data(), 1, json.size(), f);
+  uint64_t total = glbBytes(json.size(), withBuffer, bufferBytes);
+  putLe32(out, 0x46546C67); // "glTF"
+  putLe32(out, 2);
+  putLe32(out, uint32_t(total));
+  putLe32(out, uint32_t(json.size()));
+  putLe32(out, 0x4E4F534A); // "JSON"
+  out.write(json);
   if (withBuffer) {
-    putLe32(f, uint32_t(bufferBytes));
-    putLe32(f, 0x004E4942); // "BIN"
+    putLe32(out, uint32_t(bufferBytes));
+    putLe32(out, 0x004E4942); // "BIN"
   }
 }
 
@@ -247,9 +267,10 @@ void streamMeshes(const Lattice* lat, size_t meshCount, BinaryOut& bin, Progress
   const ViewerState vs;
   PlacedLattice p;
   size_t mesh = 0;
-  for (const Lattice* L = lat; L && mesh < meshCount; L = L->next) {
+  for (const Lattice* L = lat; L && mesh < meshCount && bin.out.ok(); L = L->next) {
     if (L->id == 0) continue;
     placeLattice(L, vs, p);
+    orientOutward(p.tris, p.m);
     progress.step(faceTriangles(L));
     if (p.tris.empty()) continue;
     mesh++;
@@ -268,29 +289,31 @@ void streamMeshes(const Lattice* lat, size_t meshCount, BinaryOut& bin, Progress
   bin.flush();
 }
 
-// A .glb, or a .gltf whose JSON holds the buffer as a data URI in place of a marker.
-bool writeGltf(const Lattice* lat, bool binary, std::FILE* f, Progress& progress,
+// A .glb, or a .gltf whose JSON holds the buffer as a data URI in place of a marker. Nothing
+// is written of a .glb its 32-bit lengths cannot describe.
+bool writeGltf(const Lattice* lat, bool binary, Sink& out, Progress& progress,
                ExportCounts& counts) {
   std::vector<MeshInfo> meshes = measureMeshes(lat, counts);
-  size_t bufferBytes = 0;
-  for (const MeshInfo& m : meshes) bufferBytes += size_t(m.corners) * 36;
+  uint64_t bufferBytes = 0;
+  for (const MeshInfo& m : meshes) bufferBytes += uint64_t(m.corners) * 36;
   const std::string marker = "@buffer@";
   std::string json = gltfDocument(meshes, binary || meshes.empty() ? "" : marker).dump();
+  if (binary && glbTooLarge(json.size(), !meshes.empty(), bufferBytes, out.error)) return false;
   size_t at = binary || meshes.empty() ? json.size() : json.find(marker);
   if (binary) {
-    writeGlbHead(f, json, !meshes.empty(), bufferBytes);
+    writeGlbHead(out, json, !meshes.empty(), bufferBytes);
   } else {
-    std::fwrite(json.data(), 1, at, f);
-    if (at < json.size()) std::fputs("data:application/octet-stream;base64,", f);
+    out.write(json.data(), at);
+    if (at < json.size()) out.write("data:application/octet-stream;base64,");
   }
-  BinaryOut bin{f, !binary, {}};
+  BinaryOut bin{out, !binary, {}};
   streamMeshes(lat, meshes.size(), bin, progress);
   if (!binary) {
     if (at < json.size())
-      std::fwrite(json.data() + at + marker.size(), 1, json.size() - at - marker.size(), f);
-    std::fputc('\n', f);
+      out.write(json.data() + at + marker.size(), json.size() - at - marker.size());
+    out.write("\n");
   }
-  return !std::ferror(f);
+  return out.ok();
 }
 
 } // namespace
@@ -309,13 +332,31 @@ bool formatOfName(const std::string& name, ExportFormat& format) {
   return false;
 }
 
+uint64_t glbBytes(size_t jsonBytes, bool withBuffer, uint64_t bufferBytes) {
+  uint64_t json = (uint64_t(jsonBytes) + 3) / 4 * 4;
+  return 12 + 8 + json + (withBuffer ? 8 + bufferBytes : 0);
+}
+
+bool glbTooLarge(size_t jsonBytes, bool withBuffer, uint64_t bufferBytes, std::string& err) {
+  uint64_t total = glbBytes(jsonBytes, withBuffer, bufferBytes);
+  if (total <= UINT32_MAX) return false;
+  err = "the .glb would take " + std::to_string(total) +
+        " bytes, more than its 32-bit lengths can hold (4294967295); nothing written. Export "
+        "as .obj, which has no such limit";
+  return true;
+}
+
 bool exportMap(const Lattice* lat, const std::string& source, ExportFormat format, std::FILE* f,
-               bool progress, ExportCounts& counts) {
+               bool progress, ExportCounts& counts, std::string& err) {
   counts = ExportCounts{};
   Progress show{progress, drawnTriangles(lat)};
+  Sink out{f, ""};
+  errno = 0;
   bool ok = format == ExportFormat::obj
-                ? writeObj(lat, source, f, show, counts)
-                : writeGltf(lat, format == ExportFormat::glb, f, show, counts);
+                ? writeObj(lat, source, out, show, counts)
+                : writeGltf(lat, format == ExportFormat::glb, out, show, counts);
+  if (ok && std::fflush(f) != 0) out.error = std::strerror(errno);
   show.end();
-  return ok;
+  err = out.error;
+  return ok && out.ok();
 }

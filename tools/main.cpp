@@ -109,12 +109,11 @@ int runExport(const Options& o, ExportFormat format) {
   std::string err;
   if (!openOutput(o.out, out, err)) return fail(o.out, err);
   ExportCounts counts;
-  bool ok = exportMap(map.lat, o.map, format, out.f, stderrIsTerminal(), counts);
-  if (!ok) err = std::strerror(errno);
+  bool ok = exportMap(map.lat, o.map, format, out.f, stderrIsTerminal(), counts, err);
   if (ok && counts.nonFinite) {
     std::fprintf(stderr,
-                 "kelvane: %s: warning: %ld triangle(s) with a non-finite corner left out\n",
-                 o.map.c_str(), counts.nonFinite);
+                 "kelvane: %s: warning: %lld triangle(s) with a non-finite corner left out\n",
+                 o.map.c_str(), (long long)counts.nonFinite);
     if (o.strict) {
       ok = false;
       err = "a warning and --strict: nothing written";

@@ -6,6 +6,7 @@
 #include "mapfile/writer.h"
 #include "render/world.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -19,16 +20,23 @@ enum class ExportFormat { obj, glb, gltf };
 bool formatOfName(const std::string& name, ExportFormat& format);
 
 struct ExportCounts {
-  long lattices = 0, triangles = 0;
-  long nonFinite = 0; // triangles left out for a non-finite corner
+  int64_t lattices = 0, triangles = 0;
+  int64_t nonFinite = 0; // triangles left out for a non-finite corner
 };
 
-// Streams every drawn lattice in draw order, in world coordinates, each triangle facing out of
-// its lattice with its grey as colour, to `f` as `format`. `source` names the map in OBJ's
-// header comment; `progress` shows progress on stderr for exports longer than a second. False
-// when writing failed.
+// Streams every drawn lattice in draw order, in world coordinates, wound consistently and
+// facing out of its lattice, with its grey as colour, to `f` as `format`. `source` names the
+// map in OBJ's header comment; `progress` shows progress on stderr for exports longer than a
+// second. False with `err` set when writing failed or the format cannot hold the map (a .glb
+// past 4 GiB; then nothing is written).
 bool exportMap(const Lattice* lat, const std::string& source, ExportFormat format, std::FILE* f,
-               bool progress, ExportCounts& counts);
+               bool progress, ExportCounts& counts, std::string& err);
+
+// Bytes of a .glb with `jsonBytes` of JSON (before padding) and a binary chunk of
+// `bufferBytes` when `withBuffer`; whether that is past what its 32-bit lengths hold, with the
+// reason in `err`.
+uint64_t glbBytes(size_t jsonBytes, bool withBuffer, uint64_t bufferBytes);
+bool glbTooLarge(size_t jsonBytes, bool withBuffer, uint64_t bufferBytes, std::string& err);
 
 // The built-in sample landscape.
 MapDesc demoMap();
