@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -56,10 +57,18 @@ const char* const helpText =
     "Exit status: 0 when you quit; 1 when no map could be opened (the \"Error opening\n"
     "file.\" box) or no window could be created, with the reason on stderr.\n";
 
-// Loads the map into `lat`, or says why not: on stderr, and in the message box users of the
-// viewer know.
-bool openMap(const std::string& name, Lattice* lat, MapStore& store) {
-  LoadReport rep = loadLandFrames(name.c_str(), lat, store);
+// Allocates the root into `lat` and loads the map into it, or says why not: on stderr, and in
+// the message box users of the viewer know.
+bool openMap(const std::string& name, Lattice*& lat, MapStore& store) {
+  LoadReport rep;
+  try {
+    lat = newLattice(store);
+    rep = loadLandFrames(name.c_str(), lat, store);
+  } catch (const std::bad_alloc&) {
+    lat = nullptr;
+    rep.status = LoadStatus::outOfMemory;
+    rep.error = "out of memory";
+  }
   for (const std::string& w : rep.warnings)
     std::fprintf(stderr, "%s: %s: warning: %s\n", programName, name.c_str(), w.c_str());
   if (rep.status == LoadStatus::loaded) return true;
@@ -131,7 +140,7 @@ bool openStartMap(Viewer& v, const char* cmdLine) {
                  err.c_str());
     return false;
   }
-  v.lat = newLattice(v.store);
+  v.store.limit = mapStoreLimit;
   if (!openMap(name, v.lat, v.store)) return false;
   buildRetained(v.lat, viewerState, geometryBudgetHere(), scene);
   return true;

@@ -103,6 +103,21 @@ bool openHeadless(HeadlessContext& hc, int width, int height, std::string& err) 
   return true;
 }
 
+bool headlessIntact(const HeadlessContext& hc, std::string& err) {
+  EGLint e = eglGetError();
+  if (e != EGL_SUCCESS) {
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%04x", unsigned(e));
+    err = std::string("the drawing surface failed (EGL error ") + code + ")";
+    return false;
+  }
+  if (eglGetCurrentContext() != hc.ctx || eglGetCurrentSurface(EGL_DRAW) != hc.surface) {
+    err = "the drawing surface was lost while drawing";
+    return false;
+  }
+  return true;
+}
+
 void closeHeadless(HeadlessContext& hc) {
   if (!hc.dpy) return;
   eglMakeCurrent(hc.dpy, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);

@@ -112,6 +112,15 @@ if [[ $build == plain ]]; then
   [[ -z $(ls -A "$tmp" | grep huge.glb) ]] || { fail=$((fail + 1)); echo "FAIL a refused .glb left a file"; }
 fi
 
+# A frame that OpenGL reports as failed is no picture: a stand-in glGetError says it ran out
+# of memory. (Preloading does not mix with the sanitizers' runtime.)
+if [[ $build == plain ]] && command -v cc >/dev/null; then
+  printf 'unsigned glGetError(void) { return 0x0505; }\n' >"$tmp/glerror.c"
+  cc -shared -fPIC -o "$tmp/glerror.so" "$tmp/glerror.c"
+  check "a frame that failed is not written" 1 "kelvane: render: the frame did not draw (OpenGL error 0x0505)" env LD_PRELOAD="$tmp/glerror.so" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/failed.png"
+  [[ ! -e $tmp/failed.png ]] || { fail=$((fail + 1)); echo "FAIL a failed frame was written"; }
+fi
+
 # Retained arrays and immediate mode draw the same picture, at cameras that put lattices partly
 # or wholly out of view, with the axis lines: the demo, and a map of big lattices with
 # heights, insets, rotations and a parent.

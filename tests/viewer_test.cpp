@@ -263,12 +263,16 @@ TEST_F(ViewerTest, WhatIsNotAMapGetsTheBox) {
       {"noise.map", "noise.map: not a map: file ends inside type entry 63 of 23130"},
       {"folder.map", "folder.map: Is a directory"},
       {"missing.map", "missing.map: No such file or directory"},
+      {"small.map", "small.map: out of memory"}, // no memory even for the root
   };
+  map("small.map");
   for (const Case& c : cases) {
     winDoubleReset();
     glDoubleReset();
     testing::internal::CaptureStderr();
+    mapStoreLimit = c.name == "small.map" ? 1 : size_t(-1);
     EXPECT_EQ(run(c.name), 1) << c.name;
+    mapStoreLimit = size_t(-1);
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("kelvane-viewer: " + c.reason), std::string::npos) << err;
     const WinCall* box = findWinCall("MessageBoxA");

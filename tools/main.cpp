@@ -21,10 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iostream>
 #include <new>
-#include <sstream>
 
 namespace {
 
@@ -128,18 +125,28 @@ int writeDescription(const MapDesc& m, const std::string& desc, const std::strin
   return save(out, bytes);
 }
 
-int runMakeMap(const Options& o) {
-  std::stringstream text;
-  if (o.desc == "-") {
-    text << std::cin.rdbuf();
-  } else {
-    std::ifstream in(o.desc, std::ios::binary);
-    if (!in) return fail(o.desc, std::strerror(errno));
-    text << in.rdbuf();
+// The whole of `path` ("-" is standard input); false with the reason of the call that failed.
+bool readAll(const std::string& path, std::string& text, std::string& err) {
+  std::FILE* f = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
+  if (!f) {
+    err = std::strerror(errno);
+    return false;
   }
+  char buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+  bool ok = !std::ferror(f);
+  if (!ok) err = std::strerror(errno ? errno : EIO);
+  if (f != stdin) std::fclose(f);
+  return ok;
+}
+
+int runMakeMap(const Options& o) {
+  std::string text, err;
+  errno = 0;
+  if (!readAll(o.desc, text, err)) return fail(o.desc, err);
   MapDesc m;
-  std::string err;
-  if (!mapFromJson(text.str(), m, err)) return fail(o.desc, err);
+  if (!mapFromJson(text, m, err)) return fail(o.desc, err);
   return writeDescription(m, o.desc, o.out);
 }
 

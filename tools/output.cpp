@@ -19,11 +19,15 @@
 
 namespace {
 
-// The temporary being written, removed by the signal handler; one output at a time.
+// The temporary being written, removed by the signal handler; one output at a time. The
+// name is complete before `pendingSet` says so and is not touched while it does, so the
+// handler never reads a name being written.
 char pending[4096];
+volatile std::sig_atomic_t pendingSet = 0;
 
+// Only async-signal-safe calls: unlink, signal, raise.
 extern "C" void removePending(int sig) {
-  if (pending[0]) ::remove(pending);
+  if (pendingSet) unlink(pending);
   std::signal(sig, SIG_DFL);
   std::raise(sig);
 }
@@ -73,8 +77,10 @@ bool openOutput(const std::string& path, Output& out, std::string& err) {
   } else {
     watchSignals();
     out.f = createTemp(path, out.temp);
-    if (out.f && out.temp.size() < sizeof pending)
+    if (out.f && out.temp.size() < sizeof pending) {
       std::memcpy(pending, out.temp.c_str(), out.temp.size() + 1);
+      pendingSet = 1;
+    }
   }
   if (!out.f) err = std::strerror(errno);
   return out.f != nullptr;
@@ -100,8 +106,8 @@ bool commitOutput(Output& out, bool ok, std::string& err) {
       err = ec.message();
     }
   }
+  pendingSet = 0;
   if (!ok) std::filesystem::remove(out.temp, ec);
-  pending[0] = 0;
   return ok;
 }
 

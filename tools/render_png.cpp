@@ -59,6 +59,17 @@ bool writePng(std::FILE* f, int width, int height, std::vector<unsigned char>& r
   return ok;
 }
 
+// Whether OpenGL drew the frame: no error pending after drawing and reading it back. False
+// with `err` naming the first error.
+bool glDrew(std::string& err) {
+  GLenum e = glGetError();
+  if (e == GL_NO_ERROR) return true;
+  char code[16];
+  std::snprintf(code, sizeof code, "0x%04x", unsigned(e));
+  err = std::string("the frame did not draw (OpenGL error ") + code + "); no picture written";
+  return false;
+}
+
 } // namespace
 
 bool renderPng(const Lattice* lat, const RenderJob& job, const std::string& out, std::string& where,
@@ -76,7 +87,9 @@ bool renderPng(const Lattice* lat, const RenderJob& job, const std::string& out,
   std::vector<unsigned char> rgb(size_t(job.width) * job.height * 3);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, 0, job.width, job.height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+  bool drew = glDrew(err) && headlessIntact(hc, err);
   closeHeadless(hc);
+  if (!drew) return false;
   where = out;
   Output o;
   if (!openOutput(out, o, err)) return false;
