@@ -171,8 +171,21 @@ void BM_InfoRefs(benchmark::State& st) {
   }
 }
 
+// `kelvane info` (text) on the 64 MB map of 16 M heights: load and report, against the floor.
+void BM_InfoBig(benchmark::State& st) {
+  for (auto _ : st) {
+    auto t0 = std::chrono::steady_clock::now();
+    LoadedMap map;
+    loadMap(bigMap(), map);
+    std::string out = infoText(map);
+    benchmark::DoNotOptimize(out.data());
+    record("infobig", t0);
+  }
+}
+
 BENCHMARK(BM_LoadBig)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_FloorBig)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_InfoBig)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_LoadBigAndBuild)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_LoadDemo)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LoadDemoAndBuild)->Unit(benchmark::kMicrosecond);
@@ -199,6 +212,7 @@ int main(int argc, char** argv) {
   };
   std::printf("\nRatios of the fastest iterations, this run:\n");
   ratio("load of the 64 MB map / its floor", "big", "floor");
+  ratio("info of the 64 MB map / its floor", "infobig", "floor");
   ratio("load and retained arrays / load alone, 64 MB map", "big+arrays", "big");
   ratio("load and retained arrays / load alone, demo map", "demo+arrays", "demo");
   ratio("literal reader / our reader, 30,000 lattices and 300,000 references", "literal30000",

@@ -50,12 +50,7 @@ size_t getUpTo(Cursor& c, unsigned char* dst, size_t n) {
   return done;
 }
 
-bool getf32(Cursor& c, float& v) {
-  if (c.end - c.p >= 4) {
-    std::memcpy(&v, c.p, 4); // little-endian hosts only, as the format
-    c.p += 4;
-    return true;
-  }
+bool getf32Refill(Cursor& c, float& v) {
   unsigned char b[4];
   if (getUpTo(c, b, 4) < 4) return false;
   std::memcpy(&v, b, 4);

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 // {p, end} are the unread bytes at hand; `base` is where they start.
 struct Cursor {
@@ -23,8 +24,16 @@ Cursor memoryCursor(const unsigned char* data, size_t size);
 
 uint64_t cursorOffset(const Cursor& c);
 bool get8(Cursor& c, uint8_t& v);
-// One little-endian 32-bit float.
-bool getf32(Cursor& c, float& v);
+// One little-endian 32-bit float; the slow path refills the cursor.
+bool getf32Refill(Cursor& c, float& v);
+inline bool getf32(Cursor& c, float& v) {
+  if (c.end - c.p >= 4) {
+    std::memcpy(&v, c.p, 4); // little-endian hosts only, as the format
+    c.p += 4;
+    return true;
+  }
+  return getf32Refill(c, v);
+}
 bool skipBytes(Cursor& c, uint64_t n);
 // Up to n bytes into dst; returns how many the input still had.
 size_t getUpTo(Cursor& c, unsigned char* dst, size_t n);

@@ -105,8 +105,10 @@ bool skipTables(Decoder& d) {
 // allocated only for values the input held, so a count the input does not back costs nothing.
 // False when the input ends before the list does.
 template <class Node, int N, class Fill>
-bool readList(Decoder& d, int count, Node*& head, const std::string& where, Fill fill) {
+bool readList(Decoder& d, int count, Node*& head, int& length, const std::string& where,
+              Fill fill) {
   head = nullptr;
+  length = 0;
   Node** tail = &head;
   float v[nodeBatch * N];
   for (int done = 0; done < count;) {
@@ -124,15 +126,16 @@ bool readList(Decoder& d, int count, Node*& head, const std::string& where, Fill
       tail = &nodes[n - 1].next;
     }
     done += n;
+    length = done;
     if (n < want) return d.ended(where);
   }
   return true;
 }
 
-bool readInsets(Decoder& d, InsetNode*& head, const std::string& where) {
+bool readInsets(Decoder& d, InsetNode*& head, int& length, const std::string& where) {
   uint8_t c;
   if (!get8(d.cur, c)) return d.ended(where);
-  return readList<InsetNode, 2>(d, c, head, where, [](InsetNode& n, const float* v) {
+  return readList<InsetNode, 2>(d, c, head, length, where, [](InsetNode& n, const float* v) {
     n.dx = v[0];
     n.dz = v[1];
   });
@@ -175,13 +178,16 @@ bool readRecord(Decoder& d, int i) {
   for (int k = 0; k < 19; k++) fixed[9 + k] = L->frameData + k;
   for (float* f : fixed)
     if (!getf32(c, *f)) return d.ended(where);
-  if (!readInsets(d, L->minInsets, where) || !readInsets(d, L->maxInsets, where)) return false;
+  ListLengths& len = d.rep.lengths[size_t(i)];
+  if (!readInsets(d, L->minInsets, len.minInsets, where) ||
+      !readInsets(d, L->maxInsets, len.maxInsets, where))
+    return false;
   for (int* cells : {&L->nx, &L->ny, &L->nz}) {
     if (!get8(c, b)) return d.ended(where);
     *cells = b;
   }
   if (!readVarCount(c, v)) return d.ended(where);
-  if (!readList<HeightNode, 1>(d, v, L->heights, where,
+  if (!readList<HeightNode, 1>(d, v, L->heights, len.heights, where,
                                [](HeightNode& n, const float* h) { n.value = h[0]; }))
     return false;
   if (!skipBytes(c, 12) || !readVarCount(c, v) || !skipBytes(c, uint64_t(v) * 4) ||
@@ -249,6 +255,7 @@ LoadReport decode(Cursor& cur, Lattice* lat, MapStore& store) {
   try {
     if (readHeader(d) && readTypeTable(d)) {
       allocateLattices(d);
+      rep.lengths.resize(size_t(std::max(rep.nlat, 1)));
       if (skipTables(d)) readRecords(d);
       breakCycles(d);
     }

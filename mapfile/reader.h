@@ -15,12 +15,18 @@ enum class LoadStatus {
   outOfMemory,
 };
 
+// How many nodes each list of one lattice got.
+struct ListLengths {
+  int heights = 0, minInsets = 0, maxInsets = 0;
+};
+
 struct LoadReport {
   LoadStatus status = LoadStatus::openFailed;
   std::string error; // why nothing was loaded, when status is not `loaded`
   int extraCount = 0, typeCount = 0, recordCount = 0, stringCount = 0;
   int nlat = 0; // the LandFrameStore count; the list always holds at least the root
   std::vector<std::string> warnings;
+  std::vector<ListLengths> lengths; // per lattice of the list, in list order (when loaded)
 };
 
 // Fills the list that starts at the zeroed root `lat` from the map file `name`. Every other

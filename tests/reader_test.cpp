@@ -329,6 +329,16 @@ TEST(LoadLandFrames, TruncationAtEveryByte) {
           << l.rep.error;
       continue;
     }
+    // The lengths the loader reports are those of the lists it built, cut or whole.
+    ASSERT_EQ(l.rep.lengths.size(), L.size());
+    for (size_t i = 0; i < L.size(); i++) {
+      int mins = 0, maxs = 0;
+      for (const InsetNode* n = L[i]->minInsets; n; n = n->next) mins++;
+      for (const InsetNode* n = L[i]->maxInsets; n; n = n->next) maxs++;
+      EXPECT_EQ(l.rep.lengths[i].heights, int(heightsOf(L[i]).size())) << cut;
+      EXPECT_EQ(l.rep.lengths[i].minInsets, mins) << cut;
+      EXPECT_EQ(l.rep.lengths[i].maxInsets, maxs) << cut;
+    }
     if (cut == full.size()) {
       EXPECT_TRUE(l.rep.warnings.empty());
       continue;

@@ -116,12 +116,6 @@ void insets(Text& t, const InsetNode* n) {
   t << ']';
 }
 
-int count(const InsetNode* n) {
-  int c = 0;
-  for (; n; n = n->next) c++;
-  return c;
-}
-
 // "(a, b, c)" with %g-style numbers.
 void triple(Text& t, const float* v) {
   t << '(';
@@ -191,16 +185,15 @@ std::string infoText(const LoadedMap& map) {
     << r.extraCount << ", strings " << r.stringCount << ", LandFrameStore count " << r.nlat << '\n';
   int i = 0;
   for (const Lattice* L = map.lat; L; L = L->next, i++) {
-    int heights = 0;
-    for (const HeightNode* h = L->heights; h; h = h->next) heights++;
+    const ListLengths& len = r.lengths[size_t(i)];
     t << "lattice " << i << ": id " << L->id << (L->id ? ", at " : " (not drawn), at ");
     triple(t, &L->x);
     t << ", rotation ";
     triple(t, &L->rx);
     t << ", " << L->nx << " x " << L->ny << " x " << L->nz << " cells of ";
     triple(t, &L->sx);
-    t << ", " << heights << " heights, " << count(L->minInsets) << '/' << count(L->maxInsets)
-      << " insets, " << L->refCount << " refs, ";
+    t << ", " << len.heights << " heights, " << len.minInsets << '/' << len.maxInsets << " insets, "
+      << L->refCount << " refs, ";
     if (parent[size_t(i)] >= 0)
       t << "parent " << parent[size_t(i)];
     else
