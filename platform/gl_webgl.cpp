@@ -5,10 +5,12 @@
 #include "platform/gl.h"
 
 #include <GLES2/gl2.h>
+#include <emscripten.h>
 #include <emscripten/html5.h>
 
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 extern "C" {
@@ -38,6 +40,7 @@ struct State {
   const float *vertexPointer = nullptr, *colorPointer = nullptr;
   GLuint program = 0, buffer = 0;
   GLint mvp = -1, pos = -1, col = -1;
+  bool failed = false; // the shaders did not build: nothing is drawn, the page was told
 } gl;
 
 const double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
@@ -64,15 +67,40 @@ void multiply(const double r[16]) {
   std::memcpy(m, out, sizeof out);
 }
 
+// The page's side, in JavaScript (kept as written: the formatter does not know it).
+// clang-format off
+EM_JS(void, pageGlFailed, (const char* what), {
+  Module.kelvaneMessage("WebGL: " + UTF8ToString(what), true);
+});
+// clang-format on
+
+// Tells the page that drawing cannot work, with the reason and the driver's log; from then on
+// nothing is drawn.
+void glFailed(std::string what, const char* log) {
+  if (log && *log) what += ": " + std::string(log);
+  gl.failed = true;
+  pageGlFailed(what.c_str());
+}
+
+// A compiled shader, or 0 after telling the page why not.
 GLuint shader(GLenum type, const char* text) {
   GLuint s = glCreateShader(type);
   glShaderSource(s, 1, &text, nullptr);
   glCompileShader(s);
-  return s;
+  GLint ok = 0;
+  glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
+  if (ok) return s;
+  char log[512] = "";
+  glGetShaderInfoLog(s, sizeof log, nullptr, log);
+  glFailed(type == GL_VERTEX_SHADER ? "the vertex shader does not compile"
+                                    : "the fragment shader does not compile",
+           log);
+  return 0;
 }
 
-void setUp() {
-  if (gl.program) return;
+// Builds the program once; false (the page told) when it cannot be built or lacks its inputs.
+bool setUp() {
+  if (gl.program || gl.failed) return !gl.failed;
   const char* vs = "attribute vec3 pos; attribute vec3 col; uniform mat4 mvp; varying vec3 c;"
                    "void main() { c = col; gl_Position = mvp * vec4(pos, 1.0); }";
   // The colour is put on one of the 256 levels here, so the browser's own conversion has
@@ -84,20 +112,39 @@ void setUp() {
                    "  vec3 level = floor(c * 256.0 - (0.748 + 0.2515 * floor(3.0 * c))) + 1.0;"
                    "  gl_FragColor = vec4(clamp(level, 0.0, 255.0) / 255.0, 1.0);"
                    "}";
-  gl.program = glCreateProgram();
-  glAttachShader(gl.program, shader(GL_VERTEX_SHADER, vs));
-  glAttachShader(gl.program, shader(GL_FRAGMENT_SHADER, fs));
-  glLinkProgram(gl.program);
-  gl.mvp = glGetUniformLocation(gl.program, "mvp");
-  gl.pos = glGetAttribLocation(gl.program, "pos");
-  gl.col = glGetAttribLocation(gl.program, "col");
+  GLuint v = shader(GL_VERTEX_SHADER, vs), f = v ? shader(GL_FRAGMENT_SHADER, fs) : 0;
+  if (!f) return false;
+  GLuint program = glCreateProgram();
+  glAttachShader(program, v);
+  glAttachShader(program, f);
+  glLinkProgram(program);
+  GLint linked = 0;
+  glGetProgramiv(program, GL_LINK_STATUS, &linked);
+  if (!linked) {
+    char log[512] = "";
+    glGetProgramInfoLog(program, sizeof log, nullptr, log);
+    glFailed("the shaders do not link", log);
+    return false;
+  }
+  gl.mvp = glGetUniformLocation(program, "mvp");
+  gl.pos = glGetAttribLocation(program, "pos");
+  gl.col = glGetAttribLocation(program, "col");
+  if (gl.mvp < 0 || gl.pos < 0 || gl.col < 0) {
+    glFailed("the linked program lacks its inputs (mvp, pos or col)", nullptr);
+    return false;
+  }
+  gl.program = program;
   glGenBuffers(1, &gl.buffer);
+  return true;
 }
 
 // Draws the batched vertices as `mode` with the current projection times model-view.
 void flush(GLenum mode) {
   if (gl.batch.empty() || !live()) return;
-  setUp();
+  if (!setUp()) {
+    gl.batch.clear();
+    return;
+  }
   float m[16];
   for (int c = 0; c < 4; c++)
     for (int r = 0; r < 4; r++) {

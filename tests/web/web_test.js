@@ -95,6 +95,19 @@ async function taps(page, key, n, camera) {
     results.demoFps = ((await state(page)).frames - f0) / ((Date.now() - t0) / 1000);
     await page.close();
 
+    // A driver that cannot compile the shaders: the page says so and is in state "error".
+    page = await browser.newPage();
+    await page.evaluateOnNewDocument(() => {
+      const real = WebGLRenderingContext.prototype.getShaderParameter;
+      WebGLRenderingContext.prototype.getShaderParameter = function (s, p) {
+        return p === this.COMPILE_STATUS ? false : real.call(this, s, p);
+      };
+    });
+    await page.goto(base + '?map=box.map');
+    await page.waitForFunction('window.kelvane.state === "error"', {timeout: 30000});
+    results.shaderFails = await state(page);
+    await page.close();
+
     for (const [name, query] of [['missing', '?map=nowhere.map'], ['notmap', '?map=noise.map']]) {
       page = await open(browser, query);
       results[name] = await state(page);

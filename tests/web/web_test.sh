@@ -56,5 +56,7 @@ check "a missing map says Error opening file." grep -q "Error opening file." <<<
 check "a file that is not a map is an error" [ "$(field notmap.state)" = error ]
 check "it says why" grep -q "not a map" <<<"$(field notmap.messages)"
 check "and shows Error opening file." grep -q "Error opening file." <<<"$(field notmap.messages)"
+check "shaders that do not compile are an error" [ "$(field shaderFails.state)" = error ]
+check "the page says why" grep -q "WebGL: the vertex shader does not compile" <<<"$(field shaderFails.messages)"
 echo "web viewer: demo map at $(field demoFps) frames/s in headless Chromium (SwiftShader)"
 tally
