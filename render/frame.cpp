@@ -60,8 +60,11 @@ bool full(const ArrayEmitter&) {
   return false;
 }
 
-void emitTriangle(GlEmitter&, const Corners& c, int a, int b, int d, float grey, Face) {
-  glColor3f(grey, grey, grey);
+void emitTriangle(GlEmitter& e, const Corners& c, int a, int b, int d, float grey, Face) {
+  if (e.amber)
+    glColor3f(grey, float(0.8 * double(grey)), float(0.35 * double(grey)));
+  else
+    glColor3f(grey, grey, grey);
   glBegin(GL_TRIANGLES);
   glVertex3f(c.x[a], c.y[a], c.z[a]);
   glVertex3f(c.x[b], c.y[b], c.z[b]);
@@ -223,11 +226,12 @@ void loadCamera(const float* trot) {
 
 void drawFrame(const Lattice* lat, const float* trot, const ViewerState& vs) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  GlEmitter gl;
+  int ordinal = 0;
   for (const Lattice* L = lat; L; L = L->next) {
     if (L->id == 0) continue;
     loadCamera(trot);
     applyLatticeTransform(L, vs);
+    GlEmitter gl{isSelected(vs, trot, ordinal++)};
     drawLatticeFaces(L, vs, gl);
   }
 }

@@ -14,8 +14,16 @@ struct Corners {
   float x[4], y[4], z[4];
 };
 
-// Sends triangles to OpenGL: colour, begin, three vertices, end.
-struct GlEmitter {};
+// Sends triangles to OpenGL: colour, begin, three vertices, end. An amber emitter colours each
+// triangle (g, 0.8 g, 0.35 g) for its grey g: the selected lattice.
+struct GlEmitter {
+  bool amber = false;
+};
+
+// Whether the drawn lattice with this ordinal is the selected one (see ViewerState).
+inline bool isSelected(const ViewerState& vs, const float* trot, int ordinal) {
+  return vs.selectionShown && int(trot[Trot::selectedLattice]) == ordinal;
+}
 
 // The six faces of a lattice, in the order the passes draw them.
 enum class Face : uint8_t { bottom, top, lowX, highX, lowZ, highZ };

@@ -123,11 +123,14 @@ void drawRetainedFrame(const RetainedScene& s, const float* trot, const ViewerSt
     glVertexPointer(3, GL_FLOAT, 0, s.xyz.data());
     glColorPointer(3, GL_FLOAT, 0, s.rgb.data());
   }
-  GlEmitter gl;
+  int ordinal = 0;
   for (const RetainedLattice& r : s.lattices) {
     loadCamera(trot);
     applyLatticeTransform(r.L, vs);
-    if (!r.arrays) {
+    // The selected lattice's colours are not in the arrays: it is drawn triangle by triangle.
+    bool amber = isSelected(vs, trot, ordinal++);
+    if (!r.arrays || amber) {
+      GlEmitter gl{amber};
       drawLatticeFaces(r.L, vs, gl);
       continue;
     }

@@ -14,4 +14,7 @@ struct ViewerState {
   float horizontalScale = 1.0f; // multiplies insets
   float verticalScale = 1.0f;   // multiplies heights
   int axisFlag = 0;             // non-zero while the axis lines are shown ('T' held)
+  // Non-zero while a lattice is selected: the drawn lattice whose ordinal (lattices with id 0
+  // not counted) is trot[selectedLattice], truncated, is drawn in amber.
+  int selectionShown = 0;
 };

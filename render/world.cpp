@@ -52,7 +52,8 @@ void placeLattice(const Lattice* L, const ViewerState& vs, PlacedLattice& p) {
   p.tris.resize(kept);
 }
 
-bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& depth) {
+bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& depth,
+               const Lattice* only) {
   using namespace Trot;
   // The camera turns the scene by Rx(pitch) Ry(yaw), then moves it 50 units away: a point p
   // lands at R (p + t) - 50 z in eye space. Work in R p and solve for u = R t - 50 z.
@@ -65,7 +66,7 @@ bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& d
   double a = inf, b = inf, c = inf, d = inf, nearest = -inf, farthest = inf;
   PlacedLattice p;
   for (const Lattice* L = lat; L; L = L->next) {
-    if (L->id == 0) continue;
+    if (L->id == 0 || (only && L != only)) continue;
     placeLattice(L, ViewerState{}, p);
     for (const Triangle& t : p.tris)
       for (const auto& w : t.v) {
@@ -88,4 +89,71 @@ bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& d
     trot[tx + k] = float(r[k * 4] * u[0] + r[k * 4 + 1] * u[1] + r[k * 4 + 2] * u[2]);
   depth = -(farthest + uz);
   return true;
+}
+
+namespace {
+
+// The camera's model-view matrix, as loadCamera builds it.
+Matrix cameraMatrix(const float* trot) {
+  using namespace Trot;
+  Matrix m = translationMatrix(0, 0, -50);
+  m = multiply(m, rotationMatrix(trot[pitch], 1, 0, 0));
+  m = multiply(m, rotationMatrix(trot[yaw], 0, 1, 0));
+  return multiply(m, translationMatrix(trot[tx], trot[ty], trot[tz]));
+}
+
+// Distance along the ray from the eye with direction d to the triangle of eye-space corners
+// p, in units of d; negative when it misses.
+double rayHit(const double d[3], const double p[3][3]) {
+  double e1[3], e2[3];
+  for (int a = 0; a < 3; a++) {
+    e1[a] = p[1][a] - p[0][a];
+    e2[a] = p[2][a] - p[0][a];
+  }
+  double q[3] = {d[1] * e2[2] - d[2] * e2[1], d[2] * e2[0] - d[0] * e2[2],
+                 d[0] * e2[1] - d[1] * e2[0]};
+  double det = e1[0] * q[0] + e1[1] * q[1] + e1[2] * q[2];
+  if (det == 0 || !std::isfinite(det)) return -1;
+  double s[3] = {-p[0][0], -p[0][1], -p[0][2]};
+  double u = (s[0] * q[0] + s[1] * q[1] + s[2] * q[2]) / det;
+  if (u < 0 || u > 1) return -1;
+  double r[3] = {s[1] * e1[2] - s[2] * e1[1], s[2] * e1[0] - s[0] * e1[2],
+                 s[0] * e1[1] - s[1] * e1[0]};
+  double v = (d[0] * r[0] + d[1] * r[1] + d[2] * r[2]) / det;
+  if (v < 0 || u + v > 1) return -1;
+  return (e2[0] * r[0] + e2[1] * r[1] + e2[2] * r[2]) / det;
+}
+
+} // namespace
+
+int pickLattice(const Lattice* lat, const float* trot, int width, int height, int x, int y) {
+  if (width < 1 || height < 1) return -1;
+  const double k = std::tan(22.5 * M_PI / 180);
+  double d[3] = {(2 * (x + 0.5) / width - 1) * k * width / height, (1 - 2 * (y + 0.5) / height) * k,
+                 -1};
+  const Matrix camera = cameraMatrix(trot);
+  const ViewerState vs;
+  std::vector<Triangle> tris;
+  double nearest = INFINITY;
+  int hit = -1, index = 0;
+  for (const Lattice* L = lat; L; L = L->next, index++) {
+    if (L->id == 0) continue;
+    tris.clear();
+    CollectEmitter emit{&tris};
+    drawLatticeFaces(L, vs, emit);
+    const Matrix m = multiply(camera, latticePlacement(L, vs));
+    for (const Triangle& t : tris) {
+      double p[3][3];
+      for (int c = 0; c < 3; c++) {
+        double local[3] = {t.v[c][0], t.v[c][1], t.v[c][2]};
+        transformPoint(m, local, p[c]);
+      }
+      double depth = rayHit(d, p); // d's z is -1: the distance along it is the depth
+      if (depth >= 1 && depth <= 1000 && depth < nearest) {
+        nearest = depth;
+        hit = index;
+      }
+    }
+  }
+  return hit;
 }

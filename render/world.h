@@ -20,7 +20,14 @@ void placeLattice(const Lattice* L, const ViewerState& vs, PlacedLattice& p);
 void triangleNormal(const Triangle& t, double n[3]);
 
 // Sets trot's translation (positions 0-2) so that every drawn lattice of the list from `lat`
-// fits a width x height frame with a small margin, keeping its pitch and yaw; `depth` is then
-// the distance from the eye to the farthest point. False, with trot unchanged, when nothing is
-// drawn.
-bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& depth);
+// (only `only`, when it is not null) fits a width x height frame with a small margin, keeping
+// its pitch and yaw; `depth` is then the distance from the eye to the farthest point. False,
+// with trot unchanged, when nothing is drawn.
+bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& depth,
+               const Lattice* only = nullptr);
+
+// The list index of the drawn lattice seen at pixel (x, y) of a width x height frame drawn
+// with camera `trot` (x right, y down from the top-left corner), or -1 for the background:
+// the nearest triangle the ray through the pixel's centre meets between the near and far
+// planes, the first drawn where two are as near, as the depth test keeps.
+int pickLattice(const Lattice* lat, const float* trot, int width, int height, int x, int y);
