@@ -4,6 +4,7 @@
 #include "window.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 using namespace Trot;
@@ -41,4 +42,83 @@ void cameraStep(const unsigned char key[256], float trot[Trot::size], ViewerStat
   if (key[int('W')]) add(ty, step);
   if (key[int('R')]) add(ty, -step);
   vs.axisFlag = key[int('T')] ? 1 : 0;
+}
+
+namespace {
+
+void add(float* trot, int at, double d) {
+  trot[at] = float(double(trot[at]) + d);
+}
+
+// One 'E' step (sign 1) or 'D' step (sign -1), as the keys make them.
+void forwardStep(float* trot, int sign) {
+  double a = double(trot[yaw]) / 57.2958;
+  if (sign > 0) {
+    add(trot, tz, std::cos(a));
+    add(trot, tx, -std::sin(a));
+  } else {
+    add(trot, tz, -std::cos(a));
+    add(trot, tx, std::sin(a));
+  }
+}
+
+// The pointer moved by (dx, dy) pixels, y down.
+void drag(const Pointer& p, int dx, int dy, float* trot) {
+  if (p.panning) {
+    double a = double(trot[yaw]) / 57.2958;
+    add(trot, tz, std::sin(a) * 0.1 * dx);
+    add(trot, tx, std::cos(a) * 0.1 * dx);
+    add(trot, ty, 0.1 * -dy);
+  } else if (p.turning) {
+    add(trot, yaw, 0.25 * dx);
+    add(trot, pitch, 0.25 * -dy);
+  }
+}
+
+void turnWheel(Pointer& p, int delta, float* trot) {
+  p.wheel += delta;
+  for (; p.wheel >= wheelStep; p.wheel -= wheelStep) forwardStep(trot, 1);
+  for (; p.wheel <= -wheelStep; p.wheel += wheelStep) forwardStep(trot, -1);
+}
+
+} // namespace
+
+bool pointerStep(Pointer& p, const MSG& msg, float trot[Trot::size]) {
+  int x = GET_X_LPARAM(msg.lParam), y = GET_Y_LPARAM(msg.lParam);
+  bool click = false;
+  switch (msg.message) {
+  case WM_LBUTTONDOWN:
+    p.turning = true;
+    p.clickable = !p.panning;
+    p.downX = x;
+    p.downY = y;
+    break;
+  case WM_RBUTTONDOWN:
+  case WM_MBUTTONDOWN:
+    drag(p, x - p.x, y - p.y, trot);
+    p.panning = true;
+    p.clickable = false;
+    break;
+  case WM_MOUSEMOVE:
+    drag(p, x - p.x, y - p.y, trot);
+    break;
+  case WM_LBUTTONUP:
+    drag(p, x - p.x, y - p.y, trot);
+    click = p.clickable && std::abs(x - p.downX) <= 4 && std::abs(y - p.downY) <= 4;
+    p.turning = p.clickable = false;
+    break;
+  case WM_RBUTTONUP:
+  case WM_MBUTTONUP:
+    drag(p, x - p.x, y - p.y, trot);
+    p.panning = (msg.wParam & (MK_RBUTTON | MK_MBUTTON)) != 0;
+    break;
+  case WM_MOUSEWHEEL: // its point is on the screen, not in the window
+    turnWheel(p, GET_WHEEL_DELTA_WPARAM(msg.wParam), trot);
+    return false;
+  default:
+    return false;
+  }
+  p.x = x;
+  p.y = y;
+  return click;
 }

@@ -29,7 +29,7 @@ EM_JS(void, viewerEnded, (int code), { Module.kelvaneEnded(code); });
 
 int main() {
   static int instance;
-  setPageCamera(&liveCamera);
+  setPageView(&pageView);
   for (;;) {
     char* name = nextMap(startCamera);
     int code = WinMain(reinterpret_cast<HINSTANCE>(&instance), nullptr, name, SW_SHOW);

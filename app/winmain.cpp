@@ -1,5 +1,6 @@
 // Program entry: window and context, the map file, the polling main loop, shutdown.
 #include "camera.h"
+#include "selection.h"
 #include "viewer.h"
 #include "window.h"
 
@@ -10,6 +11,7 @@
 #include "platform/system.h"
 #include "render/frame.h"
 #include "render/retained.h"
+#include "render/world.h"
 
 #include <cctype>
 #include <cerrno>
@@ -34,8 +36,10 @@ struct Viewer {
   HGLRC rc = nullptr;
   unsigned char key[256] = {};
   float trot[Trot::size] = {};
+  Pointer pointer;
   MapStore store;
   Lattice* lat = nullptr;
+  int selected = -1; // list index of the selected lattice, -1 for none
 };
 
 const char* const helpText =
@@ -52,7 +56,15 @@ const char* const helpText =
     "  arrows       turn left / right, tilt up / down\n"
     "  T (held)     show the red-to-blue axis lines from each parent to its lattice\n"
     "  P            print the view as --camera TX,TY,TZ,PITCH,YAW for 'kelvane render'\n"
+    "               (with --select INDEX while a lattice is selected)\n"
+    "  Tab          select the next drawn lattice (Shift+Tab the previous); Backspace clears\n"
+    "  Home         fit the view to the selected lattice, or to the whole map\n"
     "  Escape       quit\n"
+    "\n"
+    "Mouse: drag with the left button to turn, with the right or middle button to pan;\n"
+    "the wheel moves forward and back; a click selects the lattice under the pointer (or\n"
+    "clears the selection on the background). The selected lattice is drawn in amber, its\n"
+    "description goes to stdout and its index into the window title.\n"
     "\n"
     "Exit status: 0 when you quit; 1 when no map could be opened (the \"Error opening\n"
     "file.\" box) or no window could be created, with the reason on stderr.\n";
@@ -78,12 +90,13 @@ bool openMap(const std::string& name, Lattice*& lat, MapStore& store) {
   return false;
 }
 
-void printCamera(const float* trot) {
+void printCamera(const float* trot, int selected) {
   using namespace Trot;
   std::printf("--camera %.9g,%.9g,%.9g,%.9g,%.9g", trot[tx], trot[ty], trot[tz], trot[pitch],
               trot[yaw]);
   if (viewSize.width != 640 || viewSize.height != 480)
     std::printf(" --size %dx%d", viewSize.width, viewSize.height);
+  if (selected >= 0) std::printf(" --select %d", selected);
   std::printf("\n");
   std::fflush(stdout);
 }
@@ -146,10 +159,50 @@ bool openStartMap(Viewer& v, const char* cmdLine) {
   return true;
 }
 
-// What a key press asks for beyond flying: P prints the view.
+// Selects the lattice at list index `index` (-1: none): the amber highlight, the stdout line,
+// the window title and what the page shows. Nothing happens when it is selected already.
+void select(Viewer& v, int index) {
+  if (index == v.selected) return;
+  v.selected = index;
+  v.trot[Trot::selectedLattice] = float(index >= 0 ? drawnOrdinal(v.lat, index) : 0);
+  viewerState.selectionShown = index >= 0 ? 1 : 0;
+  std::printf("%s\n", selectionLine(v.lat, index).c_str());
+  std::fflush(stdout);
+  std::string title = windowTitle;
+  if (index >= 0) title += " - lattice " + std::to_string(index);
+  SetWindowTextA(v.hWnd, title.c_str());
+  pageView.selected = index;
+  pageView.lattice = latticeDetails(v.lat, index);
+}
+
+// Home: the view keeps its pitch and yaw and frames the selected lattice, or the whole map.
+void fitView(Viewer& v) {
+  double depth = 0;
+  fitCamera(v.lat, viewSize.width, viewSize.height, v.trot, depth, latticeAt(v.lat, v.selected));
+}
+
+// What a key press asks for beyond flying: P prints the view; Tab, Shift+Tab and Backspace
+// change the selection; Home fits the view.
 void keyCommand(Viewer& v, const MSG& msg) {
-  if (msg.message == WM_KEYDOWN && msg.wParam == 'P' && !(msg.lParam & (1L << 30)))
-    printCamera(v.trot);
+  if (msg.message != WM_KEYDOWN) return;
+  bool repeat = msg.lParam & (1L << 30);
+  if (msg.wParam == 'P' && !repeat) printCamera(v.trot, v.selected);
+  if (msg.wParam == VK_TAB) select(v, stepSelection(v.lat, v.selected, v.key[VK_SHIFT] ? -1 : 1));
+  if (msg.wParam == VK_BACK) select(v, -1);
+  if (msg.wParam == VK_HOME) fitView(v);
+}
+
+// Mouse messages: drags and the wheel move the camera; a click selects what it is on.
+void pointerCommand(Viewer& v, const MSG& msg) {
+  if (msg.message == WM_LBUTTONDOWN || msg.message == WM_RBUTTONDOWN ||
+      msg.message == WM_MBUTTONDOWN)
+    SetCapture(v.hWnd);
+  if (pointerStep(v.pointer, msg, v.trot))
+    select(v,
+           pickLattice(v.lat, v.trot, viewSize.width, viewSize.height, v.pointer.x, v.pointer.y));
+  bool up =
+      msg.message == WM_LBUTTONUP || msg.message == WM_RBUTTONUP || msg.message == WM_MBUTTONUP;
+  if (up && !v.pointer.turning && !v.pointer.panning) ReleaseCapture();
 }
 
 // One window message at most per pass, then the camera step and a frame; returns the exit
@@ -163,6 +216,7 @@ int runLoop(Viewer& v) {
     if (got) updateKeyTable(v.key, msg);
     cameraStep(v.key, v.trot, viewerState);
     if (got) keyCommand(v, msg);
+    if (got) pointerCommand(v, msg);
     drawScene(v.dc, v.lat, v.trot);
     if (got) {
       TranslateMessage(&msg);
@@ -215,10 +269,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
   stripQuotes(cmdLine);
   bool opened = openStartMap(v, cmdLine);
   for (int i = 0; i < 5; i++) v.trot[i] = startCamera[i];
-  liveCamera = v.trot;
+  pageView.camera = v.trot;
+  if (opened && drawnOrdinal(v.lat, startSelection) >= 0) select(v, startSelection);
   int exitCode = opened ? runLoop(v) : 1;
   closeWindow(v.hWnd, v.dc, v.instance);
   scene = RetainedScene{};
-  liveCamera = nullptr;
+  viewerState.selectionShown = 0;
+  pageView = PageView{};
   return exitCode;
 }

@@ -55,3 +55,8 @@ Lattice* newLattice(MapStore& store);
 // For each lattice of the list from `lat`, in list order, the index of its parent in the same
 // list (-1: none, or a parent outside the list). Linear in the list's length.
 std::vector<int> parentIndexes(const Lattice* lat);
+// The lattice at list index `index` of the list from `lat`, or null.
+const Lattice* latticeAt(const Lattice* lat, int index);
+// How many drawn lattices (id not 0) come before the drawn lattice at list index `index`; -1
+// when there is no such drawn lattice.
+int drawnOrdinal(const Lattice* lat, int index);

@@ -54,3 +54,18 @@ std::vector<int> parentIndexes(const Lattice* lat) {
   }
   return parent;
 }
+
+const Lattice* latticeAt(const Lattice* lat, int index) {
+  if (index < 0) return nullptr;
+  for (; lat && index > 0; index--) lat = lat->next;
+  return lat;
+}
+
+int drawnOrdinal(const Lattice* lat, int index) {
+  int ordinal = 0, i = 0;
+  for (const Lattice* L = lat; L; L = L->next, i++) {
+    if (i == index) return L->id ? ordinal : -1;
+    if (L->id) ordinal++;
+  }
+  return -1;
+}

@@ -2,6 +2,13 @@
 // reads it after every frame and never writes it.
 #pragma once
 
-// `camera` points at the app's pointer to the running viewer's camera record (trot positions
-// 0-4), which is null while no viewer runs. The pointer itself must outlive the page.
-void setPageCamera(const float* const* camera);
+#include <string>
+
+struct PageView {
+  const float* camera = nullptr; // the running viewer's camera record (trot), null while none
+  int selected = -1;             // list index of the selected lattice, -1 for none
+  std::string lattice;           // what the page's panel shows of the selected lattice
+};
+
+// `view` must outlive the page.
+void setPageView(const PageView* view);

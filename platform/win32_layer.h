@@ -32,3 +32,5 @@ void postMessage(HWND w, UINT message, WPARAM wParam, LPARAM lParam);
 // system-key messages when `sys`.
 void postKey(HWND w, unsigned char vk, bool down, bool repeat, bool sys, unsigned scancode);
 void setLastError(DWORD e);
+// A mouse move, as Windows keeps it: it replaces a move still waiting at the queue's end.
+void postMouseMove(HWND w, WPARAM keys, LPARAM xy);

@@ -58,6 +58,15 @@ void postKey(HWND w, unsigned char vk, bool down, bool repeat, bool sys, unsigne
   postMessage(w, msg, vk, lp);
 }
 
+void postMouseMove(HWND w, WPARAM keys, LPARAM xy) {
+  if (!queue.empty() && queue.back().hwnd == w && queue.back().message == WM_MOUSEMOVE) {
+    queue.back().wParam = keys;
+    queue.back().lParam = xy;
+    return;
+  }
+  postMessage(w, WM_MOUSEMOVE, keys, xy);
+}
+
 void setLastError(DWORD e) {
   lastError = e;
 }

@@ -102,8 +102,73 @@ void translateKey(const SDL_KeyboardEvent& k) {
   postKey(w, vk, k.type == SDL_KEYDOWN, k.repeat, sys, unsigned(k.keysym.scancode));
 }
 
+// A point of the window in drawable pixels (SDL gives logical ones), packed as lParam.
+LPARAM clientPoint(HWND w, int x, int y) {
+  int lw = 0, lh = 0, dw = 0, dh = 0;
+  SDL_GetWindowSize(sdlWindow(w), &lw, &lh);
+  SDL_GL_GetDrawableSize(sdlWindow(w), &dw, &dh);
+  if (lw > 0 && lh > 0) {
+    x = x * dw / lw;
+    y = y * dh / lh;
+  }
+  return MAKELPARAM(x, y);
+}
+
+// The MK_ flags of the buttons down and the modifier keys held.
+WPARAM mouseKeys(Uint32 buttons) {
+  WPARAM k = 0;
+  if (buttons & SDL_BUTTON_LMASK) k |= MK_LBUTTON;
+  if (buttons & SDL_BUTTON_RMASK) k |= MK_RBUTTON;
+  if (buttons & SDL_BUTTON_MMASK) k |= MK_MBUTTON;
+  SDL_Keymod mod = SDL_GetModState();
+  if (mod & KMOD_SHIFT) k |= MK_SHIFT;
+  if (mod & KMOD_CTRL) k |= MK_CONTROL;
+  return k;
+}
+
+// Button, move and wheel messages with client coordinates, as Windows sends them.
+void translateMouse(const SDL_Event& e) {
+  switch (e.type) {
+  case SDL_MOUSEBUTTONDOWN:
+  case SDL_MOUSEBUTTONUP: {
+    HWND w = windowOf(e.button.windowID);
+    bool down = e.type == SDL_MOUSEBUTTONDOWN;
+    UINT m = e.button.button == SDL_BUTTON_LEFT     ? (down ? WM_LBUTTONDOWN : WM_LBUTTONUP)
+             : e.button.button == SDL_BUTTON_RIGHT  ? (down ? WM_RBUTTONDOWN : WM_RBUTTONUP)
+             : e.button.button == SDL_BUTTON_MIDDLE ? (down ? WM_MBUTTONDOWN : WM_MBUTTONUP)
+                                                    : 0;
+    if (w && m)
+      postMessage(w, m, mouseKeys(SDL_GetMouseState(nullptr, nullptr)),
+                  clientPoint(w, e.button.x, e.button.y));
+    break;
+  }
+  case SDL_MOUSEMOTION:
+    if (HWND w = windowOf(e.motion.windowID))
+      postMouseMove(w, mouseKeys(e.motion.state), clientPoint(w, e.motion.x, e.motion.y));
+    break;
+  case SDL_MOUSEWHEEL:
+    if (HWND w = windowOf(e.wheel.windowID)) {
+      int notches = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+      int x = 0, y = 0; // screen coordinates, as Windows gives them for the wheel
+      Uint32 buttons = SDL_GetGlobalMouseState(&x, &y);
+      if (notches)
+        postMessage(w, WM_MOUSEWHEEL, MAKEWPARAM(mouseKeys(buttons), notches * WHEEL_DELTA),
+                    MAKELPARAM(x, y));
+    }
+    break;
+  default:
+    break;
+  }
+}
+
 void translate(const SDL_Event& e) {
   switch (e.type) {
+  case SDL_MOUSEBUTTONDOWN:
+  case SDL_MOUSEBUTTONUP:
+  case SDL_MOUSEMOTION:
+  case SDL_MOUSEWHEEL:
+    translateMouse(e);
+    break;
   case SDL_KEYDOWN:
   case SDL_KEYUP:
     translateKey(e.key);
@@ -205,6 +270,21 @@ BOOL DestroyWindow(HWND w) {
   std::erase(windows, w);
   SDL_DestroyWindow(sdlWindow(w));
   deleteWindow(w);
+  return TRUE;
+}
+
+BOOL SetWindowTextA(HWND w, LPCSTR text) {
+  if (!w) return FALSE;
+  SDL_SetWindowTitle(sdlWindow(w), text ? text : "");
+  return TRUE;
+}
+
+// SDL captures the mouse by itself while a button is held.
+HWND SetCapture(HWND) {
+  return nullptr;
+}
+
+BOOL ReleaseCapture() {
   return TRUE;
 }
 

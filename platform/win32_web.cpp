@@ -13,8 +13,8 @@
 
 namespace {
 
-HWND window = nullptr;                    // the canvas; one at a time
-const float* const* pageCamera = nullptr; // the app's live camera, once handed over
+HWND window = nullptr;          // the canvas; one at a time
+const PageView* page = nullptr; // what the app shows the page, once handed over
 
 // Windows virtual-key codes by the browser's KeyboardEvent.code (the key's place); letters are
 // taken from KeyboardEvent.key instead, so they follow the layout. Anything else is no key.
@@ -90,8 +90,9 @@ EM_JS(void, pageMessageBox, (const char* caption, const char* text), {
   Module.kelvaneMessage(UTF8ToString(caption) + ": " + UTF8ToString(text), true);
 });
 
-EM_JS(void, pageFrame, (const float* trot), {
-  Module.kelvaneFrame(trot ? Array.from(HEAPF32.subarray(trot >> 2, (trot >> 2) + 5)) : null);
+EM_JS(void, pageFrame, (const float* trot, int selected, const char* lattice), {
+  Module.kelvaneFrame(trot ? Array.from(HEAPF32.subarray(trot >> 2, (trot >> 2) + 5)) : null,
+                      selected, UTF8ToString(lattice));
 });
 
 EM_ASYNC_JS(void, nextAnimationFrame, (), {
@@ -101,8 +102,8 @@ EM_ASYNC_JS(void, nextAnimationFrame, (), {
 
 } // namespace
 
-void setPageCamera(const float* const* camera) {
-  pageCamera = camera;
+void setPageView(const PageView* view) {
+  page = view;
 }
 
 // The page asking the viewer to stop (to open another map) counts as a quit message with
@@ -159,7 +160,8 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT) {
 // over until the next animation frame, and tells the page the frame's count and camera.
 BOOL SwapBuffers(HDC dc) {
   if (!dc) return FALSE;
-  pageFrame(pageCamera ? *pageCamera : nullptr);
+  pageFrame(page ? page->camera : nullptr, page ? page->selected : -1,
+            page ? page->lattice.c_str() : "");
   nextAnimationFrame();
   return TRUE;
 }

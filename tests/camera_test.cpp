@@ -137,4 +137,108 @@ TEST(KeyTable, OnlyKeyDownAndUpTouchIt) {
   EXPECT_EQ(key['E'], 0);
 }
 
+MSG mouse(UINT message, int x, int y, WPARAM keys = 0) {
+  MSG m{};
+  m.message = message;
+  m.wParam = keys;
+  m.lParam = MAKELPARAM(x, y);
+  return m;
+}
+
+MSG wheel(int delta) {
+  MSG m{};
+  m.message = WM_MOUSEWHEEL;
+  m.wParam = MAKEWPARAM(0, delta);
+  m.lParam = MAKELPARAM(900, 700); // screen coordinates: not a move of the pointer
+  return m;
+}
+
+// The same camera through float steps of double arithmetic, as the keys make them.
+void addTo(float* t, int at, double d) {
+  t[at] = float(double(t[at]) + d);
+}
+
+// A left drag turns (a quarter of an arrow step per pixel, up is +pitch), a right or middle
+// drag pans (a tenth of an S step per pixel right, of a W step per pixel up), the wheel moves
+// four E or D steps a notch; moves with no button down, and coordinates off the window, move
+// nothing by themselves.
+TEST(PointerStep, DragPanAndWheel) {
+  Pointer p;
+  float t[Trot::size] = {0, 0, 0, 0, 30};
+  float want[Trot::size] = {0, 0, 0, 0, 30};
+  pointerStep(p, mouse(WM_MOUSEMOVE, 100, 100), t);
+  EXPECT_EQ(std::memcmp(t, want, sizeof t), 0) << "a move with no button";
+  pointerStep(p, mouse(WM_LBUTTONDOWN, 100, 100, MK_LBUTTON), t);
+  pointerStep(p, mouse(WM_MOUSEMOVE, 112, 92, MK_LBUTTON), t);
+  addTo(want, yaw, 0.25 * 12);
+  addTo(want, pitch, 0.25 * 8);
+  pointerStep(p, mouse(WM_LBUTTONUP, 110, 95), t);
+  addTo(want, yaw, 0.25 * -2);
+  addTo(want, pitch, 0.25 * -3);
+  for (int i : {tx, ty, tz, pitch, yaw}) EXPECT_EQ(t[i], want[i]) << "turn, " << i;
+
+  for (UINT down : {UINT(WM_RBUTTONDOWN), UINT(WM_MBUTTONDOWN)}) {
+    pointerStep(p, mouse(down, 110, 95), t);
+    pointerStep(p, mouse(WM_MOUSEMOVE, 130, 85, down == WM_RBUTTONDOWN ? MK_RBUTTON : MK_MBUTTON),
+                t);
+    double a = double(want[yaw]) / 57.2958;
+    addTo(want, tz, std::sin(a) * 0.1 * 20);
+    addTo(want, tx, std::cos(a) * 0.1 * 20);
+    addTo(want, ty, 0.1 * 10);
+    pointerStep(p, mouse(down == WM_RBUTTONDOWN ? WM_RBUTTONUP : WM_MBUTTONUP, 110, 95), t);
+    addTo(want, tz, std::sin(a) * 0.1 * -20);
+    addTo(want, tx, std::cos(a) * 0.1 * -20);
+    addTo(want, ty, 0.1 * -10);
+    for (int i : {tx, ty, tz, pitch, yaw}) EXPECT_EQ(t[i], want[i]) << "pan, " << i;
+  }
+
+  // The wheel: a notch away is four E steps, exactly what four presses of E make.
+  Flight keys;
+  std::memcpy(keys.trot, t, sizeof t);
+  keys.hold({'E'});
+  for (int i = 0; i < 4; i++) cameraStep(keys.key, keys.trot, keys.vs);
+  pointerStep(p, wheel(120), t);
+  for (int i : {tx, ty, tz, pitch, yaw}) EXPECT_EQ(t[i], keys.trot[i]) << "wheel away, " << i;
+  keys.key['E'] = 0;
+  keys.hold({'D'});
+  for (int i = 0; i < 8; i++) cameraStep(keys.key, keys.trot, keys.vs);
+  pointerStep(p, wheel(-120), t);
+  pointerStep(p, wheel(-60), t); // half notches add up
+  pointerStep(p, wheel(-60), t);
+  for (int i : {tx, ty, tz, pitch, yaw}) EXPECT_EQ(t[i], keys.trot[i]) << "wheel back, " << i;
+}
+
+// A click is a left press released within 4 pixels of where it went down, with no other
+// button pressed meanwhile; its place is where it was released.
+TEST(PointerStep, Clicks) {
+  struct Case {
+    std::vector<MSG> msgs;
+    bool click;
+  } cases[] = {
+      {{mouse(WM_LBUTTONDOWN, 50, 60), mouse(WM_LBUTTONUP, 50, 60)}, true},
+      {{mouse(WM_LBUTTONDOWN, 50, 60), mouse(WM_MOUSEMOVE, 54, 56, MK_LBUTTON),
+        mouse(WM_LBUTTONUP, 54, 56)},
+       true},
+      {{mouse(WM_LBUTTONDOWN, 50, 60), mouse(WM_LBUTTONUP, 55, 60)}, false},
+      {{mouse(WM_LBUTTONDOWN, 50, 60), mouse(WM_MOUSEMOVE, 90, 60, MK_LBUTTON),
+        mouse(WM_LBUTTONUP, 50, 60)},
+       true}, // back where it started: Windows counts that as a click too
+      {{mouse(WM_LBUTTONDOWN, 50, 60), mouse(WM_RBUTTONDOWN, 50, 60), mouse(WM_LBUTTONUP, 50, 60)},
+       false}, // a second finger or button: a pan, not a click
+      {{mouse(WM_RBUTTONDOWN, 50, 60), mouse(WM_RBUTTONUP, 50, 60)}, false},
+      {{mouse(WM_LBUTTONUP, 50, 60)}, false},
+  };
+  for (size_t c = 0; c < std::size(cases); c++) {
+    Pointer p;
+    float t[Trot::size] = {};
+    bool click = false;
+    for (const MSG& m : cases[c].msgs) click = pointerStep(p, m, t);
+    EXPECT_EQ(click, cases[c].click) << "case " << c;
+    if (click) {
+      EXPECT_EQ(p.x, GET_X_LPARAM(cases[c].msgs.back().lParam));
+      EXPECT_EQ(p.y, GET_Y_LPARAM(cases[c].msgs.back().lParam));
+    }
+  }
+}
+
 } // namespace

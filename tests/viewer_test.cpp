@@ -4,6 +4,7 @@
 #include "app/window.h"
 #include "app/viewer_state.h"
 #include "platform/gl.h"
+#include "render/world.h"
 #include "doubles/gl_double.h"
 #include "doubles/win_double.h"
 #include "test_maps.h"
@@ -219,6 +220,116 @@ TEST_F(ViewerTest, PAddsTheSizeWhenTheViewIsNot640By480) {
   testing::internal::CaptureStdout();
   EXPECT_EQ(run(path), 0);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "--camera 0,0,0,0,0 --size 800x600\n");
+}
+
+MSG mouseMsg(UINT message, int x, int y) {
+  MSG m = keyMsg(message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0);
+  m.lParam = MAKELPARAM(x, y);
+  return m;
+}
+
+// Lattices 0, 2 and 3 are drawn, 1 is not; 2 is a child of 0.
+std::string selectionMap(ViewerTest& t) {
+  MapDesc m;
+  m.lattices = {box(4, 2, 4), box(1, 1, 1, 0), box(2, 1, 2, 7), box(3, 3, 3, 9)};
+  m.lattices[2].pos[1] = 3;
+  m.lattices[3].pos[0] = 30;
+  m.lattices[0].refs = {3};
+  t.write("sel.map", mapBytes(m));
+  return (t.dir / "sel.map").string();
+}
+
+std::vector<std::string> titles() {
+  std::vector<std::string> out;
+  for (const WinCall& c : winDouble.calls)
+    if (c.fn == "SetWindowTextA") out.push_back(c.args[1]);
+  return out;
+}
+
+// Tab steps through the drawn lattices in list order and Shift+Tab back, both wrapping and
+// both starting from none; Backspace clears. Each change prints its line and sets the title;
+// P adds --select while a lattice is selected.
+TEST_F(ViewerTest, TabShiftTabAndBackspaceSelect) {
+  std::string path = selectionMap(*this);
+  MSG shiftDown = keyMsg(WM_KEYDOWN, VK_SHIFT), shiftUp = keyMsg(WM_KEYUP, VK_SHIFT);
+  script({keyMsg(WM_KEYDOWN, VK_TAB), keyMsg(WM_KEYDOWN, VK_TAB), shiftDown,
+          keyMsg(WM_KEYDOWN, VK_TAB), shiftUp, keyMsg(WM_KEYDOWN, 'P'), keyMsg(WM_KEYUP, 'P'),
+          keyMsg(WM_KEYDOWN, VK_BACK), keyMsg(WM_KEYDOWN, VK_BACK), shiftDown,
+          keyMsg(WM_KEYDOWN, VK_TAB), shiftUp, keyMsg(WM_KEYDOWN, VK_TAB),
+          keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run(path), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "selected lattice 0: id 1, 4 x 2 x 4 cells, at (0, 0, 0), parent none\n"
+            "selected lattice 2: id 7, 2 x 1 x 2 cells, at (0, 3, 0), parent 0\n"
+            "selected lattice 0: id 1, 4 x 2 x 4 cells, at (0, 0, 0), parent none\n"
+            "--camera 0,0,0,0,0 --select 0\n"
+            "selection cleared\n"
+            "selected lattice 3: id 9, 3 x 3 x 3 cells, at (30, 0, 0), parent none\n"
+            "selected lattice 0: id 1, 4 x 2 x 4 cells, at (0, 0, 0), parent none\n");
+  std::string t = "Kelvane Map Viewer by Ruq";
+  EXPECT_EQ(titles(),
+            (std::vector<std::string>{t + " - lattice 0", t + " - lattice 2", t + " - lattice 0", t,
+                                      t + " - lattice 3", t + " - lattice 0"}));
+}
+
+// The selected lattice is drawn in amber, (g, 0.8 g, 0.35 g); nothing else changes, and with
+// nothing selected every colour is grey.
+TEST_F(ViewerTest, TheSelectedLatticeIsAmber) {
+  std::string path = selectionMap(*this);
+  script({std::nullopt, keyMsg(WM_KEYDOWN, VK_TAB), keyMsg(WM_KEYDOWN, VK_TAB),
+          keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run(path), 0);
+  testing::internal::GetCapturedStdout();
+  // Per frame, the colours of each drawn lattice: grey or amber.
+  std::vector<std::vector<char>> frames;
+  for (const GlCall& c : glDouble.calls) {
+    if (c.fn == Gl::Clear) frames.push_back({});
+    if (c.fn == Gl::LoadIdentity && !frames.empty()) frames.back().push_back('?');
+    if (c.fn == Gl::Color && !frames.empty() && !frames.back().empty() && c.a[0] > 0.3f) {
+      bool grey = c.a[1] == c.a[0] && c.a[2] == c.a[0];
+      bool amber = c.a[1] == float(0.8 * double(c.a[0])) && c.a[2] == float(0.35 * double(c.a[0]));
+      char& k = frames.back().back();
+      char now = grey ? 'g' : amber ? 'a' : 'x';
+      if (k == '?') k = now;
+      EXPECT_EQ(k, now); // one lattice, one kind of colour
+    }
+  }
+  ASSERT_GE(frames.size(), 3u);
+  // Grey lattices come from the retained arrays ('?': no colour calls of their own).
+  EXPECT_EQ(std::string(frames[0].begin(), frames[0].end()), "???");
+  EXPECT_EQ(std::string(frames[1].begin(), frames[1].end()), "a??");
+  EXPECT_EQ(std::string(frames[2].begin(), frames[2].end()), "?a?");
+}
+
+// A click selects what is under the pointer and a click on the background clears; a drag
+// is no click. Home then frames the selected lattice, keeping pitch and yaw.
+TEST_F(ViewerTest, ClickSelectsAndHomeFits) {
+  std::string path = selectionMap(*this);
+  const int cx = 320, cy = 240; // the view is set up at 640 x 480 after the window is made
+  script({mouseMsg(WM_LBUTTONDOWN, cx, cy), mouseMsg(WM_LBUTTONUP, cx + 2, cy - 1),
+          mouseMsg(WM_LBUTTONDOWN, 5, 5), mouseMsg(WM_LBUTTONUP, 5, 5),
+          mouseMsg(WM_LBUTTONDOWN, cx, cy), mouseMsg(WM_LBUTTONUP, cx, cy + 30),
+          mouseMsg(WM_LBUTTONDOWN, cx, cy), mouseMsg(WM_LBUTTONUP, cx, cy),
+          keyMsg(WM_KEYDOWN, VK_HOME), keyMsg(WM_KEYDOWN, 'P'), keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run(path), 0);
+  std::string out = testing::internal::GetCapturedStdout();
+  LoadedMap map;
+  loadMap(path, map);
+  // The first click moved 2 pixels right and 1 up, the 30-pixel drag turned the view down.
+  float trot[Trot::size] = {0, 0, 0, -7.25f, 0.5f};
+  double depth;
+  ASSERT_TRUE(fitCamera(map.lat, 640, 480, trot, depth, map.lat));
+  char p[200];
+  std::snprintf(p, sizeof p, "--camera %.9g,%.9g,%.9g,-7.25,0.5 --select 0\n", trot[0], trot[1],
+                trot[2]);
+  EXPECT_EQ(out, "selected lattice 0: id 1, 4 x 2 x 4 cells, at (0, 0, 0), parent none\n"
+                 "selection cleared\n"
+                 "selected lattice 0: id 1, 4 x 2 x 4 cells, at (0, 0, 0), parent none\n" +
+                     std::string(p));
+  EXPECT_EQ(findWinCall("SetCapture") != nullptr, true);
 }
 
 // Losing the focus releases held keys: the camera stops instead of flying on.

@@ -29,7 +29,7 @@ const char* const commands[] = {"info", "render", "export", "demo", "make-map"};
 
 // What the command line says, for whichever command it names.
 struct Options {
-  std::string map, out, size = "640x480", camera, desc, format;
+  std::string map, out, size = "640x480", camera, desc, format, select;
   bool json = false, axes = false, strict = false, fit = false;
 };
 
@@ -167,6 +167,14 @@ bool parseSize(const std::string& s, int& w, int& h, std::string& err) {
   return true;
 }
 
+// --select's lattice index, a whole number from 0 to 65534; empty is none (-1).
+bool parseSelect(const std::string& s, int& select, std::string& err) {
+  select = -1;
+  if (s.empty() || wholeIn(s, 0, 65534, select)) return true;
+  err = "--select: expected a lattice index, a whole number from 0 to 65534 (got '" + s + "')";
+  return false;
+}
+
 // One finite decimal number, as a 32-bit float: no hexadecimal, no "inf" or "nan", nothing
 // that overflows a float.
 bool decimal(const std::string& s, float& v) {
@@ -251,7 +259,7 @@ void fitView(const std::string& file, const Lattice* lat, RenderJob& job) {
   using namespace Trot;
   const float* t = job.cam.trot;
   double depth = 0;
-  if (!fitCamera(lat, job.width, job.height, job.cam.trot, depth))
+  if (!fitCamera(lat, job.width, job.height, job.cam.trot, depth, latticeAt(lat, job.select)))
     std::fprintf(stderr, "kelvane: %s: warning: no lattice is drawn; nothing to fit\n",
                  file.c_str());
   else if (depth > 1000)
@@ -263,9 +271,23 @@ void fitView(const std::string& file, const Lattice* lat, RenderJob& job) {
                t[yaw]);
 }
 
+// --select names a drawn lattice of the map; the reason when it does not.
+bool checkSelect(const Lattice* lat, int select, std::string& err) {
+  if (select < 0 || drawnOrdinal(lat, select) >= 0) return true;
+  int n = 0;
+  for (const Lattice* L = lat; L; L = L->next) n++;
+  const Lattice* L = latticeAt(lat, select);
+  err = "--select " + std::to_string(select) + ": " +
+        (L ? "lattice " + std::to_string(select) + " is not drawn (its id is 0)"
+           : "the map has " + std::to_string(n) + " lattice" + (n == 1 ? "" : "s"));
+  return false;
+}
+
 int runRender(const Options& o, RenderJob& job) {
   LoadedMap map;
   if (!load(o.map, map, o.strict)) return 1;
+  std::string bad;
+  if (!checkSelect(map.lat, job.select, bad)) return usage("render", bad);
   if (o.fit) fitView(o.map, map.lat, job);
   job.budget = geometryBudgetHere();
   std::string where, err;
@@ -278,7 +300,7 @@ int renderCommand(const Options& o) {
   job.axes = o.axes;
   std::string cam = o.camera.empty() ? o.fit ? "0,0,0,30,-45" : "0,0,0,0,0" : o.camera, err;
   if (!parseSize(o.size, job.width, job.height, err) || !parseCamera(cam, job.cam, err) ||
-      !checkExtension(o.out, ".png", err))
+      !parseSelect(o.select, job.select, err) || !checkExtension(o.out, ".png", err))
     return usage("render", err);
 #ifdef _WIN32
   return usage("render", "render: not available in the Windows build (it needs EGL); use the "
@@ -312,6 +334,9 @@ void defineRender(CommandLine& cl, Options& o, const char* strictHelp) {
               "the pitch and yaw of --camera (30 and -45 without it); prints the camera "
               "used on stderr");
   r->add_flag("--axes", o.axes, "Draw the parent axis lines, as while T is held");
+  r->add_option("--select", o.select,
+                "Draw lattice INDEX (numbered as 'kelvane info' numbers them) in amber, as the "
+                "viewer shows a selected lattice; with --fit, frame that lattice");
   r->add_flag("--strict", o.strict, strictHelp);
   r->footer("Example: kelvane render level.map -o level.png --size 1280x960 --fit\n"
             "         kelvane render level.map -o level.png --camera 0,5,0,20,-45");

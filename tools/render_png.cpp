@@ -81,9 +81,14 @@ bool renderPng(const Lattice* lat, const RenderJob& job, const std::string& out,
   viewProjection(job.width, job.height);
   ViewerState vs;
   vs.axisFlag = job.axes ? 1 : 0;
+  Camera cam = job.cam;
+  if (job.select >= 0) {
+    vs.selectionShown = 1;
+    cam.trot[Trot::selectedLattice] = float(drawnOrdinal(lat, job.select));
+  }
   RetainedScene scene;
   buildRetained(lat, vs, job.budget, scene);
-  drawRetainedFrame(scene, job.cam.trot, vs);
+  drawRetainedFrame(scene, cam.trot, vs);
   std::vector<unsigned char> rgb(size_t(job.width) * job.height * 3);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, 0, job.width, job.height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());

@@ -55,6 +55,7 @@ struct RenderJob {
   int width = 640, height = 480;
   Camera cam;
   bool axes = false;
+  int select = -1; // list index of the lattice drawn in amber, -1 for none; must be drawn
   size_t budget = 0;
 };
 

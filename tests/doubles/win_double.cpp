@@ -95,6 +95,21 @@ BOOL ShowWindow(HWND hWnd, int cmd) {
   add("ShowWindow", {ptr(hWnd), num(cmd)});
   return TRUE;
 }
+BOOL SetWindowTextA(HWND hWnd, LPCSTR text) {
+  add("SetWindowTextA", {ptr(hWnd), str(text)});
+  return TRUE;
+}
+
+HWND SetCapture(HWND hWnd) {
+  add("SetCapture", {ptr(hWnd)});
+  return nullptr;
+}
+
+BOOL ReleaseCapture() {
+  add("ReleaseCapture", {});
+  return TRUE;
+}
+
 BOOL UpdateWindow(HWND hWnd) {
   add("UpdateWindow", {ptr(hWnd)});
   return TRUE;

@@ -1,0 +1,16 @@
+// Which lattice is selected: stepping through the drawn lattices, and what is said about one.
+#pragma once
+
+#include "mapfile/lattice.h"
+
+#include <string>
+
+// The list index of the drawn lattice after `from` (dir 1) or before it (dir -1) in list
+// order, wrapping; from -1, the first or the last. -1 when no lattice is drawn.
+int stepSelection(const Lattice* lat, int from, int dir);
+// "selected lattice INDEX: id ID, NX x NY x NZ cells, at (X, Y, Z), parent P" (or "parent
+// none"), or "selection cleared" for index -1.
+std::string selectionLine(const Lattice* lat, int index);
+// Everything a panel shows of the lattice at `index`: id, cells, cell size, position,
+// rotation, parent.
+std::string latticeDetails(const Lattice* lat, int index);
