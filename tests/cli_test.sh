@@ -90,6 +90,19 @@ check "a geometry budget that is no number is one warning" 0 "kelvane: warning: 
 for cam in 1,2,x,4,5 nan,0,0,0,0 inf,0,0,0,0 1e40,0,0,0,0 0x10,0,0,0,0 1,2,3,4,5, 1,2,3,4 ,1,2,3,4 1,2,3,4,5,6; do
   check "render camera $cam" 2 "kelvane: --camera: expected five finite decimal numbers" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/x.png" --camera "$cam"
 done
+# --select names a drawn lattice; anything else is a usage error that says why.
+printf '{"lattices": [{"id": 1, "position": [0, 0, 0], "rotation": [0, 0, 0], "cellSize": [1, 1, 1], "cells": [2, 2, 2]}, {"id": 0, "position": [0, 0, 0], "rotation": [0, 0, 0], "cellSize": [1, 1, 1], "cells": [1, 1, 1]}]}' >"$tmp/two.json"
+"$bin/kelvane" make-map "$tmp/two.json" -o "$tmp/two.map"
+check "--select an undrawn lattice" 2 "kelvane: --select 1: lattice 1 is not drawn (its id is 0)" "$bin/kelvane" render "$tmp/two.map" -o "$tmp/sel.png" --select 1
+check "--select past the list" 2 "kelvane: --select 5: the map has 2 lattices" "$bin/kelvane" render "$tmp/two.map" -o "$tmp/sel.png" --select 5
+for sel in -1 x 1.5 65535 99999999999 ""; do
+  check "--select '$sel'" 2 "kelvane: --select: expected a lattice index" "$bin/kelvane" render "$tmp/two.map" -o "$tmp/sel.png" --select "$sel"
+done
+[[ ! -e $tmp/sel.png ]] || { fail=$((fail + 1)); echo "FAIL a refused --select wrote a picture"; }
+check "--select a drawn lattice" 0 "" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/sel.png" --select 2 --size 64x48
+check "--fit --select frames that lattice" 0 "--camera " "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/selfit.png" --select 2 --fit
+"$bin/kelvane" render "$tmp/demo.map" -o "$tmp/allfit.png" --fit 2>"$tmp/allfit.err"
+[[ $(grep -- --camera "$tmp/err") != $(grep -- --camera "$tmp/allfit.err") ]] || { fail=$((fail + 1)); echo "FAIL --fit --select fits the whole map"; }
 check "render camera with exponent" 0 "" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/cam.png" --size 8x8 --camera "-1.5e1,+2,0.,10,-30"
 check "render to .jpg" 2 "kelvane: -o $tmp/out.jpg: writes .png files only" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/out.jpg"
 check "export to .png" 2 "writes .obj, .glb or .gltf files" "$bin/kelvane" export "$tmp/demo.map" -o "$tmp/out.png"

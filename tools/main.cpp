@@ -31,6 +31,7 @@ const char* const commands[] = {"info", "render", "export", "demo", "make-map"};
 struct Options {
   std::string map, out, size = "640x480", camera, desc, format, select;
   bool json = false, axes = false, strict = false, fit = false;
+  bool selectGiven = false; // --select was on the command line, even as ""
 };
 
 // The parser and its subcommands.
@@ -167,10 +168,10 @@ bool parseSize(const std::string& s, int& w, int& h, std::string& err) {
   return true;
 }
 
-// --select's lattice index, a whole number from 0 to 65534; empty is none (-1).
-bool parseSelect(const std::string& s, int& select, std::string& err) {
+// --select's lattice index, a whole number from 0 to 65534; -1 when not `given`.
+bool parseSelect(bool given, const std::string& s, int& select, std::string& err) {
   select = -1;
-  if (s.empty() || wholeIn(s, 0, 65534, select)) return true;
+  if (!given || wholeIn(s, 0, 65534, select)) return true;
   err = "--select: expected a lattice index, a whole number from 0 to 65534 (got '" + s + "')";
   return false;
 }
@@ -300,7 +301,7 @@ int renderCommand(const Options& o) {
   job.axes = o.axes;
   std::string cam = o.camera.empty() ? o.fit ? "0,0,0,30,-45" : "0,0,0,0,0" : o.camera, err;
   if (!parseSize(o.size, job.width, job.height, err) || !parseCamera(cam, job.cam, err) ||
-      !parseSelect(o.select, job.select, err) || !checkExtension(o.out, ".png", err))
+      !parseSelect(o.selectGiven, o.select, job.select, err) || !checkExtension(o.out, ".png", err))
     return usage("render", err);
 #ifdef _WIN32
   return usage("render", "render: not available in the Windows build (it needs EGL); use the "
@@ -403,7 +404,8 @@ int parseCommandLine(CommandLine& cl, int argc, char** argv) {
   return -1;
 }
 
-int runCommand(const CommandLine& cl, const Options& o) {
+int runCommand(const CommandLine& cl, Options& o) {
+  o.selectGiven = cl.render->count("--select") > 0;
   if (cl.info->parsed()) return runInfo(o);
   if (cl.exp->parsed()) return exportCommand(o);
   if (cl.demo->parsed()) return writeDescription(demoMap(), "demo", o.out);
