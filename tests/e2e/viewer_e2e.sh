@@ -91,6 +91,59 @@ check "axis line while T is held" colourful "$tmp/t.png" 100x20+320+230
 check "no axis line after T" plain "$tmp/not.png" 100x20+320+230
 quit escape
 
+# The mouse and the selection: a big box ahead and a small one to its right.
+cube() { printf '{"id": 1, "position": [%s, 0, 0], "rotation": [0, 0, 0], "cellSize": [1, 1, 1], "cells": [%s, %s, %s]}' "$@"; }
+printf '{"lattices": [%s, %s]}' "$(cube 0 20 10 20)" "$(cube 16 4 4 4)" >"$tmp/pair.json"
+"$bin/kelvane" make-map "$tmp/pair.json" -o "$tmp/pair.map" || exit 1
+mouse() { # xdotool commands, queued while the viewer is stopped
+  kill -STOP "$viewer"
+  xdotool "$@"
+  kill -CONT "$viewer"
+  sleep 0.5
+}
+said() { tail -n 1 "$tmp/out" | grep -qxF -- "$1" || { echo "  last line: $(tail -n 1 "$tmp/out"), want: $1"; false; }; }
+titled() { [[ -n $(WINDOW_WAIT=5 findWindow "$1") ]]; }
+small="selected lattice 1: id 1, 4 x 4 x 4 cells, at (16, 0, 0), parent none"
+big="selected lattice 0: id 1, 20 x 10 x 20 cells, at (0, 0, 0), parent none"
+start "$tmp/pair.map" || exit 1
+mouse mousemove --window "$wid" 510 240 click 1
+check "a click selects the lattice under the pointer" said "$small"
+check "the title names the selected lattice" titled "$title - lattice 1"
+taps Tab 1
+check "Tab selects the next, wrapping" said "$big"
+xdotool keydown shift
+taps Tab 1
+xdotool keyup shift
+check "Shift+Tab selects the previous" said "$small"
+taps BackSpace 1
+check "Backspace clears" said "selection cleared"
+check "the title is plain again" titled "$title"
+mouse mousemove --window "$wid" 40 40 click 1
+check "a click on the background while nothing is selected says nothing" said "selection cleared"
+mouse mousemove --window "$wid" 320 240 click 1
+check "a click on the big box selects it" said "$big"
+# A left drag of 40 right and 20 up turns by 10 and 5 degrees; the wheel moves four E steps a
+# notch; a right drag pans; none of them is a click.
+mouse mousemove --window "$wid" 300 300 mousedown 1 mousemove --window "$wid" 320 290 mousemove --window "$wid" 340 280 mouseup 1
+mouse click 4 click 4
+mouse mousemove --window "$wid" 300 300 mousedown 3 mousemove --window "$wid" 310 290 mouseup 3
+check "drags are no clicks" said "$big"
+xdotool key p
+sleep 0.3
+check "drag, wheel and pan move the camera" grep -qE -- "^--camera [-0-9.e]+,1,[-0-9.e]+,5,10 --select 0$" "$tmp/out"
+taps Home 1
+xdotool key p
+sleep 0.3
+cam=$(tail -n 1 "$tmp/out")
+check "Home keeps pitch and yaw" grep -qE -- "^--camera [-0-9.e]+,[-0-9.e]+,[-0-9.e]+,5,10 --select 0$" <<<"$cam"
+shot "$wid" "$tmp/selected.png"
+# shellcheck disable=SC2086
+"$bin/kelvane" render "$tmp/pair.map" -o "$tmp/selected-render.png" $cam
+check "render --select equals the window" [ "$(differing "$tmp/selected.png" "$tmp/selected-render.png")" = 0 ]
+check "the selected lattice is amber" colourful "$tmp/selected.png" 640x480+0+0
+quit escape
+check "Escape exits 0 after the mouse" [ "$rc" = 0 ]
+
 # A missing map: the message box, dismissed with Return, then exit 1 without a frame.
 openMissing "$bin/kelvane-viewer" "$tmp/no such.map"
 check "message box shown" [ -n "$dialog" ]
