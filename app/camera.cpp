@@ -93,9 +93,8 @@ bool pointerStep(Pointer& p, const MSG& msg, float trot[Trot::size]) {
     p.downX = x;
     p.downY = y;
     break;
-  case WM_RBUTTONDOWN:
+  case WM_RBUTTONDOWN: // a press moves nothing: motion comes as WM_MOUSEMOVE
   case WM_MBUTTONDOWN:
-    drag(p, x - p.x, y - p.y, trot);
     p.panning = true;
     p.clickable = false;
     break;

@@ -6,14 +6,11 @@
 
 namespace {
 
-std::string number(float v) {
-  char b[32];
-  std::snprintf(b, sizeof b, "%g", double(v));
-  return b;
-}
-
+// "(a, b, c)" with %g numbers.
 std::string triple(const float* v) {
-  return "(" + number(v[0]) + ", " + number(v[1]) + ", " + number(v[2]) + ")";
+  char b[96];
+  std::snprintf(b, sizeof b, "(%g, %g, %g)", double(v[0]), double(v[1]), double(v[2]));
+  return b;
 }
 
 std::string parentOf(const Lattice* lat, int index) {
