@@ -15,10 +15,11 @@ namespace {
 // clang-format off
 
 // Waits for the page's next map; returns its name in the in-memory file system (malloc'd) and
-// sets the starting camera from the page's #camera=.
-EM_ASYNC_JS(char*, nextMap, (float* camera), {
+// sets the starting camera and selection from the page's #camera=...&select=.
+EM_ASYNC_JS(char*, nextMap, (float* camera, int* select), {
   const next = await Module.kelvaneNextMap();
   for (let i = 0; i < 5; i++) HEAPF32[(camera >> 2) + i] = next.camera[i];
+  HEAP32[select >> 2] = next.select;
   return allocateUTF8(next.name);
 });
 
@@ -31,7 +32,7 @@ int main() {
   static int instance;
   setPageView(&pageView);
   for (;;) {
-    char* name = nextMap(startCamera);
+    char* name = nextMap(startCamera, &startSelection);
     int code = WinMain(reinterpret_cast<HINSTANCE>(&instance), nullptr, name, SW_SHOW);
     std::free(name);
     viewerEnded(code);

@@ -9,6 +9,7 @@
 #include <emscripten/html5.h>
 
 #include <cctype>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -76,6 +77,118 @@ EM_BOOL onKey(int type, const EmscriptenKeyboardEvent* e, void*) {
   return EM_TRUE;
 }
 
+// The page's point for a client position (CSS pixels from the viewport's corner) in canvas
+// pixels, packed as lParam.
+// clang-format off
+EM_JS(int, canvasPoint, (double clientX, double clientY), {
+  const c = Module.canvas, r = c.getBoundingClientRect();
+  const x = Math.round((clientX - r.left) * c.width / (r.width || 1));
+  const y = Math.round((clientY - r.top) * c.height / (r.height || 1));
+  return (x & 0xFFFF) | ((y & 0xFFFF) << 16);
+});
+// clang-format on
+
+WPARAM mouseKeys(const EmscriptenMouseEvent& e) {
+  WPARAM k = 0;
+  if (e.buttons & 1) k |= MK_LBUTTON;
+  if (e.buttons & 2) k |= MK_RBUTTON;
+  if (e.buttons & 4) k |= MK_MBUTTON;
+  if (e.shiftKey) k |= MK_SHIFT;
+  if (e.ctrlKey) k |= MK_CONTROL;
+  return k;
+}
+
+// Button and move messages as Windows sends them: presses on the canvas, moves and releases
+// anywhere (the window has the mouse while a button is held).
+EM_BOOL onMouse(int type, const EmscriptenMouseEvent* e, void*) {
+  if (!window) return EM_FALSE;
+  LPARAM xy = canvasPoint(e->clientX, e->clientY);
+  if (type == EMSCRIPTEN_EVENT_MOUSEMOVE) {
+    postMouseMove(window, mouseKeys(*e), xy);
+    return EM_FALSE;
+  }
+  bool down = type == EMSCRIPTEN_EVENT_MOUSEDOWN;
+  UINT m = e->button == 0   ? (down ? WM_LBUTTONDOWN : WM_LBUTTONUP)
+           : e->button == 2 ? (down ? WM_RBUTTONDOWN : WM_RBUTTONUP)
+           : e->button == 1 ? (down ? WM_MBUTTONDOWN : WM_MBUTTONUP)
+                            : 0;
+  if (m) postMessage(window, m, mouseKeys(*e), xy);
+  return down ? EM_TRUE : EM_FALSE;
+}
+
+// Each wheel event is a notch, away from the user (up) or towards the user (down); the page
+// does not scroll while the wheel turns over the canvas.
+EM_BOOL onWheel(int, const EmscriptenWheelEvent* e, void*) {
+  if (!window || e->deltaY == 0) return EM_FALSE;
+  int delta = e->deltaY < 0 ? WHEEL_DELTA : -WHEEL_DELTA;
+  postMessage(window, WM_MOUSEWHEEL, MAKEWPARAM(mouseKeys(e->mouse), delta),
+              MAKELPARAM(e->mouse.screenX, e->mouse.screenY));
+  return EM_TRUE;
+}
+
+// Touch as the mouse: one finger is the left button (a drag turns, a tap picks); with two,
+// their midpoint is the right button (a pan) and their spread turns the wheel, 30 units (one
+// forward step) per 10 pixels of spread. Once two fingers touched, the gesture stays a pan
+// until every finger is up.
+struct Touches {
+  int down = 0;       // fingers on the canvas
+  bool pair = false;  // two fingers have touched in this gesture
+  double spread = 0;  // distance between the two, canvas pixels
+  double wheel = 0;   // spread not yet sent as wheel units
+  LPARAM at = 0;      // the point last sent
+} touches;
+
+LPARAM pointOf(const EmscriptenTouchPoint& t) {
+  return canvasPoint(t.clientX, t.clientY);
+}
+
+EM_BOOL onTouch(int type, const EmscriptenTouchEvent* e, void*) {
+  if (!window) return EM_FALSE;
+  const EmscriptenTouchPoint* on[2] = {};
+  int n = 0;
+  for (int i = 0; i < e->numTouches; i++) {
+    bool gone = (type == EMSCRIPTEN_EVENT_TOUCHEND || type == EMSCRIPTEN_EVENT_TOUCHCANCEL) &&
+                e->touches[i].isChanged;
+    if (!gone && n < 2) on[n++] = &e->touches[i];
+  }
+  Touches& t = touches;
+  if (n >= 2) {
+    double x0 = on[0]->clientX, y0 = on[0]->clientY, x1 = on[1]->clientX, y1 = on[1]->clientY;
+    LPARAM mid = canvasPoint((x0 + x1) / 2, (y0 + y1) / 2);
+    double spread = std::hypot(x1 - x0, y1 - y0);
+    if (!t.pair) {
+      t.pair = true;
+      postMessage(window, WM_RBUTTONDOWN, MK_RBUTTON | MK_LBUTTON, mid);
+      if (t.down) postMessage(window, WM_LBUTTONUP, MK_RBUTTON, mid);
+      t.spread = spread;
+      t.wheel = 0;
+    } else {
+      postMouseMove(window, MK_RBUTTON, mid);
+      t.wheel += 3 * (spread - t.spread);
+      t.spread = spread;
+      int units = int(t.wheel);
+      if (units) postMessage(window, WM_MOUSEWHEEL, MAKEWPARAM(MK_RBUTTON, units), mid);
+      t.wheel -= units;
+    }
+    t.at = mid;
+  } else if (t.pair) {
+    if (t.down >= 2) postMessage(window, WM_RBUTTONUP, 0, t.at);
+    if (n == 0) t.pair = false;
+  } else if (n == 1) {
+    t.at = pointOf(*on[0]);
+    if (t.down == 0)
+      postMessage(window, WM_LBUTTONDOWN, MK_LBUTTON, t.at);
+    else
+      postMouseMove(window, MK_LBUTTON, t.at);
+  } else if (t.down == 1) {
+    for (int i = 0; i < e->numTouches; i++)
+      if (e->touches[i].isChanged) t.at = pointOf(e->touches[i]);
+    postMessage(window, WM_LBUTTONUP, 0, t.at);
+  }
+  t.down = n;
+  return EM_TRUE; // the canvas keeps its touches: no scrolling or zooming of the page
+}
+
 // Losing the focus is sent to the window procedure at once, as Windows does.
 EM_BOOL onBlur(int, const EmscriptenFocusEvent*, void*) {
   if (window) window->proc(window, WM_KILLFOCUS, 0, 0);
@@ -99,6 +212,20 @@ EM_ASYNC_JS(void, nextAnimationFrame, (), {
   await new Promise((resolve) => requestAnimationFrame(() => resolve()));
 });
 // clang-format on
+
+// Starts (or stops) turning the page's mouse, wheel and touch events into messages.
+void listenToPointer(bool on) {
+  const char* canvas = "#canvas";
+  const char* page = EMSCRIPTEN_EVENT_TARGET_WINDOW;
+  emscripten_set_mousedown_callback(canvas, nullptr, EM_TRUE, on ? onMouse : nullptr);
+  emscripten_set_mouseup_callback(page, nullptr, EM_TRUE, on ? onMouse : nullptr);
+  emscripten_set_mousemove_callback(page, nullptr, EM_TRUE, on ? onMouse : nullptr);
+  emscripten_set_wheel_callback(canvas, nullptr, EM_TRUE, on ? onWheel : nullptr);
+  emscripten_set_touchstart_callback(canvas, nullptr, EM_TRUE, on ? onTouch : nullptr);
+  emscripten_set_touchmove_callback(canvas, nullptr, EM_TRUE, on ? onTouch : nullptr);
+  emscripten_set_touchend_callback(canvas, nullptr, EM_TRUE, on ? onTouch : nullptr);
+  emscripten_set_touchcancel_callback(canvas, nullptr, EM_TRUE, on ? onTouch : nullptr);
+}
 
 } // namespace
 
@@ -129,6 +256,7 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD, int, int, int
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
   emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
   emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onBlur);
+  listenToPointer(true);
   window->proc(window, WM_CREATE, 0, 0);
   int w = 0, h = 0;
   emscripten_get_canvas_element_size("#canvas", &w, &h);
@@ -141,8 +269,25 @@ BOOL DestroyWindow(HWND w) {
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
   emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
   emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
+  listenToPointer(false);
+  touches = Touches{};
   deleteWindow(w);
   window = nullptr;
+  return TRUE;
+}
+
+BOOL SetWindowTextA(HWND w, LPCSTR text) {
+  if (!w || w != window) return FALSE;
+  emscripten_set_window_title(text ? text : "");
+  return TRUE;
+}
+
+// The page's window has the mouse while a button is held (releases are heard page-wide).
+HWND SetCapture(HWND) {
+  return nullptr;
+}
+
+BOOL ReleaseCapture() {
   return TRUE;
 }
 

@@ -29,6 +29,7 @@ async function shot(page, name) {
 async function state(page) {
   return page.evaluate(() => ({
     state: window.kelvane.state, frames: window.kelvane.frames, camera: window.kelvane.camera,
+    selected: window.kelvane.selected, panel: document.getElementById('lattice').textContent,
     cameraLine: document.getElementById('camera-line').textContent,
     messages: document.getElementById('messages').textContent, hash: location.hash,
     title: document.title,
@@ -93,6 +94,98 @@ async function taps(page, key, n, camera) {
     const f0 = (await state(page)).frames, t0 = Date.now();
     await new Promise((r) => setTimeout(r, 3000));
     results.demoFps = ((await state(page)).frames - f0) / ((Date.now() - t0) / 1000);
+    await page.close();
+
+    // The mouse on the canvas: a click picks, Tab and Backspace change the selection, a drag
+    // turns and the wheel moves; P puts the selection in the address, and a link with it
+    // opens with that lattice selected.
+    page = await open(browser, '?map=pair.map');
+    const box = await (await page.$('canvas')).boundingBox();
+    const at = (x, y) => [box.x + x, box.y + y];
+    const until = (f, ...a) => page.waitForFunction(f, {timeout: 30000}, ...a);
+    await page.mouse.click(...at(510, 240));
+    await until(() => window.kelvane.selected === 1);
+    await frames(page, 2);
+    results.clicked = await state(page);
+    await page.keyboard.press('Tab');
+    await until(() => window.kelvane.selected === 0);
+    results.tabbed = await state(page);
+    await page.keyboard.press('Backspace');
+    await until(() => window.kelvane.selected === null);
+    results.cleared = await state(page);
+    await page.mouse.move(...at(300, 300));
+    await page.mouse.down();
+    await page.mouse.move(...at(320, 290));
+    await page.mouse.move(...at(340, 280));
+    await page.mouse.up();
+    await until(() => window.kelvane.camera === '0,0,0,5,10');
+    await page.mouse.move(...at(320, 240));
+    await page.mouse.wheel({deltaY: -100});
+    await page.mouse.wheel({deltaY: -100});
+    await until(() => window.kelvane.camera !== '0,0,0,5,10');
+    await frames(page, 2);
+    results.dragged = await state(page);
+    results.dragged.camera = results.dragged.camera.split(',').map((v) => +(+v).toFixed(3)).join(',');
+    await page.mouse.click(...at(320, 240));
+    await until(() => window.kelvane.selected !== null);
+    await page.keyboard.press('p');
+    await until(() => location.hash.includes('select'));
+    results.selectedP = await state(page);
+    await page.close();
+    page = await open(browser, '?map=pair.map#camera=0,0,0,0,0&select=0');
+    await shot(page, 'linked');
+    results.linked = await state(page);
+    await page.close();
+
+    // Touch through the DevTools protocol: a tap picks, one finger turns, two fingers pan,
+    // a pinch apart moves forward; the page does not scroll.
+    page = await open(browser, '?map=pair.map');
+    await page.evaluate(() => { document.body.style.height = '3000px'; });
+    const tbox = await (await page.$('canvas')).boundingBox();
+    const cdp = await page.target().createCDPSession();
+    const touch = (type, points) => cdp.send('Input.dispatchTouchEvent', {
+      type, touchPoints: points.map(([x, y], id) => ({x: tbox.x + x, y: tbox.y + y, id})),
+    });
+    const tuntil = (f, ...a) => page.waitForFunction(f, {timeout: 30000}, ...a);
+    await touch('touchStart', [[510, 240]]);
+    await touch('touchEnd', []);
+    await tuntil(() => window.kelvane.selected === 1);
+    results.tapped = await state(page);
+    await touch('touchStart', [[300, 300]]);
+    await frames(page, 2);
+    await touch('touchMove', [[320, 290]]);
+    await frames(page, 2);
+    await touch('touchMove', [[340, 280]]);
+    await frames(page, 2);
+    await touch('touchEnd', []);
+    await tuntil(() => window.kelvane.camera === '0,0,0,5,10');
+    results.turned = await state(page);
+    await touch('touchStart', [[300, 300], [340, 300]]);
+    await frames(page, 2);
+    await touch('touchMove', [[300, 295], [340, 295]]);
+    await frames(page, 2);
+    await touch('touchMove', [[300, 290], [340, 290]]);
+    await frames(page, 2);
+    await touch('touchEnd', []);
+    await frames(page, 3);
+    results.panned = await state(page);
+    results.panned.camera = results.panned.camera.split(',').map((v) => +(+v).toFixed(3)).join(',');
+    const before = (await state(page)).camera;
+    await touch('touchStart', [[300, 300], [340, 300]]);
+    await frames(page, 2);
+    await touch('touchMove', [[290, 300], [350, 300]]);
+    await frames(page, 2);
+    await touch('touchMove', [[280, 300], [360, 300]]);
+    await frames(page, 2);
+    await touch('touchEnd', []);
+    await frames(page, 3);
+    results.pinched = await state(page);
+    results.pinched.forward = results.pinched.camera !== before &&
+        +results.pinched.camera.split(',')[2] > +before.split(',')[2];
+    results.pinched.scroll = await page.evaluate(() => window.scrollY);
+    await page.keyboard.press('Home');
+    await frames(page, 3);
+    results.homed = await state(page);
     await page.close();
 
     // A driver that cannot compile the shaders: the page says so and is in state "error".

@@ -17,6 +17,10 @@ cp -r "$site" "$tmp/site"
 "$bin/kelvane" make-map "$root/tests/data/box.json" -o "$tmp/site/box.map" || exit 1
 "$bin/kelvane" make-map "$root/tests/data/side.json" -o "$tmp/site/side.map" || exit 1
 head -c 4096 /dev/urandom >"$tmp/site/noise.map"
+# For the mouse and touch: a big box ahead and a small one to its right.
+cube() { printf '{"id": 1, "position": [%s, 0, 0], "rotation": [0, 0, 0], "cellSize": [1, 1, 1], "cells": [%s, %s, %s]}' "$@"; }
+printf '{"lattices": [%s, %s]}' "$(cube 0 20 10 20)" "$(cube 16 4 4 4)" >"$tmp/pair.json"
+"$bin/kelvane" make-map "$tmp/pair.json" -o "$tmp/site/pair.map" || exit 1
 "$bin/kelvane" render "$tmp/site/box.map" -o "$tmp/ref-flown.png" --camera 0,0,10,30,0
 "$bin/kelvane" render "$tmp/site/demo.map" -o "$tmp/ref-demo.png"
 
@@ -56,6 +60,23 @@ check "a missing map says Error opening file." grep -q "Error opening file." <<<
 check "a file that is not a map is an error" [ "$(field notmap.state)" = error ]
 check "it says why" grep -q "not a map" <<<"$(field notmap.messages)"
 check "and shows Error opening file." grep -q "Error opening file." <<<"$(field notmap.messages)"
+small="selected lattice 1: id 1, 4 x 4 x 4 cells, at (16, 0, 0), parent none"
+check "a click selects the lattice under the pointer" [ "$(field clicked.selected)" = 1 ]
+check "the page says which" grep -qF "$small" <<<"$(field clicked.messages)"
+check "the panel shows it" grep -q "cell size (1, 1, 1)" <<<"$(field clicked.panel)"
+check "the title names it" [ "$(field clicked.title)" = "Kelvane Map Viewer by Ruq - lattice 1" ]
+check "Tab selects the next, wrapping" [ "$(field tabbed.selected)" = 0 ]
+check "Backspace clears" [ "$(field cleared.selected)" = null ]
+check "a drag turns, the wheel moves" [ "$(field dragged.camera)" = "-1.389,0,7.878,5,10" ]
+check "P adds the selection to the address" grep -qE '^#camera=[^&]+&select=0$' <<<"$(field selectedP.hash)"
+check "a link with &select= opens with that lattice" [ "$(field linked.selected)" = 0 ]
+check "and draws it in amber" colourful "$tmp/out/linked.png" 640x480+0+0
+check "a tap selects" [ "$(field tapped.selected)" = 1 ]
+check "one finger turns" [ "$(field turned.camera)" = "0,0,0,5,10" ]
+check "two fingers pan" grep -qE '^[-0-9.e]+,1,[-0-9.e]+,5,10$' <<<"$(field panned.camera)"
+check "a pinch apart moves forward" [ "$(field pinched.forward)" = true ]
+check "touches do not scroll the page" [ "$(field pinched.scroll)" = 0 ]
+check "Home fits the view to the selection" [ "$(field homed.camera)" != "$(field pinched.camera)" ]
 check "shaders that do not compile are an error" [ "$(field shaderFails.state)" = error ]
 check "the page says why" grep -q "WebGL: the vertex shader does not compile" <<<"$(field shaderFails.messages)"
 echo "web viewer: demo map at $(field demoFps) frames/s in headless Chromium (SwiftShader)"
