@@ -2,6 +2,7 @@
 #include "camera.h"
 #include "selection.h"
 #include "viewer.h"
+#include "watch.h"
 #include "window.h"
 
 #include "viewer_state.h"
@@ -18,7 +19,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -37,9 +40,10 @@ struct Viewer {
   unsigned char key[256] = {};
   float trot[Trot::size] = {};
   Pointer pointer;
-  MapStore store;
+  std::unique_ptr<MapStore> store = std::make_unique<MapStore>();
   Lattice* lat = nullptr;
   int selected = -1; // list index of the selected lattice, -1 for none
+  Watch watch;       // the map file, loaded again when it changes
 };
 
 const char* const helpText =
@@ -59,6 +63,7 @@ const char* const helpText =
     "               (with --select INDEX while a lattice is selected)\n"
     "  Tab          select the next drawn lattice (Shift+Tab the previous); Backspace clears\n"
     "  Home         fit the view to the selected lattice, or to the whole map\n"
+    "  F5           load the map file again now\n"
     "  Escape       quit\n"
     "\n"
     "Mouse: drag with the left button to turn, with the right or middle button to pan;\n"
@@ -66,12 +71,18 @@ const char* const helpText =
     "clears the selection on the background). The selected lattice is drawn in amber, its\n"
     "description goes to stdout and its index into the window title.\n"
     "\n"
+    "The map file is watched: when it changes (and then stays the same for half a second)\n"
+    "it is loaded again, keeping the view and the selection, and 'reloaded FILE: N lattices'\n"
+    "goes to stdout; a reload that fails keeps the picture and says why on stderr. A map\n"
+    "file dropped on the window opens in its place ('opened FILE: N lattices').\n"
+    "\n"
     "Exit status: 0 when you quit; 1 when no map could be opened (the \"Error opening\n"
     "file.\" box) or no window could be created, with the reason on stderr.\n";
 
-// Allocates the root into `lat` and loads the map into it, or says why not: on stderr, and in
-// the message box users of the viewer know.
-bool openMap(const std::string& name, Lattice*& lat, MapStore& store) {
+// Allocates a root into `lat` and loads the map into it from `store`; warnings go to stderr.
+// The reason, when it did not load, is "not a map: ..." or what failed.
+bool loadInto(const std::string& name, MapStore& store, Lattice*& lat, std::string& why) {
+  store.limit = mapStoreLimit;
   LoadReport rep;
   try {
     lat = newLattice(store);
@@ -83,11 +94,24 @@ bool openMap(const std::string& name, Lattice*& lat, MapStore& store) {
   }
   for (const std::string& w : rep.warnings)
     std::fprintf(stderr, "%s: %s: warning: %s\n", programName, name.c_str(), w.c_str());
-  if (rep.status == LoadStatus::loaded) return true;
-  std::fprintf(stderr, "%s: %s: %s%s\n", programName, name.c_str(),
-               rep.status == LoadStatus::notMap ? "not a map: " : "", rep.error.c_str());
+  why = (rep.status == LoadStatus::notMap ? "not a map: " : "") + rep.error;
+  return rep.status == LoadStatus::loaded;
+}
+
+// Loads the map at start-up, or says why not: on stderr, and in the message box users of the
+// viewer know.
+bool openMap(const std::string& name, Lattice*& lat, MapStore& store) {
+  std::string why;
+  if (loadInto(name, store, lat, why)) return true;
+  std::fprintf(stderr, "%s: %s: %s\n", programName, name.c_str(), why.c_str());
   MessageBoxA(nullptr, name.c_str(), "Error opening file.", MB_OK | MB_ICONEXCLAMATION);
   return false;
+}
+
+int drawnCount(const Lattice* lat) {
+  int n = 0;
+  for (; lat; lat = lat->next) n += lat->id != 0;
+  return n;
 }
 
 void printCamera(const float* trot, int selected) {
@@ -133,6 +157,7 @@ bool openViewerWindow(Viewer& v) {
   }
   glEnable(GL_DEPTH_TEST);
   resizeView(640, 480);
+  DragAcceptFiles(v.hWnd, TRUE);
   return true;
 }
 
@@ -153,9 +178,10 @@ bool openStartMap(Viewer& v, const char* cmdLine) {
                  err.c_str());
     return false;
   }
-  v.store.limit = mapStoreLimit;
-  if (!openMap(name, v.lat, v.store)) return false;
+  FileStamp stamp = fileStamp(name);
+  if (!openMap(name, v.lat, *v.store)) return false;
   buildRetained(v.lat, viewerState, geometryBudgetHere(), scene);
+  watchFile(v.watch, name, stamp, GetTickCount());
   return true;
 }
 
@@ -175,6 +201,58 @@ void select(Viewer& v, int index) {
   pageView.lattice = latticeDetails(v.lat, index);
 }
 
+// Loads `name` in place of the scene: `opened` for a map the user dropped (the view starts
+// again, nothing selected), else the same file again (the camera stays, and the selection
+// where it still names a drawn lattice). A failure keeps the scene and says why, once; a file
+// that changed while it was read is tried again once it settles. Watches `name` after.
+void reloadMap(Viewer& v, const std::string& name, bool opened) {
+  FileStamp before = fileStamp(name);
+  auto store = std::make_unique<MapStore>();
+  Lattice* lat = nullptr;
+  std::string why;
+  bool ok = loadInto(name, *store, lat, why);
+  if (!(fileStamp(name) == before)) return;
+  if (!ok) {
+    std::fprintf(stderr, "%s: %s: not %s: %s\n", programName, name.c_str(),
+                 opened ? "opened" : "reloaded", why.c_str());
+    if (!opened) watchFile(v.watch, name, before, GetTickCount());
+    return;
+  }
+  int keep = opened || drawnOrdinal(lat, v.selected) < 0 ? -1 : v.selected;
+  if (keep < 0) select(v, -1);
+  std::swap(v.store, store); // the old map goes when `store` does, after the scene is rebuilt
+  v.lat = lat;
+  buildRetained(v.lat, viewerState, geometryBudgetHere(), scene);
+  if (opened)
+    for (int i = 0; i < Trot::size; i++) v.trot[i] = i < 5 ? startCamera[i] : 0.0f;
+  if (keep >= 0) { // the same index stays selected; its ordinal and details may differ
+    v.trot[Trot::selectedLattice] = float(drawnOrdinal(v.lat, keep));
+    pageView.lattice = latticeDetails(v.lat, keep);
+  }
+  std::printf("%s %s: %d lattices\n", opened ? "opened" : "reloaded", name.c_str(),
+              drawnCount(v.lat));
+  std::fflush(stdout);
+  watchFile(v.watch, name, before, GetTickCount());
+}
+
+// Looks at the map file when it is time; loads it again once a change has settled.
+void watchCommand(Viewer& v) {
+  DWORD now = GetTickCount();
+  if (watchDue(v.watch, now) && watchLooked(v.watch, fileStamp(v.watch.name), now))
+    reloadMap(v, v.watch.name, false);
+}
+
+// A file dropped on the window opens as a new map.
+void dropCommand(Viewer& v, const MSG& msg) {
+  if (msg.message != WM_DROPFILES) return;
+  HDROP drop = reinterpret_cast<HDROP>(msg.wParam);
+  std::vector<char> name(DragQueryFileA(drop, 0, nullptr, 0) + 1, '\0');
+  if (DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) > 0)
+    DragQueryFileA(drop, 0, name.data(), UINT(name.size()));
+  DragFinish(drop);
+  if (name[0]) reloadMap(v, name.data(), true);
+}
+
 // Home: the view keeps its pitch and yaw and frames the selected lattice, or the whole map.
 void fitView(Viewer& v) {
   double depth = 0;
@@ -190,6 +268,7 @@ void keyCommand(Viewer& v, const MSG& msg) {
   if (msg.wParam == VK_TAB) select(v, stepSelection(v.lat, v.selected, v.key[VK_SHIFT] ? -1 : 1));
   if (msg.wParam == VK_BACK) select(v, -1);
   if (msg.wParam == VK_HOME) fitView(v);
+  if (msg.wParam == VK_F5 && !repeat) reloadMap(v, v.watch.name, false);
 }
 
 // Mouse messages: drags and the wheel move the camera; a click selects what it is on.
@@ -217,6 +296,8 @@ int runLoop(Viewer& v) {
     cameraStep(v.key, v.trot, viewerState);
     if (got) keyCommand(v, msg);
     if (got) pointerCommand(v, msg);
+    if (got) dropCommand(v, msg);
+    watchCommand(v);
     drawScene(v.dc, v.lat, v.trot);
     if (got) {
       TranslateMessage(&msg);

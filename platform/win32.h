@@ -8,6 +8,7 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+#include <shellapi.h>
 #include <windowsx.h>
 #else
 
@@ -39,6 +40,7 @@ typedef struct HICON__* HICON;
 typedef HICON HCURSOR;
 typedef struct HBRUSH__* HBRUSH;
 typedef struct HMENU__* HMENU;
+typedef struct HDROP__* HDROP;
 
 #define TRUE 1
 #define FALSE 0
@@ -71,6 +73,21 @@ struct MSG {
   DWORD time;
   POINT pt;
 };
+
+struct FILETIME {
+  DWORD dwLowDateTime, dwHighDateTime;
+};
+
+struct WIN32_FILE_ATTRIBUTE_DATA {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime, ftLastAccessTime, ftLastWriteTime;
+  DWORD nFileSizeHigh, nFileSizeLow;
+};
+
+enum GET_FILEEX_INFO_LEVELS { GetFileExInfoStandard };
+
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_NORMAL 0x00000080
 
 struct WNDCLASSEXA {
   UINT cbSize;
@@ -148,6 +165,7 @@ struct PIXELFORMATDESCRIPTOR {
 #define WM_MBUTTONDOWN 0x0207
 #define WM_MBUTTONUP 0x0208
 #define WM_MOUSEWHEEL 0x020A
+#define WM_DROPFILES 0x0233
 
 #define MK_LBUTTON 0x0001
 #define MK_RBUTTON 0x0002
@@ -191,6 +209,7 @@ struct PIXELFORMATDESCRIPTOR {
 #define VK_DECIMAL 0x6E
 #define VK_DIVIDE 0x6F
 #define VK_F1 0x70
+#define VK_F5 0x74
 #define VK_F10 0x79
 #define VK_F12 0x7B
 #define VK_NUMLOCK 0x90
@@ -224,6 +243,14 @@ BOOL SetWindowTextA(HWND hWnd, LPCSTR text);
 // Mouse messages go to the window while a button is held, wherever the pointer is.
 HWND SetCapture(HWND hWnd);
 BOOL ReleaseCapture();
+// Milliseconds since the system started, wrapping after 49.7 days.
+DWORD GetTickCount();
+BOOL GetFileAttributesExA(LPCSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID info);
+// Files dropped on the window: index 0xFFFFFFFF counts them; a null `file` asks for the
+// length of one name.
+UINT DragQueryFileA(HDROP drop, UINT index, LPSTR file, UINT size);
+void DragFinish(HDROP drop);
+void DragAcceptFiles(HWND hWnd, BOOL accept);
 BOOL UpdateWindow(HWND hWnd);
 HICON LoadIconA(HINSTANCE instance, LPCSTR name);
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);

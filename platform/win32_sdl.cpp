@@ -1,6 +1,7 @@
 // The Win32 subset over SDL2: one window class table, windows that send WM_CREATE and
 // WM_SIZE while they are created, a message queue fed from SDL events in Windows order, and
 // WGL-style GL contexts.
+#include "win32_files.h"
 #include "win32_layer.h"
 
 #include <SDL.h>
@@ -182,6 +183,14 @@ void translate(const SDL_Event& e) {
       if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) w->proc(w, WM_KILLFOCUS, 0, 0);
     }
     break;
+  case SDL_DROPFILE: // one message a file, as a drop of one
+    if (HWND w = windowOf(e.drop.windowID)) {
+      postMessage(w, WM_DROPFILES, WPARAM(newDrop({e.drop.file})), 0);
+    } else if (!windows.empty()) {
+      postMessage(windows.front(), WM_DROPFILES, WPARAM(newDrop({e.drop.file})), 0);
+    }
+    SDL_free(e.drop.file);
+    break;
   case SDL_QUIT: // a termination signal: ask the windows to close, as their close boxes would
     for (HWND w : windows) postMessage(w, WM_CLOSE, 0, 0);
     break;
@@ -225,6 +234,10 @@ void pumpEvents() {
 }
 
 DWORD ticks() {
+  return SDL_GetTicks();
+}
+
+DWORD GetTickCount() {
   return SDL_GetTicks();
 }
 

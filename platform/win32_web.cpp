@@ -131,11 +131,11 @@ EM_BOOL onWheel(int, const EmscriptenWheelEvent* e, void*) {
 // forward step) per 10 pixels of spread. Once two fingers touched, the gesture stays a pan
 // until every finger is up.
 struct Touches {
-  int down = 0;       // fingers on the canvas
-  bool pair = false;  // two fingers have touched in this gesture
-  double spread = 0;  // distance between the two, canvas pixels
-  double wheel = 0;   // spread not yet sent as wheel units
-  LPARAM at = 0;      // the point last sent
+  int down = 0;      // fingers on the canvas
+  bool pair = false; // two fingers have touched in this gesture
+  double spread = 0; // distance between the two, canvas pixels
+  double wheel = 0;  // spread not yet sent as wheel units
+  LPARAM at = 0;     // the point last sent
 } touches;
 
 LPARAM pointOf(const EmscriptenTouchPoint& t) {
@@ -243,6 +243,10 @@ void pumpEvents() {
 }
 
 DWORD ticks() {
+  return DWORD(emscripten_get_now());
+}
+
+DWORD GetTickCount() {
   return DWORD(emscripten_get_now());
 }
 

@@ -156,6 +156,51 @@ TEST(PlatformSdl, WindowMessagesInWindowsOrder) {
   EXPECT_EQ(m.wParam, 5u);
   EXPECT_EQ(m.hwnd, w);
 
+  // A dropped file is WM_DROPFILES with a drop that DragQueryFileA reads, as on Windows.
+  e = SDL_Event{};
+  e.type = SDL_DROPFILE;
+  e.drop.windowID = 1;
+  e.drop.file = SDL_strdup("/maps/level two.map");
+  SDL_PushEvent(&e);
+  ASSERT_TRUE(PeekMessageA(&m, w, 0, 0, PM_REMOVE));
+  EXPECT_EQ(m.message, UINT(WM_DROPFILES));
+  HDROP drop = reinterpret_cast<HDROP>(m.wParam);
+  EXPECT_EQ(DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0), 1u);
+  char name[64];
+  EXPECT_EQ(DragQueryFileA(drop, 0, nullptr, 0), 19u);
+  EXPECT_EQ(DragQueryFileA(drop, 0, name, sizeof name), 19u);
+  EXPECT_STREQ(name, "/maps/level two.map");
+  EXPECT_EQ(DragQueryFileA(drop, 0, name, 6), 5u); // cut to fit, terminated
+  EXPECT_STREQ(name, "/maps");
+  DragFinish(drop);
+
+  // Mouse buttons and moves with client coordinates; moves waiting at the queue's end merge.
+  e = SDL_Event{};
+  e.type = SDL_MOUSEBUTTONDOWN;
+  e.button.windowID = 1;
+  e.button.button = SDL_BUTTON_RIGHT;
+  e.button.x = 30;
+  e.button.y = 40;
+  SDL_PushEvent(&e);
+  for (int x : {31, 35, 39}) {
+    e = SDL_Event{};
+    e.type = SDL_MOUSEMOTION;
+    e.motion.windowID = 1;
+    e.motion.state = SDL_BUTTON_RMASK;
+    e.motion.x = x;
+    e.motion.y = 41;
+    SDL_PushEvent(&e);
+  }
+  ASSERT_TRUE(PeekMessageA(&m, w, 0, 0, PM_REMOVE));
+  EXPECT_EQ(m.message, UINT(WM_RBUTTONDOWN));
+  EXPECT_EQ(GET_X_LPARAM(m.lParam), 30);
+  EXPECT_EQ(GET_Y_LPARAM(m.lParam), 40);
+  ASSERT_TRUE(PeekMessageA(&m, w, 0, 0, PM_REMOVE));
+  EXPECT_EQ(m.message, UINT(WM_MOUSEMOVE));
+  EXPECT_EQ(GET_X_LPARAM(m.lParam), 39);
+  EXPECT_EQ(m.wParam & MK_RBUTTON, WPARAM(MK_RBUTTON));
+  EXPECT_FALSE(PeekMessageA(&m, w, 0, 0, PM_REMOVE));
+
   e = SDL_Event{};
   e.type = SDL_WINDOWEVENT;
   e.window.windowID = 1;

@@ -7,9 +7,12 @@
 #include "render/world.h"
 #include "doubles/gl_double.h"
 #include "doubles/win_double.h"
+#include "platform/win32_files.h"
 #include "test_maps.h"
 
 #include <gtest/gtest.h>
+
+#include <malloc.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -330,6 +333,126 @@ TEST_F(ViewerTest, ClickSelectsAndHomeFits) {
                  "selected lattice 0: id 1, 4 x 2 x 4 cells, at (0, 0, 0), parent none\n" +
                      std::string(p));
   EXPECT_EQ(findWinCall("SetCapture") != nullptr, true);
+}
+
+// `n` passes with no message: with the double's 20 ms a pass, n / 50 seconds.
+void idle(std::vector<std::optional<MSG>>& s, int n) {
+  for (int i = 0; i < n; i++) s.push_back(std::nullopt);
+}
+
+MapDesc threeBoxes(int idOfThird) {
+  MapDesc m;
+  m.lattices = {box(4, 2, 4), box(1, 1, 1, 0), box(2, 1, 2, idOfThird)};
+  return m;
+}
+
+// The watch loads a changed map once it has settled, keeping the camera and the selection; a
+// file that is not a map keeps the scene and says so once; a selection the new map does not
+// draw is cleared; F5 loads at once.
+TEST_F(ViewerTest, ReloadKeepsTheViewAndFailureKeepsTheScene) {
+  write("live.map", mapBytes(threeBoxes(7)));
+  std::string path = (dir / "live.map").string();
+  std::vector<std::optional<MSG>> s = {keyMsg(WM_KEYDOWN, 'E'), keyMsg(WM_KEYUP, 'E'),
+                                       keyMsg(WM_KEYDOWN, VK_TAB), keyMsg(WM_KEYDOWN, VK_TAB)};
+  size_t changed = s.size();
+  idle(s, 60);
+  size_t broken = s.size();
+  idle(s, 120); // long enough to see the failure said once only
+  size_t dropped = s.size();
+  idle(s, 60);
+  s.push_back(keyMsg(WM_KEYDOWN, VK_F5));
+  s.push_back(keyMsg(WM_KEYDOWN, VK_ESCAPE));
+  script({});
+  winDouble.script = s;
+  MapDesc bigger = threeBoxes(7);
+  bigger.lattices[0].nx = 6;
+  winDouble.at[changed] = [&] { write("live.map", mapBytes(bigger)); };
+  winDouble.at[broken] = [&] { write("live.map", "not a map at all"); };
+  winDouble.at[dropped] = [&] { write("live.map", mapBytes(threeBoxes(0))); };
+  size_t framesBefore = 0;
+  winDouble.at[broken + 100] = [&] { framesBefore = glDouble.calls.size(); };
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(run(path), 0);
+  std::string out = testing::internal::GetCapturedStdout(),
+              err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(out, "selected lattice 0: id 1, 4 x 2 x 4 cells, at (0, 0, 0), parent none\n"
+                 "selected lattice 2: id 7, 2 x 1 x 2 cells, at (0, 0, 0), parent none\n"
+                 "reloaded " +
+                     path +
+                     ": 2 lattices\n"
+                     "selection cleared\n"
+                     "reloaded " +
+                     path +
+                     ": 1 lattices\n"
+                     "reloaded " +
+                     path + ": 1 lattices\n");
+  std::string failed = "kelvane-viewer: " + path + ": not reloaded: not a map: ";
+  EXPECT_NE(err.find(failed), std::string::npos) << err;
+  EXPECT_EQ(err.find(failed), err.rfind(failed)) << "said more than once: " << err;
+  EXPECT_EQ(findWinCall("MessageBoxA"), nullptr); // no box after start-up
+  std::vector<double> tz = cameraTzPerFrame();
+  ASSERT_FALSE(tz.empty());
+  EXPECT_EQ(tz.front(), 1);
+  for (double z : tz) EXPECT_EQ(z, 1); // the camera stayed through every reload
+  EXPECT_GT(framesBefore, 0u);
+}
+
+// A map file dropped on the window opens as a new map: the view starts again, nothing is
+// selected, and the dropped file is watched from then on.
+TEST_F(ViewerTest, ADroppedMapOpens) {
+  std::string first = map("first.map");
+  write("second.map", mapBytes(threeBoxes(7)));
+  std::string second = (dir / "second.map").string();
+  MSG drop = keyMsg(WM_DROPFILES, 0);
+  drop.lParam = 0;
+  std::vector<std::optional<MSG>> s = {keyMsg(WM_KEYDOWN, 'E'), keyMsg(WM_KEYUP, 'E'),
+                                       keyMsg(WM_KEYDOWN, VK_TAB)};
+  size_t dropAt = s.size();
+  s.push_back(drop);
+  size_t changed = s.size();
+  idle(s, 60);
+  s.push_back(keyMsg(WM_KEYDOWN, VK_ESCAPE));
+  winDouble.script = s;
+  winDouble.at[dropAt] = [&] { winDouble.script[dropAt]->wParam = WPARAM(newDrop({second})); };
+  MapDesc changedMap = threeBoxes(9);
+  winDouble.at[changed] = [&] { write("second.map", mapBytes(changedMap)); };
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run(first), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "selected lattice 0: id 1, 2 x 1 x 2 cells, at (0, 0, 0), parent none\n"
+            "selection cleared\n"
+            "opened " +
+                second +
+                ": 2 lattices\n"
+                "reloaded " +
+                second + ": 2 lattices\n");
+  std::vector<double> tz = cameraTzPerFrame();
+  ASSERT_GE(tz.size(), 5u);
+  EXPECT_EQ(tz[1], 1);
+  EXPECT_EQ(tz.back(), 0); // back at the start view
+}
+
+// A hundred reloads leave the heap where one does: each frees the map and arrays before.
+TEST_F(ViewerTest, RepeatedReloadsFreeTheOldMap) {
+  MapDesc m;
+  m.lattices = {box(64, 1, 64)};
+  m.lattices[0].heights.assign(65 * 65, 0.5f);
+  write("big.map", mapBytes(m));
+  std::vector<std::optional<MSG>> s;
+  for (int i = 0; i < 101; i++) s.push_back(keyMsg(WM_KEYDOWN, VK_F5));
+  s.push_back(keyMsg(WM_KEYDOWN, VK_ESCAPE));
+  winDouble.script = s;
+  size_t afterOne = 0, afterHundred = 0;
+  winDouble.at[2] = [&] { afterOne = mallinfo2().uordblks; };
+  winDouble.at[101] = [&] { afterHundred = mallinfo2().uordblks; };
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run((dir / "big.map").string()), 0);
+  testing::internal::GetCapturedStdout();
+  if (afterOne == 0) GTEST_SKIP() << "this allocator does not say what it holds";
+  // One map's store and arrays take over a megabyte; a hundred kept would take 100 times that.
+  EXPECT_LT(double(afterHundred), double(afterOne) + 256 * 1024)
+      << afterOne << " bytes after one reload, " << afterHundred << " after a hundred";
 }
 
 // Losing the focus releases held keys: the camera stops instead of flying on.

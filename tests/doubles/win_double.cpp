@@ -95,6 +95,10 @@ BOOL ShowWindow(HWND hWnd, int cmd) {
   add("ShowWindow", {ptr(hWnd), num(cmd)});
   return TRUE;
 }
+DWORD GetTickCount() {
+  return winDouble.tick;
+}
+
 BOOL SetWindowTextA(HWND hWnd, LPCSTR text) {
   add("SetWindowTextA", {ptr(hWnd), str(text)});
   return TRUE;
@@ -133,6 +137,8 @@ int ReleaseDC(HWND hWnd, HDC dc) {
 
 BOOL PeekMessageA(MSG* msg, HWND hWnd, UINT first, UINT last, UINT remove) {
   add("PeekMessageA", {ptr(hWnd), num(first), num(last), num(remove)});
+  winDouble.tick += winDouble.tickStep;
+  if (auto it = winDouble.at.find(winDouble.next); it != winDouble.at.end()) it->second();
   if (winDouble.next < winDouble.script.size()) {
     const std::optional<MSG>& m = winDouble.script[winDouble.next++];
     if (m) *msg = *m;

@@ -4,6 +4,8 @@
 
 #include "platform/win32.h"
 
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +20,8 @@ struct WinDouble {
   // One entry per PeekMessageA call: a message, or nothing pending on that pass.
   std::vector<std::optional<MSG>> script;
   size_t next = 0;
+  // Test code run when PeekMessageA reaches that entry of the script, before it is returned.
+  std::map<size_t, std::function<void()>> at;
   bool quitPosted = false;
   int quitCode = 0;
   bool failRegister = false, failCreate = false;
@@ -27,6 +31,8 @@ struct WinDouble {
   std::string registeredName;
   PIXELFORMATDESCRIPTOR pfd{};
   int swaps = 0;
+  DWORD tick = 0; // GetTickCount; each PeekMessageA call moves it on by tickStep
+  DWORD tickStep = 20;
   int idle = 0;              // empty passes after the script ended
   bool scriptRanOut = false; // nothing ended the loop within 100 passes after the script
 };

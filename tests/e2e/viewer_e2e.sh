@@ -144,6 +144,52 @@ check "the selected lattice is amber" colourful "$tmp/selected.png" 640x480+0+0
 quit escape
 check "Escape exits 0 after the mouse" [ "$rc" = 0 ]
 
+# Live maps: a map replaced by rename (as make-map writes) and one rewritten in place in two
+# slow halves both end on screen exactly as render draws them with the same camera; a file
+# that is not a map leaves the picture and says so; F5 loads at once.
+printf '{"lattices": [%s]}' "$(cube 0 20 10 20)" >"$tmp/one.json"
+printf '{"lattices": [%s, %s]}' "$(cube -14 6 6 6)" "$(cube 14 6 12 6)" >"$tmp/two.json"
+"$bin/kelvane" make-map "$tmp/one.json" -o "$tmp/live.map" || exit 1
+"$bin/kelvane" make-map "$tmp/pair.json" -o "$tmp/pair-copy.map" || exit 1
+"$bin/kelvane" make-map "$tmp/two.json" -o "$tmp/two.map" || exit 1
+settled() { # waits until stdout has $1 lines saying "reloaded", up to 10 s
+  for _ in $(seq 100); do
+    [[ $(grep -c '^reloaded ' "$tmp/out") -ge $1 ]] && { sleep 0.3; return 0; }
+    sleep 0.1
+  done
+  false
+}
+start "$tmp/live.map" || exit 1
+taps e 5
+"$bin/kelvane" make-map "$tmp/pair.json" -o "$tmp/live.map"
+check "a map replaced by rename is loaded again" settled 1
+check "it says so" grep -qx "reloaded $tmp/live.map: 2 lattices" "$tmp/out"
+shot "$wid" "$tmp/renamed.png"
+"$bin/kelvane" render "$tmp/pair-copy.map" -o "$tmp/renamed-render.png" --camera 0,0,5,0,0
+check "the window shows the new map, camera kept" [ "$(differing "$tmp/renamed.png" "$tmp/renamed-render.png")" = 0 ]
+size=$(stat -c %s "$tmp/two.map")
+head -c $((size / 2)) "$tmp/two.map" >"$tmp/live.map"
+sleep 0.2
+tail -c +$((size / 2 + 1)) "$tmp/two.map" >>"$tmp/live.map"
+check "a map rewritten in place is loaded once whole" settled 2
+sleep 1.5
+check "and not while half written" [ "$(grep -c '^reloaded ' "$tmp/out")" = 2 ]
+shot "$wid" "$tmp/inplace.png"
+"$bin/kelvane" render "$tmp/two.map" -o "$tmp/inplace-render.png" --camera 0,0,5,0,0
+check "the window shows the rewritten map" [ "$(differing "$tmp/inplace.png" "$tmp/inplace-render.png")" = 0 ]
+head -c 4096 /dev/urandom >"$tmp/live.map"
+sleep 2
+check "a file that is not a map is not loaded" grep -q "kelvane-viewer: $tmp/live.map: not reloaded: not a map: " "$tmp/err"
+check "and said once" [ "$(grep -c 'not reloaded' "$tmp/err")" = 1 ]
+shot "$wid" "$tmp/kept.png"
+check "the picture stays" [ "$(differing "$tmp/kept.png" "$tmp/inplace-render.png")" = 0 ]
+cp "$tmp/two.map" "$tmp/live.map"
+settled 3
+taps F5 1
+check "F5 loads at once" settled 4
+quit escape
+check "Escape exits 0 after reloads" [ "$rc" = 0 ]
+
 # A missing map: the message box, dismissed with Return, then exit 1 without a frame.
 openMissing "$bin/kelvane-viewer" "$tmp/no such.map"
 check "message box shown" [ -n "$dialog" ]

@@ -1,10 +1,11 @@
 // Drives the web viewer in headless Chromium (WebGL through SwiftShader) and saves what a
 // user would see: canvas pictures as PNG files and the page's state as results.json, which
-// web_test.sh checks. Usage: node web_test.js BASE_URL OUT_DIR
+// web_test.sh checks. Usage: node web_test.js BASE_URL OUT_DIR SITE_DIR (the served folder,
+// whose map Reload's test changes)
 const puppeteer = require('puppeteer-core');
 const fs = require('fs');
 
-const [base, out] = process.argv.slice(2);
+const [base, out, site] = process.argv.slice(2);
 const results = {};
 
 async function frames(page, n) {
@@ -186,6 +187,19 @@ async function taps(page, key, n, camera) {
     await page.keyboard.press('Home');
     await frames(page, 3);
     results.homed = await state(page);
+    await page.close();
+
+    // Reload fetches the ?map= address again after the served map changed, keeping the view.
+    fs.copyFileSync(`${site}/box.map`, `${site}/live.map`);
+    page = await open(browser, '?map=live.map');
+    await taps(page, 'e', 10, '0,0,10,0,0');
+    fs.copyFileSync(`${site}/side.map`, `${site}/live.map`);
+    await page.click('#reload');
+    await page.waitForFunction('window.kelvane.loads === 2', {timeout: 30000});
+    await frames(page, 3);
+    await shot(page, 'reloaded');
+    results.reloaded = await state(page);
+    results.reloaded.loads = await page.evaluate(() => window.kelvane.loads);
     await page.close();
 
     // A driver that cannot compile the shaders: the page says so and is in state "error".

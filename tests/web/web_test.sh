@@ -30,7 +30,8 @@ server=$!
 for _ in $(seq 50); do python3 -c "import urllib.request as u; u.urlopen(\"http://127.0.0.1:$port/\")" 2>/dev/null && break; sleep 0.1; done
 
 mkdir -p "$tmp/out"
-NODE_PATH="$root/.tools/node_modules" node "$root/tests/web/web_test.js" "http://127.0.0.1:$port/" "$tmp/out" ||
+"$bin/kelvane" render "$tmp/site/side.map" -o "$tmp/ref-reloaded.png" --camera 0,0,10,0,0
+NODE_PATH="$root/.tools/node_modules" node "$root/tests/web/web_test.js" "http://127.0.0.1:$port/" "$tmp/out" "$tmp/site" ||
   { echo "FAIL: the browser run did not finish"; fail=$((fail + 1)); }
 r="$tmp/out/results.json"
 field() { node -e "const r = require('$r'); console.log(eval('r.' + process.argv[1]))" "$1" 2>/dev/null; }
@@ -77,6 +78,10 @@ check "two fingers pan" grep -qE '^[-0-9.e]+,1,[-0-9.e]+,5,10$' <<<"$(field pann
 check "a pinch apart moves forward" [ "$(field pinched.forward)" = true ]
 check "touches do not scroll the page" [ "$(field pinched.scroll)" = 0 ]
 check "Home fits the view to the selection" [ "$(field homed.camera)" != "$(field pinched.camera)" ]
+check "Reload loads the changed map" [ "$(field reloaded.loads)" = 2 ]
+check "Reload keeps the camera" [ "$(field reloaded.camera)" = "0,0,10,0,0" ]
+check "the page shows the new map" within "$tmp/out/reloaded.png" "$tmp/ref-reloaded.png"
+check "and says it reloaded" grep -q "reloaded live.map" <<<"$(field reloaded.messages)"
 check "shaders that do not compile are an error" [ "$(field shaderFails.state)" = error ]
 check "the page says why" grep -q "WebGL: the vertex shader does not compile" <<<"$(field shaderFails.messages)"
 echo "web viewer: demo map at $(field demoFps) frames/s in headless Chromium (SwiftShader)"
