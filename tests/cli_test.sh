@@ -103,6 +103,14 @@ check "--select a drawn lattice" 0 "" "$bin/kelvane" render "$tmp/demo.map" -o "
 check "--fit --select frames that lattice" 0 "--camera " "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/selfit.png" --select 2 --fit
 "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/allfit.png" --fit 2>"$tmp/allfit.err"
 [[ $(grep -- --camera "$tmp/err") != $(grep -- --camera "$tmp/allfit.err") ]] || { fail=$((fail + 1)); echo "FAIL --fit --select fits the whole map"; }
+# thumbnail: a square PNG whatever the name, quiet; sizes from 16 to 1024; no file for a non-map.
+check "thumbnail" 0 "" "$bin/kelvane" thumbnail -s 48 "$tmp/demo.map" "$tmp/thumb.any"
+[[ $(/usr/bin/identify -format %m:%wx%h "$tmp/thumb.any" 2>/dev/null) == PNG:48x48 && ! -s $tmp/out && ! -s $tmp/err ]] || { fail=$((fail + 1)); echo "FAIL thumbnail picture or quiet"; }
+for sz in 15 1025 x 64x64 ""; do
+  check "thumbnail -s '$sz'" 2 "kelvane: -s: expected a size in pixels from 16 to 1024" "$bin/kelvane" thumbnail -s "$sz" "$tmp/demo.map" "$tmp/thumb2.png"
+done
+check "thumbnail of what is not a map" 1 "not a map" "$bin/kelvane" thumbnail -s 64 "$tmp/noise.map" "$tmp/thumb3.png"
+[[ ! -e $tmp/thumb2.png && ! -e $tmp/thumb3.png ]] || { fail=$((fail + 1)); echo "FAIL a failed thumbnail left a file"; }
 check "render camera with exponent" 0 "" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/cam.png" --size 8x8 --camera "-1.5e1,+2,0.,10,-30"
 check "render to .jpg" 2 "kelvane: -o $tmp/out.jpg: writes .png files only" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/out.jpg"
 check "export to .png" 2 "writes .obj, .glb or .gltf files" "$bin/kelvane" export "$tmp/demo.map" -o "$tmp/out.png"

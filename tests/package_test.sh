@@ -19,6 +19,7 @@ lintian --tag-display-limit 0 "$deb" >"$tmp/lintian" 2>&1
 noErrors() { ! grep -q '^E:' "$1"; }
 quiet() { "$@" >/dev/null 2>&1; }
 check "lintian reports no errors" noErrors "$tmp/lintian"
+check "lintian reports no warnings" eval '! grep -q "^W:" "$tmp/lintian"'
 grep -E '^[EW]:' "$tmp/lintian" | sed 's/^/  lintian: /'
 
 root="$tmp/root"
@@ -26,6 +27,60 @@ dpkg-deb -x "$deb" "$root"
 check "desktop entry validates" desktop-file-validate "$root/usr/share/applications/kelvane-viewer.desktop"
 check "desktop entry opens a file with the viewer" grep -qx 'Exec=kelvane-viewer %f' "$root/usr/share/applications/kelvane-viewer.desktop"
 check "copyright is there" grep -q "^License: Expat" "$root/usr/share/doc/kelvane/copyright"
+
+# Desktop integration. The icon: PNGs of every size from the one SVG, named in the entry.
+share="$root/usr/share"
+for size in 16 24 32 48 64 128 256; do
+  png="$share/icons/hicolor/${size}x${size}/apps/kelvane-viewer.png"
+  check "icon ${size}x${size}" [ "$(/usr/bin/identify -format %wx%h "$png" 2>/dev/null)" = "${size}x${size}" ]
+done
+check "the scalable icon" [ -f "$share/icons/hicolor/scalable/apps/kelvane-viewer.svg" ]
+check "the desktop entry names the icon" grep -qx 'Icon=kelvane-viewer' "$share/applications/kelvane-viewer.desktop"
+check "the desktop entry takes map files" grep -qx 'MimeType=application/x-kelvane-map;' "$share/applications/kelvane-viewer.desktop"
+# The file type, through the real tools on a scratch prefix: the database knows *.map, and
+# the default application for it is the viewer.
+mkdir -p "$tmp/scratch"
+cp -r "$share" "$tmp/scratch/share"
+update-mime-database "$tmp/scratch/share/mime" >/dev/null 2>&1
+update-desktop-database "$tmp/scratch/share/applications" >/dev/null 2>&1
+"$build/bin/kelvane" demo -o "$tmp/level.map"
+xdg() { env -u XDG_CURRENT_DESKTOP XDG_DATA_DIRS="$tmp/scratch/share" XDG_DATA_HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/home" xdg-mime "$@" 2>/dev/null; }
+check "xdg-mime knows a map's type" [ "$(xdg query filetype "$tmp/level.map")" = application/x-kelvane-map ]
+check "the comment says what it is" grep -q '<comment>Kelvane level map</comment>' "$share/mime/packages/kelvane.xml"
+check "xdg-mime opens maps with the viewer" [ "$(xdg query default application/x-kelvane-map)" = kelvane-viewer.desktop ]
+# The thumbnailer: its Exec line expanded as the thumbnail spec says (%s size, %i input, %o
+# output, which need not end in .png), run; a square PNG of that size showing the map.
+thumbnailer="$share/thumbnailers/kelvane.thumbnailer"
+check "the thumbnailer takes map files" grep -qx 'MimeType=application/x-kelvane-map;' "$thumbnailer"
+exec=$(sed -n 's/^Exec=//p' "$thumbnailer")
+exec=${exec//%s/128}
+exec=${exec//%i/$tmp/level.map}
+exec=${exec//%o/$tmp/thumb.tmp}
+exec=${exec/#kelvane /$root/usr/bin/kelvane }
+# shellcheck disable=SC2086
+$exec >"$tmp/thumb.out" 2>&1
+check "the thumbnailer's command succeeds quietly" [ $? = 0 -a ! -s "$tmp/thumb.out" ]
+check "the thumbnail is a 128 x 128 PNG" [ "$(/usr/bin/identify -format %m:%wx%h "$tmp/thumb.tmp" 2>/dev/null)" = PNG:128x128 ]
+check "the thumbnail shows the map" [ "$(/usr/bin/convert "$tmp/thumb.tmp" -format '%[fx:mean>0.1]' info:)" = 1 ]
+check "a thumbnail of what is not a map fails" eval '! "$root/usr/bin/kelvane" thumbnail -s 64 "$thumbnailer" "$tmp/not.png" 2>/dev/null && [ ! -e "$tmp/not.png" ]'
+# Completion: bash's through the installed function; zsh's and fish's parse.
+offers() { # words...: what bash offers for the last word
+  bash -c 'source /usr/share/bash-completion/bash_completion
+    source "$1"; shift; cd "$1"; shift
+    COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); COMP_LINE="$*"; COMP_POINT=${#COMP_LINE}
+    _kelvane kelvane "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
+    printf "%s
+" "${COMPREPLY[@]}"' _ "$share/bash-completion/completions/kelvane" "$tmp" "$@" | sort | tr '
+' ' '
+}
+check "bash completes the commands" grep -q "demo export info make-map render thumbnail" <<<"$(offers kelvane "")"
+check "bash completes a command's options" grep -q -- "--axes .*--select" <<<"$(offers kelvane render --)"
+check "bash completes --format" [ "$(offers kelvane export x.map --format "")" = "glb gltf obj " ]
+check "bash completes map files" grep -q "level.map" <<<"$(offers kelvane info "")"
+check "zsh's completion parses" zsh -n "$share/zsh/vendor-completions/_kelvane"
+check "fish's completion parses" fish --no-execute "$share/fish/vendor_completions.d/kelvane.fish"
+check "the metainfo validates" quiet appstreamcli validate --no-net "$share/metainfo/org.example.kelvane.viewer.metainfo.xml"
+check "the metainfo provides the map type" grep -q '<mediatype>application/x-kelvane-map</mediatype>' "$share/metainfo/org.example.kelvane.viewer.metainfo.xml"
 check "unpacked kelvane --version" [ "$("$root/usr/bin/kelvane" --version)" = "kelvane $version" ]
 check "unpacked kelvane-viewer --version" [ "$("$root/usr/bin/kelvane-viewer" --version)" = "kelvane-viewer $version" ]
 check "unpacked kelvane demo" "$root/usr/bin/kelvane" demo -o "$tmp/demo.map"
@@ -55,6 +110,9 @@ dir="$tmp/win/kelvane-${version}-windows-x86_64"
 check "the zip holds kelvane.exe" [ -f "$dir/kelvane.exe" ]
 check "the zip holds kelvane-viewer.exe" [ -f "$dir/kelvane-viewer.exe" ]
 check "the zip holds README and LICENSE" [ -f "$dir/README.md" -a -f "$dir/LICENSE" ]
+for exe in kelvane kelvane-viewer; do
+  check "$exe.exe carries the icon" grep -q "type=14" <<<"$(wrestool -l "$dir/$exe.exe" 2>/dev/null)"
+done
 wineboot --init >/dev/null 2>&1
 wineserver -w
 wine "$dir/kelvane.exe" info --json "$(winepath -w "$tmp/demo.map")" >"$tmp/win.json" 2>/dev/null
@@ -63,7 +121,7 @@ check "the zipped kelvane.exe prints the same JSON as Linux" cmp -s "$tmp/win.js
 web="$dist/kelvane-${version}-web.zip"
 check "the web zip exists" [ -f "$web" ]
 unzip -q "$web" -d "$tmp/web"
-for f in index.html kelvane-viewer.js kelvane-viewer.wasm demo.map; do
+for f in index.html kelvane-viewer.js kelvane-viewer.wasm demo.map favicon.png; do
   check "the web zip holds $f" [ -f "$tmp/web/$f" ]
 done
 tally

@@ -25,11 +25,11 @@
 
 namespace {
 
-const char* const commands[] = {"info", "render", "export", "demo", "make-map"};
+const char* const commands[] = {"info", "render", "export", "thumbnail", "demo", "make-map"};
 
 // What the command line says, for whichever command it names.
 struct Options {
-  std::string map, out, size = "640x480", camera, desc, format, select;
+  std::string map, out, size = "640x480", camera, desc, format, select, thumbSize;
   bool json = false, axes = false, strict = false, fit = false;
   bool selectGiven = false; // --select was on the command line, even as ""
 };
@@ -37,7 +37,8 @@ struct Options {
 // The parser and its subcommands.
 struct CommandLine {
   CLI::App app{"Inspect, render, export and build Kelvane map files.", "kelvane"};
-  CLI::App *info = nullptr, *render = nullptr, *exp = nullptr, *demo = nullptr, *make = nullptr;
+  CLI::App *info = nullptr, *render = nullptr, *exp = nullptr, *thumb = nullptr, *demo = nullptr,
+           *make = nullptr;
 };
 
 // Whether progress can be shown: stderr is a terminal.
@@ -296,6 +297,36 @@ int runRender(const Options& o, RenderJob& job) {
 }
 #endif
 
+#ifndef _WIN32
+// A SIZE x SIZE picture of the whole map for file managers: the fitted view, written as PNG
+// whatever the output's name; silent unless it fails.
+int runThumbnail(const Options& o, int size) {
+  LoadedMap map;
+  if (!load(o.map, map, false, true)) return 1;
+  RenderJob job;
+  job.width = job.height = size;
+  job.cam.trot[Trot::pitch] = 30;
+  job.cam.trot[Trot::yaw] = -45;
+  double depth = 0;
+  fitCamera(map.lat, size, size, job.cam.trot, depth);
+  job.budget = geometryBudgetHere();
+  std::string where, err;
+  return renderPng(map.lat, job, o.out, where, err) ? 0 : fail(where, err);
+}
+#endif
+
+int thumbnailCommand(const Options& o) {
+  int size = 0;
+  if (!wholeIn(o.thumbSize, 16, 1024, size))
+    return usage("thumbnail",
+                 "-s: expected a size in pixels from 16 to 1024 (got '" + o.thumbSize + "')");
+#ifdef _WIN32
+  return usage("thumbnail", "thumbnail: not available in the Windows build (it needs EGL)");
+#else
+  return runThumbnail(o, size);
+#endif
+}
+
 int renderCommand(const Options& o) {
   RenderJob job;
   job.axes = o.axes;
@@ -358,6 +389,17 @@ void defineExport(CommandLine& cl, Options& o, const char* strictHelp) {
             "Example: kelvane export level.map -o level.glb");
 }
 
+void defineThumbnail(CommandLine& cl, Options& o) {
+  CLI::App* t = cl.thumb = cl.app.add_subcommand(
+      "thumbnail", "Write a square PNG picture of the whole map, for file managers");
+  t->add_option("-s,--size", o.thumbSize, "The picture's width and height in pixels, 16 to 1024")
+      ->required();
+  t->add_option("MAP", o.map, "Map file ('-' reads standard input)")->required();
+  t->add_option("OUT", o.out, "PNG file to write, whatever its name ends in")->required();
+  t->footer("The view is render --fit's; nothing is printed unless it fails.\n"
+            "Example: kelvane thumbnail -s 256 level.map level.png");
+}
+
 void defineWriters(CommandLine& cl, Options& o) {
   cl.demo = cl.app.add_subcommand("demo", "Write the built-in sample landscape as a map file");
   cl.demo->add_option("-o,--output", o.out, "Map file to write")->required();
@@ -382,6 +424,7 @@ void defineCommands(CommandLine& cl, Options& o) {
   defineInfo(cl, o, strictHelp);
   defineRender(cl, o, strictHelp);
   defineExport(cl, o, strictHelp);
+  defineThumbnail(cl, o);
   defineWriters(cl, o);
 }
 
@@ -411,6 +454,7 @@ int runCommand(const CommandLine& cl, Options& o) {
   if (cl.demo->parsed()) return writeDescription(demoMap(), "demo", o.out);
   if (cl.make->parsed()) return runMakeMap(o);
   if (cl.render->parsed()) return renderCommand(o);
+  if (cl.thumb->parsed()) return thumbnailCommand(o);
   return 2;
 }
 

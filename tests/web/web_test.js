@@ -51,6 +51,17 @@ async function taps(page, key, n, camera) {
            '--ignore-gpu-blocklist', '--disable-background-timer-throttling'],
   });
   try {
+    // The page loads without a request that fails (the favicon included).
+    const failed = [];
+    const first = await browser.newPage();
+    first.on('requestfailed', (r) => failed.push(r.url()));
+    first.on('response', (r) => { if (r.status() >= 400) failed.push(r.status() + ' ' + r.url()); });
+    await first.goto(base + '?map=box.map');
+    await first.waitForFunction('window.kelvane.state === "running"', {timeout: 30000});
+    await frames(first, 3);
+    results.failedRequests = failed;
+    await first.close();
+
     let page = await open(browser, '?map=box.map');
     await shot(page, 'box');
     results.box = await state(page);

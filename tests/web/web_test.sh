@@ -41,6 +41,8 @@ within() { # A B: at most 0.5 % of the pixels differ
   [[ -n $d && $d -le $((640 * 480 / 200)) ]] || { echo "  $(basename "$1") and $(basename "$2") differ in $d pixels"; false; }
 }
 
+check "no request fails when the page loads" [ "$(field failedRequests.length)" = 0 ]
+check "the page has its icon" [ -f "$tmp/site/favicon.png" ]
 check "title is the window title" [ "$(field box.title)" = "Kelvane Map Viewer by Ruq" ]
 check "box from ?map= runs" [ "$(field box.state)" = running ]
 check "front wall 153 in the centre" isPixel "$tmp/out/box.png" 320 240 "153 153 153"
