@@ -1,6 +1,7 @@
 // What the Win32 layers over SDL2 and over the browser share: the window record, the class
 // table, the message queue with the quit message, and the last error. Each layer supplies
-// pumpEvents, which turns its system's events into queued (or sent) messages, and ticks.
+// pumpEvents, which turns its system's events into queued (or sent) messages, and
+// GetTickCount, which stamps them.
 #pragma once
 
 #include "win32.h"
@@ -17,8 +18,6 @@ struct HWND__ {
 
 // Turns the system's pending events into messages; PeekMessageA calls it first. Never waits.
 void pumpEvents();
-// Milliseconds for a message's time stamp.
-DWORD ticks();
 
 // The window procedure of a registered class, or null (last error set) when there is none.
 WNDPROC classProcedure(LPCSTR className);

@@ -46,7 +46,7 @@ void postMessage(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
   m.message = message;
   m.wParam = wParam;
   m.lParam = lParam;
-  m.time = ticks();
+  m.time = GetTickCount();
   queue.push_back(m);
 }
 
@@ -115,7 +115,7 @@ BOOL PeekMessageA(MSG* msg, HWND, UINT, UINT, UINT remove) {
     *msg = MSG{};
     msg->message = WM_QUIT;
     msg->wParam = WPARAM(quitCode);
-    msg->time = ticks();
+    msg->time = GetTickCount();
     if (remove & PM_REMOVE) quitPosted = false;
     return TRUE;
   }

@@ -183,14 +183,13 @@ void translate(const SDL_Event& e) {
       if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) w->proc(w, WM_KILLFOCUS, 0, 0);
     }
     break;
-  case SDL_DROPFILE: // one message a file, as a drop of one
-    if (HWND w = windowOf(e.drop.windowID)) {
-      postMessage(w, WM_DROPFILES, WPARAM(newDrop({e.drop.file})), 0);
-    } else if (!windows.empty()) {
-      postMessage(windows.front(), WM_DROPFILES, WPARAM(newDrop({e.drop.file})), 0);
-    }
+  case SDL_DROPFILE: { // one message a file, as a drop of one
+    HWND w = windowOf(e.drop.windowID);
+    if (!w && !windows.empty()) w = windows.front(); // a drop that names no window
+    if (w) postMessage(w, WM_DROPFILES, WPARAM(newDrop({e.drop.file})), 0);
     SDL_free(e.drop.file);
     break;
+  }
   case SDL_QUIT: // a termination signal: ask the windows to close, as their close boxes would
     for (HWND w : windows) postMessage(w, WM_CLOSE, 0, 0);
     break;
@@ -231,10 +230,6 @@ void pumpEvents() {
   SDL_Event e;
   if (SDL_WasInit(SDL_INIT_VIDEO))
     while (SDL_PollEvent(&e)) translate(e);
-}
-
-DWORD ticks() {
-  return SDL_GetTicks();
 }
 
 DWORD GetTickCount() {

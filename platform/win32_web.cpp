@@ -242,10 +242,6 @@ void pumpEvents() {
   }
 }
 
-DWORD ticks() {
-  return DWORD(emscripten_get_now());
-}
-
 DWORD GetTickCount() {
   return DWORD(emscripten_get_now());
 }

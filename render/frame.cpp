@@ -72,8 +72,7 @@ void emitTriangle(GlEmitter& e, const Corners& c, int a, int b, int d, float gre
   glEnd();
 }
 
-void emitTriangle(CollectEmitter& e, const Corners& c, int a, int b, int d, float grey,
-                  Face face) {
+void emitTriangle(CollectEmitter& e, const Corners& c, int a, int b, int d, float grey, Face face) {
   if (e.out->size() >= e.cap) {
     e.full = true;
     return;

@@ -39,6 +39,10 @@ Matrix matrixOf(const float m[16]) {
   return out;
 }
 
+void transformDirection(const Matrix& m, const float v[3], double out[3]) {
+  for (int r = 0; r < 3; r++) out[r] = m.m[r] * v[0] + m.m[4 + r] * v[1] + m.m[8 + r] * v[2];
+}
+
 void transformPoint(const Matrix& m, const double p[3], double out[3]) {
   for (int r = 0; r < 3; r++)
     out[r] = m.m[r] * p[0] + m.m[4 + r] * p[1] + m.m[8 + r] * p[2] + m.m[12 + r];

@@ -16,3 +16,5 @@ Matrix rotationMatrix(double deg, double ax, double ay, double az);
 Matrix matrixOf(const float m[16]);
 // m times the point (x, y, z, 1); the first three results.
 void transformPoint(const Matrix& m, const double p[3], double out[3]);
+// m times the direction (x, y, z, 0): turned, not moved.
+void transformDirection(const Matrix& m, const float v[3], double out[3]);

@@ -3,6 +3,8 @@
 // turns as a whole to face out.
 #include "orient.h"
 
+#include "world.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -101,26 +103,26 @@ struct Pieces {
   }
 };
 
+// The end of the run of edges from i that join the same two places.
+size_t sameEdgeEnd(const std::vector<Edge>& edges, size_t i) {
+  size_t j = i + 1;
+  while (j < edges.size() && edges[j].lo == edges[i].lo && edges[j].hi == edges[i].hi) j++;
+  return j;
+}
+
 // Joins the triangles of each shared edge: two that run it the same way must turn oppositely.
 // Edges with exactly two triangles go first, so the ordinary surface wins over folds where
-// more meet; `open` marks the pieces that have an edge not shared by exactly two.
+// more meet; `open` marks the triangles with an edge not shared by exactly two.
 void joinAlongEdges(const std::vector<Edge>& edges, Pieces& pieces, std::vector<uint8_t>& open) {
   for (int pass = 0; pass < 2; pass++)
     for (size_t i = 0, j; i < edges.size(); i = j) {
-      for (j = i + 1; j < edges.size() && edges[j].lo == edges[i].lo && edges[j].hi == edges[i].hi;)
-        j++;
+      j = sameEdgeEnd(edges, i);
       if ((j - i == 2) != (pass == 0)) continue;
       for (size_t k = i + 1; k < j; k++)
         pieces.join(edges[i].tri, edges[k].tri, edges[i].forward == edges[k].forward);
+      if (pass == 1)
+        for (size_t k = i; k < j; k++) open[edges[k].tri] = 1;
     }
-  for (size_t i = 0, j; i < edges.size(); i = j) {
-    for (j = i + 1; j < edges.size() && edges[j].lo == edges[i].lo && edges[j].hi == edges[i].hi;)
-      j++;
-    if (j - i != 2) {
-      uint8_t p;
-      for (size_t k = i; k < j; k++) open[pieces.find(edges[k].tri, p)] = 1;
-    }
-  }
 }
 
 // Per piece (by root): signed volume, its size, and area facing along the faces' axes, each as
@@ -129,25 +131,20 @@ struct PieceSums {
   double volume = 0, volumeSize = 0, facing = 0;
 };
 
+// `origin` is any fixed point: near the triangles, for precision.
 void addTriangle(PieceSums& s, const Triangle& t, const float origin[3], const Matrix& m,
                  double sign) {
   double p[3][3];
   for (int c = 0; c < 3; c++)
     for (int a = 0; a < 3; a++) p[c][a] = double(t.v[c][a]) - origin[a];
-  double n[3] = {
-      (p[1][1] - p[0][1]) * (p[2][2] - p[0][2]) - (p[1][2] - p[0][2]) * (p[2][1] - p[0][1]),
-      (p[1][2] - p[0][2]) * (p[2][0] - p[0][0]) - (p[1][0] - p[0][0]) * (p[2][2] - p[0][2]),
-      (p[1][0] - p[0][0]) * (p[2][1] - p[0][1]) - (p[1][1] - p[0][1]) * (p[2][0] - p[0][0])};
+  double n[3], axis[3];
+  triangleNormal(t, n);
+  worldOutwardAxis(t.face, m, axis);
   double v = p[0][0] * (p[1][1] * p[2][2] - p[1][2] * p[2][1]) -
              p[0][1] * (p[1][0] * p[2][2] - p[1][2] * p[2][0]) +
              p[0][2] * (p[1][0] * p[2][1] - p[1][1] * p[2][0]);
   s.volume += sign * v;
   s.volumeSize += std::fabs(v);
-  float local[3];
-  outwardAxis(t.face, local);
-  double axis[3];
-  for (int r = 0; r < 3; r++)
-    axis[r] = m.m[r] * local[0] + m.m[4 + r] * local[1] + m.m[8 + r] * local[2];
   double along = n[0] * axis[0] + n[1] * axis[1] + n[2] * axis[2];
   double area = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
   if (along != 0) s.facing += sign * (along > 0 ? area : -area);
@@ -172,14 +169,15 @@ void orientOutward(std::vector<Triangle>& tris, const Matrix& m) {
   for (uint32_t t = 0; t < tris.size(); t++) root[t] = pieces.find(t, turnIt[t]);
   pieces = Pieces(0);
   std::vector<PieceSums> sums(tris.size());
-  const float* origin = tris[0].v[0];
-  float o[3] = {origin[0], origin[1], origin[2]};
-  for (uint32_t t = 0; t < tris.size(); t++)
-    addTriangle(sums[root[t]], tris[t], o, m, turnIt[t] ? -1.0 : 1.0);
+  std::vector<uint8_t> openPiece(tris.size(), 0);
+  for (uint32_t t = 0; t < tris.size(); t++) {
+    addTriangle(sums[root[t]], tris[t], tris[0].v[0], m, turnIt[t] ? -1.0 : 1.0);
+    openPiece[root[t]] |= open[t];
+  }
   for (uint32_t t = 0; t < tris.size(); t++) {
     const PieceSums& s = sums[root[t]];
     // A closed piece with room inside faces out by its volume; others by their facing area.
-    bool byVolume = !open[root[t]] && std::fabs(s.volume) > 1e-9 * s.volumeSize;
+    bool byVolume = !openPiece[root[t]] && std::fabs(s.volume) > 1e-9 * s.volumeSize;
     bool inward = byVolume ? s.volume < 0 : s.facing < 0;
     if ((turnIt[t] != 0) != inward) turn(tris[t]);
   }

@@ -29,6 +29,12 @@ void triangleNormal(const Triangle& t, double n[3]) {
   n[2] = e1[0] * e2[1] - e1[1] * e2[0];
 }
 
+void worldOutwardAxis(Face f, const Matrix& m, double axis[3]) {
+  float local[3];
+  outwardAxis(f, local);
+  transformDirection(m, local, axis);
+}
+
 void placeLattice(const Lattice* L, const ViewerState& vs, PlacedLattice& p) {
   p.tris.clear();
   p.dropped = 0;
@@ -71,7 +77,7 @@ bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& d
     for (const Triangle& t : p.tris)
       for (const auto& w : t.v) {
         double q[3];
-        for (int k = 0; k < 3; k++) q[k] = r[k] * w[0] + r[4 + k] * w[1] + r[8 + k] * w[2];
+        transformDirection(turn, w, q);
         a = std::min(a, -q[0] - kx * q[2]);
         b = std::min(b, q[0] - kx * q[2]);
         c = std::min(c, -q[1] - ky * q[2]);

@@ -18,6 +18,8 @@ void placeLattice(const Lattice* L, const ViewerState& vs, PlacedLattice& p);
 
 // The triangle's geometric normal (v1 - v0) x (v2 - v0), in double precision, not unit length.
 void triangleNormal(const Triangle& t, double n[3]);
+// The direction face `f` looks away from its lattice, in the world, for placement `m`.
+void worldOutwardAxis(Face f, const Matrix& m, double axis[3]);
 
 // Sets trot's translation (positions 0-2) so that every drawn lattice of the list from `lat`
 // (only `only`, when it is not null) fits a width x height frame with a small margin, keeping

@@ -24,10 +24,7 @@ void unitNormal(const PlacedLattice& p, const Triangle& t, float out[3]) {
   triangleNormal(t, n);
   double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
   if (!(len > 0) || !std::isfinite(len)) {
-    float axis[3];
-    outwardAxis(t.face, axis);
-    for (int r = 0; r < 3; r++)
-      n[r] = p.m.m[r] * axis[0] + p.m.m[4 + r] * axis[1] + p.m.m[8 + r] * axis[2];
+    worldOutwardAxis(t.face, p.m, n);
     len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
   }
   for (int r = 0; r < 3; r++) out[r] = float(n[r] / len);

@@ -159,37 +159,29 @@ async function taps(page, key, n, camera) {
       type, touchPoints: points.map(([x, y], id) => ({x: tbox.x + x, y: tbox.y + y, id})),
     });
     const tuntil = (f, ...a) => page.waitForFunction(f, {timeout: 30000}, ...a);
+    // Fingers down at the first points, moved through the others a frame apart, then lifted.
+    const gesture = async (first, ...moves) => {
+      await touch('touchStart', first);
+      for (const points of moves) {
+        await frames(page, 2);
+        await touch('touchMove', points);
+      }
+      await frames(page, 2);
+      await touch('touchEnd', []);
+    };
     await touch('touchStart', [[510, 240]]);
     await touch('touchEnd', []);
     await tuntil(() => window.kelvane.selected === 1);
     results.tapped = await state(page);
-    await touch('touchStart', [[300, 300]]);
-    await frames(page, 2);
-    await touch('touchMove', [[320, 290]]);
-    await frames(page, 2);
-    await touch('touchMove', [[340, 280]]);
-    await frames(page, 2);
-    await touch('touchEnd', []);
+    await gesture([[300, 300]], [[320, 290]], [[340, 280]]);
     await tuntil(() => window.kelvane.camera === '0,0,0,5,10');
     results.turned = await state(page);
-    await touch('touchStart', [[300, 300], [340, 300]]);
-    await frames(page, 2);
-    await touch('touchMove', [[300, 295], [340, 295]]);
-    await frames(page, 2);
-    await touch('touchMove', [[300, 290], [340, 290]]);
-    await frames(page, 2);
-    await touch('touchEnd', []);
+    await gesture([[300, 300], [340, 300]], [[300, 295], [340, 295]], [[300, 290], [340, 290]]);
     await frames(page, 3);
     results.panned = await state(page);
     results.panned.camera = results.panned.camera.split(',').map((v) => +(+v).toFixed(3)).join(',');
     const before = (await state(page)).camera;
-    await touch('touchStart', [[300, 300], [340, 300]]);
-    await frames(page, 2);
-    await touch('touchMove', [[290, 300], [350, 300]]);
-    await frames(page, 2);
-    await touch('touchMove', [[280, 300], [360, 300]]);
-    await frames(page, 2);
-    await touch('touchEnd', []);
+    await gesture([[300, 300], [340, 300]], [[290, 300], [350, 300]], [[280, 300], [360, 300]]);
     await frames(page, 3);
     results.pinched = await state(page);
     results.pinched.forward = results.pinched.camera !== before &&
