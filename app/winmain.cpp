@@ -169,6 +169,12 @@ size_t geometryBudgetHere() {
   return budget;
 }
 
+// Builds the scene for the map, in buffer objects where the context has them.
+void buildScene(const Lattice* lat) {
+  buildRetained(lat, viewerState, geometryBudgetHere(), scene);
+  uploadRetained(scene);
+}
+
 // Loads the map the command line (quotes stripped) or infile.txt names and builds its
 // geometry; false after saying why there is none.
 bool openStartMap(Viewer& v, const char* cmdLine) {
@@ -180,7 +186,7 @@ bool openStartMap(Viewer& v, const char* cmdLine) {
   }
   FileStamp stamp = fileStamp(name);
   if (!openMap(name, v.lat, *v.store)) return false;
-  buildRetained(v.lat, viewerState, geometryBudgetHere(), scene);
+  buildScene(v.lat);
   watchFile(v.watch, name, stamp, GetTickCount());
   return true;
 }
@@ -222,7 +228,7 @@ void reloadMap(Viewer& v, const std::string& name, bool opened) {
   if (keep < 0) select(v, -1);
   std::swap(v.store, store); // the old map goes when `store` does, after the scene is rebuilt
   v.lat = lat;
-  buildRetained(v.lat, viewerState, geometryBudgetHere(), scene);
+  buildScene(v.lat);
   if (opened)
     for (int i = 0; i < Trot::size; i++) v.trot[i] = i < 5 ? startCamera[i] : 0.0f;
   if (keep >= 0) { // the same index stays selected; its ordinal and details may differ
@@ -353,6 +359,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
   pageView.camera = v.trot;
   if (opened && drawnOrdinal(v.lat, startSelection) >= 0) select(v, startSelection);
   int exitCode = opened ? runLoop(v) : 1;
+  releaseRetained(scene);
   closeWindow(v.hWnd, v.dc, v.instance);
   scene = RetainedScene{};
   viewerState.selectionShown = 0;

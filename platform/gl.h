@@ -9,3 +9,8 @@
 #endif
 #include <GL/gl.h>
 #include <GL/glu.h>
+
+// The current context's entry point for the OpenGL function `name` (one past OpenGL 1.1), or
+// null where it has none. Each platform layer answers it: the window system's lookup, the
+// web layer's own functions, the test double's.
+void* glProc(const char* name);

@@ -2,6 +2,8 @@
 // or a GPU driver), else the default display, with an RGB pbuffer and a depth buffer.
 #include "headless.h"
 
+#include "gl.h"
+
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 
@@ -125,4 +127,8 @@ void closeHeadless(HeadlessContext& hc) {
   if (hc.surface) eglDestroySurface(hc.dpy, hc.surface);
   eglTerminate(hc.dpy);
   hc = HeadlessContext{};
+}
+
+void* glProc(const char* name) {
+  return reinterpret_cast<void*>(eglGetProcAddress(name));
 }

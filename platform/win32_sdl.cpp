@@ -4,6 +4,8 @@
 #include "win32_files.h"
 #include "win32_layer.h"
 
+#include "gl.h"
+
 #include <SDL.h>
 
 #include <cstdio>
@@ -349,4 +351,9 @@ BOOL wglMakeCurrent(HDC dc, HGLRC rc) {
   current = dc->wnd;
   SDL_GL_SetSwapInterval(1); // follow the display's rate where the driver allows
   return TRUE;
+}
+
+// OpenGL past 1.1 comes from the GL library SDL loaded for the window's context.
+void* glProc(const char* name) {
+  return SDL_GL_GetProcAddress(name);
 }

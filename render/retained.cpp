@@ -11,11 +11,48 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace {
+
+constexpr GLenum arrayBuffer = 0x8892; // GL_ARRAY_BUFFER
+constexpr GLenum staticDraw = 0x88E4;  // GL_STATIC_DRAW
+
+// The buffer-object entry points of the current context, found by findBufferObjects; null
+// until then and where there are none.
+void(APIENTRY* genBuffers)(GLsizei, GLuint*);
+void(APIENTRY* bindBuffer)(GLenum, GLuint);
+void(APIENTRY* bufferData)(GLenum, ptrdiff_t, const void*, GLenum);
+void(APIENTRY* deleteBuffers)(GLsizei, const GLuint*);
+
+// Whether the GL_VERSION text names OpenGL 1.5 or later, or any OpenGL ES (which has buffer
+// objects from its first version).
+bool versionHasBuffers(const char* v) {
+  if (!v) return false;
+  if (!std::strncmp(v, "OpenGL ES", 9)) return true;
+  int major = 0, minor = 0;
+  for (; *v >= '0' && *v <= '9'; v++) major = major * 10 + (*v - '0');
+  if (*v++ != '.') return false;
+  for (; *v >= '0' && *v <= '9'; v++) minor = minor * 10 + (*v - '0');
+  return major > 1 || (major == 1 && minor >= 5);
+}
+
+// Whether the space-separated GL_EXTENSIONS text holds `name` as a whole word.
+bool hasExtension(const char* list, const char* name) {
+  size_t n = std::strlen(name);
+  for (const char* p = list; p && (p = std::strstr(p, name)); p += n)
+    if ((p == list || p[-1] == ' ') && (p[n] == ' ' || p[n] == 0)) return true;
+  return false;
+}
+
+template <typename F> void lookUp(F& f, const char* name, const char* suffix) {
+  std::string full = std::string(name) + suffix;
+  f = reinterpret_cast<F>(glProc(full.c_str()));
+}
 
 constexpr size_t bytesPerTriangle = 3 * 6 * sizeof(float);
 // Vertices in the arrays at most: first and count of a draw call are GLint.
@@ -71,6 +108,7 @@ void buildArrays(const Lattice* lat, const ViewerState& vs, size_t budget, Retai
   s.xyz.resize(3 * 3 * triangles);
   s.rgb.resize(3 * 3 * triangles);
   s.bytes = triangles * bytesPerTriangle;
+  s.vertices = 3 * triangles;
   ArrayEmitter emit{s.xyz.data(), s.rgb.data()};
   for (RetainedLattice& r : s.lattices) {
     if (!r.arrays) break;
@@ -105,6 +143,7 @@ size_t geometryBudget(const char* setting, size_t memory, std::string& warning) 
 }
 
 void buildRetained(const Lattice* lat, const ViewerState& vs, size_t budget, RetainedScene& s) {
+  releaseRetained(s);
   try {
     buildArrays(lat, vs, budget, s);
   } catch (const std::bad_alloc&) {
@@ -112,16 +151,76 @@ void buildRetained(const Lattice* lat, const ViewerState& vs, size_t budget, Ret
   }
 }
 
+bool findBufferObjects() {
+  const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+  const char* suffix = versionHasBuffers(version) ? ""
+                       : hasExtension(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)),
+                                      "GL_ARB_vertex_buffer_object")
+                           ? "ARB"
+                           : nullptr;
+  genBuffers = nullptr;
+  bindBuffer = nullptr;
+  bufferData = nullptr;
+  deleteBuffers = nullptr;
+  if (!suffix) return false;
+  lookUp(genBuffers, "glGenBuffers", suffix);
+  lookUp(bindBuffer, "glBindBuffer", suffix);
+  lookUp(bufferData, "glBufferData", suffix);
+  lookUp(deleteBuffers, "glDeleteBuffers", suffix);
+  return genBuffers && bindBuffer && bufferData && deleteBuffers;
+}
+
+bool uploadRetained(RetainedScene& s) {
+  if (s.xyzBuffer || s.vertices == 0 || !findBufferObjects()) return false;
+  for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; i++) {
+  } // errors of earlier calls are not the upload's
+  GLuint b[2] = {0, 0};
+  genBuffers(2, b);
+  bool ok = b[0] && b[1];
+  const std::vector<float>* from[2] = {&s.xyz, &s.rgb};
+  for (int i = 0; i < 2 && ok; i++) {
+    bindBuffer(arrayBuffer, b[i]);
+    bufferData(arrayBuffer, ptrdiff_t(from[i]->size() * sizeof(float)), from[i]->data(),
+               staticDraw);
+    ok = glGetError() == GL_NO_ERROR;
+  }
+  bindBuffer(arrayBuffer, 0);
+  if (!ok) {
+    deleteBuffers(2, b);
+    return false;
+  }
+  s.xyzBuffer = b[0];
+  s.rgbBuffer = b[1];
+  std::vector<float>().swap(s.xyz);
+  std::vector<float>().swap(s.rgb);
+  return true;
+}
+
+void releaseRetained(RetainedScene& s) {
+  if (!s.xyzBuffer) return;
+  GLuint b[2] = {s.xyzBuffer, s.rgbBuffer};
+  if (deleteBuffers) deleteBuffers(2, b);
+  s.xyzBuffer = s.rgbBuffer = 0;
+}
+
 void drawRetainedFrame(const RetainedScene& s, const float* trot, const ViewerState& vs) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   float proj[16], mv[16];
   glGetFloatv(GL_PROJECTION_MATRIX, proj);
-  bool arrays = !s.xyz.empty();
+  bool arrays = s.vertices > 0;
   if (arrays) {
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, s.xyz.data());
-    glColorPointer(3, GL_FLOAT, 0, s.rgb.data());
+    if (s.xyzBuffer) { // each pointer is an offset into the buffer bound when it is set
+      bindBuffer(arrayBuffer, s.xyzBuffer);
+      glVertexPointer(3, GL_FLOAT, 0, nullptr);
+      bindBuffer(arrayBuffer, s.rgbBuffer);
+      glColorPointer(3, GL_FLOAT, 0, nullptr);
+      bindBuffer(arrayBuffer, 0);
+    } else {
+      glVertexPointer(3, GL_FLOAT, 0, s.xyz.data());
+      glColorPointer(3, GL_FLOAT, 0, s.rgb.data());
+    }
   }
   int ordinal = 0;
   for (const RetainedLattice& r : s.lattices) {

@@ -1,6 +1,7 @@
 // Retained geometry: each drawn lattice's triangles built once, through the same face passes,
-// into vertex and colour arrays, and drawn every frame with OpenGL 1.1 vertex arrays. Chunks
-// whose bounding box lies wholly outside the view volume are skipped.
+// into vertex and colour arrays, moved into a buffer object where the OpenGL implementation has
+// them, and drawn every frame with vertex arrays (from the buffer, or from the client arrays
+// on a plain OpenGL 1.1). Chunks whose bounding box lies wholly outside the view are skipped.
 #pragma once
 
 #include "mapfile/lattice.h"
@@ -29,10 +30,12 @@ struct RetainedLattice {
 
 struct RetainedScene {
   const Lattice* lat = nullptr; // the list the scene was built from
-  std::vector<float> xyz, rgb;  // 3 floats per vertex each
+  std::vector<float> xyz, rgb;  // 3 floats per vertex each; emptied once in a buffer object
   std::vector<GeometryChunk> chunks;
   std::vector<RetainedLattice> lattices;
-  size_t bytes = 0; // of the arrays
+  size_t bytes = 0;                      // of the arrays
+  size_t vertices = 0;                   // in the arrays, or in the buffer objects
+  unsigned xyzBuffer = 0, rgbBuffer = 0; // buffer objects holding the arrays; 0: none
 };
 
 // The largest KELVANE_GEOMETRY_MB: 16 TiB, or what size_t holds in bytes where that is less.
@@ -45,9 +48,23 @@ constexpr size_t maxGeometryMb = SIZE_MAX >> 20 < (size_t(1) << 24) ? SIZE_MAX >
 // `memory` (the machine's, in bytes; 0 when unknown), whichever is less.
 size_t geometryBudget(const char* setting, size_t memory, std::string& warning);
 
-// Builds `scene` for the list from `lat` with `vs`'s scales. Lattices go into arrays in list
-// order while they fit in `budget` bytes (72 per triangle); the rest stay immediate.
+// Builds `scene` for the list from `lat` with `vs`'s scales, releasing what it held. Lattices go
+// into arrays in list order while they fit in `budget` bytes (72 per triangle); the rest stay
+// immediate.
 void buildRetained(const Lattice* lat, const ViewerState& vs, size_t budget, RetainedScene& scene);
+
+// Whether the current context has buffer objects (OpenGL 1.5, or ARB_vertex_buffer_object under
+// its own names), looking up their entry points; false on a plain OpenGL 1.1.
+bool findBufferObjects();
+
+// Moves the scene's arrays into two buffer objects of the current context and frees them. False,
+// the arrays kept as client arrays, where the context has no buffer objects or the upload
+// failed (out of memory). Call with the scene's arrays built and its buffer not yet made.
+bool uploadRetained(RetainedScene& scene);
+
+// Deletes the scene's buffer objects; the context that made it must be current (or gone with
+// it). The arrays' place and the chunks stay.
+void releaseRetained(RetainedScene& scene);
 
 // Draws the frame drawFrame draws, from the scene: the same clear, camera, placement, axis
 // lines and triangles in the same order, into the current GL context. Allocates nothing.

@@ -68,21 +68,78 @@ bool couldShow(const DrawnTriangle& t) {
   return true;
 }
 
+// Whichever way the context keeps the arrays (buffer objects under their OpenGL 1.5 or ARB
+// names, or client arrays on OpenGL 1.1), the frame draws the immediate frame's triangles.
 TEST(Retained, SameTrianglesAsImmediateWhenAllIsInView) {
   LoadedMap map;
   loadDesc(richMap(), map);
+  for (GlBuffers offers : {GlBuffers::core, GlBuffers::arb, GlBuffers::none}) {
+    glDoubleNewContext(offers);
+    RetainedScene scene;
+    buildRetained(map.lat, ViewerState{}, size_t(1) << 30, scene);
+    EXPECT_EQ(uploadRetained(scene), offers != GlBuffers::none);
+    EXPECT_GT(scene.chunks.size(), scene.lattices.size()); // the big lattice has many chunks
+    float far[Trot::size] = {0, 0, -150, 20, 0};           // everything in front of the eye
+    std::vector<DrawnTriangle> imm = frameTriangles(map, far, nullptr);
+    std::vector<DrawnTriangle> ret = frameTriangles(map, far, &scene);
+    ASSERT_EQ(ret.size(), imm.size());
+    EXPECT_TRUE(ret == imm);
+    // All of a lattice's visible chunks go out in one call.
+    int calls = 0;
+    for (const GlCall& c : glDouble.calls) calls += c.fn == Gl::DrawArrays;
+    EXPECT_EQ(calls, int(scene.lattices.size()));
+  }
+  glDoubleNewContext(GlBuffers::core);
+}
+
+// Once the buffer objects exist a frame sends no vertex data: nothing uploaded, nothing read
+// from client memory, no immediate-mode vertex; the CPU copy is gone. On OpenGL 1.1 the arrays
+// stay and are read from client memory.
+TEST(Retained, AFrameFromBufferObjectsSendsNoVertexData) {
+  LoadedMap map;
+  loadDesc(richMap(), map);
+  float far[Trot::size] = {0, 0, -150, 20, 0};
+  for (GlBuffers offers : {GlBuffers::core, GlBuffers::arb, GlBuffers::none}) {
+    glDoubleNewContext(offers);
+    RetainedScene scene;
+    buildRetained(map.lat, ViewerState{}, size_t(1) << 30, scene);
+    size_t bytes = scene.bytes;
+    bool buffers = offers != GlBuffers::none;
+    ASSERT_EQ(uploadRetained(scene), buffers);
+    EXPECT_EQ(glDouble.uploadedBytes, buffers ? long(bytes) : 0);
+    EXPECT_EQ(scene.xyz.capacity() + scene.rgb.capacity(), buffers ? 0 : bytes / 4);
+    EXPECT_EQ(glDoubleLiveBuffers(), buffers ? 2 : 0);
+    for (int frame = 0; frame < 2; frame++) {
+      frameTriangles(map, far, &scene);
+      EXPECT_EQ(glDouble.uploadedBytes, 0);
+      EXPECT_EQ(glDouble.clientVertices, buffers ? 0 : long(scene.vertices));
+      for (const GlCall& c : glDouble.calls) EXPECT_NE(c.fn, Gl::Vertex);
+    }
+    // Building again (a reload) deletes the old buffer objects before making new ones.
+    buildRetained(map.lat, ViewerState{}, size_t(1) << 30, scene);
+    EXPECT_EQ(glDoubleLiveBuffers(), 0);
+    EXPECT_EQ(uploadRetained(scene), buffers);
+    releaseRetained(scene);
+    EXPECT_EQ(glDoubleLiveBuffers(), 0);
+  }
+  glDoubleNewContext(GlBuffers::core);
+}
+
+// A context out of memory for the upload keeps the client arrays and draws the same frame.
+TEST(Retained, AFailedUploadKeepsTheClientArrays) {
+  LoadedMap map;
+  loadDesc(richMap(), map);
+  float far[Trot::size] = {0, 0, -150, 20, 0};
+  std::vector<DrawnTriangle> imm = frameTriangles(map, far, nullptr);
+  glDoubleNewContext(GlBuffers::core);
+  glDouble.uploadFails = true;
   RetainedScene scene;
   buildRetained(map.lat, ViewerState{}, size_t(1) << 30, scene);
-  EXPECT_GT(scene.chunks.size(), scene.lattices.size()); // the big lattice has many chunks
-  float far[Trot::size] = {0, 0, -150, 20, 0};           // everything in front of the eye
-  std::vector<DrawnTriangle> imm = frameTriangles(map, far, nullptr);
-  std::vector<DrawnTriangle> ret = frameTriangles(map, far, &scene);
-  ASSERT_EQ(ret.size(), imm.size());
-  EXPECT_TRUE(ret == imm);
-  // All of a lattice's visible chunks go out in one call.
-  int calls = 0;
-  for (const GlCall& c : glDouble.calls) calls += c.fn == Gl::DrawArrays;
-  EXPECT_EQ(calls, int(scene.lattices.size()));
+  EXPECT_FALSE(uploadRetained(scene));
+  EXPECT_EQ(glDoubleLiveBuffers(), 0);
+  EXPECT_EQ(scene.xyz.size() * 4 * 2, scene.bytes);
+  EXPECT_TRUE(frameTriangles(map, far, &scene) == imm);
+  glDoubleNewContext(GlBuffers::core);
 }
 
 // At cameras that put lattices partly or wholly out of view the retained frame draws a
@@ -93,6 +150,7 @@ TEST(Retained, CullsOnlyWhatCannotShow) {
   loadDesc(richMap(), map);
   RetainedScene scene;
   buildRetained(map.lat, ViewerState{}, size_t(1) << 30, scene);
+  ASSERT_TRUE(uploadRetained(scene));
   float cameras[][Trot::size] = {{0, 0, 0, 0, 0},     {0, 0, 0, 30, -45},
                                  {-30, 0, 10, 0, 90}, {0, 0, 0, 0, 180},
                                  {0, 20, 0, 90, 0},   {0, 0, -200, 0, 180}}; // the last faces away

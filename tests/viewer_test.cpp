@@ -455,6 +455,40 @@ TEST_F(ViewerTest, RepeatedReloadsFreeTheOldMap) {
       << afterOne << " bytes after one reload, " << afterHundred << " after a hundred";
 }
 
+// The viewer draws the same call stream and triangles whether the context has buffer objects
+// or only client arrays, through moves, a selection and a reload; buffer objects are deleted
+// when the scene is rebuilt and when the viewer ends.
+TEST_F(ViewerTest, SameFramesWithAndWithoutBufferObjects) {
+  std::string path = selectionMap(*this);
+  std::vector<GlCall> calls[2];
+  std::vector<DrawnTriangle> drawn[2];
+  int live = -1;
+  for (GlBuffers offers : {GlBuffers::core, GlBuffers::none}) {
+    int k = offers == GlBuffers::none;
+    glDoubleNewContext(offers);
+    script({keyMsg(WM_KEYDOWN, 'E'), keyMsg(WM_KEYUP, 'E'), keyMsg(WM_KEYDOWN, VK_LEFT),
+            keyMsg(WM_KEYUP, VK_LEFT), keyMsg(WM_KEYDOWN, VK_TAB), keyMsg(WM_KEYDOWN, VK_F5),
+            std::nullopt, keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+    if (!k) winDouble.at[6] = [&] { live = glDoubleLiveBuffers(); };
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(run(path), 0);
+    testing::internal::GetCapturedStdout();
+    calls[k] = glDouble.calls;
+    drawn[k] = glDouble.drawn;
+    EXPECT_EQ(glDoubleLiveBuffers(), 0);
+    winDoubleReset();
+  }
+  EXPECT_EQ(live, 2); // after the reload: the new scene's two, the old ones gone
+  ASSERT_EQ(calls[0].size(), calls[1].size());
+  for (size_t i = 0; i < calls[0].size(); i++) {
+    EXPECT_EQ(calls[0][i].fn, calls[1][i].fn) << i;
+    for (int a = 0; a < 4; a++) EXPECT_EQ(calls[0][i].a[a], calls[1][i].a[a]) << i;
+  }
+  EXPECT_GT(drawn[0].size(), 100u);
+  EXPECT_TRUE(drawn[0] == drawn[1]);
+  glDoubleNewContext(GlBuffers::core);
+}
+
 // Losing the focus releases held keys: the camera stops instead of flying on.
 TEST_F(ViewerTest, FocusLossReleasesHeldKeys) {
   std::string path = map("level.map");

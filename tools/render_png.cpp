@@ -88,11 +88,13 @@ bool renderPng(const Lattice* lat, const RenderJob& job, const std::string& out,
   }
   RetainedScene scene;
   buildRetained(lat, vs, job.budget, scene);
+  uploadRetained(scene);
   drawRetainedFrame(scene, cam.trot, vs);
   std::vector<unsigned char> rgb(size_t(job.width) * job.height * 3);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, 0, job.width, job.height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
   bool drew = glDrew(err) && headlessIntact(hc, err);
+  releaseRetained(scene);
   closeHeadless(hc);
   if (!drew) return false;
   where = out;

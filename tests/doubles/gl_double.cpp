@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 GlDouble glDouble;
@@ -40,10 +42,63 @@ void multiply(const double r[16]) {
   std::memcpy(m, out, sizeof out);
 }
 
+constexpr GLenum arrayBufferTarget = 0x8892;
+
+void APIENTRY genBuffers(GLsizei n, GLuint* names) {
+  for (GLsizei i = 0; i < n; i++) {
+    glDouble.buffers.emplace_back();
+    glDouble.live.push_back(true);
+    names[i] = GLuint(glDouble.buffers.size());
+  }
+}
+void APIENTRY bindBuffer(GLenum target, GLuint b) {
+  if (target == arrayBufferTarget) glDouble.arrayBuffer = b;
+}
+void APIENTRY bufferData(GLenum target, ptrdiff_t size, const void* data, GLenum) {
+  if (target != arrayBufferTarget || !glDouble.arrayBuffer) return;
+  if (glDouble.uploadFails) {
+    glDouble.pendingError = GL_OUT_OF_MEMORY;
+    return;
+  }
+  const char* p = static_cast<const char*>(data);
+  glDouble.buffers[glDouble.arrayBuffer - 1].assign(p, p + size);
+  glDouble.uploadedBytes += long(size);
+}
+void APIENTRY deleteBuffers(GLsizei n, const GLuint* names) {
+  for (GLsizei i = 0; i < n; i++)
+    if (names[i] && names[i] <= glDouble.buffers.size()) {
+      std::vector<char>().swap(glDouble.buffers[names[i] - 1]);
+      glDouble.live[names[i] - 1] = false;
+    }
+}
+
+// Where a pointer set with buffer `b` bound points.
+const float* resolve(unsigned b, const float* p) {
+  if (!b) return p;
+  const char* base = glDouble.buffers[b - 1].data();
+  return reinterpret_cast<const float*>(base + reinterpret_cast<uintptr_t>(p));
+}
+
 } // namespace
+
+void glDoubleNewContext(GlBuffers offers) {
+  glDouble.buffers.clear();
+  glDouble.live.clear();
+  glDouble.arrayBuffer = 0;
+  glDouble.offers = offers;
+  glDouble.uploadFails = false;
+  glDoubleReset();
+}
+
+int glDoubleLiveBuffers() {
+  return int(std::count(glDouble.live.begin(), glDouble.live.end(), true));
+}
 
 void glDoubleReset() {
   glDouble.calls.clear();
+  glDouble.vertexBuffer = glDouble.colorBuffer = 0;
+  glDouble.uploadedBytes = glDouble.clientVertices = 0;
+  glDouble.pendingError = 0;
   glDouble.drawn.clear();
   glDouble.vertexArray = glDouble.colorArray = false;
   glDouble.vertices = 0;
@@ -142,27 +197,60 @@ void glDisableClientState(GLenum array) {
   (array == GL_VERTEX_ARRAY ? glDouble.vertexArray : glDouble.colorArray) = false;
 }
 void glVertexPointer(GLint size, GLenum type, GLsizei stride, const void* p) {
-  if (size == 3 && type == GL_FLOAT && stride == 0)
-    glDouble.vertexPointer = static_cast<const float*>(p);
+  if (size != 3 || type != GL_FLOAT || stride != 0) return;
+  glDouble.vertexPointer = static_cast<const float*>(p);
+  glDouble.vertexBuffer = glDouble.arrayBuffer;
 }
 void glColorPointer(GLint size, GLenum type, GLsizei stride, const void* p) {
-  if (size == 3 && type == GL_FLOAT && stride == 0)
-    glDouble.colorPointer = static_cast<const float*>(p);
+  if (size != 3 || type != GL_FLOAT || stride != 0) return;
+  glDouble.colorPointer = static_cast<const float*>(p);
+  glDouble.colorBuffer = glDouble.arrayBuffer;
 }
 // Records the call and, with both arrays enabled, the triangles it draws.
 void glDrawArrays(GLenum mode, GLint first, GLsizei count) {
   glDouble.vertices += count;
   add(Gl::DrawArrays, mode, first, count);
+  if (glDouble.vertexArray && !glDouble.vertexBuffer) glDouble.clientVertices += count;
   if (!glDouble.record || mode != GL_TRIANGLES || !glDouble.vertexArray || !glDouble.colorArray)
     return;
+  const float* xyz = resolve(glDouble.vertexBuffer, glDouble.vertexPointer);
+  const float* rgb = resolve(glDouble.colorBuffer, glDouble.colorPointer);
   for (GLint t = first; t + 2 < first + count; t += 3) {
     DrawnTriangle d{};
     for (int c = 0; c < 3; c++)
-      for (int a = 0; a < 3; a++) d.v[c][a] = glDouble.vertexPointer[3 * (t + c) + a];
-    std::copy(glDouble.colorPointer + 3 * t, glDouble.colorPointer + 3 * t + 3, d.rgb);
+      for (int a = 0; a < 3; a++) d.v[c][a] = xyz[3 * (t + c) + a];
+    std::copy(rgb + 3 * t, rgb + 3 * t + 3, d.rgb);
     glDouble.drawn.push_back(d);
   }
 }
+const GLubyte* glGetString(GLenum name) {
+  const char* version[] = {"1.5 double", "1.4 double", "1.1 double"};
+  const char* extensions = glDouble.offers == GlBuffers::arb
+                               ? "GL_ARB_multitexture GL_ARB_vertex_buffer_object GL_EXT_bgra"
+                               : "GL_ARB_multitexture GL_ARB_vertex_buffer_object_x GL_EXT_bgra";
+  const char* s = name == GL_VERSION      ? version[int(glDouble.offers)]
+                  : name == GL_EXTENSIONS ? extensions
+                                          : "";
+  return reinterpret_cast<const GLubyte*>(s);
+}
+GLenum glGetError() {
+  GLenum e = glDouble.pendingError;
+  glDouble.pendingError = GL_NO_ERROR;
+  return e;
+}
+}
+
+// The buffer-object calls under the names the context offers.
+void* glProc(const char* name) {
+  if (glDouble.offers == GlBuffers::none) return nullptr;
+  std::string n = name, suffix = glDouble.offers == GlBuffers::arb ? "ARB" : "";
+  if (n == "glGenBuffers" + suffix) return reinterpret_cast<void*>(genBuffers);
+  if (n == "glBindBuffer" + suffix) return reinterpret_cast<void*>(bindBuffer);
+  if (n == "glBufferData" + suffix) return reinterpret_cast<void*>(bufferData);
+  if (n == "glDeleteBuffers" + suffix) return reinterpret_cast<void*>(deleteBuffers);
+  return nullptr;
+}
+extern "C" {
 void glGetFloatv(GLenum name, GLfloat* out) {
   const double* m = name == GL_PROJECTION_MATRIX ? glDouble.projection : glDouble.modelview;
   for (int i = 0; i < 16; i++) out[i] = float(m[i]);

@@ -33,6 +33,10 @@ struct GlCall {
   double a[4];
 };
 
+// What the double's context offers for buffer objects: OpenGL 1.5, 1.4 with
+// ARB_vertex_buffer_object, or a plain OpenGL 1.1.
+enum class GlBuffers : uint8_t { core, arb, none };
+
 struct GlDouble {
   std::vector<GlCall> calls;
   bool record = true; // false: count triangles only
@@ -41,14 +45,31 @@ struct GlDouble {
   double modelview[16], projection[16];
   // Triangles drawn by glBegin/glEnd and by glDrawArrays, in order (while recording).
   std::vector<DrawnTriangle> drawn;
-  // Client array state for glDrawArrays.
+  // Client array state for glDrawArrays: a pointer is an offset into the buffer object bound
+  // when it was set (0: an address).
   bool vertexArray = false, colorArray = false;
   const float* vertexPointer = nullptr;
   const float* colorPointer = nullptr;
+  unsigned vertexBuffer = 0, colorBuffer = 0;
+  // Buffer objects: what the context offers (kept by glDoubleReset), their contents by name,
+  // the one bound, and the bytes that crossed to them.
+  GlBuffers offers = GlBuffers::core;
+  std::vector<std::vector<char>> buffers; // name n is buffers[n - 1]; deleted ones empty
+  std::vector<bool> live;                 // whether name n - 1 exists
+  unsigned arrayBuffer = 0;
+  long uploadedBytes = 0;
+  long clientVertices = 0;   // vertices glDrawArrays read from client memory
+  bool uploadFails = false;  // glBufferData reports GL_OUT_OF_MEMORY
+  unsigned pendingError = 0; // what glGetError answers next
 };
 
 extern GlDouble glDouble;
 
-// Forgets the calls and resets both matrices to identity, model-view current.
+// Forgets the calls, the client array state and the counts, and resets both matrices to
+// identity, model-view current. Buffer objects stay, as in a context.
 void glDoubleReset();
+// A fresh context offering `offers`: no buffer objects, uploads succeed, then glDoubleReset.
+void glDoubleNewContext(GlBuffers offers);
+// Buffer objects made and not deleted.
+int glDoubleLiveBuffers();
 std::string glCallName(Gl fn);
