@@ -169,10 +169,19 @@ size_t geometryBudgetHere() {
   return budget;
 }
 
-// Builds the scene for the map, in buffer objects where the context has them.
+// Builds the scene for the map, in buffer objects where the context has them; says so when
+// lattices are past the budget (they are drawn triangle by triangle, much more slowly).
 void buildScene(const Lattice* lat) {
-  buildRetained(lat, viewerState, geometryBudgetHere(), scene);
+  size_t budget = geometryBudgetHere();
+  buildRetained(lat, viewerState, budget, scene);
   uploadRetained(scene);
+  size_t past = 0;
+  for (const RetainedLattice& r : scene.lattices) past += !r.arrays;
+  if (past && budget)
+    std::fprintf(stderr,
+                 "%s: warning: %zu of %zu lattices are past the %zu MB the geometry may take "
+                 "(KELVANE_GEOMETRY_MB) and are drawn triangle by triangle, more slowly\n",
+                 programName, past, scene.lattices.size(), budget >> 20);
 }
 
 // Loads the map the command line (quotes stripped) or infile.txt names and builds its
@@ -303,6 +312,7 @@ int runLoop(Viewer& v) {
     if (got) keyCommand(v, msg);
     if (got) pointerCommand(v, msg);
     if (got) dropCommand(v, msg);
+    if (got && msg.message == glRestoredMessage) buildScene(v.lat);
     watchCommand(v);
     drawScene(v.dc, v.lat, v.trot);
     if (got) {

@@ -3,6 +3,7 @@
 
 #include "mapfile/reader.h"
 #include "mapfile/writer.h"
+#include "tests/big_maps.h"
 
 #include <string>
 
@@ -12,8 +13,6 @@ void literalFree(Lattice* lat);
 // Loads the map `desc` describes; a description the writer refuses ends the benchmark.
 void loadBenchMap(const MapDesc& desc, LoadedMap& map);
 
-// Eight 255 x 1 x 255 lattices with rolling heights: 2,097,120 triangles a frame.
-MapDesc bigFrameMap();
 // Seconds per frame measured by one benchmark binary, for another to compare with.
 void saveFrameTime(const std::string& name, double seconds);
 bool loadFrameTime(const std::string& name, double& seconds);

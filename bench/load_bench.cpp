@@ -35,17 +35,7 @@ std::string writeTemp(const std::string& name, const MapDesc& m) {
 
 // 2,000 lattices of 8,000 heights (about 64 MB) and 20,000 child references.
 const std::string& bigMap() {
-  static std::string path = [] {
-    MapDesc m;
-    for (int i = 0; i < 2000; i++) {
-      LatticeRecord L;
-      L.heights.resize(8000);
-      for (int k = 0; k < 8000; k++) L.heights[k] = float(k % 97) * 0.01f;
-      for (int r = 0; r < 10; r++) L.refs.push_back((i * 7 + r * 13) % 2000 + 1);
-      m.lattices.push_back(std::move(L));
-    }
-    return writeTemp("big", m);
-  }();
+  static std::string path = writeTemp("big", heightsMap());
   return path;
 }
 

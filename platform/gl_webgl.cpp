@@ -1,14 +1,18 @@
 // The OpenGL 1.1 subset the renderer uses, over WebGL: the matrix stack's two matrices,
-// gluPerspective, immediate-mode triangles and lines, and client vertex and colour arrays,
-// drawn with one small shader. Matrices are kept as OpenGL keeps them (column-major, each
-// call multiplied on the right); the real WebGL calls are emscripten's emscripten_gl* names.
+// gluPerspective, immediate-mode triangles and lines, vertex and colour arrays from client
+// memory or from buffer objects, drawn with one small shader. Matrices are kept as OpenGL
+// keeps them (column-major, each call multiplied on the right). Immediate-mode vertices are
+// gathered with their colours and sent as one draw call per run between state changes; the
+// real WebGL calls are emscripten's emscripten_gl* names.
 #include "platform/gl.h"
+#include "platform/webgl.h"
 
 #include <GLES2/gl2.h>
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -19,6 +23,7 @@ void emscripten_glEnable(GLenum);
 void emscripten_glViewport(GLint, GLint, GLsizei, GLsizei);
 void emscripten_glDrawArrays(GLenum, GLint, GLsizei);
 void emscripten_glFinish();
+void emscripten_glBindBuffer(GLenum, GLuint);
 void emscripten_glGetFloatv(GLenum, GLfloat*);
 }
 
@@ -34,14 +39,25 @@ struct State {
   double modelview[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
   double projection[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
   float colour[3] = {1, 1, 1};
-  GLenum primitive = 0;
-  std::vector<Vertex> batch; // immediate-mode vertices since glBegin, then array ranges
+  GLenum primitive = 0;      // of the vertices in the batch
+  std::vector<Vertex> batch; // immediate-mode vertices not yet drawn, or a client array range
   bool vertexArray = false, colorArray = false;
+  // Each array pointer is an offset into the buffer object bound when it was set (0: an
+  // address in client memory).
   const float *vertexPointer = nullptr, *colorPointer = nullptr;
+  GLuint vertexBuffer = 0, colorBuffer = 0;
+  GLuint arrayBinding = 0; // the buffer object the renderer has bound
   GLuint program = 0, buffer = 0;
   GLint mvp = -1, pos = -1, col = -1;
   bool failed = false; // the shaders did not build: nothing is drawn, the page was told
+  // What a restored context must be given again.
+  bool depthTest = false;
+  GLint viewport[4] = {0, 0, 0, 0};
 } gl;
+
+// Immediate-mode vertices gathered before a draw call at most (24 MB), so a frame of huge
+// lattices is sent in pieces.
+constexpr size_t batchLimit = size_t(1) << 20;
 
 const double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
@@ -138,13 +154,10 @@ bool setUp() {
   return true;
 }
 
-// Draws the batched vertices as `mode` with the current projection times model-view.
-void flush(GLenum mode) {
-  if (gl.batch.empty() || !live()) return;
-  if (!setUp()) {
-    gl.batch.clear();
-    return;
-  }
+// Readies the program with the current projection times model-view; false when nothing can
+// be drawn (no context, or shaders that did not build).
+bool begin() {
+  if (!live() || !setUp()) return false;
   float m[16];
   for (int c = 0; c < 4; c++)
     for (int r = 0; r < 4; r++) {
@@ -154,45 +167,117 @@ void flush(GLenum mode) {
     }
   glUseProgram(gl.program);
   glUniformMatrix4fv(gl.mvp, 1, GL_FALSE, m);
-  glBindBuffer(GL_ARRAY_BUFFER, gl.buffer);
-  glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(gl.batch.size() * sizeof(Vertex)), gl.batch.data(),
-               GL_STREAM_DRAW);
   glEnableVertexAttribArray(GLuint(gl.pos));
   glEnableVertexAttribArray(GLuint(gl.col));
-  glVertexAttribPointer(GLuint(gl.pos), 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), nullptr);
-  glVertexAttribPointer(GLuint(gl.col), 3, GL_FLOAT, GL_FALSE, sizeof(Vertex),
-                        reinterpret_cast<const void*>(offsetof(Vertex, c)));
-  emscripten_glDrawArrays(mode, 0, GLsizei(gl.batch.size()));
+  return true;
+}
+
+// Draws the gathered vertices in one call, under the matrices they were sent with: every
+// change of matrix, primitive or state flushes first.
+void flush() {
+  if (gl.batch.empty()) return;
+  if (begin()) {
+    emscripten_glBindBuffer(GL_ARRAY_BUFFER, gl.buffer);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(gl.batch.size() * sizeof(Vertex)),
+                 gl.batch.data(), GL_STREAM_DRAW);
+    glVertexAttribPointer(GLuint(gl.pos), 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), nullptr);
+    glVertexAttribPointer(GLuint(gl.col), 3, GL_FLOAT, GL_FALSE, sizeof(Vertex),
+                          reinterpret_cast<const void*>(offsetof(Vertex, c)));
+    emscripten_glDrawArrays(gl.primitive, 0, GLsizei(gl.batch.size()));
+    emscripten_glBindBuffer(GL_ARRAY_BUFFER, gl.arrayBinding);
+  }
   gl.batch.clear();
+}
+
+// Draws a range of the arrays straight from their buffer objects.
+void drawFromBuffers(GLenum mode, GLint first, GLsizei count) {
+  if (!begin()) return;
+  emscripten_glBindBuffer(GL_ARRAY_BUFFER, gl.vertexBuffer);
+  glVertexAttribPointer(GLuint(gl.pos), 3, GL_FLOAT, GL_FALSE, 0, gl.vertexPointer);
+  emscripten_glBindBuffer(GL_ARRAY_BUFFER, gl.colorBuffer);
+  glVertexAttribPointer(GLuint(gl.col), 3, GL_FLOAT, GL_FALSE, 0, gl.colorPointer);
+  emscripten_glDrawArrays(mode, first, count);
+  emscripten_glBindBuffer(GL_ARRAY_BUFFER, gl.arrayBinding);
+}
+
+// Buffer objects as the renderer sees them: WebGL's own, with the binding remembered so the
+// array pointers know where they point.
+void APIENTRY genBuffers(GLsizei n, GLuint* names) {
+  glGenBuffers(n, names);
+}
+void APIENTRY bindBuffer(GLenum target, GLuint b) {
+  if (target == GL_ARRAY_BUFFER) gl.arrayBinding = b;
+  emscripten_glBindBuffer(target, b);
+}
+void APIENTRY bufferData(GLenum target, ptrdiff_t size, const void* data, GLenum usage) {
+  glBufferData(target, GLsizeiptr(size), data, usage);
+}
+void APIENTRY deleteBuffers(GLsizei n, const GLuint* names) {
+  for (GLsizei i = 0; i < n; i++)
+    if (names[i] == gl.arrayBinding) gl.arrayBinding = 0;
+  glDeleteBuffers(n, names);
 }
 
 } // namespace
 
+void* glProc(const char* name) {
+  std::string n = name;
+  if (n == "glGenBuffers") return reinterpret_cast<void*>(genBuffers);
+  if (n == "glBindBuffer") return reinterpret_cast<void*>(bindBuffer);
+  if (n == "glBufferData") return reinterpret_cast<void*>(bufferData);
+  if (n == "glDeleteBuffers") return reinterpret_cast<void*>(deleteBuffers);
+  return nullptr;
+}
+
+void webglRestored() {
+  gl.program = gl.buffer = 0;
+  gl.arrayBinding = gl.vertexBuffer = gl.colorBuffer = 0;
+  gl.batch.clear();
+  if (!live()) return;
+  if (gl.depthTest) emscripten_glEnable(GL_DEPTH_TEST);
+  emscripten_glViewport(gl.viewport[0], gl.viewport[1], gl.viewport[2], gl.viewport[3]);
+}
+
 extern "C" {
 
 void glClear(GLbitfield mask) {
+  flush();
   if (live()) emscripten_glClear(mask);
 }
 void glEnable(GLenum cap) {
+  flush();
+  if (cap == GL_DEPTH_TEST) gl.depthTest = true;
   if (live()) emscripten_glEnable(cap);
 }
 void glViewport(GLint x, GLint y, GLsizei w, GLsizei h) {
+  flush();
+  gl.viewport[0] = x;
+  gl.viewport[1] = y;
+  gl.viewport[2] = w;
+  gl.viewport[3] = h;
   if (live()) emscripten_glViewport(x, y, w, h);
 }
+void glFlush() {
+  flush();
+}
 void glFinish() {
+  flush();
   if (live()) emscripten_glFinish();
 }
 void glMatrixMode(GLenum mode) {
   gl.mode = mode;
 }
 void glLoadIdentity() {
+  flush();
   std::memcpy(current(), identity, sizeof identity);
 }
 void glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
+  flush();
   double t[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1};
   multiply(t);
 }
 void glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
+  flush();
   double len = std::sqrt(double(x) * x + double(y) * y + double(z) * z);
   if (!(len > 0)) return;
   double ax = x / len, ay = y / len, az = z / len;
@@ -216,6 +301,7 @@ void glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
   multiply(r);
 }
 void gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar) {
+  flush();
   double f = 1 / std::tan(fovy * M_PI / 360);
   double p[16] = {f / aspect,
                   0,
@@ -249,14 +335,14 @@ void glColor3f(GLfloat r, GLfloat g, GLfloat b) {
   gl.colour[2] = b;
 }
 void glBegin(GLenum mode) {
+  if (mode != gl.primitive) flush();
   gl.primitive = mode;
-  gl.batch.clear();
 }
 void glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
   gl.batch.push_back({{x, y, z}, {gl.colour[0], gl.colour[1], gl.colour[2]}});
 }
 void glEnd() {
-  flush(gl.primitive);
+  if (gl.batch.size() >= batchLimit) flush();
 }
 void glEnableClientState(GLenum array) {
   (array == GL_VERTEX_ARRAY ? gl.vertexArray : gl.colorArray) = true;
@@ -266,18 +352,28 @@ void glDisableClientState(GLenum array) {
 }
 void glVertexPointer(GLint, GLenum, GLsizei, const void* p) {
   gl.vertexPointer = static_cast<const float*>(p);
+  gl.vertexBuffer = gl.arrayBinding;
 }
 void glColorPointer(GLint, GLenum, GLsizei, const void* p) {
   gl.colorPointer = static_cast<const float*>(p);
+  gl.colorBuffer = gl.arrayBinding;
 }
-// Draws a range of the client arrays (3 floats of position and of colour per vertex).
+// Draws a range of the arrays (3 floats of position and of colour per vertex): from their
+// buffer objects, or copied from client memory.
 void glDrawArrays(GLenum mode, GLint first, GLsizei count) {
-  if (!gl.vertexArray || !gl.colorArray) return;
+  flush();
+  if (!gl.vertexArray || !gl.colorArray || (gl.vertexBuffer == 0) != (gl.colorBuffer == 0))
+    return;
+  if (gl.vertexBuffer) {
+    drawFromBuffers(mode, first, count);
+    return;
+  }
   gl.batch.resize(size_t(count));
   for (GLsizei i = 0; i < count; i++) {
     std::memcpy(gl.batch[size_t(i)].p, gl.vertexPointer + 3 * (first + i), 12);
     std::memcpy(gl.batch[size_t(i)].c, gl.colorPointer + 3 * (first + i), 12);
   }
-  flush(mode);
+  gl.primitive = mode;
+  flush();
 }
 }

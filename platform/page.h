@@ -12,3 +12,7 @@ struct PageView {
 
 // `view` must outlive the page.
 void setPageView(const PageView* view);
+
+// Posted to the viewer's window by the web layer when the browser gives back a lost WebGL
+// context (WM_APP + 2): what the viewer made in GL is gone and must be made again.
+constexpr unsigned glRestoredMessage = 0x8000 + 2;

@@ -3,7 +3,9 @@
 // SwapBuffers yields to the browser until its next frame, so WinMain's loop runs as written.
 #include "win32_layer.h"
 
+#include "gl.h"
 #include "page.h"
+#include "webgl.h"
 
 #include <emscripten.h>
 #include <emscripten/html5.h>
@@ -203,6 +205,8 @@ EM_JS(void, pageMessageBox, (const char* caption, const char* text), {
   Module.kelvaneMessage(UTF8ToString(caption) + ": " + UTF8ToString(text), true);
 });
 
+EM_JS(void, pageNote, (const char* text), { Module.kelvaneMessage(UTF8ToString(text), false); });
+
 EM_JS(void, pageFrame, (const float* trot, int selected, const char* lattice), {
   Module.kelvaneFrame(trot ? Array.from(HEAPF32.subarray(trot >> 2, (trot >> 2) + 5)) : null,
                       selected, UTF8ToString(lattice));
@@ -225,6 +229,20 @@ void listenToPointer(bool on) {
   emscripten_set_touchmove_callback(canvas, nullptr, EM_TRUE, on ? onTouch : nullptr);
   emscripten_set_touchend_callback(canvas, nullptr, EM_TRUE, on ? onTouch : nullptr);
   emscripten_set_touchcancel_callback(canvas, nullptr, EM_TRUE, on ? onTouch : nullptr);
+}
+
+// A lost context is kept for the browser to restore (the default would end it for good);
+// frames go on meanwhile, drawing nothing.
+EM_BOOL onContextLost(int, const void*, void*) {
+  pageNote("The WebGL context was lost; the picture comes back when the browser restores it.");
+  return EM_TRUE;
+}
+
+EM_BOOL onContextRestored(int, const void*, void*) {
+  webglRestored();
+  if (window) postMessage(window, glRestoredMessage, 0, 0);
+  pageNote("The WebGL context was restored.");
+  return EM_TRUE;
 }
 
 } // namespace
@@ -305,6 +323,7 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT) {
 // over until the next animation frame, and tells the page the frame's count and camera.
 BOOL SwapBuffers(HDC dc) {
   if (!dc) return FALSE;
+  glFlush();
   pageFrame(page ? page->camera : nullptr, page ? page->selected : -1,
             page ? page->lattice.c_str() : "");
   nextAnimationFrame();
@@ -321,7 +340,10 @@ HGLRC wglCreateContext(HDC dc) {
   a.alpha = EM_FALSE;
   a.premultipliedAlpha = EM_FALSE;
   EMSCRIPTEN_WEBGL_CONTEXT_HANDLE ctx = emscripten_webgl_create_context("#canvas", &a);
-  return ctx > 0 ? reinterpret_cast<HGLRC>(intptr_t(ctx)) : nullptr;
+  if (ctx <= 0) return nullptr;
+  emscripten_set_webglcontextlost_callback("#canvas", nullptr, EM_TRUE, onContextLost);
+  emscripten_set_webglcontextrestored_callback("#canvas", nullptr, EM_TRUE, onContextRestored);
+  return reinterpret_cast<HGLRC>(intptr_t(ctx));
 }
 
 BOOL wglMakeCurrent(HDC dc, HGLRC rc) {

@@ -37,6 +37,28 @@ async function state(page) {
   }));
 }
 
+// Counts WebGL draw calls and the bytes handed to bufferData, from the page's start.
+async function countGl(page) {
+  await page.evaluateOnNewDocument(() => {
+    const p = WebGLRenderingContext.prototype, draw = p.drawArrays, data = p.bufferData;
+    window.glCount = {draws: 0, bytes: 0};
+    p.drawArrays = function (...a) { window.glCount.draws++; return draw.apply(this, a); };
+    p.bufferData = function (t, d, u) {
+      window.glCount.bytes += (d && d.byteLength) || 0;
+      return data.call(this, t, d, u);
+    };
+  });
+}
+
+// Draw calls and bytes sent per frame over the next `n` frames.
+async function perFrame(page, n) {
+  const start = await page.evaluate(() => ({...window.glCount, frames: window.kelvane.frames}));
+  await frames(page, n);
+  const end = await page.evaluate(() => ({...window.glCount, frames: window.kelvane.frames}));
+  const f = end.frames - start.frames;
+  return {drawsPerFrame: (end.draws - start.draws) / f, bytesPerFrame: (end.bytes - start.bytes) / f};
+}
+
 // Taps a key `n` times; the viewer takes one message a frame, so each tap is one step.
 async function taps(page, key, n, camera) {
   for (let i = 0; i < n; i++) await page.keyboard.press(key);
@@ -203,6 +225,50 @@ async function taps(page, key, n, camera) {
     await shot(page, 'reloaded');
     results.reloaded = await state(page);
     results.reloaded.loads = await page.evaluate(() => window.kelvane.loads);
+    await page.close();
+
+    // Big maps: the 2.1 M-triangle map and the 64 MB map of 16 M heights open and draw; once
+    // loaded, a frame sends no vertex data, and the draw calls are one per lattice drawn.
+    for (const name of ['frame', 'heights']) {
+      page = await browser.newPage();
+      await countGl(page);
+      await page.goto(`${base}?map=${name}.map`);
+      await page.waitForFunction('window.kelvane.state !== "loading"', {timeout: 120000});
+      const r = results[name] = await state(page);
+      if (r.state === 'running') {
+        await frames(page, 2);
+        Object.assign(r, await perFrame(page, 3));
+      }
+      await page.close();
+    }
+
+    // The demo with a lattice selected (drawn triangle by triangle): its triangles go out in
+    // one draw call, not one each.
+    page = await browser.newPage();
+    await countGl(page);
+    await page.goto(base + '#camera=0,0,0,0,0&select=0');
+    await page.waitForFunction('window.kelvane.state === "running"', {timeout: 30000});
+    await frames(page, 2);
+    results.selectedDemo = await perFrame(page, 3);
+    await page.close();
+
+    // A lost WebGL context: the page says so, and once the browser restores it the viewer
+    // builds its buffers again and shows the same picture.
+    page = await open(browser, '?map=box.map');
+    await page.evaluate(() => {
+      window.loseContext = document.getElementById('canvas').getContext('webgl')
+          .getExtension('WEBGL_lose_context');
+      window.loseContext.loseContext();
+    });
+    await page.waitForFunction(() => /context was lost/.test(
+        document.getElementById('messages').textContent), {timeout: 30000});
+    await frames(page, 2);
+    await page.evaluate(() => window.loseContext.restoreContext());
+    await page.waitForFunction(() => /context was restored/.test(
+        document.getElementById('messages').textContent), {timeout: 30000});
+    await frames(page, 3);
+    await shot(page, 'restored');
+    results.restored = await state(page);
     await page.close();
 
     // A driver that cannot compile the shaders: the page says so and is in state "error".

@@ -17,6 +17,8 @@ cp -r "$site" "$tmp/site"
 "$bin/kelvane" make-map "$root/tests/data/box.json" -o "$tmp/site/box.map" || exit 1
 "$bin/kelvane" make-map "$root/tests/data/side.json" -o "$tmp/site/side.map" || exit 1
 head -c 4096 /dev/urandom >"$tmp/site/noise.map"
+"$bin/big_map" frame "$tmp/site/frame.map" || exit 1
+"$bin/big_map" heights "$tmp/site/heights.map" || exit 1
 # For the mouse and touch: a big box ahead and a small one to its right.
 cube() { printf '{"id": 1, "position": [%s, 0, 0], "rotation": [0, 0, 0], "cellSize": [1, 1, 1], "cells": [%s, %s, %s]}' "$@"; }
 printf '{"lattices": [%s, %s]}' "$(cube 0 20 10 20)" "$(cube 16 4 4 4)" >"$tmp/pair.json"
@@ -84,6 +86,14 @@ check "Reload loads the changed map" [ "$(field reloaded.loads)" = 2 ]
 check "Reload keeps the camera" [ "$(field reloaded.camera)" = "0,0,10,0,0" ]
 check "the page shows the new map" within "$tmp/out/reloaded.png" "$tmp/ref-reloaded.png"
 check "and says it reloaded" grep -q "reloaded live.map" <<<"$(field reloaded.messages)"
+check "the 2.1 M-triangle map draws" [ "$(field frame.state)" = running ]
+check "a frame of it sends no vertex data" [ "$(field frame.bytesPerFrame)" = 0 ]
+check "a draw call per run of visible chunks, not per triangle" [ "$(field 'frame.drawsPerFrame <= 64')" = true ]
+check "the 64 MB map of 16 M heights draws" [ "$(field heights.state)" = running ]
+check "and sends no vertex data a frame" [ "$(field heights.bytesPerFrame)" = 0 ]
+check "a selected lattice goes out in one draw call" [ "$(field 'selectedDemo.drawsPerFrame <= 12')" = true ]
+check "a lost WebGL context is restored" [ "$(field restored.state)" = running ]
+check "with the same picture" within "$tmp/out/restored.png" "$tmp/out/box.png"
 check "shaders that do not compile are an error" [ "$(field shaderFails.state)" = error ]
 check "the page says why" grep -q "WebGL: the vertex shader does not compile" <<<"$(field shaderFails.messages)"
 echo "web viewer: demo map at $(field demoFps) frames/s in headless Chromium (SwiftShader)"

@@ -1,0 +1,9 @@
+// The big maps the benchmarks measure and the browser test opens.
+#pragma once
+
+#include "mapfile/writer.h"
+
+// Eight 255 x 1 x 255 lattices with rolling heights: 2,097,120 triangles a frame.
+MapDesc bigFrameMap();
+// 2,000 lattices of 8,000 heights (about 64 MB, 16 M heights) and 20,000 child references.
+MapDesc heightsMap();
