@@ -80,13 +80,13 @@ FUZZ_SECONDS ?= 600
 fuzz:
 	scripts/fuzz $(FUZZ_SECONDS)
 
-bench: build
+bench: build web
 	@scripts/install-deps test
 	@cmake --preset bench >/dev/null
 	@cmake --build build-bench
 	build-bench/bin/bench_load
 	cd build-bench && bin/bench_frame && bin/bench_headless
-	bench/viewer_fps.sh build/bin
+	bench/frame_rates.sh build/bin build-web
 
 clean:
 	rm -rf build build-asan build-bench build-fuzz build-windows build-web build-web-obj out dist

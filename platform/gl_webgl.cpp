@@ -178,8 +178,8 @@ void flush() {
   if (gl.batch.empty()) return;
   if (begin()) {
     emscripten_glBindBuffer(GL_ARRAY_BUFFER, gl.buffer);
-    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(gl.batch.size() * sizeof(Vertex)),
-                 gl.batch.data(), GL_STREAM_DRAW);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(gl.batch.size() * sizeof(Vertex)), gl.batch.data(),
+                 GL_STREAM_DRAW);
     glVertexAttribPointer(GLuint(gl.pos), 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), nullptr);
     glVertexAttribPointer(GLuint(gl.col), 3, GL_FLOAT, GL_FALSE, sizeof(Vertex),
                           reinterpret_cast<const void*>(offsetof(Vertex, c)));
@@ -362,8 +362,7 @@ void glColorPointer(GLint, GLenum, GLsizei, const void* p) {
 // buffer objects, or copied from client memory.
 void glDrawArrays(GLenum mode, GLint first, GLsizei count) {
   flush();
-  if (!gl.vertexArray || !gl.colorArray || (gl.vertexBuffer == 0) != (gl.colorBuffer == 0))
-    return;
+  if (!gl.vertexArray || !gl.colorArray || (gl.vertexBuffer == 0) != (gl.colorBuffer == 0)) return;
   if (gl.vertexBuffer) {
     drawFromBuffers(mode, first, count);
     return;

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -47,16 +48,24 @@ MapDesc pickMap() {
   return m;
 }
 
-TEST(Pick, AgreesWithThePixelsDrawn) {
+// A headless context with the view set up, and the map loaded.
+struct Pick : testing::Test {
   HeadlessContext hc;
-  std::string err;
-  ASSERT_TRUE(openHeadless(hc, W, H, err)) << err;
-  glEnable(GL_DEPTH_TEST);
-  viewProjection(W, H);
   LoadedMap map;
-  loadDesc(pickMap(), map);
+  void SetUp() override {
+    std::string err;
+    ASSERT_TRUE(openHeadless(hc, W, H, err)) << err;
+    glEnable(GL_DEPTH_TEST);
+    viewProjection(W, H);
+    loadDesc(pickMap(), map);
+  }
+  void TearDown() override { closeHeadless(hc); }
+};
+
+TEST_F(Pick, AgreesWithThePixelsDrawn) {
   RetainedScene scene;
   buildRetained(map.lat, ViewerState{}, size_t(1) << 30, scene);
+  ASSERT_TRUE(uploadRetained(scene));
   std::vector<int> indexOfOrdinal;
   int index = 0;
   for (const Lattice* L = map.lat; L; L = L->next, index++)
@@ -94,7 +103,32 @@ TEST(Pick, AgreesWithThePixelsDrawn) {
   }
   EXPECT_GT(inside, 3000); // the lattices cover much of the pictures
   EXPECT_GT(checked - inside, 5000);
-  closeHeadless(hc);
 }
 
 } // namespace
+
+// The driver's buffer objects draw the pictures the client arrays and immediate mode draw,
+// pixel for pixel, selection included.
+TEST_F(Pick, BufferObjectsDrawTheSamePixels) {
+  RetainedScene buffers, client, immediate;
+  buildRetained(map.lat, ViewerState{}, size_t(1) << 30, buffers);
+  ASSERT_TRUE(uploadRetained(buffers));
+  EXPECT_TRUE(buffers.xyz.empty());
+  buildRetained(map.lat, ViewerState{}, size_t(1) << 30, client);
+  buildRetained(map.lat, ViewerState{}, 0, immediate);
+  const float cameras[][Trot::size] = {{0, 0, 20, 0, 0}, {2, -1, 25, 25, -40, 0, 1}};
+  for (const auto& trot : cameras) {
+    ViewerState vs;
+    vs.axisFlag = 1;
+    vs.selectionShown = trot[Trot::selectedLattice] > 0;
+    std::vector<unsigned char> want = frame(immediate, trot, vs);
+    EXPECT_TRUE(frame(buffers, trot, vs) == want);
+    EXPECT_TRUE(frame(client, trot, vs) == want);
+    // Something drawn, and background around it.
+    long lit = std::count_if(want.begin(), want.end(), [](unsigned char c) { return c > 0; });
+    EXPECT_GT(lit, 1000);
+    EXPECT_LT(lit, long(want.size()) / 2);
+  }
+  releaseRetained(buffers);
+  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}

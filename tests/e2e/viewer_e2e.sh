@@ -48,6 +48,17 @@ check "render equals the window" [ "$(differing "$tmp/start.png" "$tmp/render.pn
 quit escape
 check "Escape exits 0" [ "$rc" = 0 ]
 
+# The same picture from a driver that has buffer objects only as ARB_vertex_buffer_object,
+# and from one without any (client arrays): Mesa made to say OpenGL 1.4, without the extension.
+for gl in arb client; do
+  over=""
+  [[ $gl == client ]] && over=-GL_ARB_vertex_buffer_object
+  MESA_GL_VERSION_OVERRIDE=1.4 MESA_EXTENSION_OVERRIDE=$over start "$tmp/box.map" || exit 1
+  shot "$wid" "$tmp/start-$gl.png"
+  check "the window from $gl arrays equals render" [ "$(differing "$tmp/start-$gl.png" "$tmp/render.png")" = 0 ]
+  quit escape
+done
+
 # E ten times: ten units forward, so the box looks wider.
 start "$tmp/box.map" || exit 1
 taps e 10
