@@ -18,12 +18,20 @@ XVFB_ARGS=-r startX || exit 1
 unset SDL_VIDEODRIVER
 "$bin/big_map" frame "$tmp/big.map" || exit 1
 
-# Frames drawn while E is held for $seconds, read from the camera P prints.
+# Frames drawn while E is held for $seconds, read from the camera P prints; a viewer whose
+# window does not show is tried once more, after saying why.
 fly() {
-  "$bin/kelvane-viewer" "$tmp/big.map" >"$tmp/out" 2>"$tmp/err" &
-  viewer=$!
-  local wid
-  wid=$(WINDOW_WAIT=60 findWindow "Kelvane Map Viewer by Ruq") || { echo "no window" >&2; return 1; }
+  local wid try
+  for try in 1 2; do
+    "$bin/kelvane-viewer" "$tmp/big.map" >"$tmp/out" 2>"$tmp/err" &
+    viewer=$!
+    wid=$(WINDOW_WAIT=60 findWindow "Kelvane Map Viewer by Ruq") && break
+    echo "no viewer window (try $try); its stderr: $(cat "$tmp/err")" >&2
+    kill -9 "$viewer" 2>/dev/null
+    wait "$viewer" 2>/dev/null
+    viewer=""
+  done
+  [[ -n $viewer ]] || return 1
   xdotool windowfocus --sync "$wid"
   sleep 2
   xdotool keydown e
