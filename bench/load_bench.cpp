@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -26,7 +27,10 @@ void record(const std::string& key, std::chrono::steady_clock::time_point t0) {
 std::string writeTemp(const std::string& name, const MapDesc& m) {
   std::string path = "/tmp/kelvane-bench-" + name + ".map";
   std::string bytes, err;
-  writeMap(m, bytes, err);
+  if (!writeMap(m, bytes, err)) {
+    std::fprintf(stderr, "benchmark map %s: %s\n", name.c_str(), err.c_str());
+    std::exit(1);
+  }
   std::FILE* f = std::fopen(path.c_str(), "wb");
   std::fwrite(bytes.data(), 1, bytes.size(), f);
   std::fclose(f);
@@ -39,13 +43,15 @@ const std::string& bigMap() {
   return path;
 }
 
-// n small lattices with ten child references each.
+// n small lattices with ten child references each, to the first 32767 records at most (the
+// last a reference can name).
 std::string refMap(int n) {
   MapDesc m;
+  unsigned named = unsigned(std::min(n, 32767));
   for (int i = 0; i < n; i++) {
     LatticeRecord L;
     L.heights = {0, 1, 2, 3};
-    for (int r = 0; r < 10; r++) L.refs.push_back(int((i * 2654435761u + r * 40503u) % n) + 1);
+    for (int r = 0; r < 10; r++) L.refs.push_back(int((i * 2654435761u + r * 40503u) % named) + 1);
     m.lattices.push_back(std::move(L));
   }
   return writeTemp("refs" + std::to_string(n), m);
