@@ -114,9 +114,12 @@ GLuint shader(GLenum type, const char* text) {
   return 0;
 }
 
-// Builds the program once; false (the page told) when it cannot be built or lacks its inputs.
+// Builds the program once; false (the page told) when it cannot be built or lacks its inputs,
+// and while the context is lost.
 bool setUp() {
   if (gl.program || gl.failed) return !gl.failed;
+  // A lost context fails every compile; the program is built once it is restored.
+  if (emscripten_is_webgl_context_lost(emscripten_webgl_get_current_context())) return false;
   const char* vs = "attribute vec3 pos; attribute vec3 col; uniform mat4 mvp; varying vec3 c;"
                    "void main() { c = col; gl_Position = mvp * vec4(pos, 1.0); }";
   // The colour is put on one of the 256 levels here, so the browser's own conversion has

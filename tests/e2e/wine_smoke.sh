@@ -87,7 +87,13 @@ check "without buffer objects the same picture" [ "$(differing "$tmp/win-client.
 quit close
 check "close box exits 0" [ "$rc" = 0 ]
 
-openMissing wine "$win/kelvane-viewer.exe" 'Z:\no\such.map'
+# Now and then, on a busy machine, Wine's message box never shows (MessageBoxA returns at
+# once and the viewer ends with 1); that is tried once more, after saying so.
+for try in 1 2; do
+  openMissing wine "$win/kelvane-viewer.exe" 'Z:\no\such.map'
+  [[ -n $dialog ]] && break
+  echo "no message box seen (try $try, exit $rc); stderr: $(cat "$tmp/err")"
+done
 check "message box shown" [ -n "$dialog" ]
 check "missing map exits 1" [ "$rc" = 1 ]
 
