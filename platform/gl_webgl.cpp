@@ -154,6 +154,10 @@ bool setUp() {
   }
   gl.program = program;
   glGenBuffers(1, &gl.buffer);
+  // The only program and its two attribute arrays stay in use from here on.
+  glUseProgram(program);
+  glEnableVertexAttribArray(GLuint(gl.pos));
+  glEnableVertexAttribArray(GLuint(gl.col));
   return true;
 }
 
@@ -168,10 +172,7 @@ bool begin() {
       for (int k = 0; k < 4; k++) s += gl.projection[k * 4 + r] * gl.modelview[c * 4 + k];
       m[c * 4 + r] = float(s);
     }
-  glUseProgram(gl.program);
   glUniformMatrix4fv(gl.mvp, 1, GL_FALSE, m);
-  glEnableVertexAttribArray(GLuint(gl.pos));
-  glEnableVertexAttribArray(GLuint(gl.col));
   return true;
 }
 
@@ -187,7 +188,6 @@ void flush() {
     glVertexAttribPointer(GLuint(gl.col), 3, GL_FLOAT, GL_FALSE, sizeof(Vertex),
                           reinterpret_cast<const void*>(offsetof(Vertex, c)));
     emscripten_glDrawArrays(gl.primitive, 0, GLsizei(gl.batch.size()));
-    emscripten_glBindBuffer(GL_ARRAY_BUFFER, gl.arrayBinding);
   }
   gl.batch.clear();
 }
@@ -200,11 +200,11 @@ void drawFromBuffers(GLenum mode, GLint first, GLsizei count) {
   emscripten_glBindBuffer(GL_ARRAY_BUFFER, gl.colorBuffer);
   glVertexAttribPointer(GLuint(gl.col), 3, GL_FLOAT, GL_FALSE, 0, gl.colorPointer);
   emscripten_glDrawArrays(mode, first, count);
-  emscripten_glBindBuffer(GL_ARRAY_BUFFER, gl.arrayBinding);
 }
 
 // Buffer objects as the renderer sees them: WebGL's own, with the binding remembered so the
-// array pointers know where they point.
+// array pointers know where they point. Drawing binds buffers of its own, so the renderer's
+// binding is set again only where it counts: before its data goes in.
 void APIENTRY genBuffers(GLsizei n, GLuint* names) {
   glGenBuffers(n, names);
 }
@@ -213,6 +213,7 @@ void APIENTRY bindBuffer(GLenum target, GLuint b) {
   emscripten_glBindBuffer(target, b);
 }
 void APIENTRY bufferData(GLenum target, ptrdiff_t size, const void* data, GLenum usage) {
+  if (target == GL_ARRAY_BUFFER) emscripten_glBindBuffer(target, gl.arrayBinding);
   glBufferData(target, GLsizeiptr(size), data, usage);
 }
 void APIENTRY deleteBuffers(GLsizei n, const GLuint* names) {
