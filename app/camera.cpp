@@ -1,7 +1,7 @@
 // Keyboard flight: a fixed step per pass for each key that is down.
 #include "camera.h"
 
-#include "window.h"
+#include "platform/messages.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -9,50 +9,20 @@
 
 using namespace Trot;
 
-void updateKeyTable(unsigned char key[256], const MSG& msg) {
-  if (msg.message == WM_KEYDOWN) key[msg.wParam & 0xFF] = 1;
-  if (msg.message == WM_KEYUP) key[msg.wParam & 0xFF] = 0;
-  if (msg.message == keysReleasedMessage) std::memset(key, 0, 256);
-}
-
-void cameraStep(const unsigned char key[256], float trot[Trot::size], ViewerState& vs) {
-  const double step = 1.0;
-  auto add = [&](int at, double d) { trot[at] = float(double(trot[at]) + d); };
-  if (key[VK_UP]) add(pitch, step);
-  if (key[VK_DOWN]) add(pitch, -step);
-  if (key[VK_LEFT]) add(yaw, -step);
-  if (key[VK_RIGHT]) add(yaw, step);
-  double a = double(trot[yaw]) / 57.2958; // the double constant, not the float of ViewerState
-  if (key[int('E')]) {
-    add(tz, std::cos(a) * step);
-    add(tx, -std::sin(a) * step);
-  }
-  if (key[int('D')]) {
-    add(tz, -std::cos(a) * step);
-    add(tx, std::sin(a) * step);
-  }
-  if (key[int('S')]) {
-    add(tz, std::sin(a) * step);
-    add(tx, std::cos(a) * step);
-  }
-  if (key[int('F')]) {
-    add(tz, -std::sin(a) * step);
-    add(tx, -std::cos(a) * step);
-  }
-  if (key[int('W')]) add(ty, step);
-  if (key[int('R')]) add(ty, -step);
-  vs.axisFlag = key[int('T')] ? 1 : 0;
-}
-
 namespace {
 
 void add(float* trot, int at, double d) {
   trot[at] = float(double(trot[at]) + d);
 }
 
-// One 'E' step (sign 1) or 'D' step (sign -1), as the keys make them.
+// The yaw in radians, through the double constant, not the float of ViewerState.
+double yawRadians(const float* trot) {
+  return double(trot[yaw]) / 57.2958;
+}
+
+// One 'E' step (sign 1) or 'D' step (sign -1) of one unit.
 void forwardStep(float* trot, int sign) {
-  double a = double(trot[yaw]) / 57.2958;
+  double a = yawRadians(trot);
   if (sign > 0) {
     add(trot, tz, std::cos(a));
     add(trot, tx, -std::sin(a));
@@ -62,10 +32,42 @@ void forwardStep(float* trot, int sign) {
   }
 }
 
+} // namespace
+
+void updateKeyTable(unsigned char key[256], const MSG& msg) {
+  if (msg.message == WM_KEYDOWN) key[msg.wParam & 0xFF] = 1;
+  if (msg.message == WM_KEYUP) key[msg.wParam & 0xFF] = 0;
+  if (msg.message == keysReleasedMessage) std::memset(key, 0, 256);
+}
+
+void cameraStep(const unsigned char key[256], float trot[Trot::size], ViewerState& vs) {
+  const double step = 1.0;
+  if (key[VK_UP]) add(trot, pitch, step);
+  if (key[VK_DOWN]) add(trot, pitch, -step);
+  if (key[VK_LEFT]) add(trot, yaw, -step);
+  if (key[VK_RIGHT]) add(trot, yaw, step);
+  if (key[int('E')]) forwardStep(trot, 1);
+  if (key[int('D')]) forwardStep(trot, -1);
+  double a = yawRadians(trot);
+  if (key[int('S')]) {
+    add(trot, tz, std::sin(a) * step);
+    add(trot, tx, std::cos(a) * step);
+  }
+  if (key[int('F')]) {
+    add(trot, tz, -std::sin(a) * step);
+    add(trot, tx, -std::cos(a) * step);
+  }
+  if (key[int('W')]) add(trot, ty, step);
+  if (key[int('R')]) add(trot, ty, -step);
+  vs.axisFlag = key[int('T')] ? 1 : 0;
+}
+
+namespace {
+
 // The pointer moved by (dx, dy) pixels, y down.
 void drag(const Pointer& p, int dx, int dy, float* trot) {
   if (p.panning) {
-    double a = double(trot[yaw]) / 57.2958;
+    double a = yawRadians(trot);
     add(trot, tz, std::sin(a) * 0.1 * dx);
     add(trot, tx, std::cos(a) * 0.1 * dx);
     add(trot, ty, 0.1 * -dy);

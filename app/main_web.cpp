@@ -1,9 +1,6 @@
 // Entry in a web browser: the page hands over a map (fetched, opened or dropped, or the demo),
 // the viewer runs on it until Escape, an error, or the page's next map, and then waits again.
-#include "viewer_state.h"
-
-#include "platform/page.h"
-#include "platform/win32.h"
+#include "viewer.h"
 
 #include <emscripten.h>
 
@@ -30,10 +27,10 @@ EM_JS(void, viewerEnded, (int code), { Module.kelvaneEnded(code); });
 
 int main() {
   static int instance;
-  setPageView(&pageView);
   for (;;) {
-    char* name = nextMap(startCamera, &startSelection);
-    int code = WinMain(reinterpret_cast<HINSTANCE>(&instance), nullptr, name, SW_SHOW);
+    ViewerStart start;
+    char* name = nextMap(start.camera, &start.selection);
+    int code = runViewer(reinterpret_cast<HINSTANCE>(&instance), name, start);
     std::free(name);
     viewerEnded(code);
   }

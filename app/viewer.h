@@ -1,10 +1,59 @@
-// The viewer's entry pieces that tests reach: quote stripping, the map name, the frame.
+// The viewer's run: the record one run holds, and the pieces of the run that live in their own
+// files (the window, the scene, the commands) and that tests reach.
 #pragma once
 
-#include "mapfile/lattice.h"
-#include "platform/win32.h"
+#include "camera.h"
+#include "watch.h"
+#include "window.h"
 
+#include "mapfile/lattice.h"
+#include "platform/page.h"
+#include "platform/win32.h"
+#include "render/retained.h"
+#include "render/view_state.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
+
+// Where a run starts: the camera (trot positions 0-4) and the selected lattice (a list index,
+// -1 for none), as a link to the web page may ask; and the bytes the map may take in memory,
+// past which loading fails as out of memory (tests lower it to reach that failure).
+struct ViewerStart {
+  float camera[5] = {};
+  int selection = -1;
+  size_t storeLimit = SIZE_MAX;
+};
+
+// Everything one run of the viewer holds: the window and its context, the key table, the
+// camera record, the map and its geometry, and what the page shows of them. A run starts
+// from a new one, so nothing carries over from an earlier run.
+struct Viewer {
+  HINSTANCE instance = nullptr;
+  HWND hWnd = nullptr;
+  HDC dc = nullptr;
+  HGLRC rc = nullptr;
+  ViewSize view; // kept up to date by the window procedure
+  unsigned char key[256] = {};
+  float trot[Trot::size] = {};
+  ViewerState vs;
+  Pointer pointer;
+  ViewerStart start;
+  std::unique_ptr<MapStore> store = std::make_unique<MapStore>();
+  Lattice* lat = nullptr;
+  RetainedScene scene; // the map's triangles, built once after loading; frames draw from it
+  int selected = -1;   // list index of the selected lattice, -1 for none
+  Watch watch;         // the map file, loaded again when it changes
+  PageView page;       // what a platform that shows more than the window shows
+};
+
+extern const char* const programName; // "kelvane-viewer"
+extern const char* const helpText;    // what --help prints
+
+// Runs the viewer on the map `cmdLine` names (quotes are stripped in place), from `start`;
+// the exit status. WinMain is this with the default start.
+int runViewer(HINSTANCE instance, LPSTR cmdLine, const ViewerStart& start);
 
 // Removes every double quote from the NUL-terminated text, in place; nothing else changes.
 void stripQuotes(char* text);
@@ -13,5 +62,36 @@ void stripQuotes(char* text);
 // `err` set when the file does not open or holds no word.
 bool readFirstWord(const char* path, std::string& word, std::string& err);
 
-// Draws one frame into the current context and presents it on `dc`.
-void drawScene(HDC dc, const Lattice* lat, const float* trot);
+// The window (window.cpp): opens it with a current GL context, the 640 x 480 view and the
+// viewer's record attached, or says why not; closes it again.
+bool openViewerWindow(Viewer& v);
+void closeViewerWindow(Viewer& v);
+
+// The scene (scene.cpp).
+// Loads the map the command line or infile.txt names and builds its geometry; false after
+// saying why there is none.
+bool openStartMap(Viewer& v, const char* cmdLine);
+// Loads the watched file again in place of the scene: the camera stays, and the selection
+// where it still names a drawn lattice. A failure keeps the scene and says why, once.
+void reloadMap(Viewer& v);
+// Opens `name` in place of the scene, from the start view with nothing selected; it is
+// watched from then on. A failure keeps the scene and says why.
+void openDroppedMap(Viewer& v, const std::string& name);
+// Builds the scene's geometry for the current map, in buffer objects where the context has
+// them.
+void buildScene(Viewer& v);
+// Looks at the map file when it is time; loads it again once a change has settled.
+void watchCommand(Viewer& v);
+// A file dropped on the window opens as a new map.
+void dropCommand(Viewer& v, const MSG& msg);
+// Draws one frame into the current context and presents it.
+void drawScene(Viewer& v);
+
+// Commands (commands.cpp).
+// Selects the lattice at list index `index` (-1: none): the amber highlight, the stdout line,
+// the window title and what the page shows. Nothing happens when it is selected already.
+void selectLattice(Viewer& v, int index);
+// What a key press asks for beyond flying: P, Tab, Shift+Tab, Backspace, Home, F5.
+void keyCommand(Viewer& v, const MSG& msg);
+// Mouse messages: drags and the wheel move the camera; a click selects what it is on.
+void pointerCommand(Viewer& v, const MSG& msg);

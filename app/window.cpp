@@ -1,7 +1,13 @@
-// Window class, window creation, pixel format, view setup and the window procedure.
+// Window class, window creation, pixel format, the GL context, view setup and the window
+// procedure.
 #include "window.h"
 
+#include "viewer.h"
+
+#include "platform/gl.h"
 #include "render/view.h"
+
+#include <cstdio>
 
 const char* const windowClassName = "MainWindowClass";
 const char* const windowTitle = "Kelvane Map Viewer by Ruq";
@@ -45,8 +51,51 @@ bool setupPixelFormat(HDC dc) {
 }
 
 void resizeView(int width, int height) {
-  viewSize = {width, height};
   viewProjection(width, height);
+}
+
+namespace {
+
+// Makes a GL context current on the window's device context; the reason when it cannot.
+const char* setupContext(HDC dc, HGLRC& rc) {
+  if (!setupPixelFormat(dc)) return "no usable pixel format";
+  rc = wglCreateContext(dc);
+  if (!rc) return "no OpenGL rendering context";
+  if (!wglMakeCurrent(dc, rc)) return "the OpenGL rendering context cannot be made current";
+  return nullptr;
+}
+
+} // namespace
+
+bool openViewerWindow(Viewer& v) {
+  if (!createMainWindow(&v.hWnd, v.instance, 640, 480)) {
+    std::fprintf(stderr, "%s: no window could be created (error %lu)\n", programName,
+                 (unsigned long)GetLastError());
+    UnregisterClassA(windowClassName, v.instance);
+    return false;
+  }
+  SetPropA(v.hWnd, viewSizeProp, &v.view);
+  SetPropA(v.hWnd, pageViewProp, &v.page);
+  v.dc = GetDC(v.hWnd);
+  if (const char* why = setupContext(v.dc, v.rc)) {
+    std::fprintf(stderr, "%s: no window could be created: %s\n", programName, why);
+    closeViewerWindow(v);
+    return false;
+  }
+  glEnable(GL_DEPTH_TEST);
+  v.view = {640, 480};
+  resizeView(640, 480);
+  DragAcceptFiles(v.hWnd, TRUE);
+  return true;
+}
+
+void closeViewerWindow(Viewer& v) {
+  wglMakeCurrent(nullptr, nullptr);
+  ReleaseDC(v.hWnd, v.dc);
+  RemovePropA(v.hWnd, pageViewProp);
+  RemovePropA(v.hWnd, viewSizeProp);
+  DestroyWindow(v.hWnd);
+  UnregisterClassA(windowClassName, v.instance);
 }
 
 LRESULT CALLBACK mainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -54,6 +103,8 @@ LRESULT CALLBACK mainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
   case WM_CREATE:
     return 0;
   case WM_SIZE:
+    if (auto* view = static_cast<ViewSize*>(GetPropA(window, viewSizeProp)))
+      *view = {LOWORD(lParam), HIWORD(lParam)};
     resizeView(LOWORD(lParam), HIWORD(lParam));
     return 0;
   case WM_KILLFOCUS:

@@ -1,6 +1,7 @@
 // The main window, its pixel format, the view for a client size, and the window procedure.
 #pragma once
 
+#include "platform/messages.h"
 #include "platform/win32.h"
 
 extern const char* const windowClassName; // "MainWindowClass"
@@ -18,8 +19,9 @@ void resizeView(int width, int height);
 struct ViewSize {
   int width = 640, height = 480;
 };
-inline ViewSize viewSize;
 
-// Posted to the window's own queue when it loses the keyboard focus: every key counts as up.
-constexpr UINT keysReleasedMessage = WM_APP + 1;
+// The window property that points at the running viewer's ViewSize, which the window
+// procedure keeps up to date on WM_SIZE.
+constexpr const char* viewSizeProp = "KelvaneViewSize";
+
 LRESULT CALLBACK mainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

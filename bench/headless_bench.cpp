@@ -38,7 +38,7 @@ void frames(benchmark::State& st, const MapDesc& desc, const std::string& key, P
   viewProjection(640, 480);
   RetainedScene scene;
   buildRetained(map.lat, ViewerState{}, path == Path::immediate ? 0 : size_t(1) << 30, scene);
-  if (path == Path::buffers && !uploadRetained(scene)) {
+  if (path == Path::buffers && !uploadRetained(scene, glProc)) {
     st.SkipWithError("the driver has no buffer objects");
     closeHeadless(ctx);
     return;

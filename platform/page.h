@@ -10,9 +10,6 @@ struct PageView {
   std::string lattice;           // what the page's panel shows of the selected lattice
 };
 
-// `view` must outlive the page.
-void setPageView(const PageView* view);
-
-// Posted to the viewer's window by the web layer when the browser gives back a lost WebGL
-// context (WM_APP + 2): what the viewer made in GL is gone and must be made again.
-constexpr unsigned glRestoredMessage = 0x8000 + 2;
+// The window property through which the app hands its PageView to the layer; it lives as long
+// as the window has it.
+constexpr const char* pageViewProp = "KelvanePageView";

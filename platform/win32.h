@@ -31,6 +31,7 @@ typedef intptr_t LRESULT;
 typedef const char* LPCSTR;
 typedef char* LPSTR;
 typedef void* LPVOID;
+typedef void* HANDLE;
 
 typedef struct HWND__* HWND;
 typedef struct HDC__* HDC;
@@ -240,6 +241,10 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style,
 BOOL DestroyWindow(HWND hWnd);
 BOOL ShowWindow(HWND hWnd, int cmd);
 BOOL SetWindowTextA(HWND hWnd, LPCSTR text);
+// Named data kept with a window; the owner removes it before the window is destroyed.
+BOOL SetPropA(HWND hWnd, LPCSTR name, HANDLE data);
+HANDLE GetPropA(HWND hWnd, LPCSTR name);
+HANDLE RemovePropA(HWND hWnd, LPCSTR name);
 // Mouse messages go to the window while a button is held, wherever the pointer is.
 HWND SetCapture(HWND hWnd);
 BOOL ReleaseCapture();

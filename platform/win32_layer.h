@@ -6,6 +6,9 @@
 
 #include "win32.h"
 
+#include <map>
+#include <string>
+
 struct HDC__ {
   HWND wnd;
 };
@@ -14,6 +17,7 @@ struct HWND__ {
   WNDPROC proc;
   HDC__ dc;
   void* native; // the layer's own window (the SDL window; null for the page's canvas)
+  std::map<std::string, HANDLE> props;
 };
 
 // Turns the system's pending events into messages; PeekMessageA calls it first. Never waits.
@@ -22,6 +26,9 @@ void pumpEvents();
 // The window procedure of a registered class, or null (last error set) when there is none.
 WNDPROC classProcedure(LPCSTR className);
 HWND newWindow(WNDPROC proc, void* native);
+// What Windows sends a window while CreateWindowExA makes it: WM_CREATE, then WM_SIZE with the
+// client size packed as WM_SIZE packs it.
+void sendCreated(HWND w, LPARAM clientSize);
 // Drops every message queued for the window.
 void dropMessages(HWND w);
 // Forgets the window and every message queued for it.

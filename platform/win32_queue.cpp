@@ -26,9 +26,14 @@ WNDPROC classProcedure(LPCSTR className) {
 }
 
 HWND newWindow(WNDPROC proc, void* native) {
-  HWND w = new HWND__{proc, {}, native};
+  HWND w = new HWND__{proc, {}, native, {}};
   w->dc.wnd = w;
   return w;
+}
+
+void sendCreated(HWND w, LPARAM clientSize) {
+  w->proc(w, WM_CREATE, 0, 0);
+  w->proc(w, WM_SIZE, 0, clientSize);
 }
 
 void dropMessages(HWND w) {
@@ -83,6 +88,34 @@ ATOM RegisterClassExA(const WNDCLASSEXA* wc) {
 
 BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
   return className && classes.erase(className) ? TRUE : FALSE;
+}
+
+BOOL SetPropA(HWND w, LPCSTR name, HANDLE data) {
+  if (!w || !name) return FALSE;
+  w->props[name] = data;
+  return TRUE;
+}
+
+HANDLE GetPropA(HWND w, LPCSTR name) {
+  if (!w || !name) return nullptr;
+  auto it = w->props.find(name);
+  return it == w->props.end() ? nullptr : it->second;
+}
+
+HANDLE RemovePropA(HWND w, LPCSTR name) {
+  HANDLE data = GetPropA(w, name);
+  if (data) w->props.erase(name);
+  return data;
+}
+
+// SDL captures the mouse by itself while a button is held, and the page hears releases
+// page-wide: both layers' windows have the mouse while a button is down.
+HWND SetCapture(HWND) {
+  return nullptr;
+}
+
+BOOL ReleaseCapture() {
+  return TRUE;
 }
 
 BOOL UpdateWindow(HWND w) {

@@ -273,8 +273,7 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD style, int x, 
   HWND w = newWindow(proc, sdl);
   SDL_SetWindowData(sdl, "hwnd", w);
   windows.push_back(w);
-  w->proc(w, WM_CREATE, 0, 0);
-  w->proc(w, WM_SIZE, 0, drawableSize(w));
+  sendCreated(w, drawableSize(w));
   return w;
 }
 
@@ -290,15 +289,6 @@ BOOL DestroyWindow(HWND w) {
 BOOL SetWindowTextA(HWND w, LPCSTR text) {
   if (!w) return FALSE;
   SDL_SetWindowTitle(sdlWindow(w), text ? text : "");
-  return TRUE;
-}
-
-// SDL captures the mouse by itself while a button is held.
-HWND SetCapture(HWND) {
-  return nullptr;
-}
-
-BOOL ReleaseCapture() {
   return TRUE;
 }
 

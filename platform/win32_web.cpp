@@ -4,6 +4,7 @@
 #include "win32_layer.h"
 
 #include "gl.h"
+#include "messages.h"
 #include "page.h"
 #include "webgl.h"
 
@@ -16,8 +17,7 @@
 
 namespace {
 
-HWND window = nullptr;          // the canvas; one at a time
-const PageView* page = nullptr; // what the app shows the page, once handed over
+HWND window = nullptr; // the canvas; one at a time
 
 // Windows virtual-key codes by the browser's KeyboardEvent.code (the key's place); letters are
 // taken from KeyboardEvent.key instead, so they follow the layout. Anything else is no key.
@@ -247,10 +247,6 @@ EM_BOOL onContextRestored(int, const void*, void*) {
 
 } // namespace
 
-void setPageView(const PageView* view) {
-  page = view;
-}
-
 // The page asking the viewer to stop (to open another map) counts as a quit message with
 // code 0; whatever was queued is dropped.
 void pumpEvents() {
@@ -275,10 +271,9 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD, int, int, int
   emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
   emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onBlur);
   listenToPointer(true);
-  window->proc(window, WM_CREATE, 0, 0);
   int w = 0, h = 0;
   emscripten_get_canvas_element_size("#canvas", &w, &h);
-  window->proc(window, WM_SIZE, 0, MAKELPARAM(w, h));
+  sendCreated(window, MAKELPARAM(w, h));
   return window;
 }
 
@@ -300,15 +295,6 @@ BOOL SetWindowTextA(HWND w, LPCSTR text) {
   return TRUE;
 }
 
-// The page's window has the mouse while a button is held (releases are heard page-wide).
-HWND SetCapture(HWND) {
-  return nullptr;
-}
-
-BOOL ReleaseCapture() {
-  return TRUE;
-}
-
 BOOL ShowWindow(HWND w, int) {
   return w ? TRUE : FALSE;
 }
@@ -324,6 +310,7 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT) {
 BOOL SwapBuffers(HDC dc) {
   if (!dc) return FALSE;
   glFlush();
+  const PageView* page = static_cast<const PageView*>(GetPropA(dc->wnd, pageViewProp));
   pageFrame(page ? page->camera : nullptr, page ? page->selected : -1,
             page ? page->lattice.c_str() : "");
   nextAnimationFrame();

@@ -49,9 +49,10 @@ bool hasExtension(const char* list, const char* name) {
   return false;
 }
 
-template <typename F> void lookUp(F& f, const char* name, const char* suffix) {
+template <typename F>
+void lookUp(GlProcLookup getProc, F& f, const char* name, const char* suffix) {
   std::string full = std::string(name) + suffix;
-  f = reinterpret_cast<F>(glProc(full.c_str()));
+  f = reinterpret_cast<F>(getProc(full.c_str()));
 }
 
 constexpr size_t bytesPerTriangle = 3 * 6 * sizeof(float);
@@ -151,7 +152,7 @@ void buildRetained(const Lattice* lat, const ViewerState& vs, size_t budget, Ret
   }
 }
 
-bool findBufferObjects() {
+bool findBufferObjects(GlProcLookup getProc) {
   const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
   const char* suffix = versionHasBuffers(version) ? ""
                        : hasExtension(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)),
@@ -163,15 +164,15 @@ bool findBufferObjects() {
   bufferData = nullptr;
   deleteBuffers = nullptr;
   if (!suffix) return false;
-  lookUp(genBuffers, "glGenBuffers", suffix);
-  lookUp(bindBuffer, "glBindBuffer", suffix);
-  lookUp(bufferData, "glBufferData", suffix);
-  lookUp(deleteBuffers, "glDeleteBuffers", suffix);
+  lookUp(getProc, genBuffers, "glGenBuffers", suffix);
+  lookUp(getProc, bindBuffer, "glBindBuffer", suffix);
+  lookUp(getProc, bufferData, "glBufferData", suffix);
+  lookUp(getProc, deleteBuffers, "glDeleteBuffers", suffix);
   return genBuffers && bindBuffer && bufferData && deleteBuffers;
 }
 
-bool uploadRetained(RetainedScene& s) {
-  if (s.xyzBuffer || s.vertices == 0 || !findBufferObjects()) return false;
+bool uploadRetained(RetainedScene& s, GlProcLookup getProc) {
+  if (s.xyzBuffer || s.vertices == 0 || !findBufferObjects(getProc)) return false;
   for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; i++) {
   } // errors of earlier calls are not the upload's
   GLuint b[2] = {0, 0};

@@ -53,14 +53,18 @@ size_t geometryBudget(const char* setting, size_t memory, std::string& warning);
 // immediate.
 void buildRetained(const Lattice* lat, const ViewerState& vs, size_t budget, RetainedScene& scene);
 
+// The current context's entry point for an OpenGL function past 1.1, by name, or null where it
+// has none: the window system's lookup (wglGetProcAddress, eglGetProcAddress, ...).
+using GlProcLookup = void* (*)(const char* name);
+
 // Whether the current context has buffer objects (OpenGL 1.5, or ARB_vertex_buffer_object under
-// its own names), looking up their entry points; false on a plain OpenGL 1.1.
-bool findBufferObjects();
+// its own names), looking up their entry points through `getProc`; false on a plain OpenGL 1.1.
+bool findBufferObjects(GlProcLookup getProc);
 
 // Moves the scene's arrays into two buffer objects of the current context and frees them. False,
 // the arrays kept as client arrays, where the context has no buffer objects or the upload
 // failed (out of memory). Call with the scene's arrays built and its buffer not yet made.
-bool uploadRetained(RetainedScene& scene);
+bool uploadRetained(RetainedScene& scene, GlProcLookup getProc);
 
 // Deletes the scene's buffer objects; the context that made it must be current (or gone with
 // it). The arrays' place and the chunks stay.

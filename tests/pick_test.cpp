@@ -65,7 +65,7 @@ struct Pick : testing::Test {
 TEST_F(Pick, AgreesWithThePixelsDrawn) {
   RetainedScene scene;
   buildRetained(map.lat, ViewerState{}, size_t(1) << 30, scene);
-  ASSERT_TRUE(uploadRetained(scene));
+  ASSERT_TRUE(uploadRetained(scene, glProc));
   std::vector<int> indexOfOrdinal;
   int index = 0;
   for (const Lattice* L = map.lat; L; L = L->next, index++)
@@ -112,7 +112,7 @@ TEST_F(Pick, AgreesWithThePixelsDrawn) {
 TEST_F(Pick, BufferObjectsDrawTheSamePixels) {
   RetainedScene buffers, client, immediate;
   buildRetained(map.lat, ViewerState{}, size_t(1) << 30, buffers);
-  ASSERT_TRUE(uploadRetained(buffers));
+  ASSERT_TRUE(uploadRetained(buffers, glProc));
   EXPECT_TRUE(buffers.xyz.empty());
   buildRetained(map.lat, ViewerState{}, size_t(1) << 30, client);
   buildRetained(map.lat, ViewerState{}, 0, immediate);

@@ -77,7 +77,7 @@ TEST(Retained, SameTrianglesAsImmediateWhenAllIsInView) {
     glDoubleNewContext(offers);
     RetainedScene scene;
     buildRetained(map.lat, ViewerState{}, size_t(1) << 30, scene);
-    EXPECT_EQ(uploadRetained(scene), offers != GlBuffers::none);
+    EXPECT_EQ(uploadRetained(scene, glProc), offers != GlBuffers::none);
     EXPECT_GT(scene.chunks.size(), scene.lattices.size()); // the big lattice has many chunks
     float far[Trot::size] = {0, 0, -150, 20, 0};           // everything in front of the eye
     std::vector<DrawnTriangle> imm = frameTriangles(map, far, nullptr);
@@ -105,7 +105,7 @@ TEST(Retained, AFrameFromBufferObjectsSendsNoVertexData) {
     buildRetained(map.lat, ViewerState{}, size_t(1) << 30, scene);
     size_t bytes = scene.bytes;
     bool buffers = offers != GlBuffers::none;
-    ASSERT_EQ(uploadRetained(scene), buffers);
+    ASSERT_EQ(uploadRetained(scene, glProc), buffers);
     EXPECT_EQ(glDouble.uploadedBytes, buffers ? long(bytes) : 0);
     EXPECT_EQ(scene.xyz.capacity() + scene.rgb.capacity(), buffers ? 0 : bytes / 4);
     EXPECT_EQ(glDoubleLiveBuffers(), buffers ? 2 : 0);
@@ -118,7 +118,7 @@ TEST(Retained, AFrameFromBufferObjectsSendsNoVertexData) {
     // Building again (a reload) deletes the old buffer objects before making new ones.
     buildRetained(map.lat, ViewerState{}, size_t(1) << 30, scene);
     EXPECT_EQ(glDoubleLiveBuffers(), 0);
-    EXPECT_EQ(uploadRetained(scene), buffers);
+    EXPECT_EQ(uploadRetained(scene, glProc), buffers);
     releaseRetained(scene);
     EXPECT_EQ(glDoubleLiveBuffers(), 0);
   }
@@ -135,7 +135,7 @@ TEST(Retained, AFailedUploadKeepsTheClientArrays) {
   glDouble.uploadFails = true;
   RetainedScene scene;
   buildRetained(map.lat, ViewerState{}, size_t(1) << 30, scene);
-  EXPECT_FALSE(uploadRetained(scene));
+  EXPECT_FALSE(uploadRetained(scene, glProc));
   EXPECT_EQ(glDoubleLiveBuffers(), 0);
   EXPECT_EQ(scene.xyz.size() * 4 * 2, scene.bytes);
   EXPECT_TRUE(frameTriangles(map, far, &scene) == imm);
@@ -150,7 +150,7 @@ TEST(Retained, CullsOnlyWhatCannotShow) {
   loadDesc(richMap(), map);
   RetainedScene scene;
   buildRetained(map.lat, ViewerState{}, size_t(1) << 30, scene);
-  ASSERT_TRUE(uploadRetained(scene));
+  ASSERT_TRUE(uploadRetained(scene, glProc));
   float cameras[][Trot::size] = {{0, 0, 0, 0, 0},     {0, 0, 0, 30, -45},
                                  {-30, 0, 10, 0, 90}, {0, 0, 0, 0, 180},
                                  {0, 20, 0, 90, 0},   {0, 0, -200, 0, 180}}; // the last faces away

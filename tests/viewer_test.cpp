@@ -1,8 +1,6 @@
 // The viewer's entry, played against the window-system and GL doubles: file choice,
 // start-up and shutdown order, the main loop and exit codes.
 #include "app/viewer.h"
-#include "app/window.h"
-#include "app/viewer_state.h"
 #include "platform/gl.h"
 #include "render/world.h"
 #include "doubles/gl_double.h"
@@ -27,7 +25,6 @@ struct ViewerTest : testing::Test {
   void SetUp() override {
     winDoubleReset();
     glDoubleReset();
-    viewerState = ViewerState{};
     before = fs::current_path();
     dir = fs::path(testing::TempDir()) / ("viewer-" + std::to_string(::getpid()));
     fs::create_directories(dir);
@@ -48,6 +45,9 @@ struct ViewerTest : testing::Test {
   }
   int run(std::string cmdLine) {
     return WinMain(reinterpret_cast<HINSTANCE>(0x400000), nullptr, cmdLine.data(), 10);
+  }
+  int runFrom(std::string cmdLine, const ViewerStart& start) {
+    return runViewer(reinterpret_cast<HINSTANCE>(0x400000), cmdLine.data(), start);
   }
   void script(std::initializer_list<std::optional<MSG>> msgs) { winDouble.script = msgs; }
 };
@@ -103,24 +103,41 @@ TEST_F(ViewerTest, FirstWordOfInfile) {
   EXPECT_EQ(err, "No such file or directory");
 }
 
+// Where in the recorded window calls `fn` (with `args`, when given) first comes; the count of
+// calls when it never does.
+size_t callAt(const std::string& fn, const std::vector<std::string>& args = {}) {
+  const auto& c = winDouble.calls;
+  size_t i = 0;
+  while (i < c.size() && !(c[i].fn == fn && (args.empty() || c[i].args == args))) i++;
+  return i;
+}
+
+// The window exists with a current context before the first frame; the context is let go
+// before the window goes, and the window's properties before it is destroyed.
 TEST_F(ViewerTest, StartUpLoopAndShutdownOrder) {
   std::string path = map("level.map");
   script({keyMsg(WM_KEYDOWN, VK_ESCAPE)});
   EXPECT_EQ(run(path), 0); // not the Escape message's wParam
   EXPECT_EQ(winDouble.swaps, 1);
   EXPECT_FALSE(winDouble.scriptRanOut);
-  std::vector<std::string> want = {
-      "LoadIconA",         "LoadCursorA",     "LoadIconA",        "RegisterClassExA",
-      "CreateWindowExA",   "ShowWindow",      "UpdateWindow",     "GetDC",
-      "ChoosePixelFormat", "SetPixelFormat",  "wglCreateContext", "wglMakeCurrent",
-      "PeekMessageA",      "SwapBuffers",     "TranslateMessage", "DispatchMessageA",
-      "DefWindowProcA",    "PeekMessageA",    "wglMakeCurrent",   "ReleaseDC",
-      "DestroyWindow",     "UnregisterClassA"};
-  ASSERT_EQ(winCallNames(), want); // the calls below are indexed
-  const auto& c = winDouble.calls;
-  EXPECT_EQ(c[18].args, (std::vector<std::string>{"null", "null"}));
-  EXPECT_EQ(c[21].args[0], "MainWindowClass");
-  EXPECT_EQ(c[12].args, (std::vector<std::string>{"handle", "0", "0", "1"}));
+  size_t end = winDouble.calls.size();
+  size_t created = callAt("CreateWindowExA"), current = callAt("wglMakeCurrent"),
+         frame = callAt("SwapBuffers"), released = callAt("wglMakeCurrent", {"null", "null"}),
+         destroyed = callAt("DestroyWindow");
+  EXPECT_LT(callAt("RegisterClassExA"), created);
+  EXPECT_LT(created, callAt("ChoosePixelFormat"));
+  EXPECT_LT(callAt("SetPixelFormat"), current);
+  EXPECT_LT(current, callAt("PeekMessageA"));
+  EXPECT_LT(callAt("PeekMessageA"), frame);
+  EXPECT_LT(frame, released);
+  EXPECT_LT(released, callAt("ReleaseDC"));
+  EXPECT_LT(callAt("ReleaseDC"), destroyed);
+  EXPECT_LT(destroyed, callAt("UnregisterClassA", {"MainWindowClass", "handle"}));
+  EXPECT_LT(callAt("UnregisterClassA"), end);
+  EXPECT_EQ(winCallNames({"SetPropA"}).size(), winCallNames({"RemovePropA"}).size());
+  EXPECT_TRUE(winDouble.props.empty());
+  EXPECT_LT(callAt("RemovePropA"), destroyed);
+  EXPECT_EQ(findWinCall("PeekMessageA")->args, (std::vector<std::string>{"handle", "0", "0", "1"}));
   // GL: the size message during creation, then depth test and the 640 x 480 view.
   const auto& g = glDouble.calls;
   ASSERT_GE(g.size(), 14u);
@@ -335,6 +352,37 @@ TEST_F(ViewerTest, ClickSelectsAndHomeFits) {
   EXPECT_EQ(findWinCall("SetCapture") != nullptr, true);
 }
 
+// The web page runs the viewer again for each map: a second run starts from its own start
+// view with nothing selected, whatever the first left behind.
+TEST_F(ViewerTest, ASecondRunStartsClean) {
+  std::string first = selectionMap(*this), second = map("level.map");
+  ViewerStart start;
+  start.camera[Trot::tz] = 5;
+  start.camera[Trot::yaw] = 30;
+  start.selection = 2;
+  MSG size = keyMsg(WM_SIZE, 0);
+  size.lParam = MAKELPARAM(800, 600);
+  script({keyMsg(WM_KEYDOWN, 'E'), keyMsg(WM_KEYUP, 'E'), keyMsg(WM_KEYDOWN, VK_TAB), size,
+          keyMsg(WM_KEYDOWN, 'P'), keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(runFrom(first, start), 0);
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("--size 800x600 --select 3"), std::string::npos) << out;
+
+  winDoubleReset();
+  glDoubleReset();
+  script({std::nullopt, keyMsg(WM_KEYDOWN, 'P'), keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run(second), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "--camera 0,0,0,0,0\n");
+  EXPECT_EQ(cameraTzPerFrame(), (std::vector<double>{0, 0, 0}));
+  EXPECT_EQ(titles(), std::vector<std::string>{}); // nothing selected, the title untouched
+  for (const GlCall& c : glDouble.calls)           // no amber anywhere
+    if (c.fn == Gl::Color) {
+      EXPECT_TRUE(c.a[1] == c.a[0] && c.a[2] == c.a[0]) << c.a[1];
+    }
+}
+
 // `n` passes with no message: with the double's 20 ms a pass, n / 50 seconds.
 void idle(std::vector<std::optional<MSG>>& s, int n) {
   for (int i = 0; i < n; i++) s.push_back(std::nullopt);
@@ -538,9 +586,9 @@ TEST_F(ViewerTest, WhatIsNotAMapGetsTheBox) {
     winDoubleReset();
     glDoubleReset();
     testing::internal::CaptureStderr();
-    mapStoreLimit = c.name == "small.map" ? 1 : size_t(-1);
-    EXPECT_EQ(run(c.name), 1) << c.name;
-    mapStoreLimit = size_t(-1);
+    ViewerStart start;
+    if (c.name == "small.map") start.storeLimit = 1;
+    EXPECT_EQ(runFrom(c.name, start), 1) << c.name;
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("kelvane-viewer: " + c.reason), std::string::npos) << err;
     const WinCall* box = findWinCall("MessageBoxA");

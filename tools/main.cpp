@@ -1,24 +1,12 @@
 // `kelvane`: inspect, render, export and build map files from the command line.
-#include "toolkit.h"
-
-#include "platform/system.h"
-#include "render/retained.h"
+#include "command.h"
+#include "parse.h"
 
 #include <CLI/CLI.hpp>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <new>
@@ -27,13 +15,6 @@ namespace {
 
 const char* const commands[] = {"info", "render", "export", "thumbnail", "demo", "make-map"};
 
-// What the command line says, for whichever command it names.
-struct Options {
-  std::string map, out, size = "640x480", camera, desc, format, select, thumbSize;
-  bool json = false, axes = false, strict = false, fit = false;
-  bool selectGiven = false; // --select was on the command line, even as ""
-};
-
 // The parser and its subcommands.
 struct CommandLine {
   CLI::App app{"Inspect, render, export and build Kelvane map files.", "kelvane"};
@@ -41,53 +22,9 @@ struct CommandLine {
            *make = nullptr;
 };
 
-// Whether progress can be shown: stderr is a terminal.
-bool stderrIsTerminal() {
-#ifdef _WIN32
-  return _isatty(_fileno(stderr));
-#else
-  return isatty(fileno(stderr));
-#endif
-}
-
-int fail(const std::string& file, const std::string& reason) {
-  std::fprintf(stderr, "kelvane: %s: %s\n", file.c_str(), reason.c_str());
-  return 1;
-}
-
-// A usage error of `command` ("" for the command line as a whole): exit status 2.
-int usage(const std::string& command, const std::string& msg) {
-  std::string help = command.empty() ? "kelvane --help" : "kelvane " + command + " --help";
-  std::fprintf(stderr, "kelvane: %s\nRun '%s' for usage.\n", msg.c_str(), help.c_str());
-  return 2;
-}
-
 void printWarnings(const std::string& file, const LoadedMap& map) {
   for (const std::string& w : map.rep.warnings)
     std::fprintf(stderr, "kelvane: %s: warning: %s\n", file.c_str(), w.c_str());
-}
-
-// Loads MAP; false after saying why it is not a usable map. Warnings go to stderr unless the
-// caller reports them itself (`quiet`); with `strict` any warning is a failure.
-bool load(const std::string& file, LoadedMap& map, bool strict, bool quiet = false) {
-  loadMap(file, map);
-  switch (map.rep.status) {
-  case LoadStatus::loaded:
-    break;
-  case LoadStatus::notMap:
-    fail(file, "not a map: " + map.rep.error);
-    return false;
-  default:
-    fail(file, map.rep.error);
-    return false;
-  }
-  if (!quiet || (strict && !map.rep.warnings.empty())) printWarnings(file, map);
-  if (strict && !map.rep.warnings.empty()) {
-    fail(file,
-         std::to_string(map.rep.warnings.size()) + " warning(s) and --strict: nothing written");
-    return false;
-  }
-  return true;
 }
 
 int save(const std::string& out, const std::string& bytes) {
@@ -152,57 +89,6 @@ int runMakeMap(const Options& o) {
   return writeDescription(m, o.desc, o.out);
 }
 
-// A whole number from `lo` to `hi`, all of `s`.
-bool wholeIn(std::string_view s, int lo, int hi, int& v) {
-  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  return ec == std::errc() && end == s.data() + s.size() && v >= lo && v <= hi;
-}
-
-// "WxH" with both sides from 1 to 16384.
-bool parseSize(const std::string& s, int& w, int& h, std::string& err) {
-  size_t x = s.find_first_of("xX");
-  if (x == std::string::npos || !wholeIn(std::string_view(s).substr(0, x), 1, 16384, w) ||
-      !wholeIn(std::string_view(s).substr(x + 1), 1, 16384, h)) {
-    err = "--size: expected WIDTHxHEIGHT, each from 1 to 16384, e.g. 640x480 (got '" + s + "')";
-    return false;
-  }
-  return true;
-}
-
-// --select's lattice index, a whole number from 0 to 65534; -1 when not `given`.
-bool parseSelect(bool given, const std::string& s, int& select, std::string& err) {
-  select = -1;
-  if (!given || wholeIn(s, 0, 65534, select)) return true;
-  err = "--select: expected a lattice index, a whole number from 0 to 65534 (got '" + s + "')";
-  return false;
-}
-
-// One finite decimal number, as a 32-bit float: no hexadecimal, no "inf" or "nan", nothing
-// that overflows a float.
-bool decimal(const std::string& s, float& v) {
-  if (s.empty() || s.find_first_not_of("0123456789+-.eE") != std::string::npos) return false;
-  char* end = nullptr;
-  v = std::strtof(s.c_str(), &end);
-  return *end == 0 && std::isfinite(v);
-}
-
-// Five numbers separated by commas; an empty or extra field is an error.
-bool parseCamera(const std::string& s, Camera& cam, std::string& err) {
-  size_t start = 0;
-  for (int n = 0; n < 5; n++) {
-    size_t comma = s.find(',', start);
-    if ((n == 4) != (comma == std::string::npos) ||
-        !decimal(s.substr(start, comma - start), cam.trot[n])) {
-      err = "--camera: expected five finite decimal numbers TX,TY,TZ,PITCH,YAW, e.g. "
-            "0,0,0,10,-30 (got '" +
-            s + "')";
-      return false;
-    }
-    start = comma + 1;
-  }
-  return true;
-}
-
 // An output name the command writes: "-", a device or pipe that exists, or a name ending in
 // `ext` (any case).
 bool checkExtension(const std::string& out, const std::string& ext, std::string& err) {
@@ -247,84 +133,12 @@ int exportCommand(const Options& o) {
   return runExport(o, fmt);
 }
 
-#ifndef _WIN32
-// The bytes the retained arrays may take, from KELVANE_GEOMETRY_MB and the machine's memory.
-size_t geometryBudgetHere() {
-  std::string warning;
-  size_t budget = geometryBudget(std::getenv("KELVANE_GEOMETRY_MB"), physicalMemory(), warning);
-  if (!warning.empty()) std::fprintf(stderr, "kelvane: warning: %s\n", warning.c_str());
-  return budget;
-}
-
-// --fit: moves the job's camera to frame the map, saying what it chose and what it could not.
-void fitView(const std::string& file, const Lattice* lat, RenderJob& job) {
-  using namespace Trot;
-  const float* t = job.cam.trot;
-  double depth = 0;
-  if (!fitCamera(lat, job.width, job.height, job.cam.trot, depth, latticeAt(lat, job.select)))
-    std::fprintf(stderr, "kelvane: %s: warning: no lattice is drawn; nothing to fit\n",
-                 file.c_str());
-  else if (depth > 1000)
-    std::fprintf(stderr,
-                 "kelvane: %s: warning: the scene is %.0f units deep from the fitted eye; the "
-                 "view ends at 1000, so the part beyond is not drawn\n",
-                 file.c_str(), depth);
-  std::fprintf(stderr, "--camera %.9g,%.9g,%.9g,%.9g,%.9g\n", t[tx], t[ty], t[tz], t[pitch],
-               t[yaw]);
-}
-
-// --select names a drawn lattice of the map; the reason when it does not.
-bool checkSelect(const Lattice* lat, int select, std::string& err) {
-  if (select < 0 || drawnOrdinal(lat, select) >= 0) return true;
-  int n = 0;
-  for (const Lattice* L = lat; L; L = L->next) n++;
-  const Lattice* L = latticeAt(lat, select);
-  err = "--select " + std::to_string(select) + ": " +
-        (L ? "lattice " + std::to_string(select) + " is not drawn (its id is 0)"
-           : "the map has " + std::to_string(n) + " lattice" + (n == 1 ? "" : "s"));
-  return false;
-}
-
-int runRender(const Options& o, RenderJob& job) {
-  LoadedMap map;
-  if (!load(o.map, map, o.strict)) return 1;
-  std::string bad;
-  if (!checkSelect(map.lat, job.select, bad)) return usage("render", bad);
-  if (o.fit) fitView(o.map, map.lat, job);
-  job.budget = geometryBudgetHere();
-  std::string where, err;
-  return renderPng(map.lat, job, o.out, where, err) ? 0 : fail(where, err);
-}
-#endif
-
-#ifndef _WIN32
-// A SIZE x SIZE picture of the whole map for file managers: the fitted view, written as PNG
-// whatever the output's name; silent unless it fails.
-int runThumbnail(const Options& o, int size) {
-  LoadedMap map;
-  if (!load(o.map, map, false, true)) return 1;
-  RenderJob job;
-  job.width = job.height = size;
-  job.cam.trot[Trot::pitch] = 30;
-  job.cam.trot[Trot::yaw] = -45;
-  double depth = 0;
-  fitCamera(map.lat, size, size, job.cam.trot, depth);
-  job.budget = geometryBudgetHere();
-  std::string where, err;
-  return renderPng(map.lat, job, o.out, where, err) ? 0 : fail(where, err);
-}
-#endif
-
 int thumbnailCommand(const Options& o) {
   int size = 0;
   if (!wholeIn(o.thumbSize, 16, 1024, size))
     return usage("thumbnail",
                  "-s: expected a size in pixels from 16 to 1024 (got '" + o.thumbSize + "')");
-#ifdef _WIN32
-  return usage("thumbnail", "thumbnail: not available in the Windows build (it needs EGL)");
-#else
   return runThumbnail(o, size);
-#endif
 }
 
 int renderCommand(const Options& o) {
@@ -334,12 +148,7 @@ int renderCommand(const Options& o) {
   if (!parseSize(o.size, job.width, job.height, err) || !parseCamera(cam, job.cam, err) ||
       !parseSelect(o.selectGiven, o.select, job.select, err) || !checkExtension(o.out, ".png", err))
     return usage("render", err);
-#ifdef _WIN32
-  return usage("render", "render: not available in the Windows build (it needs EGL); use the "
-                         "viewer");
-#else
   return runRender(o, job);
-#endif
 }
 
 void defineInfo(CommandLine& cl, Options& o, const char* strictHelp) {
@@ -460,12 +269,40 @@ int runCommand(const CommandLine& cl, Options& o) {
 
 } // namespace
 
+int fail(const std::string& file, const std::string& reason) {
+  std::fprintf(stderr, "kelvane: %s: %s\n", file.c_str(), reason.c_str());
+  return 1;
+}
+
+int usage(const std::string& command, const std::string& msg) {
+  std::string help = command.empty() ? "kelvane --help" : "kelvane " + command + " --help";
+  std::fprintf(stderr, "kelvane: %s\nRun '%s' for usage.\n", msg.c_str(), help.c_str());
+  return 2;
+}
+
+bool load(const std::string& file, LoadedMap& map, bool strict, bool quiet) {
+  loadMap(file, map);
+  switch (map.rep.status) {
+  case LoadStatus::loaded:
+    break;
+  case LoadStatus::notMap:
+    fail(file, "not a map: " + map.rep.error);
+    return false;
+  default:
+    fail(file, map.rep.error);
+    return false;
+  }
+  if (!quiet || (strict && !map.rep.warnings.empty())) printWarnings(file, map);
+  if (strict && !map.rep.warnings.empty()) {
+    fail(file,
+         std::to_string(map.rep.warnings.size()) + " warning(s) and --strict: nothing written");
+    return false;
+  }
+  return true;
+}
+
 int main(int argc, char** argv) {
-#ifdef _WIN32
-  // Maps are binary, and output is the same bytes as on other systems (no CRLF).
-  _setmode(_fileno(stdin), _O_BINARY);
-  _setmode(_fileno(stdout), _O_BINARY);
-#endif
+  useBinaryStdio(); // maps are binary, and output is the same bytes everywhere
   CommandLine cl;
   Options o;
   defineCommands(cl, o);

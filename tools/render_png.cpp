@@ -88,7 +88,7 @@ bool renderPng(const Lattice* lat, const RenderJob& job, const std::string& out,
   }
   RetainedScene scene;
   buildRetained(lat, vs, job.budget, scene);
-  uploadRetained(scene);
+  uploadRetained(scene, glProc);
   drawRetainedFrame(scene, cam.trot, vs);
   std::vector<unsigned char> rgb(size_t(job.width) * job.height * 3);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);

@@ -104,6 +104,25 @@ BOOL SetWindowTextA(HWND hWnd, LPCSTR text) {
   return TRUE;
 }
 
+BOOL SetPropA(HWND hWnd, LPCSTR name, HANDLE data) {
+  add("SetPropA", {ptr(hWnd), str(name), ptr(data)});
+  winDouble.props[name] = data;
+  return TRUE;
+}
+
+// A look-up changes nothing, so it is not recorded.
+HANDLE GetPropA(HWND, LPCSTR name) {
+  auto it = winDouble.props.find(name);
+  return it == winDouble.props.end() ? nullptr : it->second;
+}
+
+HANDLE RemovePropA(HWND hWnd, LPCSTR name) {
+  add("RemovePropA", {ptr(hWnd), str(name)});
+  HANDLE data = GetPropA(hWnd, name);
+  winDouble.props.erase(name);
+  return data;
+}
+
 HWND SetCapture(HWND hWnd) {
   add("SetCapture", {ptr(hWnd)});
   return nullptr;

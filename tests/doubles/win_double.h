@@ -30,6 +30,7 @@ struct WinDouble {
   WNDCLASSEXA registered{};
   std::string registeredName;
   PIXELFORMATDESCRIPTOR pfd{};
+  std::map<std::string, HANDLE> props; // the window's properties
   int swaps = 0;
   DWORD tick = 0; // GetTickCount; each PeekMessageA call moves it on by tickStep
   DWORD tickStep = 20;

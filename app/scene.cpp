@@ -1,0 +1,184 @@
+// The viewer's scene: the map loaded at start-up, loaded again when it changes or on F5, or
+// replaced by a dropped file, and the geometry built from it for the frames.
+#include "viewer.h"
+
+#include "selection.h"
+
+#include "mapfile/reader.h"
+#include "platform/gl.h"
+#include "platform/system.h"
+#include "render/frame.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace {
+
+// Allocates a root into `lat` and loads the map into it from `store`; warnings go to stderr.
+// The reason, when it did not load, is "not a map: ..." or what failed.
+bool loadInto(const std::string& name, size_t limit, MapStore& store, Lattice*& lat,
+              std::string& why) {
+  store.limit = limit;
+  LoadReport rep;
+  try {
+    lat = newLattice(store);
+    rep = loadLandFrames(name.c_str(), lat, store);
+  } catch (const std::bad_alloc&) {
+    lat = nullptr;
+    rep.status = LoadStatus::outOfMemory;
+    rep.error = "out of memory";
+  }
+  for (const std::string& w : rep.warnings)
+    std::fprintf(stderr, "%s: %s: warning: %s\n", programName, name.c_str(), w.c_str());
+  why = (rep.status == LoadStatus::notMap ? "not a map: " : "") + rep.error;
+  return rep.status == LoadStatus::loaded;
+}
+
+int drawnCount(const Lattice* lat) {
+  int n = 0;
+  for (; lat; lat = lat->next) n += lat->id != 0;
+  return n;
+}
+
+// Bytes the retained arrays may take, from KELVANE_GEOMETRY_MB and the machine's memory.
+size_t geometryBudgetHere() {
+  std::string warning;
+  size_t budget = geometryBudget(std::getenv("KELVANE_GEOMETRY_MB"), physicalMemory(), warning);
+  if (!warning.empty()) std::fprintf(stderr, "%s: warning: %s\n", programName, warning.c_str());
+  return budget;
+}
+
+// A map loaded in place of the scene's, not yet swapped in.
+struct Replacement {
+  std::unique_ptr<MapStore> store = std::make_unique<MapStore>();
+  Lattice* lat = nullptr;
+  FileStamp before;      // the file when the load began
+  bool changing = false; // the file changed while it was read
+};
+
+// Loads `name` for `verb` ("reloaded" or "opened"). False when there is nothing to swap in:
+// the file changed while it was read (it is tried again once it settles), or the load failed
+// (said once on stderr; the scene stays).
+bool loadReplacement(Viewer& v, const std::string& name, const char* verb, Replacement& r) {
+  r.before = fileStamp(name);
+  std::string why;
+  bool ok = loadInto(name, v.start.storeLimit, *r.store, r.lat, why);
+  r.changing = !(fileStamp(name) == r.before);
+  if (r.changing) return false;
+  if (!ok)
+    std::fprintf(stderr, "%s: %s: not %s: %s\n", programName, name.c_str(), verb, why.c_str());
+  return ok;
+}
+
+// Puts the loaded map in place of the scene's and says so; the old map goes with `r`.
+void swapIn(Viewer& v, const std::string& name, const char* verb, Replacement& r) {
+  std::swap(v.store, r.store);
+  v.lat = r.lat;
+  buildScene(v);
+  std::printf("%s %s: %d lattices\n", verb, name.c_str(), drawnCount(v.lat));
+  std::fflush(stdout);
+  watchFile(v.watch, name, r.before, GetTickCount());
+}
+
+} // namespace
+
+bool readFirstWord(const char* path, std::string& word, std::string& err) {
+  std::FILE* f = std::fopen(path, "r");
+  if (!f) {
+    err = std::strerror(errno);
+    return false;
+  }
+  word.clear();
+  int c;
+  while ((c = std::fgetc(f)) != EOF && std::isspace(c)) {
+  }
+  for (; c != EOF && !std::isspace(c); c = std::fgetc(f)) word += char(c);
+  std::fclose(f);
+  if (word.empty()) err = "holds no map file name";
+  return !word.empty();
+}
+
+void buildScene(Viewer& v) {
+  size_t budget = geometryBudgetHere();
+  buildRetained(v.lat, v.vs, budget, v.scene);
+  uploadRetained(v.scene, glProc);
+  size_t past = 0;
+  for (const RetainedLattice& r : v.scene.lattices) past += !r.arrays;
+  if (past && budget)
+    std::fprintf(stderr,
+                 "%s: warning: %zu of %zu lattices are past the %zu MB the geometry may take "
+                 "(KELVANE_GEOMETRY_MB) and are drawn triangle by triangle, more slowly\n",
+                 programName, past, v.scene.lattices.size(), budget >> 20);
+}
+
+bool openStartMap(Viewer& v, const char* cmdLine) {
+  std::string name = cmdLine, why;
+  if (name.empty() && !readFirstWord("infile.txt", name, why)) {
+    std::fprintf(stderr, "%s: no map named on the command line, and infile.txt: %s\n", programName,
+                 why.c_str());
+    return false;
+  }
+  FileStamp stamp = fileStamp(name);
+  if (!loadInto(name, v.start.storeLimit, *v.store, v.lat, why)) {
+    // The message box users of the viewer know, and the reason on stderr.
+    std::fprintf(stderr, "%s: %s: %s\n", programName, name.c_str(), why.c_str());
+    MessageBoxA(nullptr, name.c_str(), "Error opening file.", MB_OK | MB_ICONEXCLAMATION);
+    return false;
+  }
+  buildScene(v);
+  watchFile(v.watch, name, stamp, GetTickCount());
+  return true;
+}
+
+void reloadMap(Viewer& v) {
+  std::string name = v.watch.name;
+  Replacement r;
+  if (!loadReplacement(v, name, "reloaded", r)) {
+    // A failure is said once for this change; a file still changing is looked at again.
+    if (!r.changing) watchFile(v.watch, name, r.before, GetTickCount());
+    return;
+  }
+  bool keep = drawnOrdinal(r.lat, v.selected) >= 0;
+  if (!keep) selectLattice(v, -1);
+  swapIn(v, name, "reloaded", r);
+  if (keep) { // the same index stays selected; its ordinal and details may differ
+    v.trot[Trot::selectedLattice] = float(drawnOrdinal(v.lat, v.selected));
+    v.page.lattice = latticeDetails(v.lat, v.selected);
+  }
+}
+
+void openDroppedMap(Viewer& v, const std::string& name) {
+  Replacement r;
+  if (!loadReplacement(v, name, "opened", r)) return;
+  selectLattice(v, -1);
+  for (int i = 0; i < Trot::size; i++) v.trot[i] = i < 5 ? v.start.camera[i] : 0.0f;
+  swapIn(v, name, "opened", r);
+}
+
+void watchCommand(Viewer& v) {
+  DWORD now = GetTickCount();
+  if (watchDue(v.watch, now) && watchLooked(v.watch, fileStamp(v.watch.name), now)) reloadMap(v);
+}
+
+void dropCommand(Viewer& v, const MSG& msg) {
+  if (msg.message != WM_DROPFILES) return;
+  HDROP drop = reinterpret_cast<HDROP>(msg.wParam);
+  std::vector<char> name(DragQueryFileA(drop, 0, nullptr, 0) + 1, '\0');
+  if (DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) > 0)
+    DragQueryFileA(drop, 0, name.data(), UINT(name.size()));
+  DragFinish(drop);
+  if (name[0]) openDroppedMap(v, name.data());
+}
+
+void drawScene(Viewer& v) {
+  if (v.scene.lat == v.lat)
+    drawRetainedFrame(v.scene, v.trot, v.vs);
+  else
+    drawFrame(v.lat, v.trot, v.vs);
+  SwapBuffers(v.dc);
+}

@@ -1,0 +1,11 @@
+// The viewer's own window messages, from WM_APP up: one table, so no two share an id. The app
+// and the platform layers that post them both include it.
+#pragma once
+
+#include "win32.h"
+
+// Posted to the window's own queue when it loses the keyboard focus: every key counts as up.
+constexpr UINT keysReleasedMessage = WM_APP + 1;
+// Posted to the viewer's window by the web layer when the browser gives back a lost WebGL
+// context: what the viewer made in GL is gone and must be made again.
+constexpr UINT glRestoredMessage = WM_APP + 2;

@@ -1,0 +1,131 @@
+// The command line's value parsers: what each takes, what each refuses, and what it says then.
+#include "tools/parse.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+TEST(Parse, WholeNumbersInTheirRange) {
+  struct Case {
+    const char* text;
+    bool ok;
+    int value;
+  } cases[] = {{"16", true, 16},   {"1024", true, 1024}, {"15", false, 0},
+               {"1025", false, 0}, {"", false, 0},       {" 64", false, 0},
+               {"64 ", false, 0},  {"+64", false, 0},    {"-16", false, 0},
+               {"64px", false, 0}, {"0x20", false, 0},   {"99999999999", false, 0},
+               {"0016", true, 16}};
+  for (const Case& c : cases) {
+    int v = 0;
+    EXPECT_EQ(wholeIn(c.text, 16, 1024, v), c.ok) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(v, c.value) << c.text;
+    }
+  }
+}
+
+TEST(Parse, DecimalsAreFiniteFloats) {
+  struct Case {
+    const char* text;
+    bool ok;
+    float value;
+  } cases[] = {
+      {"0", true, 0},      {"-12.5", true, -12.5f},   {"+3", true, 3},    {"1e3", true, 1000},
+      {".5", true, 0.5f},  {"3.4e38", true, 3.4e38f}, {"1e39", false, 0}, {"-1e39", false, 0},
+      {"inf", false, 0},   {"nan", false, 0},         {"0x10", false, 0}, {"", false, 0},
+      {"1.5.2", false, 0}, {"1 ", false, 0},          {"e", false, 0},    {"--1", false, 0}};
+  for (const Case& c : cases) {
+    float v = 0;
+    EXPECT_EQ(decimal(c.text, v), c.ok) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(v, c.value) << c.text;
+    }
+  }
+}
+
+TEST(Parse, Sizes) {
+  struct Case {
+    const char* text;
+    bool ok;
+    int w, h;
+  } cases[] = {{"640x480", true, 640, 480},
+               {"1X1", true, 1, 1},
+               {"16384x16384", true, 16384, 16384},
+               {"16385x10", false, 0, 0},
+               {"0x480", false, 0, 0},
+               {"640x", false, 0, 0},
+               {"x480", false, 0, 0},
+               {"640*480", false, 0, 0},
+               {"640x480x2", false, 0, 0},
+               {"-640x480", false, 0, 0},
+               {"99999999999x1", false, 0, 0}};
+  for (const Case& c : cases) {
+    int w = 0, h = 0;
+    std::string err;
+    EXPECT_EQ(parseSize(c.text, w, h, err), c.ok) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(w, c.w);
+      EXPECT_EQ(h, c.h);
+    } else {
+      EXPECT_EQ(err, std::string("--size: expected WIDTHxHEIGHT, each from 1 to 16384, e.g. "
+                                 "640x480 (got '") +
+                         c.text + "')");
+    }
+  }
+}
+
+TEST(Parse, Cameras) {
+  struct Case {
+    const char* text;
+    bool ok;
+    float trot[5];
+  } cases[] = {{"0,0,0,0,0", true, {0, 0, 0, 0, 0}},
+               {"1.5,-2,3e2,30,-45", true, {1.5f, -2, 300, 30, -45}},
+               {"0,0,0,0", false, {}},
+               {"0,0,0,0,0,0", false, {}},
+               {"0,,0,0,0", false, {}},
+               {"0,0,0,0,", false, {}},
+               {",0,0,0,0", false, {}},
+               {"0,0,0,0,inf", false, {}},
+               {"0,0,1e39,0,0", false, {}},
+               {"a,b,c,d,e", false, {}},
+               {"", false, {}}};
+  for (const Case& c : cases) {
+    Camera cam;
+    std::string err;
+    EXPECT_EQ(parseCamera(c.text, cam, err), c.ok) << c.text;
+    if (c.ok)
+      for (int i = 0; i < 5; i++) EXPECT_EQ(cam.trot[i], c.trot[i]) << c.text << " " << i;
+    else
+      EXPECT_NE(
+          err.find(std::string("TX,TY,TZ,PITCH,YAW, e.g. 0,0,0,10,-30 (got '") + c.text + "')"),
+          std::string::npos)
+          << err;
+  }
+}
+
+TEST(Parse, SelectIndices) {
+  struct Case {
+    bool given;
+    const char* text;
+    bool ok;
+    int index;
+  } cases[] = {{false, "", true, -1},        {true, "0", true, 0},
+               {true, "65534", true, 65534}, {true, "65535", false, -1},
+               {true, "", false, -1},        {true, "-1", false, -1},
+               {true, "3 ", false, -1},      {true, "4294967296", false, -1}};
+  for (const Case& c : cases) {
+    int index = 7;
+    std::string err;
+    EXPECT_EQ(parseSelect(c.given, c.text, index, err), c.ok) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(index, c.index) << c.text;
+    } else {
+      EXPECT_NE(err.find("--select: expected a lattice index"), std::string::npos);
+    }
+  }
+}
+
+} // namespace

@@ -1,0 +1,31 @@
+// What the `kelvane` command's pieces share: the options a command line gives, how failures
+// and usage errors are said, loading a map, and what differs between the platforms.
+#pragma once
+
+#include "toolkit.h"
+
+#include <string>
+
+// What the command line says, for whichever command it names.
+struct Options {
+  std::string map, out, size = "640x480", camera, desc, format, select, thumbSize;
+  bool json = false, axes = false, strict = false, fit = false;
+  bool selectGiven = false; // --select was on the command line, even as ""
+};
+
+// Says `kelvane: FILE: reason` on stderr; exit status 1.
+int fail(const std::string& file, const std::string& reason);
+// A usage error of `command` ("" for the command line as a whole): exit status 2.
+int usage(const std::string& command, const std::string& msg);
+// Loads MAP; false after saying why it is not a usable map. Warnings go to stderr unless the
+// caller reports them itself (`quiet`); with `strict` any warning is a failure.
+bool load(const std::string& file, LoadedMap& map, bool strict, bool quiet = false);
+
+// One file per platform (system_posix.cpp, system_win32.cpp) answers these.
+// Whether progress can be shown: stderr is a terminal.
+bool stderrIsTerminal();
+// Standard input and output carry bytes as they are (no CRLF translation).
+void useBinaryStdio();
+// `render` and `thumbnail` after their options were parsed: the exit status.
+int runRender(const Options& o, RenderJob& job);
+int runThumbnail(const Options& o, int size);

@@ -1,0 +1,51 @@
+// The command line's value parsers.
+#include "parse.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+bool wholeIn(std::string_view s, int lo, int hi, int& v) {
+  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  return ec == std::errc() && end == s.data() + s.size() && v >= lo && v <= hi;
+}
+
+bool decimal(const std::string& s, float& v) {
+  if (s.empty() || s.find_first_not_of("0123456789+-.eE") != std::string::npos) return false;
+  char* end = nullptr;
+  v = std::strtof(s.c_str(), &end);
+  return *end == 0 && std::isfinite(v);
+}
+
+bool parseSize(const std::string& s, int& w, int& h, std::string& err) {
+  size_t x = s.find_first_of("xX");
+  if (x == std::string::npos || !wholeIn(std::string_view(s).substr(0, x), 1, 16384, w) ||
+      !wholeIn(std::string_view(s).substr(x + 1), 1, 16384, h)) {
+    err = "--size: expected WIDTHxHEIGHT, each from 1 to 16384, e.g. 640x480 (got '" + s + "')";
+    return false;
+  }
+  return true;
+}
+
+bool parseCamera(const std::string& s, Camera& cam, std::string& err) {
+  size_t start = 0;
+  for (int n = 0; n < 5; n++) {
+    size_t comma = s.find(',', start);
+    if ((n == 4) != (comma == std::string::npos) ||
+        !decimal(s.substr(start, comma - start), cam.trot[n])) {
+      err = "--camera: expected five finite decimal numbers TX,TY,TZ,PITCH,YAW, e.g. "
+            "0,0,0,10,-30 (got '" +
+            s + "')";
+      return false;
+    }
+    start = comma + 1;
+  }
+  return true;
+}
+
+bool parseSelect(bool given, const std::string& s, int& select, std::string& err) {
+  select = -1;
+  if (!given || wholeIn(s, 0, 65534, select)) return true;
+  err = "--select: expected a lattice index, a whole number from 0 to 65534 (got '" + s + "')";
+  return false;
+}

@@ -1,0 +1,25 @@
+// The values the `kelvane` command line takes: sizes, cameras, lattice indices. Each parser
+// takes the whole text and says what it expected when the text is not that.
+#pragma once
+
+#include "toolkit.h"
+
+#include <string>
+#include <string_view>
+
+// A whole number from `lo` to `hi`, all of `s` (no sign, blank or other text around it).
+bool wholeIn(std::string_view s, int lo, int hi, int& v);
+
+// One finite decimal number, as a 32-bit float: no hexadecimal, no "inf" or "nan", nothing
+// that overflows a float.
+bool decimal(const std::string& s, float& v);
+
+// --size "WxH" with both sides from 1 to 16384.
+bool parseSize(const std::string& s, int& w, int& h, std::string& err);
+
+// --camera: five decimal numbers TX,TY,TZ,PITCH,YAW separated by commas; an empty or extra field
+// is an error.
+bool parseCamera(const std::string& s, Camera& cam, std::string& err);
+
+// --select's lattice index, a whole number from 0 to 65534; -1 when not `given`.
+bool parseSelect(bool given, const std::string& s, int& select, std::string& err);

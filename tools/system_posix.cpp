@@ -1,0 +1,85 @@
+// The `kelvane` command on POSIX systems: the terminal check, and `render` and `thumbnail`,
+// which draw through the headless EGL context.
+#include "command.h"
+
+#include "platform/system.h"
+#include "render/retained.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// The bytes the retained arrays may take, from KELVANE_GEOMETRY_MB and the machine's memory.
+size_t geometryBudgetHere() {
+  std::string warning;
+  size_t budget = geometryBudget(std::getenv("KELVANE_GEOMETRY_MB"), physicalMemory(), warning);
+  if (!warning.empty()) std::fprintf(stderr, "kelvane: warning: %s\n", warning.c_str());
+  return budget;
+}
+
+// --fit: moves the job's camera to frame the map, saying what it chose and what it could not.
+void fitView(const std::string& file, const Lattice* lat, RenderJob& job) {
+  using namespace Trot;
+  const float* t = job.cam.trot;
+  double depth = 0;
+  if (!fitCamera(lat, job.width, job.height, job.cam.trot, depth, latticeAt(lat, job.select)))
+    std::fprintf(stderr, "kelvane: %s: warning: no lattice is drawn; nothing to fit\n",
+                 file.c_str());
+  else if (depth > 1000)
+    std::fprintf(stderr,
+                 "kelvane: %s: warning: the scene is %.0f units deep from the fitted eye; the "
+                 "view ends at 1000, so the part beyond is not drawn\n",
+                 file.c_str(), depth);
+  std::fprintf(stderr, "--camera %.9g,%.9g,%.9g,%.9g,%.9g\n", t[tx], t[ty], t[tz], t[pitch],
+               t[yaw]);
+}
+
+// --select names a drawn lattice of the map; the reason when it does not.
+bool checkSelect(const Lattice* lat, int select, std::string& err) {
+  if (select < 0 || drawnOrdinal(lat, select) >= 0) return true;
+  int n = 0;
+  for (const Lattice* L = lat; L; L = L->next) n++;
+  const Lattice* L = latticeAt(lat, select);
+  err = "--select " + std::to_string(select) + ": " +
+        (L ? "lattice " + std::to_string(select) + " is not drawn (its id is 0)"
+           : "the map has " + std::to_string(n) + " lattice" + (n == 1 ? "" : "s"));
+  return false;
+}
+
+} // namespace
+
+bool stderrIsTerminal() {
+  return isatty(fileno(stderr));
+}
+
+void useBinaryStdio() {} // bytes are bytes here
+
+int runRender(const Options& o, RenderJob& job) {
+  LoadedMap map;
+  if (!load(o.map, map, o.strict)) return 1;
+  std::string bad;
+  if (!checkSelect(map.lat, job.select, bad)) return usage("render", bad);
+  if (o.fit) fitView(o.map, map.lat, job);
+  job.budget = geometryBudgetHere();
+  std::string where, err;
+  return renderPng(map.lat, job, o.out, where, err) ? 0 : fail(where, err);
+}
+
+// A SIZE x SIZE picture of the whole map for file managers: the fitted view, written as PNG
+// whatever the output's name; silent unless it fails.
+int runThumbnail(const Options& o, int size) {
+  LoadedMap map;
+  if (!load(o.map, map, false, true)) return 1;
+  RenderJob job;
+  job.width = job.height = size;
+  job.cam.trot[Trot::pitch] = 30;
+  job.cam.trot[Trot::yaw] = -45;
+  double depth = 0;
+  fitCamera(map.lat, size, size, job.cam.trot, depth);
+  job.budget = geometryBudgetHere();
+  std::string where, err;
+  return renderPng(map.lat, job, o.out, where, err) ? 0 : fail(where, err);
+}
