@@ -230,7 +230,64 @@ echo old >"$tmp/kept.png"
 check "render failure keeps the old file" 1 "" env __EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent.json "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/kept.png"
 [[ $(cat "$tmp/kept.png") == old ]] || { fail=$((fail + 1)); echo "FAIL old output replaced"; }
 check "export onto a directory" 1 "kelvane: $tmp/adir.obj: " sh -c "mkdir -p '$tmp/adir.obj' && '$bin/kelvane' export '$tmp/demo.map' -o '$tmp/adir.obj'"
-[[ -z $(find "$tmp" -name '*.tmp-*') ]] || { fail=$((fail + 1)); echo "FAIL temporaries left: $(find "$tmp" -name '*.tmp-*')"; }
+[[ -z $(find "$tmp" -name '.kelvane-*.tmp') ]] || { fail=$((fail + 1)); echo "FAIL temporaries left: $(find "$tmp" -name '.kelvane-*.tmp')"; }
+
+# Replacing an output keeps what the user set on it: the permission bits, a symbolic link
+# (its target is replaced), and room for a name near the file system's 255-byte limit.
+mkdir -p "$tmp/set"
+echo old >"$tmp/set/private.obj"
+chmod 600 "$tmp/set/private.obj"
+check "export over a file of mode 600" 0 "" "$bin/kelvane" export "$tmp/demo.map" -o "$tmp/set/private.obj"
+[[ $(stat -c %a "$tmp/set/private.obj") == 600 ]] || { fail=$((fail + 1)); echo "FAIL mode 600 became $(stat -c %a "$tmp/set/private.obj")"; }
+mkdir -p "$tmp/set/real"
+echo old >"$tmp/set/real/target.obj"
+ln -s real/target.obj "$tmp/set/link.obj"
+ln -s "$tmp/set/real/absent.obj" "$tmp/set/dangling.obj"
+check "export through a symbolic link" 0 "" "$bin/kelvane" export "$tmp/demo.map" -o "$tmp/set/link.obj"
+check "export through a link to no file yet" 0 "" "$bin/kelvane" export "$tmp/demo.map" -o "$tmp/set/dangling.obj"
+[[ -L $tmp/set/link.obj && -L $tmp/set/dangling.obj && $(grep -c '^f ' "$tmp/set/real/target.obj") -gt 1000 &&
+   -s $tmp/set/real/absent.obj ]] || { fail=$((fail + 1)); echo "FAIL a link was replaced, or its target not: $(ls -l "$tmp/set" "$tmp/set/real")"; }
+long=$(printf 'n%.0s' $(seq 242)).obj # 246 bytes
+check "export to a 246-byte name" 0 "" "$bin/kelvane" export "$tmp/demo.map" -o "$tmp/set/$long"
+[[ -s $tmp/set/$long ]] || { fail=$((fail + 1)); echo "FAIL no file with a 246-byte name"; }
+[[ -z $(find "$tmp/set" -name '.kelvane-*.tmp') ]] || { fail=$((fail + 1)); echo "FAIL temporaries left in set/"; }
+
+# The map's name goes into the OBJ header as one comment line, whatever it holds: a newline
+# in it cannot inject a vertex and shift every face's indices.
+evil=$'evil\nv 0 0 0 1 1 1\n.map'
+cp "$tmp/demo.map" "$tmp/$evil"
+check "export of a map whose name holds newlines" 0 "" "$bin/kelvane" export "$tmp/$evil" -o "$tmp/evil.obj"
+[[ $(grep -c '^v ' "$tmp/evil.obj") -eq $((3 * $(grep -c '^f ' "$tmp/evil.obj"))) ]] &&
+  grep -qF '# Kelvane map export of '"$tmp"'/evil\x0Av 0 0 0 1 1 1\x0A.map' "$tmp/evil.obj" ||
+  { fail=$((fail + 1)); echo "FAIL OBJ header: $(head -c 300 "$tmp/evil.obj")"; }
+
+# A signal the caller ignored (nohup, a script's background job) is no request to stop: the
+# export goes on and writes its file. Signals that were not ignored still stop it cleanly.
+# The signal goes once the temporary exists, so the export is surely under way.
+if [[ $build == plain ]]; then
+  printf '{"lattices": [{"id": 1, "position": [0, 0, 0], "rotation": [0, 0, 0], "cellSize": [1, 1, 1], "cells": [200, 60, 200]}]}' >"$tmp/slab.json"
+  "$bin/kelvane" make-map "$tmp/slab.json" -o "$tmp/slab.map"
+  mkdir -p "$tmp/sig"
+  for case in HUP:ignored INT:ignored HUP:default TERM:default; do
+    sig=${case%:*} how=${case#*:}
+    rm -f "$tmp/sig/"*.obj
+    if [[ $how == ignored ]]; then trap '' "$sig"; fi
+    "$bin/kelvane" export "$tmp/slab.map" -o "$tmp/sig/out.obj" 2>"$tmp/sig.err" &
+    pid=$!
+    trap - "$sig"
+    for _ in $(seq 200); do [[ -n $(ls -A "$tmp/sig") ]] && break; sleep 0.05; done
+    kill -"$sig" $pid
+    wait $pid
+    rc=$?
+    if [[ $how == ignored ]]; then
+      [[ $rc -eq 0 && $(tail -1 "$tmp/sig/out.obj") == "# 1 lattices drawn, "* ]] && pass=$((pass + 1)) ||
+        { fail=$((fail + 1)); echo "FAIL ignored SIG$sig: exit $rc, output $(ls -A "$tmp/sig")"; }
+    else
+      [[ $rc -gt 128 && -z $(ls -A "$tmp/sig") ]] && pass=$((pass + 1)) ||
+        { fail=$((fail + 1)); echo "FAIL SIG$sig: exit $rc, left $(ls -A "$tmp/sig")"; }
+    fi
+  done
+fi
 
 check "viewer --help" 0 "" "$bin/kelvane-viewer" --help
 grep -q "Usage: kelvane-viewer MAP" "$tmp/out" || { fail=$((fail + 1)); echo "FAIL viewer --help text"; }

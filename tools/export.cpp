@@ -74,10 +74,29 @@ char* putFloat(char* p, float v) {
   return std::to_chars(p, p + 32, v).ptr; // the shortest form that reads back the same
 }
 
+} // namespace
+
+std::string escapeControls(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c >= 0x20 && c != 0x7F) {
+      out += char(c);
+      continue;
+    }
+    char hex[5];
+    std::snprintf(hex, sizeof hex, "\\x%02X", c);
+    out += hex;
+  }
+  return out;
+}
+
+namespace {
+
 bool writeObj(const Lattice* lat, const std::string& source, Sink& out, Progress& progress,
               ExportCounts& counts) {
   const ViewerState vs;
-  out.write("# Kelvane map export of " + source + "\n");
+  // The map's name stays one comment line whatever it holds.
+  out.write("# Kelvane map export of " + escapeControls(source) + "\n");
   out.write("# v x y z r g b (world coordinates, grey as colour); vn: outward normal\n");
   PlacedLattice p;
   int64_t vertex = 0, index = 0;

@@ -32,6 +32,10 @@ struct ExportCounts {
 bool exportMap(const Lattice* lat, const std::string& source, ExportFormat format, std::FILE* f,
                bool progress, ExportCounts& counts, std::string& err);
 
+// `text` with every control character (below 0x20, and 0x7F) written as \xHH, so it cannot
+// end a line or a comment in a text format.
+std::string escapeControls(const std::string& text);
+
 // Bytes of a .glb with `jsonBytes` of JSON (before padding) and a binary chunk of
 // `bufferBytes` when `withBuffer`; whether that is past what its 32-bit lengths hold, with the
 // reason in `err`.
@@ -65,11 +69,14 @@ struct RenderJob {
 bool renderPng(const Lattice* lat, const RenderJob& job, const std::string& out, std::string& where,
                std::string& err);
 
-// A file being written. Regular files are written to a temporary beside `path` and renamed
-// into place only when complete; "-" is standard output, and devices and pipes are written
+// A file being written. Regular files are written to a temporary beside `path` (beside its
+// target, for a symbolic link) and renamed into place only when complete, keeping the
+// replaced file's permission bits; "-" is standard output, and devices and pipes are written
 // directly.
 struct Output {
-  std::string path, temp;
+  std::string path;   // as the user named it
+  std::string target; // the file replaced: `path`, or where its symbolic links lead
+  std::string temp;
   std::FILE* f = nullptr;
 };
 
