@@ -25,7 +25,8 @@ void printCamera(const Viewer& v) {
 // Home: the view keeps its pitch and yaw and frames the selected lattice, or the whole map.
 void fitView(Viewer& v) {
   double depth = 0;
-  fitCamera(v.lat, v.view.width, v.view.height, v.trot, depth, latticeAt(v.lat, v.selected));
+  fitCamera(v.lat, v.view.width, v.view.height, v.trot, depth, latticeAt(v.lat, v.selected),
+            frameTriangleBudget);
 }
 
 } // namespace
@@ -60,8 +61,8 @@ void pointerCommand(Viewer& v, const MSG& msg) {
       msg.message == WM_MBUTTONDOWN)
     SetCapture(v.hWnd);
   if (pointerStep(v.pointer, msg, v.trot))
-    selectLattice(
-        v, pickLattice(v.lat, v.trot, v.view.width, v.view.height, v.pointer.x, v.pointer.y));
+    selectLattice(v, pickLattice(v.lat, v.trot, v.view.width, v.view.height, v.pointer.x,
+                                 v.pointer.y, frameTriangleBudget));
   bool up =
       msg.message == WM_LBUTTONUP || msg.message == WM_RBUTTONUP || msg.message == WM_MBUTTONUP;
   if (up && !v.pointer.turning && !v.pointer.panning) ReleaseCapture();

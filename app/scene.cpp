@@ -75,11 +75,22 @@ bool loadReplacement(Viewer& v, const std::string& name, const char* verb, Repla
   return ok;
 }
 
+// Says, once for a map, how many lattices are past the frame's triangle budget.
+void warnBoxes(const Viewer& v, const std::string& name) {
+  if (v.scene.boxes)
+    std::fprintf(stderr,
+                 "%s: %s: warning: %zu of %zu lattices are past the %zu triangles a frame may "
+                 "take and are drawn as their bounding boxes\n",
+                 programName, name.c_str(), v.scene.boxes, v.scene.lattices.size(),
+                 frameTriangleBudget);
+}
+
 // Puts the loaded map in place of the scene's and says so; the old map goes with `r`.
 void swapIn(Viewer& v, const std::string& name, const char* verb, Replacement& r) {
   std::swap(v.store, r.store);
   v.lat = r.lat;
   buildScene(v);
+  warnBoxes(v, name);
   std::printf("%s %s: %d lattices\n", verb, name.c_str(), drawnCount(v.lat));
   std::fflush(stdout);
   watchFile(v.watch, name, r.before, GetTickCount());
@@ -105,7 +116,7 @@ bool readFirstWord(const char* path, std::string& word, std::string& err) {
 
 void buildScene(Viewer& v) {
   size_t budget = geometryBudgetHere();
-  buildRetained(v.lat, v.vs, budget, v.scene);
+  buildRetained(v.lat, v.vs, budget, v.scene, frameTriangleBudget);
   uploadRetained(v.scene, glProc);
   size_t past = 0;
   for (const RetainedLattice& r : v.scene.lattices) past += !r.arrays;
@@ -131,6 +142,7 @@ bool openStartMap(Viewer& v, const char* cmdLine) {
     return false;
   }
   buildScene(v);
+  warnBoxes(v, name);
   watchFile(v.watch, name, stamp, GetTickCount());
   return true;
 }

@@ -48,6 +48,10 @@ struct Viewer {
   PageView page;       // what a platform that shows more than the window shows
 };
 
+// Triangles a frame may take: lattices past it are drawn as their bounding boxes, so the viewer
+// keeps answering whatever the map (a 150-byte lattice can describe 780 000 triangles).
+constexpr size_t frameTriangleBudget = 20'000'000;
+
 extern const char* const programName; // "kelvane-viewer"
 extern const char* const helpText;    // what --help prints
 

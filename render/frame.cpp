@@ -8,6 +8,7 @@
 
 #include "platform/gl.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -214,6 +215,61 @@ template <class Emit> void drawLatticeFaces(const Lattice* L, const ViewerState&
 template void drawLatticeFaces(const Lattice*, const ViewerState&, GlEmitter&);
 template void drawLatticeFaces(const Lattice*, const ViewerState&, CollectEmitter&);
 template void drawLatticeFaces(const Lattice*, const ViewerState&, ArrayEmitter&);
+
+std::vector<bool> boxedLattices(const Lattice* lat, size_t budget) {
+  std::vector<bool> boxed;
+  size_t left = budget;
+  for (const Lattice* L = lat; L; L = L->next) {
+    size_t t = L->id ? faceTriangles(L) : 0;
+    boxed.push_back(t > left);
+    if (t <= left) left -= t;
+  }
+  return boxed;
+}
+
+template <class Emit> void drawLatticeBox(const Lattice* L, const ViewerState& vs, Emit& emit) {
+  if (faceTriangles(L) == 0) return;
+  prepareLattice(L, vs, scratch);
+  const Prepared& p = scratch;
+  // The faces use levels 0 to ny for their x and z edges, and every grid sample for heights.
+  double lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
+  for (int k = 0; k <= L->ny; k++)
+    for (int axis = 0; axis < 2; axis++) {
+      int a = axis ? 2 : 0;
+      lo[a] = std::min({lo[a], lowEdge(p, k, axis), highEdge(p, k, axis)});
+      hi[a] = std::max({hi[a], lowEdge(p, k, axis), highEdge(p, k, axis)});
+    }
+  int samples = (L->nx + 1) * (L->nz + 1);
+  for (int m = 0; m < samples; m++)
+    for (double y : {-(double(p.ey) / 2) + p.h[m], double(p.ey) / 2 + p.h[m]}) {
+      lo[1] = std::min(lo[1], y);
+      hi[1] = std::max(hi[1], y);
+    }
+  for (int a = 0; a < 3; a++)
+    if (!std::isfinite(lo[a]) || !std::isfinite(hi[a])) return;
+  // Each face as the passes lay out a cell: corners 0 and 1 share the first of the face's
+  // two running axes, 0 and 2 the second; triangles (0, 1, 2) and (1, 2, 3).
+  static const int running[3][2] = {{1, 2}, {0, 2}, {1, 0}}; // by the axis the face stands on
+  Corners c;
+  float* axes[3] = {c.x, c.y, c.z};
+  for (int f = 0; f < 6; f++) {
+    int fixed = f < 2 ? 1 : f < 4 ? 0 : 2; // bottom and top stand on y, then the x and z walls
+    int first = running[fixed][0], second = running[fixed][1];
+    bool high = f % 2 == 1;
+    for (int k = 0; k < 4; k++) {
+      axes[fixed][k] = float(high ? hi[fixed] : lo[fixed]);
+      axes[first][k] = float(k < 2 ? lo[first] : hi[first]);
+      axes[second][k] = float(k % 2 ? hi[second] : lo[second]);
+    }
+    float grey = slopeGrey(c, 3, f == 0 ? -1 : 1);
+    emitTriangle(emit, c, 0, 1, 2, grey, Face(f));
+    emitTriangle(emit, c, 1, 2, 3, grey, Face(f));
+  }
+}
+
+template void drawLatticeBox(const Lattice*, const ViewerState&, GlEmitter&);
+template void drawLatticeBox(const Lattice*, const ViewerState&, CollectEmitter&);
+template void drawLatticeBox(const Lattice*, const ViewerState&, ArrayEmitter&);
 
 void loadCamera(const float* trot) {
   glLoadIdentity();

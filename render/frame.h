@@ -60,6 +60,29 @@ inline size_t faceTriangles(const Lattice* L) {
 // Runs the six face passes of a lattice whose `id` is not 0, in its own frame.
 template <class Emit> void drawLatticeFaces(const Lattice* L, const ViewerState& vs, Emit& emit);
 
+// Triangles a lattice drawn as its bounding box takes.
+constexpr size_t boxTriangles = 12;
+
+// Which lattices of the list from `lat` (by list index) are drawn as their bounding boxes, so
+// that a frame takes at most about `budget` triangles whatever the map: in list order, a drawn
+// lattice keeps its faces while they fit in what the lattices before it left of the budget;
+// one that does not fit is a box. A map within the budget has no box.
+std::vector<bool> boxedLattices(const Lattice* lat, size_t budget);
+
+// The 12 triangles of the box around every corner the face passes of the lattice draw, in its
+// own frame, grey by the slope shading rule; nothing for a lattice whose faces draw nothing or
+// whose box is not finite.
+template <class Emit> void drawLatticeBox(const Lattice* L, const ViewerState& vs, Emit& emit);
+
+// The lattice's faces, or its box when `box`.
+template <class Emit>
+void drawLatticeShape(const Lattice* L, const ViewerState& vs, bool box, Emit& emit) {
+  if (box)
+    drawLatticeBox(L, vs, emit);
+  else
+    drawLatticeFaces(L, vs, emit);
+}
+
 // The slope shading rule: grey of the triangle at corners 1, 2 and r (0 or 3), sign s (+1 or -1).
 float slopeGrey(const Corners& c, int r, int s);
 

@@ -92,19 +92,24 @@ bool outsideView(const Matrix& clipM, const GeometryChunk& c) {
   return false;
 }
 
-// Fills `s` (reset first) for the lattices that fit `budget`; throws std::bad_alloc.
-void buildArrays(const Lattice* lat, const ViewerState& vs, size_t budget, RetainedScene& s) {
+// Fills `s` (reset first) for the lattices that fit `budget` bytes, boxes past `triangleBudget`
+// triangles; throws std::bad_alloc.
+void buildArrays(const Lattice* lat, const ViewerState& vs, size_t budget, size_t triangleBudget,
+                 RetainedScene& s) {
   s = RetainedScene{};
   s.lat = lat;
-  size_t triangles = 0;
+  std::vector<bool> boxed = boxedLattices(lat, triangleBudget);
+  size_t triangles = 0, index = 0;
   bool fits = true;
-  for (const Lattice* L = lat; L; L = L->next) {
+  for (const Lattice* L = lat; L; L = L->next, index++) {
     if (L->id == 0) continue;
-    size_t t = faceTriangles(L);
+    bool box = boxed[index];
+    size_t t = box ? boxTriangles : faceTriangles(L);
     fits =
         fits && (triangles + t) * bytesPerTriangle <= budget && 3 * (triangles + t) <= maxVertices;
     if (fits) triangles += t;
-    s.lattices.push_back({L, 0, 0, fits});
+    s.lattices.push_back({L, 0, 0, fits, box});
+    s.boxes += box;
   }
   s.xyz.resize(3 * 3 * triangles);
   s.rgb.resize(3 * 3 * triangles);
@@ -114,7 +119,7 @@ void buildArrays(const Lattice* lat, const ViewerState& vs, size_t budget, Retai
   for (RetainedLattice& r : s.lattices) {
     if (!r.arrays) break;
     int first = int(emit.n);
-    drawLatticeFaces(r.L, vs, emit);
+    drawLatticeShape(r.L, vs, r.box, emit);
     r.firstChunk = s.chunks.size();
     for (int v = first; v < int(emit.n); v += int(3 * chunkTriangles)) {
       GeometryChunk c{v, std::min(int(3 * chunkTriangles), int(emit.n) - v), {}, {}};
@@ -143,12 +148,14 @@ size_t geometryBudget(const char* setting, size_t memory, std::string& warning) 
   return memory ? std::min(gib, memory / 4) : gib;
 }
 
-void buildRetained(const Lattice* lat, const ViewerState& vs, size_t budget, RetainedScene& s) {
+void buildRetained(const Lattice* lat, const ViewerState& vs, size_t budget, RetainedScene& s,
+                   size_t triangleBudget) {
   releaseRetained(s);
   try {
-    buildArrays(lat, vs, budget, s);
+    buildArrays(lat, vs, budget, triangleBudget, s);
   } catch (const std::bad_alloc&) {
-    buildArrays(lat, vs, 0, s); // no memory for arrays: every lattice in immediate mode
+    // No memory for arrays: every lattice in immediate mode.
+    buildArrays(lat, vs, 0, triangleBudget, s);
   }
 }
 
@@ -231,7 +238,7 @@ void drawRetainedFrame(const RetainedScene& s, const float* trot, const ViewerSt
     bool amber = isSelected(vs, trot, ordinal++);
     if (!r.arrays || amber) {
       GlEmitter gl{amber};
-      drawLatticeFaces(r.L, vs, gl);
+      drawLatticeShape(r.L, vs, r.box, gl);
       continue;
     }
     glGetFloatv(GL_MODELVIEW_MATRIX, mv);

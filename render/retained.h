@@ -26,6 +26,7 @@ struct RetainedLattice {
   const Lattice* L;
   size_t firstChunk, chunkCount;
   bool arrays;
+  bool box; // drawn as its bounding box: past the scene's triangle budget
 };
 
 struct RetainedScene {
@@ -36,6 +37,7 @@ struct RetainedScene {
   size_t bytes = 0;                      // of the arrays
   size_t vertices = 0;                   // in the arrays, or in the buffer objects
   unsigned xyzBuffer = 0, rgbBuffer = 0; // buffer objects holding the arrays; 0: none
+  size_t boxes = 0;                      // lattices drawn as their bounding boxes
 };
 
 // The largest KELVANE_GEOMETRY_MB: 16 TiB, or what size_t holds in bytes where that is less.
@@ -48,10 +50,11 @@ constexpr size_t maxGeometryMb = SIZE_MAX >> 20 < (size_t(1) << 24) ? SIZE_MAX >
 // `memory` (the machine's, in bytes; 0 when unknown), whichever is less.
 size_t geometryBudget(const char* setting, size_t memory, std::string& warning);
 
-// Builds `scene` for the list from `lat` with `vs`'s scales, releasing what it held. Lattices go
-// into arrays in list order while they fit in `budget` bytes (72 per triangle); the rest stay
-// immediate.
-void buildRetained(const Lattice* lat, const ViewerState& vs, size_t budget, RetainedScene& scene);
+// Builds `scene` for the list from `lat` with `vs`'s scales, releasing what it held. Lattices past
+// `triangleBudget` triangles are boxes (see boxedLattices). Lattices go into arrays in list
+// order while they fit in `budget` bytes (72 per triangle); the rest stay immediate.
+void buildRetained(const Lattice* lat, const ViewerState& vs, size_t budget, RetainedScene& scene,
+                   size_t triangleBudget = SIZE_MAX);
 
 // The current context's entry point for an OpenGL function past 1.1, by name, or null where it
 // has none: the window system's lookup (wglGetProcAddress, eglGetProcAddress, ...).

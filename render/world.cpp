@@ -35,11 +35,11 @@ void worldOutwardAxis(Face f, const Matrix& m, double axis[3]) {
   transformDirection(m, local, axis);
 }
 
-void placeLattice(const Lattice* L, const ViewerState& vs, PlacedLattice& p) {
+void placeLattice(const Lattice* L, const ViewerState& vs, PlacedLattice& p, bool box) {
   p.tris.clear();
   p.dropped = 0;
   CollectEmitter emit{&p.tris};
-  drawLatticeFaces(L, vs, emit);
+  drawLatticeShape(L, vs, box, emit);
   p.m = latticePlacement(L, vs);
   size_t kept = 0;
   for (Triangle t : p.tris) {
@@ -59,7 +59,7 @@ void placeLattice(const Lattice* L, const ViewerState& vs, PlacedLattice& p) {
 }
 
 bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& depth,
-               const Lattice* only) {
+               const Lattice* only, size_t triangleBudget) {
   using namespace Trot;
   // The camera turns the scene by Rx(pitch) Ry(yaw), then moves it 50 units away: a point p
   // lands at R (p + t) - 50 z in eye space. Work in R p and solve for u = R t - 50 z.
@@ -71,9 +71,11 @@ bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& d
   const double inf = INFINITY;
   double a = inf, b = inf, c = inf, d = inf, nearest = -inf, farthest = inf;
   PlacedLattice p;
-  for (const Lattice* L = lat; L; L = L->next) {
+  std::vector<bool> boxed = boxedLattices(lat, triangleBudget);
+  size_t index = 0;
+  for (const Lattice* L = lat; L; L = L->next, index++) {
     if (L->id == 0 || (only && L != only)) continue;
-    placeLattice(L, ViewerState{}, p);
+    placeLattice(L, ViewerState{}, p, boxed[index]);
     for (const Triangle& t : p.tris)
       for (const auto& w : t.v) {
         double q[3];
@@ -132,7 +134,8 @@ double rayHit(const double d[3], const double p[3][3]) {
 
 } // namespace
 
-int pickLattice(const Lattice* lat, const float* trot, int width, int height, int x, int y) {
+int pickLattice(const Lattice* lat, const float* trot, int width, int height, int x, int y,
+                size_t triangleBudget) {
   if (width < 1 || height < 1) return -1;
   const double k = std::tan(22.5 * M_PI / 180);
   double d[3] = {(2 * (x + 0.5) / width - 1) * k * width / height, (1 - 2 * (y + 0.5) / height) * k,
@@ -142,11 +145,12 @@ int pickLattice(const Lattice* lat, const float* trot, int width, int height, in
   std::vector<Triangle> tris;
   double nearest = INFINITY;
   int hit = -1, index = 0;
+  std::vector<bool> boxed = boxedLattices(lat, triangleBudget);
   for (const Lattice* L = lat; L; L = L->next, index++) {
     if (L->id == 0) continue;
     tris.clear();
     CollectEmitter emit{&tris};
-    drawLatticeFaces(L, vs, emit);
+    drawLatticeShape(L, vs, boxed[size_t(index)], emit);
     const Matrix m = multiply(camera, latticePlacement(L, vs));
     for (const Triangle& t : tris) {
       double p[3][3];

@@ -5,6 +5,7 @@
 #include "frame.h"
 #include "matrix.h"
 
+#include <cstdint>
 #include <vector>
 
 // A drawn lattice's triangles in world coordinates, in draw order and as drawn (orientOutward
@@ -14,7 +15,8 @@ struct PlacedLattice {
   long dropped = 0;
   Matrix m; // the lattice's placement
 };
-void placeLattice(const Lattice* L, const ViewerState& vs, PlacedLattice& p);
+// `box`: the lattice's bounding box instead of its faces.
+void placeLattice(const Lattice* L, const ViewerState& vs, PlacedLattice& p, bool box = false);
 
 // The triangle's geometric normal (v1 - v0) x (v2 - v0), in double precision, not unit length.
 void triangleNormal(const Triangle& t, double n[3]);
@@ -23,13 +25,16 @@ void worldOutwardAxis(Face f, const Matrix& m, double axis[3]);
 
 // Sets trot's translation (positions 0-2) so that every drawn lattice of the list from `lat`
 // (only `only`, when it is not null) fits a width x height frame with a small margin, keeping
-// its pitch and yaw; `depth` is then the distance from the eye to the farthest point. False,
-// with trot unchanged, when nothing is drawn.
+// its pitch and yaw; `depth` is then the distance from the eye to the farthest point. Lattices
+// past `triangleBudget` (see boxedLattices) count as their boxes. False, with trot unchanged,
+// when nothing is drawn.
 bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& depth,
-               const Lattice* only = nullptr);
+               const Lattice* only = nullptr, size_t triangleBudget = SIZE_MAX);
 
 // The list index of the drawn lattice seen at pixel (x, y) of a width x height frame drawn
 // with camera `trot` (x right, y down from the top-left corner), or -1 for the background:
 // the nearest triangle the ray through the pixel's centre meets between the near and far
-// planes, the first drawn where two are as near, as the depth test keeps.
-int pickLattice(const Lattice* lat, const float* trot, int width, int height, int x, int y);
+// planes, the first drawn where two are as near, as the depth test keeps. Lattices past
+// `triangleBudget` (see boxedLattices) are their boxes, as the frame draws them.
+int pickLattice(const Lattice* lat, const float* trot, int width, int height, int x, int y,
+                size_t triangleBudget = SIZE_MAX);

@@ -111,6 +111,13 @@ for sz in 15 1025 x 64x64 ""; do
 done
 check "thumbnail of what is not a map" 1 "not a map" "$bin/kelvane" thumbnail -s 64 "$tmp/noise.map" "$tmp/thumb3.png"
 [[ ! -e $tmp/thumb2.png && ! -e $tmp/thumb3.png ]] || { fail=$((fail + 1)); echo "FAIL a failed thumbnail left a file"; }
+# A thumbnailer runs on whatever lands in a folder: 60 lattices of 255 x 255 x 255 cells (47 M
+# triangles from 8.6 kB) take seconds, not minutes, as boxes past 2 M triangles.
+box255() { printf '{"id": 1, "position": [%d, %d, 0], "rotation": [0, %d, 0], "cellSize": [1, 1, 1], "cells": [255, 255, 255]}' "$@"; }
+{ printf '{"lattices": [%s' "$(box255 0 0 0)"; for i in $(seq 59); do printf ', %s' "$(box255 $((i * 4)) $((i * 2)) "$i")"; done; printf ']}'; } >"$tmp/sixty.json"
+"$bin/kelvane" make-map "$tmp/sixty.json" -o "$tmp/sixty.map"
+check "thumbnail of 47 M triangles within 10 s" 0 "" timeout $([[ $build == plain ]] && echo 10 || echo 60) "$bin/kelvane" thumbnail -s 256 "$tmp/sixty.map" "$tmp/sixty.png"
+[[ $(/usr/bin/convert "$tmp/sixty.png" -format '%[fx:mean>0.2]' info:) == 1 ]] || { fail=$((fail + 1)); echo "FAIL the huge map's thumbnail shows nothing"; }
 check "render camera with exponent" 0 "" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/cam.png" --size 8x8 --camera "-1.5e1,+2,0.,10,-30"
 check "render to .jpg" 2 "kelvane: -o $tmp/out.jpg: writes .png files only" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/out.jpg"
 check "export to .png" 2 "writes .obj, .glb or .gltf files" "$bin/kelvane" export "$tmp/demo.map" -o "$tmp/out.png"

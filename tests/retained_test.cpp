@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -205,6 +206,107 @@ TEST(Retained, BudgetFallsBackToImmediate) {
   EXPECT_TRUE(one.lattices[0].arrays);
   EXPECT_FALSE(one.lattices[1].arrays);
   EXPECT_TRUE(frameTriangles(map, trot, &one) == imm);
+}
+
+// Past the triangle budget, lattices are drawn as their boxes: in list order, each keeps its
+// faces while they fit in what is left; undrawn lattices take nothing.
+TEST(Boxes, WhichLatticesArePastTheBudget) {
+  MapDesc m;
+  m.lattices = {box(10, 1, 10), box(1, 1, 1, 0), box(20, 1, 20), box(2, 1, 2)};
+  LoadedMap map;
+  loadDesc(m, map);
+  // Faces: 4*100 + 4*20 = 480; undrawn; 4*400 + 4*40 = 1760; 16 + 16 = 32.
+  struct Case {
+    size_t budget;
+    std::vector<bool> boxed;
+  } cases[] = {{SIZE_MAX, {false, false, false, false}},
+               {480 + 1760 + 32, {false, false, false, false}},
+               {480 + 1760 + 31, {false, false, false, true}},
+               {480 + 100, {false, false, true, false}}, // a later small lattice still fits
+               {479, {true, false, true, false}},
+               {0, {true, false, true, true}}};
+  for (const Case& c : cases) EXPECT_EQ(boxedLattices(map.lat, c.budget), c.boxed) << c.budget;
+}
+
+// A box holds every corner its lattice's faces draw, touches each side of them, and is shaded
+// as the faces of a box are: bottom 0.4, top 0.8, walls 0.6.
+TEST(Boxes, ABoxHoldsItsLattice) {
+  MapDesc m = richMap();
+  LatticeRecord odd = box(5, 3, 4);
+  odd.cell[0] = -1.5f; // a negative cell size turns the lattice inside out
+  odd.heights.assign(6 * 5, 0);
+  odd.heights[7] = 4;
+  odd.heights[20] = -3;
+  odd.minInsets = {{1, 0}, {2, -1}, {0.5f, 0.5f}, {3, 1}};
+  odd.maxInsets = {{0, 0}, {-1, 2}, {1, 1}, {0, -2}};
+  m.lattices.push_back(odd);
+  LoadedMap map;
+  loadDesc(m, map);
+  int drawn = 0;
+  for (const Lattice* L = map.lat; L; L = L->next) {
+    if (!L->id) continue;
+    drawn++;
+    std::vector<Triangle> faces, boxTris;
+    CollectEmitter f{&faces}, b{&boxTris};
+    drawLatticeFaces(L, ViewerState{}, f);
+    drawLatticeBox(L, ViewerState{}, b);
+    ASSERT_EQ(boxTris.size(), boxTriangles);
+    float lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
+    for (const Triangle& t : faces)
+      for (const auto& v : t.v)
+        for (int a = 0; a < 3; a++) {
+          lo[a] = std::min(lo[a], v[a]);
+          hi[a] = std::max(hi[a], v[a]);
+        }
+    float blo[3] = {INFINITY, INFINITY, INFINITY}, bhi[3] = {-INFINITY, -INFINITY, -INFINITY};
+    for (const Triangle& t : boxTris) {
+      for (const auto& v : t.v)
+        for (int a = 0; a < 3; a++) {
+          blo[a] = std::min(blo[a], v[a]);
+          bhi[a] = std::max(bhi[a], v[a]);
+        }
+      float want = t.face == Face::bottom ? 0.4f : t.face == Face::top ? 0.8f : 0.6f;
+      EXPECT_NEAR(t.grey, want, 1e-6) << int(t.face);
+    }
+    for (int a = 0; a < 3; a++) {
+      float slack = 1e-4f * std::max(1.0f, std::abs(hi[a] - lo[a]));
+      EXPECT_NEAR(blo[a], lo[a], slack) << "lattice " << drawn << " axis " << a;
+      EXPECT_NEAR(bhi[a], hi[a], slack) << "lattice " << drawn << " axis " << a;
+    }
+  }
+  EXPECT_GT(drawn, 5);
+}
+
+// The scene draws boxes past its triangle budget, from the arrays and in immediate mode alike;
+// within the budget it is the scene without one, call for call.
+TEST(Boxes, TheSceneDrawsBoxesPastItsBudget) {
+  LoadedMap map;
+  loadDesc(richMap(), map);
+  float trot[Trot::size] = {0, 0, -150, 20, 0};
+  RetainedScene plain, within;
+  buildRetained(map.lat, ViewerState{}, size_t(1) << 30, plain);
+  buildRetained(map.lat, ViewerState{}, size_t(1) << 30, within, plain.vertices / 3);
+  EXPECT_EQ(within.boxes, 0u);
+  std::vector<DrawnTriangle> want = frameTriangles(map, trot, &plain);
+  std::vector<GlCall> wantCalls = glDouble.calls;
+  EXPECT_TRUE(frameTriangles(map, trot, &within) == want);
+  EXPECT_EQ(glDouble.calls.size(), wantCalls.size());
+
+  std::vector<bool> boxed = boxedLattices(map.lat, 1000);
+  size_t expect = 0, drawn = 0, index = 0;
+  for (const Lattice* L = map.lat; L; L = L->next, index++)
+    if (L->id) {
+      drawn++;
+      expect += boxed[index] ? boxTriangles : faceTriangles(L);
+    }
+  for (size_t bytes : {size_t(1) << 30, size_t(0)}) { // arrays, then immediate mode
+    RetainedScene tight;
+    buildRetained(map.lat, ViewerState{}, bytes, tight, 1000);
+    EXPECT_GT(tight.boxes, 0u);
+    EXPECT_LT(tight.boxes, drawn);
+    float far[Trot::size] = {0, 0, -900, 20, 0}; // everything in view
+    EXPECT_EQ(frameTriangles(map, far, &tight).size(), expect) << bytes;
+  }
 }
 
 TEST(Retained, NothingDrawnForAnEmptyList) {

@@ -205,7 +205,9 @@ void defineThumbnail(CommandLine& cl, Options& o) {
       ->required();
   t->add_option("MAP", o.map, "Map file ('-' reads standard input)")->required();
   t->add_option("OUT", o.out, "PNG file to write, whatever its name ends in")->required();
-  t->footer("The view is render --fit's; nothing is printed unless it fails.\n"
+  t->footer("The view is render --fit's; nothing is printed unless it fails. At most 2000000\n"
+            "triangles are drawn: in list order, a lattice past what is left of that is drawn\n"
+            "as its bounding box, so any map takes seconds at most.\n"
             "Example: kelvane thumbnail -s 256 level.map level.png");
 }
 

@@ -87,7 +87,7 @@ bool renderPng(const Lattice* lat, const RenderJob& job, const std::string& out,
     cam.trot[Trot::selectedLattice] = float(drawnOrdinal(lat, job.select));
   }
   RetainedScene scene;
-  buildRetained(lat, vs, job.budget, scene);
+  buildRetained(lat, vs, job.budget, scene, job.triangles);
   uploadRetained(scene, glProc);
   drawRetainedFrame(scene, cam.trot, vs);
   std::vector<unsigned char> rgb(size_t(job.width) * job.height * 3);

@@ -69,7 +69,9 @@ int runRender(const Options& o, RenderJob& job) {
 }
 
 // A SIZE x SIZE picture of the whole map for file managers: the fitted view, written as PNG
-// whatever the output's name; silent unless it fails.
+// whatever the output's name; silent unless it fails. File managers run it on whatever lands
+// in a folder, so it draws at most thumbnailTriangles: lattices past that, in list order, are
+// their bounding boxes.
 int runThumbnail(const Options& o, int size) {
   LoadedMap map;
   if (!load(o.map, map, false, true)) return 1;
@@ -77,8 +79,9 @@ int runThumbnail(const Options& o, int size) {
   job.width = job.height = size;
   job.cam.trot[Trot::pitch] = 30;
   job.cam.trot[Trot::yaw] = -45;
+  job.triangles = thumbnailTriangles;
   double depth = 0;
-  fitCamera(map.lat, size, size, job.cam.trot, depth);
+  fitCamera(map.lat, size, size, job.cam.trot, depth, nullptr, job.triangles);
   job.budget = geometryBudgetHere();
   std::string where, err;
   return renderPng(map.lat, job, o.out, where, err) ? 0 : fail(where, err);

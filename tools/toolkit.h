@@ -61,6 +61,7 @@ struct RenderJob {
   bool axes = false;
   int select = -1; // list index of the lattice drawn in amber, -1 for none; must be drawn
   size_t budget = 0;
+  size_t triangles = SIZE_MAX; // past it, lattices are drawn as their boxes (boxedLattices)
 };
 
 // Draws the frame the viewer would draw for the job without any window system and writes it
