@@ -69,7 +69,11 @@ bool loadReplacement(Viewer& v, const std::string& name, const char* verb, Repla
   std::string why;
   bool ok = loadInto(name, v.start.storeLimit, *r.store, r.lat, why);
   r.changing = !(fileStamp(name) == r.before);
-  if (r.changing) return false;
+  if (r.changing) {
+    std::fprintf(stderr, "%s: %s: changed while it was read; loading it again once it settles\n",
+                 programName, name.c_str());
+    return false;
+  }
   if (!ok)
     std::fprintf(stderr, "%s: %s: not %s: %s\n", programName, name.c_str(), verb, why.c_str());
   return ok;
@@ -165,8 +169,12 @@ void reloadMap(Viewer& v) {
 }
 
 void openDroppedMap(Viewer& v, const std::string& name) {
+  v.dropped = Watch{}; // this drop is the one that counts
   Replacement r;
-  if (!loadReplacement(v, name, "opened", r)) return;
+  if (!loadReplacement(v, name, "opened", r)) {
+    if (r.changing) watchFile(v.dropped, name, FileStamp{}, GetTickCount());
+    return;
+  }
   selectLattice(v, -1);
   for (int i = 0; i < Trot::size; i++) v.trot[i] = i < 5 ? v.start.camera[i] : 0.0f;
   swapIn(v, name, "opened", r);
@@ -174,7 +182,11 @@ void openDroppedMap(Viewer& v, const std::string& name) {
 
 void watchCommand(Viewer& v) {
   DWORD now = GetTickCount();
-  if (watchDue(v.watch, now) && watchLooked(v.watch, fileStamp(v.watch.name), now)) reloadMap(v);
+  if (watchDue(v.dropped, now) && watchLooked(v.dropped, fileStamp(v.dropped.name), now)) {
+    std::string name = v.dropped.name; // openDroppedMap forgets the pending drop
+    openDroppedMap(v, name);
+  } else if (watchDue(v.watch, now) && watchLooked(v.watch, fileStamp(v.watch.name), now))
+    reloadMap(v);
 }
 
 void dropCommand(Viewer& v, const MSG& msg) {

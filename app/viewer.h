@@ -45,6 +45,7 @@ struct Viewer {
   RetainedScene scene; // the map's triangles, built once after loading; frames draw from it
   int selected = -1;   // list index of the selected lattice, -1 for none
   Watch watch;         // the map file, loaded again when it changes
+  Watch dropped;       // a dropped file that changed while it was read: opened once it settles
   PageView page;       // what a platform that shows more than the window shows
 };
 
@@ -84,7 +85,8 @@ void openDroppedMap(Viewer& v, const std::string& name);
 // Builds the scene's geometry for the current map, in buffer objects where the context has
 // them.
 void buildScene(Viewer& v);
-// Looks at the map file when it is time; loads it again once a change has settled.
+// Looks at the map file (and a dropped file still changing) when it is time; loads it once a
+// change has settled.
 void watchCommand(Viewer& v);
 // A file dropped on the window opens as a new map.
 void dropCommand(Viewer& v, const MSG& msg);

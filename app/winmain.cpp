@@ -6,10 +6,25 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 const char* const programName = "kelvane-viewer";
 
 namespace {
+
+// What the message (when `got`) and the watch ask for. Running out of memory in any of it is
+// said and ends only that command: the last scene stays and the viewer goes on.
+void commands(Viewer& v, const MSG& msg, bool got) {
+  try {
+    if (got) keyCommand(v, msg);
+    if (got) pointerCommand(v, msg);
+    if (got) dropCommand(v, msg);
+    if (got && msg.message == glRestoredMessage) buildScene(v);
+    watchCommand(v);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "%s: out of memory; the scene stays as it was\n", programName);
+  }
+}
 
 // One window message at most per pass, then the camera step and a frame; returns the exit
 // status when the user quits.
@@ -21,11 +36,7 @@ int runLoop(Viewer& v) {
     if (v.key[VK_ESCAPE]) return 0;
     if (got) updateKeyTable(v.key, msg);
     cameraStep(v.key, v.trot, v.vs);
-    if (got) keyCommand(v, msg);
-    if (got) pointerCommand(v, msg);
-    if (got) dropCommand(v, msg);
-    if (got && msg.message == glRestoredMessage) buildScene(v);
-    watchCommand(v);
+    commands(v, msg, got);
     drawScene(v);
     if (got) {
       TranslateMessage(&msg);

@@ -10,11 +10,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <malloc.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -479,6 +483,67 @@ TEST_F(ViewerTest, ADroppedMapOpens) {
   ASSERT_GE(tz.size(), 5u);
   EXPECT_EQ(tz[1], 1);
   EXPECT_EQ(tz.back(), 0); // back at the start view
+}
+
+// Puts a FIFO at `path` whose bytes arrive only once a reader has opened it: the file's
+// modification time changes while the viewer reads it. The feeder gives up after 10 s.
+std::thread changingFile(const fs::path& path, std::string bytes) {
+  fs::remove(path);
+  EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(30)); // the write's time is a later one
+  return std::thread([path, bytes] {
+    for (int i = 0; i < 1000; i++) {
+      int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK);
+      if (fd >= 0) {
+        fcntl(fd, F_SETFL, 0);
+        EXPECT_EQ(write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+        close(fd);
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ADD_FAILURE() << "nobody read " << path;
+  });
+}
+
+// A map that changes while F5 or a drop reads it is not lost: the viewer says so and loads it
+// once it has settled, as a reload or as the drop it was.
+TEST_F(ViewerTest, AMapThatChangesWhileItIsReadIsLoadedOnceItSettles) {
+  for (bool drop : {false, true}) {
+    winDoubleReset();
+    glDoubleReset();
+    std::string first = map("first.map");
+    fs::path live = dir / "live.map";
+    std::string path = drop ? live.string() : first;
+    std::thread feeder;
+    MSG f5 = keyMsg(WM_KEYDOWN, VK_F5), dropMsg = keyMsg(WM_DROPFILES, 0);
+    dropMsg.lParam = 0;
+    std::vector<std::optional<MSG>> s = {std::nullopt, drop ? dropMsg : f5, std::nullopt};
+    idle(s, 60);
+    s.push_back(keyMsg(WM_KEYDOWN, VK_ESCAPE));
+    winDouble.script = s;
+    winDouble.at[1] = [&] {
+      feeder = changingFile(path, mapBytes(threeBoxes(7)));
+      if (drop) winDouble.script[1]->wParam = WPARAM(newDrop({path}));
+    };
+    winDouble.at[2] = [&] { // settled: a plain file again, after the read
+      feeder.join();
+      std::string bytes = mapBytes(threeBoxes(9));
+      write("settled.map", bytes);
+      fs::rename(dir / "settled.map", path);
+    };
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(run(first), 0);
+    std::string out = testing::internal::GetCapturedStdout(),
+                err = testing::internal::GetCapturedStderr();
+    if (feeder.joinable()) feeder.join();
+    EXPECT_NE(err.find("kelvane-viewer: " + path +
+                       ": changed while it was read; loading it again once it settles"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(out, std::string(drop ? "opened " : "reloaded ") + path + ": 2 lattices\n");
+  }
 }
 
 // A hundred reloads leave the heap where one does: each frees the map and arrays before.
