@@ -318,8 +318,12 @@ BOOL SwapBuffers(HDC dc) {
 }
 
 // A WebGL context made like the desktop pixel format: depth buffer, no antialiasing, opaque.
+// The canvas has one for the page's life: each run of the viewer gets it again (a browser
+// keeps only a few contexts, and a canvas hands out the same one anyway).
 HGLRC wglCreateContext(HDC dc) {
   if (!dc) return nullptr;
+  static EMSCRIPTEN_WEBGL_CONTEXT_HANDLE pageContext = 0;
+  if (pageContext > 0) return reinterpret_cast<HGLRC>(intptr_t(pageContext));
   EmscriptenWebGLContextAttributes a;
   emscripten_webgl_init_context_attributes(&a);
   a.depth = EM_TRUE;
@@ -328,6 +332,7 @@ HGLRC wglCreateContext(HDC dc) {
   a.premultipliedAlpha = EM_FALSE;
   EMSCRIPTEN_WEBGL_CONTEXT_HANDLE ctx = emscripten_webgl_create_context("#canvas", &a);
   if (ctx <= 0) return nullptr;
+  pageContext = ctx;
   emscripten_set_webglcontextlost_callback("#canvas", nullptr, EM_TRUE, onContextLost);
   emscripten_set_webglcontextrestored_callback("#canvas", nullptr, EM_TRUE, onContextRestored);
   return reinterpret_cast<HGLRC>(intptr_t(ctx));

@@ -284,6 +284,80 @@ async function taps(page, key, n, camera) {
     results.shaderFails = await state(page);
     await page.close();
 
+    // Links from strangers: nothing in the address throws or leaves the page stuck, and what
+    // is malformed or out of range is said and left out.
+    const links = {
+      percent: '?map=100%25.map', badEscape: '?map=box.map#camera=%', tooBig: '?map=box.map#camera=1e39,0,0,0,0',
+      wrapping: '?map=box.map#camera=0,0,0,0,0&select=4294967296', noSuch: '?map=box.map#camera=0,0,0,0,0&select=9',
+      huge: '?map=huge.map',
+    };
+    for (const [name, query] of Object.entries(links)) {
+      page = await browser.newPage();
+      const errors = [];
+      page.on('pageerror', (e) => errors.push(e.message));
+      await page.goto(base + query);
+      await page.waitForFunction('window.kelvane.state !== "loading"', {timeout: 60000});
+      if (await page.evaluate(() => window.kelvane.state) === 'running') await frames(page, 3);
+      if (name === 'badEscape') { // a later open still works
+        await page.evaluate(async () => {
+          const bytes = await (await fetch('side.map')).arrayBuffer();
+          const data = new DataTransfer();
+          data.items.add(new File([bytes], 'side.map'));
+          document.dispatchEvent(new DragEvent('drop', {dataTransfer: data, bubbles: true, cancelable: true}));
+        });
+        await page.waitForFunction('window.kelvane.loads === 2', {timeout: 30000});
+        await frames(page, 3);
+      }
+      if (name !== 'huge') await shot(page, 'link-' + name);
+      results[name] = {...await state(page), errors};
+      await page.close();
+    }
+
+    // Reload sends no cookie and no referrer with the map's request.
+    page = await open(browser, '?map=box.map');
+    await page.evaluate(() => { document.cookie = 'session=secret'; });
+    const sent = [];
+    page.on('request', (r) => { if (r.url().endsWith('box.map')) sent.push(r.headers()); });
+    await page.click('#reload');
+    await page.waitForFunction('window.kelvane.loads === 2', {timeout: 30000});
+    results.credentials = {cookie: sent.some((h) => !!h.cookie), referer: sent.some((h) => !!h.referer),
+                           requests: sent.length};
+    await page.close();
+
+    // Thirty maps one after another: the page keeps one map file and one WebGL context, and
+    // its memory stays where it was after the first few.
+    page = await browser.newPage();
+    await page.evaluateOnNewDocument(() => {
+      const get = HTMLCanvasElement.prototype.getContext;
+      window.contextsMade = 0;
+      HTMLCanvasElement.prototype.getContext = function (...a) {
+        const c = get.apply(this, a);
+        if (c) window.contextsMade++;
+        return c;
+      };
+    });
+    await page.goto(base + '?map=box.map');
+    await page.waitForFunction('window.kelvane.state === "running"', {timeout: 30000});
+    const memory = [];
+    for (let i = 1; i <= 30; i++) {
+      await page.evaluate(async (i) => {
+        const bytes = await (await fetch(i % 2 ? 'pair.map' : 'side.map')).arrayBuffer();
+        const data = new DataTransfer();
+        data.items.add(new File([bytes], `map${i}.map`));
+        document.dispatchEvent(new DragEvent('drop', {dataTransfer: data, bubbles: true, cancelable: true}));
+      }, i);
+      await page.waitForFunction((n) => window.kelvane.loads === n, {timeout: 30000}, i + 1);
+      await frames(page, 2);
+      if (i === 5 || i === 30) {
+        memory.push(await page.evaluate(() => ({
+          heap: HEAPU8.length, files: FS.readdir('/maps').length - 2,
+          contexts: GL.contexts.filter(Boolean).length, made: window.contextsMade,
+        })));
+      }
+    }
+    results.thirty = {after5: memory[0], after30: memory[1], state: (await state(page)).state};
+    await page.close();
+
     for (const [name, query] of [['missing', '?map=nowhere.map'], ['notmap', '?map=noise.map']]) {
       page = await open(browser, query);
       results[name] = await state(page);

@@ -17,6 +17,8 @@ cp -r "$site" "$tmp/site"
 "$bin/kelvane" make-map "$root/tests/data/box.json" -o "$tmp/site/box.map" || exit 1
 "$bin/kelvane" make-map "$root/tests/data/side.json" -o "$tmp/site/side.map" || exit 1
 head -c 4096 /dev/urandom >"$tmp/site/noise.map"
+cp "$tmp/site/box.map" "$tmp/site/100%.map"
+truncate -s 600M "$tmp/site/huge.map" # sparse: more than a page may hold, no disk taken
 "$bin/big_map" frame "$tmp/site/frame.map" || exit 1
 "$bin/big_map" heights "$tmp/site/heights.map" || exit 1
 # For the mouse and touch: a big box ahead and a small one to its right.
@@ -96,5 +98,25 @@ check "a lost WebGL context is restored" [ "$(field restored.state)" = running ]
 check "with the same picture" within "$tmp/out/restored.png" "$tmp/out/box.png"
 check "shaders that do not compile are an error" [ "$(field shaderFails.state)" = error ]
 check "the page says why" grep -q "WebGL: the vertex shader does not compile" <<<"$(field shaderFails.messages)"
+for link in percent badEscape tooBig wrapping noSuch huge; do
+  check "no page error for the $link link" [ "$(field "$link.errors.length")" = 0 ]
+done
+check "?map=100%25.map opens 100%.map" [ "$(field percent.state)" = running ]
+check "a malformed escape in the hash is said" grep -q "The address: #camera=%: malformed percent escape" <<<"$(field badEscape.messages)"
+check "a later open works after a malformed hash" [ "$(field badEscape.state)" = running ]
+check "a camera past a float's range is left out" [ "$(field tooBig.camera)" = "0,0,0,0,0" ]
+check "and the map shows" isPixel "$tmp/out/link-tooBig.png" 320 240 "153 153 153"
+check "&select=4294967296 does not wrap to 0" [ "$(field wrapping.selected)" = null ]
+check "it is said" grep -q "select=4294967296: expected a lattice index" <<<"$(field wrapping.messages)"
+check "a selection the map does not draw is said" grep -q "select=9: the map draws no lattice 9" <<<"$(field noSuch.messages)"
+check "a map larger than the page may hold is refused" grep -q "more than the 512.0 MB a map may take here" <<<"$(field huge.messages)"
+check "as an error" [ "$(field huge.state)" = error ]
+check "Reload sends no cookie" [ "$(field credentials.cookie)" = false ]
+check "and no referrer" [ "$(field credentials.referer)" = false ]
+check "Reload made its request" [ "$(field credentials.requests)" -ge 1 ]
+check "thirty maps: one map file in the page" [ "$(field thirty.after30.files)" = 1 ]
+check "thirty maps: one WebGL context" [ "$(field thirty.after30.contexts)" = 1 ] && check "made once" [ "$(field thirty.after30.made)" = 1 ]
+check "thirty maps: the heap stays" [ "$(field thirty.after30.heap)" = "$(field thirty.after5.heap)" ]
+check "thirty maps: still running" [ "$(field thirty.state)" = running ]
 echo "web viewer: demo map at $(field demoFps) frames/s in headless Chromium (SwiftShader)"
 tally
