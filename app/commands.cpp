@@ -10,18 +10,6 @@
 
 namespace {
 
-// Prints the view as `kelvane render` takes it.
-void printCamera(const Viewer& v) {
-  using namespace Trot;
-  const float* t = v.trot;
-  std::printf("--camera %.9g,%.9g,%.9g,%.9g,%.9g", t[tx], t[ty], t[tz], t[pitch], t[yaw]);
-  if (v.view.width != 640 || v.view.height != 480)
-    std::printf(" --size %dx%d", v.view.width, v.view.height);
-  if (v.selected >= 0) std::printf(" --select %d", v.selected);
-  std::printf("\n");
-  std::fflush(stdout);
-}
-
 // Home: the view keeps its pitch and yaw and frames the selected lattice, or the whole map.
 void fitView(Viewer& v) {
   double depth = 0;
@@ -31,13 +19,25 @@ void fitView(Viewer& v) {
 
 } // namespace
 
+std::string cameraLine(const Viewer& v) {
+  using namespace Trot;
+  const float* t = v.trot;
+  char line[200];
+  int n = std::snprintf(line, sizeof line, "--camera %.9g,%.9g,%.9g,%.9g,%.9g", t[tx], t[ty], t[tz],
+                        t[pitch], t[yaw]);
+  std::string s(line, size_t(n));
+  if (v.view.width != 640 || v.view.height != 480)
+    s += " --size " + std::to_string(v.view.width) + "x" + std::to_string(v.view.height);
+  if (v.selected >= 0) s += " --select " + std::to_string(v.selected);
+  return s;
+}
+
 void selectLattice(Viewer& v, int index) {
   if (index == v.selected) return;
   v.selected = index;
   v.trot[Trot::selectedLattice] = float(index >= 0 ? drawnOrdinal(v.lat, index) : 0);
   v.vs.selectionShown = index >= 0 ? 1 : 0;
-  std::printf("%s\n", selectionLine(v.lat, index).c_str());
-  std::fflush(stdout);
+  say(v, selectionLine(v.lat, index));
   std::string title = windowTitle;
   if (index >= 0) title += " - lattice " + std::to_string(index);
   SetWindowTextA(v.hWnd, title.c_str());
@@ -48,7 +48,7 @@ void selectLattice(Viewer& v, int index) {
 void keyCommand(Viewer& v, const MSG& msg) {
   if (msg.message != WM_KEYDOWN) return;
   bool repeat = msg.lParam & (1L << 30);
-  if (msg.wParam == 'P' && !repeat) printCamera(v);
+  if (msg.wParam == 'P' && !repeat) say(v, cameraLine(v));
   if (msg.wParam == VK_TAB)
     selectLattice(v, stepSelection(v.lat, v.selected, v.key[VK_SHIFT] ? -1 : 1));
   if (msg.wParam == VK_BACK) selectLattice(v, -1);

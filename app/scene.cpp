@@ -19,11 +19,15 @@
 
 namespace {
 
-// Allocates a root into `lat` and loads the map into it from `store`; warnings go to stderr.
-// The reason, when it did not load, is "not a map: ..." or what failed.
-bool loadInto(const std::string& name, size_t limit, MapStore& store, Lattice*& lat,
+std::string prefixed(const std::string& name, const std::string& text) {
+  return std::string(programName) + ": " + (name.empty() ? "" : name + ": ") + text;
+}
+
+// Allocates a root into `lat` and loads the map into it from `store`; warnings are said. The
+// reason, when it did not load, is "not a map: ..." or what failed.
+bool loadInto(Viewer& v, const std::string& name, MapStore& store, Lattice*& lat,
               std::string& why) {
-  store.limit = limit;
+  store.limit = v.start.storeLimit;
   LoadReport rep;
   try {
     lat = newLattice(store);
@@ -33,8 +37,7 @@ bool loadInto(const std::string& name, size_t limit, MapStore& store, Lattice*& 
     rep.status = LoadStatus::outOfMemory;
     rep.error = "out of memory";
   }
-  for (const std::string& w : rep.warnings)
-    std::fprintf(stderr, "%s: %s: warning: %s\n", programName, name.c_str(), w.c_str());
+  for (const std::string& w : rep.warnings) sayWarning(v, prefixed(name, "warning: " + w));
   why = (rep.status == LoadStatus::notMap ? "not a map: " : "") + rep.error;
   return rep.status == LoadStatus::loaded;
 }
@@ -46,10 +49,10 @@ int drawnCount(const Lattice* lat) {
 }
 
 // Bytes the retained arrays may take, from KELVANE_GEOMETRY_MB and the machine's memory.
-size_t geometryBudgetHere() {
+size_t geometryBudgetHere(Viewer& v) {
   std::string warning;
   size_t budget = geometryBudget(std::getenv("KELVANE_GEOMETRY_MB"), physicalMemory(), warning);
-  if (!warning.empty()) std::fprintf(stderr, "%s: warning: %s\n", programName, warning.c_str());
+  if (!warning.empty()) sayWarning(v, prefixed("", "warning: " + warning));
   return budget;
 }
 
@@ -67,26 +70,25 @@ struct Replacement {
 bool loadReplacement(Viewer& v, const std::string& name, const char* verb, Replacement& r) {
   r.before = fileStamp(name);
   std::string why;
-  bool ok = loadInto(name, v.start.storeLimit, *r.store, r.lat, why);
+  bool ok = loadInto(v, name, *r.store, r.lat, why);
   r.changing = !(fileStamp(name) == r.before);
   if (r.changing) {
-    std::fprintf(stderr, "%s: %s: changed while it was read; loading it again once it settles\n",
-                 programName, name.c_str());
+    sayWarning(v, prefixed(name, "changed while it was read; loading it again once it settles"));
     return false;
   }
-  if (!ok)
-    std::fprintf(stderr, "%s: %s: not %s: %s\n", programName, name.c_str(), verb, why.c_str());
+  if (!ok) sayWarning(v, prefixed(name, std::string("not ") + verb + ": " + why));
   return ok;
 }
 
 // Says, once for a map, how many lattices are past the frame's triangle budget.
-void warnBoxes(const Viewer& v, const std::string& name) {
+void warnBoxes(Viewer& v, const std::string& name) {
   if (v.scene.boxes)
-    std::fprintf(stderr,
-                 "%s: %s: warning: %zu of %zu lattices are past the %zu triangles a frame may "
-                 "take and are drawn as their bounding boxes\n",
-                 programName, name.c_str(), v.scene.boxes, v.scene.lattices.size(),
-                 frameTriangleBudget);
+    sayWarning(v,
+               prefixed(name, "warning: " + std::to_string(v.scene.boxes) + " of " +
+                                  std::to_string(v.scene.lattices.size()) +
+                                  " lattices are past the " + std::to_string(frameTriangleBudget) +
+                                  " triangles a frame may take and are drawn as their "
+                                  "bounding boxes"));
 }
 
 // Puts the loaded map in place of the scene's and says so; the old map goes with `r`.
@@ -95,8 +97,7 @@ void swapIn(Viewer& v, const std::string& name, const char* verb, Replacement& r
   v.lat = r.lat;
   buildScene(v);
   warnBoxes(v, name);
-  std::printf("%s %s: %d lattices\n", verb, name.c_str(), drawnCount(v.lat));
-  std::fflush(stdout);
+  say(v, std::string(verb) + " " + name + ": " + std::to_string(drawnCount(v.lat)) + " lattices");
   watchFile(v.watch, name, r.before, GetTickCount());
 }
 
@@ -119,27 +120,32 @@ bool readFirstWord(const char* path, std::string& word, std::string& err) {
 }
 
 void buildScene(Viewer& v) {
-  size_t budget = geometryBudgetHere();
+  size_t budget = geometryBudgetHere(v);
   buildRetained(v.lat, v.vs, budget, v.scene, frameTriangleBudget);
   uploadRetained(v.scene, glProc);
   size_t past = 0;
-  for (const RetainedLattice& r : v.scene.lattices) past += !r.arrays;
+  v.triangles = 0;
+  for (const RetainedLattice& r : v.scene.lattices) {
+    past += !r.arrays;
+    v.triangles += r.box ? boxTriangles : faceTriangles(r.L);
+  }
   if (past && budget)
-    std::fprintf(stderr,
-                 "%s: warning: %zu of %zu lattices are past the %zu MB the geometry may take "
-                 "(KELVANE_GEOMETRY_MB) and are drawn triangle by triangle, more slowly\n",
-                 programName, past, v.scene.lattices.size(), budget >> 20);
+    sayWarning(v, prefixed("", "warning: " + std::to_string(past) + " of " +
+                                   std::to_string(v.scene.lattices.size()) +
+                                   " lattices are past the " + std::to_string(budget >> 20) +
+                                   " MB the geometry may take (KELVANE_GEOMETRY_MB) and are "
+                                   "drawn triangle by triangle, more slowly"));
 }
 
 bool openStartMap(Viewer& v, const char* cmdLine) {
   std::string name = cmdLine, why;
   if (name.empty() && !readFirstWord("infile.txt", name, why)) {
-    std::fprintf(stderr, "%s: no map named on the command line, and infile.txt: %s\n", programName,
-                 why.c_str());
-    return false;
+    // A start from a menu: the start screen says how to open a map.
+    sayWarning(v, prefixed("", "no map named on the command line, and infile.txt: " + why));
+    return true;
   }
   FileStamp stamp = fileStamp(name);
-  if (!loadInto(name, v.start.storeLimit, *v.store, v.lat, why)) {
+  if (!loadInto(v, name, *v.store, v.lat, why)) {
     // The message box users of the viewer know, and the reason on stderr.
     std::fprintf(stderr, "%s: %s: %s\n", programName, name.c_str(), why.c_str());
     MessageBoxA(nullptr, name.c_str(), "Error opening file.", MB_OK | MB_ICONEXCLAMATION);
@@ -204,5 +210,4 @@ void drawScene(Viewer& v) {
     drawRetainedFrame(v.scene, v.trot, v.vs);
   else
     drawFrame(v.lat, v.trot, v.vs);
-  SwapBuffers(v.dc);
 }

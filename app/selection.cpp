@@ -41,11 +41,37 @@ std::string selectionLine(const Lattice* lat, int index) {
          " cells, at " + triple(&L->x) + ", parent " + parentOf(lat, index);
 }
 
-std::string latticeDetails(const Lattice* lat, int index) {
+std::vector<std::string> selectionPanelLines(const Lattice* lat, int index) {
   const Lattice* L = latticeAt(lat, index);
-  if (!L) return "";
-  return "lattice " + std::to_string(index) + "\nid " + std::to_string(L->id) + "\ncells " +
-         std::to_string(L->nx) + " x " + std::to_string(L->ny) + " x " + std::to_string(L->nz) +
-         "\ncell size " + triple(&L->sx) + "\nposition " + triple(&L->x) + "\nrotation " +
-         triple(&L->rx) + "\nparent " + parentOf(lat, index);
+  if (!L) return {};
+  std::vector<int> parents = parentIndexes(lat);
+  std::string children;
+  int shown = 0, more = 0;
+  for (size_t i = 0; i < parents.size(); i++)
+    if (parents[i] == index) {
+      if (shown++ < 8)
+        children += (children.empty() ? "" : ", ") + std::to_string(i);
+      else
+        more++;
+    }
+  if (more) children += " and " + std::to_string(more) + " more";
+  const double deg = 57.2958; // as the frame turns radians into degrees
+  float rot[3] = {float(L->rx * deg), float(L->ry * deg), float(L->rz * deg)};
+  return {"lattice " + std::to_string(index),
+          "id " + std::to_string(L->id),
+          "cells " + std::to_string(L->nx) + " x " + std::to_string(L->ny) + " x " +
+              std::to_string(L->nz),
+          "cell size " + triple(&L->sx),
+          "position " + triple(&L->x),
+          "rotation " + triple(rot) + " degrees",
+          "parent " + parentOf(lat, index),
+          "children " + (children.empty() ? std::string("none") : children),
+          "references " + std::to_string(L->refCount)};
+}
+
+std::string latticeDetails(const Lattice* lat, int index) {
+  std::string text;
+  for (const std::string& l : selectionPanelLines(lat, index))
+    text += (text.empty() ? "" : "\n") + l;
+  return text;
 }

@@ -4,6 +4,7 @@
 #include "mapfile/lattice.h"
 
 #include <string>
+#include <vector>
 
 // The list index of the drawn lattice after `from` (dir 1) or before it (dir -1) in list
 // order, wrapping; from -1, the first or the last. -1 when no lattice is drawn.
@@ -11,6 +12,8 @@ int stepSelection(const Lattice* lat, int from, int dir);
 // "selected lattice INDEX: id ID, NX x NY x NZ cells, at (X, Y, Z), parent P" (or "parent
 // none"), or "selection cleared" for index -1.
 std::string selectionLine(const Lattice* lat, int index);
-// Everything a panel shows of the lattice at `index`: id, cells, cell size, position,
-// rotation, parent.
+// Everything a panel shows of the lattice at `index`, a line each: index, id, cells, cell size,
+// position, rotation in degrees, parent, children, references. None for index -1.
+std::vector<std::string> selectionPanelLines(const Lattice* lat, int index);
+// The same lines, each ended by a newline, for the web page's panel.
 std::string latticeDetails(const Lattice* lat, int index);

@@ -9,13 +9,16 @@
 #include "mapfile/lattice.h"
 #include "platform/page.h"
 #include "platform/win32.h"
+#include "render/overlay.h"
 #include "render/retained.h"
 #include "render/view_state.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 // Where a run starts: the camera (trot positions 0-4) and the selected lattice (a list index,
 // -1 for none), as a link to the web page may ask; and the bytes the map may take in memory,
@@ -24,7 +27,29 @@ struct ViewerStart {
   float camera[5] = {};
   int selection = -1;
   size_t storeLimit = SIZE_MAX;
+  bool windowPanels = true; // the window shows the selection and the messages (a web page
+                            // shows them in its own panels instead)
 };
+
+// A line the viewer printed, shown at the bottom of the window for a while.
+struct Message {
+  std::string text;
+  bool warning; // went to stderr: shown tinted
+  DWORD at;     // when it was said (GetTickCount)
+};
+
+// What the window shows over the scene, and what it needs to.
+struct Overlays {
+  bool shown = true;               // O hides and shows them all
+  bool help = false, info = false; // F1, I
+  std::deque<Message> messages;    // newest last
+  std::deque<DWORD> frames;        // when the frames of the last second were drawn
+  unsigned texture = 0;            // the glyph atlas in the current context; 0: not made
+};
+
+// Messages stay this long (ms) and this many at most.
+constexpr DWORD messageTime = 5000;
+constexpr size_t messageCount = 4;
 
 // Everything one run of the viewer holds: the window and its context, the key table, the
 // camera record, the map and its geometry, and what the page shows of them. A run starts
@@ -47,6 +72,8 @@ struct Viewer {
   Watch watch;         // the map file, loaded again when it changes
   Watch dropped;       // a dropped file that changed while it was read: opened once it settles
   PageView page;       // what a platform that shows more than the window shows
+  Overlays overlay;
+  size_t triangles = 0; // in a frame of the scene
 };
 
 // Triangles a frame may take: lattices past it are drawn as their bounding boxes, so the viewer
@@ -54,7 +81,6 @@ struct Viewer {
 constexpr size_t frameTriangleBudget = 20'000'000;
 
 extern const char* const programName; // "kelvane-viewer"
-extern const char* const helpText;    // what --help prints
 
 // Runs the viewer on the map `cmdLine` names (quotes are stripped in place), from `start`;
 // the exit status. WinMain is this with the default start.
@@ -74,7 +100,7 @@ void closeViewerWindow(Viewer& v);
 
 // The scene (scene.cpp).
 // Loads the map the command line or infile.txt names and builds its geometry; false after
-// saying why there is none.
+// saying why it does not open. With no name anywhere there is no map: the start screen.
 bool openStartMap(Viewer& v, const char* cmdLine);
 // Loads the watched file again in place of the scene: the camera stays, and the selection
 // where it still names a drawn lattice. A failure keeps the scene and says why, once.
@@ -90,7 +116,7 @@ void buildScene(Viewer& v);
 void watchCommand(Viewer& v);
 // A file dropped on the window opens as a new map.
 void dropCommand(Viewer& v, const MSG& msg);
-// Draws one frame into the current context and presents it.
+// Draws the scene's frame into the current context.
 void drawScene(Viewer& v);
 
 // Commands (commands.cpp).
@@ -101,3 +127,20 @@ void selectLattice(Viewer& v, int index);
 void keyCommand(Viewer& v, const MSG& msg);
 // Mouse messages: drags and the wheel move the camera; a click selects what it is on.
 void pointerCommand(Viewer& v, const MSG& msg);
+// The view as P prints it: "--camera TX,TY,TZ,PITCH,YAW" and --size, --select as they apply.
+std::string cameraLine(const Viewer& v);
+
+// What the viewer says (messages.cpp): a line on stdout, or a warning or error on stderr,
+// also shown at the bottom of the window. `line` has no newline.
+void say(Viewer& v, const std::string& line);
+void sayWarning(Viewer& v, const std::string& line);
+
+// The overlay (overlay.cpp).
+// F1, I and O: the help sheet, the info panel, and every panel at once.
+void overlayCommand(Viewer& v, const MSG& msg);
+// The panels to draw at `now`: none while O hides them.
+std::vector<OverlayPanel> overlayPanels(const Viewer& v, DWORD now);
+// Draws them over the frame, after the scene; counts the frame for the info panel.
+void drawOverlays(Viewer& v);
+// Frees what the overlay made in the GL context.
+void releaseOverlays(Viewer& v);

@@ -2,6 +2,8 @@
 // shutdown.
 #include "viewer.h"
 
+#include "controls.h"
+
 #include "platform/messages.h"
 
 #include <cstdio>
@@ -12,17 +14,24 @@ const char* const programName = "kelvane-viewer";
 
 namespace {
 
+// A lost context came back empty (the web page's): everything made in it is made again.
+void restoreGl(Viewer& v) {
+  v.overlay.texture = 0;
+  buildScene(v);
+}
+
 // What the message (when `got`) and the watch ask for. Running out of memory in any of it is
 // said and ends only that command: the last scene stays and the viewer goes on.
 void commands(Viewer& v, const MSG& msg, bool got) {
   try {
     if (got) keyCommand(v, msg);
+    if (got) overlayCommand(v, msg);
     if (got) pointerCommand(v, msg);
     if (got) dropCommand(v, msg);
-    if (got && msg.message == glRestoredMessage) buildScene(v);
+    if (got && msg.message == glRestoredMessage) restoreGl(v);
     watchCommand(v);
   } catch (const std::bad_alloc&) {
-    std::fprintf(stderr, "%s: out of memory; the scene stays as it was\n", programName);
+    sayWarning(v, std::string(programName) + ": out of memory; the scene stays as it was");
   }
 }
 
@@ -38,6 +47,8 @@ int runLoop(Viewer& v) {
     cameraStep(v.key, v.trot, v.vs);
     commands(v, msg, got);
     drawScene(v);
+    drawOverlays(v);
+    SwapBuffers(v.dc);
     if (got) {
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
@@ -65,6 +76,7 @@ int runViewer(HINSTANCE instance, LPSTR cmdLine, const ViewerStart& start) {
   v.page.camera = v.trot;
   if (opened && drawnOrdinal(v.lat, start.selection) >= 0) selectLattice(v, start.selection);
   int exitCode = opened ? runLoop(v) : 1;
+  releaseOverlays(v);
   releaseRetained(v.scene);
   closeViewerWindow(v);
   return exitCode;
@@ -72,7 +84,8 @@ int runViewer(HINSTANCE instance, LPSTR cmdLine, const ViewerStart& start) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
   if (!std::strcmp(cmdLine, "--help") || !std::strcmp(cmdLine, "--version")) {
-    std::fputs(cmdLine[2] == 'h' ? helpText : "kelvane-viewer " KELVANE_VERSION "\n", stdout);
+    std::string text = cmdLine[2] == 'h' ? helpText() : "kelvane-viewer " KELVANE_VERSION "\n";
+    std::fputs(text.c_str(), stdout);
     return 0;
   }
   return runViewer(instance, cmdLine, ViewerStart{});

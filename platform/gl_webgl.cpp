@@ -11,6 +11,7 @@
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -25,12 +26,16 @@ void emscripten_glDrawArrays(GLenum, GLint, GLsizei);
 void emscripten_glFinish();
 void emscripten_glBindBuffer(GLenum, GLuint);
 void emscripten_glGetFloatv(GLenum, GLfloat*);
+void emscripten_glDisable(GLenum);
+void emscripten_glBlendFunc(GLenum, GLenum);
+void emscripten_glBindTexture(GLenum, GLuint);
+void emscripten_glTexParameteri(GLenum, GLenum, GLint);
 }
 
 namespace {
 
 struct Vertex {
-  float p[3], c[3];
+  float p[3], c[4], t[2];
 };
 
 // Everything the subset remembers between calls; one context at a time.
@@ -38,8 +43,10 @@ struct State {
   GLenum mode = GL_MODELVIEW;
   double modelview[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
   double projection[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-  float colour[3] = {1, 1, 1};
-  GLenum primitive = 0;      // of the vertices in the batch
+  float colour[4] = {1, 1, 1, 1};
+  float texCoord[2] = {0, 0};
+  std::vector<std::array<double, 16>> saved[2]; // pushed model-view and projection matrices
+  GLenum primitive = 0;                         // of the vertices in the batch
   std::vector<Vertex> batch; // immediate-mode vertices not yet drawn, or a client array range
   bool vertexArray = false, colorArray = false;
   // Each array pointer is an offset into the buffer object bound when it was set (0: an
@@ -48,8 +55,9 @@ struct State {
   GLuint vertexBuffer = 0, colorBuffer = 0;
   GLuint arrayBinding = 0; // the buffer object the renderer has bound
   GLuint program = 0, buffer = 0;
-  GLint mvp = -1, pos = -1, col = -1;
-  bool failed = false; // the shaders did not build: nothing is drawn, the page was told
+  GLint mvp = -1, pos = -1, col = -1, tex = -1, textured = -1;
+  bool failed = false;    // the shaders did not build: nothing is drawn, the page was told
+  bool texture2d = false; // glEnable(GL_TEXTURE_2D): colours take the bound texture's alpha
   // What a restored context must be given again.
   bool depthTest = false;
   GLint viewport[4] = {0, 0, 0, 0};
@@ -120,16 +128,22 @@ bool setUp() {
   if (gl.program || gl.failed) return !gl.failed;
   // A lost context fails every compile; the program is built once it is restored.
   if (emscripten_is_webgl_context_lost(emscripten_webgl_get_current_context())) return false;
-  const char* vs = "attribute vec3 pos; attribute vec3 col; uniform mat4 mvp; varying vec3 c;"
-                   "void main() { c = col; gl_Position = mvp * vec4(pos, 1.0); }";
+  const char* vs = "attribute vec3 pos; attribute vec4 col; attribute vec2 tex;"
+                   "uniform mat4 mvp; varying vec4 c; varying vec2 t;"
+                   "void main() { c = col; t = tex; gl_Position = mvp * vec4(pos, 1.0); }";
   // The colour is put on one of the 256 levels here, so the browser's own conversion has
   // nothing left to round. The levels follow Mesa's software rasterizer, which renders the
   // reference pictures (kelvane render): its 8-bit conversion reaches level n at
   // v * 256 = n - 1 + 0.748, plus a quarter for v past one third and again past two thirds.
-  const char* fs = "precision highp float; varying vec3 c;"
+  // A texture (the overlay's glyphs) scales the alpha by its own, as GL_MODULATE does with
+  // an alpha texture.
+  const char* fs = "precision highp float; varying vec4 c; varying vec2 t;"
+                   "uniform sampler2D atlas; uniform float textured;"
                    "void main() {"
-                   "  vec3 level = floor(c * 256.0 - (0.748 + 0.2515 * floor(3.0 * c))) + 1.0;"
-                   "  gl_FragColor = vec4(clamp(level, 0.0, 255.0) / 255.0, 1.0);"
+                   "  vec3 level = floor(c.rgb * 256.0 - (0.748 + 0.2515 * floor(3.0 * c.rgb)))"
+                   "               + 1.0;"
+                   "  float a = c.a * mix(1.0, texture2D(atlas, t).a, textured);"
+                   "  gl_FragColor = vec4(clamp(level, 0.0, 255.0) / 255.0, a);"
                    "}";
   GLuint v = shader(GL_VERTEX_SHADER, vs), f = v ? shader(GL_FRAGMENT_SHADER, fs) : 0;
   if (!f) return false;
@@ -148,8 +162,10 @@ bool setUp() {
   gl.mvp = glGetUniformLocation(program, "mvp");
   gl.pos = glGetAttribLocation(program, "pos");
   gl.col = glGetAttribLocation(program, "col");
-  if (gl.mvp < 0 || gl.pos < 0 || gl.col < 0) {
-    glFailed("the linked program lacks its inputs (mvp, pos or col)", nullptr);
+  gl.tex = glGetAttribLocation(program, "tex");
+  gl.textured = glGetUniformLocation(program, "textured");
+  if (gl.mvp < 0 || gl.pos < 0 || gl.col < 0 || gl.tex < 0 || gl.textured < 0) {
+    glFailed("the linked program lacks its inputs (mvp, pos, col, tex or textured)", nullptr);
     return false;
   }
   gl.program = program;
@@ -173,6 +189,7 @@ bool begin() {
       m[c * 4 + r] = float(s);
     }
   glUniformMatrix4fv(gl.mvp, 1, GL_FALSE, m);
+  glUniform1f(gl.textured, gl.texture2d ? 1.0f : 0.0f);
   return true;
 }
 
@@ -185,8 +202,11 @@ void flush() {
     glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(gl.batch.size() * sizeof(Vertex)), gl.batch.data(),
                  GL_STREAM_DRAW);
     glVertexAttribPointer(GLuint(gl.pos), 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), nullptr);
-    glVertexAttribPointer(GLuint(gl.col), 3, GL_FLOAT, GL_FALSE, sizeof(Vertex),
+    glVertexAttribPointer(GLuint(gl.col), 4, GL_FLOAT, GL_FALSE, sizeof(Vertex),
                           reinterpret_cast<const void*>(offsetof(Vertex, c)));
+    glEnableVertexAttribArray(GLuint(gl.tex));
+    glVertexAttribPointer(GLuint(gl.tex), 2, GL_FLOAT, GL_FALSE, sizeof(Vertex),
+                          reinterpret_cast<const void*>(offsetof(Vertex, t)));
     emscripten_glDrawArrays(gl.primitive, 0, GLsizei(gl.batch.size()));
   }
   gl.batch.clear();
@@ -195,6 +215,7 @@ void flush() {
 // Draws a range of the arrays straight from their buffer objects.
 void drawFromBuffers(GLenum mode, GLint first, GLsizei count) {
   if (!begin()) return;
+  glDisableVertexAttribArray(GLuint(gl.tex)); // the arrays have no texture coordinates
   emscripten_glBindBuffer(GL_ARRAY_BUFFER, gl.vertexBuffer);
   glVertexAttribPointer(GLuint(gl.pos), 3, GL_FLOAT, GL_FALSE, 0, gl.vertexPointer);
   emscripten_glBindBuffer(GL_ARRAY_BUFFER, gl.colorBuffer);
@@ -248,10 +269,50 @@ void glClear(GLbitfield mask) {
   flush();
   if (live()) emscripten_glClear(mask);
 }
+// GL_TEXTURE_2D is this layer's own switch (WebGL has none); the rest are WebGL's.
 void glEnable(GLenum cap) {
   flush();
   if (cap == GL_DEPTH_TEST) gl.depthTest = true;
+  if (cap == GL_TEXTURE_2D) {
+    gl.texture2d = true;
+    return;
+  }
   if (live()) emscripten_glEnable(cap);
+}
+void glDisable(GLenum cap) {
+  flush();
+  if (cap == GL_DEPTH_TEST) gl.depthTest = false;
+  if (cap == GL_TEXTURE_2D) {
+    gl.texture2d = false;
+    return;
+  }
+  if (live()) emscripten_glDisable(cap);
+}
+void glBlendFunc(GLenum src, GLenum dst) {
+  flush();
+  if (live()) emscripten_glBlendFunc(src, dst);
+}
+void glBindTexture(GLenum target, GLuint texture) {
+  flush();
+  if (live()) emscripten_glBindTexture(target, texture);
+}
+// GL_CLAMP (OpenGL 1.1) is GL_CLAMP_TO_EDGE in WebGL: the same with nearest sampling.
+void glTexParameteri(GLenum target, GLenum name, GLint value) {
+  if (value == GL_CLAMP) value = GL_CLAMP_TO_EDGE;
+  if (live()) emscripten_glTexParameteri(target, name, value);
+}
+void glPushMatrix() {
+  flush();
+  std::array<double, 16> m;
+  std::memcpy(m.data(), current(), sizeof(double) * 16);
+  gl.saved[gl.mode == GL_PROJECTION].push_back(m);
+}
+void glPopMatrix() {
+  flush();
+  auto& stack = gl.saved[gl.mode == GL_PROJECTION];
+  if (stack.empty()) return;
+  std::memcpy(current(), stack.back().data(), sizeof(double) * 16);
+  stack.pop_back();
 }
 void glViewport(GLint x, GLint y, GLsizei w, GLsizei h) {
   flush();
@@ -334,16 +395,25 @@ void glGetFloatv(GLenum name, GLfloat* out) {
   for (int i = 0; i < 16; i++) out[i] = float(m[i]);
 }
 void glColor3f(GLfloat r, GLfloat g, GLfloat b) {
+  glColor4f(r, g, b, 1);
+}
+void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
   gl.colour[0] = r;
   gl.colour[1] = g;
   gl.colour[2] = b;
+  gl.colour[3] = a;
+}
+void glTexCoord2f(GLfloat s, GLfloat t) {
+  gl.texCoord[0] = s;
+  gl.texCoord[1] = t;
 }
 void glBegin(GLenum mode) {
   if (mode != gl.primitive) flush();
   gl.primitive = mode;
 }
 void glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
-  gl.batch.push_back({{x, y, z}, {gl.colour[0], gl.colour[1], gl.colour[2]}});
+  const float* c = gl.colour;
+  gl.batch.push_back({{x, y, z}, {c[0], c[1], c[2], c[3]}, {gl.texCoord[0], gl.texCoord[1]}});
 }
 void glEnd() {
   if (gl.batch.size() >= batchLimit) flush();
@@ -375,6 +445,7 @@ void glDrawArrays(GLenum mode, GLint first, GLsizei count) {
   for (GLsizei i = 0; i < count; i++) {
     std::memcpy(gl.batch[size_t(i)].p, gl.vertexPointer + 3 * (first + i), 12);
     std::memcpy(gl.batch[size_t(i)].c, gl.colorPointer + 3 * (first + i), 12);
+    gl.batch[size_t(i)].c[3] = 1;
   }
   gl.primitive = mode;
   flush();

@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -55,6 +56,19 @@ struct ViewerTest : testing::Test {
   }
   void script(std::initializer_list<std::optional<MSG>> msgs) { winDouble.script = msgs; }
 };
+
+// The calls of the scene passes: each frame's calls up to its overlay pass, which begins by
+// turning the depth test off (the scene never does).
+std::vector<GlCall> sceneCalls() {
+  std::vector<GlCall> out;
+  bool overlay = false;
+  for (const GlCall& c : glDouble.calls) {
+    if (c.fn == Gl::Clear) overlay = false;
+    if (c.fn == Gl::Disable && c.a[0] == GL_DEPTH_TEST) overlay = true;
+    if (!overlay) out.push_back(c);
+  }
+  return out;
+}
 
 // The camera's tz in each frame drawn, read from the translation after its two rotations.
 std::vector<double> cameraTzPerFrame() {
@@ -193,20 +207,39 @@ TEST_F(ViewerTest, NameFromInfile) {
   EXPECT_EQ(box->args[1], "gone.map");
 }
 
-TEST_F(ViewerTest, NoNameAnywhereEndsWithoutAMessageBox) {
+// With no map named anywhere (a start from a menu) the window opens on the start screen,
+// without a message box, and a map dropped on it opens; Escape then ends with 0.
+TEST_F(ViewerTest, NoNameAnywhereOpensTheStartScreen) {
+  MapDesc two;
+  two.lattices = {box(4, 2, 4), box(2, 1, 2)};
+  write("dropped.map", mapBytes(two));
+  std::string dropped = (dir / "dropped.map").string();
   for (bool empty : {false, true}) {
     winDoubleReset();
+    glDoubleReset();
     if (empty) write("infile.txt", " \n ");
+    MSG drop = keyMsg(WM_DROPFILES, 0);
+    drop.lParam = 0;
+    script({std::nullopt, drop, std::nullopt, keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+    size_t textAtStart = 0;
+    winDouble.at[1] = [&] {
+      textAtStart = size_t(std::count_if(glDouble.calls.begin(), glDouble.calls.end(),
+                                         [](const GlCall& c) { return c.fn == Gl::TexCoord; }));
+      winDouble.script[1]->wParam = WPARAM(newDrop({dropped}));
+    };
+    testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    EXPECT_EQ(run(""), 1);
-    std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(findWinCall("ShowWindow"), nullptr);
+    EXPECT_EQ(run(""), 0);
+    std::string out = testing::internal::GetCapturedStdout(),
+                err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(findWinCall("MessageBoxA"), nullptr);
-    EXPECT_EQ(winDouble.swaps, 0);
+    EXPECT_EQ(winDouble.swaps, 4);
     EXPECT_NE(err.find(empty ? "infile.txt: holds no map file name"
                              : "infile.txt: No such file or directory"),
               std::string::npos)
         << err;
+    EXPECT_GT(textAtStart, 300u); // the start screen's text was drawn
+    EXPECT_EQ(out, "opened " + dropped + ": 2 lattices\n");
   }
 }
 
@@ -308,7 +341,7 @@ TEST_F(ViewerTest, TheSelectedLatticeIsAmber) {
   testing::internal::GetCapturedStdout();
   // Per frame, the colours of each drawn lattice: grey or amber.
   std::vector<std::vector<char>> frames;
-  for (const GlCall& c : glDouble.calls) {
+  for (const GlCall& c : sceneCalls()) {
     if (c.fn == Gl::Clear) frames.push_back({});
     if (c.fn == Gl::LoadIdentity && !frames.empty()) frames.back().push_back('?');
     if (c.fn == Gl::Color && !frames.empty() && !frames.back().empty() && c.a[0] > 0.3f) {
@@ -381,7 +414,7 @@ TEST_F(ViewerTest, ASecondRunStartsClean) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "--camera 0,0,0,0,0\n");
   EXPECT_EQ(cameraTzPerFrame(), (std::vector<double>{0, 0, 0}));
   EXPECT_EQ(titles(), std::vector<std::string>{}); // nothing selected, the title untouched
-  for (const GlCall& c : glDouble.calls)           // no amber anywhere
+  for (const GlCall& c : sceneCalls())             // no amber anywhere
     if (c.fn == Gl::Color) {
       EXPECT_TRUE(c.a[1] == c.a[0] && c.a[2] == c.a[0]) << c.a[1];
     }

@@ -87,6 +87,9 @@ void glDoubleNewContext(GlBuffers offers) {
   glDouble.arrayBuffer = 0;
   glDouble.offers = offers;
   glDouble.uploadFails = false;
+  glDouble.texturesMade = 0;
+  glDouble.texturesLive = 0;
+  glDouble.textureBytes = 0;
   glDoubleReset();
 }
 
@@ -105,13 +108,35 @@ void glDoubleReset() {
   glDouble.matrixMode = GL_MODELVIEW;
   std::memcpy(glDouble.modelview, identity, sizeof identity);
   std::memcpy(glDouble.projection, identity, sizeof identity);
+  glDouble.depthTest = glDouble.blend = glDouble.texture2d = false;
+  glDouble.blendSrc = GL_ONE;
+  glDouble.blendDst = GL_ZERO;
+  glDouble.texture = 0;
+  std::fill(glDouble.viewport, glDouble.viewport + 4, 0);
+}
+
+GlState glDoubleState() {
+  GlState s;
+  s.depthTest = glDouble.depthTest;
+  s.blend = glDouble.blend;
+  s.texture2d = glDouble.texture2d;
+  s.blendSrc = glDouble.blendSrc;
+  s.blendDst = glDouble.blendDst;
+  s.texture = glDouble.texture;
+  s.matrixMode = glDouble.matrixMode;
+  std::memcpy(s.modelview, glDouble.modelview, sizeof s.modelview);
+  std::memcpy(s.projection, glDouble.projection, sizeof s.projection);
+  std::copy(glDouble.viewport, glDouble.viewport + 4, s.viewport);
+  return s;
 }
 
 std::string glCallName(Gl fn) {
-  static const char* names[] = {"glClear",        "glEnable",     "glViewport", "glMatrixMode",
-                                "glLoadIdentity", "glTranslatef", "glRotatef",  "glBegin",
-                                "glEnd",          "glColor3f",    "glVertex3f", "gluPerspective",
-                                "glDrawArrays"};
+  static const char* names[] = {"glClear",        "glEnable",      "glViewport",   "glMatrixMode",
+                                "glLoadIdentity", "glTranslatef",  "glRotatef",    "glBegin",
+                                "glEnd",          "glColor3f",     "glVertex3f",   "gluPerspective",
+                                "glDrawArrays",   "glDisable",     "glBlendFunc",  "glColor4f",
+                                "glTexCoord2f",   "glBindTexture", "glTexImage2D", "glPushMatrix",
+                                "glPopMatrix"};
   return names[int(fn)];
 }
 
@@ -120,11 +145,68 @@ extern "C" {
 void glClear(GLbitfield mask) {
   add(Gl::Clear, mask);
 }
+// The capability's flag in the double, or null for one it does not keep.
+bool* capability(GLenum cap) {
+  return cap == GL_DEPTH_TEST   ? &glDouble.depthTest
+         : cap == GL_BLEND      ? &glDouble.blend
+         : cap == GL_TEXTURE_2D ? &glDouble.texture2d
+                                : nullptr;
+}
 void glEnable(GLenum cap) {
+  if (bool* c = capability(cap)) *c = true;
   add(Gl::Enable, cap);
 }
+void glDisable(GLenum cap) {
+  if (bool* c = capability(cap)) *c = false;
+  add(Gl::Disable, cap);
+}
+void glBlendFunc(GLenum src, GLenum dst) {
+  glDouble.blendSrc = src;
+  glDouble.blendDst = dst;
+  add(Gl::BlendFunc, src, dst);
+}
 void glViewport(GLint x, GLint y, GLsizei w, GLsizei h) {
+  glDouble.viewport[0] = x;
+  glDouble.viewport[1] = y;
+  glDouble.viewport[2] = w;
+  glDouble.viewport[3] = h;
   add(Gl::Viewport, x, y, w, h);
+}
+void glGenTextures(GLsizei n, GLuint* names) {
+  for (GLsizei i = 0; i < n; i++) names[i] = ++glDouble.texturesMade;
+  glDouble.texturesLive += n;
+}
+void glDeleteTextures(GLsizei n, const GLuint* names) {
+  for (GLsizei i = 0; i < n; i++) glDouble.texturesLive -= names[i] != 0;
+}
+void glBindTexture(GLenum, GLuint t) {
+  glDouble.texture = t;
+  add(Gl::BindTexture, t);
+}
+void glTexParameteri(GLenum, GLenum, GLint) {}
+void glPixelStorei(GLenum, GLint) {}
+void glTexImage2D(GLenum, GLint, GLint, GLsizei w, GLsizei h, GLint, GLenum, GLenum, const void*) {
+  glDouble.textureBytes += long(w) * h;
+  add(Gl::TexImage, w, h);
+}
+// Each matrix mode's stack of saved matrices.
+std::vector<std::array<double, 16>> saved[2];
+void glPushMatrix() {
+  std::array<double, 16> m;
+  std::copy(current(), current() + 16, m.begin());
+  saved[glDouble.matrixMode == GL_PROJECTION].push_back(m);
+  add(Gl::PushMatrix);
+}
+void glPopMatrix() {
+  auto& stack = saved[glDouble.matrixMode == GL_PROJECTION];
+  if (!stack.empty()) {
+    std::copy(stack.back().begin(), stack.back().end(), current());
+    stack.pop_back();
+  }
+  add(Gl::PopMatrix);
+}
+void glTexCoord2f(GLfloat s, GLfloat t) {
+  add(Gl::TexCoord, s, t);
 }
 void glMatrixMode(GLenum mode) {
   glDouble.matrixMode = mode;
@@ -184,6 +266,12 @@ void glColor3f(GLfloat r, GLfloat g, GLfloat b) {
   colour[1] = g;
   colour[2] = b;
   add(Gl::Color, r, g, b);
+}
+void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
+  colour[0] = r;
+  colour[1] = g;
+  colour[2] = b;
+  add(Gl::Color4, r, g, b, a);
 }
 void glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
   glDouble.vertices++;

@@ -18,7 +18,15 @@ enum class Gl : uint8_t {
   Color,
   Vertex,
   Perspective,
-  DrawArrays
+  DrawArrays,
+  Disable,
+  BlendFunc,
+  Color4,
+  TexCoord,
+  BindTexture,
+  TexImage,
+  PushMatrix,
+  PopMatrix
 };
 
 // A triangle as it reached the picture, from either drawing path: corners and colour.
@@ -33,6 +41,18 @@ struct GlCall {
   double a[4];
 };
 
+// The state a pass may change and must put back: capabilities, blending, the bound texture,
+// the matrices and the viewport.
+struct GlState {
+  bool depthTest = false, blend = false, texture2d = false;
+  unsigned blendSrc = 1, blendDst = 0; // GL_ONE, GL_ZERO
+  unsigned texture = 0;
+  unsigned matrixMode = 0x1700; // GL_MODELVIEW
+  double modelview[16], projection[16];
+  int viewport[4] = {0, 0, 0, 0};
+  bool operator==(const GlState&) const = default;
+};
+
 // What the double's context offers for buffer objects: OpenGL 1.5, 1.4 with
 // ARB_vertex_buffer_object, or a plain OpenGL 1.1.
 enum class GlBuffers : uint8_t { core, arb, none };
@@ -43,6 +63,13 @@ struct GlDouble {
   long vertices = 0;
   unsigned matrixMode = 0x1700; // GL_MODELVIEW
   double modelview[16], projection[16];
+  bool depthTest = false, blend = false, texture2d = false;
+  unsigned blendSrc = 1, blendDst = 0;
+  unsigned texture = 0; // bound to GL_TEXTURE_2D
+  int viewport[4] = {0, 0, 0, 0};
+  unsigned texturesMade = 0; // names glGenTextures gave out, in this context
+  int texturesLive = 0;      // of them, not deleted
+  long textureBytes = 0;     // bytes glTexImage2D took, in this context
   // Triangles drawn by glBegin/glEnd and by glDrawArrays, in order (while recording).
   std::vector<DrawnTriangle> drawn;
   // Client array state for glDrawArrays: a pointer is an offset into the buffer object bound
@@ -72,4 +99,6 @@ void glDoubleReset();
 void glDoubleNewContext(GlBuffers offers);
 // Buffer objects made and not deleted.
 int glDoubleLiveBuffers();
+// The state now, for comparing before and after a pass.
+GlState glDoubleState();
 std::string glCallName(Gl fn);

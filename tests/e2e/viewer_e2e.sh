@@ -147,6 +147,7 @@ xdotool key p
 sleep 0.3
 cam=$(tail -n 1 "$tmp/out")
 check "Home keeps pitch and yaw" grep -qE -- "^--camera [-0-9.e]+,[-0-9.e]+,[-0-9.e]+,5,10 --select 0$" <<<"$cam"
+taps o 1 # the selection's panel and the messages away: the scene alone
 shot "$wid" "$tmp/selected.png"
 # shellcheck disable=SC2086
 "$bin/kelvane" render "$tmp/pair.map" -o "$tmp/selected-render.png" $cam
@@ -154,6 +155,72 @@ check "render --select equals the window" [ "$(differing "$tmp/selected.png" "$t
 check "the selected lattice is amber" colourful "$tmp/selected.png" 640x480+0+0
 quit escape
 check "Escape exits 0 after the mouse" [ "$rc" = 0 ]
+
+# The viewer speaks in its window: F1 shows the help sheet, I the info panel, a selection
+# its panel and every line said a message; O hides them all. Outside the panels the window
+# is kelvane render's picture, and with O everywhere.
+ocr() { # FILE [CROP]: the text tesseract reads in the picture (light text on the panels'
+  # dark ground, made dark on light), enlarged three times
+  /usr/bin/convert "$1" -crop "${2:-640x480+0+0}" +repage -resize 300% -colorspace gray \
+    -negate "$tmp/ocr.png"
+  tesseract "$tmp/ocr.png" stdout 2>/dev/null
+}
+same() { # A B CROP: the two pictures agree within the crop
+  /usr/bin/convert "$1" -crop "$3" +repage "$tmp/same-a.png"
+  /usr/bin/convert "$2" -crop "$3" +repage "$tmp/same-b.png"
+  [[ $(differing "$tmp/same-a.png" "$tmp/same-b.png") == 0 ]]
+}
+"$bin/kelvane" make-map "$(dirname "$0")/../data/box.json" -o "$tmp/talk.map" || exit 1
+"$bin/kelvane" render "$tmp/talk.map" -o "$tmp/talk-render.png"
+"$bin/kelvane" render "$tmp/talk.map" -o "$tmp/talk-selected.png" --select 0
+start "$tmp/talk.map" || exit 1
+taps F1 1
+shot "$wid" "$tmp/help.png"
+check "F1 shows the help sheet" [ "$(differing "$tmp/help.png" "$tmp/talk-render.png")" -gt 5000 ]
+check "above and below the sheet the scene is render's" same "$tmp/help.png" "$tmp/talk-render.png" 640x40+0+0
+taps F1 1
+taps i 1
+shot "$wid" "$tmp/info.png"
+check "I shows the info panel" [ "$(differing "$tmp/info.png" "$tmp/talk-render.png")" -gt 1000 ]
+check "it says the map" grep -q "talk.map" <<<"$(ocr "$tmp/info.png" 640x140+0+0)"
+check "outside it the scene is render's" same "$tmp/info.png" "$tmp/talk-render.png" 640x300+0+180
+taps i 1
+taps Tab 1
+shot "$wid" "$tmp/talk-sel.png"
+check "a selection shows its panel" [ "$(differing "$tmp/talk-sel.png" "$tmp/talk-selected.png")" -gt 1000 ]
+check "outside the panels the window is render --select's" same "$tmp/talk-sel.png" "$tmp/talk-selected.png" 400x400+0+0
+check "the panel tells the lattice" grep -q "cell size (5, 5, 5)" <<<"$(ocr "$tmp/talk-sel.png" 240x170+400+0)"
+taps o 1
+shot "$wid" "$tmp/talk-o.png"
+check "O hides every panel: the window is render --select's" [ "$(differing "$tmp/talk-o.png" "$tmp/talk-selected.png")" = 0 ]
+taps o 1
+taps BackSpace 1
+sleep 5.5 # the messages fade
+shot "$wid" "$tmp/talk-quiet.png"
+check "after five seconds the messages are gone" [ "$(differing "$tmp/talk-quiet.png" "$tmp/talk-render.png")" = 0 ]
+head -c 4096 /dev/urandom >"$tmp/talk.map"
+for _ in $(seq 50); do grep -q "not reloaded" "$tmp/err" && break; sleep 0.1; done
+sleep 0.3
+shot "$wid" "$tmp/talk-failed.png"
+check "a reload that fails says why in the window, tinted" colourful "$tmp/talk-failed.png" 640x40+0+440
+check "the scene above the message stays" same "$tmp/talk-failed.png" "$tmp/talk-render.png" 640x400+0+0
+quit escape
+check "Escape exits 0 after the overlays" [ "$rc" = 0 ]
+
+# No map named and no infile.txt (a start from a menu): the start screen with the help,
+# legible to OCR; Escape ends with 0.
+mkdir -p "$tmp/empty"
+cd "$tmp/empty" || exit 1
+start || exit 1
+cd - >/dev/null || exit 1
+shot "$wid" "$tmp/start-screen.png"
+text=$(ocr "$tmp/start-screen.png")
+check "the start screen says how to open a map" grep -q "No map open. Drop a map file on this window" <<<"$text"
+for key in Backspace Escape Home Shift+Tab "left drag" wheel F5; do
+  check "the help sheet reads '$key'" grep -qF -- "$key" <<<"$text"
+done
+quit escape
+check "Escape leaves the start screen with 0" [ "$rc" = 0 ]
 
 # Live maps: a map replaced by rename (as make-map writes) and one rewritten in place in two
 # slow halves both end on screen exactly as render draws them with the same camera; a file
@@ -171,6 +238,7 @@ settled() { # waits until stdout has $1 lines saying "reloaded", up to 10 s
   false
 }
 start "$tmp/live.map" || exit 1
+taps o 1 # the scene alone, without the messages the reloads show
 taps e 5
 "$bin/kelvane" make-map "$tmp/pair.json" -o "$tmp/live.map"
 check "a map replaced by rename is loaded again" settled 1

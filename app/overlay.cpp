@@ -1,0 +1,133 @@
+// The panels over the scene: the help sheet (F1), the info panel (I), the selected lattice,
+// the last messages, and the start screen; O hides and shows them all.
+#include "viewer.h"
+
+#include "controls.h"
+#include "selection.h"
+
+#include "platform/gl.h"
+
+#include <cstdio>
+
+namespace {
+
+const float warm[3] = {1.0f, 0.72f, 0.45f};
+const float heading[3] = {1.0f, 0.86f, 0.55f};
+
+OverlayLine line(const std::string& text, const float* rgb = nullptr) {
+  OverlayLine l;
+  l.text = text;
+  if (rgb)
+    for (int i = 0; i < 3; i++) l.rgb[i] = rgb[i];
+  return l;
+}
+
+OverlayPanel helpPanel(const Viewer& v) {
+  OverlayPanel p;
+  p.anchor = Anchor::centre;
+  if (!v.lat && v.watch.name.empty()) {
+    p.lines.push_back(line("No map open. Drop a map file on this window, or start", heading));
+    p.lines.push_back(line("kelvane-viewer MAP.", heading));
+    p.lines.push_back(line(""));
+  }
+  p.lines.push_back(line("Keys and mouse (F1 hides this)", heading));
+  for (int i = 0; i < controlCount; i++) {
+    std::string keys = controls[i].keys;
+    keys.resize(12, ' ');
+    p.lines.push_back(line(keys + controls[i].does));
+  }
+  return p;
+}
+
+// How the scene's triangles reach the driver.
+std::string geometryHeld(const Viewer& v) {
+  const RetainedScene& s = v.scene;
+  size_t immediate = 0;
+  for (const RetainedLattice& r : s.lattices) immediate += !r.arrays;
+  std::string how = s.xyzBuffer      ? "buffer objects"
+                    : s.vertices > 0 ? "client arrays"
+                                     : "triangle by triangle";
+  if (s.vertices > 0 && immediate)
+    how += ", " + std::to_string(immediate) + " lattices triangle by triangle";
+  if (s.boxes) how += ", " + std::to_string(s.boxes) + " as boxes";
+  return how;
+}
+
+OverlayPanel infoPanel(const Viewer& v, DWORD now) {
+  size_t drawn = 0, total = 0;
+  for (const Lattice* L = v.lat; L; L = L->next) {
+    total++;
+    drawn += L->id != 0;
+  }
+  size_t fps = 0;
+  for (DWORD t : v.overlay.frames) fps += DWORD(now - t) < 1000;
+  OverlayPanel p;
+  p.lines = {line("map        " + (v.watch.name.empty() ? std::string("none") : v.watch.name)),
+             line("lattices   " + std::to_string(drawn) + " drawn of " + std::to_string(total)),
+             line("triangles  " + std::to_string(v.triangles)),
+             line("geometry   " + geometryHeld(v)),
+             line("frames/s   " + std::to_string(fps)),
+             line("hidden     0"),
+             line("pointer    -"),
+             line(cameraLine(v))};
+  return p;
+}
+
+OverlayPanel selectionPanel(const Viewer& v) {
+  OverlayPanel p;
+  p.anchor = Anchor::topRight;
+  for (const std::string& s : selectionPanelLines(v.lat, v.selected)) p.lines.push_back(line(s));
+  p.lines.front().rgb[1] = heading[1];
+  p.lines.front().rgb[2] = heading[2];
+  return p;
+}
+
+OverlayPanel messagePanel(const Viewer& v, DWORD now) {
+  OverlayPanel p;
+  p.anchor = Anchor::bottomLeft;
+  for (const Message& m : v.overlay.messages)
+    if (DWORD(now - m.at) < messageTime) {
+      // Long lines keep their end, where a path's file name and the reason are.
+      std::string text = m.text.size() > 76 ? "..." + m.text.substr(m.text.size() - 73) : m.text;
+      p.lines.push_back(line(text, m.warning ? warm : nullptr));
+    }
+  return p;
+}
+
+} // namespace
+
+void overlayCommand(Viewer& v, const MSG& msg) {
+  if (msg.message != WM_KEYDOWN || (msg.lParam & (1L << 30))) return;
+  Overlays& o = v.overlay;
+  if (msg.wParam == VK_F1) o.help = !o.help;
+  if (msg.wParam == 'I') o.info = !o.info;
+  if (msg.wParam == 'O') o.shown = !o.shown;
+}
+
+std::vector<OverlayPanel> overlayPanels(const Viewer& v, DWORD now) {
+  std::vector<OverlayPanel> panels;
+  const Overlays& o = v.overlay;
+  if (!o.shown) return panels;
+  if (o.info) panels.push_back(infoPanel(v, now));
+  if (v.start.windowPanels && v.selected >= 0) panels.push_back(selectionPanel(v));
+  if (v.start.windowPanels) {
+    OverlayPanel m = messagePanel(v, now);
+    if (!m.lines.empty()) panels.push_back(m);
+  }
+  bool startScreen = !v.lat && v.watch.name.empty();
+  if (o.help || startScreen) panels.push_back(helpPanel(v));
+  return panels;
+}
+
+void drawOverlays(Viewer& v) {
+  DWORD now = GetTickCount();
+  std::deque<DWORD>& f = v.overlay.frames;
+  f.push_back(now);
+  while (!f.empty() && DWORD(now - f.front()) >= 1000) f.pop_front();
+  drawOverlay(overlayPanels(v, now), v.view.width, v.view.height, v.overlay.texture);
+}
+
+void releaseOverlays(Viewer& v) {
+  if (v.overlay.texture) glDeleteTextures(1, &v.overlay.texture);
+  v.overlay.texture = 0;
+}

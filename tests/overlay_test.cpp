@@ -1,0 +1,268 @@
+// The overlay: which panels show and what they say, and the pass that draws them over the
+// scene without changing what the scene draws.
+#include "app/controls.h"
+#include "app/selection.h"
+#include "app/viewer.h"
+#include "doubles/gl_double.h"
+#include "doubles/win_double.h"
+#include "platform/gl.h"
+#include "render/font.h"
+#include "test_maps.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const OverlayPanel* panelWith(const std::vector<OverlayPanel>& panels, const std::string& text) {
+  for (const OverlayPanel& p : panels)
+    for (const OverlayLine& l : p.lines)
+      if (l.text.find(text) != std::string::npos) return &p;
+  return nullptr;
+}
+
+bool has(const OverlayPanel& p, const std::string& text) {
+  return std::any_of(p.lines.begin(), p.lines.end(),
+                     [&](const OverlayLine& l) { return l.text.find(text) != std::string::npos; });
+}
+
+bool overlayCall(const GlCall& c) {
+  return c.fn == Gl::Disable || c.fn == Gl::BlendFunc || c.fn == Gl::Color4 ||
+         c.fn == Gl::TexCoord || c.fn == Gl::BindTexture || c.fn == Gl::TexImage;
+}
+
+// Lattices 0 and 2 are drawn, 1 is not; 2 is a child of 0, turned a quarter about y.
+MapDesc family() {
+  MapDesc m;
+  m.lattices = {box(4, 2, 4), box(1, 1, 1, 0), box(2, 1, 2, 7)};
+  m.lattices[0].refs = {3};
+  m.lattices[2].rot[1] = 1.5708f;
+  return m;
+}
+
+struct OverlayTest : testing::Test {
+  fs::path path;
+  void SetUp() override {
+    winDoubleReset();
+    glDoubleReset();
+    path = fs::path(testing::TempDir()) / ("overlay-" + std::to_string(getpid()) + ".map");
+    std::ofstream(path, std::ios::binary) << mapBytes(family());
+  }
+  void TearDown() override { fs::remove(path); }
+  int run(std::vector<std::optional<MSG>> script) {
+    winDouble.script = std::move(script);
+    std::string cmdLine = path.string();
+    testing::internal::CaptureStdout();
+    int rc = WinMain(reinterpret_cast<HINSTANCE>(0x400000), nullptr, cmdLine.data(), 10);
+    testing::internal::GetCapturedStdout();
+    return rc;
+  }
+};
+
+// With no overlay showing (nothing selected, nothing said, help and info off, or O) the frame
+// is the frame without the overlay, call for call: not one call of the pass.
+TEST_F(OverlayTest, NothingShowingCallsNothing) {
+  ASSERT_EQ(run({keyMsg(WM_KEYDOWN, 'E'), keyMsg(WM_KEYUP, 'E'), std::nullopt,
+                 keyMsg(WM_KEYDOWN, VK_ESCAPE)}),
+            0);
+  EXPECT_TRUE(std::none_of(glDouble.calls.begin(), glDouble.calls.end(), overlayCall));
+
+  // O hides a selection's panel and its message too.
+  winDoubleReset();
+  glDoubleReset();
+  size_t hidden = 0;
+  winDouble.at[3] = [&] { hidden = glDouble.calls.size(); };
+  ASSERT_EQ(run({keyMsg(WM_KEYDOWN, 'O'), keyMsg(WM_KEYDOWN, VK_TAB), keyMsg(WM_KEYDOWN, VK_F1),
+                 std::nullopt, keyMsg(WM_KEYDOWN, VK_ESCAPE)}),
+            0);
+  EXPECT_TRUE(std::none_of(glDouble.calls.begin(), glDouble.calls.end(), overlayCall));
+  EXPECT_GT(hidden, 0u);
+}
+
+// A frame with overlays leaves the GL state as it found it, so the scene calls of the frames
+// after it are those of frames that had none.
+TEST_F(OverlayTest, ThePassPutsBackWhatItChanged) {
+  std::vector<GlState> after; // the state at the start of each pass: after the last frame
+  for (size_t k = 0; k < 7; k++) winDouble.at[k] = [&] { after.push_back(glDoubleState()); };
+  ASSERT_EQ(run({std::nullopt, keyMsg(WM_KEYDOWN, VK_F1), keyMsg(WM_KEYDOWN, 'I'),
+                 keyMsg(WM_KEYDOWN, VK_TAB), std::nullopt, keyMsg(WM_KEYDOWN, 'O'),
+                 keyMsg(WM_KEYDOWN, VK_ESCAPE)}),
+            0);
+  ASSERT_EQ(after.size(), 7u);
+  EXPECT_TRUE(std::any_of(glDouble.calls.begin(), glDouble.calls.end(), overlayCall));
+  for (size_t k = 2; k < after.size(); k++) EXPECT_TRUE(after[k] == after[1]) << "pass " << k;
+  EXPECT_TRUE(after[1].depthTest);
+  EXPECT_FALSE(after[1].blend || after[1].texture2d);
+  EXPECT_EQ(glDouble.texturesMade, 1u); // the atlas went to the driver once
+  EXPECT_EQ(glDouble.texturesLive, 0);  // and was deleted at the end
+  std::vector<GlCall> withOverlays = glDouble.calls;
+
+  // The same passes with keys that do nothing: the same scene calls, frame for frame.
+  winDoubleReset();
+  glDoubleReset();
+  ASSERT_EQ(run({std::nullopt, keyMsg(WM_KEYDOWN, 'Z'), keyMsg(WM_KEYDOWN, 'Y'),
+                 keyMsg(WM_KEYDOWN, VK_TAB), std::nullopt, keyMsg(WM_KEYDOWN, 'X'),
+                 keyMsg(WM_KEYDOWN, VK_ESCAPE)}),
+            0);
+  std::vector<GlCall> scene;
+  bool overlay = false;
+  for (const GlCall& c : withOverlays) {
+    if (c.fn == Gl::Clear) overlay = false;
+    if (c.fn == Gl::Disable && c.a[0] == GL_DEPTH_TEST) overlay = true;
+    if (!overlay) scene.push_back(c);
+  }
+  std::vector<GlCall> plain;
+  overlay = false;
+  for (const GlCall& c : glDouble.calls) { // the selection's panel shows here too
+    if (c.fn == Gl::Clear) overlay = false;
+    if (c.fn == Gl::Disable && c.a[0] == GL_DEPTH_TEST) overlay = true;
+    if (!overlay) plain.push_back(c);
+  }
+  ASSERT_EQ(scene.size(), plain.size());
+  for (size_t i = 0; i < scene.size(); i++) {
+    EXPECT_EQ(scene[i].fn, plain[i].fn) << i;
+    for (int a = 0; a < 4; a++) EXPECT_EQ(scene[i].a[a], plain[i].a[a]) << i;
+  }
+}
+
+// The help sheet lists every entry of the controls table, as --help does.
+TEST(OverlayPanels, HelpListsEveryControl) {
+  Viewer v;
+  v.overlay.help = true;
+  std::vector<OverlayPanel> panels = overlayPanels(v, 0);
+  const OverlayPanel* help = panelWith(panels, "Keys and mouse");
+  ASSERT_NE(help, nullptr);
+  std::string text = helpText();
+  for (int i = 0; i < controlCount; i++) {
+    EXPECT_TRUE(has(*help, controls[i].keys)) << controls[i].keys;
+    EXPECT_TRUE(has(*help, controls[i].does)) << controls[i].does;
+    EXPECT_NE(text.find(controls[i].does), std::string::npos) << controls[i].does;
+  }
+  // No map and no name: the start screen says how to open one.
+  EXPECT_NE(panelWith(panels, "No map open. Drop a map file on this window, or start"), nullptr);
+  v.overlay.help = false;
+  panels = overlayPanels(v, 0);
+  EXPECT_NE(panelWith(panels, "kelvane-viewer MAP."), nullptr);
+  v.overlay.shown = false;
+  EXPECT_TRUE(overlayPanels(v, 0).empty());
+}
+
+TEST(OverlayPanels, InfoAndSelection) {
+  LoadedMap map;
+  loadDesc(family(), map);
+  Viewer v;
+  v.lat = map.lat;
+  v.watch.name = "family.map";
+  buildRetained(v.lat, v.vs, 0, v.scene);
+  v.triangles = 96;
+  v.overlay.info = true;
+  v.overlay.frames = {100, 900, 1500, 1900};
+  v.selected = 2;
+  v.trot[Trot::tz] = 3;
+  std::vector<OverlayPanel> panels = overlayPanels(v, 2000);
+  const OverlayPanel* info = panelWith(panels, "map        family.map");
+  ASSERT_NE(info, nullptr);
+  for (const char* row :
+       {"lattices   2 drawn of 3", "triangles  96", "geometry   triangle by triangle",
+        "frames/s   2", "hidden     0", "pointer    -", "--camera 0,0,3,0,0 --select 2"})
+    EXPECT_TRUE(has(*info, row)) << row;
+  const OverlayPanel* sel = panelWith(panels, "lattice 2");
+  ASSERT_NE(sel, nullptr);
+  EXPECT_EQ(sel->anchor, Anchor::topRight);
+  for (const char* row : {"id 7", "cells 2 x 1 x 2", "cell size (1, 1, 1)", "position (0, 0, 0)",
+                          "rotation (0, 90.000", "parent 0", "children none", "references 0"})
+    EXPECT_TRUE(has(*sel, row)) << row;
+  EXPECT_EQ(selectionPanelLines(map.lat, 0)[7], "children 2");
+  // A web page shows the selection in its own panel.
+  v.start.windowPanels = false;
+  panels = overlayPanels(v, 2000);
+  EXPECT_EQ(panelWith(panels, "lattice 2"), nullptr);
+}
+
+// Every line said shows for five seconds, four at most, newest last; warnings are tinted.
+TEST(OverlayPanels, MessagesFadeAfterFiveSeconds) {
+  winDoubleReset();
+  Viewer v;
+  v.watch.name = "x.map"; // a map was named: no start screen
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  for (int i = 1; i <= 5; i++) {
+    winDouble.tick = DWORD(1000 * i);
+    say(v, "line " + std::to_string(i));
+  }
+  sayWarning(v, "kelvane-viewer: x.map: not reloaded: gone");
+  std::string out = testing::internal::GetCapturedStdout(),
+              err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(out, "line 1\nline 2\nline 3\nline 4\nline 5\n");
+  EXPECT_EQ(err, "kelvane-viewer: x.map: not reloaded: gone\n");
+  std::vector<OverlayPanel> panels = overlayPanels(v, 5500);
+  const OverlayPanel* m = panelWith(panels, "line");
+  ASSERT_NE(m, nullptr);
+  ASSERT_EQ(m->lines.size(), 4u);
+  EXPECT_EQ(m->lines[0].text, "line 3");
+  EXPECT_EQ(m->lines[3].text, "kelvane-viewer: x.map: not reloaded: gone");
+  EXPECT_GT(m->lines[3].rgb[0], m->lines[3].rgb[2]); // warm
+  EXPECT_EQ(m->lines[0].rgb[0], m->lines[0].rgb[2]);
+  EXPECT_EQ(m->anchor, Anchor::bottomLeft);
+  panels = overlayPanels(v, 4000 + messageTime);
+  EXPECT_EQ(panelWith(panels, "line 4"), nullptr);
+  EXPECT_NE(panelWith(panels, "line 5"), nullptr);
+  panels = overlayPanels(v, 5000 + messageTime);
+  EXPECT_TRUE(panels.empty());
+}
+
+TEST(OverlayPass, PanelsSitWhereTheyAreAnchored) {
+  OverlayPanel p;
+  p.lines = {{"12345"}, {"1"}};
+  int w = 5 * fontAtlas.advance + 2 * panelPadding, h = 2 * fontAtlas.lineHeight + 2 * panelPadding;
+  EXPECT_EQ(panelWidth(p), w);
+  EXPECT_EQ(panelHeight(p), h);
+  struct Case {
+    Anchor anchor;
+    int box[4];
+  } cases[] = {
+      {Anchor::topLeft, {panelMargin, panelMargin, panelMargin + w, panelMargin + h}},
+      {Anchor::topRight, {640 - panelMargin - w, panelMargin, 640 - panelMargin, panelMargin + h}},
+      {Anchor::bottomLeft,
+       {panelMargin, 480 - panelMargin - h, panelMargin + w, 480 - panelMargin}},
+      {Anchor::centre, {(640 - w) / 2, (480 - h) / 2, (640 - w) / 2 + w, (480 - h) / 2 + h}}};
+  for (const Case& c : cases) {
+    p.anchor = c.anchor;
+    int box[4];
+    panelBox(p, 640, 480, box);
+    EXPECT_TRUE(std::equal(box, box + 4, c.box)) << int(c.anchor);
+  }
+}
+
+// Glyphs land on whole pixels (crisp), one textured quad per visible character; the atlas is
+// made once per context; no panels, no calls.
+TEST(OverlayPass, GlyphsOnWholePixels) {
+  glDoubleNewContext(GlBuffers::core);
+  unsigned texture = 0;
+  drawOverlay({}, 640, 480, texture);
+  EXPECT_TRUE(glDouble.calls.empty());
+  EXPECT_EQ(texture, 0u);
+  OverlayPanel p;
+  p.lines = {{"Ab c"}};
+  for (int frame = 0; frame < 2; frame++) drawOverlay({p}, 640, 480, texture);
+  EXPECT_EQ(glDouble.texturesMade, 1u);
+  EXPECT_EQ(glDouble.textureBytes, long(fontAtlas.width) * fontAtlas.height);
+  size_t texCoords = 0;
+  for (const GlCall& c : glDouble.calls) texCoords += c.fn == Gl::TexCoord;
+  EXPECT_EQ(texCoords, 2u * 3 * 6); // two frames of three glyphs (the blank draws nothing)
+  for (const DrawnTriangle& t : glDouble.drawn)
+    for (const auto& v : t.v) {
+      double x = (v[0] + 1) * 320, y = (1 - v[1]) * 240;
+      EXPECT_NEAR(x, std::round(x), 1e-3);
+      EXPECT_NEAR(y, std::round(y), 1e-3);
+    }
+  glDoubleNewContext(GlBuffers::core);
+}
+
+} // namespace
