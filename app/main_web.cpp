@@ -29,6 +29,7 @@ int main() {
   static int instance;
   for (;;) {
     ViewerStart start;
+    start.windowPanels = false; // the page shows the selection and the messages itself
     char* name = nextMap(start.camera, &start.selection);
     int code = runViewer(reinterpret_cast<HINSTANCE>(&instance), name, start);
     std::free(name);

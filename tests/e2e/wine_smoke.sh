@@ -79,6 +79,27 @@ check "E moves the view" [ "$(differing "$tmp/win.png" "$tmp/e.png")" -gt 1000 ]
 quit escape
 check "Escape exits 0" [ "$rc" = 0 ]
 
+# The overlay in the Windows build: F1 shows the help sheet, the same as the Linux viewer's.
+"$linux/kelvane-viewer" "$tmp/box.map" >/dev/null 2>&1 &
+viewer=$!
+lwid=$(findWindow "$title" kelvane-viewer)
+xdotool windowfocus --sync "$lwid"
+sleep 0.5
+xdotool key F1
+sleep 0.5
+shot "$lwid" "$tmp/linux-help.png"
+kill "$viewer"
+wait "$viewer" 2>/dev/null
+viewer=""
+/usr/bin/convert "$tmp/linux-help.png" -crop "${w}x${h}+0+$((480 - h))" +repage "$tmp/linux-help-crop.png"
+start "$box" || exit 1
+xdotool key F1
+sleep 1
+shot "$wid" "$tmp/win-help.png"
+check "F1 shows the help sheet in the Windows build" [ "$(differing "$tmp/win-help.png" "$tmp/win.png")" -gt 5000 ]
+check "the same help sheet as the Linux viewer's" [ "$(differing "$tmp/win-help.png" "$tmp/linux-help-crop.png")" = 0 ]
+quit escape
+
 # A driver with plain OpenGL (Mesa made to say 1.4, without buffer objects): the viewer
 # falls back to client arrays and shows the same picture.
 MESA_GL_VERSION_OVERRIDE=1.4 MESA_EXTENSION_OVERRIDE=-GL_ARB_vertex_buffer_object start "$box" || exit 1

@@ -93,6 +93,17 @@ async function taps(page, key, n, camera) {
     await page.keyboard.press('p');
     await page.waitForFunction(() => document.getElementById('camera-line').textContent !== '');
     results.afterP = await state(page);
+    // F1 and I in the canvas: the help sheet and the info panel, drawn by the viewer.
+    await page.keyboard.press('F1');
+    await frames(page, 3);
+    await shot(page, 'help');
+    await page.keyboard.press('F1');
+    await page.keyboard.press('i');
+    await frames(page, 3);
+    await shot(page, 'info');
+    await page.keyboard.press('i');
+    await frames(page, 3);
+    await shot(page, 'noinfo');
     await page.keyboard.press('Escape');
     await page.waitForFunction('window.kelvane.state === "stopped"', {timeout: 30000});
     results.escape = await state(page);

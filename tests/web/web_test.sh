@@ -55,6 +55,10 @@ check "P fills the camera line" [ "$(field afterP.cameraLine)" = "--camera 0,0,1
 check "P puts the view in the address" [ "$(field afterP.hash)" = "#camera=0,0,10,30,0" ]
 check "the shared address shows the same view" within "$tmp/out/shared.png" "$tmp/out/flown.png"
 check "the shared address starts at its camera" [ "$(field shared.camera)" = "0,0,10,30,0" ]
+check "F1 shows the help sheet in the canvas" [ "$(differing "$tmp/out/help.png" "$tmp/out/flown.png")" -gt 5000 ]
+check "I shows the info panel" [ "$(differing "$tmp/out/info.png" "$tmp/out/flown.png")" -gt 1000 ]
+check "and I again hides it" within "$tmp/out/noinfo.png" "$tmp/out/flown.png"
+check "the page keeps the selection and messages to itself" [ "$(differing "$tmp/out/noinfo.png" "$tmp/out/flown.png")" -lt 100 ]
 check "Escape stops the viewer" [ "$(field escape.state)" = stopped ]
 check "the page says it stopped" grep -q "stopped" <<<"$(field escape.messages)"
 check "a dropped file opens" [ "$(field dropped.state)" = running ]
