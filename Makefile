@@ -33,6 +33,7 @@ test: test-deps build build-asan
 	tests/web/web_test.sh build-web build/bin
 	$(MAKE) --no-print-directory package
 	tests/package_test.sh dist build
+	tests/e2e/installer_test.sh dist build/bin
 	scripts/fuzz 60
 
 # The native Windows viewer and toolkit, cross-built with mingw-w64 into build-windows/bin/.
@@ -53,11 +54,13 @@ web: build
 serve-web: web
 	python3 -m http.server 8000 --bind 127.0.0.1 --directory build-web
 
-# dist/: the .deb (dependencies from the binaries), the Windows zip, the web site's zip.
+# dist/: the .deb (dependencies from the binaries), the Windows zip and installer, the web
+# site's zip.
 package: build windows web
 	@scripts/install-deps package
 	@cd build && cpack >/dev/null && echo "package: dist/$$(cd ../dist && ls kelvane_*_amd64.deb)"
 	@cd build-windows && cpack >/dev/null && echo "package: dist/$$(cd ../dist && ls kelvane-*-windows-x86_64.zip)"
+	@cmake --build build-windows --target installer >/dev/null && echo "package: dist/$$(cd dist && ls kelvane-*-windows-x86_64-setup.exe)"
 	@v=$$(build/bin/kelvane --version | cut -d' ' -f2) && rm -f dist/kelvane-$$v-web.zip && \
 	  cd build-web && cmake -E tar cf ../dist/kelvane-$$v-web.zip --format=zip . && \
 	  echo "package: dist/kelvane-$$v-web.zip"
