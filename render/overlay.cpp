@@ -23,31 +23,17 @@ void vertex(double x, double y, int width, int height) {
   glVertex3f(float(2 * x / width - 1), float(1 - 2 * y / height), 0);
 }
 
-void quad(double l, double t, double r, double b, int width, int height) {
-  vertex(l, t, width, height);
-  vertex(l, b, width, height);
-  vertex(r, t, width, height);
-  vertex(r, t, width, height);
-  vertex(l, b, width, height);
-  vertex(r, b, width, height);
-}
-
-void texturedQuad(const FontGlyph& g, double l, double t, int width, int height) {
-  const double w = fontAtlas.width, h = fontAtlas.height;
-  double r = l + (g.x1 - g.x0), b = t + (g.y1 - g.y0);
-  double u0 = g.x0 / w, v0 = g.y0 / h, u1 = g.x1 / w, v1 = g.y1 / h;
-  glTexCoord2f(float(u0), float(v0));
-  vertex(l, t, width, height);
-  glTexCoord2f(float(u0), float(v1));
-  vertex(l, b, width, height);
-  glTexCoord2f(float(u1), float(v0));
-  vertex(r, t, width, height);
-  glTexCoord2f(float(u1), float(v0));
-  vertex(r, t, width, height);
-  glTexCoord2f(float(u0), float(v1));
-  vertex(l, b, width, height);
-  glTexCoord2f(float(u1), float(v1));
-  vertex(r, b, width, height);
+// Two triangles from (l, t) to (r, b) in window pixels; with a glyph, each corner carries its
+// place in the atlas.
+void quad(double l, double t, double r, double b, int width, int height,
+          const FontGlyph* g = nullptr) {
+  const double corners[6][2] = {{0, 0}, {0, 1}, {1, 0}, {1, 0}, {0, 1}, {1, 1}};
+  for (const auto& c : corners) {
+    if (g)
+      glTexCoord2f(float((c[0] ? g->x1 : g->x0) / double(fontAtlas.width)),
+                   float((c[1] ? g->y1 : g->y0) / double(fontAtlas.height)));
+    vertex(c[0] ? r : l, c[1] ? b : t, width, height);
+  }
 }
 
 unsigned makeAtlasTexture() {
@@ -74,7 +60,8 @@ void drawText(const OverlayPanel& p, const int box[4], int width, int height) {
       int c = (unsigned char)ch;
       if (c < fontAtlas.first || c >= fontAtlas.first + fontAtlas.count) c = '?';
       const FontGlyph& g = fontAtlas.glyphs[c - fontAtlas.first];
-      if (g.x1 > g.x0) texturedQuad(g, x + int(g.xoff), base + int(g.yoff), width, height);
+      double l = x + int(g.xoff), t = base + int(g.yoff);
+      if (g.x1 > g.x0) quad(l, t, l + (g.x1 - g.x0), t + (g.y1 - g.y0), width, height, &g);
       x += fontAtlas.advance;
     }
     y += fontAtlas.lineHeight;

@@ -590,10 +590,12 @@ TEST_F(ViewerTest, RepeatedReloadsFreeTheOldMap) {
   s.push_back(keyMsg(WM_KEYDOWN, VK_ESCAPE));
   winDouble.script = s;
   size_t afterOne = 0, afterHundred = 0;
+  glDouble.record = false; // the double's own record of every frame is no measure of the viewer
   winDouble.at[2] = [&] { afterOne = mallinfo2().uordblks; };
   winDouble.at[101] = [&] { afterHundred = mallinfo2().uordblks; };
   testing::internal::CaptureStdout();
   EXPECT_EQ(run((dir / "big.map").string()), 0);
+  glDouble.record = true;
   testing::internal::GetCapturedStdout();
   if (afterOne == 0) GTEST_SKIP() << "this allocator does not say what it holds";
   // One map's store and arrays take over a megabyte; a hundred kept would take 100 times that.

@@ -68,13 +68,7 @@ check "kelvane.exe runs from there" [ "$(wine "$dir/kelvane.exe" --version 2>/de
 
 # The registered open command shows the map: the Linux viewer's picture, cropped to the
 # Windows client area as the Wine smoke test does.
-"$linux/kelvane-viewer" "$tmp/box.map" >/dev/null 2>&1 &
-viewer=$!
-lwid=$(findWindow "$title" kelvane-viewer)
-sleep 0.5
-shot "$lwid" "$tmp/linux.png"
-kill "$viewer"
-wait "$viewer" 2>/dev/null
+linuxPicture "$linux" "$tmp/box.map" "$tmp/linux.png"
 exe=$(sed -E 's/^"([^"]+)".*/\1/' <<<"$command")
 arg=$(sed -E 's/^"[^"]+" //' <<<"$command")
 arg=${arg//\"/}

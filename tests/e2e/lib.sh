@@ -18,20 +18,47 @@ tally() {
   [[ $fail -eq 0 ]]
 }
 
+# Xvfb takes a display number no other server holds and says which (-displayfd): scripts that
+# picked a free number themselves could pick the same one when they started together, and one
+# ending took the other's display away.
 startX() {
-  local d
-  for d in $(seq 91 199); do
-    [[ -e /tmp/.X$d-lock || -e /tmp/.X11-unix/X$d ]] || break
-  done
-  Xvfb ":$d" -screen 0 1024x768x24 -nolisten tcp ${XVFB_ARGS:-} >"$tmp/xvfb.log" 2>&1 &
+  : >"$tmp/display"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp ${XVFB_ARGS:-} \
+    3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
   xvfb=$!
-  export DISPLAY=":$d"
   for _ in $(seq 100); do
-    xdpyinfo >/dev/null 2>&1 && return 0
+    if [[ -s $tmp/display ]]; then
+      export DISPLAY=":$(tr -d '\n' <"$tmp/display")"
+      xdpyinfo >/dev/null 2>&1 && return 0
+    fi
     sleep 0.1
   done
-  echo "Xvfb did not start on :$d" >&2
+  echo "Xvfb did not start: $(cat "$tmp/xvfb.log")" >&2
   return 1
+}
+# linuxPicture BIN MAP FILE [KEY]: the Linux viewer's window showing MAP (after KEY, when
+# given), as PNG: what the Windows build must show.
+linuxPicture() {
+  "$1/kelvane-viewer" "$2" >/dev/null 2>&1 &
+  local pid=$! lwid
+  lwid=$(findWindow "Kelvane Map Viewer by Ruq" kelvane-viewer)
+  if [[ -n ${4:-} ]]; then
+    xdotool windowfocus --sync "$lwid"
+    sleep 0.5
+    xdotool key "$4"
+  fi
+  sleep 0.5
+  shot "$lwid" "$3"
+  kill "$pid"
+  wait "$pid" 2>/dev/null
+}
+
+# What the X server looks like now, for a viewer that found no display: whether Xvfb runs, what
+# a new client gets, how many clients it has, and its log.
+xDiagnosis() {
+  echo "  Xvfb (pid $xvfb) $(kill -0 "$xvfb" 2>/dev/null && echo runs || echo is gone) on $DISPLAY"
+  echo "  a new client: $(xdpyinfo 2>&1 | head -n 2 | tr '\n' ' ')"
+  echo "  clients: $(xlsclients 2>/dev/null | wc -l); log: $(tail -n 5 "$tmp/xvfb.log" | tr '\n' ' ')"
 }
 stopX() { [[ -n ${xvfb:-} ]] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null; }
 
@@ -96,5 +123,6 @@ openMissing() {
     xdotool key Return
   fi
   waitExit "$viewer"
+  [[ -n $dialog ]] || { echo "  no message box; the program said: $(cat "$tmp/err")"; xDiagnosis; }
   viewer=""
 }

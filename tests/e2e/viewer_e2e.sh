@@ -21,7 +21,7 @@ start() {
   "$bin/kelvane-viewer" "$@" >"$tmp/out" 2>"$tmp/err" &
   viewer=$!
   wid=$(findWindow "$title")
-  [[ -n $wid ]] || { echo "no viewer window"; cat "$tmp/err"; return 1; }
+  [[ -n $wid ]] || { echo "no viewer window for $*"; cat "$tmp/err"; xDiagnosis; return 1; }
   xdotool windowfocus --sync "$wid"
   sleep 0.3
 }

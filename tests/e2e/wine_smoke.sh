@@ -51,14 +51,7 @@ quit() {
 }
 
 # The Linux viewer's picture of the same map, for comparison.
-"$linux/kelvane-viewer" "$tmp/box.map" >/dev/null 2>&1 &
-viewer=$!
-lwid=$(findWindow "$title" kelvane-viewer)
-sleep 0.5
-shot "$lwid" "$tmp/linux.png"
-kill "$viewer"
-wait "$viewer" 2>/dev/null
-viewer=""
+linuxPicture "$linux" "$tmp/box.map" "$tmp/linux.png"
 
 start "$box" || exit 1
 shot "$wid" "$tmp/win.png"
@@ -80,17 +73,7 @@ quit escape
 check "Escape exits 0" [ "$rc" = 0 ]
 
 # The overlay in the Windows build: F1 shows the help sheet, the same as the Linux viewer's.
-"$linux/kelvane-viewer" "$tmp/box.map" >/dev/null 2>&1 &
-viewer=$!
-lwid=$(findWindow "$title" kelvane-viewer)
-xdotool windowfocus --sync "$lwid"
-sleep 0.5
-xdotool key F1
-sleep 0.5
-shot "$lwid" "$tmp/linux-help.png"
-kill "$viewer"
-wait "$viewer" 2>/dev/null
-viewer=""
+linuxPicture "$linux" "$tmp/box.map" "$tmp/linux-help.png" F1
 /usr/bin/convert "$tmp/linux-help.png" -crop "${w}x${h}+0+$((480 - h))" +repage "$tmp/linux-help-crop.png"
 start "$box" || exit 1
 xdotool key F1

@@ -59,6 +59,16 @@ async function perFrame(page, n) {
   return {drawsPerFrame: (end.draws - start.draws) / f, bytesPerFrame: (end.bytes - start.bytes) / f};
 }
 
+// Drops the site's map `url` on the page as a file named `name`.
+async function drop(page, url, name) {
+  await page.evaluate(async (url, name) => {
+    const bytes = await (await fetch(url)).arrayBuffer();
+    const data = new DataTransfer();
+    data.items.add(new File([bytes], name));
+    document.dispatchEvent(new DragEvent('drop', {dataTransfer: data, bubbles: true, cancelable: true}));
+  }, url, name);
+}
+
 // Taps a key `n` times; the viewer takes one message a frame, so each tap is one step.
 async function taps(page, key, n, camera) {
   for (let i = 0; i < n; i++) await page.keyboard.press(key);
@@ -108,12 +118,7 @@ async function taps(page, key, n, camera) {
     await page.waitForFunction('window.kelvane.state === "stopped"', {timeout: 30000});
     results.escape = await state(page);
     // A dropped file opens in the stopped viewer.
-    await page.evaluate(async () => {
-      const bytes = await (await fetch('box.map')).arrayBuffer();
-      const data = new DataTransfer();
-      data.items.add(new File([bytes], 'dropped.map'));
-      document.dispatchEvent(new DragEvent('drop', {dataTransfer: data, bubbles: true, cancelable: true}));
-    });
+    await drop(page, 'box.map', 'dropped.map');
     await page.waitForFunction('window.kelvane.state === "running"', {timeout: 30000});
     await frames(page, 3);
     await shot(page, 'dropped');
@@ -310,12 +315,7 @@ async function taps(page, key, n, camera) {
       await page.waitForFunction('window.kelvane.state !== "loading"', {timeout: 60000});
       if (await page.evaluate(() => window.kelvane.state) === 'running') await frames(page, 3);
       if (name === 'badEscape') { // a later open still works
-        await page.evaluate(async () => {
-          const bytes = await (await fetch('side.map')).arrayBuffer();
-          const data = new DataTransfer();
-          data.items.add(new File([bytes], 'side.map'));
-          document.dispatchEvent(new DragEvent('drop', {dataTransfer: data, bubbles: true, cancelable: true}));
-        });
+        await drop(page, 'side.map', 'side.map');
         await page.waitForFunction('window.kelvane.loads === 2', {timeout: 30000});
         await frames(page, 3);
       }
@@ -351,12 +351,7 @@ async function taps(page, key, n, camera) {
     await page.waitForFunction('window.kelvane.state === "running"', {timeout: 30000});
     const memory = [];
     for (let i = 1; i <= 30; i++) {
-      await page.evaluate(async (i) => {
-        const bytes = await (await fetch(i % 2 ? 'pair.map' : 'side.map')).arrayBuffer();
-        const data = new DataTransfer();
-        data.items.add(new File([bytes], `map${i}.map`));
-        document.dispatchEvent(new DragEvent('drop', {dataTransfer: data, bubbles: true, cancelable: true}));
-      }, i);
+      await drop(page, i % 2 ? 'pair.map' : 'side.map', `map${i}.map`);
       await page.waitForFunction((n) => window.kelvane.loads === n, {timeout: 30000}, i + 1);
       await frames(page, 2);
       if (i === 5 || i === 30) {
