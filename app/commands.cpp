@@ -4,20 +4,69 @@
 
 #include "selection.h"
 
+#include "mapfile/index_list.h"
 #include "render/world.h"
 
 #include <cstdio>
 
 namespace {
 
-// Home: the view keeps its pitch and yaw and frames the selected lattice, or the whole map.
+// Home: the view keeps its pitch and yaw and frames the selected lattice, or what is shown.
 void fitView(Viewer& v) {
   double depth = 0;
   fitCamera(v.lat, v.view.width, v.view.height, v.trot, depth, latticeAt(v.lat, v.selected),
-            frameTriangleBudget);
+            frameTriangleBudget, v.hidden);
+}
+
+int drawnCount(const Lattice* lat) {
+  int n = 0;
+  for (; lat; lat = lat->next) n += lat->id != 0;
+  return n;
+}
+
+// Hides the lattices `hide` says (by list index; all others shown), in the scene too, and says
+// how many are hidden now.
+void setHidden(Viewer& v, std::vector<bool> hide) {
+  if (hide == v.hidden) return;
+  v.hidden = std::move(hide);
+  hideLattices(v.scene, v.hidden);
+  say(v, "hidden " + std::to_string(hiddenIndices(v).size()) + " of " +
+             std::to_string(drawnCount(v.lat)) + " lattices");
+}
+
+// H hides the selected lattice (and clears the selection); Shift+H hides every drawn lattice
+// but the selected one; Alt+H shows all again.
+void hideCommand(Viewer& v, bool shift, bool alt) {
+  size_t n = 0;
+  for (const Lattice* L = v.lat; L; L = L->next) n++;
+  if (alt) {
+    setHidden(v, {});
+    return;
+  }
+  if (v.selected < 0) return;
+  std::vector<bool> hide = v.hidden;
+  hide.resize(n, false);
+  if (shift) {
+    int i = 0;
+    for (const Lattice* L = v.lat; L; L = L->next, i++)
+      if (L->id && i != v.selected) hide[size_t(i)] = true;
+    setHidden(v, hide);
+    return;
+  }
+  hide[size_t(v.selected)] = true;
+  selectLattice(v, -1);
+  setHidden(v, hide);
 }
 
 } // namespace
+
+std::vector<int> hiddenIndices(const Viewer& v) {
+  std::vector<int> out;
+  int i = 0;
+  for (const Lattice* L = v.lat; L && size_t(i) < v.hidden.size(); L = L->next, i++)
+    if (L->id && v.hidden[size_t(i)]) out.push_back(i);
+  return out;
+}
 
 std::string cameraLine(const Viewer& v) {
   using namespace Trot;
@@ -29,6 +78,8 @@ std::string cameraLine(const Viewer& v) {
   if (v.view.width != 640 || v.view.height != 480)
     s += " --size " + std::to_string(v.view.width) + "x" + std::to_string(v.view.height);
   if (v.selected >= 0) s += " --select " + std::to_string(v.selected);
+  std::vector<int> hidden = hiddenIndices(v);
+  if (!hidden.empty()) s += " --hide " + formatIndexList(hidden);
   return s;
 }
 
@@ -46,11 +97,22 @@ void selectLattice(Viewer& v, int index) {
 }
 
 void keyCommand(Viewer& v, const MSG& msg) {
-  if (msg.message != WM_KEYDOWN) return;
   bool repeat = msg.lParam & (1L << 30);
+  // Alt+H comes as a system key on Windows (and on the SDL layer); the page sends it plain.
+  if (msg.message == WM_SYSKEYDOWN && msg.wParam == 'H' && !repeat) hideCommand(v, false, true);
+  if (msg.message != WM_KEYDOWN) return;
+  if (msg.wParam == 'H' && !repeat) hideCommand(v, v.key[VK_SHIFT], v.key[VK_MENU]);
   if (msg.wParam == 'P' && !repeat) say(v, cameraLine(v));
   if (msg.wParam == VK_TAB)
-    selectLattice(v, stepSelection(v.lat, v.selected, v.key[VK_SHIFT] ? -1 : 1));
+    selectLattice(v, stepSelection(v.lat, v.selected, v.key[VK_SHIFT] ? -1 : 1, v.hidden));
+  if (msg.wParam == VK_PRIOR && v.selected >= 0) {
+    int parent = parentSelection(v.lat, v.selected, v.hidden);
+    if (parent >= 0) selectLattice(v, parent);
+  }
+  if (msg.wParam == VK_NEXT && v.selected >= 0) {
+    int child = childSelection(v.lat, v.selected, v.hidden);
+    if (child >= 0) selectLattice(v, child);
+  }
   if (msg.wParam == VK_BACK) selectLattice(v, -1);
   if (msg.wParam == VK_HOME) fitView(v);
   if (msg.wParam == VK_F5 && !repeat) reloadMap(v);
@@ -62,7 +124,7 @@ void pointerCommand(Viewer& v, const MSG& msg) {
     SetCapture(v.hWnd);
   if (pointerStep(v.pointer, msg, v.trot))
     selectLattice(v, pickLattice(v.lat, v.trot, v.view.width, v.view.height, v.pointer.x,
-                                 v.pointer.y, frameTriangleBudget));
+                                 v.pointer.y, frameTriangleBudget, v.hidden));
   bool up =
       msg.message == WM_LBUTTONUP || msg.message == WM_RBUTTONUP || msg.message == WM_MBUTTONUP;
   if (up && !v.pointer.turning && !v.pointer.panning) ReleaseCapture();

@@ -67,7 +67,7 @@ OverlayPanel infoPanel(const Viewer& v, DWORD now) {
              line("triangles  " + std::to_string(v.triangles)),
              line("geometry   " + geometryHeld(v)),
              line("frames/s   " + std::to_string(fps)),
-             line("hidden     0"),
+             line("hidden     " + std::to_string(hiddenIndices(v).size())),
              line("pointer    -"),
              line(cameraLine(v))};
   return p;

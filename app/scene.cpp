@@ -122,6 +122,7 @@ bool readFirstWord(const char* path, std::string& word, std::string& err) {
 void buildScene(Viewer& v) {
   size_t budget = geometryBudgetHere(v);
   buildRetained(v.lat, v.vs, budget, v.scene, frameTriangleBudget);
+  hideLattices(v.scene, v.hidden);
   uploadRetained(v.scene, glProc);
   size_t past = 0;
   v.triangles = 0;
@@ -167,6 +168,9 @@ void reloadMap(Viewer& v) {
   }
   bool keep = drawnOrdinal(r.lat, v.selected) >= 0;
   if (!keep) selectLattice(v, -1);
+  size_t n = 0; // lattices hidden stay hidden where the new map still has them
+  for (const Lattice* L = r.lat; L; L = L->next) n++;
+  if (v.hidden.size() > n) v.hidden.resize(n);
   swapIn(v, name, "reloaded", r);
   if (keep) { // the same index stays selected; its ordinal and details may differ
     v.trot[Trot::selectedLattice] = float(drawnOrdinal(v.lat, v.selected));
@@ -182,6 +186,7 @@ void openDroppedMap(Viewer& v, const std::string& name) {
     return;
   }
   selectLattice(v, -1);
+  v.hidden.clear();
   for (int i = 0; i < Trot::size; i++) v.trot[i] = i < 5 ? v.start.camera[i] : 0.0f;
   swapIn(v, name, "opened", r);
 }

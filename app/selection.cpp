@@ -20,17 +20,43 @@ std::string parentOf(const Lattice* lat, int index) {
 
 } // namespace
 
-int stepSelection(const Lattice* lat, int from, int dir) {
+namespace {
+
+bool shown(const Lattice* L, int index, const std::vector<bool>& hidden) {
+  return L && L->id && !(size_t(index) < hidden.size() && hidden[size_t(index)]);
+}
+
+} // namespace
+
+int stepSelection(const Lattice* lat, int from, int dir, const std::vector<bool>& hidden) {
   std::vector<int> drawn;
   int i = 0;
   for (const Lattice* L = lat; L; L = L->next, i++)
-    if (L->id) drawn.push_back(i);
+    if (shown(L, i, hidden)) drawn.push_back(i);
   if (drawn.empty()) return -1;
   int n = int(drawn.size()), at = -1;
   for (int k = 0; k < n; k++)
     if (drawn[size_t(k)] == from) at = k;
   if (at < 0) return dir > 0 ? drawn.front() : drawn.back();
   return drawn[size_t(((at + dir) % n + n) % n)];
+}
+
+int parentSelection(const Lattice* lat, int from, const std::vector<bool>& hidden) {
+  if (from < 0) return -1;
+  std::vector<int> parents = parentIndexes(lat);
+  // Parent chains end: cycles were cut when the map was loaded.
+  for (int p = parents[size_t(from)]; p >= 0; p = parents[size_t(p)])
+    if (shown(latticeAt(lat, p), p, hidden)) return p;
+  return -1;
+}
+
+int childSelection(const Lattice* lat, int from, const std::vector<bool>& hidden) {
+  if (from < 0) return -1;
+  std::vector<int> parents = parentIndexes(lat);
+  int i = 0;
+  for (const Lattice* L = lat; L; L = L->next, i++)
+    if (parents[size_t(i)] == from && shown(L, i, hidden)) return i;
+  return -1;
 }
 
 std::string selectionLine(const Lattice* lat, int index) {

@@ -7,8 +7,13 @@
 #include <vector>
 
 // The list index of the drawn lattice after `from` (dir 1) or before it (dir -1) in list
-// order, wrapping; from -1, the first or the last. -1 when no lattice is drawn.
-int stepSelection(const Lattice* lat, int from, int dir);
+// order, wrapping; from -1, the first or the last. -1 when no lattice is drawn. Lattices
+// `hidden` (by list index) are skipped.
+int stepSelection(const Lattice* lat, int from, int dir, const std::vector<bool>& hidden = {});
+// The nearest ancestor of lattice `from` that is drawn and not hidden, or -1.
+int parentSelection(const Lattice* lat, int from, const std::vector<bool>& hidden);
+// The first lattice in list order whose parent is `from`, drawn and not hidden, or -1.
+int childSelection(const Lattice* lat, int from, const std::vector<bool>& hidden);
 // "selected lattice INDEX: id ID, NX x NY x NZ cells, at (X, Y, Z), parent P" (or "parent
 // none"), or "selection cleared" for index -1.
 std::string selectionLine(const Lattice* lat, int index);

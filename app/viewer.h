@@ -67,11 +67,12 @@ struct Viewer {
   ViewerStart start;
   std::unique_ptr<MapStore> store = std::make_unique<MapStore>();
   Lattice* lat = nullptr;
-  RetainedScene scene; // the map's triangles, built once after loading; frames draw from it
-  int selected = -1;   // list index of the selected lattice, -1 for none
-  Watch watch;         // the map file, loaded again when it changes
-  Watch dropped;       // a dropped file that changed while it was read: opened once it settles
-  PageView page;       // what a platform that shows more than the window shows
+  RetainedScene scene;      // the map's triangles, built once after loading; frames draw from it
+  int selected = -1;        // list index of the selected lattice, -1 for none
+  std::vector<bool> hidden; // by list index: lattices the user hid (H); none when empty
+  Watch watch;              // the map file, loaded again when it changes
+  Watch dropped;            // a dropped file that changed while it was read: opened once it settles
+  PageView page;            // what a platform that shows more than the window shows
   Overlays overlay;
   size_t triangles = 0; // in a frame of the scene
 };
@@ -123,11 +124,15 @@ void drawScene(Viewer& v);
 // Selects the lattice at list index `index` (-1: none): the amber highlight, the stdout line,
 // the window title and what the page shows. Nothing happens when it is selected already.
 void selectLattice(Viewer& v, int index);
-// What a key press asks for beyond flying: P, Tab, Shift+Tab, Backspace, Home, F5.
+// What a key press asks for beyond flying: P, Tab, Shift+Tab, Backspace, Home, F5, PageUp,
+// PageDown, H, Shift+H and Alt+H.
 void keyCommand(Viewer& v, const MSG& msg);
+// The list indices of the hidden drawn lattices, in increasing order.
+std::vector<int> hiddenIndices(const Viewer& v);
 // Mouse messages: drags and the wheel move the camera; a click selects what it is on.
 void pointerCommand(Viewer& v, const MSG& msg);
-// The view as P prints it: "--camera TX,TY,TZ,PITCH,YAW" and --size, --select as they apply.
+// The view as P prints it: "--camera TX,TY,TZ,PITCH,YAW" and --size, --select, --hide as they
+// apply.
 std::string cameraLine(const Viewer& v);
 
 // What the viewer says (messages.cpp): a line on stdout, or a warning or error on stderr,

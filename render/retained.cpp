@@ -204,6 +204,12 @@ bool uploadRetained(RetainedScene& s, GlProcLookup getProc) {
   return true;
 }
 
+void hideLattices(RetainedScene& s, const std::vector<bool>& hidden) {
+  size_t index = 0, k = 0;
+  for (const Lattice* L = s.lat; L && k < s.lattices.size(); L = L->next, index++)
+    if (L->id) s.lattices[k++].hidden = index < hidden.size() && hidden[index];
+}
+
 void releaseRetained(RetainedScene& s) {
   if (!s.xyzBuffer) return;
   GLuint b[2] = {s.xyzBuffer, s.rgbBuffer};
@@ -232,6 +238,10 @@ void drawRetainedFrame(const RetainedScene& s, const float* trot, const ViewerSt
   }
   int ordinal = 0;
   for (const RetainedLattice& r : s.lattices) {
+    if (r.hidden) {
+      ordinal++;
+      continue;
+    }
     loadCamera(trot);
     applyLatticeTransform(r.L, vs);
     // The selected lattice's colours are not in the arrays: it is drawn triangle by triangle.

@@ -26,7 +26,8 @@ struct RetainedLattice {
   const Lattice* L;
   size_t firstChunk, chunkCount;
   bool arrays;
-  bool box; // drawn as its bounding box: past the scene's triangle budget
+  bool box;            // drawn as its bounding box: past the scene's triangle budget
+  bool hidden = false; // not drawn at all (hideLattices)
 };
 
 struct RetainedScene {
@@ -68,6 +69,10 @@ bool findBufferObjects(GlProcLookup getProc);
 // the arrays kept as client arrays, where the context has no buffer objects or the upload
 // failed (out of memory). Call with the scene's arrays built and its buffer not yet made.
 bool uploadRetained(RetainedScene& scene, GlProcLookup getProc);
+
+// Marks the lattices the user hid: `hidden[i]` for the lattice at list index i (entries past the
+// vector's end are shown). Hidden lattices are not drawn; the others keep their ordinals.
+void hideLattices(RetainedScene& scene, const std::vector<bool>& hidden);
 
 // Deletes the scene's buffer objects; the context that made it must be current (or gone with
 // it). The arrays' place and the chunks stay.

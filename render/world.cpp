@@ -59,7 +59,7 @@ void placeLattice(const Lattice* L, const ViewerState& vs, PlacedLattice& p, boo
 }
 
 bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& depth,
-               const Lattice* only, size_t triangleBudget) {
+               const Lattice* only, size_t triangleBudget, const std::vector<bool>& hidden) {
   using namespace Trot;
   // The camera turns the scene by Rx(pitch) Ry(yaw), then moves it 50 units away: a point p
   // lands at R (p + t) - 50 z in eye space. Work in R p and solve for u = R t - 50 z.
@@ -74,7 +74,7 @@ bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& d
   std::vector<bool> boxed = boxedLattices(lat, triangleBudget);
   size_t index = 0;
   for (const Lattice* L = lat; L; L = L->next, index++) {
-    if (L->id == 0 || (only && L != only)) continue;
+    if (L->id == 0 || (only && L != only) || (index < hidden.size() && hidden[index])) continue;
     placeLattice(L, ViewerState{}, p, boxed[index]);
     for (const Triangle& t : p.tris)
       for (const auto& w : t.v) {
@@ -135,7 +135,7 @@ double rayHit(const double d[3], const double p[3][3]) {
 } // namespace
 
 int pickLattice(const Lattice* lat, const float* trot, int width, int height, int x, int y,
-                size_t triangleBudget) {
+                size_t triangleBudget, const std::vector<bool>& hidden) {
   if (width < 1 || height < 1) return -1;
   const double k = std::tan(22.5 * M_PI / 180);
   double d[3] = {(2 * (x + 0.5) / width - 1) * k * width / height, (1 - 2 * (y + 0.5) / height) * k,
@@ -147,7 +147,7 @@ int pickLattice(const Lattice* lat, const float* trot, int width, int height, in
   int hit = -1, index = 0;
   std::vector<bool> boxed = boxedLattices(lat, triangleBudget);
   for (const Lattice* L = lat; L; L = L->next, index++) {
-    if (L->id == 0) continue;
+    if (L->id == 0 || (size_t(index) < hidden.size() && hidden[size_t(index)])) continue;
     tris.clear();
     CollectEmitter emit{&tris};
     drawLatticeShape(L, vs, boxed[size_t(index)], emit);

@@ -26,15 +26,17 @@ void worldOutwardAxis(Face f, const Matrix& m, double axis[3]);
 // Sets trot's translation (positions 0-2) so that every drawn lattice of the list from `lat`
 // (only `only`, when it is not null) fits a width x height frame with a small margin, keeping
 // its pitch and yaw; `depth` is then the distance from the eye to the farthest point. Lattices
-// past `triangleBudget` (see boxedLattices) count as their boxes. False, with trot unchanged,
-// when nothing is drawn.
+// past `triangleBudget` (see boxedLattices) count as their boxes; lattices `hidden` (by list
+// index) do not count. False, with trot unchanged, when nothing is drawn.
 bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& depth,
-               const Lattice* only = nullptr, size_t triangleBudget = SIZE_MAX);
+               const Lattice* only = nullptr, size_t triangleBudget = SIZE_MAX,
+               const std::vector<bool>& hidden = {});
 
 // The list index of the drawn lattice seen at pixel (x, y) of a width x height frame drawn
 // with camera `trot` (x right, y down from the top-left corner), or -1 for the background:
 // the nearest triangle the ray through the pixel's centre meets between the near and far
 // planes, the first drawn where two are as near, as the depth test keeps. Lattices past
-// `triangleBudget` (see boxedLattices) are their boxes, as the frame draws them.
+// `triangleBudget` (see boxedLattices) are their boxes, as the frame draws them; lattices
+// `hidden` (by list index) are not there.
 int pickLattice(const Lattice* lat, const float* trot, int width, int height, int x, int y,
-                size_t triangleBudget = SIZE_MAX);
+                size_t triangleBudget = SIZE_MAX, const std::vector<bool>& hidden = {});

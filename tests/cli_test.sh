@@ -100,6 +100,20 @@ for sel in -1 x 1.5 65535 99999999999 ""; do
 done
 [[ ! -e $tmp/sel.png ]] || { fail=$((fail + 1)); echo "FAIL a refused --select wrote a picture"; }
 check "--select a drawn lattice" 0 "" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/sel.png" --select 2 --size 64x48
+# --hide LIST leaves lattices out as the viewer hides them; what it names must be drawn, and
+# a selected lattice cannot be hidden.
+check "--hide an undrawn lattice" 2 "kelvane: --hide 1: lattice 1 is not drawn (its id is 0)" "$bin/kelvane" render "$tmp/two.map" -o "$tmp/hide.png" --hide 1
+check "--hide past the list" 2 "kelvane: --hide 7: the map has 2 lattices" "$bin/kelvane" render "$tmp/two.map" -o "$tmp/hide.png" --hide 0,7
+for list in "" 3,1 1-0 a 1,,2 -1 65535; do
+  check "--hide '$list'" 2 "kelvane: --hide: expected increasing lattice indices" "$bin/kelvane" render "$tmp/two.map" -o "$tmp/hide.png" --hide "$list"
+done
+check "--select a hidden lattice" 2 "kelvane: --select 2: lattice 2 is hidden by --hide" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/hide.png" --select 2 --hide 1-3
+[[ ! -e $tmp/hide.png ]] || { fail=$((fail + 1)); echo "FAIL a refused --hide wrote a picture"; }
+check "--hide drawn lattices" 0 "" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/hide.png" --hide 0-2 --size 64x48
+[[ $(/usr/bin/compare -metric AE "$tmp/hide.png" "$tmp/sel.png" null: 2>&1) != 0 ]] || { fail=$((fail + 1)); echo "FAIL --hide drew the same"; }
+"$bin/kelvane" render "$tmp/demo.map" -o "$tmp/wholefit.png" --fit 2>"$tmp/wholefit.err"
+check "--fit --hide fits what is shown" 0 "--camera " "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/hidefit.png" --hide 0 --fit
+[[ $(grep -- --camera "$tmp/err") != $(grep -- --camera "$tmp/wholefit.err") ]] || { fail=$((fail + 1)); echo "FAIL --fit --hide fits the whole map"; }
 check "--fit --select frames that lattice" 0 "--camera " "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/selfit.png" --select 2 --fit
 "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/allfit.png" --fit 2>"$tmp/allfit.err"
 [[ $(grep -- --camera "$tmp/err") != $(grep -- --camera "$tmp/allfit.err") ]] || { fail=$((fail + 1)); echo "FAIL --fit --select fits the whole map"; }

@@ -1,4 +1,5 @@
 // The command line's value parsers: what each takes, what each refuses, and what it says then.
+#include "mapfile/index_list.h"
 #include "tools/parse.h"
 
 #include <gtest/gtest.h>
@@ -126,6 +127,53 @@ TEST(Parse, SelectIndices) {
       EXPECT_NE(err.find("--select: expected a lattice index"), std::string::npos);
     }
   }
+}
+
+} // namespace
+
+namespace {
+
+// Lattice index lists: what --hide, P and links write. Parsing the formatted list gives the
+// list back; runs of three or more are A-B.
+TEST(IndexList, RoundTripsAndRuns) {
+  struct Case {
+    std::vector<int> indices;
+    std::string text;
+  } cases[] = {{{0}, "0"},
+               {{2, 3}, "2,3"},
+               {{2, 3, 4}, "2-4"},
+               {{2, 5, 6, 7, 8, 9, 14}, "2,5-9,14"},
+               {{0, 1, 2, 4, 5, 7, 8, 9}, "0-2,4,5,7-9"},
+               {{65534}, "65534"}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(formatIndexList(c.indices), c.text);
+    std::vector<int> back;
+    std::string err;
+    EXPECT_TRUE(parseIndexList(c.text, 65534, back, err)) << c.text << ": " << err;
+    EXPECT_EQ(back, c.indices) << c.text;
+  }
+  std::vector<int> out;
+  std::string err;
+  EXPECT_TRUE(parseIndexList("1,2-2,3", 65534, out, err));
+  EXPECT_EQ(out, (std::vector<int>{1, 2, 3}));
+}
+
+TEST(IndexList, Refusals) {
+  for (const char* text :
+       {"",   ",", "1,",  ",1", "3,2", "2,2",   "1-3,3",   "5-4",    "1--3",        "-1",
+        "1-", "a", "1.5", " 1", "1 ",  "65535", "0-65535", "123456", "99999999999", "1;2"}) {
+    std::vector<int> out = {7};
+    std::string err;
+    EXPECT_FALSE(parseIndexList(text, 65534, out, err)) << text;
+    EXPECT_TRUE(out.empty()) << text;
+    EXPECT_NE(err.find(std::string("(got '") + text + "')"), std::string::npos) << err;
+  }
+  std::vector<int> hide;
+  std::string err;
+  EXPECT_FALSE(parseHide(true, "3,1", hide, err));
+  EXPECT_EQ(err.rfind("--hide: expected increasing lattice indices", 0), 0u) << err;
+  EXPECT_TRUE(parseHide(false, "", hide, err));
+  EXPECT_TRUE(hide.empty());
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // start-up and shutdown order, the main loop and exit codes.
 #include "app/viewer.h"
 #include "platform/gl.h"
+#include "render/view.h"
 #include "render/world.h"
 #include "doubles/gl_double.h"
 #include "doubles/win_double.h"
@@ -418,6 +419,108 @@ TEST_F(ViewerTest, ASecondRunStartsClean) {
     if (c.fn == Gl::Color) {
       EXPECT_TRUE(c.a[1] == c.a[0] && c.a[2] == c.a[0]) << c.a[1];
     }
+}
+
+// A parent chain 0 <- 1 <- 3, with 2 undrawn and 4 a second child of 0.
+std::string familyMap(ViewerTest& t) {
+  MapDesc m;
+  m.lattices = {box(4, 2, 4), box(2, 1, 2, 5), box(1, 1, 1, 0), box(1, 1, 1, 6), box(3, 1, 3, 8)};
+  m.lattices[0].refs = {2, 5}; // records count from 1
+  m.lattices[1].refs = {4};
+  m.lattices[4].pos[0] = 20;
+  t.write("family.map", mapBytes(m));
+  return (t.dir / "family.map").string();
+}
+
+// PageUp selects the parent, PageDown the first child in list order; H hides the selected
+// lattice, Shift+H all but it, Alt+H shows all; hidden lattices are skipped by Tab, PageUp and
+// PageDown, left out of the frame and of P's line as --hide.
+TEST_F(ViewerTest, HierarchyKeysAndHiding) {
+  std::string path = familyMap(*this);
+  MSG shiftDown = keyMsg(WM_KEYDOWN, VK_SHIFT), shiftUp = keyMsg(WM_KEYUP, VK_SHIFT);
+  MSG altH = keyMsg(WM_SYSKEYDOWN, 'H');
+  std::vector<std::optional<MSG>> s = {keyMsg(WM_KEYDOWN, VK_PRIOR), // nothing selected: nothing
+                                       keyMsg(WM_KEYDOWN, VK_TAB),   // 0
+                                       keyMsg(WM_KEYDOWN, VK_PRIOR), // 0 has no parent: nothing
+                                       keyMsg(WM_KEYDOWN, VK_NEXT),  // 1
+                                       keyMsg(WM_KEYDOWN, VK_NEXT),  // 3
+                                       keyMsg(WM_KEYDOWN, VK_NEXT),  // 3 has no child: nothing
+                                       keyMsg(WM_KEYDOWN, VK_PRIOR), // 1
+                                       keyMsg(WM_KEYDOWN, 'H'),      // hide 1, clear
+                                       keyMsg(WM_KEYDOWN, VK_TAB),   // 0
+                                       keyMsg(WM_KEYDOWN, VK_NEXT),  // 1 is hidden: 4
+                                       keyMsg(WM_KEYDOWN, VK_TAB),   // past 4: wraps to 0
+                                       keyMsg(WM_KEYDOWN, VK_TAB),   // 1 hidden: 3
+                                       keyMsg(WM_KEYDOWN, VK_PRIOR), // 1 hidden: 0
+                                       keyMsg(WM_KEYDOWN, 'P'),
+                                       keyMsg(WM_KEYUP, 'P'),
+                                       shiftDown,
+                                       keyMsg(WM_KEYDOWN, 'H'),
+                                       shiftUp, // all but 0
+                                       std::nullopt,
+                                       keyMsg(WM_KEYDOWN, 'P'),
+                                       keyMsg(WM_KEYUP, 'P'),
+                                       altH, // all shown
+                                       keyMsg(WM_KEYDOWN, 'P'),
+                                       keyMsg(WM_KEYDOWN, VK_ESCAPE)};
+  winDouble.script = s;
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run(path), 0);
+  std::string out = testing::internal::GetCapturedStdout();
+  auto line = [](int i, int id, const char* cells, const char* at, const char* parent) {
+    return "selected lattice " + std::to_string(i) + ": id " + std::to_string(id) + ", " + cells +
+           " cells, at " + at + ", parent " + parent + "\n";
+  };
+  std::string l0 = line(0, 1, "4 x 2 x 4", "(0, 0, 0)", "none"),
+              l1 = line(1, 5, "2 x 1 x 2", "(0, 0, 0)", "0"),
+              l3 = line(3, 6, "1 x 1 x 1", "(0, 0, 0)", "1"),
+              l4 = line(4, 8, "3 x 1 x 3", "(20, 0, 0)", "0");
+  EXPECT_EQ(out, l0 + l1 + l3 + l1 + "selection cleared\nhidden 1 of 4 lattices\n" + l0 + l4 + l0 +
+                     l3 + l0 + "--camera 0,0,0,0,0 --select 0 --hide 1\n" +
+                     "hidden 3 of 4 lattices\n--camera 0,0,0,0,0 --select 0 --hide 1,3,4\n" +
+                     "hidden 0 of 4 lattices\n--camera 0,0,0,0,0 --select 0\n");
+}
+
+// Hidden lattices are not drawn, not picked, and left out of Home's fit; with nothing hidden
+// the frame is the frame without hiding.
+TEST(Hiding, TheFrameLeavesHiddenLatticesOut) {
+  MapDesc m;
+  m.lattices = {box(4, 2, 4), box(2, 1, 2)};
+  m.lattices[1].pos[0] = 10;
+  m.lattices[0].refs = {2};
+  LoadedMap map;
+  loadDesc(m, map);
+  RetainedScene scene;
+  buildRetained(map.lat, ViewerState{}, size_t(1) << 30, scene);
+  float trot[Trot::size] = {0, 0, -60, 20, 0};
+  auto frame = [&] {
+    glDoubleReset();
+    viewProjection(640, 480);
+    drawRetainedFrame(scene, trot, ViewerState{});
+    return glDouble.drawn;
+  };
+  std::vector<DrawnTriangle> all = frame();
+  hideLattices(scene, {false, false});
+  EXPECT_TRUE(frame() == all);
+  hideLattices(scene, {true});
+  std::vector<DrawnTriangle> second = frame();
+  EXPECT_EQ(second.size(), faceTriangles(map.lat->next));
+  hideLattices(scene, {});
+  EXPECT_TRUE(frame() == all);
+  // The parent hidden, its child is still placed by it: the child's triangles are the same.
+  EXPECT_TRUE(std::equal(second.begin(), second.end(), all.end() - long(second.size())));
+
+  float fitAll[Trot::size] = {0, 0, 0, 20, 0}, fitShown[Trot::size] = {0, 0, 0, 20, 0};
+  double depth;
+  ASSERT_TRUE(fitCamera(map.lat, 640, 480, fitAll, depth));
+  ASSERT_TRUE(fitCamera(map.lat, 640, 480, fitShown, depth, nullptr, SIZE_MAX, {true}));
+  float fitChild[Trot::size] = {0, 0, 0, 20, 0};
+  ASSERT_TRUE(fitCamera(map.lat, 640, 480, fitChild, depth, map.lat->next));
+  for (int i = 0; i < 3; i++) EXPECT_EQ(fitShown[i], fitChild[i]);
+  EXPECT_NE(fitShown[0], fitAll[0]);
+  float straight[Trot::size] = {-10, 0, 0, 0, 0}; // the child ahead
+  EXPECT_EQ(pickLattice(map.lat, straight, 640, 480, 320, 240), 1);
+  EXPECT_EQ(pickLattice(map.lat, straight, 640, 480, 320, 240, SIZE_MAX, {false, true}), -1);
 }
 
 // `n` passes with no message: with the double's 20 ms a pass, n / 50 seconds.

@@ -8,9 +8,10 @@
 
 // What the command line says, for whichever command it names.
 struct Options {
-  std::string map, out, size = "640x480", camera, desc, format, select, thumbSize;
+  std::string map, out, size = "640x480", camera, desc, format, select, hide, thumbSize;
   bool json = false, axes = false, strict = false, fit = false;
   bool selectGiven = false; // --select was on the command line, even as ""
+  bool hideGiven = false;   // --hide likewise
 };
 
 // Says `kelvane: FILE: reason` on stderr; exit status 1.

@@ -146,7 +146,8 @@ int renderCommand(const Options& o) {
   job.axes = o.axes;
   std::string cam = o.camera.empty() ? o.fit ? "0,0,0,30,-45" : "0,0,0,0,0" : o.camera, err;
   if (!parseSize(o.size, job.width, job.height, err) || !parseCamera(cam, job.cam, err) ||
-      !parseSelect(o.selectGiven, o.select, job.select, err) || !checkExtension(o.out, ".png", err))
+      !parseSelect(o.selectGiven, o.select, job.select, err) ||
+      !parseHide(o.hideGiven, o.hide, job.hidden, err) || !checkExtension(o.out, ".png", err))
     return usage("render", err);
   return runRender(o, job);
 }
@@ -178,6 +179,9 @@ void defineRender(CommandLine& cl, Options& o, const char* strictHelp) {
   r->add_option("--select", o.select,
                 "Draw lattice INDEX (numbered as 'kelvane info' numbers them) in amber, as the "
                 "viewer shows a selected lattice; with --fit, frame that lattice");
+  r->add_option("--hide", o.hide,
+                "Leave out the lattices LIST names (increasing indices, runs as A-B: 2,5-9,14), "
+                "as the viewer hides them; --fit fits what is shown");
   r->add_flag("--strict", o.strict, strictHelp);
   r->footer("Example: kelvane render level.map -o level.png --size 1280x960 --fit\n"
             "         kelvane render level.map -o level.png --camera 0,5,0,20,-45");
@@ -260,6 +264,7 @@ int parseCommandLine(CommandLine& cl, int argc, char** argv) {
 
 int runCommand(const CommandLine& cl, Options& o) {
   o.selectGiven = cl.render->count("--select") > 0;
+  o.hideGiven = cl.render->count("--hide") > 0;
   if (cl.info->parsed()) return runInfo(o);
   if (cl.exp->parsed()) return exportCommand(o);
   if (cl.demo->parsed()) return writeDescription(demoMap(), "demo", o.out);

@@ -1,6 +1,8 @@
 // The command line's value parsers.
 #include "parse.h"
 
+#include "mapfile/index_list.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -47,5 +49,12 @@ bool parseSelect(bool given, const std::string& s, int& select, std::string& err
   select = -1;
   if (!given || wholeIn(s, 0, 65534, select)) return true;
   err = "--select: expected a lattice index, a whole number from 0 to 65534 (got '" + s + "')";
+  return false;
+}
+
+bool parseHide(bool given, const std::string& s, std::vector<int>& hide, std::string& err) {
+  hide.clear();
+  if (!given || parseIndexList(s, 65534, hide, err)) return true;
+  err = "--hide: " + err;
   return false;
 }

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // A whole number from `lo` to `hi`, all of `s` (no sign, blank or other text around it).
 bool wholeIn(std::string_view s, int lo, int hi, int& v);
@@ -23,3 +24,6 @@ bool parseCamera(const std::string& s, Camera& cam, std::string& err);
 
 // --select's lattice index, a whole number from 0 to 65534; -1 when not `given`.
 bool parseSelect(bool given, const std::string& s, int& select, std::string& err);
+
+// --hide's list of lattice indices ("2,5-9,14"); none when not `given`.
+bool parseHide(bool given, const std::string& s, std::vector<int>& hide, std::string& err);

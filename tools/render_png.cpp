@@ -72,6 +72,15 @@ bool glDrew(std::string& err) {
 
 } // namespace
 
+std::vector<bool> hiddenByIndex(const std::vector<int>& indices) {
+  std::vector<bool> flags;
+  for (int i : indices) {
+    if (size_t(i) >= flags.size()) flags.resize(size_t(i) + 1, false);
+    flags[size_t(i)] = true;
+  }
+  return flags;
+}
+
 bool renderPng(const Lattice* lat, const RenderJob& job, const std::string& out, std::string& where,
                std::string& err) {
   HeadlessContext hc;
@@ -88,6 +97,7 @@ bool renderPng(const Lattice* lat, const RenderJob& job, const std::string& out,
   }
   RetainedScene scene;
   buildRetained(lat, vs, job.budget, scene, job.triangles);
+  hideLattices(scene, hiddenByIndex(job.hidden));
   uploadRetained(scene, glProc);
   drawRetainedFrame(scene, cam.trot, vs);
   std::vector<unsigned char> rgb(size_t(job.width) * job.height * 3);

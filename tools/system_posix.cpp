@@ -25,7 +25,8 @@ void fitView(const std::string& file, const Lattice* lat, RenderJob& job) {
   using namespace Trot;
   const float* t = job.cam.trot;
   double depth = 0;
-  if (!fitCamera(lat, job.width, job.height, job.cam.trot, depth, latticeAt(lat, job.select)))
+  if (!fitCamera(lat, job.width, job.height, job.cam.trot, depth, latticeAt(lat, job.select),
+                 SIZE_MAX, hiddenByIndex(job.hidden)))
     std::fprintf(stderr, "kelvane: %s: warning: no lattice is drawn; nothing to fit\n",
                  file.c_str());
   else if (depth > 1000)
@@ -37,16 +38,30 @@ void fitView(const std::string& file, const Lattice* lat, RenderJob& job) {
                t[yaw]);
 }
 
-// --select names a drawn lattice of the map; the reason when it does not.
-bool checkSelect(const Lattice* lat, int select, std::string& err) {
-  if (select < 0 || drawnOrdinal(lat, select) >= 0) return true;
+// `option`'s lattice `index` names a drawn lattice of the map; the reason when it does not.
+bool checkDrawn(const Lattice* lat, const std::string& option, int index, std::string& err) {
+  if (drawnOrdinal(lat, index) >= 0) return true;
   int n = 0;
   for (const Lattice* L = lat; L; L = L->next) n++;
-  const Lattice* L = latticeAt(lat, select);
-  err = "--select " + std::to_string(select) + ": " +
-        (L ? "lattice " + std::to_string(select) + " is not drawn (its id is 0)"
+  const Lattice* L = latticeAt(lat, index);
+  err = option + " " + std::to_string(index) + ": " +
+        (L ? "lattice " + std::to_string(index) + " is not drawn (its id is 0)"
            : "the map has " + std::to_string(n) + " lattice" + (n == 1 ? "" : "s"));
   return false;
+}
+
+// --select and --hide name drawn lattices, and the selected one is not hidden.
+bool checkLattices(const Lattice* lat, const RenderJob& job, std::string& err) {
+  if (job.select >= 0 && !checkDrawn(lat, "--select", job.select, err)) return false;
+  for (int i : job.hidden)
+    if (!checkDrawn(lat, "--hide", i, err)) return false;
+  for (int i : job.hidden)
+    if (i == job.select) {
+      err = "--select " + std::to_string(i) + ": lattice " + std::to_string(i) +
+            " is hidden by --hide";
+      return false;
+    }
+  return true;
 }
 
 } // namespace
@@ -61,7 +76,7 @@ int runRender(const Options& o, RenderJob& job) {
   LoadedMap map;
   if (!load(o.map, map, o.strict)) return 1;
   std::string bad;
-  if (!checkSelect(map.lat, job.select, bad)) return usage("render", bad);
+  if (!checkLattices(map.lat, job, bad)) return usage("render", bad);
   if (o.fit) fitView(o.map, map.lat, job);
   job.budget = geometryBudgetHere();
   std::string where, err;

@@ -59,10 +59,14 @@ struct RenderJob {
   int width = 640, height = 480;
   Camera cam;
   bool axes = false;
-  int select = -1; // list index of the lattice drawn in amber, -1 for none; must be drawn
+  int select = -1;         // list index of the lattice drawn in amber, -1 for none; must be drawn
+  std::vector<int> hidden; // list indices of lattices not drawn (increasing); must be drawn
   size_t budget = 0;
   size_t triangles = SIZE_MAX; // past it, lattices are drawn as their boxes (boxedLattices)
 };
+
+// `indices` (list indices) as flags by list index, as hideLattices and fitCamera take them.
+std::vector<bool> hiddenByIndex(const std::vector<int>& indices);
 
 // Draws the frame the viewer would draw for the job without any window system and writes it
 // as PNG. False, with `err` set, on failure; `where` then names what failed: the output file,

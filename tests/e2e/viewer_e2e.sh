@@ -156,6 +156,51 @@ check "the selected lattice is amber" colourful "$tmp/selected.png" 640x480+0+0
 quit escape
 check "Escape exits 0 after the mouse" [ "$rc" = 0 ]
 
+# The hierarchy keys and hiding: PageDown goes to the first child, PageUp to the parent; H hides
+# the selected lattice, Shift+H all but it, Alt+H shows all. Each change is said, and the window
+# is what kelvane render draws with the P line's --camera, --select and --hide.
+lat() { printf '{"id": 1, "position": [%s, 0, 0], "rotation": [0, 0, 0], "cellSize": [1, 1, 1], "cells": [%s, %s, %s]%s}' "$@"; }
+printf '{"lattices": [%s, %s, %s, %s]}' "$(lat -8 6 6 6 "")" "$(lat 10 4 4 4 ', "parent": 0')" \
+  "$(lat 6 2 8 2 ', "parent": 1')" "$(lat 0 3 3 3 '')" >"$tmp/family.json"
+"$bin/kelvane" make-map "$tmp/family.json" -o "$tmp/family.map" || exit 1
+start "$tmp/family.map" || exit 1
+taps o 1 # the scene alone
+taps Tab 1
+taps Next 1
+check "PageDown selects the first child" said "selected lattice 1: id 1, 4 x 4 x 4 cells, at (10, 0, 0), parent 0"
+taps Next 1
+check "and its child" said "selected lattice 2: id 1, 2 x 8 x 2 cells, at (6, 0, 0), parent 1"
+taps Prior 1
+check "PageUp selects the parent" said "selected lattice 1: id 1, 4 x 4 x 4 cells, at (10, 0, 0), parent 0"
+taps h 1
+check "H hides the selected lattice" said "hidden 1 of 4 lattices"
+taps Tab 2
+check "Tab skips it" said "selected lattice 2: id 1, 2 x 8 x 2 cells, at (6, 0, 0), parent 1"
+taps Prior 1
+check "PageUp goes past a hidden parent" said "selected lattice 0: id 1, 6 x 6 x 6 cells, at (-8, 0, 0), parent none"
+taps Tab 1
+taps shift+h 1
+check "Shift+H hides all but the selected one" said "hidden 3 of 4 lattices"
+xdotool key p
+sleep 0.3
+line=$(tail -n 1 "$tmp/out")
+check "P adds --hide" grep -qE -- "^--camera 0,0,0,0,0 --select 2 --hide 0,1,3$" <<<"$line"
+shot "$wid" "$tmp/isolated.png"
+# shellcheck disable=SC2086
+"$bin/kelvane" render "$tmp/family.map" -o "$tmp/isolated-render.png" $line
+check "the isolated lattice is render --hide's picture" [ "$(differing "$tmp/isolated.png" "$tmp/isolated-render.png")" = 0 ]
+taps alt+h 1
+check "Alt+H shows all again" grep -qx "hidden 0 of 4 lattices" "$tmp/out"
+xdotool key p
+sleep 0.3
+line=$(tail -n 1 "$tmp/out")
+shot "$wid" "$tmp/shown.png"
+# shellcheck disable=SC2086
+"$bin/kelvane" render "$tmp/family.map" -o "$tmp/shown-render.png" $line
+check "with all shown, the P line has no --hide" [ "$line" = "--camera 0,0,0,0,0 --select 2" ]
+check "and the window is render's" [ "$(differing "$tmp/shown.png" "$tmp/shown-render.png")" = 0 ]
+quit escape
+
 # The viewer speaks in its window: F1 shows the help sheet, I the info panel, a selection
 # its panel and every line said a message; O hides them all. Outside the panels the window
 # is kelvane render's picture, and with O everywhere.
