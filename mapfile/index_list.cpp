@@ -27,8 +27,12 @@ bool parseIndexList(const std::string& text, int maxIndex, std::vector<int>& out
                   ? index(part, a) && index(part, b)
                   : index(part.substr(0, dash), a) && index(part.substr(dash + 1), b);
     if (!ok || b < a || (!out.empty() && a <= out.back()) || b > maxIndex) {
-      err = "expected increasing lattice indices from 0 to " + std::to_string(maxIndex) +
-            ", runs written A-B, e.g. 2,5-9,14 (got '" + text + "')";
+      // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on one long sum here.
+      err = "expected increasing lattice indices from 0 to ";
+      err += std::to_string(maxIndex);
+      err += ", runs written A-B, e.g. 2,5-9,14 (got '";
+      err += text;
+      err += "')";
       out.clear();
       return false;
     }
@@ -46,7 +50,8 @@ std::string formatIndexList(const std::vector<int>& indices) {
     if (!s.empty()) s += ',';
     s += std::to_string(indices[i]);
     if (j >= i + 2) {
-      s += "-" + std::to_string(indices[j]);
+      s += '-';
+      s += std::to_string(indices[j]);
       i = j + 1;
     } else {
       i++;

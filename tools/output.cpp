@@ -89,8 +89,10 @@ std::filesystem::path linkTarget(const std::string& path) {
 // permission bits of the file it replaces. Its name is short whatever the target's, so a
 // target name near the file system's limit still has room beside it.
 std::FILE* createTemp(const std::filesystem::path& path, std::string& temp) {
+#ifndef _WIN32
   struct stat target;
   bool replaces = stat(path.string().c_str(), &target) == 0;
+#endif
   for (int attempt = 0; attempt < 100; attempt++) {
     std::string name =
         ".kelvane-" + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".tmp";
