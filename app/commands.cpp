@@ -30,6 +30,7 @@ void setHidden(Viewer& v, std::vector<bool> hide) {
   if (hide == v.hidden) return;
   v.hidden = std::move(hide);
   hideLattices(v.scene, v.hidden);
+  v.page.hidden = formatIndexList(hiddenIndices(v));
   say(v, "hidden " + std::to_string(hiddenIndices(v).size()) + " of " +
              std::to_string(drawnCount(v.lat)) + " lattices");
 }

@@ -2,6 +2,8 @@
 // the viewer runs on it until Escape, an error, or the page's next map, and then waits again.
 #include "viewer.h"
 
+#include "mapfile/index_list.h"
+
 #include <emscripten.h>
 
 #include <cstdlib>
@@ -12,11 +14,13 @@ namespace {
 // clang-format off
 
 // Waits for the page's next map; returns its name in the in-memory file system (malloc'd) and
-// sets the starting camera and selection from the page's #camera=...&select=.
-EM_ASYNC_JS(char*, nextMap, (float* camera, int* select), {
+// sets the starting camera, selection and hidden lattices (malloc'd, as P writes them) from the
+// page's #camera=...&select=...&hide=.
+EM_ASYNC_JS(char*, nextMap, (float* camera, int* select, char** hide), {
   const next = await Module.kelvaneNextMap();
   for (let i = 0; i < 5; i++) HEAPF32[(camera >> 2) + i] = next.camera[i];
   HEAP32[select >> 2] = next.select;
+  HEAPU32[hide >> 2] = allocateUTF8(next.hide || "");
   return allocateUTF8(next.name);
 });
 
@@ -30,7 +34,11 @@ int main() {
   for (;;) {
     ViewerStart start;
     start.windowPanels = false; // the page shows the selection and the messages itself
-    char* name = nextMap(start.camera, &start.selection);
+    char* hide = nullptr;
+    char* name = nextMap(start.camera, &start.selection, &hide);
+    std::string err; // the page's address parser has checked the list already
+    if (hide && *hide) parseIndexList(hide, 65534, start.hidden, err);
+    std::free(hide);
     int code = runViewer(reinterpret_cast<HINSTANCE>(&instance), name, start);
     std::free(name);
     viewerEnded(code);

@@ -26,6 +26,7 @@
 struct ViewerStart {
   float camera[5] = {};
   int selection = -1;
+  std::vector<int> hidden; // list indices hidden at start (a link's &hide=)
   size_t storeLimit = SIZE_MAX;
   bool windowPanels = true; // the window shows the selection and the messages (a web page
                             // shows them in its own panels instead)

@@ -4,6 +4,8 @@
 
 #include "controls.h"
 
+#include "mapfile/index_list.h"
+
 #include "platform/messages.h"
 
 #include <cstdio>
@@ -69,11 +71,16 @@ int runViewer(HINSTANCE instance, LPSTR cmdLine, const ViewerStart& start) {
   Viewer v;
   v.instance = instance;
   v.start = start;
+  for (int i : start.hidden) {
+    if (size_t(i) >= v.hidden.size()) v.hidden.resize(size_t(i) + 1, false);
+    v.hidden[size_t(i)] = true;
+  }
   if (!openViewerWindow(v)) return 1;
   stripQuotes(cmdLine);
   bool opened = openStartMap(v, cmdLine);
   for (int i = 0; i < 5; i++) v.trot[i] = start.camera[i];
   v.page.camera = v.trot;
+  v.page.hidden = formatIndexList(hiddenIndices(v));
   if (opened && drawnOrdinal(v.lat, start.selection) >= 0) selectLattice(v, start.selection);
   int exitCode = opened ? runLoop(v) : 1;
   releaseOverlays(v);

@@ -207,9 +207,9 @@ EM_JS(void, pageMessageBox, (const char* caption, const char* text), {
 
 EM_JS(void, pageNote, (const char* text), { Module.kelvaneMessage(UTF8ToString(text), false); });
 
-EM_JS(void, pageFrame, (const float* trot, int selected, const char* lattice), {
+EM_JS(void, pageFrame, (const float* trot, int selected, const char* lattice, const char* hidden), {
   Module.kelvaneFrame(trot ? Array.from(HEAPF32.subarray(trot >> 2, (trot >> 2) + 5)) : null,
-                      selected, UTF8ToString(lattice));
+                      selected, UTF8ToString(lattice), UTF8ToString(hidden));
 });
 
 EM_ASYNC_JS(void, nextAnimationFrame, (), {
@@ -312,7 +312,7 @@ BOOL SwapBuffers(HDC dc) {
   glFlush();
   const PageView* page = static_cast<const PageView*>(GetPropA(dc->wnd, pageViewProp));
   pageFrame(page ? page->camera : nullptr, page ? page->selected : -1,
-            page ? page->lattice.c_str() : "");
+            page ? page->lattice.c_str() : "", page ? page->hidden.c_str() : "");
   nextAnimationFrame();
   return TRUE;
 }

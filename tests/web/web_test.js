@@ -31,6 +31,7 @@ async function state(page) {
   return page.evaluate(() => ({
     state: window.kelvane.state, frames: window.kelvane.frames, camera: window.kelvane.camera,
     selected: window.kelvane.selected, panel: document.getElementById('lattice').textContent,
+    hidden: window.kelvane.hidden,
     cameraLine: document.getElementById('camera-line').textContent,
     messages: document.getElementById('messages').textContent, hash: location.hash,
     title: document.title,
@@ -185,6 +186,17 @@ async function taps(page, key, n, camera) {
     page = await open(browser, '?map=pair.map#camera=0,0,0,0,0&select=0');
     await shot(page, 'linked');
     results.linked = await state(page);
+    // H hides the selected lattice; P puts &hide= in the address, and a link with it opens
+    // with those hidden (what the map does not draw is said).
+    await page.keyboard.press('h');
+    await until(() => window.kelvane.hidden.length === 1);
+    await page.keyboard.press('p');
+    await until(() => location.hash.includes('hide'));
+    results.hid = {...await state(page), hidden: await page.evaluate(() => window.kelvane.hidden)};
+    await page.close();
+    page = await open(browser, '?map=pair.map#camera=0,0,0,0,0&hide=0,7');
+    await shot(page, 'hiddenLink');
+    results.hiddenLink = {...await state(page), hidden: await page.evaluate(() => window.kelvane.hidden)};
     await page.close();
 
     // Touch through the DevTools protocol: a tap picks, one finger turns, two fingers pan,

@@ -82,6 +82,11 @@ check "a drag turns, the wheel moves" [ "$(field dragged.camera)" = "-1.389,0,7.
 check "P adds the selection to the address" grep -qE '^#camera=[^&]+&select=0$' <<<"$(field selectedP.hash)"
 check "a link with &select= opens with that lattice" [ "$(field linked.selected)" = 0 ]
 check "and draws it in amber" colourful "$tmp/out/linked.png" 640x480+0+0
+check "H hides the selected lattice" [ "$(field 'hid.hidden.join()')" = 0 ]
+check "P adds &hide= to the address" grep -qE '^#camera=[^&]+&hide=0$' <<<"$(field hid.hash)"
+check "a link with &hide= opens with those hidden" [ "$(field 'hiddenLink.hidden.join()')" = 0 ]
+check "what the map does not draw is said" grep -q "hide=7: the map draws no such lattice" <<<"$(field hiddenLink.messages)"
+check "the hidden lattice is not drawn" isPixel "$tmp/out/hiddenLink.png" 320 240 "0 0 0"
 check "a tap selects" [ "$(field tapped.selected)" = 1 ]
 check "one finger turns" [ "$(field turned.camera)" = "0,0,0,5,10" ]
 check "two fingers pan" grep -qE '^[-0-9.e]+,1,[-0-9.e]+,5,10$' <<<"$(field panned.camera)"
