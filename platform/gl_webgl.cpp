@@ -212,6 +212,17 @@ void flush() {
   gl.batch.clear();
 }
 
+// glEnable and glDisable. GL_TEXTURE_2D is this layer's own switch (WebGL has none); the rest
+// are WebGL's, the depth test remembered for a restored context.
+void setCapability(GLenum cap, bool on) {
+  flush();
+  if (cap == GL_DEPTH_TEST) gl.depthTest = on;
+  if (cap == GL_TEXTURE_2D)
+    gl.texture2d = on;
+  else if (live())
+    on ? emscripten_glEnable(cap) : emscripten_glDisable(cap);
+}
+
 // Draws a range of the arrays straight from their buffer objects.
 void drawFromBuffers(GLenum mode, GLint first, GLsizei count) {
   if (!begin()) return;
@@ -269,24 +280,11 @@ void glClear(GLbitfield mask) {
   flush();
   if (live()) emscripten_glClear(mask);
 }
-// GL_TEXTURE_2D is this layer's own switch (WebGL has none); the rest are WebGL's.
 void glEnable(GLenum cap) {
-  flush();
-  if (cap == GL_DEPTH_TEST) gl.depthTest = true;
-  if (cap == GL_TEXTURE_2D) {
-    gl.texture2d = true;
-    return;
-  }
-  if (live()) emscripten_glEnable(cap);
+  setCapability(cap, true);
 }
 void glDisable(GLenum cap) {
-  flush();
-  if (cap == GL_DEPTH_TEST) gl.depthTest = false;
-  if (cap == GL_TEXTURE_2D) {
-    gl.texture2d = false;
-    return;
-  }
-  if (live()) emscripten_glDisable(cap);
+  setCapability(cap, false);
 }
 void glBlendFunc(GLenum src, GLenum dst) {
   flush();
