@@ -18,12 +18,12 @@ tally() {
   [[ $fail -eq 0 ]]
 }
 
-# Xvfb takes a display number no other server holds and says which (-displayfd): scripts that
-# picked a free number themselves could pick the same one when they started together, and one
-# ending took the other's display away.
+# Xvfb takes a display number no other server holds and says which (-displayfd), and does not
+# reset when its last client leaves (-noreset): while a server resets it refuses new clients,
+# so a viewer started just after the previous one quit found no display now and then.
 startX() {
   : >"$tmp/display"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp ${XVFB_ARGS:-} \
+  Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp ${XVFB_ARGS:-} \
     3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
   xvfb=$!
   for _ in $(seq 100); do
