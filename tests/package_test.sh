@@ -110,6 +110,7 @@ dir="$tmp/win/kelvane-${version}-windows-x86_64"
 check "the zip holds kelvane.exe" [ -f "$dir/kelvane.exe" ]
 check "the zip holds kelvane-viewer.exe" [ -f "$dir/kelvane-viewer.exe" ]
 check "the zip holds README and LICENSE" [ -f "$dir/README.md" -a -f "$dir/LICENSE" ]
+check "and the licences of what it ships, the font's included" grep -q "License: bitstream-vera" "$dir/COPYRIGHT.txt"
 for exe in kelvane kelvane-viewer; do
   check "$exe.exe carries the icon" grep -q "type=14" <<<"$(wrestool -l "$dir/$exe.exe" 2>/dev/null)"
 done

@@ -48,7 +48,7 @@ newPrefix machine
 run reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d 'C:\tools' /f
 run "$setup" /S
 dir="$WINEPREFIX/drive_c/Program Files/Kelvane"
-for f in kelvane-viewer.exe kelvane.exe README.md LICENSE uninstall.exe; do
+for f in kelvane-viewer.exe kelvane.exe README.md LICENSE COPYRIGHT.txt uninstall.exe; do
   check "installed $f" [ -f "$dir/$f" ]
 done
 menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Kelvane Map Viewer.lnk"
