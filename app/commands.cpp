@@ -18,35 +18,28 @@ void fitView(Viewer& v) {
             frameTriangleBudget, v.hidden);
 }
 
-int drawnCount(const Lattice* lat) {
-  int n = 0;
-  for (; lat; lat = lat->next) n += lat->id != 0;
-  return n;
-}
-
 // Hides the lattices `hide` says (by list index; all others shown), in the scene too, and says
 // how many are hidden now.
 void setHidden(Viewer& v, std::vector<bool> hide) {
   if (hide == v.hidden) return;
   v.hidden = std::move(hide);
   hideLattices(v.scene, v.hidden);
-  v.page.hidden = formatIndexList(hiddenIndices(v));
-  say(v, "hidden " + std::to_string(hiddenIndices(v).size()) + " of " +
-             std::to_string(drawnCount(v.lat)) + " lattices");
+  std::vector<int> now = hiddenIndices(v);
+  v.page.hidden = formatIndexList(now);
+  say(v, "hidden " + std::to_string(now.size()) + " of " + std::to_string(drawnCount(v.lat)) +
+             " lattices");
 }
 
 // H hides the selected lattice (and clears the selection); Shift+H hides every drawn lattice
 // but the selected one; Alt+H shows all again.
 void hideCommand(Viewer& v, bool shift, bool alt) {
-  size_t n = 0;
-  for (const Lattice* L = v.lat; L; L = L->next) n++;
   if (alt) {
     setHidden(v, {});
     return;
   }
   if (v.selected < 0) return;
   std::vector<bool> hide = v.hidden;
-  hide.resize(n, false);
+  hide.resize(size_t(latticeCount(v.lat)), false);
   if (shift) {
     int i = 0;
     for (const Lattice* L = v.lat; L; L = L->next, i++)

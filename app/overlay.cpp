@@ -7,8 +7,6 @@
 
 #include "platform/gl.h"
 
-#include <cstdio>
-
 namespace {
 
 const float warm[3] = {1.0f, 0.72f, 0.45f};
@@ -54,16 +52,12 @@ std::string geometryHeld(const Viewer& v) {
 }
 
 OverlayPanel infoPanel(const Viewer& v, DWORD now) {
-  size_t drawn = 0, total = 0;
-  for (const Lattice* L = v.lat; L; L = L->next) {
-    total++;
-    drawn += L->id != 0;
-  }
   size_t fps = 0;
   for (DWORD t : v.overlay.frames) fps += DWORD(now - t) < 1000;
   OverlayPanel p;
   p.lines = {line("map        " + (v.watch.name.empty() ? std::string("none") : v.watch.name)),
-             line("lattices   " + std::to_string(drawn) + " drawn of " + std::to_string(total)),
+             line("lattices   " + std::to_string(drawnCount(v.lat)) + " drawn of " +
+                  std::to_string(latticeCount(v.lat))),
              line("triangles  " + std::to_string(v.triangles)),
              line("geometry   " + geometryHeld(v)),
              line("frames/s   " + std::to_string(fps)),

@@ -42,12 +42,6 @@ bool loadInto(Viewer& v, const std::string& name, MapStore& store, Lattice*& lat
   return rep.status == LoadStatus::loaded;
 }
 
-int drawnCount(const Lattice* lat) {
-  int n = 0;
-  for (; lat; lat = lat->next) n += lat->id != 0;
-  return n;
-}
-
 // Bytes the retained arrays may take, from KELVANE_GEOMETRY_MB and the machine's memory.
 size_t geometryBudgetHere(Viewer& v) {
   std::string warning;
@@ -168,8 +162,8 @@ void reloadMap(Viewer& v) {
   }
   bool keep = drawnOrdinal(r.lat, v.selected) >= 0;
   if (!keep) selectLattice(v, -1);
-  size_t n = 0; // lattices hidden stay hidden where the new map still has them
-  for (const Lattice* L = r.lat; L; L = L->next) n++;
+  // Lattices hidden stay hidden where the new map still has them.
+  size_t n = size_t(latticeCount(r.lat));
   if (v.hidden.size() > n) v.hidden.resize(n);
   swapIn(v, name, "reloaded", r);
   if (keep) { // the same index stays selected; its ordinal and details may differ

@@ -1,6 +1,8 @@
 // Selection order over the drawn lattices, and the lines that describe a selected one.
 #include "selection.h"
 
+#include "render/frame.h"
+
 #include <cstdio>
 #include <vector>
 
@@ -23,7 +25,7 @@ std::string parentOf(const Lattice* lat, int index) {
 namespace {
 
 bool shown(const Lattice* L, int index, const std::vector<bool>& hidden) {
-  return L && L->id && !(size_t(index) < hidden.size() && hidden[size_t(index)]);
+  return L && L->id && !flagged(hidden, size_t(index));
 }
 
 } // namespace

@@ -57,6 +57,9 @@ Lattice* newLattice(MapStore& store);
 std::vector<int> parentIndexes(const Lattice* lat);
 // The lattice at list index `index` of the list from `lat`, or null.
 const Lattice* latticeAt(const Lattice* lat, int index);
+// How many lattices the list from `lat` holds, and how many of them are drawn (id not 0).
+int latticeCount(const Lattice* lat);
+int drawnCount(const Lattice* lat);
 // How many drawn lattices (id not 0) come before the drawn lattice at list index `index`; -1
 // when there is no such drawn lattice.
 int drawnOrdinal(const Lattice* lat, int index);

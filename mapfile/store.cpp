@@ -69,3 +69,15 @@ int drawnOrdinal(const Lattice* lat, int index) {
   }
   return -1;
 }
+
+int latticeCount(const Lattice* lat) {
+  int n = 0;
+  for (; lat; lat = lat->next) n++;
+  return n;
+}
+
+int drawnCount(const Lattice* lat) {
+  int n = 0;
+  for (; lat; lat = lat->next) n += lat->id != 0;
+  return n;
+}

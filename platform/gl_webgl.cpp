@@ -56,6 +56,7 @@ struct State {
   GLuint arrayBinding = 0; // the buffer object the renderer has bound
   GLuint program = 0, buffer = 0;
   GLint mvp = -1, pos = -1, col = -1, tex = -1, textured = -1;
+  bool texArray = false;  // the texture coordinate array is on (batches) or off (buffer draws)
   bool failed = false;    // the shaders did not build: nothing is drawn, the page was told
   bool texture2d = false; // glEnable(GL_TEXTURE_2D): colours take the bound texture's alpha
   // What a restored context must be given again.
@@ -193,6 +194,16 @@ bool begin() {
   return true;
 }
 
+// Turns the texture coordinate array on or off, where that changes it.
+void useTexArray(bool on) {
+  if (on == gl.texArray) return;
+  gl.texArray = on;
+  if (on)
+    glEnableVertexAttribArray(GLuint(gl.tex));
+  else
+    glDisableVertexAttribArray(GLuint(gl.tex));
+}
+
 // Draws the gathered vertices in one call, under the matrices they were sent with: every
 // change of matrix, primitive or state flushes first.
 void flush() {
@@ -204,7 +215,7 @@ void flush() {
     glVertexAttribPointer(GLuint(gl.pos), 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), nullptr);
     glVertexAttribPointer(GLuint(gl.col), 4, GL_FLOAT, GL_FALSE, sizeof(Vertex),
                           reinterpret_cast<const void*>(offsetof(Vertex, c)));
-    glEnableVertexAttribArray(GLuint(gl.tex));
+    useTexArray(true);
     glVertexAttribPointer(GLuint(gl.tex), 2, GL_FLOAT, GL_FALSE, sizeof(Vertex),
                           reinterpret_cast<const void*>(offsetof(Vertex, t)));
     emscripten_glDrawArrays(gl.primitive, 0, GLsizei(gl.batch.size()));
@@ -226,7 +237,7 @@ void setCapability(GLenum cap, bool on) {
 // Draws a range of the arrays straight from their buffer objects.
 void drawFromBuffers(GLenum mode, GLint first, GLsizei count) {
   if (!begin()) return;
-  glDisableVertexAttribArray(GLuint(gl.tex)); // the arrays have no texture coordinates
+  useTexArray(false); // the arrays have no texture coordinates
   emscripten_glBindBuffer(GL_ARRAY_BUFFER, gl.vertexBuffer);
   glVertexAttribPointer(GLuint(gl.pos), 3, GL_FLOAT, GL_FALSE, 0, gl.vertexPointer);
   emscripten_glBindBuffer(GL_ARRAY_BUFFER, gl.colorBuffer);
@@ -267,6 +278,7 @@ void* glProc(const char* name) {
 
 void webglRestored() {
   gl.program = gl.buffer = 0;
+  gl.texArray = false;
   gl.arrayBinding = gl.vertexBuffer = gl.colorBuffer = 0;
   gl.batch.clear();
   if (!live()) return;

@@ -60,6 +60,11 @@ inline size_t faceTriangles(const Lattice* L) {
 // Runs the six face passes of a lattice whose `id` is not 0, in its own frame.
 template <class Emit> void drawLatticeFaces(const Lattice* L, const ViewerState& vs, Emit& emit);
 
+// Whether lattice `index` is flagged in `flags` (by list index); entries past its end are not.
+inline bool flagged(const std::vector<bool>& flags, size_t index) {
+  return index < flags.size() && flags[index];
+}
+
 // Triangles a lattice drawn as its bounding box takes.
 constexpr size_t boxTriangles = 12;
 

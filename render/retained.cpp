@@ -207,7 +207,7 @@ bool uploadRetained(RetainedScene& s, GlProcLookup getProc) {
 void hideLattices(RetainedScene& s, const std::vector<bool>& hidden) {
   size_t index = 0, k = 0;
   for (const Lattice* L = s.lat; L && k < s.lattices.size(); L = L->next, index++)
-    if (L->id) s.lattices[k++].hidden = index < hidden.size() && hidden[index];
+    if (L->id) s.lattices[k++].hidden = flagged(hidden, index);
 }
 
 void releaseRetained(RetainedScene& s) {

@@ -74,7 +74,7 @@ bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& d
   std::vector<bool> boxed = boxedLattices(lat, triangleBudget);
   size_t index = 0;
   for (const Lattice* L = lat; L; L = L->next, index++) {
-    if (L->id == 0 || (only && L != only) || (index < hidden.size() && hidden[index])) continue;
+    if (L->id == 0 || (only && L != only) || flagged(hidden, index)) continue;
     placeLattice(L, ViewerState{}, p, boxed[index]);
     for (const Triangle& t : p.tris)
       for (const auto& w : t.v) {
@@ -147,7 +147,7 @@ int pickLattice(const Lattice* lat, const float* trot, int width, int height, in
   int hit = -1, index = 0;
   std::vector<bool> boxed = boxedLattices(lat, triangleBudget);
   for (const Lattice* L = lat; L; L = L->next, index++) {
-    if (L->id == 0 || (size_t(index) < hidden.size() && hidden[size_t(index)])) continue;
+    if (L->id == 0 || flagged(hidden, size_t(index))) continue;
     tris.clear();
     CollectEmitter emit{&tris};
     drawLatticeShape(L, vs, boxed[size_t(index)], emit);

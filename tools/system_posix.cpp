@@ -41,8 +41,7 @@ void fitView(const std::string& file, const Lattice* lat, RenderJob& job) {
 // `option`'s lattice `index` names a drawn lattice of the map; the reason when it does not.
 bool checkDrawn(const Lattice* lat, const std::string& option, int index, std::string& err) {
   if (drawnOrdinal(lat, index) >= 0) return true;
-  int n = 0;
-  for (const Lattice* L = lat; L; L = L->next) n++;
+  int n = latticeCount(lat);
   const Lattice* L = latticeAt(lat, index);
   err = option + " " + std::to_string(index) + ": " +
         (L ? "lattice " + std::to_string(index) + " is not drawn (its id is 0)"
