@@ -5,6 +5,8 @@
 #include "selection.h"
 
 #include "mapfile/index_list.h"
+#include "platform/messages.h"
+#include "render/frame.h"
 #include "render/world.h"
 
 #include <cstdio>
@@ -52,7 +54,37 @@ void hideCommand(Viewer& v, bool shift, bool alt) {
   setHidden(v, hide);
 }
 
+// Hides or shows the one lattice at `index`; a hidden lattice is no longer selected.
+void hideOne(Viewer& v, int index, bool hide) {
+  std::vector<bool> now = v.hidden;
+  now.resize(size_t(latticeCount(v.lat)), false);
+  now[size_t(index)] = hide;
+  if (hide && index == v.selected) selectLattice(v, -1);
+  setHidden(v, now);
+}
+
 } // namespace
+
+void pageCommand(Viewer& v, const MSG& msg) {
+  if (msg.message != pageAskMessage) return;
+  int index = int(msg.lParam);
+  const Lattice* L = latticeAt(v.lat, index);
+  if (!L || !L->id) return; // the page's outline is of an earlier map
+  switch (msg.wParam) {
+  case pageSelect:
+  case pageSelectFit:
+    if (flagged(v.hidden, size_t(index))) hideOne(v, index, false);
+    selectLattice(v, index);
+    if (msg.wParam == pageSelectFit) fitView(v);
+    break;
+  case pageHide:
+  case pageShow:
+    hideOne(v, index, msg.wParam == pageHide);
+    break;
+  default:
+    break;
+  }
+}
 
 std::vector<int> hiddenIndices(const Viewer& v) {
   std::vector<int> out;

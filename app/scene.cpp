@@ -118,6 +118,7 @@ void buildScene(Viewer& v) {
   buildRetained(v.lat, v.vs, budget, v.scene, frameTriangleBudget);
   hideLattices(v.scene, v.hidden);
   uploadRetained(v.scene, glProc);
+  v.page.outline = outlineText(v.lat);
   size_t past = 0;
   v.triangles = 0;
   for (const RetainedLattice& r : v.scene.lattices) {

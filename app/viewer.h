@@ -128,6 +128,9 @@ void selectLattice(Viewer& v, int index);
 // What a key press asks for beyond flying: P, Tab, Shift+Tab, Backspace, Home, F5, PageUp,
 // PageDown, H, Shift+H and Alt+H.
 void keyCommand(Viewer& v, const MSG& msg);
+// What the web page's outline asks (pageAskMessage): select a lattice, select and fit it (a
+// hidden one is shown first), hide or show it.
+void pageCommand(Viewer& v, const MSG& msg);
 // The list indices of the hidden drawn lattices, in increasing order.
 std::vector<int> hiddenIndices(const Viewer& v);
 // Mouse messages: drags and the wheel move the camera; a click selects what it is on.

@@ -30,6 +30,7 @@ void commands(Viewer& v, const MSG& msg, bool got) {
     if (got) overlayCommand(v, msg);
     if (got) pointerCommand(v, msg);
     if (got) dropCommand(v, msg);
+    if (got) pageCommand(v, msg);
     if (got && msg.message == glRestoredMessage) restoreGl(v);
     watchCommand(v);
   } catch (const std::bad_alloc&) {

@@ -9,6 +9,7 @@ struct PageView {
   int selected = -1;             // list index of the selected lattice, -1 for none
   std::string lattice;           // what the page's panel shows of the selected lattice
   std::string hidden;            // the hidden lattices as P writes them ("2,5-9"), "" for none
+  std::string outline;           // the drawn lattices for the page's outline (outlineText)
 };
 
 // The window property through which the app hands its PageView to the layer; it lives as long

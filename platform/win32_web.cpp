@@ -14,6 +14,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -70,11 +71,24 @@ unsigned char virtualKey(const EmscriptenKeyboardEvent& e) {
   return 0;
 }
 
+// Whether the page's focus is in a field that takes text (the outline's search box): keys
+// typed there are the field's.
+// clang-format off
+EM_JS(int, typingInField, (), {
+  const e = document.activeElement;
+  if (!e) return 0;
+  if (e.isContentEditable || e.tagName === 'TEXTAREA' || e.tagName === 'SELECT') return 1;
+  return e.tagName === 'INPUT' && !/^(checkbox|radio|button|submit|reset|file|range|color)$/.test(e.type) ? 1 : 0;
+});
+// clang-format on
+
 // Key events become WM_KEYDOWN / WM_KEYUP with bit 30 for auto-repeat and release; keys the
-// viewer knows are kept from the page (arrows would scroll it).
+// viewer knows are kept from the page (arrows would scroll it). A press in a text field stays
+// the field's; releases always reach the viewer, so no key stays held.
 EM_BOOL onKey(int type, const EmscriptenKeyboardEvent* e, void*) {
   unsigned char vk = virtualKey(*e);
   if (!window || !vk) return EM_FALSE;
+  if (type == EMSCRIPTEN_EVENT_KEYDOWN && typingInField()) return EM_FALSE;
   postKey(window, vk, type == EMSCRIPTEN_EVENT_KEYDOWN, e->repeat, false, 0);
   return EM_TRUE;
 }
@@ -212,6 +226,8 @@ EM_JS(void, pageFrame, (const float* trot, int selected, const char* lattice, co
                       selected, UTF8ToString(lattice), UTF8ToString(hidden));
 });
 
+EM_JS(void, pageOutline, (const char* text), { Module.kelvaneOutline(UTF8ToString(text)); });
+
 EM_ASYNC_JS(void, nextAnimationFrame, (), {
   await new Promise((resolve) => requestAnimationFrame(() => resolve()));
 });
@@ -245,7 +261,28 @@ EM_BOOL onContextRestored(int, const void*, void*) {
   return EM_TRUE;
 }
 
+// The canvas's size as the window last told it (WM_SIZE), and the outline the page last got.
+int sentWidth = 0, sentHeight = 0;
+std::string sentOutline;
+
+// The page's layout sizes the canvas to its place; a change reaches the viewer as WM_SIZE, as
+// a resized desktop window's does.
+void followCanvasSize() {
+  int w = 0, h = 0;
+  emscripten_get_canvas_element_size("#canvas", &w, &h);
+  if (w == sentWidth && h == sentHeight) return;
+  sentWidth = w;
+  sentHeight = h;
+  postMessage(window, WM_SIZE, 0, MAKELPARAM(w, h));
+}
+
 } // namespace
+
+// The page's outline asks the viewer (what: a PageAsk) about the lattice at list index `index`.
+extern "C" EMSCRIPTEN_KEEPALIVE void kelvanePageAsk(int what, int index) {
+  if (window && what >= 0 && WPARAM(what) <= pageShow)
+    postMessage(window, pageAskMessage, WPARAM(what), LPARAM(index));
+}
 
 // The page asking the viewer to stop (to open another map) counts as a quit message with
 // code 0; whatever was queued is dropped.
@@ -260,7 +297,7 @@ DWORD GetTickCount() {
   return DWORD(emscripten_get_now());
 }
 
-// The canvas stands for the window: its size is the page's 640 x 480, whatever was asked.
+// The canvas stands for the window: its size is the one the page gave it, whatever was asked.
 HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD, int, int, int, int, HWND, HMENU,
                      HINSTANCE, LPVOID) {
   WNDPROC proc = classProcedure(className);
@@ -271,9 +308,8 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD, int, int, int
   emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
   emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onBlur);
   listenToPointer(true);
-  int w = 0, h = 0;
-  emscripten_get_canvas_element_size("#canvas", &w, &h);
-  sendCreated(window, MAKELPARAM(w, h));
+  emscripten_get_canvas_element_size("#canvas", &sentWidth, &sentHeight);
+  sendCreated(window, MAKELPARAM(sentWidth, sentHeight));
   return window;
 }
 
@@ -311,8 +347,13 @@ BOOL SwapBuffers(HDC dc) {
   if (!dc) return FALSE;
   glFlush();
   const PageView* page = static_cast<const PageView*>(GetPropA(dc->wnd, pageViewProp));
+  if (page && page->outline != sentOutline) {
+    sentOutline = page->outline;
+    pageOutline(sentOutline.c_str());
+  }
   pageFrame(page ? page->camera : nullptr, page ? page->selected : -1,
             page ? page->lattice.c_str() : "", page ? page->hidden.c_str() : "");
+  followCanvasSize();
   nextAnimationFrame();
   return TRUE;
 }

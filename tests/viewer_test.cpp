@@ -1,7 +1,9 @@
 // The viewer's entry, played against the window-system and GL doubles: file choice,
 // start-up and shutdown order, the main loop and exit codes.
+#include "app/selection.h"
 #include "app/viewer.h"
 #include "platform/gl.h"
+#include "platform/messages.h"
 #include "render/view.h"
 #include "render/world.h"
 #include "doubles/gl_double.h"
@@ -422,13 +424,17 @@ TEST_F(ViewerTest, ASecondRunStartsClean) {
 }
 
 // A parent chain 0 <- 1 <- 3, with 2 undrawn and 4 a second child of 0.
-std::string familyMap(ViewerTest& t) {
+MapDesc familyDesc() {
   MapDesc m;
   m.lattices = {box(4, 2, 4), box(2, 1, 2, 5), box(1, 1, 1, 0), box(1, 1, 1, 6), box(3, 1, 3, 8)};
   m.lattices[0].refs = {2, 5}; // records count from 1
   m.lattices[1].refs = {4};
   m.lattices[4].pos[0] = 20;
-  t.write("family.map", mapBytes(m));
+  return m;
+}
+
+std::string familyMap(ViewerTest& t) {
+  t.write("family.map", mapBytes(familyDesc()));
   return (t.dir / "family.map").string();
 }
 
@@ -479,6 +485,39 @@ TEST_F(ViewerTest, HierarchyKeysAndHiding) {
                      l3 + l0 + "--camera 0,0,0,0,0 --select 0 --hide 1\n" +
                      "hidden 3 of 4 lattices\n--camera 0,0,0,0,0 --select 0 --hide 1,3,4\n" +
                      "hidden 0 of 4 lattices\n--camera 0,0,0,0,0 --select 0\n");
+}
+
+// The page's outline: its rows are the drawn lattices with their nearest drawn parent, and what
+// a row asks (select, select and fit, hide, show) goes through as the keys' commands do; asks
+// about a lattice the map does not draw change nothing.
+TEST_F(ViewerTest, TheOutlineAsksLikeTheKeys) {
+  std::string path = familyMap(*this);
+  LoadedMap map;
+  loadDesc(familyDesc(), map);
+  EXPECT_EQ(outlineText(map.lat), "0 1 4 2 4 -1\n1 5 2 1 2 0\n3 6 1 1 1 1\n4 8 3 1 3 0\n");
+  auto ask = [&](PageAsk what, int index) {
+    return MSG{nullptr, pageAskMessage, what, index, 0, {}};
+  };
+  winDouble.script = {ask(pageSelect, 2),
+                      ask(pageSelect, 99),
+                      ask(pageHide, -1),
+                      ask(pageSelect, 3),
+                      ask(pageHide, 3),
+                      ask(pageSelectFit, 3),
+                      ask(pageHide, 4),
+                      keyMsg(WM_KEYDOWN, 'P'),
+                      keyMsg(WM_KEYUP, 'P'),
+                      ask(pageShow, 4),
+                      keyMsg(WM_KEYDOWN, VK_ESCAPE)};
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run(path), 0);
+  std::string out = testing::internal::GetCapturedStdout();
+  std::string l3 = "selected lattice 3: id 6, 1 x 1 x 1 cells, at (0, 0, 0), parent 1\n";
+  std::string fitted = out.substr(out.find("--camera"));
+  EXPECT_EQ(out, l3 + "selection cleared\nhidden 1 of 4 lattices\nhidden 0 of 4 lattices\n" + l3 +
+                     "hidden 1 of 4 lattices\n" + fitted);
+  EXPECT_NE(fitted.find(" --select 3 --hide 4\nhidden 0 of 4 lattices\n"), std::string::npos);
+  EXPECT_NE(fitted.substr(0, 26), "--camera 0,0,0,0,0 --sele"); // the double click fitted it
 }
 
 // Hidden lattices are not drawn, not picked, and left out of Home's fit; with nothing hidden

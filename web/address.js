@@ -48,13 +48,17 @@ function mapName(url) {
   return decodePart(last) || last;
 }
 
-// What the address asks for: {map, name, camera, select, hide, notes}. `search` and `hash` are
-// location.search and location.hash. `map` is null without ?map=; camera is five numbers
+// The largest canvas side ?size= may ask for, as `kelvane render --size`.
+const maxSide = 16384;
+
+// What the address asks for: {map, name, size, camera, select, hide, notes}. `search` and `hash` are
+// location.search and location.hash. `map` is null without ?map=; size is [W, H] from ?size=WxH (a fixed canvas) or null (the
+// canvas fills its place); camera is five numbers
 // (zeros unless given), select an index or -1, hide a sorted list; `notes` says what was left
 // out and why. Never throws.
 function parseAddress(search, hash) {
   const notes = [];
-  const view = {map: null, name: null, camera: [0, 0, 0, 0, 0], select: -1, hide: [], notes};
+  const view = {map: null, name: null, size: null, camera: [0, 0, 0, 0, 0], select: -1, hide: [], notes};
   let params = null;
   try {
     params = new URLSearchParams(String(search || ''));
@@ -65,6 +69,13 @@ function parseAddress(search, hash) {
   if (map) {
     view.map = map;
     view.name = mapName(map);
+  }
+  const size = params && params.get('size');
+  if (size !== null && size !== undefined) {
+    const m = /^(\d{1,5})x(\d{1,5})$/.exec(size);
+    const w = m ? Number(m[1]) : 0, h = m ? Number(m[2]) : 0;
+    if (w >= 1 && h >= 1 && w <= maxSide && h <= maxSide) view.size = [w, h];
+    else notes.push(`size=${size.slice(0, 40)}: expected WxH, each from 1 to ${maxSide}; the canvas fills the window`);
   }
   const text = String(hash || '').replace(/^#/, '');
   if (!text) return view;

@@ -35,6 +35,12 @@ test('views from links', () => {
     ['?map=maps%2Fa%20b.map', '', {map: 'maps/a b.map', name: 'a b.map', notes: 0}],
     ['?map=http://example.invalid/x/100%25.map?v=1', '', {name: '100%.map', notes: 0}],
     ['?map=%%%', '', {map: '%%%', name: '%%%', notes: 0}],
+    ['?size=640x480&map=a.map', '', {size: [640, 480], map: 'a.map', notes: 0}],
+    ['', '', {size: null, notes: 0}],
+    ['?size=0x480', '', {size: null, notes: 1}],
+    ['?size=16385x10', '', {size: null, notes: 1}],
+    ['?size=640', '', {size: null, notes: 1}],
+    ['?size=-640x480', '', {size: null, notes: 1}],
   ];
   for (const [search, hash, want] of cases) {
     const v = parseAddress(search, hash);

@@ -13,11 +13,18 @@ async function frames(page, n) {
   await page.waitForFunction((s, k) => window.kelvane.frames >= s + k, {timeout: 30000}, start, n);
 }
 
+// The page at `query` with the canvas fixed at 640 x 480, so pictures compare with
+// `kelvane render`.
+function fixed(query) {
+  if (query.startsWith('?')) return base + '?size=640x480&' + query.slice(1);
+  return base + '?size=640x480' + query;
+}
+
 async function open(browser, query) {
   const page = await browser.newPage();
-  await page.setViewport({width: 900, height: 800});
+  await page.setViewport({width: 1100, height: 800});
   page.on('pageerror', (e) => console.log('page error:', e.message));
-  await page.goto(base + query);
+  await page.goto(fixed(query));
   await page.waitForFunction('window.kelvane.state !== "loading"', {timeout: 30000});
   if (await page.evaluate(() => window.kelvane.state) === 'running') await frames(page, 3);
   return page;
@@ -89,7 +96,7 @@ async function taps(page, key, n, camera) {
     const first = await browser.newPage();
     first.on('requestfailed', (r) => failed.push(r.url()));
     first.on('response', (r) => { if (r.status() >= 400) failed.push(r.status() + ' ' + r.url()); });
-    await first.goto(base + '?map=box.map');
+    await first.goto(fixed('?map=box.map'));
     await first.waitForFunction('window.kelvane.state === "running"', {timeout: 30000});
     await frames(first, 3);
     results.failedRequests = failed;
@@ -199,6 +206,99 @@ async function taps(page, key, n, camera) {
     results.hiddenLink = {...await state(page), hidden: await page.evaluate(() => window.kelvane.hidden)};
     await page.close();
 
+    // The outline: the tree by parent; a click selects, a double click selects and fits, a box
+    // hides; #find keeps the matching rows and the keys typed in it; the selected row follows
+    // Tab.
+    page = await open(browser, '?map=family.map');
+    const wait = (f, ...a) => page.waitForFunction(f, {timeout: 30000}, ...a);
+    await wait(() => document.querySelectorAll('#outline .row').length === 4);
+    results.tree = await page.$$eval('#outline .row', (rs) => rs.map((r) => [+r.dataset.index, +r.dataset.depth, r.textContent]));
+    const row = (i) => page.$(`#outline .row[data-index="${i}"]`);
+    await (await row(2)).click();
+    await wait(() => window.kelvane.selected === 2);
+    results.rowClicked = await state(page);
+    results.rowClicked.marked = await page.$eval('#outline .selected', (r) => +r.dataset.index);
+    const unfitted = (await state(page)).camera;
+    await (await row(0)).click({count: 2});
+    await wait((c) => window.kelvane.selected === 0 && window.kelvane.camera !== c, unfitted);
+    results.rowFitted = {...await state(page), before: unfitted};
+    await page.keyboard.press('Tab');
+    await wait(() => window.kelvane.selected === 1);
+    results.rowFollows = await page.$eval('#outline .selected', (r) => +r.dataset.index);
+    await page.click('#find');
+    await page.keyboard.type('3');
+    const shownRows = () => page.$$eval('#outline .row', (rs) => rs.filter((r) => !r.hidden).map((r) => +r.dataset.index));
+    results.found = {rows: await shownRows()};
+    await page.keyboard.type('ee');
+    await frames(page, 3);
+    Object.assign(results.found, await state(page), {value: await page.$eval('#find', (f) => f.value)});
+    await page.close();
+    page = await open(browser, '?map=pair.map');
+    await page.waitForFunction(() => document.querySelectorAll('#outline .row').length === 2, {timeout: 30000});
+    await page.click('#outline .row[data-index="0"] input');
+    await page.waitForFunction(() => window.kelvane.hidden.join() === '0', {timeout: 30000});
+    await frames(page, 3);
+    await shot(page, 'unticked');
+    results.unticked = {...await state(page), hidden: await page.evaluate(() => window.kelvane.hidden)};
+    await page.click('#outline .row[data-index="0"] input');
+    await page.waitForFunction(() => window.kelvane.hidden.length === 0, {timeout: 30000});
+    await frames(page, 3);
+    await shot(page, 'ticked');
+    await page.close();
+    // The 2,000-lattice map: how long the outline takes to build, and that it scrolls.
+    page = await open(browser, '?map=heights.map');
+    await page.waitForFunction(() => window.kelvane.outlineMs !== null, {timeout: 120000});
+    // Scrolling is timed against as many frames without it: the viewer draws the map in the
+    // same frames, so the difference is what the scrolling costs.
+    results.bigOutline = await page.evaluate(async () => {
+      const o = document.getElementById('outline');
+      const frame = () => new Promise((r) => requestAnimationFrame(r));
+      const timed = async (step) => {
+        const t0 = performance.now();
+        for (let i = 0; i < 60; i++) {
+          step();
+          await frame();
+        }
+        return (performance.now() - t0) / 60;
+      };
+      const still = await timed(() => {});
+      const scrolled = await timed(() => {
+        o.scrollTop = o.scrollTop + o.clientHeight >= o.scrollHeight - 1 ? 0 : o.scrollTop + o.clientHeight / 2;
+      });
+      return {rows: o.querySelectorAll('.row').length, ms: window.kelvane.outlineMs, still, scrolled};
+    });
+    await page.close();
+
+    // The page as an application: the canvas fills the window beside the side bar and follows
+    // its size (P then says --size); the side bar collapses; on a phone it is a drawer.
+    page = await browser.newPage();
+    await page.setViewport({width: 1000, height: 700});
+    await page.goto(base + '?map=box.map');
+    await page.waitForFunction('window.kelvane.state === "running"', {timeout: 30000});
+    const canvasSize = () => page.evaluate(() => [canvas.width, canvas.height].join('x'));
+    results.layout = {wide: await canvasSize()};
+    await page.setViewport({width: 1200, height: 600});
+    await page.waitForFunction(() => canvas.width === 1200 - document.getElementById('sidebar').offsetWidth, {timeout: 30000});
+    await frames(page, 3);
+    await page.keyboard.press('p');
+    await page.waitForFunction(() => document.getElementById('camera-line').textContent !== '', {timeout: 30000});
+    results.layout.resized = await canvasSize();
+    results.layout.line = await page.$eval('#camera-line', (e) => e.textContent);
+    await page.click('#toggle');
+    await page.waitForFunction(() => canvas.width === 1200, {timeout: 30000});
+    results.layout.collapsed = await canvasSize();
+    await page.click('#toggle');
+    await page.setViewport({width: 390, height: 800});
+    await page.waitForFunction(() => canvas.width === 390, {timeout: 30000});
+    await new Promise((r) => setTimeout(r, 400)); // the drawer slides out
+    const drawer = () => page.$eval('#sidebar', (e) => Math.round(e.getBoundingClientRect().left));
+    results.layout.phone = {canvas: await canvasSize(), closed: await drawer()};
+    await page.click('#toggle');
+    await page.waitForFunction(() => Math.round(document.getElementById('sidebar').getBoundingClientRect().left) < 390, {timeout: 30000});
+    await new Promise((r) => setTimeout(r, 400)); // the drawer slides in
+    results.layout.phone.open = await drawer();
+    await page.close();
+
     // Touch through the DevTools protocol: a tap picks, one finger turns, two fingers pan,
     // a pinch apart moves forward; the page does not scroll.
     page = await open(browser, '?map=pair.map');
@@ -260,7 +360,7 @@ async function taps(page, key, n, camera) {
     for (const name of ['frame', 'heights']) {
       page = await browser.newPage();
       await countGl(page);
-      await page.goto(`${base}?map=${name}.map`);
+      await page.goto(fixed(`?map=${name}.map`));
       await page.waitForFunction('window.kelvane.state !== "loading"', {timeout: 120000});
       const r = results[name] = await state(page);
       if (r.state === 'running') {
@@ -274,7 +374,7 @@ async function taps(page, key, n, camera) {
     // one draw call, not one each.
     page = await browser.newPage();
     await countGl(page);
-    await page.goto(base + '#camera=0,0,0,0,0&select=0');
+    await page.goto(fixed('#camera=0,0,0,0,0&select=0'));
     await page.waitForFunction('window.kelvane.state === "running"', {timeout: 30000});
     await frames(page, 2);
     results.selectedDemo = await perFrame(page, 3);
@@ -307,7 +407,7 @@ async function taps(page, key, n, camera) {
         return p === this.COMPILE_STATUS ? false : real.call(this, s, p);
       };
     });
-    await page.goto(base + '?map=box.map');
+    await page.goto(fixed('?map=box.map'));
     await page.waitForFunction('window.kelvane.state === "error"', {timeout: 30000});
     results.shaderFails = await state(page);
     await page.close();
@@ -323,7 +423,7 @@ async function taps(page, key, n, camera) {
       page = await browser.newPage();
       const errors = [];
       page.on('pageerror', (e) => errors.push(e.message));
-      await page.goto(base + query);
+      await page.goto(fixed(query));
       await page.waitForFunction('window.kelvane.state !== "loading"', {timeout: 60000});
       if (await page.evaluate(() => window.kelvane.state) === 'running') await frames(page, 3);
       if (name === 'badEscape') { // a later open still works
@@ -359,7 +459,7 @@ async function taps(page, key, n, camera) {
         return c;
       };
     });
-    await page.goto(base + '?map=box.map');
+    await page.goto(fixed('?map=box.map'));
     await page.waitForFunction('window.kelvane.state === "running"', {timeout: 30000});
     const memory = [];
     for (let i = 1; i <= 30; i++) {

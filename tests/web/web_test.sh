@@ -25,6 +25,11 @@ truncate -s 600M "$tmp/site/huge.map" # sparse: more than a page may hold, no di
 cube() { printf '{"id": 1, "position": [%s, 0, 0], "rotation": [0, 0, 0], "cellSize": [1, 1, 1], "cells": [%s, %s, %s]}' "$@"; }
 printf '{"lattices": [%s, %s]}' "$(cube 0 20 10 20)" "$(cube 16 4 4 4)" >"$tmp/pair.json"
 "$bin/kelvane" make-map "$tmp/pair.json" -o "$tmp/site/pair.map" || exit 1
+# For the outline: a parent chain 0 <- 1 <- 2, and 3 on its own.
+lat() { printf '{"id": %s, "position": [%s, 0, 0], "rotation": [0, 0, 0], "cellSize": [1, 1, 1], "cells": [%s, %s, %s]%s}' "$@"; }
+printf '{"lattices": [%s, %s, %s, %s]}' "$(lat 1 -8 6 6 6 '')" "$(lat 5 10 4 4 4 ', "parent": 0')" \
+  "$(lat 3 6 2 8 2 ', "parent": 1')" "$(lat 7 0 3 3 3 '')" >"$tmp/family.json"
+"$bin/kelvane" make-map "$tmp/family.json" -o "$tmp/site/family.map" || exit 1
 "$bin/kelvane" render "$tmp/site/box.map" -o "$tmp/ref-flown.png" --camera 0,0,10,30,0
 "$bin/kelvane" render "$tmp/site/demo.map" -o "$tmp/ref-demo.png"
 
@@ -87,6 +92,28 @@ check "P adds &hide= to the address" grep -qE '^#camera=[^&]+&hide=0$' <<<"$(fie
 check "a link with &hide= opens with those hidden" [ "$(field 'hiddenLink.hidden.join()')" = 0 ]
 check "what the map does not draw is said" grep -q "hide=7: the map draws no such lattice" <<<"$(field hiddenLink.messages)"
 check "the hidden lattice is not drawn" isPixel "$tmp/out/hiddenLink.png" 320 240 "0 0 0"
+check "the outline is the tree by parent" [ "$(field 'tree.map((r) => r[0] + ":" + r[1]).join()')" = "0:0,1:1,2:2,3:0" ]
+check "each row says index, id and cells" [ "$(field 'tree[1][2]')" = "1  id 5  4 x 4 x 4" ]
+check "a click on a row selects it" [ "$(field rowClicked.selected)" = 2 ]
+check "and marks the row" [ "$(field rowClicked.marked)" = 2 ]
+check "a double click selects and fits" [ "$(field rowFitted.selected)" = 0 ] && check "the view moved" [ "$(field rowFitted.camera)" != "$(field rowFitted.before)" ]
+check "the marked row follows Tab" [ "$(field rowFollows)" = 1 ]
+check "#find keeps the rows whose index or id matches" [ "$(field 'found.rows.join()')" = 2,3 ]
+check "keys typed in #find go to the field" [ "$(field found.value)" = 3ee ]
+check "and not to the viewer" [ "$(field found.camera)" = "$(field rowFitted.camera)" ]
+check "unticking a row hides its lattice" [ "$(field 'unticked.hidden.join()')" = 0 ]
+check "and it is gone from the canvas" isPixel "$tmp/out/unticked.png" 320 240 "0 0 0"
+check "ticking it again shows it" isPixel "$tmp/out/ticked.png" 320 240 "153 153 153"
+check "the 2,000-lattice outline has a row each" [ "$(field bigOutline.rows)" = 2000 ]
+check "and builds in well under a second" [ "$(field 'bigOutline.ms < 500')" = true ]
+check "scrolling it keeps the frame rate" [ "$(field 'bigOutline.scrolled < 2 * r.bigOutline.still')" = true ]
+check "the canvas fills the window beside the side bar" [ "$(field layout.wide)" = 640x700 ]
+check "and follows its size" [ "$(field layout.resized)" = 840x600 ]
+check "P then says --size" grep -q -- "--size 840x600" <<<"$(field layout.line)"
+check "the side bar collapses" [ "$(field layout.collapsed)" = 1200x600 ]
+check "on a phone the canvas takes the screen" [ "$(field layout.phone.canvas)" = 390x800 ]
+check "with the side bar a closed drawer" [ "$(field layout.phone.closed)" -ge 390 ]
+check "that opens over it" [ "$(field layout.phone.open)" -lt 390 ]
 check "a tap selects" [ "$(field tapped.selected)" = 1 ]
 check "one finger turns" [ "$(field turned.camera)" = "0,0,0,5,10" ]
 check "two fingers pan" grep -qE '^[-0-9.e]+,1,[-0-9.e]+,5,10$' <<<"$(field panned.camera)"
@@ -127,5 +154,6 @@ check "thirty maps: one map file in the page" [ "$(field thirty.after30.files)" 
 check "thirty maps: one WebGL context" [ "$(field thirty.after30.contexts)" = 1 ] && check "made once" [ "$(field thirty.after30.made)" = 1 ]
 check "thirty maps: the heap stays" [ "$(field thirty.after30.heap)" = "$(field thirty.after5.heap)" ]
 check "thirty maps: still running" [ "$(field thirty.state)" = running ]
+echo "web viewer: the 2,000-lattice outline built in $(field 'bigOutline.ms.toFixed(1)') ms; a frame took $(field 'bigOutline.scrolled.toFixed(1)') ms while it scrolled, $(field 'bigOutline.still.toFixed(1)') ms while it did not"
 echo "web viewer: demo map at $(field demoFps) frames/s in headless Chromium (SwiftShader)"
 tally
