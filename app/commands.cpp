@@ -139,7 +139,11 @@ void keyCommand(Viewer& v, const MSG& msg) {
     int child = childSelection(v.lat, v.selected, v.hidden);
     if (child >= 0) selectLattice(v, child);
   }
-  if (msg.wParam == VK_BACK) selectLattice(v, -1);
+  if (msg.wParam == VK_BACK) {
+    selectLattice(v, -1);
+    clearMeasurement(v);
+  }
+  if (msg.wParam == 'G' && !repeat && v.selected >= 0) v.grid = !v.grid;
   if (msg.wParam == VK_HOME) fitView(v);
   if (msg.wParam == VK_F5 && !repeat) reloadMap(v);
 }
@@ -148,9 +152,14 @@ void pointerCommand(Viewer& v, const MSG& msg) {
   if (msg.message == WM_LBUTTONDOWN || msg.message == WM_RBUTTONDOWN ||
       msg.message == WM_MBUTTONDOWN)
     SetCapture(v.hWnd);
-  if (pointerStep(v.pointer, msg, v.trot))
-    selectLattice(v, pickLattice(v.lat, v.trot, v.view.width, v.view.height, v.pointer.x,
-                                 v.pointer.y, frameTriangleBudget, v.hidden));
+  bool ctrl = (msg.wParam & MK_CONTROL) || v.key[VK_CONTROL];
+  if (pointerStep(v.pointer, msg, v.trot)) {
+    if (ctrl)
+      measureAt(v, v.pointer.x, v.pointer.y);
+    else
+      selectLattice(v, pickLattice(v.lat, v.trot, v.view.width, v.view.height, v.pointer.x,
+                                   v.pointer.y, frameTriangleBudget, v.hidden));
+  }
   bool up =
       msg.message == WM_LBUTTONUP || msg.message == WM_RBUTTONUP || msg.message == WM_MBUTTONUP;
   if (up && !v.pointer.turning && !v.pointer.panning) ReleaseCapture();

@@ -10,12 +10,13 @@ const Control controls[] = {
     {"P", "print the view as --camera ... for 'kelvane render'"},
     {"Tab", "select the next drawn lattice"},
     {"Shift+Tab", "select the previous drawn lattice"},
-    {"Backspace", "clear the selection"},
+    {"Backspace", "clear the selection and the measurement"},
     {"PageUp", "select the parent of the selected lattice"},
     {"PageDown", "select its first child"},
     {"H", "hide the selected lattice"},
     {"Shift+H", "hide every lattice but the selected one"},
     {"Alt+H", "show every lattice again"},
+    {"G", "show or hide the cell grid of the selected lattice"},
     {"Home", "fit the view to the selection, or to the whole map"},
     {"F5", "load the map file again now"},
     {"F1", "show or hide this help"},
@@ -26,6 +27,7 @@ const Control controls[] = {
     {"right drag", "pan (also the middle button)"},
     {"wheel", "move forward / back"},
     {"click", "select the lattice under the pointer; on nothing, clear"},
+    {"Ctrl+click", "set measuring point A, then B: prints the distance"},
 };
 const int controlCount = int(sizeof controls / sizeof controls[0]);
 

@@ -62,7 +62,7 @@ OverlayPanel infoPanel(const Viewer& v, DWORD now) {
              line("geometry   " + geometryHeld(v)),
              line("frames/s   " + std::to_string(fps)),
              line("hidden     " + std::to_string(hiddenIndices(v).size())),
-             line("pointer    -"),
+             line("pointer    " + pointerRow(v)),
              line(cameraLine(v))};
   return p;
 }

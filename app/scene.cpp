@@ -119,6 +119,7 @@ void buildScene(Viewer& v) {
   hideLattices(v.scene, v.hidden);
   uploadRetained(v.scene, glProc);
   v.page.outline = outlineText(v.lat);
+  v.gridFor = nullptr; // the lattices are new
   size_t past = 0;
   v.triangles = 0;
   for (const RetainedLattice& r : v.scene.lattices) {
@@ -181,6 +182,7 @@ void openDroppedMap(Viewer& v, const std::string& name) {
     return;
   }
   selectLattice(v, -1);
+  clearMeasurement(v);
   v.hidden.clear();
   for (int i = 0; i < Trot::size; i++) v.trot[i] = i < 5 ? v.start.camera[i] : 0.0f;
   swapIn(v, name, "opened", r);

@@ -12,6 +12,7 @@
 #include "render/overlay.h"
 #include "render/retained.h"
 #include "render/view_state.h"
+#include "render/world.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -48,6 +49,13 @@ struct Overlays {
   unsigned texture = 0;            // the glyph atlas in the current context; 0: not made
 };
 
+// The points Ctrl+click set, in world coordinates, and the lattices they are on: A, then B.
+struct Measurement {
+  int count = 0; // 0 to 2
+  double at[2][3] = {};
+  int lattice[2] = {-1, -1};
+};
+
 // Messages stay this long (ms) and this many at most.
 constexpr DWORD messageTime = 5000;
 constexpr size_t messageCount = 4;
@@ -76,6 +84,17 @@ struct Viewer {
   PageView page;            // what a platform that shows more than the window shows
   Overlays overlay;
   size_t triangles = 0; // in a frame of the scene
+  Measurement measure;
+  // The point under the pointer, for the info panel: what was found, and for which pointer
+  // position and camera, when.
+  PickHit hover;
+  bool hoverLooked = false;
+  int hoverX = 0, hoverY = 0;
+  float hoverTrot[5] = {};
+  DWORD hoverAt = 0;
+  bool grid = false;               // G: the selected lattice's cell grid is drawn
+  const Lattice* gridFor = nullptr; // the lattice gridLines were made for; null: none yet
+  std::vector<float> gridLines;
 };
 
 // Triangles a frame may take: lattices past it are drawn as their bounding boxes, so the viewer
@@ -126,7 +145,7 @@ void drawScene(Viewer& v);
 // the window title and what the page shows. Nothing happens when it is selected already.
 void selectLattice(Viewer& v, int index);
 // What a key press asks for beyond flying: P, Tab, Shift+Tab, Backspace, Home, F5, PageUp,
-// PageDown, H, Shift+H and Alt+H.
+// PageDown, H, Shift+H, Alt+H and G. Backspace clears the measurement too.
 void keyCommand(Viewer& v, const MSG& msg);
 // What the web page's outline asks (pageAskMessage): select a lattice, select and fit it (a
 // hidden one is shown first), hide or show it.
@@ -138,6 +157,25 @@ void pointerCommand(Viewer& v, const MSG& msg);
 // The view as P prints it: "--camera TX,TY,TZ,PITCH,YAW" and --size, --select, --hide as they
 // apply.
 std::string cameraLine(const Viewer& v);
+
+// Points, distances and cells (measure.cpp).
+// A coordinate as a user reads it: %.4f with trailing zeros dropped, 0 for -0.
+std::string readableNumber(double x);
+// The line the latest point of `m` prints: "point A (X, Y, Z) on lattice L", or for B the same
+// followed by ": distance D (dx DX, dy DY, dz DZ)". "" with no point.
+std::string measureLine(const Measurement& m);
+// Sets the next point of the measurement where pixel (x, y) meets the scene (after B, a new
+// A) and says it; the background sets nothing.
+void measureAt(Viewer& v, int x, int y);
+void clearMeasurement(Viewer& v);
+// Looks for the point under the pointer while the info panel shows it, when the pointer or the
+// camera moved, at most every 100 ms.
+void hoverCommand(Viewer& v);
+// The info panel's pointer row: "(X, Y, Z) on lattice L", or "-" over the background.
+std::string pointerRow(const Viewer& v);
+// Draws the cell grid of the selected lattice (when G shows it) and the measurement's marks
+// over the scene.
+void drawMarks(Viewer& v);
 
 // What the viewer says (messages.cpp): a line on stdout, or a warning or error on stderr,
 // also shown at the bottom of the window. `line` has no newline.

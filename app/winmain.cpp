@@ -31,6 +31,7 @@ void commands(Viewer& v, const MSG& msg, bool got) {
     if (got) pointerCommand(v, msg);
     if (got) dropCommand(v, msg);
     if (got) pageCommand(v, msg);
+    hoverCommand(v);
     if (got && msg.message == glRestoredMessage) restoreGl(v);
     watchCommand(v);
   } catch (const std::bad_alloc&) {
@@ -50,6 +51,7 @@ int runLoop(Viewer& v) {
     cameraStep(v.key, v.trot, v.vs);
     commands(v, msg, got);
     drawScene(v);
+    drawMarks(v);
     drawOverlays(v);
     SwapBuffers(v.dc);
     if (got) {

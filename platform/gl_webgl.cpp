@@ -30,6 +30,7 @@ void emscripten_glDisable(GLenum);
 void emscripten_glBlendFunc(GLenum, GLenum);
 void emscripten_glBindTexture(GLenum, GLuint);
 void emscripten_glTexParameteri(GLenum, GLenum, GLint);
+void emscripten_glDepthRangef(GLfloat, GLfloat);
 }
 
 namespace {
@@ -297,6 +298,10 @@ void glEnable(GLenum cap) {
 }
 void glDisable(GLenum cap) {
   setCapability(cap, false);
+}
+void glDepthRange(GLclampd zNear, GLclampd zFar) {
+  flush();
+  if (live()) emscripten_glDepthRangef(GLfloat(zNear), GLfloat(zFar));
 }
 void glBlendFunc(GLenum src, GLenum dst) {
   flush();

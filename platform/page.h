@@ -10,6 +10,7 @@ struct PageView {
   std::string lattice;           // what the page's panel shows of the selected lattice
   std::string hidden;            // the hidden lattices as P writes them ("2,5-9"), "" for none
   std::string outline;           // the drawn lattices for the page's outline (outlineText)
+  std::string measure;           // the measurement's lines, "" for none
 };
 
 // The window property through which the app hands its PageView to the layer; it lives as long

@@ -111,8 +111,9 @@ Matrix cameraMatrix(const float* trot) {
 }
 
 // Distance along the ray from the eye with direction d to the triangle of eye-space corners
-// p, in units of d; negative when it misses.
-double rayHit(const double d[3], const double p[3][3]) {
+// p, in units of d; negative when it misses. `uv` is where it meets the triangle: corner 0 plus
+// u times the edge to corner 1 plus v times the edge to corner 2.
+double rayHit(const double d[3], const double p[3][3], double uv[2]) {
   double e1[3], e2[3];
   for (int a = 0; a < 3; a++) {
     e1[a] = p[1][a] - p[0][a];
@@ -129,41 +130,49 @@ double rayHit(const double d[3], const double p[3][3]) {
                  s[0] * e1[1] - s[1] * e1[0]};
   double v = (d[0] * r[0] + d[1] * r[1] + d[2] * r[2]) / det;
   if (v < 0 || u + v > 1) return -1;
+  uv[0] = u;
+  uv[1] = v;
   return (e2[0] * r[0] + e2[1] * r[1] + e2[2] * r[2]) / det;
 }
 
 } // namespace
 
-int pickLattice(const Lattice* lat, const float* trot, int width, int height, int x, int y,
-                size_t triangleBudget, const std::vector<bool>& hidden) {
-  if (width < 1 || height < 1) return -1;
+PickHit pickPoint(const Lattice* lat, const float* trot, int width, int height, int x, int y,
+                  size_t triangleBudget, const std::vector<bool>& hidden) {
+  PickHit hit;
+  if (width < 1 || height < 1) return hit;
   const double k = std::tan(22.5 * M_PI / 180);
   double d[3] = {(2 * (x + 0.5) / width - 1) * k * width / height, (1 - 2 * (y + 0.5) / height) * k,
                  -1};
   const Matrix camera = cameraMatrix(trot);
-  const ViewerState vs;
-  std::vector<Triangle> tris;
   double nearest = INFINITY;
-  int hit = -1, index = 0;
+  int index = 0;
   std::vector<bool> boxed = boxedLattices(lat, triangleBudget);
+  PlacedLattice placed;
   for (const Lattice* L = lat; L; L = L->next, index++) {
     if (L->id == 0 || flagged(hidden, size_t(index))) continue;
-    tris.clear();
-    CollectEmitter emit{&tris};
-    drawLatticeShape(L, vs, boxed[size_t(index)], emit);
-    const Matrix m = multiply(camera, latticePlacement(L, vs));
-    for (const Triangle& t : tris) {
-      double p[3][3];
+    // The world corners export writes, seen from the eye.
+    placeLattice(L, ViewerState{}, placed, boxed[size_t(index)]);
+    for (const Triangle& t : placed.tris) {
+      double p[3][3], uv[2];
       for (int c = 0; c < 3; c++) {
-        double local[3] = {t.v[c][0], t.v[c][1], t.v[c][2]};
-        transformPoint(m, local, p[c]);
+        double world[3] = {t.v[c][0], t.v[c][1], t.v[c][2]};
+        transformPoint(camera, world, p[c]);
       }
-      double depth = rayHit(d, p); // d's z is -1: the distance along it is the depth
+      double depth = rayHit(d, p, uv); // d's z is -1: the distance along it is the depth
       if (depth >= 1 && depth <= 1000 && depth < nearest) {
         nearest = depth;
-        hit = index;
+        hit.index = index;
+        for (int a = 0; a < 3; a++)
+          hit.at[a] = t.v[0][a] + uv[0] * (double(t.v[1][a]) - t.v[0][a]) +
+                      uv[1] * (double(t.v[2][a]) - t.v[0][a]);
       }
     }
   }
   return hit;
+}
+
+int pickLattice(const Lattice* lat, const float* trot, int width, int height, int x, int y,
+                size_t triangleBudget, const std::vector<bool>& hidden) {
+  return pickPoint(lat, trot, width, height, x, y, triangleBudget, hidden).index;
 }

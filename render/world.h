@@ -40,3 +40,12 @@ bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& d
 // `hidden` (by list index) are not there.
 int pickLattice(const Lattice* lat, const float* trot, int width, int height, int x, int y,
                 size_t triangleBudget = SIZE_MAX, const std::vector<bool>& hidden = {});
+
+// What the pick ray through pixel (x, y) meets first: the lattice's list index (-1: nothing)
+// and the point, in world coordinates (those `kelvane export` writes), on one of its triangles.
+struct PickHit {
+  int index = -1;
+  double at[3] = {};
+};
+PickHit pickPoint(const Lattice* lat, const float* trot, int width, int height, int x, int y,
+                  size_t triangleBudget = SIZE_MAX, const std::vector<bool>& hidden = {});

@@ -1,6 +1,7 @@
 // Picking against real pictures: a headless OpenGL context draws the frame, each lattice's
 // pixels are those that turn amber when it alone is selected, and the lattice picked at every
-// pixel well inside one lattice's pixels (or the background's) must be that lattice.
+// pixel well inside one lattice's pixels (or the background's) must be that lattice; the point
+// picked there lies on one of that lattice's exported triangles and is drawn at that pixel.
 #include "platform/gl.h"
 #include "platform/headless.h"
 #include "render/frame.h"
@@ -48,6 +49,47 @@ MapDesc pickMap() {
   return m;
 }
 
+// Whether world point `p` lies on one of the lattice's triangles as export writes them, to
+// within float rounding.
+bool onExportedTriangle(const Lattice* L, const double p[3]) {
+  PlacedLattice placed;
+  placeLattice(L, ViewerState{}, placed);
+  for (const Triangle& t : placed.tris) {
+    double e1[3], e2[3], q[3], n[3];
+    for (int a = 0; a < 3; a++) {
+      e1[a] = double(t.v[1][a]) - t.v[0][a];
+      e2[a] = double(t.v[2][a]) - t.v[0][a];
+      q[a] = p[a] - t.v[0][a];
+    }
+    triangleNormal(t, n);
+    double nn = n[0] * n[0] + n[1] * n[1] + n[2] * n[2];
+    if (nn == 0) continue;
+    double off = (q[0] * n[0] + q[1] * n[1] + q[2] * n[2]) / std::sqrt(nn);
+    // Where q falls in the triangle's own coordinates (e1, e2).
+    double d11 = e1[0] * e1[0] + e1[1] * e1[1] + e1[2] * e1[2];
+    double d12 = e1[0] * e2[0] + e1[1] * e2[1] + e1[2] * e2[2];
+    double d22 = e2[0] * e2[0] + e2[1] * e2[1] + e2[2] * e2[2];
+    double q1 = q[0] * e1[0] + q[1] * e1[1] + q[2] * e1[2];
+    double q2 = q[0] * e2[0] + q[1] * e2[1] + q[2] * e2[2];
+    double det = d11 * d22 - d12 * d12;
+    double u = (q1 * d22 - q2 * d12) / det, v = (q2 * d11 - q1 * d12) / det;
+    const double eps = 1e-5;
+    if (std::fabs(off) < 1e-4 && u > -eps && v > -eps && u + v < 1 + eps) return true;
+  }
+  return false;
+}
+
+// Where world point `p` is drawn with camera `trot`: window pixels, rows from the bottom.
+void drawnAt(const float* trot, const double p[3], double& wx, double& wy) {
+  loadCamera(trot);
+  double model[16], proj[16], wz;
+  int viewport[4];
+  glGetDoublev(GL_MODELVIEW_MATRIX, model);
+  glGetDoublev(GL_PROJECTION_MATRIX, proj);
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  gluProject(p[0], p[1], p[2], model, proj, viewport, &wx, &wy, &wz);
+}
+
 // A headless context with the view set up, and the map loaded.
 struct Pick : testing::Test {
   HeadlessContext hc;
@@ -71,7 +113,7 @@ TEST_F(Pick, AgreesWithThePixelsDrawn) {
   for (const Lattice* L = map.lat; L; L = L->next, index++)
     if (L->id) indexOfOrdinal.push_back(index);
   const float cameras[][5] = {{0, 0, 20, 0, 0}, {2, -1, 25, 25, -40}, {-3, 2, 10, -15, 70}};
-  long checked = 0, inside = 0;
+  long checked = 0, inside = 0, points = 0;
   for (const auto& cam : cameras) {
     float trot[Trot::size] = {cam[0], cam[1], cam[2], cam[3], cam[4]};
     ViewerState vs;
@@ -96,13 +138,21 @@ TEST_F(Pick, AgreesWithThePixelsDrawn) {
         checked++;
         inside += own >= 0;
         int y = H - 1 - row; // picking counts rows from the top
-        EXPECT_EQ(pickLattice(map.lat, trot, W, H, x, y), own)
-            << "pixel " << x << "," << y << " camera " << cam[0] << "," << cam[1] << "," << cam[2]
-            << "," << cam[3] << "," << cam[4];
+        PickHit hit = pickPoint(map.lat, trot, W, H, x, y);
+        EXPECT_EQ(hit.index, own) << "pixel " << x << "," << y << " camera " << cam[0] << ","
+                                  << cam[1] << "," << cam[2] << "," << cam[3] << "," << cam[4];
+        if (own < 0 || (x + row) % 4) continue;
+        points++;
+        EXPECT_TRUE(onExportedTriangle(latticeAt(map.lat, own), hit.at)) << "pixel " << x << "," << y;
+        double wx, wy;
+        drawnAt(trot, hit.at, wx, wy);
+        EXPECT_NEAR(wx, x + 0.5, 0.01) << "pixel " << x << "," << y;
+        EXPECT_NEAR(wy, row + 0.5, 0.01) << "pixel " << x << "," << y;
       }
   }
   EXPECT_GT(inside, 3000); // the lattices cover much of the pictures
   EXPECT_GT(checked - inside, 5000);
+  EXPECT_GT(points, 700);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "app/viewer.h"
 #include "platform/gl.h"
 #include "platform/messages.h"
+#include "render/marks.h"
 #include "render/view.h"
 #include "render/world.h"
 #include "doubles/gl_double.h"
@@ -22,6 +23,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -390,6 +392,95 @@ TEST_F(ViewerTest, ClickSelectsAndHomeFits) {
                  "selected lattice 0: id 1, 4 x 2 x 4 cells, at (0, 0, 0), parent none\n" +
                      std::string(p));
   EXPECT_EQ(findWinCall("SetCapture") != nullptr, true);
+}
+
+// The measurement's line: the point as a user reads it (4 decimals at most, no -0) and, for B,
+// the distance and its parts from A.
+TEST(Measure, LinesAndDistances) {
+  struct Case {
+    double a[3], b[3];
+    const char* line;
+  } cases[] = {
+      {{0, 0, 0}, {3, 4, 0}, "point B (3, 4, 0) on lattice 2: distance 5 (dx 3, dy 4, dz 0)"},
+      {{1, 1, 1}, {1, 1, -11}, "point B (1, 1, -11) on lattice 2: distance 12 (dx 0, dy 0, dz -12)"},
+      {{0.5, -2.25, 7}, {-0.00004, 1e-7, 7.123456},
+       "point B (0, 0, 7.1235) on lattice 2: distance 2.3082 (dx -0.5, dy 2.25, dz 0.1235)"},
+      {{-1e6, 0, 0}, {1e6, 0, 0},
+       "point B (1000000, 0, 0) on lattice 2: distance 2000000 (dx 2000000, dy 0, dz 0)"},
+  };
+  for (const Case& c : cases) {
+    Measurement m;
+    m.count = 1;
+    std::copy(c.a, c.a + 3, m.at[0]);
+    m.lattice[0] = 5;
+    EXPECT_EQ(measureLine(m).substr(0, 8), "point A ");
+    m.count = 2;
+    std::copy(c.b, c.b + 3, m.at[1]);
+    m.lattice[1] = 2;
+    EXPECT_EQ(measureLine(m), c.line);
+  }
+  EXPECT_EQ(measureLine(Measurement{}), "");
+}
+
+// Ctrl+click sets A, then B, then A again; the background sets nothing; Backspace clears. The
+// marks are drawn over the scene in their colour; G draws the selected lattice's grid only.
+TEST_F(ViewerTest, CtrlClickMeasuresAndGShowsTheGrid) {
+  std::string path = selectionMap(*this);
+  auto ctrlClick = [](int x, int y) {
+    MSG down = mouseMsg(WM_LBUTTONDOWN, x, y), up = mouseMsg(WM_LBUTTONUP, x, y);
+    down.wParam |= MK_CONTROL;
+    up.wParam |= MK_CONTROL;
+    return std::vector<std::optional<MSG>>{down, up};
+  };
+  std::vector<std::optional<MSG>> s = {keyMsg(WM_KEYDOWN, 'G')}; // nothing selected: nothing
+  for (auto [x, y] : {std::pair{320, 240}, {5, 5}, {330, 250}, {320, 240}})
+    for (auto& m : ctrlClick(x, y)) s.push_back(m);
+  s.insert(s.end(), {std::nullopt, keyMsg(WM_KEYDOWN, VK_BACK), std::nullopt,
+                     keyMsg(WM_KEYDOWN, VK_TAB), keyMsg(WM_KEYDOWN, 'G'), std::nullopt,
+                     keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  winDouble.script = s;
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run(path), 0);
+  std::string out = testing::internal::GetCapturedStdout();
+  // The box's front face is at z 2, in front of the eye 50 away.
+  std::istringstream lines(out);
+  std::string a1, b, a2, cleared;
+  std::getline(lines, a1);
+  std::getline(lines, b);
+  std::getline(lines, a2);
+  EXPECT_TRUE(a1.starts_with("point A (") && a1.ends_with(", 2) on lattice 0")) << a1;
+  EXPECT_TRUE(b.starts_with("point B (") && b.find(", 2) on lattice 0: distance ") != b.npos &&
+              b.ends_with(", dz 0)"))
+      << b;
+  EXPECT_EQ(a2, a1); // the third starts again
+  std::getline(lines, cleared);
+  EXPECT_TRUE(cleared.starts_with("selected lattice 0")) << cleared; // nothing more printed
+  // Per frame: the vertices of magenta lines (the marks) and of lines drawn with the depth
+  // range pulled in (the grid).
+  std::vector<std::pair<int, int>> frames;
+  bool magenta = false, pulled = false, lines_ = false;
+  for (const GlCall& c : glDouble.calls) {
+    if (c.fn == Gl::Clear) frames.push_back({0, 0});
+    if (c.fn == Gl::Color) magenta = c.a[0] == markColour[0] && c.a[1] == markColour[1];
+    if (c.fn == Gl::DepthRange) pulled = c.a[1] < 1;
+    if (c.fn == Gl::Begin) lines_ = c.a[0] == GL_LINES;
+    if (c.fn == Gl::Vertex && lines_ && !frames.empty()) {
+      if (magenta) frames.back().first++;
+      if (pulled) frames.back().second++;
+    }
+  }
+  // A frame a message: G, then A, a click on the background, B and A again (two messages a
+  // click), Backspace, Tab and G.
+  ASSERT_EQ(frames.size(), 16u);
+  EXPECT_EQ(frames[0], std::pair(0, 0));
+  EXPECT_EQ(frames[2].first, 6);      // A: a cross
+  EXPECT_EQ(frames[6].first, 14);     // B: two crosses and the segment
+  EXPECT_EQ(frames[8].first, 6);      // A again
+  EXPECT_EQ(frames[4].first, 6);      // the background set nothing
+  EXPECT_EQ(frames[10], std::pair(0, 0)); // Backspace cleared it
+  // The grid of the 4 x 2 x 4 box: its 2 * 16 + 4 * 8 cell quads, four edges each.
+  EXPECT_EQ(frames.back().second, 64 * 4 * 2);
+  EXPECT_EQ(glDouble.depthRange[1], 1.0);
 }
 
 // The web page runs the viewer again for each map: a second run starts from its own start

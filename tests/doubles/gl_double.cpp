@@ -113,6 +113,8 @@ void glDoubleReset() {
   glDouble.blendDst = GL_ZERO;
   glDouble.texture = 0;
   std::fill(glDouble.viewport, glDouble.viewport + 4, 0);
+  glDouble.depthRange[0] = 0;
+  glDouble.depthRange[1] = 1;
 }
 
 GlState glDoubleState() {
@@ -127,6 +129,7 @@ GlState glDoubleState() {
   std::memcpy(s.modelview, glDouble.modelview, sizeof s.modelview);
   std::memcpy(s.projection, glDouble.projection, sizeof s.projection);
   std::copy(glDouble.viewport, glDouble.viewport + 4, s.viewport);
+  std::copy(glDouble.depthRange, glDouble.depthRange + 2, s.depthRange);
   return s;
 }
 
@@ -159,6 +162,11 @@ void glEnable(GLenum cap) {
 void glDisable(GLenum cap) {
   if (bool* c = capability(cap)) *c = false;
   add(Gl::Disable, cap);
+}
+void glDepthRange(GLclampd zNear, GLclampd zFar) {
+  glDouble.depthRange[0] = zNear;
+  glDouble.depthRange[1] = zFar;
+  add(Gl::DepthRange, zNear, zFar);
 }
 void glBlendFunc(GLenum src, GLenum dst) {
   glDouble.blendSrc = src;

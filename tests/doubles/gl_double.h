@@ -26,7 +26,8 @@ enum class Gl : uint8_t {
   BindTexture,
   TexImage,
   PushMatrix,
-  PopMatrix
+  PopMatrix,
+  DepthRange
 };
 
 // A triangle as it reached the picture, from either drawing path: corners and colour.
@@ -42,7 +43,7 @@ struct GlCall {
 };
 
 // The state a pass may change and must put back: capabilities, blending, the bound texture,
-// the matrices and the viewport.
+// the matrices, the viewport and the depth range.
 struct GlState {
   bool depthTest = false, blend = false, texture2d = false;
   unsigned blendSrc = 1, blendDst = 0; // GL_ONE, GL_ZERO
@@ -50,6 +51,7 @@ struct GlState {
   unsigned matrixMode = 0x1700; // GL_MODELVIEW
   double modelview[16], projection[16];
   int viewport[4] = {0, 0, 0, 0};
+  double depthRange[2] = {0, 1};
   bool operator==(const GlState&) const = default;
 };
 
@@ -67,6 +69,7 @@ struct GlDouble {
   unsigned blendSrc = 1, blendDst = 0;
   unsigned texture = 0; // bound to GL_TEXTURE_2D
   int viewport[4] = {0, 0, 0, 0};
+  double depthRange[2] = {0, 1};
   unsigned texturesMade = 0; // names glGenTextures gave out, in this context
   int texturesLive = 0;      // of them, not deleted
   long textureBytes = 0;     // bytes glTexImage2D took, in this context

@@ -1,0 +1,95 @@
+// Points, distances and cells: the world point under the pointer for the info panel, the
+// measurement Ctrl+click (or a long press) sets, and G's cell grid of the selected lattice.
+#include "viewer.h"
+
+#include "render/marks.h"
+#include "render/world.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// The point under the pointer is looked for at most this often (ms): a pick reads every
+// triangle of the map.
+constexpr DWORD hoverEvery = 100;
+
+std::string triple(const double* p) {
+  return "(" + readableNumber(p[0]) + ", " + readableNumber(p[1]) + ", " + readableNumber(p[2]) +
+         ")";
+}
+
+} // namespace
+
+std::string readableNumber(double x) {
+  char b[64];
+  std::snprintf(b, sizeof b, "%.4f", x);
+  std::string s = b;
+  if (s.find_first_of("0123456789") == std::string::npos) return s; // inf, nan
+  while (s.back() == '0') s.pop_back();
+  if (s.back() == '.') s.pop_back();
+  return s == "-0" ? "0" : s;
+}
+
+std::string measureLine(const Measurement& m) {
+  if (m.count == 0) return "";
+  const char* name = m.count == 1 ? "point A " : "point B ";
+  const double* p = m.at[m.count - 1];
+  std::string s = name + triple(p) + " on lattice " + std::to_string(m.lattice[m.count - 1]);
+  if (m.count < 2) return s;
+  double d[3] = {m.at[1][0] - m.at[0][0], m.at[1][1] - m.at[0][1], m.at[1][2] - m.at[0][2]};
+  return s + ": distance " + readableNumber(std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2])) +
+         " (dx " + readableNumber(d[0]) + ", dy " + readableNumber(d[1]) + ", dz " +
+         readableNumber(d[2]) + ")";
+}
+
+void measureAt(Viewer& v, int x, int y) {
+  PickHit h = pickPoint(v.lat, v.trot, v.view.width, v.view.height, x, y, frameTriangleBudget,
+                        v.hidden);
+  if (h.index < 0) return; // the background: no point
+  Measurement& m = v.measure;
+  if (m.count == 2) m = {};
+  std::memcpy(m.at[m.count], h.at, sizeof h.at);
+  m.lattice[m.count++] = h.index;
+  std::string line = measureLine(m);
+  say(v, line);
+  v.page.measure = m.count == 1 ? line : v.page.measure + "\n" + line;
+}
+
+void clearMeasurement(Viewer& v) {
+  v.measure = {};
+  v.page.measure.clear();
+}
+
+void hoverCommand(Viewer& v) {
+  if (!v.overlay.info || !v.overlay.shown) return;
+  const Pointer& p = v.pointer;
+  bool moved = p.x != v.hoverX || p.y != v.hoverY || std::memcmp(v.trot, v.hoverTrot, sizeof v.hoverTrot);
+  DWORD now = GetTickCount();
+  if ((!moved && v.hoverLooked) || (v.hoverLooked && DWORD(now - v.hoverAt) < hoverEvery)) return;
+  v.hover = pickPoint(v.lat, v.trot, v.view.width, v.view.height, p.x, p.y, frameTriangleBudget,
+                      v.hidden);
+  v.hoverX = p.x;
+  v.hoverY = p.y;
+  std::memcpy(v.hoverTrot, v.trot, sizeof v.hoverTrot);
+  v.hoverAt = now;
+  v.hoverLooked = true;
+}
+
+std::string pointerRow(const Viewer& v) {
+  if (!v.hoverLooked || v.hover.index < 0) return "-";
+  return triple(v.hover.at) + " on lattice " + std::to_string(v.hover.index);
+}
+
+void drawMarks(Viewer& v) {
+  const Lattice* L = v.grid ? latticeAt(v.lat, v.selected) : nullptr;
+  if (L) {
+    if (v.gridFor != L) {
+      v.gridLines = latticeGridLines(L, v.vs);
+      v.gridFor = L;
+    }
+    drawLatticeGrid(L, v.trot, v.vs, v.gridLines);
+  }
+  drawMeasureMarks(v.trot, v.measure.at, v.measure.count);
+}
