@@ -45,8 +45,8 @@ std::string measureLine(const Measurement& m) {
 }
 
 void measureAt(Viewer& v, int x, int y) {
-  PickHit h = pickPoint(v.lat, v.trot, v.view.width, v.view.height, x, y, frameTriangleBudget,
-                        v.hidden);
+  PickHit h =
+      pickPoint(v.lat, v.trot, v.view.width, v.view.height, x, y, frameTriangleBudget, v.hidden);
   if (h.index < 0) return; // the background: no point
   Measurement& m = v.measure;
   if (m.count == 2) m = {};
@@ -65,7 +65,8 @@ void clearMeasurement(Viewer& v) {
 void hoverCommand(Viewer& v) {
   if (!v.overlay.info || !v.overlay.shown) return;
   const Pointer& p = v.pointer;
-  bool moved = p.x != v.hoverX || p.y != v.hoverY || std::memcmp(v.trot, v.hoverTrot, sizeof v.hoverTrot);
+  bool moved =
+      p.x != v.hoverX || p.y != v.hoverY || std::memcmp(v.trot, v.hoverTrot, sizeof v.hoverTrot);
   DWORD now = GetTickCount();
   if ((!moved && v.hoverLooked) || (v.hoverLooked && DWORD(now - v.hoverAt) < hoverEvery)) return;
   v.hover = pickPoint(v.lat, v.trot, v.view.width, v.view.height, p.x, p.y, frameTriangleBudget,

@@ -92,7 +92,7 @@ struct Viewer {
   int hoverX = 0, hoverY = 0;
   float hoverTrot[5] = {};
   DWORD hoverAt = 0;
-  bool grid = false;               // G: the selected lattice's cell grid is drawn
+  bool grid = false;                // G: the selected lattice's cell grid is drawn
   const Lattice* gridFor = nullptr; // the lattice gridLines were made for; null: none yet
   std::vector<float> gridLines;
 };

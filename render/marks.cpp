@@ -70,7 +70,7 @@ void drawLatticeGrid(const Lattice* L, const float* trot, const ViewerState& vs,
   // A 24-bit depth buffer has steps of 6e-8; 2e-5 of the range lifts the lines clear of the
   // faces' rasterization and stays well under what separates two faces a cell apart.
   glDepthRange(0.0, 1.0 - 2e-5);
-  glColor3f(0.1f, 0.1f, 0.1f);
+  glColor3f(0.2f, 0.2f, 0.2f);
   glBegin(GL_LINES);
   for (size_t i = 0; i + 2 < lines.size(); i += 3) glVertex3f(lines[i], lines[i + 1], lines[i + 2]);
   glEnd();

@@ -112,6 +112,9 @@ check "--select a hidden lattice" 2 "kelvane: --select 2: lattice 2 is hidden by
 check "--hide drawn lattices" 0 "" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/hide.png" --hide 0-2 --size 64x48
 [[ $(/usr/bin/compare -metric AE "$tmp/hide.png" "$tmp/sel.png" null: 2>&1) != 0 ]] || { fail=$((fail + 1)); echo "FAIL --hide drew the same"; }
 "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/wholefit.png" --fit 2>"$tmp/wholefit.err"
+check "--grid without --select" 2 "kelvane: --grid: draws the cell grid of the selected lattice; give --select INDEX" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/grid.png" --grid
+check "--grid draws over the selection" 0 "" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/grid.png" --select 2 --grid --size 64x48
+[[ $(/usr/bin/compare -metric AE "$tmp/grid.png" "$tmp/sel.png" null: 2>&1) != 0 ]] || { fail=$((fail + 1)); echo "FAIL --grid drew no grid"; }
 check "--fit --hide fits what is shown" 0 "--camera " "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/hidefit.png" --hide 0 --fit
 [[ $(grep -- --camera "$tmp/err") != $(grep -- --camera "$tmp/wholefit.err") ]] || { fail=$((fail + 1)); echo "FAIL --fit --hide fits the whole map"; }
 check "--fit --select frames that lattice" 0 "--camera " "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/selfit.png" --select 2 --fit

@@ -143,7 +143,8 @@ TEST_F(Pick, AgreesWithThePixelsDrawn) {
                                   << cam[1] << "," << cam[2] << "," << cam[3] << "," << cam[4];
         if (own < 0 || (x + row) % 4) continue;
         points++;
-        EXPECT_TRUE(onExportedTriangle(latticeAt(map.lat, own), hit.at)) << "pixel " << x << "," << y;
+        EXPECT_TRUE(onExportedTriangle(latticeAt(map.lat, own), hit.at))
+            << "pixel " << x << "," << y;
         double wx, wy;
         drawnAt(trot, hit.at, wx, wy);
         EXPECT_NEAR(wx, x + 0.5, 0.01) << "pixel " << x << "," << y;

@@ -402,10 +402,14 @@ TEST(Measure, LinesAndDistances) {
     const char* line;
   } cases[] = {
       {{0, 0, 0}, {3, 4, 0}, "point B (3, 4, 0) on lattice 2: distance 5 (dx 3, dy 4, dz 0)"},
-      {{1, 1, 1}, {1, 1, -11}, "point B (1, 1, -11) on lattice 2: distance 12 (dx 0, dy 0, dz -12)"},
-      {{0.5, -2.25, 7}, {-0.00004, 1e-7, 7.123456},
+      {{1, 1, 1},
+       {1, 1, -11},
+       "point B (1, 1, -11) on lattice 2: distance 12 (dx 0, dy 0, dz -12)"},
+      {{0.5, -2.25, 7},
+       {-0.00004, 1e-7, 7.123456},
        "point B (0, 0, 7.1235) on lattice 2: distance 2.3082 (dx -0.5, dy 2.25, dz 0.1235)"},
-      {{-1e6, 0, 0}, {1e6, 0, 0},
+      {{-1e6, 0, 0},
+       {1e6, 0, 0},
        "point B (1000000, 0, 0) on lattice 2: distance 2000000 (dx 2000000, dy 0, dz 0)"},
   };
   for (const Case& c : cases) {
@@ -435,9 +439,9 @@ TEST_F(ViewerTest, CtrlClickMeasuresAndGShowsTheGrid) {
   std::vector<std::optional<MSG>> s = {keyMsg(WM_KEYDOWN, 'G')}; // nothing selected: nothing
   for (auto [x, y] : {std::pair{320, 240}, {5, 5}, {330, 250}, {320, 240}})
     for (auto& m : ctrlClick(x, y)) s.push_back(m);
-  s.insert(s.end(), {std::nullopt, keyMsg(WM_KEYDOWN, VK_BACK), std::nullopt,
-                     keyMsg(WM_KEYDOWN, VK_TAB), keyMsg(WM_KEYDOWN, 'G'), std::nullopt,
-                     keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  s.insert(s.end(),
+           {std::nullopt, keyMsg(WM_KEYDOWN, VK_BACK), std::nullopt, keyMsg(WM_KEYDOWN, VK_TAB),
+            keyMsg(WM_KEYDOWN, 'G'), std::nullopt, keyMsg(WM_KEYDOWN, VK_ESCAPE)});
   winDouble.script = s;
   testing::internal::CaptureStdout();
   EXPECT_EQ(run(path), 0);
@@ -473,10 +477,10 @@ TEST_F(ViewerTest, CtrlClickMeasuresAndGShowsTheGrid) {
   // click), Backspace, Tab and G.
   ASSERT_EQ(frames.size(), 16u);
   EXPECT_EQ(frames[0], std::pair(0, 0));
-  EXPECT_EQ(frames[2].first, 6);      // A: a cross
-  EXPECT_EQ(frames[6].first, 14);     // B: two crosses and the segment
-  EXPECT_EQ(frames[8].first, 6);      // A again
-  EXPECT_EQ(frames[4].first, 6);      // the background set nothing
+  EXPECT_EQ(frames[2].first, 6);          // A: a cross
+  EXPECT_EQ(frames[6].first, 14);         // B: two crosses and the segment
+  EXPECT_EQ(frames[8].first, 6);          // A again
+  EXPECT_EQ(frames[4].first, 6);          // the background set nothing
   EXPECT_EQ(frames[10], std::pair(0, 0)); // Backspace cleared it
   // The grid of the 4 x 2 x 4 box: its 2 * 16 + 4 * 8 cell quads, four edges each.
   EXPECT_EQ(frames.back().second, 64 * 4 * 2);

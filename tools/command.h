@@ -9,7 +9,7 @@
 // What the command line says, for whichever command it names.
 struct Options {
   std::string map, out, size = "640x480", camera, desc, format, select, hide, thumbSize;
-  bool json = false, axes = false, strict = false, fit = false;
+  bool json = false, axes = false, strict = false, fit = false, grid = false;
   bool selectGiven = false; // --select was on the command line, even as ""
   bool hideGiven = false;   // --hide likewise
 };

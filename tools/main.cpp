@@ -144,11 +144,15 @@ int thumbnailCommand(const Options& o) {
 int renderCommand(const Options& o) {
   RenderJob job;
   job.axes = o.axes;
+  job.grid = o.grid;
   std::string cam = o.camera.empty() ? o.fit ? "0,0,0,30,-45" : "0,0,0,0,0" : o.camera, err;
   if (!parseSize(o.size, job.width, job.height, err) || !parseCamera(cam, job.cam, err) ||
       !parseSelect(o.selectGiven, o.select, job.select, err) ||
       !parseHide(o.hideGiven, o.hide, job.hidden, err) || !checkExtension(o.out, ".png", err))
     return usage("render", err);
+  if (job.grid && job.select < 0)
+    return usage("render",
+                 "--grid: draws the cell grid of the selected lattice; give --select INDEX");
   return runRender(o, job);
 }
 
@@ -179,6 +183,8 @@ void defineRender(CommandLine& cl, Options& o, const char* strictHelp) {
   r->add_option("--select", o.select,
                 "Draw lattice INDEX (numbered as 'kelvane info' numbers them) in amber, as the "
                 "viewer shows a selected lattice; with --fit, frame that lattice");
+  r->add_flag("--grid", o.grid,
+              "Draw the cell edges of the --select lattice over its faces, as G shows them");
   r->add_option("--hide", o.hide,
                 "Leave out the lattices LIST names (increasing indices, runs as A-B: 2,5-9,14), "
                 "as the viewer hides them; --fit fits what is shown");

@@ -3,6 +3,7 @@
 
 #include "platform/gl.h"
 #include "platform/headless.h"
+#include "render/marks.h"
 #include "render/frame.h"
 #include "render/retained.h"
 #include "render/view.h"
@@ -100,6 +101,10 @@ bool renderPng(const Lattice* lat, const RenderJob& job, const std::string& out,
   hideLattices(scene, hiddenByIndex(job.hidden));
   uploadRetained(scene, glProc);
   drawRetainedFrame(scene, cam.trot, vs);
+  if (job.grid && job.select >= 0) {
+    const Lattice* L = latticeAt(lat, job.select);
+    drawLatticeGrid(L, cam.trot, vs, latticeGridLines(L, vs));
+  }
   std::vector<unsigned char> rgb(size_t(job.width) * job.height * 3);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, 0, job.width, job.height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());

@@ -8,7 +8,7 @@ wm_delete=$2
 tmp=$(mktemp -d)
 source "$(dirname "$0")/lib.sh"
 viewer=""
-trap '[[ -n $viewer ]] && kill -9 $viewer 2>/dev/null; stopX; rm -rf "$tmp"' EXIT
+trap '[[ -n $viewer ]] && kill -9 $viewer 2>/dev/null; stopX; [[ -n ${KEEP:-} ]] && echo "kept $tmp" || rm -rf "$tmp"' EXIT
 startX || exit 1
 unset SDL_VIDEODRIVER
 title="Kelvane Map Viewer by Ruq"
@@ -201,6 +201,58 @@ check "with all shown, the P line has no --hide" [ "$line" = "--camera 0,0,0,0,0
 check "and the window is render's" [ "$(differing "$tmp/shown.png" "$tmp/shown-render.png")" = 0 ]
 quit escape
 
+# Measuring: Ctrl+click sets A, then B, on the big box's front wall at z 10, 40 units from the
+# eye; the printed points are where the pick rays meet that wall, and the distance theirs. G
+# draws the selected lattice's cell grid: the window is render --select --grid's picture.
+wallPoint() { # PX PY: the point of the front wall drawn at pixel (PX, PY), as "X Y Z"
+  python3 -c "import math,sys; k=math.tan(math.radians(22.5)); x,y=int(sys.argv[1])+.5,int(sys.argv[2])+.5
+print((2*x/640-1)*k*640/480*40, (1-2*y/480)*k*40, 10)" "$1" "$2"
+}
+near() { # LINE WANT...: the numbers of LINE are WANT's, to 0.0002
+  python3 -c "import re,sys; got=[float(v) for v in re.findall(r'-?[0-9][0-9.]*', sys.argv[1])]
+want=[float(v) for v in sys.argv[2:]]
+sys.exit(0 if len(got)==len(want) and all(abs(a-b)<=2e-4 for a,b in zip(got,want)) else 1)" "$@" ||
+    { echo "  $1: want $*"; false; }
+}
+same() { # A B CROP: the two pictures agree within the crop
+  /usr/bin/convert "$1" -crop "$3" +repage "$tmp/same-a.png"
+  /usr/bin/convert "$2" -crop "$3" +repage "$tmp/same-b.png"
+  [[ $(differing "$tmp/same-a.png" "$tmp/same-b.png") == 0 ]]
+}
+read -r ax ay az <<<"$(wallPoint 320 240)"
+read -r bx by bz <<<"$(wallPoint 400 300)"
+read -r dist <<<"$(python3 -c "import math; print(math.dist(($ax,$ay,$az),($bx,$by,$bz)))")"
+start "$tmp/pair.map" || exit 1
+mouse mousemove --window "$wid" 320 240 keydown ctrl click 1 keyup ctrl
+check "Ctrl+click sets point A" near "$(tail -n 1 "$tmp/out")" "$ax" "$ay" "$az" 0
+mouse mousemove --window "$wid" 400 300 keydown ctrl click 1 keyup ctrl
+check "the next sets B and says the distance" near "$(tail -n 1 "$tmp/out")" "$bx" "$by" "$bz" 0 "$dist" \
+  "$(python3 -c "print($bx-$ax)")" "$(python3 -c "print($by-$ay)")" 0
+check "as the line users read" grep -qE "^point B \([-0-9.]+, [-0-9.]+, 10\) on lattice 0: distance [0-9.]+ \(dx [-0-9.]+, dy [-0-9.]+, dz 0\)$" "$tmp/out"
+mouse mousemove --window "$wid" 40 40 keydown ctrl click 1 keyup ctrl
+check "a Ctrl+click on the background sets nothing" [ "$(grep -c "^point" "$tmp/out")" = 2 ]
+taps o 1
+shot "$wid" "$tmp/measured.png"
+check "the marks are drawn over the scene" colourful "$tmp/measured.png" 5x5+318+238
+check "and the segment between them" colourful "$tmp/measured.png" 5x5+358+268
+taps BackSpace 1
+shot "$wid" "$tmp/unmeasured.png"
+check "Backspace clears the measurement" plain "$tmp/unmeasured.png" 640x480+0+0
+mouse mousemove --window "$wid" 320 240 click 1
+taps g 1
+xdotool key p
+sleep 0.3
+line=$(tail -n 1 "$tmp/out")
+shot "$wid" "$tmp/grid.png"
+# shellcheck disable=SC2086
+"$bin/kelvane" render "$tmp/pair.map" -o "$tmp/grid-render.png" $line --grid
+# shellcheck disable=SC2086
+"$bin/kelvane" render "$tmp/pair.map" -o "$tmp/nogrid-render.png" $line
+check "G draws render --select --grid's picture" [ "$(differing "$tmp/grid.png" "$tmp/grid-render.png")" = 0 ]
+check "the grid is drawn on the selected lattice" [ "$(differing "$tmp/grid.png" "$tmp/nogrid-render.png")" -gt 500 ]
+check "and only there" same "$tmp/grid.png" "$tmp/nogrid-render.png" 60x60+480+210
+quit escape
+
 # The viewer speaks in its window: F1 shows the help sheet, I the info panel, a selection
 # its panel and every line said a message; O hides them all. Outside the panels the window
 # is kelvane render's picture, and with O everywhere.
@@ -210,11 +262,6 @@ ocr() { # FILE [CROP]: the text tesseract reads in the picture (light text on th
     -negate "$tmp/ocr.png"
   tesseract "$tmp/ocr.png" stdout 2>/dev/null
 }
-same() { # A B CROP: the two pictures agree within the crop
-  /usr/bin/convert "$1" -crop "$3" +repage "$tmp/same-a.png"
-  /usr/bin/convert "$2" -crop "$3" +repage "$tmp/same-b.png"
-  [[ $(differing "$tmp/same-a.png" "$tmp/same-b.png") == 0 ]]
-}
 "$bin/kelvane" make-map "$(dirname "$0")/../data/box.json" -o "$tmp/talk.map" || exit 1
 "$bin/kelvane" render "$tmp/talk.map" -o "$tmp/talk-render.png"
 "$bin/kelvane" render "$tmp/talk.map" -o "$tmp/talk-selected.png" --select 0
@@ -222,7 +269,8 @@ start "$tmp/talk.map" || exit 1
 taps F1 1
 shot "$wid" "$tmp/help.png"
 check "F1 shows the help sheet" [ "$(differing "$tmp/help.png" "$tmp/talk-render.png")" -gt 5000 ]
-check "above and below the sheet the scene is render's" same "$tmp/help.png" "$tmp/talk-render.png" 640x40+0+0
+check "above the sheet the scene is render's" same "$tmp/help.png" "$tmp/talk-render.png" 640x30+0+0
+check "and below it" same "$tmp/help.png" "$tmp/talk-render.png" 640x30+0+450
 taps F1 1
 taps i 1
 shot "$wid" "$tmp/info.png"
