@@ -15,9 +15,17 @@ namespace {
 // triangle of the map.
 constexpr DWORD hoverEvery = 100;
 
+// "(X, Y, Z)", appended piece by piece (one long sum of strings trips a false -Wrestrict in
+// the cross compiler).
 std::string triple(const double* p) {
-  return "(" + readableNumber(p[0]) + ", " + readableNumber(p[1]) + ", " + readableNumber(p[2]) +
-         ")";
+  std::string s = "(";
+  s += readableNumber(p[0]);
+  s += ", ";
+  s += readableNumber(p[1]);
+  s += ", ";
+  s += readableNumber(p[2]);
+  s += ")";
+  return s;
 }
 
 } // namespace
@@ -34,14 +42,22 @@ std::string readableNumber(double x) {
 
 std::string measureLine(const Measurement& m) {
   if (m.count == 0) return "";
-  const char* name = m.count == 1 ? "point A " : "point B ";
-  const double* p = m.at[m.count - 1];
-  std::string s = name + triple(p) + " on lattice " + std::to_string(m.lattice[m.count - 1]);
+  std::string s = m.count == 1 ? "point A " : "point B ";
+  s += triple(m.at[m.count - 1]);
+  s += " on lattice ";
+  s += std::to_string(m.lattice[m.count - 1]);
   if (m.count < 2) return s;
   double d[3] = {m.at[1][0] - m.at[0][0], m.at[1][1] - m.at[0][1], m.at[1][2] - m.at[0][2]};
-  return s + ": distance " + readableNumber(std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2])) +
-         " (dx " + readableNumber(d[0]) + ", dy " + readableNumber(d[1]) + ", dz " +
-         readableNumber(d[2]) + ")";
+  s += ": distance ";
+  s += readableNumber(std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]));
+  s += " (dx ";
+  s += readableNumber(d[0]);
+  s += ", dy ";
+  s += readableNumber(d[1]);
+  s += ", dz ";
+  s += readableNumber(d[2]);
+  s += ")";
+  return s;
 }
 
 void measureAt(Viewer& v, int x, int y) {

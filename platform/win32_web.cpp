@@ -142,7 +142,8 @@ EM_BOOL onWheel(int, const EmscriptenWheelEvent* e, void*) {
   return EM_TRUE;
 }
 
-// Touch as the mouse: one finger is the left button (a drag turns, a tap picks); with two,
+// Touch as the mouse: one finger is the left button (a drag turns, a tap picks; a long press,
+// or a tap with Ctrl held, is a Ctrl+click, which measures); with two,
 // their midpoint is the right button (a pan) and their spread turns the wheel, 30 units (one
 // forward step) per 10 pixels of spread. Once two fingers touched, the gesture stays a pan
 // until every finger is up.
@@ -152,7 +153,11 @@ struct Touches {
   double spread = 0; // distance between the two, canvas pixels
   double wheel = 0;  // spread not yet sent as wheel units
   LPARAM at = 0;     // the point last sent
+  double since = 0;  // when the one finger went down, ms
 } touches;
+
+// A finger held this long (ms) without a second is a long press.
+constexpr double longPress = 500;
 
 LPARAM pointOf(const EmscriptenTouchPoint& t) {
   return canvasPoint(t.clientX, t.clientY);
@@ -192,14 +197,16 @@ EM_BOOL onTouch(int type, const EmscriptenTouchEvent* e, void*) {
     if (n == 0) t.pair = false;
   } else if (n == 1) {
     t.at = pointOf(*on[0]);
-    if (t.down == 0)
+    if (t.down == 0) {
+      t.since = emscripten_get_now();
       postMessage(window, WM_LBUTTONDOWN, MK_LBUTTON, t.at);
-    else
+    } else
       postMouseMove(window, MK_LBUTTON, t.at);
   } else if (t.down == 1) {
     for (int i = 0; i < e->numTouches; i++)
       if (e->touches[i].isChanged) t.at = pointOf(e->touches[i]);
-    postMessage(window, WM_LBUTTONUP, 0, t.at);
+    bool ctrl = e->ctrlKey || emscripten_get_now() - t.since >= longPress;
+    postMessage(window, WM_LBUTTONUP, ctrl ? MK_CONTROL : 0, t.at);
   }
   t.down = n;
   return EM_TRUE; // the canvas keeps its touches: no scrolling or zooming of the page
@@ -221,9 +228,10 @@ EM_JS(void, pageMessageBox, (const char* caption, const char* text), {
 
 EM_JS(void, pageNote, (const char* text), { Module.kelvaneMessage(UTF8ToString(text), false); });
 
-EM_JS(void, pageFrame, (const float* trot, int selected, const char* lattice, const char* hidden), {
+EM_JS(void, pageFrame, (const float* trot, int selected, const char* lattice, const char* hidden,
+                       const char* measure), {
   Module.kelvaneFrame(trot ? Array.from(HEAPF32.subarray(trot >> 2, (trot >> 2) + 5)) : null,
-                      selected, UTF8ToString(lattice), UTF8ToString(hidden));
+                      selected, UTF8ToString(lattice), UTF8ToString(hidden), UTF8ToString(measure));
 });
 
 EM_JS(void, pageOutline, (const char* text), { Module.kelvaneOutline(UTF8ToString(text)); });
@@ -352,7 +360,8 @@ BOOL SwapBuffers(HDC dc) {
     pageOutline(sentOutline.c_str());
   }
   pageFrame(page ? page->camera : nullptr, page ? page->selected : -1,
-            page ? page->lattice.c_str() : "", page ? page->hidden.c_str() : "");
+            page ? page->lattice.c_str() : "", page ? page->hidden.c_str() : "",
+            page ? page->measure.c_str() : "");
   followCanvasSize();
   nextAnimationFrame();
   return TRUE;

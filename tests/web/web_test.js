@@ -342,6 +342,22 @@ async function taps(page, key, n, camera) {
     results.homed = await state(page);
     await page.close();
 
+    // Measuring: Ctrl+click sets A, a long press B; the page's panel shows both and the distance.
+    page = await open(browser, '?map=pair.map');
+    const mbox = await (await page.$('canvas')).boundingBox();
+    const measured = (what) => page.waitForFunction((w) => document.getElementById('measure').textContent.includes(w), {timeout: 30000}, what);
+    await page.keyboard.down('Control');
+    await page.mouse.click(mbox.x + 320, mbox.y + 240);
+    await page.keyboard.up('Control');
+    await measured('point A');
+    const mcdp = await page.target().createCDPSession();
+    await mcdp.send('Input.dispatchTouchEvent', {type: 'touchStart', touchPoints: [{x: mbox.x + 400, y: mbox.y + 300, id: 0}]});
+    await new Promise((r) => setTimeout(r, 700));
+    await mcdp.send('Input.dispatchTouchEvent', {type: 'touchEnd', touchPoints: []});
+    await measured('point B');
+    results.measured = {...await state(page), measure: await page.$eval('#measure', (e) => e.textContent)};
+    await page.close();
+
     // Reload fetches the ?map= address again after the served map changed, keeping the view.
     fs.copyFileSync(`${site}/box.map`, `${site}/live.map`);
     page = await open(browser, '?map=live.map');

@@ -120,6 +120,9 @@ check "two fingers pan" grep -qE '^[-0-9.e]+,1,[-0-9.e]+,5,10$' <<<"$(field pann
 check "a pinch apart moves forward" [ "$(field pinched.forward)" = true ]
 check "touches do not scroll the page" [ "$(field pinched.scroll)" = 0 ]
 check "Home fits the view to the selection" [ "$(field homed.camera)" != "$(field pinched.camera)" ]
+check "Ctrl+click sets point A on the wall" grep -qE '^point A \([-0-9.]+, [-0-9.]+, 10\) on lattice 0$' <<<"$(field 'measured.measure.split("\n")[0]')"
+check "a long press sets B, with the distance" grep -qE '^point B \([-0-9.]+, [-0-9.]+, 10\) on lattice 0: distance [0-9.]+ \(dx [-0-9.]+, dy [-0-9.]+, dz 0\)$' <<<"$(field 'measured.measure.split("\n")[1]')"
+check "neither selects" [ "$(field measured.selected)" = null ]
 check "Reload loads the changed map" [ "$(field reloaded.loads)" = 2 ]
 check "Reload keeps the camera" [ "$(field reloaded.camera)" = "0,0,10,0,0" ]
 check "the page shows the new map" within "$tmp/out/reloaded.png" "$tmp/ref-reloaded.png"
