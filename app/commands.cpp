@@ -139,7 +139,7 @@ void keyCommand(Viewer& v, const MSG& msg) {
     int child = childSelection(v.lat, v.selected, v.hidden);
     if (child >= 0) selectLattice(v, child);
   }
-  if (msg.wParam == VK_BACK) {
+  if (msg.wParam == VK_BACK && !v.key[VK_CONTROL]) {
     selectLattice(v, -1);
     clearMeasurement(v);
   }

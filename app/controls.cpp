@@ -8,16 +8,17 @@ const Control controls[] = {
     {"arrows", "turn left / right, tilt up / down"},
     {"T (held)", "show the axis lines from each parent to its lattice"},
     {"P", "print the view as --camera ... for 'kelvane render'"},
-    {"Tab", "select the next drawn lattice"},
-    {"Shift+Tab", "select the previous drawn lattice"},
+    {"Tab / Shift+Tab", "select the next / previous drawn lattice"},
+    {"PageUp / PageDown", "select the parent / the first child of the selection"},
     {"Backspace", "clear the selection and the measurement"},
-    {"PageUp", "select the parent of the selected lattice"},
-    {"PageDown", "select its first child"},
-    {"H", "hide the selected lattice"},
-    {"Shift+H", "hide every lattice but the selected one"},
+    {"H / Shift+H", "hide the selected lattice / every lattice but it"},
     {"Alt+H", "show every lattice again"},
     {"G", "show or hide the cell grid of the selected lattice"},
     {"Home", "fit the view to the selection, or to the whole map"},
+    {"Enter", "add the view to the flight as a keyframe"},
+    {"Shift+Enter", "play the flight (any key stops it)"},
+    {"Ctrl+Enter", "print the flight as a keyframe file (render --path)"},
+    {"Ctrl+Backspace", "forget the flight's keyframes"},
     {"F5", "load the map file again now"},
     {"F1", "show or hide this help"},
     {"I", "show or hide the info panel"},
@@ -43,7 +44,7 @@ std::string helpText() {
       "Keys and mouse:\n";
   for (const Control& c : controls) {
     std::string keys = c.keys;
-    t += "  " + keys + std::string(keys.size() < 13 ? 13 - keys.size() : 1, ' ') + c.does + "\n";
+    t += "  " + keys + std::string(keys.size() < 19 ? 19 - keys.size() : 1, ' ') + c.does + "\n";
   }
   t += "\n"
        "The selected lattice is drawn in amber; its description goes to stdout, its index into\n"

@@ -31,7 +31,7 @@ OverlayPanel helpPanel(const Viewer& v) {
   p.lines.push_back(line("Keys and mouse (F1 hides this)", heading));
   for (int i = 0; i < controlCount; i++) {
     std::string keys = controls[i].keys;
-    keys.resize(12, ' ');
+    keys.resize(18, ' ');
     p.lines.push_back(line(keys + controls[i].does));
   }
   return p;

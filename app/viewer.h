@@ -9,6 +9,7 @@
 #include "mapfile/lattice.h"
 #include "platform/page.h"
 #include "platform/win32.h"
+#include "render/flight.h"
 #include "render/overlay.h"
 #include "render/retained.h"
 #include "render/view_state.h"
@@ -95,6 +96,9 @@ struct Viewer {
   bool grid = false;                // G: the selected lattice's cell grid is drawn
   const Lattice* gridFor = nullptr; // the lattice gridLines were made for; null: none yet
   std::vector<float> gridLines;
+  std::vector<Keyframe> flight; // Enter's keyframes
+  bool playing = false;         // Shift+Enter plays the flight, from playStart (GetTickCount)
+  DWORD playStart = 0;
 };
 
 // Triangles a frame may take: lattices past it are drawn as their bounding boxes, so the viewer
@@ -176,6 +180,10 @@ std::string pointerRow(const Viewer& v);
 // Draws the cell grid of the selected lattice (when G shows it) and the measurement's marks
 // over the scene.
 void drawMarks(Viewer& v);
+
+// Flights (flight.cpp): Enter, Ctrl+Enter, Shift+Enter (or the page's Record), Ctrl+Backspace;
+// while a flight plays, the camera follows it and any key stops it.
+void flightCommand(Viewer& v, const MSG& msg, bool got);
 
 // What the viewer says (messages.cpp): a line on stdout, or a warning or error on stderr,
 // also shown at the bottom of the window. `line` has no newline.

@@ -31,6 +31,7 @@ void commands(Viewer& v, const MSG& msg, bool got) {
     if (got) pointerCommand(v, msg);
     if (got) dropCommand(v, msg);
     if (got) pageCommand(v, msg);
+    flightCommand(v, msg, got);
     hoverCommand(v);
     if (got && msg.message == glRestoredMessage) restoreGl(v);
     watchCommand(v);

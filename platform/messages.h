@@ -9,7 +9,7 @@ constexpr UINT keysReleasedMessage = WM_APP + 1;
 // Posted to the viewer's window by the web layer when the browser gives back a lost WebGL
 // context: what the viewer made in GL is gone and must be made again.
 constexpr UINT glRestoredMessage = WM_APP + 2;
-// Posted by the web layer when the page's outline asks for something: wParam says what (one of
-// PageAsk), lParam is the lattice's list index.
+// Posted by the web layer when the page asks for something: wParam says what (one of PageAsk),
+// lParam is the lattice's list index where it names one.
 constexpr UINT pageAskMessage = WM_APP + 3;
-enum PageAsk : WPARAM { pageSelect, pageSelectFit, pageHide, pageShow };
+enum PageAsk : WPARAM { pageSelect, pageSelectFit, pageHide, pageShow, pagePlay };

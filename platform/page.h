@@ -11,6 +11,8 @@ struct PageView {
   std::string hidden;            // the hidden lattices as P writes them ("2,5-9"), "" for none
   std::string outline;           // the drawn lattices for the page's outline (outlineText)
   std::string measure;           // the measurement's lines, "" for none
+  std::string flight;            // the keyframes, a keyframeLine each
+  bool playing = false;          // a flight is playing
 };
 
 // The window property through which the app hands its PageView to the layer; it lives as long

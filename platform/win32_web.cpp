@@ -229,9 +229,10 @@ EM_JS(void, pageMessageBox, (const char* caption, const char* text), {
 EM_JS(void, pageNote, (const char* text), { Module.kelvaneMessage(UTF8ToString(text), false); });
 
 EM_JS(void, pageFrame, (const float* trot, int selected, const char* lattice, const char* hidden,
-                       const char* measure), {
+                       const char* measure, const char* flight, int playing), {
   Module.kelvaneFrame(trot ? Array.from(HEAPF32.subarray(trot >> 2, (trot >> 2) + 5)) : null,
-                      selected, UTF8ToString(lattice), UTF8ToString(hidden), UTF8ToString(measure));
+                      selected, UTF8ToString(lattice), UTF8ToString(hidden), UTF8ToString(measure),
+                      UTF8ToString(flight), playing);
 });
 
 EM_JS(void, pageOutline, (const char* text), { Module.kelvaneOutline(UTF8ToString(text)); });
@@ -288,7 +289,7 @@ void followCanvasSize() {
 
 // The page's outline asks the viewer (what: a PageAsk) about the lattice at list index `index`.
 extern "C" EMSCRIPTEN_KEEPALIVE void kelvanePageAsk(int what, int index) {
-  if (window && what >= 0 && WPARAM(what) <= pageShow)
+  if (window && what >= 0 && WPARAM(what) <= pagePlay)
     postMessage(window, pageAskMessage, WPARAM(what), LPARAM(index));
 }
 
@@ -361,7 +362,8 @@ BOOL SwapBuffers(HDC dc) {
   }
   pageFrame(page ? page->camera : nullptr, page ? page->selected : -1,
             page ? page->lattice.c_str() : "", page ? page->hidden.c_str() : "",
-            page ? page->measure.c_str() : "");
+            page ? page->measure.c_str() : "", page ? page->flight.c_str() : "",
+            page && page->playing ? 1 : 0);
   followCanvasSize();
   nextAnimationFrame();
   return TRUE;

@@ -115,6 +115,26 @@ check "--hide drawn lattices" 0 "" "$bin/kelvane" render "$tmp/demo.map" -o "$tm
 check "--grid without --select" 2 "kelvane: --grid: draws the cell grid of the selected lattice; give --select INDEX" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/grid.png" --grid
 check "--grid draws over the selection" 0 "" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/grid.png" --select 2 --grid --size 64x48
 [[ $(/usr/bin/compare -metric AE "$tmp/grid.png" "$tmp/sel.png" null: 2>&1) != 0 ]] || { fail=$((fail + 1)); echo "FAIL --grid drew no grid"; }
+# --path: a flight of three keyframes (4 s, one held half a second) at 10 frames a second is
+# 46 frames; the first is render --camera's picture of the first keyframe, the last of the
+# last; -o OUT.webm is a VP9 video of as many frames, which ffprobe reads.
+printf '# a flight\n--camera 0,0,0,0,0\n\n--camera 0,0,10,30,0 --hold 0.5  # closer\n--camera 5,0,20,30,350\n' >"$tmp/keys.txt"
+check "--path writes frames" 0 "" "$bin/kelvane" render "$tmp/demo.map" --path "$tmp/keys.txt" --fps 10 --size 160x120 --hide 1 -o "$tmp/flight"
+[[ $(find "$tmp/flight" -name 'frame*.png' | wc -l) == 46 && -f $tmp/flight/frame0046.png ]] || { fail=$((fail + 1)); echo "FAIL --path frame count: $(ls "$tmp/flight" | head -3)"; }
+"$bin/kelvane" render "$tmp/demo.map" --camera 0,0,0,0,0 --size 160x120 --hide 1 -o "$tmp/first.png"
+"$bin/kelvane" render "$tmp/demo.map" --camera 5,0,20,30,350 --size 160x120 --hide 1 -o "$tmp/last.png"
+for end in "first frame0001" "last frame0046"; do
+  [[ $(/usr/bin/compare -metric AE "$tmp/${end% *}.png" "$tmp/flight/${end#* }.png" null: 2>&1) == 0 ]] || { fail=$((fail + 1)); echo "FAIL the $end of the flight is not render --camera's"; }
+done
+[[ $(/usr/bin/compare -metric AE "$tmp/flight/frame0020.png" "$tmp/first.png" null: 2>&1) != 0 ]] || { fail=$((fail + 1)); echo "FAIL the flight does not move"; }
+check "--path writes a video" 0 "" "$bin/kelvane" render "$tmp/demo.map" --path "$tmp/keys.txt" --fps 10 --size 160x120 -o "$tmp/flight.webm"
+probe=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=codec_name,width,height,nb_read_frames -of csv=p=0 "$tmp/flight.webm" 2>&1)
+[[ $probe == "vp9,160,120,46" ]] || { fail=$((fail + 1)); echo "FAIL the video reads as '$probe'"; }
+printf -- '--camera 0,0,0,0,0\n# fine\n--camera 1,2,3\n' >"$tmp/bad-keys.txt"
+check "a malformed keyframe file names its line" 1 "kelvane: $tmp/bad-keys.txt: line 3: --camera: expected five" "$bin/kelvane" render "$tmp/demo.map" --path "$tmp/bad-keys.txt" -o "$tmp/bad"
+check "--path with --camera" 2 "kelvane: --path: the keyframes give the cameras" "$bin/kelvane" render "$tmp/demo.map" --path "$tmp/keys.txt" --camera 0,0,0,0,0 -o "$tmp/bad"
+check "--fps out of range" 2 "kelvane: --fps: expected frames a second" "$bin/kelvane" render "$tmp/demo.map" --path "$tmp/keys.txt" --fps 0 -o "$tmp/bad"
+[[ ! -e $tmp/bad ]] || { fail=$((fail + 1)); echo "FAIL a refused --path made its output"; }
 check "--fit --hide fits what is shown" 0 "--camera " "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/hidefit.png" --hide 0 --fit
 [[ $(grep -- --camera "$tmp/err") != $(grep -- --camera "$tmp/wholefit.err") ]] || { fail=$((fail + 1)); echo "FAIL --fit --hide fits the whole map"; }
 check "--fit --select frames that lattice" 0 "--camera " "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/selfit.png" --select 2 --fit

@@ -487,6 +487,41 @@ TEST_F(ViewerTest, CtrlClickMeasuresAndGShowsTheGrid) {
   EXPECT_EQ(glDouble.depthRange[1], 1.0);
 }
 
+// Flights: Enter adds the view, Ctrl+Enter prints the keyframe file, Shift+Enter plays it to
+// the last keyframe (20 ms a frame here: 4 s is 200 frames), a key stops it, Backspace keeps
+// the keyframes and Ctrl+Backspace forgets them.
+TEST_F(ViewerTest, FlightsAddPrintAndPlay) {
+  std::string path = map("level.map");
+  MSG ctrl = keyMsg(WM_KEYDOWN, VK_CONTROL), ctrlUp = keyMsg(WM_KEYUP, VK_CONTROL);
+  MSG shift = keyMsg(WM_KEYDOWN, VK_SHIFT), shiftUp = keyMsg(WM_KEYUP, VK_SHIFT);
+  MSG enter = keyMsg(WM_KEYDOWN, VK_RETURN), p = keyMsg(WM_KEYDOWN, 'P');
+  std::vector<std::optional<MSG>> s = {enter};
+  for (int i = 0; i < 10; i++) s.push_back(keyMsg(WM_KEYDOWN, 'E'));
+  s.push_back(keyMsg(WM_KEYUP, 'E'));
+  s.insert(s.end(), {enter, keyMsg(WM_KEYDOWN, VK_UP), keyMsg(WM_KEYUP, VK_UP), enter, ctrl, enter,
+                     ctrlUp, keyMsg(WM_KEYDOWN, VK_BACK), shift, enter, shiftUp});
+  s.insert(s.end(), 250, std::nullopt); // the flight plays out
+  s.insert(s.end(), {p, shift, enter, shiftUp, std::nullopt, keyMsg(WM_KEYDOWN, 'S'), ctrl,
+                     keyMsg(WM_KEYDOWN, VK_BACK), ctrlUp, shift, enter, shiftUp,
+                     keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  winDouble.script = s;
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run(path), 0);
+  std::string out = testing::internal::GetCapturedStdout();
+  // E moves 1 a frame while held and the up arrow turns 1 a frame.
+  size_t ups = out.find("keyframe 3: --camera 0,0,10,");
+  ASSERT_NE(ups, std::string::npos) << out;
+  std::string third = out.substr(ups + 12, out.find('\n', ups) - ups - 12);
+  EXPECT_EQ(out.substr(0, ups),
+            "keyframe 1: --camera 0,0,0,0,0\nkeyframe 2: --camera 0,0,10,0,0\n");
+  std::string rest = out.substr(out.find('\n', ups) + 1);
+  EXPECT_EQ(rest, "# kelvane flight: 3 keyframes, 4 seconds\n--camera 0,0,0,0,0\n"
+                  "--camera 0,0,10,0,0\n" +
+                      third + "\nplaying 3 keyframes, 4 seconds\nflight played\n" + third +
+                      "\nplaying 3 keyframes, 4 seconds\nflight stopped\nflight cleared\n"
+                      "no keyframes to play: Enter adds the view as one\n");
+}
+
 // The web page runs the viewer again for each map: a second run starts from its own start
 // view with nothing selected, whatever the first left behind.
 TEST_F(ViewerTest, ASecondRunStartsClean) {

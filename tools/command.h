@@ -8,7 +8,8 @@
 
 // What the command line says, for whichever command it names.
 struct Options {
-  std::string map, out, size = "640x480", camera, desc, format, select, hide, thumbSize;
+  std::string map, out, size = "640x480", camera, desc, format, select, hide, thumbSize, path;
+  std::string fps = "30";
   bool json = false, axes = false, strict = false, fit = false, grid = false;
   bool selectGiven = false; // --select was on the command line, even as ""
   bool hideGiven = false;   // --hide likewise
@@ -30,6 +31,7 @@ constexpr size_t thumbnailTriangles = 2'000'000;
 bool stderrIsTerminal();
 // Standard input and output carry bytes as they are (no CRLF translation).
 void useBinaryStdio();
-// `render` and `thumbnail` after their options were parsed: the exit status.
-int runRender(const Options& o, RenderJob& job);
+// `render` and `thumbnail` after their options were parsed: the exit status. `flight` is
+// --path's flight, or null for one picture.
+int runRender(const Options& o, RenderJob& job, const FlightJob* flight);
 int runThumbnail(const Options& o, int size);

@@ -145,15 +145,27 @@ int renderCommand(const Options& o) {
   RenderJob job;
   job.axes = o.axes;
   job.grid = o.grid;
+  bool flying = !o.path.empty();
   std::string cam = o.camera.empty() ? o.fit ? "0,0,0,30,-45" : "0,0,0,0,0" : o.camera, err;
   if (!parseSize(o.size, job.width, job.height, err) || !parseCamera(cam, job.cam, err) ||
       !parseSelect(o.selectGiven, o.select, job.select, err) ||
-      !parseHide(o.hideGiven, o.hide, job.hidden, err) || !checkExtension(o.out, ".png", err))
+      !parseHide(o.hideGiven, o.hide, job.hidden, err) ||
+      (!flying && !checkExtension(o.out, ".png", err)))
     return usage("render", err);
   if (job.grid && job.select < 0)
     return usage("render",
                  "--grid: draws the cell grid of the selected lattice; give --select INDEX");
-  return runRender(o, job);
+  if (!flying) return runRender(o, job, nullptr);
+  FlightJob flight;
+  if (!o.camera.empty() || o.fit)
+    return usage("render", "--path: the keyframes give the cameras; leave out --camera and --fit");
+  if (!wholeIn(o.fps, 1, 240, flight.fps))
+    return usage("render", "--fps: expected frames a second, a whole number from 1 to 240 (got '" +
+                               o.fps + "')");
+  std::string text;
+  if (!readAll(o.path, text, err) || !parseFlight(text, flight.keys, err)) return fail(o.path, err);
+  flight.progress = stderrIsTerminal();
+  return runRender(o, job, &flight);
 }
 
 void defineInfo(CommandLine& cl, Options& o, const char* strictHelp) {
@@ -183,6 +195,12 @@ void defineRender(CommandLine& cl, Options& o, const char* strictHelp) {
   r->add_option("--select", o.select,
                 "Draw lattice INDEX (numbered as 'kelvane info' numbers them) in amber, as the "
                 "viewer shows a selected lattice; with --fit, frame that lattice");
+  r->add_option("--path", o.path,
+                "Draw a flight instead of one view: KEYS is a keyframe file, a '--camera ...' "
+                "line each (as the viewer's P, Enter and Ctrl+Enter print them), optionally "
+                "followed by '--hold SECONDS'; '#' starts a comment. -o DIR writes "
+                "DIR/frame0001.png ..., -o OUT.webm a VP9 video");
+  r->add_option("--fps", o.fps, "Frames a second of a --path flight (default 30)");
   r->add_flag("--grid", o.grid,
               "Draw the cell edges of the --select lattice over its faces, as G shows them");
   r->add_option("--hide", o.hide,
@@ -190,7 +208,8 @@ void defineRender(CommandLine& cl, Options& o, const char* strictHelp) {
                 "as the viewer hides them; --fit fits what is shown");
   r->add_flag("--strict", o.strict, strictHelp);
   r->footer("Example: kelvane render level.map -o level.png --size 1280x960 --fit\n"
-            "         kelvane render level.map -o level.png --camera 0,5,0,20,-45");
+            "         kelvane render level.map -o level.png --camera 0,5,0,20,-45\n"
+            "         kelvane render level.map --path flight.txt -o flight.webm");
 }
 
 void defineExport(CommandLine& cl, Options& o, const char* strictHelp) {

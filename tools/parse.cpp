@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <sstream>
 
 bool wholeIn(std::string_view s, int lo, int hi, int& v) {
   auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
@@ -57,4 +58,43 @@ bool parseHide(bool given, const std::string& s, std::vector<int>& hide, std::st
   if (!given || parseIndexList(s, 65534, hide, err)) return true;
   err = "--hide: " + err;
   return false;
+}
+
+bool parseFlight(const std::string& text, std::vector<Keyframe>& keys, std::string& err) {
+  keys.clear();
+  std::istringstream in(text);
+  std::string line;
+  for (int n = 1; std::getline(in, line); n++) {
+    line = line.substr(0, line.find('#'));
+    std::istringstream words(line);
+    std::vector<std::string> w;
+    for (std::string s; words >> s;) w.push_back(s);
+    if (w.empty()) continue;
+    std::string at = "line " + std::to_string(n) + ": ";
+    Keyframe k;
+    Camera cam;
+    float hold = 0;
+    if (w[0] != "--camera" || w.size() < 2) {
+      err = at + "expected --camera TX,TY,TZ,PITCH,YAW [--hold SECONDS] (got '" + w[0] + "')";
+      return false;
+    }
+    if (!parseCamera(w[1], cam, err)) {
+      err = at + err;
+      return false;
+    }
+    if (w.size() > 2 && w[2] != "--hold") {
+      err = at + "after the camera only --hold SECONDS may follow (got '" + w[2] + "')";
+      return false;
+    }
+    if (w.size() > 2 && (w.size() != 4 || !decimal(w[3], hold) || hold < 0 || hold > 3600)) {
+      err = at + "--hold: expected seconds from 0 to 3600 (got '" +
+            (w.size() > 3 ? w[3] : std::string()) + "')";
+      return false;
+    }
+    std::copy(cam.trot, cam.trot + 5, k.camera);
+    k.hold = hold;
+    keys.push_back(k);
+  }
+  if (keys.empty()) err = "no keyframe: each line is --camera TX,TY,TZ,PITCH,YAW [--hold SECONDS]";
+  return !keys.empty();
 }

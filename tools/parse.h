@@ -4,6 +4,8 @@
 
 #include "toolkit.h"
 
+#include "render/flight.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,3 +29,8 @@ bool parseSelect(bool given, const std::string& s, int& select, std::string& err
 
 // --hide's list of lattice indices ("2,5-9,14"); none when not `given`.
 bool parseHide(bool given, const std::string& s, std::vector<int>& hide, std::string& err);
+
+// A keyframe file: a keyframe a line, "--camera TX,TY,TZ,PITCH,YAW" optionally followed by
+// "--hold SECONDS" (0 to 3600); '#' starts a comment; blank lines count for nothing. False with
+// `err` naming the line (from 1) and what is wrong, or when there is no keyframe at all.
+bool parseFlight(const std::string& text, std::vector<Keyframe>& keys, std::string& err);

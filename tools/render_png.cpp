@@ -1,18 +1,25 @@
-// `kelvane render`: the viewer's frame drawn in a headless GL context and written as PNG.
+// `kelvane render`: the viewer's frame drawn in a headless GL context and written as PNG, or a
+// flight's frames as PNG files or a WebM video.
 #include "toolkit.h"
+#include "video.h"
 
 #include "platform/gl.h"
 #include "platform/headless.h"
-#include "render/marks.h"
+#include "render/flight.h"
 #include "render/frame.h"
+#include "render/marks.h"
 #include "render/retained.h"
 #include "render/view.h"
 
 #include <png.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csetjmp>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 namespace {
@@ -71,6 +78,69 @@ bool glDrew(std::string& err) {
   return false;
 }
 
+// A headless context with the job's scene built: frames drawn from it for one camera or many.
+struct FrameSource {
+  HeadlessContext hc;
+  RetainedScene scene;
+  ViewerState vs;
+  std::vector<float> grid; // the selected lattice's cell edges, with --grid
+  const Lattice* selected = nullptr;
+  float selectedOrdinal = 0;
+};
+
+bool openFrames(FrameSource& f, const Lattice* lat, const RenderJob& job, std::string& err) {
+  if (!openHeadless(f.hc, job.width, job.height, err)) return false;
+  glEnable(GL_DEPTH_TEST);
+  viewProjection(job.width, job.height);
+  f.vs.axisFlag = job.axes ? 1 : 0;
+  if (job.select >= 0) {
+    f.vs.selectionShown = 1;
+    f.selected = latticeAt(lat, job.select);
+    f.selectedOrdinal = float(drawnOrdinal(lat, job.select));
+  }
+  buildRetained(lat, f.vs, job.budget, f.scene, job.triangles);
+  hideLattices(f.scene, hiddenByIndex(job.hidden));
+  uploadRetained(f.scene, glProc);
+  if (job.grid && f.selected) f.grid = latticeGridLines(f.selected, f.vs);
+  return true;
+}
+
+// The frame for `camera` (trot positions 0-4) as RGB rows, bottom to top.
+bool drawFrames(FrameSource& f, const RenderJob& job, const float* camera,
+                std::vector<unsigned char>& rgb, std::string& err) {
+  float trot[Trot::size] = {};
+  std::copy(camera, camera + 5, trot);
+  trot[Trot::selectedLattice] = f.selectedOrdinal;
+  drawRetainedFrame(f.scene, trot, f.vs);
+  if (f.selected && !f.grid.empty()) drawLatticeGrid(f.selected, trot, f.vs, f.grid);
+  rgb.resize(size_t(job.width) * job.height * 3);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, job.width, job.height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+  return glDrew(err) && headlessIntact(f.hc, err);
+}
+
+void closeFrames(FrameSource& f) {
+  releaseRetained(f.scene);
+  closeHeadless(f.hc);
+}
+
+bool writePngFile(const std::string& path, const RenderJob& job, std::vector<unsigned char>& rgb,
+                  std::string& err) {
+  Output o;
+  if (!openOutput(path, o, err)) return false;
+  bool ok = writePng(o.f, job.width, job.height, rgb, err);
+  return commitOutput(o, ok, err);
+}
+
+// "DIR/frame0001.png": numbered from 1, with at least four digits and as many as the last
+// frame needs, so the names sort in order.
+std::string framePath(const std::string& dir, int frame, int frames) {
+  std::string number = std::to_string(frame);
+  size_t digits = std::max<size_t>(4, std::to_string(frames).size());
+  number.insert(0, digits - std::min(digits, number.size()), '0');
+  return dir + (dir.empty() || dir.back() == '/' ? "" : "/") + "frame" + number + ".png";
+}
+
 } // namespace
 
 std::vector<bool> hiddenByIndex(const std::vector<int>& indices) {
@@ -84,37 +154,62 @@ std::vector<bool> hiddenByIndex(const std::vector<int>& indices) {
 
 bool renderPng(const Lattice* lat, const RenderJob& job, const std::string& out, std::string& where,
                std::string& err) {
-  HeadlessContext hc;
+  FrameSource f;
   where = "render";
-  if (!openHeadless(hc, job.width, job.height, err)) return false;
-  glEnable(GL_DEPTH_TEST);
-  viewProjection(job.width, job.height);
-  ViewerState vs;
-  vs.axisFlag = job.axes ? 1 : 0;
-  Camera cam = job.cam;
-  if (job.select >= 0) {
-    vs.selectionShown = 1;
-    cam.trot[Trot::selectedLattice] = float(drawnOrdinal(lat, job.select));
-  }
-  RetainedScene scene;
-  buildRetained(lat, vs, job.budget, scene, job.triangles);
-  hideLattices(scene, hiddenByIndex(job.hidden));
-  uploadRetained(scene, glProc);
-  drawRetainedFrame(scene, cam.trot, vs);
-  if (job.grid && job.select >= 0) {
-    const Lattice* L = latticeAt(lat, job.select);
-    drawLatticeGrid(L, cam.trot, vs, latticeGridLines(L, vs));
-  }
-  std::vector<unsigned char> rgb(size_t(job.width) * job.height * 3);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, job.width, job.height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-  bool drew = glDrew(err) && headlessIntact(hc, err);
-  releaseRetained(scene);
-  closeHeadless(hc);
+  if (!openFrames(f, lat, job, err)) return false;
+  std::vector<unsigned char> rgb;
+  bool drew = drawFrames(f, job, job.cam.trot, rgb, err);
+  closeFrames(f);
   if (!drew) return false;
   where = out;
-  Output o;
-  if (!openOutput(out, o, err)) return false;
-  bool ok = writePng(o.f, job.width, job.height, rgb, err);
-  return commitOutput(o, ok, err);
+  return writePngFile(out, job, rgb, err);
+}
+
+bool renderFlight(const Lattice* lat, const RenderJob& job, const FlightJob& flight,
+                  const std::string& out, std::string& where, std::string& err) {
+  int frames = flightFrames(flight.keys, flight.fps);
+  bool video = out.size() > 5 && out.compare(out.size() - 5, 5, ".webm") == 0;
+  where = out;
+  std::error_code ec;
+  if (!video && !std::filesystem::is_directory(out, ec) &&
+      !std::filesystem::create_directories(out, ec)) {
+    err = "cannot make the folder for the frames: " + ec.message();
+    return false;
+  }
+  Video v;
+  if (video && !openVideo(v, out, job.width, job.height, flight.fps, err)) return false;
+  FrameSource f;
+  bool ok = openFrames(f, lat, job, err);
+  if (!ok) where = "render";
+  std::vector<unsigned char> rgb;
+  auto last = std::chrono::steady_clock::now();
+  for (int i = 0; ok && i < frames; i++) {
+    float camera[5];
+    flightCamera(flight.keys, flightFrameTime(flight.keys, flight.fps, i), camera);
+    if (!drawFrames(f, job, camera, rgb, err)) {
+      where = "render";
+      ok = false;
+    } else if (video) {
+      ok = addVideoFrame(v, rgb, err);
+    } else {
+      where = framePath(out, i + 1, frames);
+      ok = writePngFile(where, job, rgb, err);
+    }
+    auto now = std::chrono::steady_clock::now();
+    if (flight.progress && (now - last > std::chrono::milliseconds(200) || i + 1 == frames)) {
+      std::fprintf(stderr, "\rkelvane: rendering: frame %d of %d", i + 1, frames);
+      last = now;
+    }
+  }
+  if (flight.progress) std::fprintf(stderr, "\n");
+  closeFrames(f);
+  if (video) {
+    std::string videoErr;
+    if (!closeVideo(v, ok, videoErr) && ok) {
+      where = out;
+      err = videoErr;
+      ok = false;
+    }
+  }
+  return ok;
 }

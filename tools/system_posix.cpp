@@ -71,7 +71,7 @@ bool stderrIsTerminal() {
 
 void useBinaryStdio() {} // bytes are bytes here
 
-int runRender(const Options& o, RenderJob& job) {
+int runRender(const Options& o, RenderJob& job, const FlightJob* flight) {
   LoadedMap map;
   if (!load(o.map, map, o.strict)) return 1;
   std::string bad;
@@ -79,7 +79,9 @@ int runRender(const Options& o, RenderJob& job) {
   if (o.fit) fitView(o.map, map.lat, job);
   job.budget = geometryBudgetHere();
   std::string where, err;
-  return renderPng(map.lat, job, o.out, where, err) ? 0 : fail(where, err);
+  bool ok = flight ? renderFlight(map.lat, job, *flight, o.out, where, err)
+                   : renderPng(map.lat, job, o.out, where, err);
+  return ok ? 0 : fail(where, err);
 }
 
 // A SIZE x SIZE picture of the whole map for file managers: the fitted view, written as PNG

@@ -16,7 +16,7 @@ void useBinaryStdio() {
   _setmode(_fileno(stdout), _O_BINARY);
 }
 
-int runRender(const Options&, RenderJob&) {
+int runRender(const Options&, RenderJob&, const FlightJob*) {
   return usage("render", "render: not available in the Windows build (it needs EGL); use the "
                          "viewer");
 }

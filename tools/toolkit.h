@@ -4,6 +4,7 @@
 
 #include "mapfile/reader.h"
 #include "mapfile/writer.h"
+#include "render/flight.h"
 #include "render/world.h"
 
 #include <cstdint>
@@ -74,6 +75,20 @@ std::vector<bool> hiddenByIndex(const std::vector<int>& indices);
 // or "render" when no picture could be drawn.
 bool renderPng(const Lattice* lat, const RenderJob& job, const std::string& out, std::string& where,
                std::string& err);
+
+// `render --path`: a flight's keyframes and the frames a second it is drawn at; progress on
+// stderr when it is a terminal.
+struct FlightJob {
+  std::vector<Keyframe> keys; // not empty
+  int fps = 30;
+  bool progress = false;
+};
+
+// Draws the flight's frames for the job (its camera left aside) and writes them as PNG files
+// out/frame0001.png … (making the folder out when it is missing), or, when out ends in .webm, as
+// a VP9 WebM video. False with `err` set and `where` naming what failed, as renderPng.
+bool renderFlight(const Lattice* lat, const RenderJob& job, const FlightJob& flight,
+                  const std::string& out, std::string& where, std::string& err);
 
 // A file being written. Regular files are written to a temporary beside `path` (beside its
 // target, for a symbolic link) and renamed into place only when complete, keeping the

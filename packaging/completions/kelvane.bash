@@ -27,12 +27,16 @@ _kelvane() {
     esac
     return
     ;;
-  --size | --camera | --select | -s) return ;;
+  --size | --camera | --select | --hide | --fps | -s) return ;;
+  --path)
+    _filedir
+    return
+    ;;
   esac
   local opts
   case $cmd in
   info) opts="--json --strict --help" ;;
-  render) opts="-o --output --size --camera --fit --axes --select --strict --help" ;;
+  render) opts="-o --output --size --camera --fit --axes --select --hide --grid --path --fps --strict --help" ;;
   export) opts="-o --output --format --strict --help" ;;
   thumbnail) opts="-s --size --help" ;;
   demo | make-map) opts="-o --output --help" ;;

@@ -358,6 +358,20 @@ async function taps(page, key, n, camera) {
     results.measured = {...await state(page), measure: await page.$eval('#measure', (e) => e.textContent)};
     await page.close();
 
+    // Flights: Enter adds keyframes (window.kelvane.flight holds them); Record plays the flight
+    // and records the canvas into a WebM video offered to save.
+    page = await open(browser, '?map=box.map');
+    await page.keyboard.press('Enter');
+    await taps(page, 'e', 10, '0,0,10,0,0');
+    await page.keyboard.press('Enter');
+    await page.waitForFunction(() => window.kelvane.flight.length === 2, {timeout: 30000});
+    await page.click('#record');
+    await page.waitForFunction(() => window.kelvane.recording !== null, {timeout: 60000});
+    results.recorded = {...await state(page), flight: await page.evaluate(() => window.kelvane.flight),
+                        recording: await page.evaluate(() => window.kelvane.recording),
+                        link: await page.$eval('#messages a[download]', (a) => a.download)};
+    await page.close();
+
     // Reload fetches the ?map= address again after the served map changed, keeping the view.
     fs.copyFileSync(`${site}/box.map`, `${site}/live.map`);
     page = await open(browser, '?map=live.map');

@@ -47,7 +47,7 @@ field() { node -e "const r = require('$r'); console.log(eval('r.' + process.argv
 within() { # A B: at most 0.5 % of the pixels differ
   local d
   d=$(differing "$1" "$2")
-  [[ -n $d && $d -le $((640 * 480 / 200)) ]] || { echo "  $(basename "$1") and $(basename "$2") differ in $d pixels"; false; }
+  [[ $d =~ ^[0-9]+$ && $d -le $((640 * 480 / 200)) ]] || { echo "  $(basename "$1") and $(basename "$2") differ in $d pixels"; false; }
 }
 
 check "no request fails when the page loads" [ "$(field failedRequests.length)" = 0 ]
@@ -123,6 +123,11 @@ check "Home fits the view to the selection" [ "$(field homed.camera)" != "$(fiel
 check "Ctrl+click sets point A on the wall" grep -qE '^point A \([-0-9.]+, [-0-9.]+, 10\) on lattice 0$' <<<"$(field 'measured.measure.split("\n")[0]')"
 check "a long press sets B, with the distance" grep -qE '^point B \([-0-9.]+, [-0-9.]+, 10\) on lattice 0: distance [0-9.]+ \(dx [-0-9.]+, dy [-0-9.]+, dz 0\)$' <<<"$(field 'measured.measure.split("\n")[1]')"
 check "neither selects" [ "$(field measured.selected)" = null ]
+check "Enter adds keyframes to window.kelvane.flight" [ "$(field 'recorded.flight.join(";")')" = "0,0,0,0,0;0,0,10,0,0" ]
+check "Record gives a WebM video" grep -q "^video/webm" <<<"$(field recorded.recording.type)"
+check "that is not empty" [ "$(field 'recorded.recording.size > 1000')" = true ]
+check "offered to save as flight.webm" [ "$(field recorded.link)" = flight.webm ]
+check "the flight ends at its last keyframe" [ "$(field recorded.camera)" = "0,0,10,0,0" ]
 check "Reload loads the changed map" [ "$(field reloaded.loads)" = 2 ]
 check "Reload keeps the camera" [ "$(field reloaded.camera)" = "0,0,10,0,0" ]
 check "the page shows the new map" within "$tmp/out/reloaded.png" "$tmp/ref-reloaded.png"

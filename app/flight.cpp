@@ -1,0 +1,74 @@
+// Flights in the viewer: Enter adds the view as a keyframe, Ctrl+Enter prints the flight as a
+// keyframe file, Shift+Enter plays it (any key stops it), Ctrl+Backspace forgets it.
+#include "viewer.h"
+
+#include "platform/messages.h"
+
+namespace {
+
+void sayFlight(Viewer& v) {
+  if (v.flight.empty()) {
+    say(v, "no keyframes: Enter adds the view as one");
+    return;
+  }
+  std::string text = flightText(v.flight);
+  for (size_t at = 0, nl; (nl = text.find('\n', at)) != std::string::npos; at = nl + 1)
+    say(v, text.substr(at, nl - at));
+}
+
+void startFlight(Viewer& v) {
+  if (v.flight.empty()) {
+    say(v, "no keyframes to play: Enter adds the view as one");
+    return;
+  }
+  v.playing = true;
+  v.playStart = GetTickCount();
+  v.page.playing = true;
+  char line[120];
+  std::snprintf(line, sizeof line, "playing %zu keyframes, %g seconds", v.flight.size(),
+                flightDuration(v.flight));
+  say(v, line);
+}
+
+void stopFlight(Viewer& v, const char* why) {
+  v.playing = false;
+  v.page.playing = false;
+  say(v, why);
+}
+
+void setPageFlight(Viewer& v) {
+  v.page.flight.clear();
+  for (const Keyframe& k : v.flight) v.page.flight += keyframeLine(k) + "\n";
+}
+
+} // namespace
+
+void flightCommand(Viewer& v, const MSG& msg, bool got) {
+  bool down = got && msg.message == WM_KEYDOWN && !(msg.lParam & (1L << 30));
+  bool ctrl = v.key[VK_CONTROL], shift = v.key[VK_SHIFT];
+  bool ask = got && msg.message == pageAskMessage && msg.wParam == pagePlay;
+  if (v.playing && down) {
+    // Any key stops the flight where it is; the key itself does what it does.
+    stopFlight(v, "flight stopped");
+  } else if (down && msg.wParam == VK_RETURN && shift) {
+    startFlight(v);
+  } else if (ask) {
+    startFlight(v);
+  } else if (down && msg.wParam == VK_RETURN && ctrl) {
+    sayFlight(v);
+  } else if (down && msg.wParam == VK_RETURN) {
+    Keyframe k;
+    std::copy(v.trot, v.trot + 5, k.camera);
+    v.flight.push_back(k);
+    setPageFlight(v);
+    say(v, "keyframe " + std::to_string(v.flight.size()) + ": " + keyframeLine(k));
+  } else if (down && msg.wParam == VK_BACK && ctrl && !v.flight.empty()) {
+    v.flight.clear();
+    setPageFlight(v);
+    say(v, "flight cleared");
+  }
+  if (!v.playing) return;
+  double t = double(DWORD(GetTickCount() - v.playStart)) / 1000;
+  flightCamera(v.flight, t, v.trot);
+  if (t >= flightDuration(v.flight)) stopFlight(v, "flight played");
+}
