@@ -4,6 +4,8 @@
 
 #include "platform/messages.h"
 
+#include <cstdio>
+
 namespace {
 
 void sayFlight(Viewer& v) {

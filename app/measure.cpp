@@ -11,9 +11,10 @@
 
 namespace {
 
-// The point under the pointer is looked for at most this often (ms): a pick reads every
-// triangle of the map.
+// The point under the pointer is looked for at most this often (ms), and only in scenes of at
+// most this many triangles: a pick reads every triangle, and the frames must keep coming.
 constexpr DWORD hoverEvery = 100;
+constexpr size_t hoverTriangles = 2'000'000;
 
 // "(X, Y, Z)", appended piece by piece (one long sum of strings trips a false -Wrestrict in
 // the cross compiler).
@@ -79,7 +80,7 @@ void clearMeasurement(Viewer& v) {
 }
 
 void hoverCommand(Viewer& v) {
-  if (!v.overlay.info || !v.overlay.shown) return;
+  if (!v.overlay.info || !v.overlay.shown || v.triangles > hoverTriangles) return;
   const Pointer& p = v.pointer;
   bool moved =
       p.x != v.hoverX || p.y != v.hoverY || std::memcmp(v.trot, v.hoverTrot, sizeof v.hoverTrot);
@@ -95,6 +96,7 @@ void hoverCommand(Viewer& v) {
 }
 
 std::string pointerRow(const Viewer& v) {
+  if (v.triangles > hoverTriangles) return "not followed in a scene of over 2 M triangles";
   if (!v.hoverLooked || v.hover.index < 0) return "-";
   return triple(v.hover.at) + " on lattice " + std::to_string(v.hover.index);
 }

@@ -133,6 +133,7 @@ probe=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=
 printf -- '--camera 0,0,0,0,0\n# fine\n--camera 1,2,3\n' >"$tmp/bad-keys.txt"
 check "a malformed keyframe file names its line" 1 "kelvane: $tmp/bad-keys.txt: line 3: --camera: expected five" "$bin/kelvane" render "$tmp/demo.map" --path "$tmp/bad-keys.txt" -o "$tmp/bad"
 check "--path with --camera" 2 "kelvane: --path: the keyframes give the cameras" "$bin/kelvane" render "$tmp/demo.map" --path "$tmp/keys.txt" --camera 0,0,0,0,0 -o "$tmp/bad"
+check "--path to standard output" 2 "kelvane: --path: writes a folder of frames or a .webm file" "$bin/kelvane" render "$tmp/demo.map" --path "$tmp/keys.txt" -o -
 check "--fps out of range" 2 "kelvane: --fps: expected frames a second" "$bin/kelvane" render "$tmp/demo.map" --path "$tmp/keys.txt" --fps 0 -o "$tmp/bad"
 [[ ! -e $tmp/bad ]] || { fail=$((fail + 1)); echo "FAIL a refused --path made its output"; }
 check "--fit --hide fits what is shown" 0 "--camera " "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/hidefit.png" --hide 0 --fit

@@ -172,6 +172,19 @@ TEST(OverlayPanels, InfoAndSelection) {
        {"lattices   2 drawn of 3", "triangles  96", "geometry   triangle by triangle",
         "frames/s   2", "hidden     0", "pointer    -", "--camera 0,0,3,0,0 --select 2"})
     EXPECT_TRUE(has(*info, row)) << row;
+  // The point under the pointer, once looked for: where the pick meets the scene.
+  v.view = {640, 480};
+  v.pointer.x = 320;
+  v.pointer.y = 240;
+  hoverCommand(v);
+  PickHit hit = pickPoint(v.lat, v.trot, 640, 480, 320, 240);
+  ASSERT_GE(hit.index, 0);
+  std::string row = "pointer    (" + readableNumber(hit.at[0]) + ", " + readableNumber(hit.at[1]) +
+                    ", " + readableNumber(hit.at[2]) + ") on lattice " + std::to_string(hit.index);
+  EXPECT_TRUE(has(*panelWith(overlayPanels(v, 2000), "map        family.map"), row)) << row;
+  v.triangles = 3'000'000; // too many to follow the pointer and keep the frames coming
+  EXPECT_TRUE(
+      has(*panelWith(overlayPanels(v, 2000), "map        family.map"), "pointer    not followed"));
   const OverlayPanel* sel = panelWith(panels, "lattice 2");
   ASSERT_NE(sel, nullptr);
   EXPECT_EQ(sel->anchor, Anchor::topRight);

@@ -159,6 +159,9 @@ int renderCommand(const Options& o) {
   FlightJob flight;
   if (!o.camera.empty() || o.fit)
     return usage("render", "--path: the keyframes give the cameras; leave out --camera and --fit");
+  if (o.out == "-")
+    return usage("render",
+                 "--path: writes a folder of frames or a .webm file, not standard output");
   if (!wholeIn(o.fps, 1, 240, flight.fps))
     return usage("render", "--fps: expected frames a second, a whole number from 1 to 240 (got '" +
                                o.fps + "')");
