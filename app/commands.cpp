@@ -32,6 +32,15 @@ void setHidden(Viewer& v, std::vector<bool> hide) {
              " lattices");
 }
 
+// Hides or shows the one lattice at `index`; a hidden lattice is no longer selected.
+void hideOne(Viewer& v, int index, bool hide) {
+  std::vector<bool> now = v.hidden;
+  now.resize(size_t(latticeCount(v.lat)), false);
+  now[size_t(index)] = hide;
+  if (hide && index == v.selected) selectLattice(v, -1);
+  setHidden(v, now);
+}
+
 // H hides the selected lattice (and clears the selection); Shift+H hides every drawn lattice
 // but the selected one; Alt+H shows all again.
 void hideCommand(Viewer& v, bool shift, bool alt) {
@@ -40,27 +49,16 @@ void hideCommand(Viewer& v, bool shift, bool alt) {
     return;
   }
   if (v.selected < 0) return;
-  std::vector<bool> hide = v.hidden;
-  hide.resize(size_t(latticeCount(v.lat)), false);
-  if (shift) {
-    int i = 0;
-    for (const Lattice* L = v.lat; L; L = L->next, i++)
-      if (L->id && i != v.selected) hide[size_t(i)] = true;
-    setHidden(v, hide);
+  if (!shift) {
+    hideOne(v, v.selected, true);
     return;
   }
-  hide[size_t(v.selected)] = true;
-  selectLattice(v, -1);
+  std::vector<bool> hide = v.hidden;
+  hide.resize(size_t(latticeCount(v.lat)), false);
+  int i = 0;
+  for (const Lattice* L = v.lat; L; L = L->next, i++)
+    if (L->id && i != v.selected) hide[size_t(i)] = true;
   setHidden(v, hide);
-}
-
-// Hides or shows the one lattice at `index`; a hidden lattice is no longer selected.
-void hideOne(Viewer& v, int index, bool hide) {
-  std::vector<bool> now = v.hidden;
-  now.resize(size_t(latticeCount(v.lat)), false);
-  now[size_t(index)] = hide;
-  if (hide && index == v.selected) selectLattice(v, -1);
-  setHidden(v, now);
 }
 
 } // namespace

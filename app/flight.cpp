@@ -52,9 +52,7 @@ void flightCommand(Viewer& v, const MSG& msg, bool got) {
   if (v.playing && down) {
     // Any key stops the flight where it is; the key itself does what it does.
     stopFlight(v, "flight stopped");
-  } else if (down && msg.wParam == VK_RETURN && shift) {
-    startFlight(v);
-  } else if (ask) {
+  } else if ((down && msg.wParam == VK_RETURN && shift) || ask) {
     startFlight(v);
   } else if (down && msg.wParam == VK_RETURN && ctrl) {
     sayFlight(v);

@@ -85,7 +85,7 @@ void hoverCommand(Viewer& v) {
   bool moved =
       p.x != v.hoverX || p.y != v.hoverY || std::memcmp(v.trot, v.hoverTrot, sizeof v.hoverTrot);
   DWORD now = GetTickCount();
-  if ((!moved && v.hoverLooked) || (v.hoverLooked && DWORD(now - v.hoverAt) < hoverEvery)) return;
+  if (v.hoverLooked && (!moved || DWORD(now - v.hoverAt) < hoverEvery)) return;
   v.hover = pickPoint(v.lat, v.trot, v.view.width, v.view.height, p.x, p.y, frameTriangleBudget,
                       v.hidden);
   v.hoverX = p.x;

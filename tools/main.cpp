@@ -200,7 +200,7 @@ void defineRender(CommandLine& cl, Options& o, const char* strictHelp) {
                 "viewer shows a selected lattice; with --fit, frame that lattice");
   r->add_option("--path", o.path,
                 "Draw a flight instead of one view: KEYS is a keyframe file, a '--camera ...' "
-                "line each (as the viewer's P, Enter and Ctrl+Enter print them), optionally "
+                "line each (as the viewer's Enter and Ctrl+Enter print them), optionally "
                 "followed by '--hold SECONDS'; '#' starts a comment. -o DIR writes "
                 "DIR/frame0001.png ..., -o OUT.webm a VP9 video");
   r->add_option("--fps", o.fps, "Frames a second of a --path flight (default 30)");

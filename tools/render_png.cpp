@@ -106,8 +106,8 @@ bool openFrames(FrameSource& f, const Lattice* lat, const RenderJob& job, std::s
 }
 
 // The frame for `camera` (trot positions 0-4) as RGB rows, bottom to top.
-bool drawFrames(FrameSource& f, const RenderJob& job, const float* camera,
-                std::vector<unsigned char>& rgb, std::string& err) {
+bool frameRgb(FrameSource& f, const RenderJob& job, const float* camera,
+              std::vector<unsigned char>& rgb, std::string& err) {
   float trot[Trot::size] = {};
   std::copy(camera, camera + 5, trot);
   trot[Trot::selectedLattice] = f.selectedOrdinal;
@@ -138,7 +138,7 @@ std::string framePath(const std::string& dir, int frame, int frames) {
   std::string number = std::to_string(frame);
   size_t digits = std::max<size_t>(4, std::to_string(frames).size());
   number.insert(0, digits - std::min(digits, number.size()), '0');
-  return dir + (dir.empty() || dir.back() == '/' ? "" : "/") + "frame" + number + ".png";
+  return (std::filesystem::path(dir) / ("frame" + number + ".png")).string();
 }
 
 } // namespace
@@ -158,7 +158,7 @@ bool renderPng(const Lattice* lat, const RenderJob& job, const std::string& out,
   where = "render";
   if (!openFrames(f, lat, job, err)) return false;
   std::vector<unsigned char> rgb;
-  bool drew = drawFrames(f, job, job.cam.trot, rgb, err);
+  bool drew = frameRgb(f, job, job.cam.trot, rgb, err);
   closeFrames(f);
   if (!drew) return false;
   where = out;
@@ -186,7 +186,7 @@ bool renderFlight(const Lattice* lat, const RenderJob& job, const FlightJob& fli
   for (int i = 0; ok && i < frames; i++) {
     float camera[5];
     flightCamera(flight.keys, flightFrameTime(flight.keys, flight.fps, i), camera);
-    if (!drawFrames(f, job, camera, rgb, err)) {
+    if (!frameRgb(f, job, camera, rgb, err)) {
       where = "render";
       ok = false;
     } else if (video) {
