@@ -79,20 +79,37 @@ void clearMeasurement(Viewer& v) {
   v.page.measure.clear();
 }
 
-void hoverCommand(Viewer& v) {
-  if (!v.overlay.info || !v.overlay.shown || v.triangles > hoverTriangles) return;
+namespace {
+
+bool hoverMoved(const Viewer& v) {
   const Pointer& p = v.pointer;
-  bool moved =
-      p.x != v.hoverX || p.y != v.hoverY || std::memcmp(v.trot, v.hoverTrot, sizeof v.hoverTrot);
+  return p.x != v.hoverX || p.y != v.hoverY || std::memcmp(v.trot, v.hoverTrot, sizeof v.hoverTrot);
+}
+
+bool hoverFollowed(const Viewer& v) {
+  return v.overlay.info && v.overlay.shown && v.triangles <= hoverTriangles;
+}
+
+} // namespace
+
+void hoverCommand(Viewer& v) {
+  if (!hoverFollowed(v)) return;
   DWORD now = GetTickCount();
-  if (v.hoverLooked && (!moved || DWORD(now - v.hoverAt) < hoverEvery)) return;
-  v.hover = pickPoint(v.lat, v.trot, v.view.width, v.view.height, p.x, p.y, frameTriangleBudget,
-                      v.hidden);
-  v.hoverX = p.x;
-  v.hoverY = p.y;
+  if (v.hoverLooked && (!hoverMoved(v) || DWORD(now - v.hoverAt) < hoverEvery)) return;
+  v.hover = pickPoint(v.lat, v.trot, v.view.width, v.view.height, v.pointer.x, v.pointer.y,
+                      frameTriangleBudget, v.hidden);
+  v.hoverX = v.pointer.x;
+  v.hoverY = v.pointer.y;
   std::memcpy(v.hoverTrot, v.trot, sizeof v.hoverTrot);
   v.hoverAt = now;
   v.hoverLooked = true;
+  v.redraw = true;
+}
+
+DWORD hoverWait(const Viewer& v, DWORD now) {
+  if (!hoverFollowed(v) || (v.hoverLooked && !hoverMoved(v))) return INFINITE;
+  DWORD since = now - v.hoverAt;
+  return since >= hoverEvery ? 0 : hoverEvery - since;
 }
 
 std::string pointerRow(const Viewer& v) {

@@ -9,6 +9,7 @@ namespace {
 void remember(Viewer& v, const std::string& line, bool warning) {
   std::deque<Message>& m = v.overlay.messages;
   m.push_back({line, warning, GetTickCount()});
+  v.redraw = true;
   while (m.size() > messageCount) m.pop_front();
 }
 

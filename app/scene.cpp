@@ -114,6 +114,7 @@ bool readFirstWord(const char* path, std::string& word, std::string& err) {
 }
 
 void buildScene(Viewer& v) {
+  v.redraw = true;
   size_t budget = geometryBudgetHere(v);
   buildRetained(v.lat, v.vs, budget, v.scene, frameTriangleBudget);
   hideLattices(v.scene, v.hidden);

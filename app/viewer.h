@@ -99,6 +99,11 @@ struct Viewer {
   std::vector<Keyframe> flight; // Enter's keyframes
   bool playing = false;         // Shift+Enter plays the flight, from playStart (GetTickCount)
   DWORD playStart = 0;
+  // Frames: whether something changed that the next pass must draw although no message came
+  // and nothing moves; when the last frame was due (ms, for pacing); whether one was drawn.
+  bool redraw = false;
+  double frameDue = 0;
+  bool drawn = false;
 };
 
 // Triangles a frame may take: lattices past it are drawn as their bounding boxes, so the viewer
@@ -175,6 +180,8 @@ void clearMeasurement(Viewer& v);
 // Looks for the point under the pointer while the info panel shows it, when the pointer or the
 // camera moved, at most every 100 ms, in scenes of at most 2 M triangles.
 void hoverCommand(Viewer& v);
+// Milliseconds from `now` until hoverCommand wants to look again; INFINITE when it does not.
+DWORD hoverWait(const Viewer& v, DWORD now);
 // The info panel's pointer row: "(X, Y, Z) on lattice L", or "-" over the background.
 std::string pointerRow(const Viewer& v);
 // Draws the cell grid of the selected lattice (when G shows it) and the measurement's marks

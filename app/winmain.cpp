@@ -8,6 +8,8 @@
 
 #include "platform/messages.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -40,25 +42,116 @@ void commands(Viewer& v, const MSG& msg, bool got) {
   }
 }
 
-// One window message at most per pass, then the camera step and a frame; returns the exit
-// status when the user quits.
+// Frames a second at most where the swap does not wait for the display (no vsync): a held key
+// then moves the camera at most this many steps a second on any machine.
+constexpr double frameRate = 60;
+
+// Whether `msg` changes nothing while `next` waits behind it: an auto-repeat of a key that is
+// down (bit 30: the key was down before), or a pointer move that a later move supersedes.
+bool passedOver(const Viewer& v, const MSG& msg, const MSG& next) {
+  bool keyDown = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
+  if (keyDown && (msg.lParam & (1L << 30)) && msg.wParam < 256 && v.key[msg.wParam]) return true;
+  return msg.message == WM_MOUSEMOVE && next.message == WM_MOUSEMOVE;
+}
+
+// Takes the message for this pass. What changes nothing is dropped while others wait, so input
+// never queues up behind slow frames; the last waiting message keeps its pass, and so does every
+// press and release. When messages wait behind the one taken, a close or an Escape press among
+// them acts now: a close or the quit message it posts ends the loop (`quit` is then the exit
+// status), Escape is taken as down.
+bool takeMessage(Viewer& v, MSG& msg, int& quit) {
+  MSG next;
+  bool got = PeekMessageA(&msg, v.hWnd, 0, 0, PM_REMOVE);
+  while (got && msg.message != WM_QUIT && PeekMessageA(&next, v.hWnd, 0, 0, PM_NOREMOVE)) {
+    if (!passedOver(v, msg, next)) {
+      MSG close;
+      if (PeekMessageA(&close, v.hWnd, WM_CLOSE, WM_CLOSE, PM_REMOVE) ||
+          PeekMessageA(&close, v.hWnd, WM_QUIT, WM_QUIT, PM_REMOVE))
+        quit = close.message == WM_QUIT ? int(close.wParam) : 0;
+      if (GetAsyncKeyState(VK_ESCAPE) & 0x8001) v.key[VK_ESCAPE] = 1;
+      break;
+    }
+    got = PeekMessageA(&msg, v.hWnd, 0, 0, PM_REMOVE);
+  }
+  return got;
+}
+
+bool anyKeyDown(const unsigned char key[256]) {
+  for (int i = 0; i < 256; i++)
+    if (key[i]) return true;
+  return false;
+}
+
+// Waits, taking no message, until the frame after the last is due: at most frameRate frames a
+// second. Where the swap waits for the display this never waits.
+void paceFrame(Viewer& v) {
+  double due = v.frameDue + 1000 / frameRate;
+  DWORD now = GetTickCount();
+  while (double(now) < std::floor(due) && std::floor(due) - now <= 1000 / frameRate) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(std::floor(due) - now), QS_ALLINPUT);
+    now = GetTickCount();
+  }
+  v.frameDue = std::max(due, double(now) - 1000 / frameRate);
+}
+
+// Milliseconds until something changes by itself that a frame shows (a message fades, the info
+// panel's frame counter, the point under the pointer) or the watch looks at the file again.
+DWORD idleWait(const Viewer& v, DWORD now) {
+  DWORD wait = 1000;
+  auto until = [&](DWORD at) {
+    wait = std::min(wait, DWORD(at - now) < 0x80000000 ? at - now : 0);
+  };
+  if (v.overlay.shown && v.start.windowPanels)
+    for (const Message& m : v.overlay.messages)
+      if (DWORD(now - m.at) < messageTime) until(m.at + messageTime);
+  if (!v.watch.name.empty()) until(v.watch.lastLook + watchInterval);
+  if (!v.dropped.name.empty()) until(v.dropped.lastLook + watchInterval);
+  return std::min(wait, hoverWait(v, now));
+}
+
+// Whether a message has faded since the last frame, or the info panel's counter is a second old.
+bool overlayStale(const Viewer& v, DWORD now) {
+  const Overlays& o = v.overlay;
+  if (!o.shown) return false;
+  if (o.info && (o.frames.empty() || DWORD(now - o.frames.back()) >= 1000)) return true;
+  if (!v.start.windowPanels || o.frames.empty()) return false;
+  for (const Message& m : o.messages)
+    if (DWORD(now - m.at) >= messageTime && DWORD(o.frames.back() - m.at) < messageTime)
+      return true;
+  return false;
+}
+
+// The main loop: one window message at most per pass, then the camera step and a frame. A pass
+// with no message, nothing moving and nothing changed draws nothing and waits for the next
+// message instead. Returns the exit status when the user quits.
 int runLoop(Viewer& v) {
   MSG msg = {};
   for (;;) {
-    bool got = PeekMessageA(&msg, v.hWnd, 0, 0, PM_REMOVE);
+    int quit = -1;
+    bool got = takeMessage(v, msg, quit);
+    if (quit >= 0) return quit;
     if (got && msg.message == WM_QUIT) return int(msg.wParam);
     if (v.key[VK_ESCAPE]) return 0;
     if (got) updateKeyTable(v.key, msg);
+    bool moving = got || !v.drawn || anyKeyDown(v.key) || v.playing;
+    if (moving) paceFrame(v);
     cameraStep(v.key, v.trot, v.vs);
     commands(v, msg, got);
-    drawScene(v);
-    drawMarks(v);
-    drawOverlays(v);
-    SwapBuffers(v.dc);
+    DWORD now = GetTickCount();
+    bool draw = moving || v.redraw || overlayStale(v, now);
+    if (draw) {
+      drawScene(v);
+      drawMarks(v);
+      drawOverlays(v);
+      SwapBuffers(v.dc);
+      v.redraw = false;
+      v.drawn = true;
+    }
     if (got) {
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
-    }
+    } else if (!draw)
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, idleWait(v, now), QS_ALLINPUT);
   }
 }
 

@@ -178,6 +178,11 @@ struct PIXELFORMATDESCRIPTOR {
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
 
+#define QS_ALLINPUT 0x04FF
+#define WAIT_OBJECT_0 0
+#define WAIT_TIMEOUT 258
+#define INFINITE 0xFFFFFFFF
+
 #define MB_OK 0x00000000L
 #define MB_ICONHAND 0x00000010L
 #define MB_ICONEXCLAMATION 0x00000030L
@@ -261,7 +266,14 @@ HICON LoadIconA(HINSTANCE instance, LPCSTR name);
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 HDC GetDC(HWND hWnd);
 int ReleaseDC(HWND hWnd, HDC dc);
+// Messages from `first` to `last` only, when either is not 0 (the quit message always matches).
 BOOL PeekMessageA(MSG* msg, HWND hWnd, UINT first, UINT last, UINT remove);
+// Waits until a message is queued or `ms` milliseconds have passed (no handles here):
+// WAIT_OBJECT_0 + count when a message waits, else WAIT_TIMEOUT.
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD ms,
+                                DWORD wakeMask);
+// Bit 15: the key is down now; bit 0: it was pressed since the last call for it.
+short GetAsyncKeyState(int vk);
 BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageA(const MSG* msg);
 LRESULT DefWindowProcA(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -22,6 +22,9 @@ struct HWND__ {
 
 // Turns the system's pending events into messages; PeekMessageA calls it first. Never waits.
 void pumpEvents();
+// Waits until the system has an event or `ms` milliseconds have passed; events that arrive are
+// queued as pumpEvents queues them.
+void waitEvents(DWORD ms);
 
 // The window procedure of a registered class, or null (last error set) when there is none.
 WNDPROC classProcedure(LPCSTR className);

@@ -15,6 +15,12 @@ std::deque<MSG> queue;
 bool quitPosted = false;
 int quitCode = 0;
 DWORD lastError = 0;
+// GetAsyncKeyState: keys down now, and keys pressed since the last look at them.
+bool asyncDown[256] = {}, asyncPressed[256] = {};
+
+bool inRange(const MSG& m, UINT first, UINT last) {
+  return (!first && !last) || (m.message >= first && m.message <= last);
+}
 
 } // namespace
 
@@ -56,6 +62,8 @@ void postMessage(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void postKey(HWND w, unsigned char vk, bool down, bool repeat, bool sys, unsigned scancode) {
+  asyncDown[vk] = down;
+  if (down) asyncPressed[vk] = true;
   UINT msg = down ? (sys ? WM_SYSKEYDOWN : WM_KEYDOWN) : (sys ? WM_SYSKEYUP : WM_KEYUP);
   LPARAM lp = 1 | LPARAM(scancode & 0xFF) << 16;
   if (!down || repeat) lp |= LPARAM(1) << 30;
@@ -137,14 +145,16 @@ int ReleaseDC(HWND w, HDC dc) {
   return w && dc == &w->dc;
 }
 
-BOOL PeekMessageA(MSG* msg, HWND, UINT, UINT, UINT remove) {
+BOOL PeekMessageA(MSG* msg, HWND, UINT first, UINT last, UINT remove) {
   pumpEvents();
-  if (!queue.empty()) {
-    *msg = queue.front();
-    if (remove & PM_REMOVE) queue.pop_front();
+  auto it = std::find_if(queue.begin(), queue.end(),
+                         [&](const MSG& m) { return inRange(m, first, last); });
+  if (it != queue.end()) {
+    *msg = *it;
+    if (remove & PM_REMOVE) queue.erase(it);
     return TRUE;
   }
-  if (quitPosted) {
+  if (quitPosted && (queue.empty() || first || last)) {
     *msg = MSG{};
     msg->message = WM_QUIT;
     msg->wParam = WPARAM(quitCode);
@@ -153,6 +163,21 @@ BOOL PeekMessageA(MSG* msg, HWND, UINT, UINT, UINT remove) {
     return TRUE;
   }
   return FALSE;
+}
+
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE*, BOOL, DWORD ms, DWORD) {
+  pumpEvents();
+  if (queue.empty() && !quitPosted) waitEvents(ms);
+  pumpEvents();
+  return !queue.empty() || quitPosted ? WAIT_OBJECT_0 + count : WAIT_TIMEOUT;
+}
+
+short GetAsyncKeyState(int vk) {
+  if (vk < 0 || vk > 255) return 0;
+  pumpEvents();
+  short state = short((asyncDown[vk] ? 0x8000 : 0) | (asyncPressed[vk] ? 1 : 0));
+  asyncPressed[vk] = false;
+  return state;
 }
 
 BOOL TranslateMessage(const MSG*) {

@@ -8,6 +8,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -232,6 +233,15 @@ void pumpEvents() {
   SDL_Event e;
   if (SDL_WasInit(SDL_INIT_VIDEO))
     while (SDL_PollEvent(&e)) translate(e);
+}
+
+void waitEvents(DWORD ms) {
+  SDL_Event e;
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) {
+    SDL_Delay(ms);
+    return;
+  }
+  if (SDL_WaitEventTimeout(&e, int(std::min<DWORD>(ms, 0x7FFFFFFF)))) translate(e);
 }
 
 DWORD GetTickCount() {

@@ -274,15 +274,17 @@ EM_BOOL onContextRestored(int, const void*, void*) {
 int sentWidth = 0, sentHeight = 0;
 std::string sentOutline;
 
-// The page's layout sizes the canvas to its place; a change reaches the viewer as WM_SIZE, as
-// a resized desktop window's does.
+// The page's layout sizes the canvas to its place; a change reaches the viewer as WM_SIZE, sent
+// while it looks for messages as Windows sends it, so the next frame has the canvas's size.
+// The first look after the window is made sends it too: the viewer sets up a 640 x 480 view
+// after creating its window, as for a desktop window of that size.
 void followCanvasSize() {
   int w = 0, h = 0;
   emscripten_get_canvas_element_size("#canvas", &w, &h);
   if (w == sentWidth && h == sentHeight) return;
   sentWidth = w;
   sentHeight = h;
-  postMessage(window, WM_SIZE, 0, MAKELPARAM(w, h));
+  window->proc(window, WM_SIZE, 0, MAKELPARAM(w, h));
 }
 
 } // namespace
@@ -300,6 +302,13 @@ void pumpEvents() {
     dropMessages(window);
     PostQuitMessage(0);
   }
+  if (window) followCanvasSize();
+}
+
+// The page's events arrive while the browser runs, so waiting hands over to it until its next
+// frame, as SwapBuffers does; the caller looks again then.
+void waitEvents(DWORD) {
+  nextAnimationFrame();
 }
 
 DWORD GetTickCount() {
@@ -319,6 +328,7 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD, int, int, int
   listenToPointer(true);
   emscripten_get_canvas_element_size("#canvas", &sentWidth, &sentHeight);
   sendCreated(window, MAKELPARAM(sentWidth, sentHeight));
+  sentWidth = sentHeight = 0;
   return window;
 }
 
@@ -364,7 +374,6 @@ BOOL SwapBuffers(HDC dc) {
             page ? page->lattice.c_str() : "", page ? page->hidden.c_str() : "",
             page ? page->measure.c_str() : "", page ? page->flight.c_str() : "",
             page && page->playing ? 1 : 0);
-  followCanvasSize();
   nextAnimationFrame();
   return TRUE;
 }

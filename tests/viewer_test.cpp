@@ -238,7 +238,7 @@ TEST_F(ViewerTest, NoNameAnywhereOpensTheStartScreen) {
     std::string out = testing::internal::GetCapturedStdout(),
                 err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(findWinCall("MessageBoxA"), nullptr);
-    EXPECT_EQ(winDouble.swaps, 4);
+    EXPECT_EQ(winDouble.swaps, 3); // the empty pass after the drop has nothing new to draw
     EXPECT_NE(err.find(empty ? "infile.txt: holds no map file name"
                              : "infile.txt: No such file or directory"),
               std::string::npos)
@@ -254,7 +254,8 @@ TEST_F(ViewerTest, CloseBoxEndsWithZero) {
   EXPECT_EQ(run(path), 0);
   EXPECT_FALSE(winDouble.scriptRanOut);
   EXPECT_EQ(winCallNames({"PostQuitMessage"}).size(), 1u);
-  EXPECT_EQ(winDouble.swaps, 3); // the pass that took WM_QUIT draws nothing
+  // The first frame and the close's; the empty pass and the one that took WM_QUIT draw nothing.
+  EXPECT_EQ(winDouble.swaps, 2);
 }
 
 TEST_F(ViewerTest, HeldKeyMovesOncePerPass) {
@@ -922,7 +923,8 @@ TEST_F(ViewerTest, FocusLossReleasesHeldKeys) {
   const WinCall* post = findWinCall("PostMessageA");
   ASSERT_NE(post, nullptr); // the window procedure asked for the release
   EXPECT_EQ(post->args[1], std::to_string(keysReleasedMessage));
-  EXPECT_EQ(cameraTzPerFrame(), (std::vector<double>{1, 2, 3, 3, 3, 3}));
+  // Once the keys are released, an empty pass draws nothing.
+  EXPECT_EQ(cameraTzPerFrame(), (std::vector<double>{1, 2, 3, 3, 3}));
 }
 
 TEST_F(ViewerTest, LoaderWarningsGoToStderr) {

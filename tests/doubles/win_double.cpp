@@ -154,12 +154,29 @@ int ReleaseDC(HWND hWnd, HDC dc) {
   return 1;
 }
 
+// A look that does not take (PM_NOREMOVE) or that names messages (a filter) leaves time and the
+// script's place alone; a filtered take removes the first match wherever it waits.
 BOOL PeekMessageA(MSG* msg, HWND hWnd, UINT first, UINT last, UINT remove) {
   add("PeekMessageA", {ptr(hWnd), num(first), num(last), num(remove)});
+  std::vector<std::optional<MSG>>& s = winDouble.script;
+  if (first || last || !(remove & PM_REMOVE)) {
+    for (size_t i = winDouble.next; i < s.size() && (first || last || i == winDouble.next); i++)
+      if (s[i] && (!(first || last) || (s[i]->message >= first && s[i]->message <= last))) {
+        *msg = *s[i];
+        if (remove & PM_REMOVE) s.erase(s.begin() + long(i));
+        return TRUE;
+      }
+    if (!winDouble.quitPosted || !(first || last || winDouble.next >= s.size())) return FALSE;
+    *msg = MSG{};
+    msg->message = WM_QUIT;
+    msg->wParam = WPARAM(winDouble.quitCode);
+    if (remove & PM_REMOVE) winDouble.quitPosted = false;
+    return TRUE;
+  }
   winDouble.tick += winDouble.tickStep;
   if (auto it = winDouble.at.find(winDouble.next); it != winDouble.at.end()) it->second();
-  if (winDouble.next < winDouble.script.size()) {
-    const std::optional<MSG>& m = winDouble.script[winDouble.next++];
+  if (winDouble.next < s.size()) {
+    const std::optional<MSG>& m = s[winDouble.next++];
     if (m) *msg = *m;
     return m.has_value();
   }
@@ -175,6 +192,19 @@ BOOL PeekMessageA(MSG* msg, HWND hWnd, UINT first, UINT last, UINT remove) {
   msg->wParam = WPARAM(winDouble.quitCode);
   winDouble.quitPosted = false;
   return TRUE;
+}
+
+// Returns at once: the script says what arrives on the next pass.
+DWORD MsgWaitForMultipleObjects(DWORD, const HANDLE*, BOOL, DWORD ms, DWORD) {
+  add("MsgWaitForMultipleObjects", {num(intptr_t(ms))});
+  winDouble.waits.push_back(ms);
+  return WAIT_TIMEOUT;
+}
+
+short GetAsyncKeyState(int vk) {
+  short state = winDouble.asyncKeys[vk & 0xFF];
+  winDouble.asyncKeys[vk & 0xFF] &= short(0x8000);
+  return state;
 }
 
 BOOL TranslateMessage(const MSG* msg) {

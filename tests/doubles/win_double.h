@@ -34,6 +34,8 @@ struct WinDouble {
   int swaps = 0;
   DWORD tick = 0; // GetTickCount; each PeekMessageA call moves it on by tickStep
   DWORD tickStep = 20;
+  std::vector<DWORD> waits;  // the timeouts the loop waited for messages with, in order
+  short asyncKeys[256] = {}; // what GetAsyncKeyState says of each key
   int idle = 0;              // empty passes after the script ended
   bool scriptRanOut = false; // nothing ended the loop within 100 passes after the script
 };

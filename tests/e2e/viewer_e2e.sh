@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The real viewer in a real window under its own Xvfb (Mesa's software GL), driven by real
 # key events. Key taps are sent while the viewer is stopped, so they queue up and each one is
-# exactly one pass with the key down: one step of motion, whatever the frame rate.
+# exactly one pass with the key down: one step of motion, whatever the frame rate. The taps
+# stand 5 ms apart: a release and a press of the same key closer than 2 ms are one held key
+# to SDL (an auto-repeat), which the viewer does not queue.
 set -u
 bin=$1
 wm_delete=$2
@@ -27,7 +29,7 @@ start() {
 }
 taps() { # key count
   kill -STOP "$viewer"
-  xdotool key --delay 1 --repeat "$2" --repeat-delay 1 "$1"
+  xdotool key --delay 1 --repeat "$2" --repeat-delay 5 "$1"
   kill -CONT "$viewer"
   sleep 0.5
 }
