@@ -13,11 +13,24 @@
 
 namespace {
 
-// Home: the view keeps its pitch and yaw and frames the selected lattice, or what is shown.
+// Home: the view keeps its yaw, looks down at least 10 degrees, and frames the selected
+// lattice, or what is shown. A scene deeper than the view reaches is said once a map.
 void fitView(Viewer& v) {
   double depth = 0;
-  fitCamera(v.lat, v.view.width, v.view.height, v.trot, depth, latticeAt(v.lat, v.selected),
-            frameTriangleBudget, v.hidden);
+  float before = v.trot[Trot::pitch];
+  v.trot[Trot::pitch] = homePitch(before);
+  if (!fitCamera(v.lat, v.view.width, v.view.height, v.trot, depth, latticeAt(v.lat, v.selected),
+                 frameTriangleBudget, v.hidden))
+    v.trot[Trot::pitch] = before;
+  else if (depth > 1000 && !v.farSaid) {
+    v.farSaid = true;
+    char line[200];
+    std::snprintf(line, sizeof line,
+                  "the scene is %.0f units deep from this view; the view ends at 1000 units, so "
+                  "the part beyond is not drawn",
+                  depth);
+    sayWarning(v, line);
+  }
 }
 
 // Hides the lattices `hide` says (by list index; all others shown), in the scene too, and says

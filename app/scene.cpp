@@ -89,6 +89,7 @@ void warnBoxes(Viewer& v, const std::string& name) {
 void swapIn(Viewer& v, const std::string& name, const char* verb, Replacement& r) {
   std::swap(v.store, r.store);
   v.lat = r.lat;
+  if (!std::strcmp(verb, "opened")) v.farSaid = false;
   buildScene(v);
   warnBoxes(v, name);
   say(v, std::string(verb) + " " + name + ": " + std::to_string(drawnCount(v.lat)) + " lattices");
@@ -144,9 +145,11 @@ bool openStartMap(Viewer& v, const char* cmdLine) {
   }
   FileStamp stamp = fileStamp(name);
   if (!loadInto(v, name, *v.store, v.lat, why)) {
-    // The message box users of the viewer know, and the reason on stderr.
+    // The message box users of the viewer know, with the reason for users without a terminal,
+    // and the reason on stderr.
     std::fprintf(stderr, "%s: %s: %s\n", programName, name.c_str(), why.c_str());
-    MessageBoxA(nullptr, name.c_str(), "Error opening file.", MB_OK | MB_ICONEXCLAMATION);
+    MessageBoxA(nullptr, (name + ": " + why).c_str(), "Error opening file.",
+                MB_OK | MB_ICONEXCLAMATION);
     return false;
   }
   buildScene(v);

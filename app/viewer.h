@@ -102,6 +102,7 @@ struct Viewer {
   // Frames: whether something changed that the next pass must draw although no message came
   // and nothing moves; when the last frame was due (ms, for pacing); whether one was drawn.
   bool redraw = false;
+  bool farSaid = false; // Home said that the scene reaches past the far plane
   double frameDue = 0;
   bool drawn = false;
 };

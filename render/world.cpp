@@ -176,3 +176,9 @@ int pickLattice(const Lattice* lat, const float* trot, int width, int height, in
                 size_t triangleBudget, const std::vector<bool>& hidden) {
   return pickPoint(lat, trot, width, height, x, y, triangleBudget, hidden).index;
 }
+
+float homePitch(float pitch) {
+  double turns = std::floor((double(pitch) + 180) / 360) * 360;
+  double p = double(pitch) - turns; // -180 to 180: how far the view looks down
+  return p < 10 ? float(turns + 30) : pitch;
+}

@@ -32,6 +32,10 @@ bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& d
                const Lattice* only = nullptr, size_t triangleBudget = SIZE_MAX,
                const std::vector<bool>& hidden = {});
 
+// The pitch (degrees) Home fits with: a view that looks less than 10 degrees down (a level
+// view shows a flat map edge-on as a line) looks 30 degrees down instead; whole turns stay.
+float homePitch(float pitch);
+
 // The list index of the drawn lattice seen at pixel (x, y) of a width x height frame drawn
 // with camera `trot` (x right, y down from the top-left corner), or -1 for the background:
 // the nearest triangle the ray through the pixel's centre meets between the near and far

@@ -1,5 +1,6 @@
 // Key table and camera step.
 #include "app/camera.h"
+#include "render/world.h"
 #include "doubles/win_double.h"
 
 #include <gtest/gtest.h>
@@ -242,3 +243,14 @@ TEST(PointerStep, Clicks) {
 }
 
 } // namespace
+
+// Home looks down at least 10 degrees: a level (or upward) view becomes 30 degrees down, whole
+// turns kept; a view already looking down keeps its pitch.
+TEST(HomePitch, LevelViewsLookDown) {
+  struct Case {
+    float pitch, home;
+  } cases[] = {{0, 30},       {9.5f, 30},     {-20, 30},  {10, 10},   {45, 45},
+               {170, 170},    {-179, 30},     {360, 390}, {365, 390}, {400, 400},
+               {-360, -330}, {725, 750}};
+  for (const Case& c : cases) EXPECT_EQ(homePitch(c.pitch), c.home) << c.pitch;
+}

@@ -148,7 +148,8 @@ taps Home 1
 xdotool key p
 sleep 0.3
 cam=$(tail -n 1 "$tmp/out")
-check "Home keeps pitch and yaw" grep -qE -- "^--camera [-0-9.e]+,[-0-9.e]+,[-0-9.e]+,5,10 --select 0$" <<<"$cam"
+# Home keeps the yaw; the view looked only 5 degrees down, so it now looks 30 degrees down.
+check "Home keeps the yaw and looks down" grep -qE -- "^--camera [-0-9.e]+,[-0-9.e]+,[-0-9.e]+,30,10 --select 0$" <<<"$cam"
 taps o 1 # the selection's panel and the messages away: the scene alone
 shot "$wid" "$tmp/selected.png"
 # shellcheck disable=SC2086
