@@ -61,6 +61,22 @@ std::string measureLine(const Measurement& m) {
   return s;
 }
 
+std::vector<std::string> measurePanelLines(const Measurement& m) {
+  if (m.count == 0) return {};
+  std::vector<std::string> lines = {"measurement"};
+  for (int i = 0; i < m.count; i++)
+    lines.push_back(std::string(i ? "B  " : "A  ") + triple(m.at[i]) + " on lattice " +
+                    std::to_string(m.lattice[i]));
+  if (m.count == 2) {
+    std::string all = measureLine(m);
+    std::string d = all.substr(all.find(": distance ") + 2);
+    size_t parts = d.find(" (");
+    lines.push_back(d.substr(0, parts));
+    lines.push_back("   " + d.substr(parts + 2, d.size() - parts - 3));
+  }
+  return lines;
+}
+
 void measureAt(Viewer& v, int x, int y) {
   PickHit h =
       pickPoint(v.lat, v.trot, v.view.width, v.view.height, x, y, frameTriangleBudget, v.hidden);

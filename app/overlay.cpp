@@ -20,12 +20,16 @@ OverlayLine line(const std::string& text, const float* rgb = nullptr) {
   return l;
 }
 
+bool startScreen(const Viewer& v) {
+  return !v.lat && v.watch.name.empty();
+}
+
 OverlayPanel helpPanel(const Viewer& v) {
   OverlayPanel p;
-  p.anchor = Anchor::centre;
-  if (!v.lat && v.watch.name.empty()) {
-    p.lines.push_back(line("No map open. Drop a map file on this window, or start", heading));
-    p.lines.push_back(line("kelvane-viewer MAP.", heading));
+  p.kind = PanelKind::help;
+  if (startScreen(v)) {
+    p.lines.push_back(
+        line("No map open. Drop a map file on this window, or start kelvane-viewer MAP.", heading));
     p.lines.push_back(line(""));
   }
   p.lines.push_back(line("Keys and mouse (F1 hides this)", heading));
@@ -55,7 +59,9 @@ OverlayPanel infoPanel(const Viewer& v, DWORD now) {
   size_t fps = 0;
   for (DWORD t : v.overlay.frames) fps += DWORD(now - t) < 1000;
   OverlayPanel p;
-  p.lines = {line("map        " + (v.watch.name.empty() ? std::string("none") : v.watch.name)),
+  p.kind = PanelKind::info;
+  std::string name = v.watch.name.substr(v.watch.name.find_last_of("/\\") + 1);
+  p.lines = {line("map        " + (name.empty() ? std::string("none") : name)),
              line("lattices   " + std::to_string(drawnCount(v.lat)) + " drawn of " +
                   std::to_string(latticeCount(v.lat))),
              line("triangles  " + std::to_string(v.triangles)),
@@ -69,22 +75,27 @@ OverlayPanel infoPanel(const Viewer& v, DWORD now) {
 
 OverlayPanel selectionPanel(const Viewer& v) {
   OverlayPanel p;
-  p.anchor = Anchor::topRight;
+  p.kind = PanelKind::selection;
   for (const std::string& s : selectionPanelLines(v.lat, v.selected)) p.lines.push_back(line(s));
   p.lines.front().rgb[1] = heading[1];
   p.lines.front().rgb[2] = heading[2];
   return p;
 }
 
+OverlayPanel measurePanel(const Viewer& v) {
+  OverlayPanel p;
+  p.kind = PanelKind::measure;
+  for (const std::string& s : measurePanelLines(v.measure)) p.lines.push_back(line(s));
+  if (!p.lines.empty()) p.lines.front() = line(p.lines.front().text, heading);
+  return p;
+}
+
 OverlayPanel messagePanel(const Viewer& v, DWORD now) {
   OverlayPanel p;
-  p.anchor = Anchor::bottomLeft;
+  p.kind = PanelKind::messages;
   for (const Message& m : v.overlay.messages)
-    if (DWORD(now - m.at) < messageTime) {
-      // Long lines keep their end, where a path's file name and the reason are.
-      std::string text = m.text.size() > 76 ? "..." + m.text.substr(m.text.size() - 73) : m.text;
-      p.lines.push_back(line(text, m.warning ? warm : nullptr));
-    }
+    if (DWORD(now - m.at) < messageTime)
+      p.lines.push_back(line(m.text, m.warning ? warm : nullptr));
   return p;
 }
 
@@ -104,12 +115,13 @@ std::vector<OverlayPanel> overlayPanels(const Viewer& v, DWORD now) {
   if (!o.shown) return panels;
   if (o.info) panels.push_back(infoPanel(v, now));
   if (v.start.windowPanels && v.selected >= 0) panels.push_back(selectionPanel(v));
+  if (v.start.windowPanels && v.measure.count) panels.push_back(measurePanel(v));
   if (v.start.windowPanels) {
     OverlayPanel m = messagePanel(v, now);
     if (!m.lines.empty()) panels.push_back(m);
   }
-  bool startScreen = !v.lat && v.watch.name.empty();
-  if (o.help || startScreen) panels.push_back(helpPanel(v));
+  // The start screen shows the help until F1 hides it.
+  if (o.help != startScreen(v)) panels.push_back(helpPanel(v));
   return panels;
 }
 

@@ -139,8 +139,10 @@ void buildScene(Viewer& v) {
 bool openStartMap(Viewer& v, const char* cmdLine) {
   std::string name = cmdLine, why;
   if (name.empty() && !readFirstWord("infile.txt", name, why)) {
-    // A start from a menu: the start screen says how to open a map.
-    sayWarning(v, prefixed("", "no map named on the command line, and infile.txt: " + why));
+    // A start from a menu: the start screen says how to open a map (in the window; why there
+    // is none goes to the terminal only).
+    std::fprintf(stderr, "%s\n",
+                 prefixed("", "no map named on the command line, and infile.txt: " + why).c_str());
     return true;
   }
   FileStamp stamp = fileStamp(name);
@@ -188,6 +190,7 @@ void openDroppedMap(Viewer& v, const std::string& name) {
   selectLattice(v, -1);
   clearMeasurement(v);
   v.hidden.clear();
+  if (!v.lat) v.overlay.help = false; // F1 on the start screen hid the help it showed
   for (int i = 0; i < Trot::size; i++) v.trot[i] = i < 5 ? v.start.camera[i] : 0.0f;
   swapIn(v, name, "opened", r);
 }

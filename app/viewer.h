@@ -177,6 +177,9 @@ std::string measureLine(const Measurement& m);
 // Sets the next point of the measurement where pixel (x, y) meets the scene (after B, a new
 // A) and says it; the background sets nothing.
 void measureAt(Viewer& v, int x, int y);
+// The measurement panel's rows: a heading, A and B with their lattices, the distance and its
+// parts; none without a point.
+std::vector<std::string> measurePanelLines(const Measurement& m);
 void clearMeasurement(Viewer& v);
 // Looks for the point under the pointer while the info panel shows it, when the pointer or the
 // camera moved, at most every 100 ms, in scenes of at most 2 M triangles.

@@ -78,24 +78,126 @@ int panelHeight(const OverlayPanel& p) {
   return int(p.lines.size()) * fontAtlas.lineHeight + 2 * panelPadding;
 }
 
-void panelBox(const OverlayPanel& p, int width, int height, int box[4]) {
-  int w = panelWidth(p), h = panelHeight(p);
-  int left = panelMargin, top = panelMargin;
-  if (p.anchor == Anchor::topRight) left = width - panelMargin - w;
-  if (p.anchor == Anchor::bottomLeft) top = height - panelMargin - h;
-  if (p.anchor == Anchor::centre) {
-    left = (width - w) / 2;
-    top = (height - h) / 2;
-  }
-  box[0] = left;
-  box[1] = top;
-  box[2] = left + w;
-  box[3] = top + h;
+namespace {
+
+// Characters and rows that fit a panel `px` pixels wide or high.
+int charsFitting(int px) {
+  return std::max(0, (px - 2 * panelPadding) / fontAtlas.advance);
+}
+int rowsFitting(int px) {
+  return std::max(0, (px - 2 * panelPadding) / fontAtlas.lineHeight);
 }
 
-void drawOverlay(const std::vector<OverlayPanel>& panels, int width, int height,
-                 unsigned& texture) {
-  if (panels.empty() || width < 1 || height < 1) return;
+// Cuts the text to `n` characters, its end "..." when it was longer.
+void cutLine(std::string& t, int n) {
+  if (int(t.size()) <= n) return;
+  t = n > 3 ? t.substr(0, size_t(n - 3)) + "..." : std::string(size_t(std::max(n, 0)), '.');
+}
+
+// The text in lines of at most `n` characters, broken after a blank where there is one.
+std::vector<std::string> wrapText(const std::string& t, int n) {
+  std::vector<std::string> out;
+  size_t at = 0;
+  while (n > 0 && t.size() - at > size_t(n)) {
+    size_t cut = t.rfind(' ', at + size_t(n));
+    cut = cut == std::string::npos || cut <= at ? at + size_t(n) : cut + 1;
+    out.push_back(t.substr(at, cut - at));
+    at = cut;
+  }
+  out.push_back(t.substr(at));
+  return out;
+}
+
+// Keeps the rows that fit in `rows`; when some are left out the last row says how many.
+void cutRows(OverlayPanel& p, int rows) {
+  if (int(p.lines.size()) <= rows) return;
+  if (rows < 2) {
+    p.lines.clear();
+    return;
+  }
+  size_t left = p.lines.size() - size_t(rows) + 1;
+  p.lines.resize(size_t(rows));
+  p.lines.back() = OverlayLine{};
+  p.lines.back().text = "... " + std::to_string(left) + " more rows: enlarge the window";
+}
+
+void place(OverlayPanel& p, int left, int top) {
+  p.box[0] = left;
+  p.box[1] = top;
+  p.box[2] = left + panelWidth(p);
+  p.box[3] = top + panelHeight(p);
+}
+
+// Stacks the panels from `top` down at `left`, cutting the rows of each to what is left above
+// `bottom`.
+void stack(const std::vector<OverlayPanel*>& column, int left, int top, int bottom) {
+  for (OverlayPanel* p : column) {
+    cutRows(*p, rowsFitting(bottom - top));
+    if (p->lines.empty()) continue;
+    place(*p, left, top);
+    top = p->box[3] + panelMargin;
+  }
+}
+
+} // namespace
+
+void layoutPanels(std::vector<OverlayPanel>& panels, int width, int height) {
+  int cols = charsFitting(width - 2 * panelMargin);
+  int bottom = height - panelMargin; // the lowest edge the panels above the messages may reach
+  bool help = std::any_of(panels.begin(), panels.end(),
+                          [](const OverlayPanel& p) { return p.kind == PanelKind::help; });
+  OverlayPanel *info = nullptr, *selection = nullptr, *measure = nullptr;
+  for (OverlayPanel& p : panels) {
+    if (p.kind == PanelKind::messages) {
+      std::vector<OverlayLine> lines;
+      for (const OverlayLine& l : p.lines)
+        for (const std::string& t : wrapText(l.text, cols)) {
+          lines.push_back(l);
+          lines.back().text = t;
+        }
+      size_t rows = size_t(rowsFitting(height / 2));
+      if (lines.size() > rows) lines.erase(lines.begin(), lines.end() - long(rows));
+      p.lines = std::move(lines);
+      if (p.lines.empty()) continue;
+      place(p, panelMargin, height - panelMargin - panelHeight(p));
+      bottom = p.box[1] - panelMargin;
+      continue;
+    }
+    if (help && p.kind != PanelKind::help) p.lines.clear(); // the help has the window
+    for (OverlayLine& l : p.lines) cutLine(l.text, cols);
+    if (p.kind == PanelKind::info) info = &p;
+    if (p.kind == PanelKind::selection) selection = &p;
+    if (p.kind == PanelKind::measure) measure = &p;
+  }
+  for (OverlayPanel& p : panels)
+    if (p.kind == PanelKind::help) {
+      cutRows(p, rowsFitting(bottom - panelMargin));
+      int free = bottom - panelMargin - panelHeight(p);
+      place(p, (width - panelWidth(p)) / 2, panelMargin + std::max(free, 0) / 2);
+    }
+  // The info panel and the measurement on the left, the selection on the right beside them
+  // while they keep 40 characters, else all in one column.
+  std::vector<OverlayPanel*> left;
+  for (OverlayPanel* p : {info, measure})
+    if (p && !p->lines.empty()) left.push_back(p);
+  bool right = selection && !selection->lines.empty();
+  int rightWidth = right ? panelWidth(*selection) : 0;
+  int leftCols = right ? charsFitting(width - rightWidth - 3 * panelMargin) : cols;
+  if (right && !left.empty() && leftCols < 40) {
+    left.insert(left.begin() + (left[0] == info ? 1 : 0), selection);
+  } else {
+    for (OverlayPanel* p : left)
+      for (OverlayLine& l : p->lines) cutLine(l.text, leftCols);
+    if (right) stack({selection}, width - panelMargin - rightWidth, panelMargin, bottom);
+  }
+  stack(left, panelMargin, panelMargin, bottom);
+  std::erase_if(panels, [](const OverlayPanel& p) { return p.lines.empty(); });
+}
+
+void drawOverlay(std::vector<OverlayPanel> panels, int width, int height, unsigned& texture) {
+  if (width < 1 || height < 1) return;
+  layoutPanels(panels, width, height);
+  if (panels.empty()) return;
   glDisable(GL_DEPTH_TEST);
   if (!texture) texture = makeAtlasTexture();
   glEnable(GL_BLEND);
@@ -107,8 +209,7 @@ void drawOverlay(const std::vector<OverlayPanel>& panels, int width, int height,
   glPushMatrix();
   glLoadIdentity();
   for (const OverlayPanel& p : panels) {
-    int box[4];
-    panelBox(p, width, height, box);
+    const int* box = p.box;
     glColor4f(0.05f, 0.05f, 0.07f, groundAlpha);
     glBegin(GL_TRIANGLES);
     quad(box[0], box[1], box[2], box[3], width, height);

@@ -10,27 +10,36 @@ struct OverlayLine {
   float rgb[3] = {0.92f, 0.92f, 0.92f};
 };
 
-// Where a panel sits: against a corner or an edge of the window, or in its middle.
-enum class Anchor { topLeft, topRight, bottomLeft, centre };
+// What a panel shows, which decides its place: the help sheet has the window above the
+// messages to itself; otherwise the info panel and the measurement stand at the top left, the
+// selection at the top right, and the messages along the bottom.
+enum class PanelKind { info, selection, measure, messages, help };
 
 struct OverlayPanel {
-  Anchor anchor = Anchor::topLeft;
+  PanelKind kind = PanelKind::info;
   std::vector<OverlayLine> lines;
+  int box[4] = {}; // left, top, right, bottom pixel edges of its ground, from layoutPanels
 };
 
 // Pixels between a panel's edge and its text, and between a panel and the window's edge.
 constexpr int panelPadding = 6;
 constexpr int panelMargin = 8;
 
-// Width and height of a panel's ground in pixels.
+// Width and height of a panel's ground in pixels, for its lines as they are.
 int panelWidth(const OverlayPanel& p);
 int panelHeight(const OverlayPanel& p);
-// The panel's ground in a width x height window: left, top, right, bottom pixel edges.
-void panelBox(const OverlayPanel& p, int width, int height, int box[4]);
+// Places the panels in a width x height window (from 320 x 240 up) so that no two overlap and
+// every line lies inside its panel: message lines that are too long wrap (the newest kept when
+// they fill half the window), other lines end in "..."; the help sheet takes the window above
+// the messages and the other panels are not shown while it is; where the left and right panels
+// do not fit side by side they stand one under the other; rows that do not fit below are cut,
+// the last row saying how many were left out. Panels with no row left are removed.
+void layoutPanels(std::vector<OverlayPanel>& panels, int width, int height);
 
-// Draws the panels over the current frame of a width x height window. `texture` is the glyph
+// Lays the panels out (layoutPanels) and draws them over the current frame of a width x height
+// window. `texture` is the glyph
 // atlas's texture in the current context, 0 until the first call makes it (and again after the
 // context is lost). Expects what the frame leaves (the depth test on, blending and texturing
 // off, no texture bound, model-view current) and puts all of it back, the matrices included.
 // Draws nothing, and calls nothing, for no panels.
-void drawOverlay(const std::vector<OverlayPanel>& panels, int width, int height, unsigned& texture);
+void drawOverlay(std::vector<OverlayPanel> panels, int width, int height, unsigned& texture);

@@ -249,8 +249,7 @@ TEST(PointerStep, Clicks) {
 TEST(HomePitch, LevelViewsLookDown) {
   struct Case {
     float pitch, home;
-  } cases[] = {{0, 30},       {9.5f, 30},     {-20, 30},  {10, 10},   {45, 45},
-               {170, 170},    {-179, 30},     {360, 390}, {365, 390}, {400, 400},
-               {-360, -330}, {725, 750}};
+  } cases[] = {{0, 30},    {9.5f, 30}, {-20, 30},  {10, 10},   {45, 45},     {170, 170},
+               {-179, 30}, {360, 390}, {365, 390}, {400, 400}, {-360, -330}, {725, 750}};
   for (const Case& c : cases) EXPECT_EQ(homePitch(c.pitch), c.home) << c.pitch;
 }

@@ -133,8 +133,7 @@ TEST_F(OverlayTest, ThePassPutsBackWhatItChanged) {
 
 // The help sheet lists every entry of the controls table, as --help does.
 TEST(OverlayPanels, HelpListsEveryControl) {
-  Viewer v;
-  v.overlay.help = true;
+  Viewer v; // no map and no name: the start screen shows the help until F1 hides it
   std::vector<OverlayPanel> panels = overlayPanels(v, 0);
   const OverlayPanel* help = panelWith(panels, "Keys and mouse");
   ASSERT_NE(help, nullptr);
@@ -146,9 +145,9 @@ TEST(OverlayPanels, HelpListsEveryControl) {
   }
   // No map and no name: the start screen says how to open one.
   EXPECT_NE(panelWith(panels, "No map open. Drop a map file on this window, or start"), nullptr);
+  v.overlay.help = true;
+  EXPECT_TRUE(overlayPanels(v, 0).empty());
   v.overlay.help = false;
-  panels = overlayPanels(v, 0);
-  EXPECT_NE(panelWith(panels, "kelvane-viewer MAP."), nullptr);
   v.overlay.shown = false;
   EXPECT_TRUE(overlayPanels(v, 0).empty());
 }
@@ -187,7 +186,7 @@ TEST(OverlayPanels, InfoAndSelection) {
       has(*panelWith(overlayPanels(v, 2000), "map        family.map"), "pointer    not followed"));
   const OverlayPanel* sel = panelWith(panels, "lattice 2");
   ASSERT_NE(sel, nullptr);
-  EXPECT_EQ(sel->anchor, Anchor::topRight);
+  EXPECT_EQ(sel->kind, PanelKind::selection);
   for (const char* row : {"id 7", "cells 2 x 1 x 2", "cell size (1, 1, 1)", "position (0, 0, 0)",
                           "rotation (0, 90.000", "parent 0", "children none", "references 0"})
     EXPECT_TRUE(has(*sel, row)) << row;
@@ -222,7 +221,7 @@ TEST(OverlayPanels, MessagesFadeAfterFiveSeconds) {
   EXPECT_EQ(m->lines[3].text, "kelvane-viewer: x.map: not reloaded: gone");
   EXPECT_GT(m->lines[3].rgb[0], m->lines[3].rgb[2]); // warm
   EXPECT_EQ(m->lines[0].rgb[0], m->lines[0].rgb[2]);
-  EXPECT_EQ(m->anchor, Anchor::bottomLeft);
+  EXPECT_EQ(m->kind, PanelKind::messages);
   panels = overlayPanels(v, 4000 + messageTime);
   EXPECT_EQ(panelWith(panels, "line 4"), nullptr);
   EXPECT_NE(panelWith(panels, "line 5"), nullptr);
@@ -230,27 +229,81 @@ TEST(OverlayPanels, MessagesFadeAfterFiveSeconds) {
   EXPECT_TRUE(panels.empty());
 }
 
-TEST(OverlayPass, PanelsSitWhereTheyAreAnchored) {
-  OverlayPanel p;
-  p.lines = {{"12345"}, {"1"}};
-  int w = 5 * fontAtlas.advance + 2 * panelPadding, h = 2 * fontAtlas.lineHeight + 2 * panelPadding;
-  EXPECT_EQ(panelWidth(p), w);
-  EXPECT_EQ(panelHeight(p), h);
-  struct Case {
-    Anchor anchor;
-    int box[4];
-  } cases[] = {
-      {Anchor::topLeft, {panelMargin, panelMargin, panelMargin + w, panelMargin + h}},
-      {Anchor::topRight, {640 - panelMargin - w, panelMargin, 640 - panelMargin, panelMargin + h}},
-      {Anchor::bottomLeft,
-       {panelMargin, 480 - panelMargin - h, panelMargin + w, 480 - panelMargin}},
-      {Anchor::centre, {(640 - w) / 2, (480 - h) / 2, (640 - w) / 2 + w, (480 - h) / 2 + h}}};
-  for (const Case& c : cases) {
-    p.anchor = c.anchor;
-    int box[4];
-    panelBox(p, 640, 480, box);
-    EXPECT_TRUE(std::equal(box, box + 4, c.box)) << int(c.anchor);
-  }
+// Every panel the viewer shows at once, laid out at the smallest, the default and a large
+// window: no two overlap, all lie inside the window, and every line inside its panel. Long
+// message lines wrap, other long lines end in "..."; the help has the window above the
+// messages to itself.
+TEST_F(OverlayTest, PanelsNeverCollide) {
+  LoadedMap map;
+  loadMap(path.string(), map);
+  Viewer v;
+  v.lat = map.lat;
+  v.watch.name = std::string(200, 'd') + "/family.map";
+  v.selected = 2;
+  v.overlay.info = true;
+  v.hidden = {false, false, true};
+  v.measure = {2, {{1.5, -2.25, 1000.125}, {-3, 4, 5}}, {0, 2}};
+  v.hoverLooked = true;
+  v.hover = {0, {1.25, 2.5, -3.75}};
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  say(v, "selected lattice 2: id 7, 2 x 1 x 2 cells, at (0, 0, 0), parent 0");
+  sayWarning(v, "kelvane-viewer: " + v.watch.name +
+                    ": not reloaded: not a map: the file ends "
+                    "inside type entry 3 of 9 at byte 420");
+  say(v, measureLine(v.measure));
+  testing::internal::GetCapturedStdout();
+  testing::internal::GetCapturedStderr();
+  for (bool help : {false, true})
+    for (auto [w, h] : {std::pair{320, 240}, {640, 480}, {1920, 1080}}) {
+      v.overlay.help = help;
+      std::vector<OverlayPanel> panels = overlayPanels(v, 100);
+      layoutPanels(panels, w, h);
+      std::string at = std::to_string(w) + "x" + std::to_string(h) + (help ? " help" : "");
+      std::vector<PanelKind> kinds;
+      for (const OverlayPanel& p : panels) kinds.push_back(p.kind);
+      // At 320 x 240 the panels at the top show what fits above the messages.
+      std::vector<PanelKind> all = {PanelKind::info, PanelKind::selection, PanelKind::measure,
+                                    PanelKind::messages};
+      if (help) all = {PanelKind::messages, PanelKind::help};
+      if (w < 640 && !help) all = {PanelKind::info, PanelKind::messages};
+      EXPECT_EQ(kinds, all) << at;
+      for (size_t i = 0; i < panels.size(); i++) {
+        const int* b = panels[i].box;
+        EXPECT_TRUE(b[0] >= 0 && b[1] >= 0 && b[2] <= w && b[3] <= h) << at << " panel " << i;
+        int rows = int(panels[i].lines.size());
+        EXPECT_LE(rows * fontAtlas.lineHeight + 2 * panelPadding, b[3] - b[1]) << at;
+        for (const OverlayLine& l : panels[i].lines)
+          EXPECT_LE(int(l.text.size()) * fontAtlas.advance + 2 * panelPadding, b[2] - b[0])
+              << at << ": " << l.text;
+        for (size_t j = 0; j < i; j++) {
+          const int* c = panels[j].box;
+          EXPECT_TRUE(b[2] <= c[0] || c[2] <= b[0] || b[3] <= c[1] || c[3] <= b[1])
+              << at << ": panels " << j << " and " << i;
+        }
+      }
+      const OverlayPanel& m =
+          *std::find_if(panels.begin(), panels.end(),
+                        [](const OverlayPanel& p) { return p.kind == PanelKind::messages; });
+      EXPECT_EQ(m.box[3], h - panelMargin) << at; // the messages stand at the bottom
+      std::string said;
+      for (const OverlayLine& l : m.lines) said += l.text;
+      if (w >= 640) { // wrapped, not cut: every word of the three lines is there
+        EXPECT_NE(said.find("at byte 420point B (-3, 4, 5)"), std::string::npos)
+            << at << ": " << said;
+      }
+    }
+  // At 640 x 480 the help shows every row; at 320 x 240 its last row says how many are left.
+  v.overlay.help = true;
+  v.overlay.messages.clear();
+  std::vector<OverlayPanel> panels = overlayPanels(v, 100);
+  size_t rows = panels.back().lines.size();
+  layoutPanels(panels, 640, 480);
+  EXPECT_EQ(panels.back().lines.size(), rows);
+  panels = overlayPanels(v, 100);
+  layoutPanels(panels, 320, 240);
+  EXPECT_NE(panels.back().lines.back().text.find("more rows: enlarge the window"),
+            std::string::npos);
 }
 
 // Glyphs land on whole pixels (crisp), one textured quad per visible character; the atlas is
