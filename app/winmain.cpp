@@ -85,13 +85,14 @@ bool anyKeyDown(const unsigned char key[256]) {
 // Waits, taking no message, until the frame after the last is due: at most frameRate frames a
 // second. Where the swap waits for the display this never waits.
 void paceFrame(Viewer& v) {
-  double due = v.frameDue + 1000 / frameRate;
+  const double step = 1000 / frameRate;
   DWORD now = GetTickCount();
-  while (double(now) < std::floor(due) && std::floor(due) - now <= 1000 / frameRate) {
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(std::floor(due) - now), QS_ALLINPUT);
+  double due = std::min(v.frameDue + step, double(now) + step);
+  while (double(now) < std::floor(due)) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(std::floor(due)) - now, QS_ALLINPUT);
     now = GetTickCount();
   }
-  v.frameDue = std::max(due, double(now) - 1000 / frameRate);
+  v.frameDue = std::max(due, double(now));
 }
 
 // Milliseconds until something changes by itself that a frame shows (a message fades, the info
@@ -133,12 +134,17 @@ int runLoop(Viewer& v) {
     if (got && msg.message == WM_QUIT) return int(msg.wParam);
     if (v.key[VK_ESCAPE]) return 0;
     if (got) updateKeyTable(v.key, msg);
-    bool moving = got || !v.drawn || anyKeyDown(v.key) || v.playing;
+    // Frames that move the camera are paced; a release with nothing held moves nothing and
+    // changes nothing a frame shows but the axis lines.
+    bool moving = anyKeyDown(v.key) || v.playing || !v.drawn;
+    bool released = got && (msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP);
     if (moving) paceFrame(v);
+    int axes = v.vs.axisFlag;
     cameraStep(v.key, v.trot, v.vs);
+    released = released && axes == v.vs.axisFlag;
     commands(v, msg, got);
     DWORD now = GetTickCount();
-    bool draw = moving || v.redraw || overlayStale(v, now);
+    bool draw = moving || (got && !released) || v.redraw || overlayStale(v, now);
     if (draw) {
       drawScene(v);
       drawMarks(v);

@@ -239,6 +239,7 @@ EM_JS(void, pageOutline, (const char* text), { Module.kelvaneOutline(UTF8ToStrin
 
 EM_ASYNC_JS(void, nextAnimationFrame, (), {
   await new Promise((resolve) => requestAnimationFrame(() => resolve()));
+  if (Module.kelvanePass) Module.kelvanePass();
 });
 // clang-format on
 

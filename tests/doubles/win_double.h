@@ -32,8 +32,8 @@ struct WinDouble {
   PIXELFORMATDESCRIPTOR pfd{};
   std::map<std::string, HANDLE> props; // the window's properties
   int swaps = 0;
-  DWORD tick = 0; // GetTickCount; each PeekMessageA call moves it on by tickStep
-  DWORD tickStep = 20;
+  DWORD tick = 0;            // GetTickCount; each PeekMessageA call moves it on by tickStep
+  DWORD tickStep = 20;       // more than a 60th of a second: the loop's pacing never waits here
   std::vector<DWORD> waits;  // the timeouts the loop waited for messages with, in order
   short asyncKeys[256] = {}; // what GetAsyncKeyState says of each key
   int idle = 0;              // empty passes after the script ended

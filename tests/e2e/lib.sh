@@ -111,7 +111,8 @@ waitExit() {
 differing() { /usr/bin/compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1; }
 
 # openMissing COMMAND...: runs a viewer on a map that does not open, dismisses its message
-# box with Return, and sets `dialog` (the box's window id, empty when none showed) and `rc`.
+# box with Return (its picture in $tmp/dialog.png), and sets `dialog` (the box's window id,
+# empty when none showed) and `rc`.
 openMissing() {
   "$@" >"$tmp/out" 2>"$tmp/err" &
   viewer=$!
@@ -120,6 +121,7 @@ openMissing() {
   if [[ -n $dialog ]]; then
     xdotool windowfocus --sync "$dialog"
     sleep 0.5
+    shot "$dialog" "$tmp/dialog.png"
     xdotool key Return
   fi
   waitExit "$viewer"

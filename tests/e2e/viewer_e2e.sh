@@ -31,7 +31,7 @@ taps() { # key count
   kill -STOP "$viewer"
   xdotool key --delay 1 --repeat "$2" --repeat-delay 5 "$1"
   kill -CONT "$viewer"
-  sleep 0.5
+  sleep "$(awk "BEGIN{print 0.5 + $2 / 40}")" # each tap is a frame, at most 60 a second
 }
 quit() { # how: escape or close; then the exit code is in $rc
   if [[ $1 == close ]]; then "$wm_delete" "$wid"; else xdotool key Escape; fi
@@ -338,6 +338,48 @@ check "the scene above the message stays" same "$tmp/talk-failed.png" "$tmp/talk
 quit escape
 check "Escape exits 0 after the overlays" [ "$rc" = 0 ]
 
+# The first minute. A held E with the keyboard's auto-repeat on moves at most 60 steps a
+# second, though this display does not pace frames, and stops when E is released.
+xset r on
+"$bin/kelvane" make-map "$(dirname "$0")/../data/box.json" -o "$tmp/talk.map" || exit 1
+start "$tmp/talk.map" || exit 1
+t0=$(date +%s.%N)
+xdotool keydown e
+sleep 2
+xdotool keyup e
+t1=$(date +%s.%N)
+sleep 0.3
+xdotool key p
+sleep 0.5
+xdotool key p
+sleep 0.3
+tz() { cut -d, -f3 <<<"${1#--camera }"; }
+held=$(tz "$(grep -- '^--camera' "$tmp/out" | tail -n 2 | head -n 1)")
+later=$(tz "$(grep -- '^--camera' "$tmp/out" | tail -n 1)")
+check "held E flies at most 60 steps a second ($held in $(awk "BEGIN{print $t1 - $t0}") s)" \
+  awk "BEGIN{exit !($held > 10 && $held <= 60 * ($t1 - $t0) + 2)}"
+check "and stops when E is released" [ "$held" = "$later" ]
+# I with a lattice selected, then F1, at 640 x 480: the panels read back whole, each in its
+# place; the help sheet shows alone.
+taps Tab 1
+taps i 1
+sleep 0.3
+shot "$wid" "$tmp/panels.png"
+left=$(ocr "$tmp/panels.png" 340x200+0+0)
+right=$(ocr "$tmp/panels.png" 300x200+340+0)
+check "the info panel reads whole" grep -q "triangles" <<<"$left"
+check "its pointer row too" grep -q "pointer" <<<"$left"
+check "the selection panel reads beside it" grep -q "cell size (5, 5, 5)" <<<"$right"
+check "and nothing of one runs into the other" bash -c '! grep -q "cell size" <<<"$1" && ! grep -q triangles <<<"$2"' _ "$left" "$right"
+taps F1 1
+sleep 0.3
+shot "$wid" "$tmp/panels-help.png"
+text=$(ocr "$tmp/panels-help.png")
+check "F1's sheet reads whole" grep -q "Keys and mouse" <<<"$text"
+check "alone: the other panels wait" bash -c '! grep -qE "triangles|cell size" <<<"$1"' _ "$text"
+quit escape
+xset r off
+
 # No map named and no infile.txt (a start from a menu): the start screen with the help,
 # legible to OCR; Escape ends with 0.
 mkdir -p "$tmp/empty"
@@ -346,7 +388,7 @@ start || exit 1
 cd - >/dev/null || exit 1
 shot "$wid" "$tmp/start-screen.png"
 text=$(ocr "$tmp/start-screen.png")
-check "the start screen says how to open a map" grep -q "No map open. Drop a map file on this window" <<<"$text"
+check "the start screen says how to open a map" grep -q "No map open. Drop a map file on this window" <<<"$(tr -s '\n ' ' ' <<<"$text")"
 for key in Backspace Escape Home Shift+Tab "left drag" wheel F5; do
   check "the help sheet reads '$key'" grep -qF -- "$key" <<<"$text"
 done
@@ -424,6 +466,8 @@ openMissing "$bin/kelvane-viewer" "$tmp/no such.map"
 check "message box shown" [ -n "$dialog" ]
 check "missing map exits 1" [ "$rc" = 1 ]
 check "missing map named on stderr" grep -q "no such.map: No such file or directory" "$tmp/err"
+check "the box says the name and the reason" grep -qF "Error opening file.: $tmp/no such.map: No such file or directory" "$tmp/err"
+check "legibly" grep -q "No such file or directory" <<<"$(/usr/bin/convert "$tmp/dialog.png" -resize 300% "$tmp/dialog3.png" && tesseract "$tmp/dialog3.png" stdout 2>/dev/null)"
 
 # A directory and a file that is not a map get the same box, and the reason on stderr.
 mkdir "$tmp/folder.map"

@@ -8,9 +8,11 @@ const fs = require('fs');
 const [base, out, site] = process.argv.slice(2);
 const results = {};
 
+// Waits for `n` passes of the viewer's loop (a pass takes a message and draws a frame when
+// anything changed; the viewer draws nothing while nothing does).
 async function frames(page, n) {
-  const start = await page.evaluate(() => window.kelvane.frames);
-  await page.waitForFunction((s, k) => window.kelvane.frames >= s + k, {timeout: 30000}, start, n);
+  const start = await page.evaluate(() => window.kelvane.passes);
+  await page.waitForFunction((s, k) => window.kelvane.passes >= s + k, {timeout: 30000}, start, n);
 }
 
 // The page at `query` with the canvas fixed at 640 x 480, so pictures compare with
@@ -58,13 +60,25 @@ async function countGl(page) {
   });
 }
 
-// Draw calls and bytes sent per frame over the next `n` frames.
+// Draw calls and bytes sent per frame over the next `n` passes, with Shift held so that every
+// pass draws (a held key keeps the frames coming; nothing moves).
 async function perFrame(page, n) {
+  await page.keyboard.down('Shift');
+  await frames(page, 1);
   const start = await page.evaluate(() => ({...window.glCount, frames: window.kelvane.frames}));
   await frames(page, n);
   const end = await page.evaluate(() => ({...window.glCount, frames: window.kelvane.frames}));
+  await page.keyboard.up('Shift');
   const f = end.frames - start.frames;
   return {drawsPerFrame: (end.draws - start.draws) / f, bytesPerFrame: (end.bytes - start.bytes) / f};
+}
+
+// axe-core's serious and critical findings on the page, as "rule: count" (none is the goal).
+async function axeViolations(page) {
+  await page.addScriptTag({path: require.resolve('axe-core/axe.min.js')});
+  return page.evaluate(async () => (await axe.run(document)).violations
+      .filter((v) => v.impact === 'serious' || v.impact === 'critical')
+      .map((v) => `${v.id}: ${v.nodes.length} (${v.nodes.map((n) => n.target.join(' ')).join(', ')})`));
 }
 
 // Drops the site's map `url` on the page as a file named `name`.
@@ -149,9 +163,15 @@ async function taps(page, key, n, camera) {
 
     page = await open(browser, '');
     await shot(page, 'demo');
+    // Frames a second while a key is held (Shift moves nothing): the viewer draws nothing idle.
+    await page.keyboard.down('Shift');
     const f0 = (await state(page)).frames, t0 = Date.now();
     await new Promise((r) => setTimeout(r, 3000));
     results.demoFps = ((await state(page)).frames - f0) / ((Date.now() - t0) / 1000);
+    await page.keyboard.up('Shift');
+    results.idle = {before: (await state(page)).frames};
+    await new Promise((r) => setTimeout(r, 1000));
+    results.idle.after = (await state(page)).frames;
     await page.close();
 
     // The mouse on the canvas: a click picks, Tab and Backspace change the selection, a drag
@@ -504,6 +524,40 @@ async function taps(page, key, n, camera) {
       }
     }
     results.thirty = {after5: memory[0], after30: memory[1], state: (await state(page)).state};
+    await page.close();
+
+    // The page as it opens at a browser's full size (no ?size=): the picture fills the canvas
+    // from the first frame, and a click on a lattice selects it.
+    page = await browser.newPage();
+    await page.setViewport({width: 1280, height: 800});
+    await page.goto(base + '?map=pair.map');
+    await page.waitForFunction('window.kelvane.state === "running"', {timeout: 30000});
+    await frames(page, 3);
+    await shot(page, 'full');
+    const fbox = await (await page.$('canvas')).boundingBox();
+    await page.mouse.click(fbox.x + fbox.width / 2, fbox.y + fbox.height / 2);
+    await frames(page, 3);
+    results.full = {...await state(page), size: await page.evaluate(() => `${canvas.width}x${canvas.height}`),
+                    axe: await axeViolations(page)};
+    await page.close();
+
+    // On a phone (390 x 844, touch): the page is laid out at the phone's width, the side bar a
+    // closed drawer, text at least 12 CSS pixels; the canvas shows the help sheet whole.
+    page = await browser.newPage();
+    await page.setViewport({width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true});
+    await page.goto(base);
+    await page.waitForFunction('window.kelvane.state === "running"', {timeout: 30000});
+    await frames(page, 3);
+    results.phone = await page.evaluate(() => {
+      const texts = [...document.querySelectorAll('body *')].filter((e) =>
+        [...e.childNodes].some((n) => n.nodeType === 3 && n.textContent.trim()));
+      return {
+        width: window.innerWidth, canvas: `${canvas.width}x${canvas.height}`,
+        drawer: Math.round(document.getElementById('sidebar').getBoundingClientRect().left),
+        smallest: Math.min(...texts.map((e) => parseFloat(getComputedStyle(e).fontSize))),
+      };
+    });
+    results.phone.axe = await axeViolations(page);
     await page.close();
 
     for (const [name, query] of [['missing', '?map=nowhere.map'], ['notmap', '?map=noise.map']]) {
