@@ -99,6 +99,34 @@ check "and .map" gone 'HKLM\Software\Classes\.map'
 check "and the Apps entry" gone "$key"
 check "and only its own PATH entry" [ "$(value 'HKCU\Environment' Path)" = 'C:\tools' ]
 
+# A PATH longer than the 1,024 characters an installer's string holds, and one just under:
+# the folder goes after every character of it, and the uninstall gives it back byte for byte.
+for n in 1000 2000; do
+  newPrefix "long$n"
+  long="" i=0
+  while ((${#long} < n)); do long+="C:\\Tools\\Folder $((i++));"; done
+  long="${long:0:n-4}C:\\x"
+  run reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$long" /f
+  check "a $n-character PATH to start from" [ "$(value 'HKCU\Environment' Path)" = "$long" ]
+  run "$setup" /S
+  check "the install keeps all $n characters and adds the folder after them" \
+    [ "$(value 'HKCU\Environment' Path)" = "$long;C:\Program Files\Kelvane" ]
+  run "C:\\Program Files\\Kelvane\\uninstall.exe" /AllUsers /S
+  check "the uninstall gives the $n characters back byte for byte" [ "$(value 'HKCU\Environment' Path)" = "$long" ]
+done
+
+# /D= chooses the folder, with blanks and letters outside ASCII in its name, typed at a command
+# prompt as administrators do (unquoted, last).
+newPrefix chosen
+run cmd /c "$(winepath -w "$setup") /S /D=C:\Mes Programmes\Kelvane Kärta"
+cdir="$WINEPREFIX/drive_c/Mes Programmes/Kelvane Kärta"
+check "/D= puts the programs in the folder it names" [ -f "$cdir/kelvane.exe" ]
+check "and nothing in Program Files" [ ! -e "$WINEPREFIX/drive_c/Program Files/Kelvane" ]
+check "the folder is on the PATH" grep -q 'Mes Programmes\\Kelvane K' <<<"$(value 'HKCU\Environment' Path)"
+run "C:\\Mes Programmes\\Kelvane Kärta\\uninstall.exe" /AllUsers /S
+check "its uninstall removes the folder" [ ! -e "$cdir" ]
+check "and its PATH entry" [ -z "$(value 'HKCU\Environment' Path)" ]
+
 # A .map that another program owns stays that program's; the viewer is only offered.
 newPrefix owned
 run reg add 'HKLM\Software\Classes\.map' /ve /d Other.Map /f
