@@ -82,11 +82,11 @@ std::string flightText(const std::vector<Keyframe>& keys) {
   return s;
 }
 
-int flightFrames(const std::vector<Keyframe>& keys, int fps) {
+int64_t flightFrames(const std::vector<Keyframe>& keys, int fps) {
   // A hair under a whole frame counts as one: 4 s at 30 frames a second is 121 frames.
-  return int(std::ceil(flightDuration(keys) * fps - 1e-9)) + 1;
+  return int64_t(std::ceil(flightDuration(keys) * fps - 1e-9)) + 1;
 }
 
-double flightFrameTime(const std::vector<Keyframe>& keys, int fps, int frame) {
+double flightFrameTime(const std::vector<Keyframe>& keys, int fps, int64_t frame) {
   return std::min(double(frame) / fps, flightDuration(keys));
 }

@@ -2,6 +2,7 @@
 // plays them and `kelvane render --path` draws them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,7 @@ std::string keyframeLine(const Keyframe& k);
 std::string flightText(const std::vector<Keyframe>& keys);
 
 // How many frames a flight takes at `fps` frames a second: one at the start, one every 1/fps
-// seconds, and one at the very end. Frame f shows the flight at flightFrameTime.
-int flightFrames(const std::vector<Keyframe>& keys, int fps);
-double flightFrameTime(const std::vector<Keyframe>& keys, int fps, int frame);
+// seconds, and one at the very end (a long flight's count does not fit an int). Frame f shows
+// the flight at flightFrameTime.
+int64_t flightFrames(const std::vector<Keyframe>& keys, int fps);
+double flightFrameTime(const std::vector<Keyframe>& keys, int fps, int64_t frame);

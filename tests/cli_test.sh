@@ -136,6 +136,36 @@ check "--path with --camera" 2 "kelvane: --path: the keyframes give the cameras"
 check "--path to standard output" 2 "kelvane: --path: writes a folder of frames or a .webm file" "$bin/kelvane" render "$tmp/demo.map" --path "$tmp/keys.txt" -o -
 check "--fps out of range" 2 "kelvane: --fps: expected frames a second" "$bin/kelvane" render "$tmp/demo.map" --path "$tmp/keys.txt" --fps 0 -o "$tmp/bad"
 [[ ! -e $tmp/bad ]] || { fail=$((fail + 1)); echo "FAIL a refused --path made its output"; }
+# Flights a hostile reading found wrong: a folder of an earlier flight is refused (the encoder
+# would read its tail) unless --force, which removes it; a link planted as a frame's name is
+# replaced, its target untouched; a flight too long to number is a usage error naming its count;
+# a long one says its count and size first; video names are told apart without case.
+check "a folder with frames is refused" 1 "holds 46 frames of an earlier flight" "$bin/kelvane" render "$tmp/demo.map" --path "$tmp/keys.txt" --fps 2 --size 32x24 -o "$tmp/flight"
+[[ $(find "$tmp/flight" -name 'frame*.png' | wc -l) == 46 ]] || { fail=$((fail + 1)); echo "FAIL a refused flight changed the folder"; }
+check "--force replaces them" 0 "" "$bin/kelvane" render "$tmp/demo.map" --path "$tmp/keys.txt" --fps 2 --size 32x24 -o "$tmp/flight" --force
+[[ $(find "$tmp/flight" -name 'frame*.png' | wc -l) == 10 ]] || { fail=$((fail + 1)); echo "FAIL --force left $(find "$tmp/flight" -name 'frame*.png' | wc -l) frames, want 10"; }
+mkdir -p "$tmp/shared"
+echo "someone else's" >"$tmp/victim.txt"
+ln -s "$tmp/victim.txt" "$tmp/shared/frame0001.png"
+check "a planted link among the frames is refused" 1 "frames of an earlier flight" "$bin/kelvane" render "$tmp/demo.map" --path "$tmp/keys.txt" --fps 2 --size 32x24 -o "$tmp/shared"
+check "and with --force replaced" 0 "" "$bin/kelvane" render "$tmp/demo.map" --path "$tmp/keys.txt" --fps 2 --size 32x24 -o "$tmp/shared" --force
+[[ $(cat "$tmp/victim.txt") == "someone else's" && -f $tmp/shared/frame0001.png && ! -L $tmp/shared/frame0001.png ]] || { fail=$((fail + 1)); echo "FAIL the planted link's target was written"; }
+for i in $(seq 2485); do echo "--camera 0,0,$i,0,0 --hold 3600"; done >"$tmp/endless.txt"
+check "a flight too long to number" 2 "the flight takes 2148232321 frames at 240 frames a second; at most 2147483647" "$bin/kelvane" render "$tmp/demo.map" --path "$tmp/endless.txt" --fps 240 -o "$tmp/endless.webm"
+[[ ! -e $tmp/endless.webm ]] || { fail=$((fail + 1)); echo "FAIL a refused flight wrote a video"; }
+echo "--camera 0,0,0,0,0 --hold 3600" >"$tmp/hour.txt"
+timeout 20 "$bin/kelvane" render "$tmp/demo.map" --path "$tmp/hour.txt" --fps 240 --size 16x16 -o "$tmp/hour" 2>"$tmp/err" &
+for _ in $(seq 100); do grep -q "of frames" "$tmp/err" && break; sleep 0.1; done
+kill %% 2>/dev/null; wait 2>/dev/null
+grep -q "hour: 864001 frames of 16x16, 3600 seconds at 240 frames a second" "$tmp/err" && grep -qE "hour: about [0-9.]+ [kMG]B of frames" "$tmp/err" ||
+  { fail=$((fail + 1)); echo "FAIL a long flight does not say its size first: $(head -c 300 "$tmp/err")"; }
+check "-o NAME.WEBM writes a video" 0 "" "$bin/kelvane" render "$tmp/demo.map" --path "$tmp/keys.txt" --fps 2 --size 32x24 -o "$tmp/Flight.WEBM"
+[[ -f $tmp/Flight.WEBM ]] || { fail=$((fail + 1)); echo "FAIL -o Flight.WEBM is no video"; }
+check "-o flight.mp4 is refused" 2 "writes a VP9 video as .webm only" "$bin/kelvane" render "$tmp/demo.map" --path "$tmp/keys.txt" -o "$tmp/flight.mp4"
+[[ ! -e $tmp/flight.mp4 ]] || { fail=$((fail + 1)); echo "FAIL -o flight.mp4 wrote something"; }
+head -c 10000000 /dev/zero | tr '\0' x >"$tmp/longline.txt"
+"$bin/kelvane" render "$tmp/demo.map" --path "$tmp/longline.txt" -o "$tmp/bad" 2>"$tmp/err"
+[[ $(wc -c <"$tmp/err") -lt 300 ]] && grep -q "line 1: expected --camera" "$tmp/err" || { fail=$((fail + 1)); echo "FAIL a 10 MB line is echoed: $(wc -c <"$tmp/err") bytes"; }
 check "--fit --hide fits what is shown" 0 "--camera " "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/hidefit.png" --hide 0 --fit
 [[ $(grep -- --camera "$tmp/err") != $(grep -- --camera "$tmp/wholefit.err") ]] || { fail=$((fail + 1)); echo "FAIL --fit --hide fits the whole map"; }
 check "--fit --select frames that lattice" 0 "--camera " "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/selfit.png" --select 2 --fit

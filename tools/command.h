@@ -10,7 +10,7 @@
 struct Options {
   std::string map, out, size = "640x480", camera, desc, format, select, hide, thumbSize, path;
   std::string fps = "30";
-  bool json = false, axes = false, strict = false, fit = false, grid = false;
+  bool json = false, axes = false, strict = false, fit = false, grid = false, force = false;
   bool selectGiven = false; // --select was on the command line, even as ""
   bool hideGiven = false;   // --hide likewise
 };

@@ -141,6 +141,18 @@ int thumbnailCommand(const Options& o) {
   return runThumbnail(o, size);
 }
 
+// Whether -o names a video of a kind --path does not write (.mp4, .mkv, ...), in any case.
+bool otherVideoName(const std::string& out) {
+  size_t dot = out.rfind('.');
+  if (dot == std::string::npos || out.find_first_of("/\\", dot) != std::string::npos) return false;
+  std::string ext = out.substr(dot + 1);
+  for (char& c : ext) c = char(std::tolower((unsigned char)c));
+  for (const char* v : {"mp4", "m4v", "mkv", "mov", "avi", "ogv", "ogg", "gif", "wmv", "flv", "mpg",
+                        "mpeg", "ts", "apng"})
+    if (ext == v) return true;
+  return false;
+}
+
 int renderCommand(const Options& o) {
   RenderJob job;
   job.axes = o.axes;
@@ -162,12 +174,25 @@ int renderCommand(const Options& o) {
   if (o.out == "-")
     return usage("render",
                  "--path: writes a folder of frames or a .webm file, not standard output");
+  if (!videoName(o.out) && otherVideoName(o.out))
+    return usage("render", "-o " + o.out +
+                               ": --path writes a VP9 video as .webm only, or PNG frames into a "
+                               "folder; give a name ending in .webm, or a folder");
+  if (o.force && videoName(o.out))
+    return usage("render", "--force: replaces the frames in a folder; a video is replaced anyway");
   if (!wholeIn(o.fps, 1, 240, flight.fps))
     return usage("render", "--fps: expected frames a second, a whole number from 1 to 240 (got '" +
                                o.fps + "')");
   std::string text;
   if (!readAll(o.path, text, err) || !parseFlight(text, flight.keys, err)) return fail(o.path, err);
+  int64_t frames = flightFrames(flight.keys, flight.fps);
+  if (frames > maxFlightFrames)
+    return usage("render", "--path " + o.path + ": the flight takes " + std::to_string(frames) +
+                               " frames at " + std::to_string(flight.fps) +
+                               " frames a second; at most " + std::to_string(maxFlightFrames) +
+                               " can be written");
   flight.progress = stderrIsTerminal();
+  flight.force = o.force;
   return runRender(o, job, &flight);
 }
 
@@ -204,6 +229,9 @@ void defineRender(CommandLine& cl, Options& o, const char* strictHelp) {
                 "followed by '--hold SECONDS'; '#' starts a comment. -o DIR writes "
                 "DIR/frame0001.png ..., -o OUT.webm a VP9 video");
   r->add_option("--fps", o.fps, "Frames a second of a --path flight (default 30)");
+  r->add_flag("--force", o.force,
+              "With --path and -o DIR: replace the frames an earlier flight left in DIR (without "
+              "it, such a folder is refused)");
   r->add_flag("--grid", o.grid,
               "Draw the cell edges of the --select lattice over its faces, as G shows them");
   r->add_option("--hide", o.hide,

@@ -91,7 +91,7 @@ std::filesystem::path linkTarget(const std::string& path) {
 std::FILE* createTemp(const std::filesystem::path& path, std::string& temp) {
 #ifndef _WIN32
   struct stat target;
-  bool replaces = stat(path.string().c_str(), &target) == 0;
+  bool replaces = lstat(path.string().c_str(), &target) == 0 && S_ISREG(target.st_mode);
 #endif
   for (int attempt = 0; attempt < 100; attempt++) {
     std::string name =
@@ -119,16 +119,25 @@ std::FILE* createTemp(const std::filesystem::path& path, std::string& temp) {
 
 } // namespace
 
-bool openOutput(const std::string& path, Output& out, std::string& err) {
+bool openOutput(const std::string& path, Output& out, std::string& err, bool chosen) {
   out = Output{path, "", "", nullptr};
   struct stat st;
+#ifndef _WIN32
+  // A name the program chose, in a folder others may write: what stands there is replaced,
+  // never written through (a planted link or pipe would take the output elsewhere).
+  if (chosen && lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+    err = "is there already and is not a regular file";
+    return false;
+  }
+#endif
   if (path == "-") {
     out.f = stdout;
-  } else if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+  } else if (!chosen && stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) &&
+             !S_ISDIR(st.st_mode)) {
     out.f = std::fopen(path.c_str(), "wb"); // a device or a pipe: nothing to rename
   } else {
     watchSignals();
-    out.target = linkTarget(path).string();
+    out.target = chosen ? path : linkTarget(path).string();
     out.f = createTemp(out.target, out.temp);
     if (out.f) publishPending(out.temp);
   }

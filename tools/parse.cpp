@@ -60,6 +60,15 @@ bool parseHide(bool given, const std::string& s, std::vector<int>& hide, std::st
   return false;
 }
 
+namespace {
+
+// What a message quotes of the user's text: at most 40 characters, "..." for the rest.
+std::string quote(const std::string& s) {
+  return s.size() > 40 ? s.substr(0, 37) + "..." : s;
+}
+
+} // namespace
+
 bool parseFlight(const std::string& text, std::vector<Keyframe>& keys, std::string& err) {
   keys.clear();
   std::istringstream in(text);
@@ -75,20 +84,23 @@ bool parseFlight(const std::string& text, std::vector<Keyframe>& keys, std::stri
     Camera cam;
     float hold = 0;
     if (w[0] != "--camera" || w.size() < 2) {
-      err = at + "expected --camera TX,TY,TZ,PITCH,YAW [--hold SECONDS] (got '" + w[0] + "')";
+      err =
+          at + "expected --camera TX,TY,TZ,PITCH,YAW [--hold SECONDS] (got '" + quote(w[0]) + "')";
       return false;
     }
     if (!parseCamera(w[1], cam, err)) {
+      if (w[1].size() > 40) // the reason quotes it whole: say it shorter
+        err = "--camera: expected TX,TY,TZ,PITCH,YAW (got '" + quote(w[1]) + "')";
       err = at + err;
       return false;
     }
     if (w.size() > 2 && w[2] != "--hold") {
-      err = at + "after the camera only --hold SECONDS may follow (got '" + w[2] + "')";
+      err = at + "after the camera only --hold SECONDS may follow (got '" + quote(w[2]) + "')";
       return false;
     }
     if (w.size() > 2 && (w.size() != 4 || !decimal(w[3], hold) || hold < 0 || hold > 3600)) {
       err = at + "--hold: expected seconds from 0 to 3600 (got '" +
-            (w.size() > 3 ? w[3] : std::string()) + "')";
+            quote(w.size() > 3 ? w[3] : std::string()) + "')";
       return false;
     }
     std::copy(cam.trot, cam.trot + 5, k.camera);

@@ -125,16 +125,16 @@ void closeFrames(FrameSource& f) {
 }
 
 bool writePngFile(const std::string& path, const RenderJob& job, std::vector<unsigned char>& rgb,
-                  std::string& err) {
+                  std::string& err, bool chosen = false) {
   Output o;
-  if (!openOutput(path, o, err)) return false;
+  if (!openOutput(path, o, err, chosen)) return false;
   bool ok = writePng(o.f, job.width, job.height, rgb, err);
   return commitOutput(o, ok, err);
 }
 
 // "DIR/frame0001.png": numbered from 1, with at least four digits and as many as the last
 // frame needs, so the names sort in order.
-std::string framePath(const std::string& dir, int frame, int frames) {
+std::string framePath(const std::string& dir, int64_t frame, int64_t frames) {
   std::string number = std::to_string(frame);
   size_t digits = std::max<size_t>(4, std::to_string(frames).size());
   number.insert(0, digits - std::min(digits, number.size()), '0');
@@ -165,17 +165,76 @@ bool renderPng(const Lattice* lat, const RenderJob& job, const std::string& out,
   return writePngFile(out, job, rgb, err);
 }
 
-bool renderFlight(const Lattice* lat, const RenderJob& job, const FlightJob& flight,
-                  const std::string& out, std::string& where, std::string& err) {
-  int frames = flightFrames(flight.keys, flight.fps);
-  bool video = out.size() > 5 && out.compare(out.size() - 5, 5, ".webm") == 0;
-  where = out;
+namespace {
+
+// The frames a folder holds, by name (frame0001.png and on), in no particular order.
+std::vector<std::filesystem::path> framesIn(const std::string& dir) {
+  std::vector<std::filesystem::path> found;
   std::error_code ec;
-  if (!video && !std::filesystem::is_directory(out, ec) &&
-      !std::filesystem::create_directories(out, ec)) {
+  for (const auto& e : std::filesystem::directory_iterator(dir, ec)) {
+    std::string n = e.path().filename().string();
+    bool digits =
+        n.size() >= 13 && n.compare(0, 5, "frame") == 0 &&
+        n.compare(n.size() - 4, 4, ".png") == 0 &&
+        std::all_of(n.begin() + 5, n.end() - 4, [](char c) { return c >= '0' && c <= '9'; });
+    if (digits) found.push_back(e.path());
+  }
+  return found;
+}
+
+// "1.5 GB": a byte count as a user reads it.
+std::string readableBytes(double b) {
+  const char* units[] = {"bytes", "kB", "MB", "GB", "TB"};
+  int u = 0;
+  while (b >= 1000 && u < 4) {
+    b /= 1000;
+    u++;
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, u ? "%.1f %s" : "%.0f %s", b, units[u]);
+  return text;
+}
+
+// A folder for the frames: made when missing; frames of an earlier flight in it are removed
+// when `force`, else refused (an encoder would read their tail after the new frames).
+bool frameFolder(const std::string& out, bool force, std::string& err) {
+  std::error_code ec;
+  if (!std::filesystem::is_directory(out, ec) && !std::filesystem::create_directories(out, ec)) {
     err = "cannot make the folder for the frames: " + ec.message();
     return false;
   }
+  std::vector<std::filesystem::path> old = framesIn(out);
+  if (!old.empty() && !force) {
+    err = "holds " + std::to_string(old.size()) +
+          " frames of an earlier flight (frame0001.png and on); --force replaces them";
+    return false;
+  }
+  for (const std::filesystem::path& p : old)
+    if (!std::filesystem::remove(p, ec) && ec) {
+      err = "cannot remove the earlier frame " + p.filename().string() + ": " + ec.message();
+      return false;
+    }
+  return true;
+}
+
+} // namespace
+
+bool videoName(const std::string& out) {
+  std::string end = out.size() >= 5 ? out.substr(out.size() - 5) : "";
+  for (char& c : end) c = char(std::tolower((unsigned char)c));
+  return end == ".webm";
+}
+
+bool renderFlight(const Lattice* lat, const RenderJob& job, const FlightJob& flight,
+                  const std::string& out, std::string& where, std::string& err) {
+  int64_t frames = flightFrames(flight.keys, flight.fps);
+  bool video = videoName(out);
+  where = out;
+  if (!video && !frameFolder(out, flight.force, err)) return false;
+  if (frames > 1000)
+    std::fprintf(stderr, "kelvane: %s: %lld frames of %dx%d, %g seconds at %d frames a second\n",
+                 out.c_str(), (long long)frames, job.width, job.height, flightDuration(flight.keys),
+                 flight.fps);
   Video v;
   if (video && !openVideo(v, out, job.width, job.height, flight.fps, err)) return false;
   FrameSource f;
@@ -183,7 +242,7 @@ bool renderFlight(const Lattice* lat, const RenderJob& job, const FlightJob& fli
   if (!ok) where = "render";
   std::vector<unsigned char> rgb;
   auto last = std::chrono::steady_clock::now();
-  for (int i = 0; ok && i < frames; i++) {
+  for (int64_t i = 0; ok && i < frames; i++) {
     float camera[5];
     flightCamera(flight.keys, flightFrameTime(flight.keys, flight.fps, i), camera);
     if (!frameRgb(f, job, camera, rgb, err)) {
@@ -193,11 +252,17 @@ bool renderFlight(const Lattice* lat, const RenderJob& job, const FlightJob& fli
       ok = addVideoFrame(v, rgb, err);
     } else {
       where = framePath(out, i + 1, frames);
-      ok = writePngFile(where, job, rgb, err);
+      ok = writePngFile(where, job, rgb, err, true);
+      std::error_code ec;
+      if (ok && i == 0 && frames > 1000)
+        std::fprintf(
+            stderr, "kelvane: %s: about %s of frames\n", out.c_str(),
+            readableBytes(double(std::filesystem::file_size(where, ec)) * double(frames)).c_str());
     }
     auto now = std::chrono::steady_clock::now();
     if (flight.progress && (now - last > std::chrono::milliseconds(200) || i + 1 == frames)) {
-      std::fprintf(stderr, "\rkelvane: rendering: frame %d of %d", i + 1, frames);
+      std::fprintf(stderr, "\rkelvane: rendering: frame %lld of %lld", (long long)(i + 1),
+                   (long long)frames);
       last = now;
     }
   }

@@ -82,11 +82,20 @@ struct FlightJob {
   std::vector<Keyframe> keys; // not empty
   int fps = 30;
   bool progress = false;
+  bool force = false; // frames of an earlier flight in the folder are removed first
 };
+
+// The most frames a flight may have: more cannot be numbered, nor held by a folder or a video.
+constexpr int64_t maxFlightFrames = 2'147'483'647;
+
+// Whether -o names a video: a name ending in .webm, in any case.
+bool videoName(const std::string& out);
 
 // Draws the flight's frames for the job (its camera left aside) and writes them as PNG files
 // out/frame0001.png … (making the folder out when it is missing), or, when out ends in .webm, as
-// a VP9 WebM video. False with `err` set and `where` naming what failed, as renderPng.
+// a VP9 WebM video. A folder that holds frames already is refused unless `flight.force`. A
+// long job says its frame count, and for frames their estimated size, before it goes on. False
+// with `err` set and `where` naming what failed, as renderPng.
 bool renderFlight(const Lattice* lat, const RenderJob& job, const FlightJob& flight,
                   const std::string& out, std::string& where, std::string& err);
 
@@ -101,8 +110,10 @@ struct Output {
   std::FILE* f = nullptr;
 };
 
-// Opens `out` for writing; false with `err` set when it cannot be created.
-bool openOutput(const std::string& path, Output& out, std::string& err);
+// Opens `out` for writing; false with `err` set when it cannot be created. A name the program
+// `chosen` itself (a flight's frame in a folder) is replaced as it stands: a symbolic link
+// there is replaced, not followed, and anything else but a regular file is refused.
+bool openOutput(const std::string& path, Output& out, std::string& err, bool chosen = false);
 // Closes `out` and moves it into place. False with `err` set, leaving any earlier file of that
 // name as it was, when anything written failed (`ok` false: the caller saw a failure).
 bool commitOutput(Output& out, bool ok, std::string& err);

@@ -12,6 +12,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <cerrno>
 #include <cstdio>
 #include <sys/types.h>
 
@@ -37,7 +38,8 @@ std::string libError(const char* what, int code) {
 
 int writePacket(void* opaque, uint8_t* buf, int size) {
   auto* f = static_cast<std::FILE*>(opaque);
-  return std::fwrite(buf, 1, size_t(size), f) == size_t(size) ? size : AVERROR(EIO);
+  if (std::fwrite(buf, 1, size_t(size), f) == size_t(size)) return size;
+  return AVERROR(errno ? errno : EIO); // a full disk says so, not "input/output error"
 }
 
 int64_t seekFile(void* opaque, int64_t offset, int whence) {

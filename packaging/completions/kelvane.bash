@@ -36,7 +36,7 @@ _kelvane() {
   local opts
   case $cmd in
   info) opts="--json --strict --help" ;;
-  render) opts="-o --output --size --camera --fit --axes --select --hide --grid --path --fps --strict --help" ;;
+  render) opts="-o --output --size --camera --fit --axes --select --hide --grid --path --fps --force --strict --help" ;;
   export) opts="-o --output --format --strict --help" ;;
   thumbnail) opts="-s --size --help" ;;
   demo | make-map) opts="-o --output --help" ;;

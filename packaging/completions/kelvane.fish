@@ -24,5 +24,6 @@ complete -c kelvane -n "__fish_seen_subcommand_from render" -l hide -x -d 'Leave
 complete -c kelvane -n "__fish_seen_subcommand_from render" -l grid -d 'Draw the selected lattice\'s cell grid'
 complete -c kelvane -n "__fish_seen_subcommand_from render" -l path -r -d 'Keyframe file: draw a flight'
 complete -c kelvane -n "__fish_seen_subcommand_from render" -l fps -x -d 'Frames a second of a flight'
+complete -c kelvane -n "__fish_seen_subcommand_from render" -l force -d 'Replace the frames of an earlier flight'
 complete -c kelvane -n "__fish_seen_subcommand_from export" -l format -x -a "obj glb gltf" -d 'Mesh format'
 complete -c kelvane -n "__fish_seen_subcommand_from thumbnail" -s s -l size -x -d 'Size in pixels, 16 to 1024'
