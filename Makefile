@@ -91,6 +91,7 @@ bench: build web
 	cd build-bench && bin/bench_frame && bin/bench_headless
 	bench/frame_rates.sh build/bin build-web
 	bench/first_minute.sh build/bin
+	bench/chains.sh build/bin
 
 clean:
 	rm -rf build build-asan build-bench build-fuzz build-windows build-web build-web-obj out dist

@@ -18,9 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static std::vector<Triangle> tris; // reused: fresh pages each run would dominate the time
   tris.clear();
   int placed = 0;
+  latticePlacements(lat, ViewerState{}); // every chain, whatever the links
   for (const Lattice* L = lat; L && tris.size() < 2000 && placed < 8; L = L->next) {
     if (L->id == 0) continue;
-    latticePlacement(L, ViewerState{});
     placed++;
     CollectEmitter e{&tris, 2000};
     drawLatticeFaces(L, ViewerState{}, e);

@@ -351,6 +351,10 @@ void glLoadIdentity() {
   flush();
   std::memcpy(current(), identity, sizeof identity);
 }
+void glLoadMatrixf(const GLfloat* m) {
+  flush();
+  for (int i = 0; i < 16; i++) current()[i] = m[i];
+}
 void glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
   flush();
   double t[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1};

@@ -282,10 +282,25 @@ void loadCamera(const float* trot) {
 void drawFrame(const Lattice* lat, const float* trot, const ViewerState& vs) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   int ordinal = 0;
+  long steps = frameChainSteps; // chain steps left to walk; past them, placements are reused
+  FramePlacements fp;
+  int index = -1;
   for (const Lattice* L = lat; L; L = L->next) {
+    index++;
     if (L->id == 0) continue;
-    loadCamera(trot);
-    applyLatticeTransform(L, vs);
+    long walk = steps < 0 ? -1 : chainLength(L, steps);
+    if (walk >= 0) {
+      steps -= walk;
+      loadCamera(trot);
+      applyLatticeTransform(L, vs);
+    } else {
+      if (steps >= 0) { // the first lattice past the steps: learn the list once
+        preparePlacements(fp, lat);
+        beginPlacements(fp);
+        steps = -1;
+      }
+      loadPlacement(fp, index, trot, vs);
+    }
     GlEmitter gl{isSelected(vs, trot, ordinal++)};
     drawLatticeFaces(L, vs, gl);
   }

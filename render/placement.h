@@ -6,9 +6,43 @@
 #include "mapfile/lattice.h"
 #include "view_state.h"
 
+#include <array>
+#include <cstddef>
+#include <unordered_map>
+#include <vector>
+
 // Multiplies the placements of L's parent chain and of L onto the current GL matrix, with
-// an axis line per lattice on the chain while vs.axisFlag is set. A null L does nothing.
+// an axis line per lattice on the chain while vs.axisFlag is set. A null L does nothing. Costs
+// the chain's length: frames that place many deep lattices use FramePlacements.
 void applyLatticeTransform(const Lattice* L, const ViewerState& vs);
 
-// The same placement as a column-major 4x4 matrix (no GL), for export.
-Matrix latticePlacement(const Lattice* L, const ViewerState& vs);
+// Every lattice's placement as a column-major 4x4 matrix (no GL), in list order, each from its
+// parent's: the same arithmetic as walking each chain, in time linear in the list.
+std::vector<Matrix> latticePlacements(const Lattice* lat, const ViewerState& vs);
+
+// The model-view matrices of one frame's lattices, each made once from its parent's: what
+// walking every chain leaves in GL, bit for bit (GL does the same float arithmetic from the
+// same matrix), at one load and four calls a lattice. With the axis flag set, each lattice's
+// axis line is drawn once a frame, where the walk first draws it. The caller owns it.
+struct FramePlacements {
+  std::vector<const Lattice*> lattices; // the list, in order
+  std::vector<int> parent;              // list index of each lattice's parent; -1 for none
+  std::unordered_map<const Lattice*, int> index;
+  std::vector<std::array<float, 16>> mv; // this frame's matrices, where made
+  std::vector<unsigned> made;            // the frame each matrix was made in
+  unsigned frame = 0;
+};
+
+// Learns the list from `lat` (once a map).
+void preparePlacements(FramePlacements& fp, const Lattice* lat);
+// Starts a frame: no matrix is made yet.
+void beginPlacements(FramePlacements& fp);
+// Leaves the model-view matrix of list index `i` (camera `trot`, then its chain) in GL,
+// making what this frame lacks from the nearest ancestor it has.
+void loadPlacement(FramePlacements& fp, int i, const float* trot, const ViewerState& vs);
+// How many lattices L's chain holds (L and its ancestors), or -1 when more than `cap`.
+long chainLength(const Lattice* L, long cap);
+
+// Chain steps (one lattice's placement on the way to another) a frame of the immediate path
+// may walk; lattices past it are placed through FramePlacements, with the same picture.
+constexpr long frameChainSteps = 4'000'000;

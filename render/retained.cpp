@@ -157,6 +157,7 @@ void buildRetained(const Lattice* lat, const ViewerState& vs, size_t budget, Ret
     // No memory for arrays: every lattice in immediate mode.
     buildArrays(lat, vs, 0, triangleBudget, s);
   }
+  preparePlacements(s.placements, lat);
 }
 
 bool findBufferObjects(GlProcLookup getProc) {
@@ -217,7 +218,7 @@ void releaseRetained(RetainedScene& s) {
   s.xyzBuffer = s.rgbBuffer = 0;
 }
 
-void drawRetainedFrame(const RetainedScene& s, const float* trot, const ViewerState& vs) {
+void drawRetainedFrame(RetainedScene& s, const float* trot, const ViewerState& vs) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   float proj[16], mv[16];
   glGetFloatv(GL_PROJECTION_MATRIX, proj);
@@ -236,17 +237,27 @@ void drawRetainedFrame(const RetainedScene& s, const float* trot, const ViewerSt
       glColorPointer(3, GL_FLOAT, 0, s.rgb.data());
     }
   }
+  beginPlacements(s.placements);
+  long steps = frameChainSteps; // lattices drawn immediately walk their chains, as drawFrame does
   int ordinal = 0;
   for (const RetainedLattice& r : s.lattices) {
     if (r.hidden) {
       ordinal++;
       continue;
     }
-    loadCamera(trot);
-    applyLatticeTransform(r.L, vs);
     // The selected lattice's colours are not in the arrays: it is drawn triangle by triangle.
     bool amber = isSelected(vs, trot, ordinal++);
-    if (!r.arrays || amber) {
+    bool immediate = !r.arrays || amber;
+    long walk = immediate && steps >= 0 ? chainLength(r.L, steps) : -1;
+    if (walk >= 0) {
+      steps -= walk;
+      loadCamera(trot);
+      applyLatticeTransform(r.L, vs);
+    } else {
+      if (immediate) steps = -1;
+      loadPlacement(s.placements, s.placements.index.at(r.L), trot, vs);
+    }
+    if (immediate) {
       GlEmitter gl{amber};
       drawLatticeShape(r.L, vs, r.box, gl);
       continue;

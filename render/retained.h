@@ -5,6 +5,7 @@
 #pragma once
 
 #include "mapfile/lattice.h"
+#include "placement.h"
 #include "view_state.h"
 
 #include <cstddef>
@@ -39,6 +40,7 @@ struct RetainedScene {
   size_t vertices = 0;                   // in the arrays, or in the buffer objects
   unsigned xyzBuffer = 0, rgbBuffer = 0; // buffer objects holding the arrays; 0: none
   size_t boxes = 0;                      // lattices drawn as their bounding boxes
+  FramePlacements placements;            // each frame's model-view matrices, one a lattice
 };
 
 // The largest KELVANE_GEOMETRY_MB: 16 TiB, or what size_t holds in bytes where that is less.
@@ -80,4 +82,4 @@ void releaseRetained(RetainedScene& scene);
 
 // Draws the frame drawFrame draws, from the scene: the same clear, camera, placement, axis
 // lines and triangles in the same order, into the current GL context. Allocates nothing.
-void drawRetainedFrame(const RetainedScene& scene, const float* trot, const ViewerState& vs);
+void drawRetainedFrame(RetainedScene& scene, const float* trot, const ViewerState& vs);

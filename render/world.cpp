@@ -35,12 +35,13 @@ void worldOutwardAxis(Face f, const Matrix& m, double axis[3]) {
   transformDirection(m, local, axis);
 }
 
-void placeLattice(const Lattice* L, const ViewerState& vs, PlacedLattice& p, bool box) {
+void placeLattice(const Lattice* L, const Matrix& m, const ViewerState& vs, PlacedLattice& p,
+                  bool box) {
   p.tris.clear();
   p.dropped = 0;
   CollectEmitter emit{&p.tris};
   drawLatticeShape(L, vs, box, emit);
-  p.m = latticePlacement(L, vs);
+  p.m = m;
   size_t kept = 0;
   for (Triangle t : p.tris) {
     bool finite = true;
@@ -72,10 +73,11 @@ bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& d
   double a = inf, b = inf, c = inf, d = inf, nearest = -inf, farthest = inf;
   PlacedLattice p;
   std::vector<bool> boxed = boxedLattices(lat, triangleBudget);
+  std::vector<Matrix> placements = latticePlacements(lat, ViewerState{});
   size_t index = 0;
   for (const Lattice* L = lat; L; L = L->next, index++) {
     if (L->id == 0 || (only && L != only) || flagged(hidden, index)) continue;
-    placeLattice(L, ViewerState{}, p, boxed[index]);
+    placeLattice(L, placements[index], ViewerState{}, p, boxed[index]);
     for (const Triangle& t : p.tris)
       for (const auto& w : t.v) {
         double q[3];
@@ -148,11 +150,12 @@ PickHit pickPoint(const Lattice* lat, const float* trot, int width, int height, 
   double nearest = INFINITY;
   int index = 0;
   std::vector<bool> boxed = boxedLattices(lat, triangleBudget);
+  std::vector<Matrix> placements = latticePlacements(lat, ViewerState{});
   PlacedLattice placed;
   for (const Lattice* L = lat; L; L = L->next, index++) {
     if (L->id == 0 || flagged(hidden, size_t(index))) continue;
     // The world corners export writes, seen from the eye.
-    placeLattice(L, ViewerState{}, placed, boxed[size_t(index)]);
+    placeLattice(L, placements[size_t(index)], ViewerState{}, placed, boxed[size_t(index)]);
     for (const Triangle& t : placed.tris) {
       double p[3][3], uv[2];
       for (int c = 0; c < 3; c++) {

@@ -15,8 +15,10 @@ struct PlacedLattice {
   long dropped = 0;
   Matrix m; // the lattice's placement
 };
-// `box`: the lattice's bounding box instead of its faces.
-void placeLattice(const Lattice* L, const ViewerState& vs, PlacedLattice& p, bool box = false);
+// L's triangles in the world through its placement `m` (from latticePlacements); `box`: the
+// lattice's bounding box instead of its faces.
+void placeLattice(const Lattice* L, const Matrix& m, const ViewerState& vs, PlacedLattice& p,
+                  bool box = false);
 
 // The triangle's geometric normal (v1 - v0) x (v2 - v0), in double precision, not unit length.
 void triangleNormal(const Triangle& t, double n[3]);

@@ -31,3 +31,18 @@ MapDesc heightsMap() {
   }
   return m;
 }
+
+MapDesc chainMap(bool chained) {
+  MapDesc m;
+  for (int i = 0; i < 32000; i++) {
+    LatticeRecord L;
+    L.nx = L.ny = L.nz = 1;
+    // Chained, each steps on from its parent; unchained, each stands about where its chained
+    // twin does, in the world.
+    L.pos[0] = chained ? 0.01f : 0.01f * float(i + 1);
+    L.rot[1] = chained ? 0.0001f : 0.0001f * float(i + 1);
+    if (chained && i + 1 < 32000) L.refs = {i + 2}; // record i + 2 is the next lattice
+    m.lattices.push_back(std::move(L));
+  }
+  return m;
+}

@@ -7,3 +7,7 @@
 MapDesc bigFrameMap();
 // 2,000 lattices of 8,000 heights (about 64 MB, 16 M heights) and 20,000 child references.
 MapDesc heightsMap();
+// 32,000 one-cell lattices (384,000 triangles), each the parent of the next when `chained`, a
+// step of 0.01 along x and a small turn from its parent; unchained, lattices about where those
+// stand, each placed in the world.
+MapDesc chainMap(bool chained);

@@ -1,5 +1,6 @@
 // Export: world coordinates, outward winding and normals in OBJ and glTF, the same triangles
 // as the face passes draw, non-finite triangles left out.
+#include "chain_placement.h"
 #include "render/frame.h"
 #include "render/placement.h"
 #include "test_maps.h"
@@ -132,7 +133,7 @@ std::vector<Want> drawnInWorld(const Lattice* lat) {
     std::vector<Triangle> tris;
     CollectEmitter e{&tris};
     drawLatticeFaces(L, ViewerState{}, e);
-    const Matrix placed = latticePlacement(L, ViewerState{});
+    const Matrix placed = chainPlacement(L, ViewerState{});
     const double* m = placed.m;
     for (const Triangle& t : tris) {
       Want w{};

@@ -2,6 +2,7 @@
 // lattice, non-finite numbers everywhere. Each must load and draw without a crash, with
 // memory bounded by 4 MiB + 4 x the file size + one Lattice record per lattice, and with a
 // warning wherever data was refused.
+#include "chain_placement.h"
 #include "doubles/gl_double.h"
 #include "render/frame.h"
 #include "render/placement.h"
@@ -9,6 +10,8 @@
 #include "tools/toolkit.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 #include <atomic>
 #include <csignal>
@@ -95,7 +98,29 @@ TEST(Hostile, ParentChainOfFiveThousand) {
   EXPECT_TRUE(l.rep.warnings.empty());
   drawAll(l.lat);
   EXPECT_EQ(glDouble.vertices, 5000L * 12 * 3);
-  EXPECT_NEAR(latticePlacement(L.back(), ViewerState{}).m[12], 5.0, 1e-3);
+  EXPECT_NEAR(chainPlacement(L.back(), ViewerState{}).m[12], 5.0, 1e-3);
+  // Past 4 M chain steps a frame makes each placement from its parent's: the last lattice's
+  // model-view matrix is the walk's, bit for bit (the camera 50 units away).
+  float trot[Trot::size] = {};
+  glDoubleReset();
+  loadCamera(trot);
+  applyLatticeTransform(L.back(), ViewerState{});
+  double walked[16];
+  std::memcpy(walked, glDouble.modelview, sizeof walked);
+  FramePlacements fp;
+  preparePlacements(fp, l.lat);
+  beginPlacements(fp);
+  glDoubleReset();
+  loadPlacement(fp, 4999, trot, ViewerState{});
+  EXPECT_EQ(std::memcmp(walked, glDouble.modelview, sizeof walked), 0);
+  EXPECT_NEAR(glDouble.modelview[12], 5.0, 1e-3);
+  EXPECT_NEAR(glDouble.modelview[14], -50.0, 1e-3);
+  // Every placement, made once from its parent's, is the chain's product bit for bit.
+  std::vector<Matrix> all = latticePlacements(l.lat, ViewerState{});
+  ASSERT_EQ(all.size(), 5000u);
+  for (size_t i : {size_t(0), size_t(1), size_t(2500), size_t(4999)})
+    EXPECT_EQ(std::memcmp(all[i].m, chainPlacement(L[i], ViewerState{}).m, sizeof all[i].m), 0)
+        << i;
 }
 
 TEST(Hostile, NonFiniteNumbersEverywhere) {

@@ -2,6 +2,7 @@
 // pixels are those that turn amber when it alone is selected, and the lattice picked at every
 // pixel well inside one lattice's pixels (or the background's) must be that lattice; the point
 // picked there lies on one of that lattice's exported triangles and is drawn at that pixel.
+#include "chain_placement.h"
 #include "platform/gl.h"
 #include "platform/headless.h"
 #include "render/frame.h"
@@ -20,8 +21,7 @@ namespace {
 
 constexpr int W = 200, H = 150;
 
-std::vector<unsigned char> frame(const RetainedScene& scene, const float* trot,
-                                 const ViewerState& vs) {
+std::vector<unsigned char> frame(RetainedScene& scene, const float* trot, const ViewerState& vs) {
   drawRetainedFrame(scene, trot, vs);
   std::vector<unsigned char> rgb(size_t(W) * H * 3);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -53,7 +53,7 @@ MapDesc pickMap() {
 // within float rounding.
 bool onExportedTriangle(const Lattice* L, const double p[3]) {
   PlacedLattice placed;
-  placeLattice(L, ViewerState{}, placed);
+  placeLattice(L, chainPlacement(L, ViewerState{}), ViewerState{}, placed);
   for (const Triangle& t : placed.tris) {
     double e1[3], e2[3], q[3], n[3];
     for (int a = 0; a < 3; a++) {

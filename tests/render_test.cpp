@@ -1,4 +1,5 @@
 // The frame's GL call stream, placement, face geometry and slope shading.
+#include "chain_placement.h"
 #include "doubles/gl_double.h"
 #include "platform/gl.h"
 #include "render/frame.h"
@@ -267,7 +268,7 @@ TEST_F(RenderTest, RotationOrder) {
   EXPECT_NEAR(M[8], 1, 1e-5);
   EXPECT_NEAR(M[9], 0, 1e-5);
   EXPECT_NEAR(M[10], 0, 1e-5);
-  Matrix sw = latticePlacement(l.lat, vs);
+  Matrix sw = chainPlacement(l.lat, vs);
   for (int i = 0; i < 16; i++) EXPECT_NEAR(sw.m[i], M[i], 1e-6) << i;
 }
 

@@ -34,7 +34,7 @@ MapDesc richMap() {
 }
 
 std::vector<DrawnTriangle> frameTriangles(const LoadedMap& map, const float* trot,
-                                          const RetainedScene* scene) {
+                                          RetainedScene* scene) {
   glDoubleReset();
   viewProjection(640, 480);
   ViewerState vs;

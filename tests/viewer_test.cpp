@@ -351,7 +351,9 @@ TEST_F(ViewerTest, TheSelectedLatticeIsAmber) {
   std::vector<std::vector<char>> frames;
   for (const GlCall& c : sceneCalls()) {
     if (c.fn == Gl::Clear) frames.push_back({});
-    if (c.fn == Gl::LoadIdentity && !frames.empty()) frames.back().push_back('?');
+    // Each lattice starts from the camera's matrix or its placement's.
+    if ((c.fn == Gl::LoadIdentity || c.fn == Gl::LoadMatrix) && !frames.empty())
+      frames.back().push_back('?');
     if (c.fn == Gl::Color && !frames.empty() && !frames.back().empty() && c.a[0] > 0.3f) {
       bool grey = c.a[1] == c.a[0] && c.a[2] == c.a[0];
       bool amber = c.a[1] == float(0.8 * double(c.a[0])) && c.a[2] == float(0.35 * double(c.a[0]));

@@ -4,6 +4,7 @@
 #include "toolkit.h"
 
 #include "render/orient.h"
+#include "render/placement.h"
 #include "render/world.h"
 
 #include <nlohmann/json.hpp>
@@ -101,9 +102,10 @@ bool writeObj(const Lattice* lat, const std::string& source, Sink& out, Progress
   PlacedLattice p;
   int64_t vertex = 0, index = 0;
   char line[512];
+  std::vector<Matrix> placements = latticePlacements(lat, vs);
   for (const Lattice* L = lat; L && out.ok(); L = L->next, index++) {
     if (L->id == 0) continue;
-    placeLattice(L, vs, p);
+    placeLattice(L, placements[size_t(index)], vs, p);
     orientOutward(p.tris, p.m);
     counts.lattices++;
     counts.nonFinite += p.dropped;
@@ -241,9 +243,11 @@ std::vector<MeshInfo> measureMeshes(const Lattice* lat, ExportCounts& counts) {
   PlacedLattice p;
   std::vector<MeshInfo> meshes;
   int64_t index = 0;
+  std::vector<Matrix> placements = latticePlacements(lat, vs);
   for (const Lattice* L = lat; L; L = L->next, index++) {
     if (L->id == 0) continue;
-    placeLattice(L, vs, p); // winding changes no corner: counts and bounds need none
+    // Winding changes no corner: counts and bounds need none.
+    placeLattice(L, placements[size_t(index)], vs, p);
     counts.lattices++;
     counts.nonFinite += p.dropped;
     counts.triangles += int64_t(p.tris.size());
@@ -282,10 +286,11 @@ void writeGlbHead(Sink& out, std::string json, bool withBuffer, uint64_t bufferB
 void streamMeshes(const Lattice* lat, size_t meshCount, BinaryOut& bin, Progress& progress) {
   const ViewerState vs;
   PlacedLattice p;
-  size_t mesh = 0;
-  for (const Lattice* L = lat; L && mesh < meshCount && bin.out.ok(); L = L->next) {
+  size_t mesh = 0, index = 0;
+  std::vector<Matrix> placements = latticePlacements(lat, vs);
+  for (const Lattice* L = lat; L && mesh < meshCount && bin.out.ok(); L = L->next, index++) {
     if (L->id == 0) continue;
-    placeLattice(L, vs, p);
+    placeLattice(L, placements[index], vs, p);
     orientOutward(p.tris, p.m);
     progress.step(faceTriangles(L));
     if (p.tris.empty()) continue;

@@ -139,7 +139,7 @@ std::string glCallName(Gl fn) {
                                 "glEnd",          "glColor3f",     "glVertex3f",   "gluPerspective",
                                 "glDrawArrays",   "glDisable",     "glBlendFunc",  "glColor4f",
                                 "glTexCoord2f",   "glBindTexture", "glTexImage2D", "glPushMatrix",
-                                "glPopMatrix"};
+                                "glPopMatrix",    "glDepthRange",  "glLoadMatrixf"};
   return names[int(fn)];
 }
 
@@ -223,6 +223,10 @@ void glMatrixMode(GLenum mode) {
 void glLoadIdentity() {
   std::memcpy(current(), identity, sizeof identity);
   add(Gl::LoadIdentity);
+}
+void glLoadMatrixf(const GLfloat* m) {
+  for (int i = 0; i < 16; i++) current()[i] = m[i];
+  add(Gl::LoadMatrix);
 }
 void glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
   double t[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1};

@@ -27,7 +27,8 @@ enum class Gl : uint8_t {
   TexImage,
   PushMatrix,
   PopMatrix,
-  DepthRange
+  DepthRange,
+  LoadMatrix
 };
 
 // A triangle as it reached the picture, from either drawing path: corners and colour.

@@ -1,17 +1,24 @@
-// Writes one of the big maps for a script: big_map frame|heights OUT.
+// Writes one of the big maps for a script: big_map frame|heights|chain|unchained OUT.
 #include "tests/big_maps.h"
 
 #include <cstdio>
 #include <cstring>
 
 int main(int argc, char** argv) {
-  bool frame = argc == 3 && !std::strcmp(argv[1], "frame");
-  if (argc != 3 || (!frame && std::strcmp(argv[1], "heights"))) {
-    std::fprintf(stderr, "usage: big_map frame|heights OUT\n");
+  const char* kind = argc == 3 ? argv[1] : "";
+  MapDesc m;
+  if (!std::strcmp(kind, "frame"))
+    m = bigFrameMap();
+  else if (!std::strcmp(kind, "heights"))
+    m = heightsMap();
+  else if (!std::strcmp(kind, "chain") || !std::strcmp(kind, "unchained"))
+    m = chainMap(kind[0] == 'c');
+  else {
+    std::fprintf(stderr, "usage: big_map frame|heights|chain|unchained OUT\n");
     return 2;
   }
   std::string bytes, err;
-  if (!writeMap(frame ? bigFrameMap() : heightsMap(), bytes, err)) {
+  if (!writeMap(m, bytes, err)) {
     std::fprintf(stderr, "big_map: %s\n", err.c_str());
     return 1;
   }
