@@ -24,14 +24,21 @@ std::string prefixed(const std::string& name, const std::string& text) {
 }
 
 // Allocates a root into `lat` and loads the map into it from `store`; warnings are said. The
-// reason, when it did not load, is "not a map: ..." or what failed.
-bool loadInto(Viewer& v, const std::string& name, MapStore& store, Lattice*& lat,
-              std::string& why) {
+// reason, when it did not load, is "not a map: ..." or what failed. A map the viewer was not
+// started with (a reload, a drop) must be a regular file: a named pipe swapped in would stop
+// the viewer until something wrote to it.
+bool loadInto(Viewer& v, const std::string& name, MapStore& store, Lattice*& lat, std::string& why,
+              bool regularOnly = false) {
   store.limit = v.start.storeLimit;
   LoadReport rep;
   try {
     lat = newLattice(store);
-    rep = loadLandFrames(name.c_str(), lat, store);
+    if (!regularOnly) {
+      rep = loadLandFrames(name.c_str(), lat, store);
+    } else if (std::FILE* f = openRegularFile(name, rep.error)) {
+      rep = loadLandFramesFromStream(f, lat, store);
+      std::fclose(f);
+    }
   } catch (const std::bad_alloc&) {
     lat = nullptr;
     rep.status = LoadStatus::outOfMemory;
@@ -64,7 +71,7 @@ struct Replacement {
 bool loadReplacement(Viewer& v, const std::string& name, const char* verb, Replacement& r) {
   r.before = fileStamp(name);
   std::string why;
-  bool ok = loadInto(v, name, *r.store, r.lat, why);
+  bool ok = loadInto(v, name, *r.store, r.lat, why, true);
   r.changing = !(fileStamp(name) == r.before);
   if (r.changing) {
     sayWarning(v, prefixed(name, "changed while it was read; loading it again once it settles"));

@@ -712,6 +712,34 @@ MapDesc threeBoxes(int idOfThird) {
 // The watch loads a changed map once it has settled, keeping the camera and the selection; a
 // file that is not a map keeps the scene and says so once; a selection the new map does not
 // draw is cleared; F5 loads at once.
+// A named pipe put in the map's place is not opened (that would wait for a writer and stop the
+// viewer for good): the watch and F5 say why, the scene stays, and Escape still ends the run.
+TEST_F(ViewerTest, ANamedPipeInTheMapsPlaceIsRefused) {
+  write("live.map", mapBytes(threeBoxes(7)));
+  std::string path = (dir / "live.map").string();
+  std::vector<std::optional<MSG>> s;
+  idle(s, 5);
+  size_t swapped = s.size();
+  idle(s, 80);
+  s.push_back(keyMsg(WM_KEYDOWN, VK_F5));
+  s.push_back(keyMsg(WM_KEYDOWN, VK_ESCAPE));
+  winDouble.script = s;
+  winDouble.at[swapped] = [&] {
+    fs::remove(path);
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  };
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(run(path), 0);
+  testing::internal::GetCapturedStdout();
+  std::string err = testing::internal::GetCapturedStderr();
+  std::string refused =
+      "kelvane-viewer: " + path + ": not reloaded: a named pipe, not a regular file";
+  EXPECT_NE(err.find(refused), std::string::npos) << err;
+  EXPECT_NE(err.find(refused), err.rfind(refused)) << "F5 said it again: " << err;
+  EXPECT_FALSE(winDouble.scriptRanOut);
+}
+
 TEST_F(ViewerTest, ReloadKeepsTheViewAndFailureKeepsTheScene) {
   write("live.map", mapBytes(threeBoxes(7)));
   std::string path = (dir / "live.map").string();

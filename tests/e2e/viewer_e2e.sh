@@ -460,6 +460,26 @@ took=$((($(date +%s%N) - began) / 1000000))
 limit=$((10 * ${KELVANE_SLOWDOWN:-1}))
 check "Escape ends the viewer on a huge map within $limit s (took $took ms)" [ "$rc" = 0 -a "$took" -lt $((limit * 1000)) ]
 check "the boxes are said once" [ "$(grep -c 'lattices are past the 20000000 triangles a frame may take and are drawn as their bounding boxes' "$tmp/err")" = 1 ]
+# Escape queued behind 20 taps of E acts at once: it does not wait for their frames.
+start "$tmp/sixty.map" || exit 1
+sleep 2
+kill -STOP "$viewer"
+xdotool key --delay 1 --repeat 20 --repeat-delay 5 e
+xdotool key Escape
+began=$(date +%s%N)
+kill -CONT "$viewer"
+waitExit "$viewer"
+viewer=""
+took=$((($(date +%s%N) - began) / 1000000))
+check "Escape behind 20 queued taps ends the viewer within $limit s (took $took ms)" [ "$rc" = 0 -a "$took" -lt $((limit * 1000)) ]
+# A chain of 32,000 lattices, each the parent of the next, answers Escape as quickly.
+"$bin/big_map" chain "$tmp/chain.map" || exit 1
+start "$tmp/chain.map" || exit 1
+sleep 2
+began=$(date +%s%N)
+quit escape
+took=$((($(date +%s%N) - began) / 1000000))
+check "Escape ends the viewer on a 32,000-lattice chain within $limit s (took $took ms)" [ "$rc" = 0 -a "$took" -lt $((limit * 1000)) ]
 
 # A missing map: the message box, dismissed with Return, then exit 1 without a frame.
 openMissing "$bin/kelvane-viewer" "$tmp/no such.map"
