@@ -9,6 +9,7 @@
 #include "render/frame.h"
 #include "render/world.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -17,12 +18,15 @@ namespace {
 // lattice, or what is shown. A scene deeper than the view reaches is said once a map.
 void fitView(Viewer& v) {
   double depth = 0;
-  float before = v.trot[Trot::pitch];
-  v.trot[Trot::pitch] = homePitch(before);
-  if (!fitCamera(v.lat, v.view.width, v.view.height, v.trot, depth, latticeAt(v.lat, v.selected),
+  float trot[Trot::size];
+  std::copy(v.trot, v.trot + Trot::size, trot);
+  trot[Trot::pitch] = homePitch(trot[Trot::pitch]);
+  // Worked on a copy: running out of memory midway leaves the view as it was.
+  if (!fitCamera(v.lat, v.view.width, v.view.height, trot, depth, latticeAt(v.lat, v.selected),
                  frameTriangleBudget, v.hidden))
-    v.trot[Trot::pitch] = before;
-  else if (depth > 1000 && !v.farSaid) {
+    return;
+  std::copy(trot, trot + Trot::size, v.trot);
+  if (depth > 1000 && !v.farSaid) {
     v.farSaid = true;
     char line[200];
     std::snprintf(line, sizeof line,

@@ -81,7 +81,7 @@ TEST(OutOfMemory, InTheLoopIsSaidAndTheViewerGoesOn) {
   EXPECT_EQ(said, 2u) << err; // the click and Home
   // The click that ran out selected nothing; the one after it selects the lattice.
   EXPECT_EQ(out, "selected lattice 0: id 1, 100 x 1 x 100 cells, at (0, 0, -120), parent none\n");
-  EXPECT_EQ(winDouble.swaps, 7); // a frame for every pass
+  EXPECT_EQ(winDouble.swaps, 7); // a frame for every pass: Home is held from its press on
 }
 
 } // namespace

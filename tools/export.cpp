@@ -238,7 +238,8 @@ void putLe32(Sink& out, uint32_t v) {
 
 // The first pass: counts and bounds each drawn lattice's mesh for the JSON; a lattice with no
 // kept triangle gets none.
-std::vector<MeshInfo> measureMeshes(const Lattice* lat, ExportCounts& counts) {
+std::vector<MeshInfo> measureMeshes(const Lattice* lat, ExportCounts& counts,
+                                    Progress& progress) {
   const ViewerState vs;
   PlacedLattice p;
   std::vector<MeshInfo> meshes;
@@ -248,6 +249,7 @@ std::vector<MeshInfo> measureMeshes(const Lattice* lat, ExportCounts& counts) {
     if (L->id == 0) continue;
     // Winding changes no corner: counts and bounds need none.
     placeLattice(L, placements[size_t(index)], vs, p);
+    progress.step(faceTriangles(L));
     counts.lattices++;
     counts.nonFinite += p.dropped;
     counts.triangles += int64_t(p.tris.size());
@@ -314,7 +316,12 @@ void streamMeshes(const Lattice* lat, size_t meshCount, BinaryOut& bin, Progress
 // is written of a .glb its 32-bit lengths cannot describe.
 bool writeGltf(const Lattice* lat, bool binary, Sink& out, Progress& progress,
                ExportCounts& counts) {
-  std::vector<MeshInfo> meshes = measureMeshes(lat, counts);
+  // The cells give the buffer's size before anything is placed: a .glb too large is refused
+  // at once, not after a pass over every triangle.
+  uint64_t cellBytes = uint64_t(drawnTriangles(lat)) * 3 * 36;
+  if (binary && glbTooLarge(0, true, cellBytes, out.error)) return false;
+  progress.total *= 2; // two passes: the sizes and bounds, then the buffer
+  std::vector<MeshInfo> meshes = measureMeshes(lat, counts, progress);
   uint64_t bufferBytes = 0;
   for (const MeshInfo& m : meshes) bufferBytes += uint64_t(m.corners) * 36;
   const std::string marker = "@buffer@";
@@ -361,7 +368,8 @@ uint64_t glbBytes(size_t jsonBytes, bool withBuffer, uint64_t bufferBytes) {
 bool glbTooLarge(size_t jsonBytes, bool withBuffer, uint64_t bufferBytes, std::string& err) {
   uint64_t total = glbBytes(jsonBytes, withBuffer, bufferBytes);
   if (total <= UINT32_MAX) return false;
-  err = "the .glb would take " + std::to_string(total) +
+  err = "the .glb would take " + std::string(jsonBytes ? "" : "more than ") +
+        std::to_string(total) +
         " bytes, more than its 32-bit lengths can hold (4294967295); nothing written. Export "
         "as .obj, which has no such limit";
   return true;

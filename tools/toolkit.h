@@ -39,7 +39,7 @@ std::string escapeControls(const std::string& text);
 
 // Bytes of a .glb with `jsonBytes` of JSON (before padding) and a binary chunk of
 // `bufferBytes` when `withBuffer`; whether that is past what its 32-bit lengths hold, with the
-// reason in `err`.
+// reason in `err` (with `jsonBytes` 0, a size still without its JSON: "more than").
 uint64_t glbBytes(size_t jsonBytes, bool withBuffer, uint64_t bufferBytes);
 bool glbTooLarge(size_t jsonBytes, bool withBuffer, uint64_t bufferBytes, std::string& err);
 
