@@ -12,9 +12,21 @@ namespace {
 const float warm[3] = {1.0f, 0.72f, 0.45f};
 const float heading[3] = {1.0f, 0.86f, 0.55f};
 
+// The text as the glyphs can show it: each character outside ASCII (a UTF-8 sequence) as one
+// '?', not one a byte.
+std::string shown(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text)
+    if (c < 0x80)
+      out += char(c);
+    else if (c >= 0xC0 || out.empty() || out.back() != '?')
+      out += '?';
+  return out;
+}
+
 OverlayLine line(const std::string& text, const float* rgb = nullptr) {
   OverlayLine l;
-  l.text = text;
+  l.text = shown(text);
   if (rgb)
     for (int i = 0; i < 3; i++) l.rgb[i] = rgb[i];
   return l;

@@ -238,7 +238,7 @@ TEST_F(OverlayTest, PanelsNeverCollide) {
   loadMap(path.string(), map);
   Viewer v;
   v.lat = map.lat;
-  v.watch.name = std::string(200, 'd') + "/family.map";
+  v.watch.name = std::string(200, 'd') + "/famille \u00e9t\u00e9 \u5730\u56f3.map";
   v.selected = 2;
   v.overlay.info = true;
   v.hidden = {false, false, true};
@@ -293,6 +293,8 @@ TEST_F(OverlayTest, PanelsNeverCollide) {
             << at << ": " << said;
       }
     }
+  // The info panel names the map by its base name, a character outside ASCII as one '?'.
+  EXPECT_NE(panelWith(overlayPanels(v, 100), "map        famille ?t? ??.map"), nullptr);
   // At 640 x 480 the help shows every row; at 320 x 240 its last row says how many are left.
   v.overlay.help = true;
   v.overlay.messages.clear();

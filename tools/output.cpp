@@ -138,8 +138,18 @@ bool openOutput(const std::string& path, Output& out, std::string& err, bool cho
   } else {
     watchSignals();
     out.target = chosen ? path : linkTarget(path).string();
+#ifndef _WIN32
+    // A signal between making the temporary and publishing its name would leave it behind.
+    sigset_t stop, was;
+    sigemptyset(&stop);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stop, sig);
+    sigprocmask(SIG_BLOCK, &stop, &was);
+#endif
     out.f = createTemp(out.target, out.temp);
     if (out.f) publishPending(out.temp);
+#ifndef _WIN32
+    sigprocmask(SIG_SETMASK, &was, nullptr);
+#endif
   }
   if (!out.f) err = std::strerror(errno);
   return out.f != nullptr;

@@ -38,22 +38,26 @@ void fitView(const std::string& file, const Lattice* lat, RenderJob& job) {
                t[yaw]);
 }
 
-// `option`'s lattice `index` names a drawn lattice of the map; the reason when it does not.
-bool checkDrawn(const Lattice* lat, const std::string& option, int index, std::string& err) {
-  if (drawnOrdinal(lat, index) >= 0) return true;
-  int n = latticeCount(lat);
-  const Lattice* L = latticeAt(lat, index);
+// `option`'s lattice `index` names a drawn lattice of `list` (the map's lattices by index);
+// the reason when it does not.
+bool checkDrawn(const std::vector<const Lattice*>& list, const std::string& option, int index,
+                std::string& err) {
+  if (index >= 0 && size_t(index) < list.size() && list[size_t(index)]->id) return true;
+  size_t n = list.size();
   err = option + " " + std::to_string(index) + ": " +
-        (L ? "lattice " + std::to_string(index) + " is not drawn (its id is 0)"
-           : "the map has " + std::to_string(n) + " lattice" + (n == 1 ? "" : "s"));
+        (size_t(index) < n ? "lattice " + std::to_string(index) + " is not drawn (its id is 0)"
+                           : "the map has " + std::to_string(n) + " lattice" + (n == 1 ? "" : "s"));
   return false;
 }
 
-// --select and --hide name drawn lattices, and the selected one is not hidden.
+// --select and --hide name drawn lattices, and the selected one is not hidden; one walk of the
+// list, however many lattices --hide names.
 bool checkLattices(const Lattice* lat, const RenderJob& job, std::string& err) {
-  if (job.select >= 0 && !checkDrawn(lat, "--select", job.select, err)) return false;
+  std::vector<const Lattice*> list;
+  for (const Lattice* L = lat; L; L = L->next) list.push_back(L);
+  if (job.select >= 0 && !checkDrawn(list, "--select", job.select, err)) return false;
   for (int i : job.hidden)
-    if (!checkDrawn(lat, "--hide", i, err)) return false;
+    if (!checkDrawn(list, "--hide", i, err)) return false;
   for (int i : job.hidden)
     if (i == job.select) {
       err = "--select " + std::to_string(i) + ": lattice " + std::to_string(i) +
