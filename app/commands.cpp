@@ -23,7 +23,7 @@ void fitView(Viewer& v) {
   trot[Trot::pitch] = homePitch(trot[Trot::pitch]);
   // Worked on a copy: running out of memory midway leaves the view as it was.
   if (!fitCamera(v.lat, v.view.width, v.view.height, trot, depth, latticeAt(v.lat, v.selected),
-                 frameTriangleBudget, v.hidden))
+                 v.start.frameTriangles, v.hidden))
     return;
   std::copy(trot, trot + Trot::size, v.trot);
   if (depth > 1000 && !v.farSaid) {
@@ -173,7 +173,7 @@ void pointerCommand(Viewer& v, const MSG& msg) {
       measureAt(v, v.pointer.x, v.pointer.y);
     else
       selectLattice(v, pickLattice(v.lat, v.trot, v.view.width, v.view.height, v.pointer.x,
-                                   v.pointer.y, frameTriangleBudget, v.hidden));
+                                   v.pointer.y, v.start.frameTriangles, v.hidden));
   }
   bool up =
       msg.message == WM_LBUTTONUP || msg.message == WM_RBUTTONUP || msg.message == WM_MBUTTONUP;

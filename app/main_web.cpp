@@ -34,6 +34,7 @@ int main() {
   for (;;) {
     ViewerStart start;
     start.windowPanels = false; // the page shows the selection and the messages itself
+    start.frameTriangles = pageFrameTriangles;
     char* hide = nullptr;
     char* name = nextMap(start.camera, &start.selection, &hide);
     std::string err; // the page's address parser has checked the list already

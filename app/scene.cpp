@@ -87,7 +87,7 @@ void warnBoxes(Viewer& v, const std::string& name) {
     sayWarning(v,
                prefixed(name, "warning: " + std::to_string(v.scene.boxes) + " of " +
                                   std::to_string(v.scene.lattices.size()) +
-                                  " lattices are past the " + std::to_string(frameTriangleBudget) +
+                                  " lattices are past the " + std::to_string(v.start.frameTriangles) +
                                   " triangles a frame may take and are drawn as their "
                                   "bounding boxes"));
 }
@@ -124,7 +124,7 @@ bool readFirstWord(const char* path, std::string& word, std::string& err) {
 void buildScene(Viewer& v) {
   v.redraw = true;
   size_t budget = geometryBudgetHere(v);
-  buildRetained(v.lat, v.vs, budget, v.scene, frameTriangleBudget);
+  buildRetained(v.lat, v.vs, budget, v.scene, v.start.frameTriangles);
   hideLattices(v.scene, v.hidden);
   uploadRetained(v.scene, glProc);
   v.page.outline = outlineText(v.lat);

@@ -32,6 +32,8 @@ struct ViewerStart {
   size_t storeLimit = SIZE_MAX;
   bool windowPanels = true; // the window shows the selection and the messages (a web page
                             // shows them in its own panels instead)
+  size_t frameTriangles = 20'000'000; // a frame draws at most this many; lattices past it are
+                                      // their bounding boxes
 };
 
 // A line the viewer printed, shown at the bottom of the window for a while.
@@ -107,9 +109,10 @@ struct Viewer {
   bool drawn = false;
 };
 
-// Triangles a frame may take: lattices past it are drawn as their bounding boxes, so the viewer
-// keeps answering whatever the map (a 150-byte lattice can describe 780 000 triangles).
-constexpr size_t frameTriangleBudget = 20'000'000;
+// Triangles a frame may take on a web page (ViewerStart::frameTriangles): all of them fit the
+// page's geometry buffers, so no frame sends triangles one by one and every key and field
+// answers within a frame; the desktop's 20 M would leave millions to be sent every frame.
+constexpr size_t pageFrameTriangles = 3'000'000;
 
 extern const char* const programName; // "kelvane-viewer"
 

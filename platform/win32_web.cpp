@@ -71,26 +71,29 @@ unsigned char virtualKey(const EmscriptenKeyboardEvent& e) {
   return 0;
 }
 
-// Whether the page's focus is in a field that takes text (the outline's search box): keys
-// typed there are the field's.
+// Whether the viewer's canvas has the page's focus (a click or Tab put it there): only then
+// are key presses the viewer's; buttons, boxes and text keep theirs.
 // clang-format off
-EM_JS(int, typingInField, (), {
-  const e = document.activeElement;
-  if (!e) return 0;
-  if (e.isContentEditable || e.tagName === 'TEXTAREA' || e.tagName === 'SELECT') return 1;
-  return e.tagName === 'INPUT' && !/^(checkbox|radio|button|submit|reset|file|range|color)$/.test(e.type) ? 1 : 0;
-});
+EM_JS(int, canvasFocused, (), { return document.activeElement === Module.canvas ? 1 : 0; });
+EM_JS(void, focusCanvas, (), { Module.canvas.focus({preventScroll: true}); });
 // clang-format on
 
-// Key events become WM_KEYDOWN / WM_KEYUP with bit 30 for auto-repeat and release; keys the
-// viewer knows are kept from the page (arrows would scroll it). A press in a text field stays
-// the field's; releases always reach the viewer, so no key stays held.
+// The browser's own keys, never taken: copy, find, reload, the address bar.
+bool browserKey(const EmscriptenKeyboardEvent& e) {
+  return (e.ctrlKey || e.metaKey) && std::strlen(e.key) == 1 &&
+         std::strchr("cfrlCFRL", e.key[0]) != nullptr;
+}
+
+// Key events become WM_KEYDOWN / WM_KEYUP with bit 30 for auto-repeat and release; presses
+// are the viewer's while the canvas has the focus (and then kept from the page: arrows would
+// scroll it). Releases always reach the viewer, so no key stays held.
 EM_BOOL onKey(int type, const EmscriptenKeyboardEvent* e, void*) {
   unsigned char vk = virtualKey(*e);
   if (!window || !vk) return EM_FALSE;
-  if (type == EMSCRIPTEN_EVENT_KEYDOWN && typingInField()) return EM_FALSE;
+  bool focused = canvasFocused();
+  if (type == EMSCRIPTEN_EVENT_KEYDOWN && (!focused || browserKey(*e))) return EM_FALSE;
   postKey(window, vk, type == EMSCRIPTEN_EVENT_KEYDOWN, e->repeat, false, 0);
-  return EM_TRUE;
+  return focused ? EM_TRUE : EM_FALSE;
 }
 
 // The page's point for a client position (CSS pixels from the viewport's corner) in canvas
@@ -124,6 +127,7 @@ EM_BOOL onMouse(int type, const EmscriptenMouseEvent* e, void*) {
     return EM_FALSE;
   }
   bool down = type == EMSCRIPTEN_EVENT_MOUSEDOWN;
+  if (down) focusCanvas(); // a press on the canvas gives it the keys, as a click on a window does
   UINT m = e->button == 0   ? (down ? WM_LBUTTONDOWN : WM_LBUTTONUP)
            : e->button == 2 ? (down ? WM_RBUTTONDOWN : WM_RBUTTONUP)
            : e->button == 1 ? (down ? WM_MBUTTONDOWN : WM_MBUTTONUP)
@@ -198,6 +202,7 @@ EM_BOOL onTouch(int type, const EmscriptenTouchEvent* e, void*) {
   } else if (n == 1) {
     t.at = pointOf(*on[0]);
     if (t.down == 0) {
+      focusCanvas();
       t.since = emscripten_get_now();
       postMessage(window, WM_LBUTTONDOWN, MK_LBUTTON, t.at);
     } else

@@ -560,6 +560,71 @@ async function taps(page, key, n, camera) {
     results.phone.axe = await axeViolations(page);
     await page.close();
 
+    // Keys belong to what has the focus: with the focus on a button Tab moves on and Enter
+    // presses it; the canvas takes keys once clicked, but never the browser's Ctrl+C.
+    page = await open(browser, '?map=family.map');
+    await page.evaluate(() => {
+      window.seen = [];
+      window.addEventListener('keydown', (e) => window.seen.push(`${e.key}:${e.defaultPrevented}`));
+    });
+    await page.focus('#reload');
+    await page.keyboard.press('Tab');
+    await frames(page, 3);
+    const afterTab = await page.evaluate(() => ({focus: document.activeElement.id, selected: window.kelvane.selected}));
+    await page.keyboard.press('Enter'); // on Record: it plays the (empty) flight, no keyframe
+    await frames(page, 3);
+    const afterEnter = await page.evaluate(() => window.kelvane.flight.length);
+    const cbox = await (await page.$('canvas')).boundingBox();
+    await page.mouse.click(cbox.x + 5, cbox.y + 5);
+    await page.keyboard.down('Control');
+    await page.keyboard.press('c');
+    await page.keyboard.up('Control');
+    await page.keyboard.press('Tab');
+    await frames(page, 3);
+    results.focus = {afterTab, afterEnter, ...await page.evaluate(() => ({
+      seen: window.seen.join(' '), selected: window.kelvane.selected,
+      canvas: document.activeElement === document.getElementById('canvas'),
+    }))};
+    await page.close();
+
+    // A slow ?map= download does not replace a map opened meanwhile; a file named ".." opens
+    // like any other, and a failed open leaves the running map's state alone.
+    page = await browser.newPage();
+    await page.setViewport({width: 1100, height: 800});
+    await page.setRequestInterception(true);
+    page.on('request', (r) => {
+      if (!r.url().includes('slow.map')) return r.continue();
+      setTimeout(() => r.respond({status: 200, contentType: 'application/octet-stream',
+                                  body: fs.readFileSync(`${site}/box.map`)}).catch(() => {}), 4000);
+    });
+    await page.goto(fixed('?map=slow.map'));
+    await new Promise((r) => setTimeout(r, 500));
+    await drop(page, 'pair.map', 'pair.map');
+    await page.waitForFunction(() => window.kelvane.loads === 1, {timeout: 30000});
+    await new Promise((r) => setTimeout(r, 5000));
+    await frames(page, 3);
+    results.slow = {...await state(page), loads: await page.evaluate(() => window.kelvane.loads),
+                    rows: await page.$$eval('#outline .row', (rows) => rows.length)};
+    await drop(page, 'box.map', '..');
+    await page.waitForFunction(() => window.kelvane.loads === 2, {timeout: 30000});
+    await frames(page, 3);
+    results.dotdot = await state(page);
+    await drop(page, 'noise.map', 'noise.map');
+    await page.waitForFunction(() => /noise.map: not a map/.test(document.getElementById('messages').textContent), {timeout: 30000});
+    await frames(page, 3);
+    results.notMapWhileRunning = await state(page);
+    await page.close();
+
+    // A map of 47 M triangles in 14 kB: the page draws at most 3 M a frame, the rest as boxes,
+    // so Escape is answered at once.
+    page = await open(browser, '?map=sixty.map');
+    results.sixty = await state(page);
+    const t0 = Date.now();
+    await page.keyboard.press('Escape');
+    await page.waitForFunction(() => window.kelvane.state === 'stopped', {timeout: 60000});
+    results.sixty.escapeMs = Date.now() - t0;
+    await page.close();
+
     for (const [name, query] of [['missing', '?map=nowhere.map'], ['notmap', '?map=noise.map']]) {
       page = await open(browser, query);
       results[name] = await state(page);

@@ -19,6 +19,10 @@ cp -r "$site" "$tmp/site"
 head -c 4096 /dev/urandom >"$tmp/site/noise.map"
 cp "$tmp/site/box.map" "$tmp/site/100%.map"
 truncate -s 600M "$tmp/site/huge.map" # sparse: more than a page may hold, no disk taken
+# 60 lattices of 255 x 255 x 255 cells: 47 M triangles in a few kilobytes.
+big='{"id": 1, "position": [0, 0, 0], "rotation": [0, 0, 0], "cellSize": [1, 1, 1], "cells": [255, 255, 255]}'
+{ printf '{"lattices": [%s' "$big"; for _ in $(seq 59); do printf ', %s' "$big"; done; printf ']}'; } >"$tmp/sixty.json"
+"$bin/kelvane" make-map "$tmp/sixty.json" -o "$tmp/site/sixty.map" || exit 1
 "$bin/big_map" frame "$tmp/site/frame.map" || exit 1
 "$bin/big_map" heights "$tmp/site/heights.map" || exit 1
 # For the mouse and touch: a big box ahead and a small one to its right.
@@ -179,6 +183,18 @@ check "its canvas takes the screen" [ "$(field phone.canvas)" = 390x844 ]
 check "with the side bar a closed drawer" [ "$(field phone.drawer)" -ge 390 ]
 check "text is at least 12 CSS pixels ($(field phone.smallest))" [ "$(field 'phone.smallest >= 12')" = true ]
 check "axe-core finds nothing serious on a phone" noneSerious phone.axe
+check "with the focus on a button Tab moves on" [ "$(field focus.afterTab.focus)" = record ]
+check "and selects no lattice" [ "$(field focus.afterTab.selected)" = null ]
+check "Enter presses the button and adds no keyframe" [ "$(field focus.afterEnter)" = 0 ]
+check "a click gives the canvas the keys" [ "$(field focus.canvas)" = true ] && check "Tab then selects" [ "$(field focus.selected)" = 0 ]
+check "Ctrl+C stays the browser's" grep -q "c:false" <<<"$(field focus.seen)"
+check "a slow download does not replace the map opened meanwhile" [ "$(field slow.loads)" = 1 ] && check "the dropped map stays" [ "$(field slow.rows)" = 2 ]
+check "and nothing is said of the abandoned download" bash -c '! grep -q "Error opening" <<<"$1"' _ "$(field slow.messages)"
+check "a file named .. opens" [ "$(field dotdot.state)" = running ]
+check "a map that does not open leaves the running one running" [ "$(field notMapWhileRunning.state)" = running ]
+check "a 47 M-triangle map runs on the page" [ "$(field sixty.state)" = running ]
+check "drawn within the page's 3 M triangles a frame" grep -q "past the 3000000 triangles a frame may take" <<<"$(field sixty.messages)"
+echo "web viewer: Escape on the 47 M-triangle map answered in $(field sixty.escapeMs) ms"
 check "idle, the page draws nothing" [ "$(field 'idle.after - r.idle.before')" -le 1 ]
 echo "web viewer: the 2,000-lattice outline built in $(field 'bigOutline.ms.toFixed(1)') ms; a frame took $(field 'bigOutline.scrolled.toFixed(1)') ms while it scrolled, $(field 'bigOutline.still.toFixed(1)') ms while it did not"
 echo "web viewer: demo map at $(field demoFps) frames/s in headless Chromium (SwiftShader)"
