@@ -17,6 +17,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 size_t physicalMemory() {
 #ifdef _WIN32

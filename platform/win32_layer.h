@@ -41,5 +41,8 @@ void postMessage(HWND w, UINT message, WPARAM wParam, LPARAM lParam);
 // system-key messages when `sys`.
 void postKey(HWND w, unsigned char vk, bool down, bool repeat, bool sys, unsigned scancode);
 void setLastError(DWORD e);
+// The window's picture must be drawn again (it was uncovered or resized): one WM_PAINT waits,
+// as Windows keeps one.
+void postPaint(HWND w);
 // A mouse move, as Windows keeps it: it replaces a move still waiting at the queue's end.
 void postMouseMove(HWND w, WPARAM keys, LPARAM xy);

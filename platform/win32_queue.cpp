@@ -71,6 +71,12 @@ void postKey(HWND w, unsigned char vk, bool down, bool repeat, bool sys, unsigne
   postMessage(w, msg, vk, lp);
 }
 
+void postPaint(HWND w) {
+  for (const MSG& m : queue)
+    if (m.hwnd == w && m.message == WM_PAINT) return;
+  postMessage(w, WM_PAINT, 0, 0);
+}
+
 void postMouseMove(HWND w, WPARAM keys, LPARAM xy) {
   if (!queue.empty() && queue.back().hwnd == w && queue.back().message == WM_MOUSEMOVE) {
     queue.back().wParam = keys;

@@ -182,6 +182,7 @@ void translate(const SDL_Event& e) {
       if (e.window.event == SDL_WINDOWEVENT_CLOSE) postMessage(w, WM_CLOSE, 0, 0);
       if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
         postMessage(w, WM_SIZE, 0, drawableSize(w));
+      if (e.window.event == SDL_WINDOWEVENT_EXPOSED) postPaint(w);
       // Sent, not posted, as Windows does.
       if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) w->proc(w, WM_KILLFOCUS, 0, 0);
     }

@@ -291,6 +291,7 @@ void followCanvasSize() {
   sentWidth = w;
   sentHeight = h;
   window->proc(window, WM_SIZE, 0, MAKELPARAM(w, h));
+  postPaint(window); // the canvas was cleared by its new size
 }
 
 } // namespace

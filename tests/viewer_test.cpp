@@ -268,6 +268,47 @@ TEST_F(ViewerTest, HeldKeyMovesOncePerPass) {
   EXPECT_EQ(cameraTzPerFrame(), (std::vector<double>{1, 2, 3, 4, 4}));
 }
 
+// Input never queues behind frames: every press and release has its own pass (a tap is one
+// step), auto-repeats of a held key are dropped while other messages wait behind them (and kept
+// when nothing does), and a close or an Escape waiting behind other input acts at once.
+TEST_F(ViewerTest, InputDoesNotQueue) {
+  std::string path = map("level.map");
+  script({keyMsg(WM_KEYDOWN, 'E'), keyMsg(WM_KEYUP, 'E'), keyMsg(WM_KEYDOWN, 'E'),
+          keyMsg(WM_KEYUP, 'E'), std::nullopt, keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  EXPECT_EQ(run(path), 0);
+  EXPECT_EQ(cameraTzPerFrame(), (std::vector<double>{1, 2, 2})); // two taps, two steps
+
+  winDoubleReset();
+  glDoubleReset();
+  MSG repeat = keyMsg(WM_KEYDOWN, 'E', true);
+  script({keyMsg(WM_KEYDOWN, 'E'), repeat, repeat, repeat, keyMsg(WM_KEYDOWN, 'P'), std::nullopt,
+          repeat, std::nullopt, keyMsg(WM_KEYUP, 'E'), keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run(path), 0);
+  // The three repeats waiting before P are dropped: P comes on the second pass, one step on.
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "--camera 0,0,2,0,0\n");
+  // A repeat with nothing behind it keeps its pass; P, still held, keeps the frames coming.
+  EXPECT_EQ(cameraTzPerFrame(), (std::vector<double>{1, 2, 3, 4, 5, 5, 5}));
+
+  std::vector<std::optional<MSG>> taps;
+  for (int i = 0; i < 20; i++) {
+    taps.push_back(keyMsg(WM_KEYDOWN, 'E'));
+    taps.push_back(keyMsg(WM_KEYUP, 'E'));
+  }
+  for (bool close : {true, false}) {
+    winDoubleReset();
+    glDoubleReset();
+    winDouble.script = taps;
+    if (close)
+      winDouble.script.push_back(closeMsg());
+    else
+      winDouble.asyncKeys[VK_ESCAPE] = short(0x8001); // pressed after the taps
+    EXPECT_EQ(run(path), 0);
+    EXPECT_LE(winDouble.swaps, 1) << (close ? "close" : "Escape");
+    EXPECT_LT(winDouble.next, 3u) << "the taps were worked off first";
+  }
+}
+
 TEST_F(ViewerTest, PPrintsTheCameraOncePerPress) {
   std::string path = map("level.map");
   script({keyMsg(WM_KEYDOWN, VK_LEFT), keyMsg(WM_KEYUP, VK_LEFT), keyMsg(WM_KEYDOWN, 'P'),

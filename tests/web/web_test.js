@@ -619,10 +619,10 @@ async function taps(page, key, n, camera) {
     // so Escape is answered at once.
     page = await open(browser, '?map=sixty.map');
     results.sixty = await state(page);
-    const t0 = Date.now();
+    const escaped = Date.now();
     await page.keyboard.press('Escape');
     await page.waitForFunction(() => window.kelvane.state === 'stopped', {timeout: 60000});
-    results.sixty.escapeMs = Date.now() - t0;
+    results.sixty.escapeMs = Date.now() - escaped;
     await page.close();
 
     for (const [name, query] of [['missing', '?map=nowhere.map'], ['notmap', '?map=noise.map']]) {
