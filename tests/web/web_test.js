@@ -242,6 +242,7 @@ async function taps(page, key, n, camera) {
     await (await row(0)).click({count: 2});
     await wait((c) => window.kelvane.selected === 0 && window.kelvane.camera !== c, unfitted);
     results.rowFitted = {...await state(page), before: unfitted};
+    await page.focus('#canvas'); // the keys are the viewer's while its canvas has the focus
     await page.keyboard.press('Tab');
     await wait(() => window.kelvane.selected === 1);
     results.rowFollows = await page.$eval('#outline .selected', (r) => +r.dataset.index);
