@@ -163,6 +163,8 @@ check "-o NAME.WEBM writes a video" 0 "" "$bin/kelvane" render "$tmp/demo.map" -
 [[ -f $tmp/Flight.WEBM ]] || { fail=$((fail + 1)); echo "FAIL -o Flight.WEBM is no video"; }
 check "-o flight.mp4 is refused" 2 "writes a VP9 video as .webm only" "$bin/kelvane" render "$tmp/demo.map" --path "$tmp/keys.txt" -o "$tmp/flight.mp4"
 [[ ! -e $tmp/flight.mp4 ]] || { fail=$((fail + 1)); echo "FAIL -o flight.mp4 wrote something"; }
+ln -s /dev/full "$tmp/full.webm"
+check "a full disk says so" 1 "No space left on device" "$bin/kelvane" render "$tmp/demo.map" --path "$tmp/keys.txt" --fps 2 --size 32x24 -o "$tmp/full.webm"
 head -c 10000000 /dev/zero | tr '\0' x >"$tmp/longline.txt"
 "$bin/kelvane" render "$tmp/demo.map" --path "$tmp/longline.txt" -o "$tmp/bad" 2>"$tmp/err"
 [[ $(wc -c <"$tmp/err") -lt 300 ]] && grep -q "line 1: expected --camera" "$tmp/err" || { fail=$((fail + 1)); echo "FAIL a 10 MB line is echoed: $(wc -c <"$tmp/err") bytes"; }

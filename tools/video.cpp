@@ -45,7 +45,9 @@ int writePacket(void* opaque, uint8_t* buf, int size) {
 int64_t seekFile(void* opaque, int64_t offset, int whence) {
   auto* f = static_cast<std::FILE*>(opaque);
   if (whence == AVSEEK_SIZE) return -1; // the muxer does without
-  return fseeko(f, off_t(offset), whence & ~AVSEEK_FORCE) == 0 ? int64_t(ftello(f)) : -1;
+  // A seek writes out what stdio holds: its failure (a full disk) is the write's.
+  if (fseeko(f, off_t(offset), whence & ~AVSEEK_FORCE) == 0) return int64_t(ftello(f));
+  return AVERROR(errno ? errno : EIO);
 }
 
 // Hands every packet the encoder has ready to the muxer.
