@@ -191,7 +191,7 @@ check "Ctrl+C stays the browser's" grep -q "c:false" <<<"$(field focus.seen)"
 check "a slow download does not replace the map opened meanwhile" [ "$(field slow.loads)" = 1 ] && check "the dropped map stays" [ "$(field slow.rows)" = 2 ]
 check "and nothing is said of the abandoned download" bash -c '! grep -q "Error opening" <<<"$1"' _ "$(field slow.messages)"
 check "a file named .. opens" [ "$(field dotdot.state)" = running ]
-check "a map that does not open leaves the running one running" [ "$(field notMapWhileRunning.state)" = running ]
+check "a map that cannot be fetched leaves the running one running" [ "$(field notMapWhileRunning.state)" = running ]
 check "a 47 M-triangle map runs on the page" [ "$(field sixty.state)" = running ]
 check "drawn within the page's 3 M triangles a frame" grep -q "past the 3000000 triangles a frame may take" <<<"$(field sixty.messages)"
 echo "web viewer: Escape on the 47 M-triangle map answered in $(field sixty.escapeMs) ms"
