@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -865,37 +866,44 @@ TEST_F(ViewerTest, ADroppedMapOpens) {
   EXPECT_EQ(tz.back(), 0); // back at the start view
 }
 
-// Puts a FIFO at `path` whose bytes arrive only once a reader has opened it: the file's
-// modification time changes while the viewer reads it. The feeder gives up after 10 s.
-std::thread changingFile(const fs::path& path, std::string bytes) {
-  fs::remove(path);
-  EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(30)); // the write's time is a later one
-  return std::thread([path, bytes] {
-    for (int i = 0; i < 1000; i++) {
-      int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK);
-      if (fd >= 0) {
-        fcntl(fd, F_SETFL, 0);
-        EXPECT_EQ(write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size()));
-        close(fd);
-        return;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+// Writes `bytes` to `path`, then gives the file a new modification time every half
+// millisecond until `stop`: a file that changes while the viewer reads it. The map is large
+// (millions of heights), so reading it takes long enough to see a change.
+std::thread changingFile(const fs::path& path, const std::string& bytes, std::atomic<bool>& stop) {
+  std::ofstream(path, std::ios::binary) << bytes;
+  return std::thread([path, &stop] {
+    for (long us = 1; !stop; us++) {
+      struct timespec t[2] = {{1000000000 + us / 1000000, us % 1000000 * 1000},
+                              {1000000000 + us / 1000000, us % 1000000 * 1000}};
+      utimensat(AT_FDCWD, path.c_str(), t, 0);
+      std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
-    ADD_FAILURE() << "nobody read " << path;
   });
+}
+
+// threeBoxes(7) with 60 undrawn lattices of 32,767 heights after it: 8 MB to read.
+MapDesc slowToRead() {
+  MapDesc m = threeBoxes(7);
+  for (int i = 0; i < 60; i++) {
+    LatticeRecord L = box(1, 1, 1, 0);
+    L.heights.assign(32767, 0.5f);
+    m.lattices.push_back(L);
+  }
+  return m;
 }
 
 // A map that changes while F5 or a drop reads it is not lost: the viewer says so and loads it
 // once it has settled, as a reload or as the drop it was.
 TEST_F(ViewerTest, AMapThatChangesWhileItIsReadIsLoadedOnceItSettles) {
+  const std::string slow = mapBytes(slowToRead());
   for (bool drop : {false, true}) {
     winDoubleReset();
     glDoubleReset();
     std::string first = map("first.map");
     fs::path live = dir / "live.map";
     std::string path = drop ? live.string() : first;
-    std::thread feeder;
+    std::thread toucher;
+    std::atomic<bool> stop = false;
     MSG f5 = keyMsg(WM_KEYDOWN, VK_F5), dropMsg = keyMsg(WM_DROPFILES, 0);
     dropMsg.lParam = 0;
     std::vector<std::optional<MSG>> s = {std::nullopt, drop ? dropMsg : f5, std::nullopt};
@@ -903,11 +911,12 @@ TEST_F(ViewerTest, AMapThatChangesWhileItIsReadIsLoadedOnceItSettles) {
     s.push_back(keyMsg(WM_KEYDOWN, VK_ESCAPE));
     winDouble.script = s;
     winDouble.at[1] = [&] {
-      feeder = changingFile(path, mapBytes(threeBoxes(7)));
+      toucher = changingFile(path, slow, stop);
       if (drop) winDouble.script[1]->wParam = WPARAM(newDrop({path}));
     };
     winDouble.at[2] = [&] { // settled: a plain file again, after the read
-      feeder.join();
+      stop = true;
+      toucher.join();
       std::string bytes = mapBytes(threeBoxes(9));
       write("settled.map", bytes);
       fs::rename(dir / "settled.map", path);
@@ -917,7 +926,8 @@ TEST_F(ViewerTest, AMapThatChangesWhileItIsReadIsLoadedOnceItSettles) {
     EXPECT_EQ(run(first), 0);
     std::string out = testing::internal::GetCapturedStdout(),
                 err = testing::internal::GetCapturedStderr();
-    if (feeder.joinable()) feeder.join();
+    stop = true;
+    if (toucher.joinable()) toucher.join();
     EXPECT_NE(err.find("kelvane-viewer: " + path +
                        ": changed while it was read; loading it again once it settles"),
               std::string::npos)
