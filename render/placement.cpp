@@ -65,17 +65,17 @@ long chainLength(const Lattice* L, long cap) {
 void applyLatticeTransform(const Lattice* L, const ViewerState& vs) {
   // Outermost first, without recursion so long chains cost no stack; chains of ordinary depth
   // need no allocation either.
-  const Lattice* near[64];
-  std::vector<const Lattice*> far;
+  const Lattice* shortChain[64];
+  std::vector<const Lattice*> longChain;
   size_t n = 0;
   for (const Lattice* p = L; p; p = p->parent, n++) {
-    if (n == 64) far.assign(near, near + 64);
+    if (n == 64) longChain.assign(shortChain, shortChain + 64);
     if (n < 64)
-      near[n] = p;
+      shortChain[n] = p;
     else
-      far.push_back(p);
+      longChain.push_back(p);
   }
-  const Lattice* const* chain = n <= 64 ? near : far.data();
+  const Lattice* const* chain = n <= 64 ? shortChain : longChain.data();
   for (size_t i = n; i-- > 0;) placeOne(chain[i], vs);
 }
 

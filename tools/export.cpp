@@ -238,8 +238,7 @@ void putLe32(Sink& out, uint32_t v) {
 
 // The first pass: counts and bounds each drawn lattice's mesh for the JSON; a lattice with no
 // kept triangle gets none.
-std::vector<MeshInfo> measureMeshes(const Lattice* lat, ExportCounts& counts,
-                                    Progress& progress) {
+std::vector<MeshInfo> measureMeshes(const Lattice* lat, ExportCounts& counts, Progress& progress) {
   const ViewerState vs;
   PlacedLattice p;
   std::vector<MeshInfo> meshes;

@@ -3,6 +3,7 @@
 
 #include "mapfile/index_list.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -109,4 +110,10 @@ bool parseFlight(const std::string& text, std::vector<Keyframe>& keys, std::stri
   }
   if (keys.empty()) err = "no keyframe: each line is --camera TX,TY,TZ,PITCH,YAW [--hold SECONDS]";
   return !keys.empty();
+}
+
+bool videoName(const std::string& out) {
+  std::string end = out.size() >= 5 ? out.substr(out.size() - 5) : "";
+  for (char& c : end) c = char(std::tolower((unsigned char)c));
+  return end == ".webm";
 }

@@ -34,3 +34,6 @@ bool parseHide(bool given, const std::string& s, std::vector<int>& hide, std::st
 // "--hold SECONDS" (0 to 3600); '#' starts a comment; blank lines count for nothing. False with
 // `err` naming the line (from 1) and what is wrong, or when there is no keyframe at all.
 bool parseFlight(const std::string& text, std::vector<Keyframe>& keys, std::string& err);
+
+// Whether a flight's -o names a video: a name ending in .webm, in any case.
+bool videoName(const std::string& out);

@@ -1,5 +1,6 @@
 // `kelvane render`: the viewer's frame drawn in a headless GL context and written as PNG, or a
 // flight's frames as PNG files or a WebM video.
+#include "parse.h"
 #include "toolkit.h"
 #include "video.h"
 
@@ -218,12 +219,6 @@ bool frameFolder(const std::string& out, bool force, std::string& err) {
 }
 
 } // namespace
-
-bool videoName(const std::string& out) {
-  std::string end = out.size() >= 5 ? out.substr(out.size() - 5) : "";
-  for (char& c : end) c = char(std::tolower((unsigned char)c));
-  return end == ".webm";
-}
 
 bool renderFlight(const Lattice* lat, const RenderJob& job, const FlightJob& flight,
                   const std::string& out, std::string& where, std::string& err) {

@@ -88,9 +88,6 @@ struct FlightJob {
 // The most frames a flight may have: more cannot be numbered, nor held by a folder or a video.
 constexpr int64_t maxFlightFrames = 2'147'483'647;
 
-// Whether -o names a video: a name ending in .webm, in any case.
-bool videoName(const std::string& out);
-
 // Draws the flight's frames for the job (its camera left aside) and writes them as PNG files
 // out/frame0001.png … (making the folder out when it is missing), or, when out ends in .webm, as
 // a VP9 WebM video. A folder that holds frames already is refused unless `flight.force`. A
