@@ -8,6 +8,7 @@ void glEnable(GLenum) {}
 void glViewport(GLint, GLint, GLsizei, GLsizei) {}
 void glMatrixMode(GLenum) {}
 void glLoadIdentity() {}
+void glLoadMatrixf(const GLfloat*) {}
 void glTranslatef(GLfloat, GLfloat, GLfloat) {}
 void glRotatef(GLfloat, GLfloat, GLfloat, GLfloat) {}
 void glBegin(GLenum) {}
