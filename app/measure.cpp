@@ -41,6 +41,22 @@ std::string readableNumber(double x) {
   return s == "-0" ? "0" : s;
 }
 
+namespace {
+
+// B's distance from A ("distance D") and its parts along the axes ("dx DX, dy DY, dz DZ").
+std::string distanceFromA(const Measurement& m, std::string& parts) {
+  double d[3] = {m.at[1][0] - m.at[0][0], m.at[1][1] - m.at[0][1], m.at[1][2] - m.at[0][2]};
+  parts = "dx ";
+  parts += readableNumber(d[0]);
+  parts += ", dy ";
+  parts += readableNumber(d[1]);
+  parts += ", dz ";
+  parts += readableNumber(d[2]);
+  return "distance " + readableNumber(std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]));
+}
+
+} // namespace
+
 std::string measureLine(const Measurement& m) {
   if (m.count == 0) return "";
   std::string s = m.count == 1 ? "point A " : "point B ";
@@ -48,15 +64,11 @@ std::string measureLine(const Measurement& m) {
   s += " on lattice ";
   s += std::to_string(m.lattice[m.count - 1]);
   if (m.count < 2) return s;
-  double d[3] = {m.at[1][0] - m.at[0][0], m.at[1][1] - m.at[0][1], m.at[1][2] - m.at[0][2]};
-  s += ": distance ";
-  s += readableNumber(std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]));
-  s += " (dx ";
-  s += readableNumber(d[0]);
-  s += ", dy ";
-  s += readableNumber(d[1]);
-  s += ", dz ";
-  s += readableNumber(d[2]);
+  std::string parts;
+  s += ": ";
+  s += distanceFromA(m, parts);
+  s += " (";
+  s += parts;
   s += ")";
   return s;
 }
@@ -68,11 +80,9 @@ std::vector<std::string> measurePanelLines(const Measurement& m) {
     lines.push_back(std::string(i ? "B  " : "A  ") + triple(m.at[i]) + " on lattice " +
                     std::to_string(m.lattice[i]));
   if (m.count == 2) {
-    std::string all = measureLine(m);
-    std::string d = all.substr(all.find(": distance ") + 2);
-    size_t parts = d.find(" (");
-    lines.push_back(d.substr(0, parts));
-    lines.push_back("   " + d.substr(parts + 2, d.size() - parts - 3));
+    std::string parts;
+    lines.push_back(distanceFromA(m, parts));
+    lines.push_back("   " + parts);
   }
   return lines;
 }

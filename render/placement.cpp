@@ -7,6 +7,8 @@
 
 #include "platform/gl.h"
 
+#include <unordered_map>
+
 namespace {
 
 // The axis line of `p`: from the origin of the frame it is placed in to its own origin.
@@ -39,9 +41,9 @@ Matrix ownPlacement(const Matrix& parent, const Lattice* p, const ViewerState& v
 
 // The list in order, and each lattice's parent as a list index (-1: none, or not in the list).
 void listAndParents(const Lattice* lat, std::vector<const Lattice*>& all,
-                    std::unordered_map<const Lattice*, int>& index, std::vector<int>& parent) {
+                    std::vector<int>& parent) {
+  std::unordered_map<const Lattice*, int> index;
   all.clear();
-  index.clear();
   for (const Lattice* L = lat; L; L = L->next) {
     index.emplace(L, int(all.size()));
     all.push_back(L);
@@ -81,9 +83,8 @@ void applyLatticeTransform(const Lattice* L, const ViewerState& vs) {
 
 std::vector<Matrix> latticePlacements(const Lattice* lat, const ViewerState& vs) {
   std::vector<const Lattice*> all;
-  std::unordered_map<const Lattice*, int> index;
   std::vector<int> parent;
-  listAndParents(lat, all, index, parent);
+  listAndParents(lat, all, parent);
   std::vector<Matrix> m(all.size());
   std::vector<char> made(all.size(), 0);
   std::vector<int> todo;
@@ -105,7 +106,7 @@ std::vector<Matrix> latticePlacements(const Lattice* lat, const ViewerState& vs)
 }
 
 void preparePlacements(FramePlacements& fp, const Lattice* lat) {
-  listAndParents(lat, fp.lattices, fp.index, fp.parent);
+  listAndParents(lat, fp.lattices, fp.parent);
   fp.mv.assign(fp.lattices.size(), {});
   fp.made.assign(fp.lattices.size(), 0);
   fp.frame = 0;
@@ -123,7 +124,8 @@ void loadPlacement(FramePlacements& fp, int i, const float* trot, const ViewerSt
     glLoadMatrixf(fp.mv[size_t(i)].data());
     return;
   }
-  std::vector<int> todo;
+  std::vector<int>& todo = fp.todo;
+  todo.clear();
   int j = i;
   for (; j >= 0 && fp.made[size_t(j)] != fp.frame && todo.size() <= fp.lattices.size();
        j = fp.parent[size_t(j)])

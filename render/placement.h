@@ -8,7 +8,6 @@
 
 #include <array>
 #include <cstddef>
-#include <unordered_map>
 #include <vector>
 
 // Multiplies the placements of L's parent chain and of L onto the current GL matrix, with
@@ -25,12 +24,12 @@ std::vector<Matrix> latticePlacements(const Lattice* lat, const ViewerState& vs)
 // same matrix), at one load and four calls a lattice. With the axis flag set, each lattice's
 // axis line is drawn once a frame, where the walk first draws it. The caller owns it.
 struct FramePlacements {
-  std::vector<const Lattice*> lattices; // the list, in order
-  std::vector<int> parent;              // list index of each lattice's parent; -1 for none
-  std::unordered_map<const Lattice*, int> index;
+  std::vector<const Lattice*> lattices;  // the list, in order
+  std::vector<int> parent;               // list index of each lattice's parent; -1 for none
   std::vector<std::array<float, 16>> mv; // this frame's matrices, where made
   std::vector<unsigned> made;            // the frame each matrix was made in
   unsigned frame = 0;
+  std::vector<int> todo; // scratch: a chain being made, kept so frames allocate nothing
 };
 
 // Learns the list from `lat` (once a map).

@@ -108,7 +108,7 @@ void buildArrays(const Lattice* lat, const ViewerState& vs, size_t budget, size_
     fits =
         fits && (triangles + t) * bytesPerTriangle <= budget && 3 * (triangles + t) <= maxVertices;
     if (fits) triangles += t;
-    s.lattices.push_back({L, 0, 0, fits, box});
+    s.lattices.push_back({L, int(index), 0, 0, fits, box});
     s.boxes += box;
   }
   s.xyz.resize(3 * 3 * triangles);
@@ -255,7 +255,7 @@ void drawRetainedFrame(RetainedScene& s, const float* trot, const ViewerState& v
       applyLatticeTransform(r.L, vs);
     } else {
       if (immediate) steps = -1;
-      loadPlacement(s.placements, s.placements.index.at(r.L), trot, vs);
+      loadPlacement(s.placements, r.index, trot, vs);
     }
     if (immediate) {
       GlEmitter gl{amber};

@@ -25,6 +25,7 @@ struct GeometryChunk {
 // budget and is drawn in immediate mode.
 struct RetainedLattice {
   const Lattice* L;
+  int index; // in the list
   size_t firstChunk, chunkCount;
   bool arrays;
   bool box;            // drawn as its bounding box: past the scene's triangle budget

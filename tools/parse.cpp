@@ -117,3 +117,14 @@ bool videoName(const std::string& out) {
   for (char& c : end) c = char(std::tolower((unsigned char)c));
   return end == ".webm";
 }
+
+bool otherVideoName(const std::string& out) {
+  size_t dot = out.rfind('.');
+  if (dot == std::string::npos || out.find_first_of("/\\", dot) != std::string::npos) return false;
+  std::string ext = out.substr(dot + 1);
+  for (char& c : ext) c = char(std::tolower((unsigned char)c));
+  for (const char* v : {"mp4", "m4v", "mkv", "mov", "avi", "ogv", "ogg", "gif", "wmv", "flv", "mpg",
+                        "mpeg", "ts", "apng"})
+    if (ext == v) return true;
+  return false;
+}

@@ -37,3 +37,5 @@ bool parseFlight(const std::string& text, std::vector<Keyframe>& keys, std::stri
 
 // Whether a flight's -o names a video: a name ending in .webm, in any case.
 bool videoName(const std::string& out);
+// Whether it names a video of a kind --path does not write (.mp4, .mkv, ...), in any case.
+bool otherVideoName(const std::string& out);
