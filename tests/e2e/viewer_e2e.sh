@@ -377,6 +377,19 @@ shot "$wid" "$tmp/panels-help.png"
 text=$(ocr "$tmp/panels-help.png")
 check "F1's sheet reads whole" grep -q "Keys and mouse" <<<"$text"
 check "alone: the other panels wait" bash -c '! grep -qE "triangles|cell size" <<<"$1"' _ "$text"
+# A window made as small as 320 x 240: P says the size, the info panel still reads whole, and
+# the help sheet says how many of its rows are left out.
+taps F1 1
+xdotool windowsize --sync "$wid" 320 240
+sleep 0.5
+taps p 1
+check "the small window's P says its size" grep -q -- "--size 320x240" <<<"$(tail -n 1 "$tmp/out")"
+shot "$wid" "$tmp/small.png"
+check "the info panel reads in a 320 x 240 window" grep -q "triangles" <<<"$(ocr "$tmp/small.png" 320x240+0+0)"
+taps F1 1
+sleep 0.3
+shot "$wid" "$tmp/small-help.png"
+check "the help sheet there says what is left out" grep -q "enlarge the window" <<<"$(ocr "$tmp/small-help.png" 320x240+0+0)"
 quit escape
 xset r off
 
