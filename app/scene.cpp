@@ -84,12 +84,12 @@ bool loadReplacement(Viewer& v, const std::string& name, const char* verb, Repla
 // Says, once for a map, how many lattices are past the frame's triangle budget.
 void warnBoxes(Viewer& v, const std::string& name) {
   if (v.scene.boxes)
-    sayWarning(v,
-               prefixed(name, "warning: " + std::to_string(v.scene.boxes) + " of " +
-                                  std::to_string(v.scene.lattices.size()) +
-                                  " lattices are past the " + std::to_string(v.start.frameTriangles) +
-                                  " triangles a frame may take and are drawn as their "
-                                  "bounding boxes"));
+    sayWarning(v, prefixed(name, "warning: " + std::to_string(v.scene.boxes) + " of " +
+                                     std::to_string(v.scene.lattices.size()) +
+                                     " lattices are past the " +
+                                     std::to_string(v.start.frameTriangles) +
+                                     " triangles a frame may take and are drawn as their "
+                                     "bounding boxes"));
 }
 
 // Puts the loaded map in place of the scene's and says so; the old map goes with `r`.
@@ -225,5 +225,5 @@ void drawScene(Viewer& v) {
   if (v.scene.lat == v.lat)
     drawRetainedFrame(v.scene, v.trot, v.vs);
   else
-    drawFrame(v.lat, v.trot, v.vs);
+    drawFrame(v.lat, v.trot, v.vs, v.scene.faces);
 }

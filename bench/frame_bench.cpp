@@ -37,11 +37,12 @@ void keep(const std::string& key, std::chrono::steady_clock::time_point t0) {
 void BM_Geometry(benchmark::State& st) {
   std::vector<Triangle> tris;
   tris.reserve(size_t(big().triangles));
+  FaceTables ft;
   for (auto _ : st) {
     auto t0 = std::chrono::steady_clock::now();
     tris.clear();
     CollectEmitter e{&tris};
-    for (Lattice* L = big().map.lat; L; L = L->next) drawLatticeFaces(L, ViewerState{}, e);
+    for (Lattice* L = big().map.lat; L; L = L->next) drawLatticeFaces(L, ViewerState{}, ft, e);
     benchmark::DoNotOptimize(tris.data());
     keep("geometry", t0);
   }
@@ -51,9 +52,10 @@ void BM_Geometry(benchmark::State& st) {
 
 void BM_GlFrame(benchmark::State& st) {
   float trot[Trot::size] = {};
+  FaceTables ft;
   for (auto _ : st) {
     auto t0 = std::chrono::steady_clock::now();
-    drawFrame(big().map.lat, trot, ViewerState{});
+    drawFrame(big().map.lat, trot, ViewerState{}, ft);
     keep("gl", t0);
   }
   st.counters["triangles/s"] =
@@ -64,9 +66,10 @@ void BM_GlFrameDemo(benchmark::State& st) {
   LoadedMap demo;
   loadBenchMap(demoMap(), demo);
   float trot[Trot::size] = {};
+  FaceTables ft;
   for (auto _ : st) {
     auto t0 = std::chrono::steady_clock::now();
-    drawFrame(demo.lat, trot, ViewerState{});
+    drawFrame(demo.lat, trot, ViewerState{}, ft);
     keep("demo", t0);
   }
 }

@@ -16,6 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Lattice* lat = newLattice(store);
   loadLandFramesFromMemory(in.data(), in.size(), lat, store);
   static std::vector<Triangle> tris; // reused: fresh pages each run would dominate the time
+  static FaceTables ft;
   tris.clear();
   int placed = 0;
   latticePlacements(lat, ViewerState{}); // every chain, whatever the links
@@ -23,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (L->id == 0) continue;
     placed++;
     CollectEmitter e{&tris, 2000};
-    drawLatticeFaces(L, ViewerState{}, e);
+    drawLatticeFaces(L, ViewerState{}, ft, e);
   }
   for (const Triangle& t : tris)
     if (!(t.grey >= 0.4f && t.grey <= 0.8f)) __builtin_trap();

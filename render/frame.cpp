@@ -1,7 +1,6 @@
 // Face passes and the frame. Corner values are computed in double precision and stored as
-// 32-bit floats exactly where the picture depends on it; the tables hold every level
-// (0-255) and grid sample (256 x 256) a map can describe, and entries a lattice's own lists
-// do not fill read as 0.
+// 32-bit floats exactly where the picture depends on it; the tables hold every level and grid
+// sample of the lattice drawn, and entries its own lists do not fill read as 0.
 #include "frame.h"
 
 #include "placement.h"
@@ -13,36 +12,25 @@
 
 namespace {
 
-constexpr int maxLevels = 256;
-constexpr int maxSamples = 256 * 256;
-
-// Per-lattice values the face passes read; rebuilt for every drawn lattice.
-struct Prepared {
-  const Lattice* L;
-  float ex, ey, ez;
-  float lyr[maxLevels][4];
-  float h[maxSamples];
-};
-
-// One lattice at a time: frames and exports run one after another, never concurrently.
-Prepared scratch;
-
-void prepareLattice(const Lattice* L, const ViewerState& vs, Prepared& p) {
+void prepareLattice(const Lattice* L, const ViewerState& vs, FaceTables& p) {
   p.L = L;
   p.ex = float(double(L->sx) * L->nx);
   p.ez = float(double(L->sz) * L->nz);
   p.ey = float(double(L->sy) * L->ny);
   double hx = double(L->sx) * vs.horizontalScale, hz = double(L->sz) * vs.horizontalScale;
+  // Tables only grow, so a record drawing lattice after lattice allocates once.
+  int levels = L->ny + 1, samples = (L->nx + 1) * (L->nz + 1);
+  if (p.lyr.size() < size_t(levels)) p.lyr.resize(size_t(levels));
+  if (p.h.size() < size_t(samples)) p.h.resize(size_t(samples));
   int k = 0;
-  for (const InsetNode *a = L->minInsets, *b = L->maxInsets; a && b && k < maxLevels;
+  for (const InsetNode *a = L->minInsets, *b = L->maxInsets; a && b && k < levels;
        a = a->next, b = b->next, k++) {
     p.lyr[k][0] = float(hx * a->dx);
     p.lyr[k][1] = float(hz * a->dz);
     p.lyr[k][2] = float(hx * b->dx);
     p.lyr[k][3] = float(hz * b->dz);
   }
-  for (; k <= L->ny; k++) p.lyr[k][0] = p.lyr[k][1] = p.lyr[k][2] = p.lyr[k][3] = 0;
-  int samples = (L->nx + 1) * (L->nz + 1);
+  for (; k < levels; k++) p.lyr[k] = {0, 0, 0, 0};
   double vy = double(L->sy) * vs.verticalScale;
   int m = 0;
   for (const HeightNode* n = L->heights; n && m < samples; n = n->next, m++)
@@ -95,18 +83,18 @@ void emitTriangle(ArrayEmitter& e, const Corners& c, int a, int b, int d, float 
 }
 
 // Low edge, high edge and span of level k along x (axis 0) or z (axis 1).
-double lowEdge(const Prepared& p, int k, int axis) {
+double lowEdge(const FaceTables& p, int k, int axis) {
   return -(double(axis ? p.ez : p.ex) / 2) + p.lyr[k][axis];
 }
-double highEdge(const Prepared& p, int k, int axis) {
+double highEdge(const FaceTables& p, int k, int axis) {
   return double(axis ? p.ez : p.ex) / 2 + p.lyr[k][2 + axis];
 }
-float span(const Prepared& p, int k, int axis) {
+float span(const FaceTables& p, int k, int axis) {
   return float((double(axis ? p.ez : p.ex) - p.lyr[k][axis]) + p.lyr[k][2 + axis]);
 }
 
 // Bottom (top = false) or top face, over level 0 or ny.
-template <class Emit> void horizontalFace(const Prepared& p, bool top, Emit& emit) {
+template <class Emit> void horizontalFace(const FaceTables& p, bool top, Emit& emit) {
   const Lattice* L = p.L;
   int nx = L->nx, nz = L->nz, k = top ? L->ny : 0, s = top ? 1 : -1;
   Face face = top ? Face::top : Face::bottom;
@@ -124,7 +112,7 @@ template <class Emit> void horizontalFace(const Prepared& p, bool top, Emit& emi
   for (int i = 0; i < nx && !full(emit); i++) {
     c.x[0] = c.x[1] = float(x0 + i * stepX);
     c.x[2] = c.x[3] = float(stepX + c.x[0]);
-    const float* row = p.h + i;
+    const float* row = p.h.data() + i;
     for (int j = 0; j < nz; j++, row += nx + 1) {
       c.z[0] = c.z[2] = zLow[j];
       c.z[1] = c.z[3] = zHigh[j];
@@ -143,7 +131,7 @@ template <class Emit> void horizontalFace(const Prepared& p, bool top, Emit& emi
 // One wall. An x-wall (axis 0) stands at the low or high x edge and runs along z with the
 // grid's first or last column; a z-wall (axis 1) stands at a z edge and runs along x with
 // the first or last row.
-template <class Emit> void wall(const Prepared& p, int axis, bool high, Emit& emit) {
+template <class Emit> void wall(const FaceTables& p, int axis, bool high, Emit& emit) {
   const Lattice* L = p.L;
   int nx = L->nx, nz = L->nz;
   int run = 1 - axis;              // the axis the wall's cells follow
@@ -202,19 +190,20 @@ float slopeGrey(const Corners& c, int r, int s) {
   return s < 0 ? float(double(0.6f) - t * double(0.2f)) : float(t * double(0.2f) + double(0.6f));
 }
 
-template <class Emit> void drawLatticeFaces(const Lattice* L, const ViewerState& vs, Emit& emit) {
-  prepareLattice(L, vs, scratch);
-  horizontalFace(scratch, false, emit);
-  horizontalFace(scratch, true, emit);
-  wall(scratch, 0, false, emit);
-  wall(scratch, 0, true, emit);
-  wall(scratch, 1, false, emit);
-  wall(scratch, 1, true, emit);
+template <class Emit>
+void drawLatticeFaces(const Lattice* L, const ViewerState& vs, FaceTables& ft, Emit& emit) {
+  prepareLattice(L, vs, ft);
+  horizontalFace(ft, false, emit);
+  horizontalFace(ft, true, emit);
+  wall(ft, 0, false, emit);
+  wall(ft, 0, true, emit);
+  wall(ft, 1, false, emit);
+  wall(ft, 1, true, emit);
 }
 
-template void drawLatticeFaces(const Lattice*, const ViewerState&, GlEmitter&);
-template void drawLatticeFaces(const Lattice*, const ViewerState&, CollectEmitter&);
-template void drawLatticeFaces(const Lattice*, const ViewerState&, ArrayEmitter&);
+template void drawLatticeFaces(const Lattice*, const ViewerState&, FaceTables&, GlEmitter&);
+template void drawLatticeFaces(const Lattice*, const ViewerState&, FaceTables&, CollectEmitter&);
+template void drawLatticeFaces(const Lattice*, const ViewerState&, FaceTables&, ArrayEmitter&);
 
 std::vector<bool> boxedLattices(const Lattice* lat, size_t budget) {
   std::vector<bool> boxed;
@@ -227,10 +216,10 @@ std::vector<bool> boxedLattices(const Lattice* lat, size_t budget) {
   return boxed;
 }
 
-template <class Emit> void drawLatticeBox(const Lattice* L, const ViewerState& vs, Emit& emit) {
+template <class Emit>
+void drawLatticeBox(const Lattice* L, const ViewerState& vs, FaceTables& p, Emit& emit) {
   if (faceTriangles(L) == 0) return;
-  prepareLattice(L, vs, scratch);
-  const Prepared& p = scratch;
+  prepareLattice(L, vs, p);
   // The faces use levels 0 to ny for their x and z edges, and every grid sample for heights.
   double lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
   for (int k = 0; k <= L->ny; k++)
@@ -267,9 +256,9 @@ template <class Emit> void drawLatticeBox(const Lattice* L, const ViewerState& v
   }
 }
 
-template void drawLatticeBox(const Lattice*, const ViewerState&, GlEmitter&);
-template void drawLatticeBox(const Lattice*, const ViewerState&, CollectEmitter&);
-template void drawLatticeBox(const Lattice*, const ViewerState&, ArrayEmitter&);
+template void drawLatticeBox(const Lattice*, const ViewerState&, FaceTables&, GlEmitter&);
+template void drawLatticeBox(const Lattice*, const ViewerState&, FaceTables&, CollectEmitter&);
+template void drawLatticeBox(const Lattice*, const ViewerState&, FaceTables&, ArrayEmitter&);
 
 void loadCamera(const float* trot) {
   glLoadIdentity();
@@ -279,7 +268,7 @@ void loadCamera(const float* trot) {
   glTranslatef(trot[Trot::tx], trot[Trot::ty], trot[Trot::tz]);
 }
 
-void drawFrame(const Lattice* lat, const float* trot, const ViewerState& vs) {
+void drawFrame(const Lattice* lat, const float* trot, const ViewerState& vs, FaceTables& ft) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   int ordinal = 0;
   long steps = frameChainSteps; // chain steps left to walk; past them, placements are reused
@@ -302,6 +291,6 @@ void drawFrame(const Lattice* lat, const float* trot, const ViewerState& vs) {
       loadPlacement(fp, index, trot, vs);
     }
     GlEmitter gl{isSelected(vs, trot, ordinal++)};
-    drawLatticeFaces(L, vs, gl);
+    drawLatticeFaces(L, vs, ft, gl);
   }
 }

@@ -5,6 +5,7 @@
 #include "mapfile/lattice.h"
 #include "view_state.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -52,13 +53,24 @@ struct ArrayEmitter {
   size_t n = 0;
 };
 
+// What the face passes read of one lattice, filled afresh for each lattice drawn: its extent,
+// each level's inset edges (0..ny) and each grid sample's height, scaled. The caller owns the
+// record (up to about 260 KB once grown) and draws one lattice at a time through it.
+struct FaceTables {
+  const Lattice* L = nullptr;
+  float ex = 0, ey = 0, ez = 0;
+  std::vector<std::array<float, 4>> lyr;
+  std::vector<float> h;
+};
+
 // Triangles the six face passes draw for a lattice of nx x ny x nz cells.
 inline size_t faceTriangles(const Lattice* L) {
   return 4 * size_t(L->nx) * L->nz + 4 * size_t(L->ny) * (size_t(L->nx) + L->nz);
 }
 
 // Runs the six face passes of a lattice whose `id` is not 0, in its own frame.
-template <class Emit> void drawLatticeFaces(const Lattice* L, const ViewerState& vs, Emit& emit);
+template <class Emit>
+void drawLatticeFaces(const Lattice* L, const ViewerState& vs, FaceTables& ft, Emit& emit);
 
 // Whether lattice `index` is flagged in `flags` (by list index); entries past its end are not.
 inline bool flagged(const std::vector<bool>& flags, size_t index) {
@@ -77,15 +89,17 @@ std::vector<bool> boxedLattices(const Lattice* lat, size_t budget);
 // The 12 triangles of the box around every corner the face passes of the lattice draw, in its
 // own frame, grey by the slope shading rule; nothing for a lattice whose faces draw nothing or
 // whose box is not finite.
-template <class Emit> void drawLatticeBox(const Lattice* L, const ViewerState& vs, Emit& emit);
+template <class Emit>
+void drawLatticeBox(const Lattice* L, const ViewerState& vs, FaceTables& ft, Emit& emit);
 
 // The lattice's faces, or its box when `box`.
 template <class Emit>
-void drawLatticeShape(const Lattice* L, const ViewerState& vs, bool box, Emit& emit) {
+void drawLatticeShape(const Lattice* L, const ViewerState& vs, bool box, FaceTables& ft,
+                      Emit& emit) {
   if (box)
-    drawLatticeBox(L, vs, emit);
+    drawLatticeBox(L, vs, ft, emit);
   else
-    drawLatticeFaces(L, vs, emit);
+    drawLatticeFaces(L, vs, ft, emit);
 }
 
 // The slope shading rule: grey of the triangle at corners 1, 2 and r (0 or 3), sign s (+1 or -1).
@@ -96,6 +110,6 @@ float slopeGrey(const Corners& c, int r, int s);
 void loadCamera(const float* trot);
 
 // Clears and draws one frame of the list from `lat` with the camera record `trot` (positions
-// 0-4, see Trot) and `vs`, into the current GL context. The model-view matrix must be current.
-// Frames are drawn one at a time: the face passes share one file-scope scratch record.
-void drawFrame(const Lattice* lat, const float* trot, const ViewerState& vs);
+// 0-4, see Trot) and `vs`, into the current GL context, through the caller's tables `ft`. The
+// model-view matrix must be current.
+void drawFrame(const Lattice* lat, const float* trot, const ViewerState& vs, FaceTables& ft);

@@ -42,7 +42,8 @@ void drawMeasureMarks(const float* trot, const double points[][3], int n) {
 std::vector<float> latticeGridLines(const Lattice* L, const ViewerState& vs) {
   std::vector<Triangle> tris;
   CollectEmitter emit{&tris};
-  drawLatticeShape(L, vs, false, emit);
+  FaceTables ft;
+  drawLatticeShape(L, vs, false, ft, emit);
   std::vector<float> lines;
   lines.reserve(tris.size() / 2 * 24);
   auto edge = [&](const float* a, const float* b) {

@@ -22,13 +22,6 @@ namespace {
 constexpr GLenum arrayBuffer = 0x8892; // GL_ARRAY_BUFFER
 constexpr GLenum staticDraw = 0x88E4;  // GL_STATIC_DRAW
 
-// The buffer-object entry points of the current context, found by findBufferObjects; null
-// until then and where there are none.
-void(APIENTRY* genBuffers)(GLsizei, GLuint*);
-void(APIENTRY* bindBuffer)(GLenum, GLuint);
-void(APIENTRY* bufferData)(GLenum, ptrdiff_t, const void*, GLenum);
-void(APIENTRY* deleteBuffers)(GLsizei, const GLuint*);
-
 // Whether the GL_VERSION text names OpenGL 1.5 or later, or any OpenGL ES (which has buffer
 // objects from its first version).
 bool versionHasBuffers(const char* v) {
@@ -119,7 +112,7 @@ void buildArrays(const Lattice* lat, const ViewerState& vs, size_t budget, size_
   for (RetainedLattice& r : s.lattices) {
     if (!r.arrays) break;
     int first = int(emit.n);
-    drawLatticeShape(r.L, vs, r.box, emit);
+    drawLatticeShape(r.L, vs, r.box, s.faces, emit);
     r.firstChunk = s.chunks.size();
     for (int v = first; v < int(emit.n); v += int(3 * chunkTriangles)) {
       GeometryChunk c{v, std::min(int(3 * chunkTriangles), int(emit.n) - v), {}, {}};
@@ -160,42 +153,42 @@ void buildRetained(const Lattice* lat, const ViewerState& vs, size_t budget, Ret
   preparePlacements(s.placements, lat);
 }
 
-bool findBufferObjects(GlProcLookup getProc) {
+bool findBufferObjects(GlProcLookup getProc, GlBufferCalls& gl) {
   const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
   const char* suffix = versionHasBuffers(version) ? ""
                        : hasExtension(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)),
                                       "GL_ARB_vertex_buffer_object")
                            ? "ARB"
                            : nullptr;
-  genBuffers = nullptr;
-  bindBuffer = nullptr;
-  bufferData = nullptr;
-  deleteBuffers = nullptr;
+  gl = GlBufferCalls{};
   if (!suffix) return false;
-  lookUp(getProc, genBuffers, "glGenBuffers", suffix);
-  lookUp(getProc, bindBuffer, "glBindBuffer", suffix);
-  lookUp(getProc, bufferData, "glBufferData", suffix);
-  lookUp(getProc, deleteBuffers, "glDeleteBuffers", suffix);
-  return genBuffers && bindBuffer && bufferData && deleteBuffers;
+  lookUp(getProc, gl.genBuffers, "glGenBuffers", suffix);
+  lookUp(getProc, gl.bindBuffer, "glBindBuffer", suffix);
+  lookUp(getProc, gl.bufferData, "glBufferData", suffix);
+  lookUp(getProc, gl.deleteBuffers, "glDeleteBuffers", suffix);
+  if (gl.genBuffers && gl.bindBuffer && gl.bufferData && gl.deleteBuffers) return true;
+  gl = GlBufferCalls{};
+  return false;
 }
 
 bool uploadRetained(RetainedScene& s, GlProcLookup getProc) {
-  if (s.xyzBuffer || s.vertices == 0 || !findBufferObjects(getProc)) return false;
+  if (s.xyzBuffer || s.vertices == 0 || !findBufferObjects(getProc, s.gl)) return false;
+  const GlBufferCalls& gl = s.gl;
   for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; i++) {
   } // errors of earlier calls are not the upload's
   GLuint b[2] = {0, 0};
-  genBuffers(2, b);
+  gl.genBuffers(2, b);
   bool ok = b[0] && b[1];
   const std::vector<float>* from[2] = {&s.xyz, &s.rgb};
   for (int i = 0; i < 2 && ok; i++) {
-    bindBuffer(arrayBuffer, b[i]);
-    bufferData(arrayBuffer, ptrdiff_t(from[i]->size() * sizeof(float)), from[i]->data(),
-               staticDraw);
+    gl.bindBuffer(arrayBuffer, b[i]);
+    gl.bufferData(arrayBuffer, ptrdiff_t(from[i]->size() * sizeof(float)), from[i]->data(),
+                  staticDraw);
     ok = glGetError() == GL_NO_ERROR;
   }
-  bindBuffer(arrayBuffer, 0);
+  gl.bindBuffer(arrayBuffer, 0);
   if (!ok) {
-    deleteBuffers(2, b);
+    gl.deleteBuffers(2, b);
     return false;
   }
   s.xyzBuffer = b[0];
@@ -214,7 +207,7 @@ void hideLattices(RetainedScene& s, const std::vector<bool>& hidden) {
 void releaseRetained(RetainedScene& s) {
   if (!s.xyzBuffer) return;
   GLuint b[2] = {s.xyzBuffer, s.rgbBuffer};
-  if (deleteBuffers) deleteBuffers(2, b);
+  if (s.gl.deleteBuffers) s.gl.deleteBuffers(2, b);
   s.xyzBuffer = s.rgbBuffer = 0;
 }
 
@@ -227,11 +220,11 @@ void drawRetainedFrame(RetainedScene& s, const float* trot, const ViewerState& v
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
     if (s.xyzBuffer) { // each pointer is an offset into the buffer bound when it is set
-      bindBuffer(arrayBuffer, s.xyzBuffer);
+      s.gl.bindBuffer(arrayBuffer, s.xyzBuffer);
       glVertexPointer(3, GL_FLOAT, 0, nullptr);
-      bindBuffer(arrayBuffer, s.rgbBuffer);
+      s.gl.bindBuffer(arrayBuffer, s.rgbBuffer);
       glColorPointer(3, GL_FLOAT, 0, nullptr);
-      bindBuffer(arrayBuffer, 0);
+      s.gl.bindBuffer(arrayBuffer, 0);
     } else {
       glVertexPointer(3, GL_FLOAT, 0, s.xyz.data());
       glColorPointer(3, GL_FLOAT, 0, s.rgb.data());
@@ -259,7 +252,7 @@ void drawRetainedFrame(RetainedScene& s, const float* trot, const ViewerState& v
     }
     if (immediate) {
       GlEmitter gl{amber};
-      drawLatticeShape(r.L, vs, r.box, gl);
+      drawLatticeShape(r.L, vs, r.box, s.faces, gl);
       continue;
     }
     glGetFloatv(GL_MODELVIEW_MATRIX, mv);

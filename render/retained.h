@@ -4,9 +4,12 @@
 // on a plain OpenGL 1.1). Chunks whose bounding box lies wholly outside the view are skipped.
 #pragma once
 
+#include "frame.h"
 #include "mapfile/lattice.h"
 #include "placement.h"
 #include "view_state.h"
+
+#include "platform/gl.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -32,6 +35,15 @@ struct RetainedLattice {
   bool hidden = false; // not drawn at all (hideLattices)
 };
 
+// The buffer-object entry points of one context, found by findBufferObjects; null where it
+// has none.
+struct GlBufferCalls {
+  void(APIENTRY* genBuffers)(GLsizei, GLuint*) = nullptr;
+  void(APIENTRY* bindBuffer)(GLenum, GLuint) = nullptr;
+  void(APIENTRY* bufferData)(GLenum, ptrdiff_t, const void*, GLenum) = nullptr;
+  void(APIENTRY* deleteBuffers)(GLsizei, const GLuint*) = nullptr;
+};
+
 struct RetainedScene {
   const Lattice* lat = nullptr; // the list the scene was built from
   std::vector<float> xyz, rgb;  // 3 floats per vertex each; emptied once in a buffer object
@@ -42,6 +54,8 @@ struct RetainedScene {
   unsigned xyzBuffer = 0, rgbBuffer = 0; // buffer objects holding the arrays; 0: none
   size_t boxes = 0;                      // lattices drawn as their bounding boxes
   FramePlacements placements;            // each frame's model-view matrices, one a lattice
+  GlBufferCalls gl;                      // the entry points the buffer objects were made with
+  FaceTables faces;                      // for lattices built, and drawn immediately
 };
 
 // The largest KELVANE_GEOMETRY_MB: 16 TiB, or what size_t holds in bytes where that is less.
@@ -65,8 +79,9 @@ void buildRetained(const Lattice* lat, const ViewerState& vs, size_t budget, Ret
 using GlProcLookup = void* (*)(const char* name);
 
 // Whether the current context has buffer objects (OpenGL 1.5, or ARB_vertex_buffer_object under
-// its own names), looking up their entry points through `getProc`; false on a plain OpenGL 1.1.
-bool findBufferObjects(GlProcLookup getProc);
+// its own names), looking up their entry points into `gl` through `getProc`; false, with `gl`
+// emptied, on a plain OpenGL 1.1.
+bool findBufferObjects(GlProcLookup getProc, GlBufferCalls& gl);
 
 // Moves the scene's arrays into two buffer objects of the current context and frees them. False,
 // the arrays kept as client arrays, where the context has no buffer objects or the upload

@@ -40,7 +40,7 @@ void placeLattice(const Lattice* L, const Matrix& m, const ViewerState& vs, Plac
   p.tris.clear();
   p.dropped = 0;
   CollectEmitter emit{&p.tris};
-  drawLatticeShape(L, vs, box, emit);
+  drawLatticeShape(L, vs, box, p.faces, emit);
   p.m = m;
   size_t kept = 0;
   for (Triangle t : p.tris) {

@@ -13,7 +13,8 @@
 struct PlacedLattice {
   std::vector<Triangle> tris; // world corners
   long dropped = 0;
-  Matrix m; // the lattice's placement
+  Matrix m;         // the lattice's placement
+  FaceTables faces; // reused from lattice to lattice
 };
 // L's triangles in the world through its placement `m` (from latticePlacements); `box`: the
 // lattice's bounding box instead of its faces.

@@ -132,7 +132,8 @@ std::vector<Want> drawnInWorld(const Lattice* lat) {
     if (L->id == 0) continue;
     std::vector<Triangle> tris;
     CollectEmitter e{&tris};
-    drawLatticeFaces(L, ViewerState{}, e);
+    FaceTables ft;
+    drawLatticeFaces(L, ViewerState{}, ft, e);
     const Matrix placed = chainPlacement(L, ViewerState{});
     const double* m = placed.m;
     for (const Triangle& t : tris) {
@@ -332,9 +333,10 @@ TEST(ExportObj, WorldCoordinatesAndGreysInDrawOrder) {
   EXPECT_EQ(objects, (std::vector<std::string>{"lattice0", "lattice2"}));
   std::vector<Triangle> want;
   CollectEmitter e{&want};
-  drawLatticeFaces(map.lat, ViewerState{}, e);
+  FaceTables ft;
+  drawLatticeFaces(map.lat, ViewerState{}, ft, e);
   size_t first = want.size();
-  drawLatticeFaces(map.lat->next->next, ViewerState{}, e);
+  drawLatticeFaces(map.lat->next->next, ViewerState{}, ft, e);
   ASSERT_EQ(got.size(), want.size());
   for (size_t t = 0; t < want.size(); t++) {
     float dx = 10, dz = t < first ? 0 : 5;
@@ -361,7 +363,8 @@ TEST(ExportObj, RotatedParentsTurnTheirChildren) {
   std::vector<Out> got = readObj(exported(map.lat, ExportFormat::obj));
   std::vector<Triangle> child;
   CollectEmitter e{&child};
-  drawLatticeFaces(map.lat->next, ViewerState{}, e);
+  FaceTables ft;
+  drawLatticeFaces(map.lat->next, ViewerState{}, ft, e);
   ASSERT_EQ(got.size(), 12 + child.size());
   for (size_t t = 0; t < child.size(); t++) {
     std::array<Vec, 3> turned;

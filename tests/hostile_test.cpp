@@ -33,7 +33,8 @@ void drawAll(const Lattice* lat) {
   glDoubleReset();
   glDouble.record = false;
   float trot[Trot::size] = {};
-  drawFrame(lat, trot, ViewerState{});
+  FaceTables ft;
+  drawFrame(lat, trot, ViewerState{}, ft);
   glDouble.record = true;
 }
 
@@ -143,7 +144,8 @@ TEST(Hostile, NonFiniteNumbersEverywhere) {
   for (Lattice* L = l.lat; L; L = L->next) {
     std::vector<Triangle> tris;
     CollectEmitter e{&tris};
-    drawLatticeFaces(L, ViewerState{}, e);
+    FaceTables ft;
+    drawLatticeFaces(L, ViewerState{}, ft, e);
     EXPECT_EQ(tris.size(), 4u * L->nx * L->nz + 4u * L->ny * (L->nx + L->nz));
     for (const Triangle& t : tris) {
       EXPECT_GE(t.grey, 0.4f);
@@ -252,7 +254,8 @@ TEST(Hostile, RecordedInputs) {
     for (Lattice* L = l.lat; L; L = L->next) {
       std::vector<Triangle> tris;
       CollectEmitter e{&tris, 100000};
-      drawLatticeFaces(L, ViewerState{}, e);
+      FaceTables ft;
+      drawLatticeFaces(L, ViewerState{}, ft, e);
       for (const Triangle& t : tris) EXPECT_TRUE(t.grey >= 0.4f && t.grey <= 0.8f);
     }
   }

@@ -27,7 +27,8 @@ struct RenderTest : testing::Test {
 std::vector<Triangle> trianglesOf(const Lattice* L) {
   std::vector<Triangle> out;
   CollectEmitter e{&out};
-  drawLatticeFaces(L, vs, e);
+  FaceTables ft;
+  drawLatticeFaces(L, vs, ft, e);
   return out;
 }
 
@@ -51,7 +52,8 @@ TEST_F(RenderTest, FrameCallStream) {
   LoadedMap l;
   loadDesc(m, l);
   float trot[Trot::size] = {1, 2, 3, 10, 20, 0, 0, 0, 0, 0};
-  drawFrame(l.lat, trot, vs);
+  FaceTables ft;
+  drawFrame(l.lat, trot, vs, ft);
   const auto& k = glDouble.calls;
   ASSERT_FALSE(k.empty());
   EXPECT_EQ(k[0].fn, Gl::Clear);
@@ -82,7 +84,8 @@ TEST_F(RenderTest, FrameCallStream) {
 
 TEST_F(RenderTest, NullListIsOnlyCleared) {
   float trot[Trot::size] = {};
-  drawFrame(nullptr, trot, vs);
+  FaceTables ft;
+  drawFrame(nullptr, trot, vs, ft);
   ASSERT_EQ(glDouble.calls.size(), 1u);
   EXPECT_EQ(glDouble.calls[0].fn, Gl::Clear);
 }
@@ -330,7 +333,8 @@ TEST_F(RenderTest, EveryLatticeStartsFromIdentity) {
   LoadedMap l;
   loadDesc(m, l);
   float trot[Trot::size] = {};
-  drawFrame(l.lat, trot, vs);
+  FaceTables ft;
+  drawFrame(l.lat, trot, vs, ft);
   // The model-view matrix left behind is the second lattice's alone.
   EXPECT_EQ(glDouble.modelview[14], -52);
   EXPECT_EQ(count(Gl::LoadIdentity), 2);

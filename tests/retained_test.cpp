@@ -38,10 +38,11 @@ std::vector<DrawnTriangle> frameTriangles(const LoadedMap& map, const float* tro
   glDoubleReset();
   viewProjection(640, 480);
   ViewerState vs;
+  FaceTables ft;
   if (scene)
     drawRetainedFrame(*scene, trot, vs);
   else
-    drawFrame(map.lat, trot, vs);
+    drawFrame(map.lat, trot, vs, ft);
   return glDouble.drawn;
 }
 
@@ -208,6 +209,44 @@ TEST(Retained, BudgetFallsBackToImmediate) {
   EXPECT_TRUE(frameTriangles(map, trot, &one) == imm);
 }
 
+// Two scenes built and uploaded side by side (comparing two maps) each draw, call for call,
+// what they draw alone: neither shares tables, buffers or entry points with the other. Each
+// keeps one lattice out of its arrays, so the immediate path runs through its own tables.
+TEST(Retained, TwoScenesSideBySideDrawAsAlone) {
+  LoadedMap a, b;
+  loadDesc(richMap(), a);
+  loadDesc(demoMap(), b);
+  float trot[Trot::size] = {0, 0, -150, 20, 0};
+  auto budget = [](const LoadedMap& m) { return faceTriangles(m.lat) * 72; };
+  auto stream = [&](const LoadedMap& m, RetainedScene& s) {
+    std::vector<DrawnTriangle> t = frameTriangles(m, trot, &s);
+    std::vector<Gl> fns;
+    for (const GlCall& c : glDouble.calls) fns.push_back(c.fn);
+    return std::make_pair(t, fns);
+  };
+  auto alone = [&](const LoadedMap& m) {
+    glDoubleNewContext(GlBuffers::core);
+    RetainedScene s;
+    buildRetained(m.lat, ViewerState{}, budget(m), s);
+    EXPECT_TRUE(uploadRetained(s, glProc));
+    return stream(m, s);
+  };
+  auto soloA = alone(a), soloB = alone(b);
+  glDoubleNewContext(GlBuffers::core);
+  RetainedScene sa, sb;
+  buildRetained(a.lat, ViewerState{}, budget(a), sa);
+  buildRetained(b.lat, ViewerState{}, budget(b), sb);
+  ASSERT_TRUE(uploadRetained(sa, glProc));
+  ASSERT_TRUE(uploadRetained(sb, glProc));
+  EXPECT_FALSE(sa.lattices.back().arrays);
+  EXPECT_TRUE(stream(b, sb) == soloB);
+  EXPECT_TRUE(stream(a, sa) == soloA);
+  EXPECT_FALSE(soloA.first == soloB.first);
+  releaseRetained(sa);
+  EXPECT_EQ(glDoubleLiveBuffers(), 2); // b's stay
+  EXPECT_TRUE(stream(b, sb) == soloB);
+}
+
 // Past the triangle budget, lattices are drawn as their boxes: in list order, each keeps its
 // faces while they fit in what is left; undrawn lattices take nothing.
 TEST(Boxes, WhichLatticesArePastTheBudget) {
@@ -248,8 +287,9 @@ TEST(Boxes, ABoxHoldsItsLattice) {
     drawn++;
     std::vector<Triangle> faces, boxTris;
     CollectEmitter f{&faces}, b{&boxTris};
-    drawLatticeFaces(L, ViewerState{}, f);
-    drawLatticeBox(L, ViewerState{}, b);
+    FaceTables ft;
+    drawLatticeFaces(L, ViewerState{}, ft, f);
+    drawLatticeBox(L, ViewerState{}, ft, b);
     ASSERT_EQ(boxTris.size(), boxTriangles);
     float lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
     for (const Triangle& t : faces)
