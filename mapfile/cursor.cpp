@@ -1,7 +1,8 @@
-// Bounds-checked reads through the cursor; a stream is refilled a buffer at a time, so
-// memory stays the same whatever the input's length.
+// Bounds-checked reads through the cursor. A stream is read a block at a time onto the end of
+// the bytes the map keeps, so the input is held once, in order, and never copied.
 #include "cursor.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -9,13 +10,28 @@ namespace {
 
 const char ctnr[5] = "CTNR";
 
+// Reads the next block onto the kept bytes; throws std::bad_alloc when they cannot grow.
 bool refill(Cursor& c) {
   if (!c.f || c.readError) return false;
-  c.consumed += uint64_t(c.end - c.base);
-  size_t got = std::fread(c.buf, 1, c.cap, c.f);
+  std::vector<unsigned char>& k = *c.keep;
+  size_t at = k.size();
+  if (k.capacity() == at) {
+    // A file of known length is held in one allocation of its size: at once when it is small,
+    // else once its first block has shown it to be worth reading (an input that is not a map
+    // fails within that block).
+    size_t grow = std::max(c.block, at / 2);
+    if (c.expect > at && (at >= c.block || c.expect < c.block) && c.expect < SIZE_MAX)
+      grow = size_t(c.expect - at) + 1;
+    k.reserve(at + grow);
+  }
+  size_t want = std::min(c.block, k.capacity() - at);
+  k.resize(at + want);
+  size_t got = std::fread(k.data() + at, 1, want, c.f);
   if (got == 0 && std::ferror(c.f)) c.readError = errno ? errno : EIO;
-  c.base = c.p = c.buf;
-  c.end = c.buf + got;
+  k.resize(at + got);
+  c.base = k.data();
+  c.p = c.base + at;
+  c.end = c.p + got;
   return got > 0;
 }
 
@@ -28,8 +44,22 @@ Cursor memoryCursor(const unsigned char* data, size_t size) {
   return c;
 }
 
+Cursor streamCursor(std::FILE* f, std::vector<unsigned char>& keep, size_t block) {
+  Cursor c;
+  c.f = f;
+  c.keep = &keep;
+  c.block = block;
+  c.base = c.p = c.end = keep.data();
+  return c;
+}
+
+bool readToEnd(Cursor& c) {
+  while (refill(c)) c.p = c.end;
+  return c.readError == 0;
+}
+
 uint64_t cursorOffset(const Cursor& c) {
-  return c.consumed + uint64_t(c.p - c.base);
+  return uint64_t(c.p - c.base);
 }
 
 bool get8(Cursor& c, uint8_t& v) {

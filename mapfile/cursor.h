@@ -1,26 +1,32 @@
-// The reader's input: one cursor over bytes in memory or refilled from a stream through a
-// fixed buffer, and the read helpers that check the end. Internal to mapfile/ (and its tests).
+// The reader's input: one cursor over bytes in memory or read from a stream into the bytes the
+// map keeps, and the read helpers that check the end. Internal to mapfile/ (and its tests).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
-// {p, end} are the unread bytes at hand; `base` is where they start.
+// {p, end} are the unread bytes at hand; `base` is the input's first byte.
 struct Cursor {
   const unsigned char* p = nullptr;
   const unsigned char* end = nullptr;
   const unsigned char* base = nullptr;
-  std::FILE* f = nullptr; // refill source; null when all input is in memory
-  unsigned char* buf = nullptr;
-  size_t cap = 0;
-  uint64_t consumed = 0; // input bytes before `base`
-  int readError = 0;     // errno of a failed read; the input counts as ended there
+  std::FILE* f = nullptr;                     // refill source; null when all input is in memory
+  std::vector<unsigned char>* keep = nullptr; // with `f`: every byte read so far, in order
+  size_t block = 0;                           // with `f`: bytes read at a time at most
+  uint64_t expect = 0; // with `f`: the stream's length where known (a regular file), else 0
+  int readError = 0;   // errno of a failed read; the input counts as ended there
 };
 
 // A cursor over `size` bytes in memory.
 Cursor memoryCursor(const unsigned char* data, size_t size);
+// A cursor over the stream `f`, reading `block` bytes at a time onto the end of `keep` (whose
+// capacity, reserved by the caller, is used before it grows).
+Cursor streamCursor(std::FILE* f, std::vector<unsigned char>& keep, size_t block);
+// Reads what the stream has left into the kept bytes; false when a read failed.
+bool readToEnd(Cursor& c);
 
 uint64_t cursorOffset(const Cursor& c);
 bool get8(Cursor& c, uint8_t& v);

@@ -31,9 +31,20 @@ struct Lattice {
   Lattice* parent;
 };
 
-// Owns every lattice and list node of one loaded map and frees them together.
-// Records are carved from large blocks, so pointers stay stable for its lifetime.
+// Where one lattice's editable values lie in the file, as byte offsets: its position (rotation
+// and cell size follow it, nine floats in all), the first dx of each inset list (then dz, and
+// so on in pairs) and its first height; each list's floats follow one another, 4 bytes each,
+// as many as its list holds. 0 where the file ended first (no value lies at offset 0).
+struct ValueOffsets {
+  uint64_t fixed = 0, minInsets = 0, maxInsets = 0, heights = 0;
+};
+
+// Owns every lattice and list node of one loaded map and frees them together, with the bytes
+// the map was read from. Records are carved from large blocks, so pointers stay stable for its
+// lifetime.
 struct MapStore {
+  std::vector<unsigned char> file;   // the input, every byte of it, when the map loaded
+  std::vector<ValueOffsets> offsets; // per lattice of the list, in list order
   std::vector<void*> blocks;
   unsigned char* p = nullptr; // free space of the current block
   size_t left = 0;

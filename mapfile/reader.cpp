@@ -10,11 +10,29 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <sys/stat.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace {
 
 constexpr size_t readBlock = 1u << 20;
 constexpr int nodeBatch = 1024; // list nodes read before they are allocated together
+
+// Bytes a regular file has left to read; 0 for other streams, whose length is not known.
+uint64_t bytesLeft(std::FILE* f) {
+#ifdef _WIN32
+  struct _stat64 st;
+  bool regular = _fstat64(_fileno(f), &st) == 0 && (st.st_mode & _S_IFMT) == _S_IFREG;
+  long long at = regular ? _ftelli64(f) : -1;
+#else
+  struct stat st;
+  bool regular = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode);
+  long long at = regular ? ftello(f) : -1;
+#endif
+  return at >= 0 && st.st_size > at ? uint64_t(st.st_size - at) : 0;
+}
 
 uint16_t le16(const unsigned char* b) {
   return uint16_t(b[0] | b[1] << 8);
@@ -132,9 +150,11 @@ bool readList(Decoder& d, int count, Node*& head, int& length, const std::string
   return true;
 }
 
-bool readInsets(Decoder& d, InsetNode*& head, int& length, const std::string& where) {
+bool readInsets(Decoder& d, InsetNode*& head, int& length, uint64_t& offset,
+                const std::string& where) {
   uint8_t c;
   if (!get8(d.cur, c)) return d.ended(where);
+  offset = cursorOffset(d.cur);
   return readList<InsetNode, 2>(d, c, head, length, where, [](InsetNode& n, const float* v) {
     n.dx = v[0];
     n.dz = v[1];
@@ -174,19 +194,22 @@ bool readRecord(Decoder& d, int i) {
   uint8_t b = 0;
   if (!skipBytes(c, 3) || !readVarCount(c, v)) return d.ended(where);
   L->id = v;
+  ValueOffsets& at = d.store.offsets[size_t(i)];
+  at.fixed = cursorOffset(c);
   float* fixed[28] = {&L->x, &L->y, &L->z, &L->rx, &L->ry, &L->rz, &L->sx, &L->sy, &L->sz};
   for (int k = 0; k < 19; k++) fixed[9 + k] = L->frameData + k;
   for (float* f : fixed)
     if (!getf32(c, *f)) return d.ended(where);
   ListLengths& len = d.rep.lengths[size_t(i)];
-  if (!readInsets(d, L->minInsets, len.minInsets, where) ||
-      !readInsets(d, L->maxInsets, len.maxInsets, where))
+  if (!readInsets(d, L->minInsets, len.minInsets, at.minInsets, where) ||
+      !readInsets(d, L->maxInsets, len.maxInsets, at.maxInsets, where))
     return false;
   for (int* cells : {&L->nx, &L->ny, &L->nz}) {
     if (!get8(c, b)) return d.ended(where);
     *cells = b;
   }
   if (!readVarCount(c, v)) return d.ended(where);
+  at.heights = cursorOffset(c);
   if (!readList<HeightNode, 1>(d, v, L->heights, len.heights, where,
                                [](HeightNode& n, const float* h) { n.value = h[0]; }))
     return false;
@@ -240,11 +263,13 @@ void breakCycles(Decoder& d) {
   }
 }
 
-LoadReport failed(LoadStatus status, const std::string& why, Lattice* lat) {
+LoadReport failed(LoadStatus status, const std::string& why, Lattice* lat, MapStore& store) {
   LoadReport rep;
   rep.status = status;
   rep.error = why;
   *lat = Lattice{};
+  std::vector<unsigned char>().swap(store.file);
+  store.offsets.clear();
   return rep;
 }
 
@@ -256,14 +281,17 @@ LoadReport decode(Cursor& cur, Lattice* lat, MapStore& store) {
     if (readHeader(d) && readTypeTable(d)) {
       allocateLattices(d);
       rep.lengths.resize(size_t(std::max(rep.nlat, 1)));
+      store.offsets.assign(rep.lengths.size(), ValueOffsets{});
       if (skipTables(d)) readRecords(d);
       breakCycles(d);
     }
+    if (d.notMap.empty() && !cur.readError) readToEnd(cur); // kept whole, to be written back
   } catch (const std::bad_alloc&) {
-    return failed(LoadStatus::outOfMemory, "out of memory", lat);
+    return failed(LoadStatus::outOfMemory, "out of memory", lat, store);
   }
-  if (cur.readError) return failed(LoadStatus::openFailed, std::strerror(cur.readError), lat);
-  if (!d.notMap.empty()) return failed(LoadStatus::notMap, d.notMap, lat);
+  if (cur.readError)
+    return failed(LoadStatus::openFailed, std::strerror(cur.readError), lat, store);
+  if (!d.notMap.empty()) return failed(LoadStatus::notMap, d.notMap, lat, store);
   rep.status = LoadStatus::loaded;
   return rep;
 }
@@ -272,24 +300,25 @@ LoadReport decode(Cursor& cur, Lattice* lat, MapStore& store) {
 
 LoadReport loadLandFramesFromMemory(const unsigned char* data, size_t size, Lattice* lat,
                                     MapStore& store) {
-  Cursor c = memoryCursor(data, size);
+  try {
+    store.file.assign(data, data + size);
+  } catch (const std::bad_alloc&) {
+    return failed(LoadStatus::outOfMemory, "out of memory", lat, store);
+  }
+  Cursor c = memoryCursor(store.file.data(), size);
   return decode(c, lat, store);
 }
 
 LoadReport loadLandFramesFromStream(std::FILE* f, Lattice* lat, MapStore& store) {
-  std::unique_ptr<unsigned char[]> buf(new (std::nothrow) unsigned char[readBlock]);
-  if (!buf) return failed(LoadStatus::outOfMemory, "out of memory", lat);
-  Cursor c;
-  c.f = f;
-  c.buf = buf.get();
-  c.cap = readBlock;
-  c.base = c.p = c.end = c.buf;
+  store.file.clear();
+  Cursor c = streamCursor(f, store.file, readBlock);
+  c.expect = bytesLeft(f);
   return decode(c, lat, store);
 }
 
 LoadReport loadLandFrames(const char* name, Lattice* lat, MapStore& store) {
   std::FILE* f = std::fopen(name, "rb");
-  if (!f) return failed(LoadStatus::openFailed, std::strerror(errno), lat);
+  if (!f) return failed(LoadStatus::openFailed, std::strerror(errno), lat, store);
   LoadReport rep = loadLandFramesFromStream(f, lat, store);
   std::fclose(f);
   return rep;

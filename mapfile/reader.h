@@ -30,9 +30,10 @@ struct LoadReport {
 };
 
 // Fills the list that starts at the zeroed root `lat` from the map file `name`. Every other
-// lattice and node is allocated from `store`. Unless the status is `loaded`, the list is the
-// zeroed root alone. Memory: 1 MiB of buffer, at most 65,535 lattices, and list nodes only for
-// values the input held (16 bytes per 4-byte height, 24 per 8-byte inset).
+// lattice and node is allocated from `store`, which also keeps the file's bytes and where each
+// lattice's editable values lie in them. Unless the status is `loaded`, the list is the zeroed
+// root alone and nothing is kept. Memory: the file once, at most 65,535 lattices, and list
+// nodes only for values the input held (16 bytes per 4-byte height, 24 per 8-byte inset).
 LoadReport loadLandFrames(const char* name, Lattice* lat, MapStore& store);
 
 // The same, from a stream opened for binary reading (left open): files, pipes and devices

@@ -1,0 +1,160 @@
+// Maps written back over their own bytes: unedited, byte for byte; edited, only inside the
+// floats edited; read from memory, a file or a pipe alike.
+#include "fuzz/seeds.h"
+#include "mapfile/save.h"
+#include "test_maps.h"
+#include "tools/toolkit.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace {
+
+std::string readFile(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// A map with a bit of everything the reader skips or keeps: strings, other records, tails,
+// skipped words and counts, both count forms, signalling and quiet NaNs with payloads.
+MapDesc variedMap(unsigned seed) {
+  std::mt19937 rng(seed);
+  auto pick = [&](int n) { return int(rng() % unsigned(n)); };
+  MapDesc m;
+  m.longCounts = seed % 2;
+  m.extraCount = pick(4);
+  for (int s = pick(4); s > 0; s--)
+    m.strings.push_back(std::string(size_t(pick(6)), 'a' + char(s)));
+  for (int r = pick(3); r > 0; r--) m.otherRecords.push_back(std::string(size_t(pick(9)), 'r'));
+  for (int l = 1 + pick(4); l > 0; l--) {
+    LatticeRecord L = box(1 + pick(5), 1 + pick(3), 1 + pick(5), pick(3));
+    for (int i = 0; i < (L.nx + 1) * (L.nz + 1); i++) {
+      uint32_t bits = pick(7) == 0 ? 0x7F800001u + rng() % 0x3FFFFF : 0;
+      float h = float(pick(100)) / 7;
+      if (bits) std::memcpy(&h, &bits, 4);
+      L.heights.push_back(h);
+    }
+    for (int k = pick(3); k > 0; k--) {
+      L.minInsets.push_back({float(pick(9)) / 3, -float(pick(9)) / 5});
+      L.maxInsets.push_back({-float(pick(9)) / 3, float(pick(9)) / 5});
+    }
+    L.pos[0] = float(pick(50)) - 25.5f;
+    L.rot[1] = float(pick(7)) / 3;
+    L.tail = std::string(size_t(pick(5)), 'T');
+    L.skippedWords.assign(size_t(pick(3)), rng());
+    L.skippedCounts.assign(size_t(pick(3)), 130);
+    m.lattices.push_back(L);
+  }
+  return m;
+}
+
+// The corpus: the fuzzers' seeds, the hostile maps and the make-map examples of the
+// repository, the demo and varied generated maps.
+std::vector<SeedFile> corpus() {
+  std::vector<SeedFile> maps = seedFiles();
+  std::filesystem::path data = std::filesystem::path(KELVANE_SOURCE_DIR) / "tests" / "data";
+  for (const auto& e : std::filesystem::directory_iterator(data / "hostile"))
+    maps.push_back({e.path().filename().string(), readFile(e.path())});
+  for (const char* name : {"box.json", "side.json"}) {
+    MapDesc m;
+    std::string err;
+    EXPECT_TRUE(mapFromJson(readFile(data / name), m, err)) << name << ": " << err;
+    maps.push_back({name, mapBytes(m)});
+  }
+  maps.push_back({"demo", mapBytes(demoMap())});
+  for (unsigned s = 0; s < 20; s++)
+    maps.push_back({"varied " + std::to_string(s), mapBytes(variedMap(s))});
+  return maps;
+}
+
+TEST(Save, EveryMapWrittenBackUneditedIsTheSameFile) {
+  int loaded = 0;
+  for (const SeedFile& f : corpus()) {
+    LoadedMap map;
+    loadMapBytes(f.bytes, map);
+    if (map.rep.status != LoadStatus::loaded) {
+      EXPECT_TRUE(map.store.file.empty()) << f.name; // nothing kept of what did not load
+      continue;
+    }
+    loaded++;
+    EXPECT_TRUE(savedMap(map.lat, map.store) == f.bytes) << f.name;
+  }
+  EXPECT_GE(loaded, 30);
+}
+
+// Each kind of editable value, changed, moves exactly its own four bytes.
+TEST(Save, AnEditChangesOnlyTheBytesOfTheFloatsEdited) {
+  std::string bytes = mapBytes(variedMap(3));
+  LoadedMap map;
+  loadMapBytes(bytes, map);
+  ASSERT_EQ(map.rep.status, LoadStatus::loaded);
+  Lattice* L = latticesOf(map.lat).back();
+  ASSERT_TRUE(L->heights && L->heights->next);
+  struct Edit {
+    float* value;
+    uint64_t at;
+  };
+  const ValueOffsets& at = map.store.offsets.back();
+  std::vector<Edit> edits = {{&L->y, at.fixed + 4},
+                             {&L->rz, at.fixed + 20},
+                             {&L->sx, at.fixed + 24},
+                             {&L->heights->next->value, at.heights + 4}};
+  if (L->minInsets) edits.push_back({&L->minInsets->dz, at.minInsets + 4});
+  if (L->maxInsets) edits.push_back({&L->maxInsets->dx, at.maxInsets});
+  for (const Edit& e : edits) {
+    float was = *e.value;
+    *e.value = 1234.5f;
+    std::string out = savedMap(map.lat, map.store);
+    ASSERT_EQ(out.size(), bytes.size());
+    for (size_t b = 0; b < bytes.size(); b++) {
+      bool inside = b >= e.at && b < e.at + 4;
+      EXPECT_TRUE(out[b] == bytes[b] || inside) << "byte " << b;
+    }
+    float put;
+    std::memcpy(&put, out.data() + e.at, 4);
+    EXPECT_EQ(put, 1234.5f);
+    *e.value = was;
+  }
+  EXPECT_TRUE(savedMap(map.lat, map.store) == bytes);
+}
+
+// A map larger than the reader's block, from a file and from a pipe: every byte kept, once (a
+// regular file takes one allocation of its size).
+TEST(Save, FilesAndPipesAreKeptWhole) {
+  MapDesc m = variedMap(5);
+  LatticeRecord big = box(180, 1, 180);
+  big.heights.assign(181 * 181, 0.5f);
+  for (int k = 0; k < 20; k++) m.lattices.push_back(big);
+  m.lattices.back().tail = "the end";
+  std::string bytes = mapBytes(m);
+  ASSERT_GT(bytes.size(), size_t(2) << 20);
+  std::string path = testing::TempDir() + "/kept.map";
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+  LoadedMap file;
+  loadMap(path, file);
+  ASSERT_EQ(file.rep.status, LoadStatus::loaded);
+  EXPECT_TRUE(savedMap(file.lat, file.store) == bytes);
+  EXPECT_LE(file.store.file.capacity(), bytes.size() + 1);
+
+  LoadedMap piped;
+  piped.lat = newLattice(piped.store);
+  std::FILE* p = popen(("cat " + path).c_str(), "r");
+  piped.rep = loadLandFramesFromStream(p, piped.lat, piped.store);
+  pclose(p);
+  ASSERT_EQ(piped.rep.status, LoadStatus::loaded);
+  EXPECT_TRUE(savedMap(piped.lat, piped.store) == bytes);
+  std::remove(path.c_str());
+}
+
+} // namespace
