@@ -7,6 +7,7 @@
 #include "mapfile/index_list.h"
 #include "platform/messages.h"
 #include "render/frame.h"
+#include "render/camera_text.h"
 #include "render/world.h"
 
 #include <algorithm>
@@ -110,12 +111,7 @@ std::vector<int> hiddenIndices(const Viewer& v) {
 }
 
 std::string cameraLine(const Viewer& v) {
-  using namespace Trot;
-  const float* t = v.trot;
-  char line[200];
-  int n = std::snprintf(line, sizeof line, "--camera %.9g,%.9g,%.9g,%.9g,%.9g", t[tx], t[ty], t[tz],
-                        t[pitch], t[yaw]);
-  std::string s(line, size_t(n));
+  std::string s = cameraText(v.trot);
   if (v.view.width != 640 || v.view.height != 480)
     s += " --size " + std::to_string(v.view.width) + "x" + std::to_string(v.view.height);
   if (v.selected >= 0) s += " --select " + std::to_string(v.selected);

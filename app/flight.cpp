@@ -3,6 +3,7 @@
 #include "viewer.h"
 
 #include "platform/messages.h"
+#include "render/camera_text.h"
 
 #include <cstdio>
 

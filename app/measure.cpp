@@ -18,7 +18,7 @@ constexpr size_t hoverTriangles = 2'000'000;
 
 // "(X, Y, Z)", appended piece by piece (one long sum of strings trips a false -Wrestrict in
 // the cross compiler).
-std::string triple(const double* p) {
+std::string pointText(const double* p) {
   std::string s = "(";
   s += readableNumber(p[0]);
   s += ", ";
@@ -60,7 +60,7 @@ std::string distanceFromA(const Measurement& m, std::string& parts) {
 std::string measureLine(const Measurement& m) {
   if (m.count == 0) return "";
   std::string s = m.count == 1 ? "point A " : "point B ";
-  s += triple(m.at[m.count - 1]);
+  s += pointText(m.at[m.count - 1]);
   s += " on lattice ";
   s += std::to_string(m.lattice[m.count - 1]);
   if (m.count < 2) return s;
@@ -77,7 +77,7 @@ std::vector<std::string> measurePanelLines(const Measurement& m) {
   if (m.count == 0) return {};
   std::vector<std::string> lines = {"measurement"};
   for (int i = 0; i < m.count; i++)
-    lines.push_back(std::string(i ? "B  " : "A  ") + triple(m.at[i]) + " on lattice " +
+    lines.push_back(std::string(i ? "B  " : "A  ") + pointText(m.at[i]) + " on lattice " +
                     std::to_string(m.lattice[i]));
   if (m.count == 2) {
     std::string parts;
@@ -141,7 +141,7 @@ DWORD hoverWait(const Viewer& v, DWORD now) {
 std::string pointerRow(const Viewer& v) {
   if (v.triangles > hoverTriangles) return "not followed in a scene of over 2 M triangles";
   if (!v.hoverLooked || v.hover.index < 0) return "-";
-  return triple(v.hover.at) + " on lattice " + std::to_string(v.hover.index);
+  return pointText(v.hover.at) + " on lattice " + std::to_string(v.hover.index);
 }
 
 void drawMarks(Viewer& v) {

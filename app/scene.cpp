@@ -49,10 +49,10 @@ bool loadInto(Viewer& v, const std::string& name, MapStore& store, Lattice*& lat
   return rep.status == LoadStatus::loaded;
 }
 
-// Bytes the retained arrays may take, from KELVANE_GEOMETRY_MB and the machine's memory.
-size_t geometryBudgetHere(Viewer& v) {
+// Bytes the retained arrays may take here, saying when the setting was not understood.
+size_t budgetHere(Viewer& v) {
   std::string warning;
-  size_t budget = geometryBudget(std::getenv("KELVANE_GEOMETRY_MB"), physicalMemory(), warning);
+  size_t budget = geometryBudgetFromEnv(physicalMemory(), warning);
   if (!warning.empty()) sayWarning(v, prefixed("", "warning: " + warning));
   return budget;
 }
@@ -123,7 +123,7 @@ bool readFirstWord(const char* path, std::string& word, std::string& err) {
 
 void buildScene(Viewer& v) {
   v.redraw = true;
-  size_t budget = geometryBudgetHere(v);
+  size_t budget = budgetHere(v);
   buildRetained(v.lat, v.vs, budget, v.scene, v.start.frameTriangles);
   hideLattices(v.scene, v.hidden);
   uploadRetained(v.scene, glProc);

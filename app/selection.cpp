@@ -2,18 +2,12 @@
 #include "selection.h"
 
 #include "render/frame.h"
+#include "render/numbers.h"
 
 #include <cstdio>
 #include <vector>
 
 namespace {
-
-// "(a, b, c)" with %g numbers.
-std::string triple(const float* v) {
-  char b[96];
-  std::snprintf(b, sizeof b, "(%g, %g, %g)", double(v[0]), double(v[1]), double(v[2]));
-  return b;
-}
 
 std::string parentOf(const Lattice* lat, int index) {
   int p = parentIndexes(lat)[size_t(index)];

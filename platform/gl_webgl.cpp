@@ -6,6 +6,7 @@
 // real WebGL calls are emscripten's emscripten_gl* names.
 #include "platform/gl.h"
 #include "platform/webgl.h"
+#include "render/matrix.h"
 
 #include <GLES2/gl2.h>
 #include <emscripten.h>
@@ -81,16 +82,12 @@ double* current() {
   return gl.mode == GL_PROJECTION ? gl.projection : gl.modelview;
 }
 
+// The current matrix times `r`, as glMultMatrix does.
 void multiply(const double r[16]) {
-  double* m = current();
-  double out[16];
-  for (int c = 0; c < 4; c++)
-    for (int row = 0; row < 4; row++) {
-      double s = 0;
-      for (int k = 0; k < 4; k++) s += m[k * 4 + row] * r[c * 4 + k];
-      out[c * 4 + row] = s;
-    }
-  std::memcpy(m, out, sizeof out);
+  Matrix a, b;
+  std::memcpy(a.m, current(), sizeof a.m);
+  std::memcpy(b.m, r, sizeof b.m);
+  std::memcpy(current(), multiply(a, b).m, sizeof a.m);
 }
 
 // The page's side, in JavaScript (kept as written: the formatter does not know it).
@@ -357,53 +354,17 @@ void glLoadMatrixf(const GLfloat* m) {
 }
 void glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
   flush();
-  double t[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1};
-  multiply(t);
+  multiply(translationMatrix(x, y, z).m);
 }
 void glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
   flush();
   double len = std::sqrt(double(x) * x + double(y) * y + double(z) * z);
   if (!(len > 0)) return;
-  double ax = x / len, ay = y / len, az = z / len;
-  double a = angle * M_PI / 180, c = std::cos(a), s = std::sin(a), t = 1 - c;
-  double r[16] = {t * ax * ax + c,
-                  t * ax * ay + s * az,
-                  t * ax * az - s * ay,
-                  0,
-                  t * ax * ay - s * az,
-                  t * ay * ay + c,
-                  t * ay * az + s * ax,
-                  0,
-                  t * ax * az + s * ay,
-                  t * ay * az - s * ax,
-                  t * az * az + c,
-                  0,
-                  0,
-                  0,
-                  0,
-                  1};
-  multiply(r);
+  multiply(rotationMatrix(angle, x / len, y / len, z / len).m);
 }
 void gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar) {
   flush();
-  double f = 1 / std::tan(fovy * M_PI / 360);
-  double p[16] = {f / aspect,
-                  0,
-                  0,
-                  0,
-                  0,
-                  f,
-                  0,
-                  0,
-                  0,
-                  0,
-                  (zFar + zNear) / (zNear - zFar),
-                  -1,
-                  0,
-                  0,
-                  2 * zFar * zNear / (zNear - zFar),
-                  0};
-  multiply(p);
+  multiply(perspectiveMatrix(fovy, aspect, zNear, zFar).m);
 }
 void glGetFloatv(GLenum name, GLfloat* out) {
   if (name != GL_MODELVIEW_MATRIX && name != GL_PROJECTION_MATRIX) {

@@ -61,27 +61,6 @@ void flightCamera(const std::vector<Keyframe>& keys, double t, float camera[5]) 
   }
 }
 
-std::string keyframeLine(const Keyframe& k) {
-  char b[200];
-  const float* c = k.camera;
-  int n = std::snprintf(b, sizeof b, "--camera %.9g,%.9g,%.9g,%.9g,%.9g", double(c[0]),
-                        double(c[1]), double(c[2]), double(c[3]), double(c[4]));
-  if (k.hold > 0) n += std::snprintf(b + n, sizeof b - size_t(n), " --hold %g", k.hold);
-  return std::string(b, size_t(n));
-}
-
-std::string flightText(const std::vector<Keyframe>& keys) {
-  char head[120];
-  std::snprintf(head, sizeof head, "# kelvane flight: %zu keyframes, %g seconds\n", keys.size(),
-                flightDuration(keys));
-  std::string s = head;
-  for (const Keyframe& k : keys) {
-    s += keyframeLine(k);
-    s += '\n';
-  }
-  return s;
-}
-
 int64_t flightFrames(const std::vector<Keyframe>& keys, int fps) {
   // A hair under a whole frame counts as one: 4 s at 30 frames a second is 121 frames.
   return int64_t(std::ceil(flightDuration(keys) * fps - 1e-9)) + 1;

@@ -22,12 +22,6 @@ double flightDuration(const std::vector<Keyframe>& keys);
 // keyframe's time, and past the end, exactly that keyframe's camera. `keys` is not empty.
 void flightCamera(const std::vector<Keyframe>& keys, double t, float camera[5]);
 
-// "--camera TX,TY,TZ,PITCH,YAW" with %.9g numbers, and " --hold SECONDS" when it holds.
-std::string keyframeLine(const Keyframe& k);
-
-// The flight as a keyframe file: a comment line, then keyframeLine a line.
-std::string flightText(const std::vector<Keyframe>& keys);
-
 // How many frames a flight takes at `fps` frames a second: one at the start, one every 1/fps
 // seconds, and one at the very end (a long flight's count does not fit an int). Frame f shows
 // the flight at flightFrameTime.

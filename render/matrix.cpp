@@ -33,6 +33,12 @@ Matrix rotationMatrix(double deg, double ax, double ay, double az) {
            t * az * az + c, 0, 0, 0, 0, 1}};
 }
 
+Matrix perspectiveMatrix(double fovy, double aspect, double zNear, double zFar) {
+  double f = 1 / std::tan(fovy * M_PI / 360);
+  return {{f / aspect, 0, 0, 0, 0, f, 0, 0, 0, 0, (zFar + zNear) / (zNear - zFar), -1, 0, 0,
+           2 * zFar * zNear / (zNear - zFar), 0}};
+}
+
 Matrix matrixOf(const float m[16]) {
   Matrix out;
   for (int i = 0; i < 16; i++) out.m[i] = m[i];

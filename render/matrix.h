@@ -12,6 +12,9 @@ Matrix multiply(const Matrix& a, const Matrix& b);
 Matrix translationMatrix(double x, double y, double z);
 // The matrix glRotate builds for `deg` degrees about the unit axis (ax, ay, az).
 Matrix rotationMatrix(double deg, double ax, double ay, double az);
+// The matrix gluPerspective builds: `fovy` degrees high, `aspect` wide per high, depth from
+// `zNear` to `zFar`.
+Matrix perspectiveMatrix(double fovy, double aspect, double zNear, double zFar);
 // A column-major float matrix, as glGetFloatv returns one.
 Matrix matrixOf(const float m[16]);
 // m times the point (x, y, z, 1); the first three results.

@@ -141,6 +141,10 @@ size_t geometryBudget(const char* setting, size_t memory, std::string& warning) 
   return memory ? std::min(gib, memory / 4) : gib;
 }
 
+size_t geometryBudgetFromEnv(size_t memory, std::string& warning) {
+  return geometryBudget(std::getenv("KELVANE_GEOMETRY_MB"), memory, warning);
+}
+
 void buildRetained(const Lattice* lat, const ViewerState& vs, size_t budget, RetainedScene& s,
                    size_t triangleBudget) {
   releaseRetained(s);

@@ -67,6 +67,8 @@ constexpr size_t maxGeometryMb = SIZE_MAX >> 20 < (size_t(1) << 24) ? SIZE_MAX >
 // or anything else (then with `warning` saying so), gives the default: 1 GiB or a quarter of
 // `memory` (the machine's, in bytes; 0 when unknown), whichever is less.
 size_t geometryBudget(const char* setting, size_t memory, std::string& warning);
+// The same with the process's KELVANE_GEOMETRY_MB.
+size_t geometryBudgetFromEnv(size_t memory, std::string& warning);
 
 // Builds `scene` for the list from `lat` with `vs`'s scales, releasing what it held. Lattices past
 // `triangleBudget` triangles are boxes (see boxedLattices). Lattices go into arrays in list

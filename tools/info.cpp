@@ -2,6 +2,8 @@
 // built by appending to one string, linear in the map's size.
 #include "toolkit.h"
 
+#include "render/numbers.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -66,18 +68,6 @@ void jsonString(Text& t, const std::string& s) {
   t << '"';
 }
 
-// A float as printf's %g would write it (six significant digits), for the text report.
-void putShort(Text& t, float v) {
-  if (v == 0) {
-    t << (std::signbit(v) ? "-0" : "0");
-  } else if (std::fabs(v) < 1e6f && v == float(long(v))) { // whole numbers print as integers
-    t << long(v);
-  } else {
-    char* p = t.room(32);
-    t.n = size_t(std::to_chars(p, p + 32, v, std::chars_format::general, 6).ptr - t.b);
-  }
-}
-
 // A float as JSON that reads back as the same 32-bit float: the shortest such form.
 void putJsonFloat(Text& t, float v) {
   if (std::isnan(v)) {
@@ -114,16 +104,6 @@ void insets(Text& t, const InsetNode* n) {
     t << ']';
   }
   t << ']';
-}
-
-// "(a, b, c)" with %g-style numbers.
-void triple(Text& t, const float* v) {
-  t << '(';
-  for (int i = 0; i < 3; i++) {
-    if (i) t << ", ";
-    putShort(t, v[i]);
-  }
-  t << ')';
 }
 
 } // namespace
@@ -187,11 +167,11 @@ std::string infoText(const LoadedMap& map) {
   for (const Lattice* L = map.lat; L; L = L->next, i++) {
     const ListLengths& len = r.lengths[size_t(i)];
     t << "lattice " << i << ": id " << L->id << (L->id ? ", at " : " (not drawn), at ");
-    triple(t, &L->x);
+    t << triple(&L->x);
     t << ", rotation ";
-    triple(t, &L->rx);
+    t << triple(&L->rx);
     t << ", " << L->nx << " x " << L->ny << " x " << L->nz << " cells of ";
-    triple(t, &L->sx);
+    t << triple(&L->sx);
     t << ", " << len.heights << " heights, " << len.minInsets << '/' << len.maxInsets << " insets, "
       << L->refCount << " refs, ";
     if (parent[size_t(i)] >= 0)

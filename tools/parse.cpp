@@ -14,13 +14,6 @@ bool wholeIn(std::string_view s, int lo, int hi, int& v) {
   return ec == std::errc() && end == s.data() + s.size() && v >= lo && v <= hi;
 }
 
-bool decimal(const std::string& s, float& v) {
-  if (s.empty() || s.find_first_not_of("0123456789+-.eE") != std::string::npos) return false;
-  char* end = nullptr;
-  v = std::strtof(s.c_str(), &end);
-  return *end == 0 && std::isfinite(v);
-}
-
 bool parseSize(const std::string& s, int& w, int& h, std::string& err) {
   size_t x = s.find_first_of("xX");
   if (x == std::string::npos || !wholeIn(std::string_view(s).substr(0, x), 1, 16384, w) ||
@@ -32,19 +25,7 @@ bool parseSize(const std::string& s, int& w, int& h, std::string& err) {
 }
 
 bool parseCamera(const std::string& s, Camera& cam, std::string& err) {
-  size_t start = 0;
-  for (int n = 0; n < 5; n++) {
-    size_t comma = s.find(',', start);
-    if ((n == 4) != (comma == std::string::npos) ||
-        !decimal(s.substr(start, comma - start), cam.trot[n])) {
-      err = "--camera: expected five finite decimal numbers TX,TY,TZ,PITCH,YAW, e.g. "
-            "0,0,0,10,-30 (got '" +
-            s + "')";
-      return false;
-    }
-    start = comma + 1;
-  }
-  return true;
+  return parseCameraText(s, cam.trot, err);
 }
 
 bool parseSelect(bool given, const std::string& s, int& select, std::string& err) {
@@ -59,57 +40,6 @@ bool parseHide(bool given, const std::string& s, std::vector<int>& hide, std::st
   if (!given || parseIndexList(s, 65534, hide, err)) return true;
   err = "--hide: " + err;
   return false;
-}
-
-namespace {
-
-// What a message quotes of the user's text: at most 40 characters, "..." for the rest.
-std::string quote(const std::string& s) {
-  return s.size() > 40 ? s.substr(0, 37) + "..." : s;
-}
-
-} // namespace
-
-bool parseFlight(const std::string& text, std::vector<Keyframe>& keys, std::string& err) {
-  keys.clear();
-  std::istringstream in(text);
-  std::string line;
-  for (int n = 1; std::getline(in, line); n++) {
-    line = line.substr(0, line.find('#'));
-    std::istringstream words(line);
-    std::vector<std::string> w;
-    for (std::string s; words >> s;) w.push_back(s);
-    if (w.empty()) continue;
-    std::string at = "line " + std::to_string(n) + ": ";
-    Keyframe k;
-    Camera cam;
-    float hold = 0;
-    if (w[0] != "--camera" || w.size() < 2) {
-      err =
-          at + "expected --camera TX,TY,TZ,PITCH,YAW [--hold SECONDS] (got '" + quote(w[0]) + "')";
-      return false;
-    }
-    if (!parseCamera(w[1], cam, err)) {
-      if (w[1].size() > 40) // the reason quotes it whole: say it shorter
-        err = "--camera: expected TX,TY,TZ,PITCH,YAW (got '" + quote(w[1]) + "')";
-      err = at + err;
-      return false;
-    }
-    if (w.size() > 2 && w[2] != "--hold") {
-      err = at + "after the camera only --hold SECONDS may follow (got '" + quote(w[2]) + "')";
-      return false;
-    }
-    if (w.size() > 2 && (w.size() != 4 || !decimal(w[3], hold) || hold < 0 || hold > 3600)) {
-      err = at + "--hold: expected seconds from 0 to 3600 (got '" +
-            quote(w.size() > 3 ? w[3] : std::string()) + "')";
-      return false;
-    }
-    std::copy(cam.trot, cam.trot + 5, k.camera);
-    k.hold = hold;
-    keys.push_back(k);
-  }
-  if (keys.empty()) err = "no keyframe: each line is --camera TX,TY,TZ,PITCH,YAW [--hold SECONDS]";
-  return !keys.empty();
 }
 
 bool videoName(const std::string& out) {

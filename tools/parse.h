@@ -4,7 +4,7 @@
 
 #include "toolkit.h"
 
-#include "render/flight.h"
+#include "render/camera_text.h"
 
 #include <string>
 #include <string_view>
@@ -12,10 +12,6 @@
 
 // A whole number from `lo` to `hi`, all of `s` (no sign, blank or other text around it).
 bool wholeIn(std::string_view s, int lo, int hi, int& v);
-
-// One finite decimal number, as a 32-bit float: no hexadecimal, no "inf" or "nan", nothing
-// that overflows a float.
-bool decimal(const std::string& s, float& v);
 
 // --size "WxH" with both sides from 1 to 16384.
 bool parseSize(const std::string& s, int& w, int& h, std::string& err);
@@ -29,11 +25,6 @@ bool parseSelect(bool given, const std::string& s, int& select, std::string& err
 
 // --hide's list of lattice indices ("2,5-9,14"); none when not `given`.
 bool parseHide(bool given, const std::string& s, std::vector<int>& hide, std::string& err);
-
-// A keyframe file: a keyframe a line, "--camera TX,TY,TZ,PITCH,YAW" optionally followed by
-// "--hold SECONDS" (0 to 3600); '#' starts a comment; blank lines count for nothing. False with
-// `err` naming the line (from 1) and what is wrong, or when there is no keyframe at all.
-bool parseFlight(const std::string& text, std::vector<Keyframe>& keys, std::string& err);
 
 // Whether a flight's -o names a video: a name ending in .webm, in any case.
 bool videoName(const std::string& out);

@@ -1,108 +1,12 @@
-// The `kelvane` command on POSIX systems: the terminal check, and `render` and `thumbnail`,
-// which draw through the headless EGL context.
+// The `kelvane` command on POSIX systems: the terminal check and binary standard streams.
 #include "command.h"
-
-#include "platform/system.h"
-#include "render/retained.h"
 
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-
-namespace {
-
-// The bytes the retained arrays may take, from KELVANE_GEOMETRY_MB and the machine's memory.
-size_t geometryBudgetHere() {
-  std::string warning;
-  size_t budget = geometryBudget(std::getenv("KELVANE_GEOMETRY_MB"), physicalMemory(), warning);
-  if (!warning.empty()) std::fprintf(stderr, "kelvane: warning: %s\n", warning.c_str());
-  return budget;
-}
-
-// --fit: moves the job's camera to frame the map, saying what it chose and what it could not.
-void fitView(const std::string& file, const Lattice* lat, RenderJob& job) {
-  using namespace Trot;
-  const float* t = job.cam.trot;
-  double depth = 0;
-  if (!fitCamera(lat, job.width, job.height, job.cam.trot, depth, latticeAt(lat, job.select),
-                 SIZE_MAX, hiddenByIndex(job.hidden)))
-    std::fprintf(stderr, "kelvane: %s: warning: no lattice is drawn; nothing to fit\n",
-                 file.c_str());
-  else if (depth > 1000)
-    std::fprintf(stderr,
-                 "kelvane: %s: warning: the scene is %.0f units deep from the fitted eye; the "
-                 "view ends at 1000, so the part beyond is not drawn\n",
-                 file.c_str(), depth);
-  std::fprintf(stderr, "--camera %.9g,%.9g,%.9g,%.9g,%.9g\n", t[tx], t[ty], t[tz], t[pitch],
-               t[yaw]);
-}
-
-// `option`'s lattice `index` names a drawn lattice of `list` (the map's lattices by index);
-// the reason when it does not.
-bool checkDrawn(const std::vector<const Lattice*>& list, const std::string& option, int index,
-                std::string& err) {
-  if (index >= 0 && size_t(index) < list.size() && list[size_t(index)]->id) return true;
-  size_t n = list.size();
-  err = option + " " + std::to_string(index) + ": " +
-        (size_t(index) < n ? "lattice " + std::to_string(index) + " is not drawn (its id is 0)"
-                           : "the map has " + std::to_string(n) + " lattice" + (n == 1 ? "" : "s"));
-  return false;
-}
-
-// --select and --hide name drawn lattices, and the selected one is not hidden; one walk of the
-// list, however many lattices --hide names.
-bool checkLattices(const Lattice* lat, const RenderJob& job, std::string& err) {
-  std::vector<const Lattice*> list;
-  for (const Lattice* L = lat; L; L = L->next) list.push_back(L);
-  if (job.select >= 0 && !checkDrawn(list, "--select", job.select, err)) return false;
-  for (int i : job.hidden)
-    if (!checkDrawn(list, "--hide", i, err)) return false;
-  for (int i : job.hidden)
-    if (i == job.select) {
-      err = "--select " + std::to_string(i) + ": lattice " + std::to_string(i) +
-            " is hidden by --hide";
-      return false;
-    }
-  return true;
-}
-
-} // namespace
 
 bool stderrIsTerminal() {
   return isatty(fileno(stderr));
 }
 
 void useBinaryStdio() {} // bytes are bytes here
-
-int runRender(const Options& o, RenderJob& job, const FlightJob* flight) {
-  LoadedMap map;
-  if (!load(o.map, map, o.strict)) return 1;
-  std::string bad;
-  if (!checkLattices(map.lat, job, bad)) return usage("render", bad);
-  if (o.fit) fitView(o.map, map.lat, job);
-  job.budget = geometryBudgetHere();
-  std::string where, err;
-  bool ok = flight ? renderFlight(map.lat, job, *flight, o.out, where, err)
-                   : renderPng(map.lat, job, o.out, where, err);
-  return ok ? 0 : fail(where, err);
-}
-
-// A SIZE x SIZE picture of the whole map for file managers: the fitted view, written as PNG
-// whatever the output's name; silent unless it fails. File managers run it on whatever lands
-// in a folder, so it draws at most thumbnailTriangles: lattices past that, in list order, are
-// their bounding boxes.
-int runThumbnail(const Options& o, int size) {
-  LoadedMap map;
-  if (!load(o.map, map, false, true)) return 1;
-  RenderJob job;
-  job.width = job.height = size;
-  job.cam.trot[Trot::pitch] = 30;
-  job.cam.trot[Trot::yaw] = -45;
-  job.triangles = thumbnailTriangles;
-  double depth = 0;
-  fitCamera(map.lat, size, size, job.cam.trot, depth, nullptr, job.triangles);
-  job.budget = geometryBudgetHere();
-  std::string where, err;
-  return renderPng(map.lat, job, o.out, where, err) ? 0 : fail(where, err);
-}

@@ -2,6 +2,7 @@
 #include "gl_double.h"
 
 #include "platform/gl.h"
+#include "render/matrix.h"
 
 #include <algorithm>
 #include <array>
@@ -29,17 +30,13 @@ double* current() {
   return glDouble.matrixMode == GL_PROJECTION ? glDouble.projection : glDouble.modelview;
 }
 
+// The current matrix times `r`, as glMultMatrix does.
 void multiply(const double r[16]) {
   if (!glDouble.record) return;
-  double* m = current();
-  double out[16];
-  for (int c = 0; c < 4; c++)
-    for (int row = 0; row < 4; row++) {
-      double s = 0;
-      for (int k = 0; k < 4; k++) s += m[k * 4 + row] * r[c * 4 + k];
-      out[c * 4 + row] = s;
-    }
-  std::memcpy(m, out, sizeof out);
+  Matrix a, b;
+  std::memcpy(a.m, current(), sizeof a.m);
+  std::memcpy(b.m, r, sizeof b.m);
+  std::memcpy(current(), multiply(a, b).m, sizeof a.m);
 }
 
 constexpr GLenum arrayBufferTarget = 0x8892;
@@ -356,24 +353,7 @@ void glGetFloatv(GLenum name, GLfloat* out) {
   for (int i = 0; i < 16; i++) out[i] = float(m[i]);
 }
 void gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar) {
-  double f = 1 / std::tan(fovy * M_PI / 360);
-  double p[16] = {f / aspect,
-                  0,
-                  0,
-                  0,
-                  0,
-                  f,
-                  0,
-                  0,
-                  0,
-                  0,
-                  (zFar + zNear) / (zNear - zFar),
-                  -1,
-                  0,
-                  0,
-                  2 * zFar * zNear / (zNear - zFar),
-                  0};
-  multiply(p);
+  multiply(perspectiveMatrix(fovy, aspect, zNear, zFar).m);
   add(Gl::Perspective, fovy, aspect, zNear, zFar);
 }
 }

@@ -1,7 +1,7 @@
 // Outputs that are never half-written: a temporary beside the target, renamed into place when
 // complete; on failure (or an interrupting signal) the temporary is removed and an existing
 // target stays as it was.
-#include "toolkit.h"
+#include "output.h"
 
 #include <atomic>
 #include <cerrno>
