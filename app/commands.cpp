@@ -133,30 +133,76 @@ void selectLattice(Viewer& v, int index) {
   v.page.lattice = latticeDetails(v.lat, index);
 }
 
-void keyCommand(Viewer& v, const MSG& msg) {
-  bool repeat = msg.lParam & (1L << 30);
-  // Alt+H comes as a system key on Windows (and on the SDL layer); the page sends it plain.
-  if (msg.message == WM_SYSKEYDOWN && msg.wParam == 'H' && !repeat) hideCommand(v, false, true);
-  if (msg.message != WM_KEYDOWN) return;
-  if (msg.wParam == 'H' && !repeat) hideCommand(v, v.key[VK_SHIFT], v.key[VK_MENU]);
-  if (msg.wParam == 'P' && !repeat) say(v, cameraLine(v));
-  if (msg.wParam == VK_TAB)
-    selectLattice(v, stepSelection(v.lat, v.selected, v.key[VK_SHIFT] ? -1 : 1, v.hidden));
-  if (msg.wParam == VK_PRIOR && v.selected >= 0) {
-    int parent = parentSelection(v.lat, v.selected, v.hidden);
-    if (parent >= 0) selectLattice(v, parent);
-  }
-  if (msg.wParam == VK_NEXT && v.selected >= 0) {
-    int child = childSelection(v.lat, v.selected, v.hidden);
-    if (child >= 0) selectLattice(v, child);
-  }
-  if (msg.wParam == VK_BACK && !v.key[VK_CONTROL]) {
+void runAction(Viewer& v, Action a) {
+  switch (a) {
+  case Action::printView:
+    say(v, cameraLine(v));
+    break;
+  case Action::selectNext:
+  case Action::selectPrevious:
+    selectLattice(v, stepSelection(v.lat, v.selected, a == Action::selectNext ? 1 : -1, v.hidden));
+    break;
+  case Action::selectParent:
+  case Action::selectChild:
+    if (v.selected >= 0) {
+      int to = a == Action::selectParent ? parentSelection(v.lat, v.selected, v.hidden)
+                                         : childSelection(v.lat, v.selected, v.hidden);
+      if (to >= 0) selectLattice(v, to);
+    }
+    break;
+  case Action::clearSelection:
     selectLattice(v, -1);
     clearMeasurement(v);
+    break;
+  case Action::hideSelected:
+  case Action::hideOthers:
+  case Action::showAll:
+    hideCommand(v, a == Action::hideOthers, a == Action::showAll);
+    break;
+  case Action::toggleGrid:
+    if (v.selected >= 0) v.grid = !v.grid;
+    break;
+  case Action::fit:
+    fitView(v);
+    break;
+  case Action::reload:
+    reloadMap(v);
+    break;
+  case Action::toggleHelp:
+    v.overlay.help = !v.overlay.help;
+    break;
+  case Action::toggleInfo:
+    v.overlay.info = !v.overlay.info;
+    break;
+  case Action::togglePanels:
+    v.overlay.shown = !v.overlay.shown;
+    break;
+  case Action::addKeyframe:
+    addKeyframe(v);
+    break;
+  case Action::playFlight:
+    startFlight(v);
+    break;
+  case Action::printFlight:
+    sayFlight(v);
+    break;
+  case Action::forgetFlight:
+    forgetFlight(v);
+    break;
+  default: // held and pointer actions have their own paths
+    break;
   }
-  if (msg.wParam == 'G' && !repeat && v.selected >= 0) v.grid = !v.grid;
-  if (msg.wParam == VK_HOME) fitView(v);
-  if (msg.wParam == VK_F5 && !repeat) reloadMap(v);
+}
+
+void keyCommand(Viewer& v, const MSG& msg) {
+  KeyPress k = decodeKeyPress(msg, v.key);
+  if (!k.key) return;
+  Action a = lookUpAction(k.key, k.mods, k.repeat);
+  bool stops = v.playing && msg.message == WM_KEYDOWN && !k.repeat;
+  bool flightKey = a == Action::addKeyframe || a == Action::playFlight ||
+                   a == Action::printFlight || a == Action::forgetFlight;
+  if (!(stops && flightKey)) runAction(v, a);
+  if (stops) stopFlight(v, "flight stopped");
 }
 
 void pointerCommand(Viewer& v, const MSG& msg) {
@@ -165,7 +211,7 @@ void pointerCommand(Viewer& v, const MSG& msg) {
     SetCapture(v.hWnd);
   bool ctrl = (msg.wParam & MK_CONTROL) || v.key[VK_CONTROL];
   if (pointerStep(v.pointer, msg, v.trot)) {
-    if (ctrl)
+    if (lookUpAction(inputClick, ctrl ? modCtrl : 0) == Action::measurePoint)
       measureAt(v, v.pointer.x, v.pointer.y);
     else
       selectLattice(v, pickLattice(v.lat, v.trot, v.view.width, v.view.height, v.pointer.x,

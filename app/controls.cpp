@@ -1,36 +1,110 @@
-// The controls table and the --help text made from it.
+// The table of bindings, the look-up of a press in it, and the help made from it.
 #include "controls.h"
 
-const Control controls[] = {
-    {"E / D", "move forward / back (one step per frame while held)"},
-    {"S / F", "move left / right"},
-    {"W / R", "move the scene up / down"},
-    {"arrows", "turn left / right, tilt up / down"},
-    {"T (held)", "show the axis lines from each parent to its lattice"},
-    {"P", "print the view as --camera ... for 'kelvane render'"},
-    {"Tab / Shift+Tab", "select the next / previous drawn lattice"},
-    {"PageUp / PageDown", "select the parent / the first child of the selection"},
-    {"Backspace", "clear the selection and the measurement"},
-    {"H / Shift+H", "hide the selected lattice / every lattice but it"},
-    {"Alt+H", "show every lattice again"},
-    {"G", "show or hide the cell grid of the selected lattice"},
-    {"Home", "fit the view to the selection, or to the whole map"},
-    {"Enter", "add the view to the flight as a keyframe"},
-    {"Shift+Enter", "play the flight (any key stops it)"},
-    {"Ctrl+Enter", "print the flight as a keyframe file (render --path)"},
-    {"Ctrl+Backspace", "forget the flight's keyframes"},
-    {"F5", "load the map file again now"},
-    {"F1", "show or hide this help"},
-    {"I", "show or hide the info panel"},
-    {"O", "show or hide every panel and message"},
-    {"Escape", "quit"},
-    {"left drag", "turn the view"},
-    {"right drag", "pan (also the middle button)"},
-    {"wheel", "move forward / back"},
-    {"click", "select the lattice under the pointer; on nothing, clear"},
-    {"Ctrl+click", "set measuring point A, then B: prints the distance"},
+#include <bit>
+#include <cstring>
+
+// Rows sharing keys and words next to each other make one help line. A press finds the row
+// with the most of its modifiers down; on a tie, the first.
+const Binding bindings[] = {
+    {'E', 0, true, true, Action::forward, "E / D",
+     "move forward / back (one step per frame while held)"},
+    {'D', 0, true, true, Action::back, "E / D",
+     "move forward / back (one step per frame while held)"},
+    {'S', 0, true, true, Action::left, "S / F", "move left / right"},
+    {'F', 0, true, true, Action::right, "S / F", "move left / right"},
+    {'W', 0, true, true, Action::up, "W / R", "move the scene up / down"},
+    {'R', 0, true, true, Action::down, "W / R", "move the scene up / down"},
+    {VK_LEFT, 0, true, true, Action::turnLeft, "arrows", "turn left / right, tilt up / down"},
+    {VK_RIGHT, 0, true, true, Action::turnRight, "arrows", "turn left / right, tilt up / down"},
+    {VK_UP, 0, true, true, Action::tiltUp, "arrows", "turn left / right, tilt up / down"},
+    {VK_DOWN, 0, true, true, Action::tiltDown, "arrows", "turn left / right, tilt up / down"},
+    {'T', 0, true, true, Action::showAxes, "T (held)",
+     "show the axis lines from each parent to its lattice"},
+    {'P', 0, false, false, Action::printView, "P",
+     "print the view as --camera ... for 'kelvane render'"},
+    {VK_TAB, 0, true, false, Action::selectNext, "Tab / Shift+Tab",
+     "select the next / previous drawn lattice"},
+    {VK_TAB, modShift, true, false, Action::selectPrevious, "Tab / Shift+Tab",
+     "select the next / previous drawn lattice"},
+    {VK_PRIOR, 0, true, false, Action::selectParent, "PageUp / PageDown",
+     "select the parent / the first child of the selection"},
+    {VK_NEXT, 0, true, false, Action::selectChild, "PageUp / PageDown",
+     "select the parent / the first child of the selection"},
+    {VK_BACK, 0, true, false, Action::clearSelection, "Backspace",
+     "clear the selection and the measurement"},
+    {'H', 0, false, false, Action::hideSelected, "H / Shift+H",
+     "hide the selected lattice / every lattice but it"},
+    {'H', modShift, false, false, Action::hideOthers, "H / Shift+H",
+     "hide the selected lattice / every lattice but it"},
+    {'H', modAlt, false, false, Action::showAll, "Alt+H", "show every lattice again"},
+    {'G', 0, false, false, Action::toggleGrid, "G",
+     "show or hide the cell grid of the selected lattice"},
+    {VK_HOME, 0, true, false, Action::fit, "Home",
+     "fit the view to the selection, or to the whole map"},
+    {VK_RETURN, 0, false, false, Action::addKeyframe, "Enter",
+     "add the view to the flight as a keyframe"},
+    {VK_RETURN, modShift, false, false, Action::playFlight, "Shift+Enter",
+     "play the flight (any key stops it)"},
+    {VK_RETURN, modCtrl, false, false, Action::printFlight, "Ctrl+Enter",
+     "print the flight as a keyframe file (render --path)"},
+    {VK_BACK, modCtrl, false, false, Action::forgetFlight, "Ctrl+Backspace",
+     "forget the flight's keyframes"},
+    {VK_F5, 0, false, false, Action::reload, "F5", "load the map file again now"},
+    {VK_F1, 0, false, false, Action::toggleHelp, "F1", "show or hide this help"},
+    {'I', 0, false, false, Action::toggleInfo, "I", "show or hide the info panel"},
+    {'O', 0, false, false, Action::togglePanels, "O", "show or hide every panel and message"},
+    {VK_ESCAPE, 0, false, true, Action::quit, "Escape", "quit"},
+    {inputLeftDrag, 0, true, false, Action::turnView, "left drag", "turn the view"},
+    {inputRightDrag, 0, true, false, Action::pan, "right drag", "pan (also the middle button)"},
+    {inputWheel, 0, true, false, Action::wheelMove, "wheel", "move forward / back"},
+    {inputClick, 0, false, false, Action::pickLattice, "click",
+     "select the lattice under the pointer; on nothing, clear"},
+    {inputClick, modCtrl, false, false, Action::measurePoint, "Ctrl+click",
+     "set measuring point A, then B: prints the distance"},
 };
-const int controlCount = int(sizeof controls / sizeof controls[0]);
+const int bindingCount = int(sizeof bindings / sizeof bindings[0]);
+
+KeyPress decodeKeyPress(const MSG& msg, const unsigned char* key) {
+  KeyPress k;
+  bool system = msg.message == WM_SYSKEYDOWN;
+  if ((msg.message != WM_KEYDOWN && !system) || msg.wParam >= 256) return k;
+  k.key = int(msg.wParam);
+  k.repeat = msg.lParam & (1L << 30);
+  k.mods = uint8_t((key[VK_SHIFT] ? modShift : 0) | (key[VK_CONTROL] ? modCtrl : 0) |
+                   (key[VK_MENU] || system ? modAlt : 0));
+  if (system) k.mods |= modSystem;
+  return k;
+}
+
+Action lookUpAction(int input, uint8_t mods, bool repeat) {
+  const Binding* best = nullptr;
+  int bestCount = -1;
+  bool system = mods & modSystem;
+  for (const Binding& b : bindings) {
+    if (b.input != input || b.held || (b.mods & mods) != b.mods) continue;
+    if (system && !(b.mods & modAlt)) continue;
+    int count = std::popcount(unsigned(b.mods));
+    if (count > bestCount) {
+      best = &b;
+      bestCount = count;
+    }
+  }
+  if (!best || (repeat && !best->repeats)) return Action::none;
+  return best->action;
+}
+
+std::vector<HelpLine> helpLines() {
+  std::vector<HelpLine> lines;
+  for (int i = 0; i < bindingCount; i++) {
+    const Binding& b = bindings[i];
+    if (i > 0 && !std::strcmp(bindings[i - 1].keys, b.keys) &&
+        !std::strcmp(bindings[i - 1].does, b.does))
+      continue;
+    lines.push_back({b.keys, b.does});
+  }
+  return lines;
+}
 
 std::string helpText() {
   std::string t =
@@ -42,10 +116,9 @@ std::string helpText() {
       "with neither, the window opens on a start screen and a map dropped on it opens.\n"
       "\n"
       "Keys and mouse:\n";
-  for (const Control& c : controls) {
-    std::string keys = c.keys;
-    t += "  " + keys + std::string(keys.size() < 19 ? 19 - keys.size() : 1, ' ') + c.does + "\n";
-  }
+  for (const HelpLine& h : helpLines())
+    t += "  " + h.keys + std::string(h.keys.size() < 19 ? 19 - h.keys.size() : 1, ' ') + h.does +
+         "\n";
   t += "\n"
        "The selected lattice is drawn in amber; its description goes to stdout, its index into\n"
        "the window title, and a panel in the window shows more. P adds --select INDEX while a\n"

@@ -1,16 +1,98 @@
-// Every key and mouse control of the viewer, in one table: --help, the man page (made from
-// --help) and the window's help sheet (F1) all list it, so they cannot drift apart.
+// Every key and mouse binding of the viewer, one row each, in one table: the dispatch looks
+// presses up in it, and --help, the man page (made from --help) and the window's help sheet
+// (F1) list it, so what the keys do and what the help says cannot drift apart.
 #pragma once
 
-#include <string>
+#include "platform/win32.h"
 
-struct Control {
-  const char* keys; // as a user presses them: "E / D", "Shift+Tab", "left drag"
-  const char* does;
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What a binding does. Held actions are read from the key table on every pass (the camera
+// step, the main loop's quit); pressed ones run once a press, through runAction; pointer ones
+// belong to the pointer's drag, wheel and click.
+enum class Action : uint8_t {
+  none,
+  forward,
+  back,
+  left,
+  right,
+  up,
+  down,
+  turnLeft,
+  turnRight,
+  tiltUp,
+  tiltDown,
+  showAxes,
+  quit,
+  printView,
+  selectNext,
+  selectPrevious,
+  selectParent,
+  selectChild,
+  clearSelection,
+  hideSelected,
+  hideOthers,
+  showAll,
+  toggleGrid,
+  fit,
+  addKeyframe,
+  playFlight,
+  printFlight,
+  forgetFlight,
+  reload,
+  toggleHelp,
+  toggleInfo,
+  togglePanels,
+  turnView,
+  pan,
+  wheelMove,
+  pickLattice,
+  measurePoint,
 };
 
-extern const Control controls[];
-extern const int controlCount;
+// Modifiers a binding needs down; others may be down too. modSystem marks a system key press
+// (one Windows sends with Alt down), which finds only rows that need Alt.
+enum : uint8_t { modShift = 1, modCtrl = 2, modAlt = 4, modSystem = 0x80 };
+
+// Pointer inputs, past the virtual-key codes.
+enum : int { inputLeftDrag = 0x100, inputRightDrag, inputWheel, inputClick };
+
+struct Binding {
+  int input;    // virtual-key code, or a pointer input
+  uint8_t mods; // modifiers that must be down
+  bool repeats; // a held key's auto-repeats act again
+  bool held;    // read from the key table every pass, not looked up on a press
+  Action action;
+  const char* keys; // for the help: as a user presses it ("E / D"); rows next to each
+  const char* does; // other with the same keys and words share one help line
+};
+
+extern const Binding bindings[];
+extern const int bindingCount;
+
+// A key press decoded once from its message and the key table.
+struct KeyPress {
+  int key = 0;         // virtual-key code; 0: the message is no key press
+  bool repeat = false; // an auto-repeat (the key was already down)
+  uint8_t mods = 0;
+};
+
+// The press `msg` carries (WM_KEYDOWN or WM_SYSKEYDOWN), with the modifiers the key table
+// `key` holds down; Alt for a system key.
+KeyPress decodeKeyPress(const MSG& msg, const unsigned char* key);
+
+// The action of the first row for `input` whose modifiers are all in `mods`; none when no row
+// matches. A repeat finds only rows that repeat; held rows are never found.
+Action lookUpAction(int input, uint8_t mods, bool repeat = false);
+
+// One line of the help: keys and what they do.
+struct HelpLine {
+  std::string keys, does;
+};
+// The help's lines, in table order.
+std::vector<HelpLine> helpLines();
 
 // What `kelvane-viewer --help` prints.
 std::string helpText();

@@ -5,9 +5,17 @@
 #include "platform/messages.h"
 #include "render/camera_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
+
+void setPageFlight(Viewer& v) {
+  v.page.flight.clear();
+  for (const Keyframe& k : v.flight) v.page.flight += keyframeLine(k) + "\n";
+}
+
+} // namespace
 
 void sayFlight(Viewer& v) {
   if (v.flight.empty()) {
@@ -39,35 +47,23 @@ void stopFlight(Viewer& v, const char* why) {
   say(v, why);
 }
 
-void setPageFlight(Viewer& v) {
-  v.page.flight.clear();
-  for (const Keyframe& k : v.flight) v.page.flight += keyframeLine(k) + "\n";
+void addKeyframe(Viewer& v) {
+  Keyframe k;
+  std::copy(v.trot, v.trot + 5, k.camera);
+  v.flight.push_back(k);
+  setPageFlight(v);
+  say(v, "keyframe " + std::to_string(v.flight.size()) + ": " + keyframeLine(k));
 }
 
-} // namespace
+void forgetFlight(Viewer& v) {
+  if (v.flight.empty()) return;
+  v.flight.clear();
+  setPageFlight(v);
+  say(v, "flight cleared");
+}
 
 void flightCommand(Viewer& v, const MSG& msg, bool got) {
-  bool down = got && msg.message == WM_KEYDOWN && !(msg.lParam & (1L << 30));
-  bool ctrl = v.key[VK_CONTROL], shift = v.key[VK_SHIFT];
-  bool ask = got && msg.message == pageAskMessage && msg.wParam == pagePlay;
-  if (v.playing && down) {
-    // Any key stops the flight where it is; the key itself does what it does.
-    stopFlight(v, "flight stopped");
-  } else if ((down && msg.wParam == VK_RETURN && shift) || ask) {
-    startFlight(v);
-  } else if (down && msg.wParam == VK_RETURN && ctrl) {
-    sayFlight(v);
-  } else if (down && msg.wParam == VK_RETURN) {
-    Keyframe k;
-    std::copy(v.trot, v.trot + 5, k.camera);
-    v.flight.push_back(k);
-    setPageFlight(v);
-    say(v, "keyframe " + std::to_string(v.flight.size()) + ": " + keyframeLine(k));
-  } else if (down && msg.wParam == VK_BACK && ctrl && !v.flight.empty()) {
-    v.flight.clear();
-    setPageFlight(v);
-    say(v, "flight cleared");
-  }
+  if (got && msg.message == pageAskMessage && msg.wParam == pagePlay) startFlight(v);
   if (!v.playing) return;
   double t = double(DWORD(GetTickCount() - v.playStart)) / 1000;
   flightCamera(v.flight, t, v.trot);

@@ -45,10 +45,10 @@ OverlayPanel helpPanel(const Viewer& v) {
     p.lines.push_back(line(""));
   }
   p.lines.push_back(line("Keys and mouse (F1 hides this)", heading));
-  for (int i = 0; i < controlCount; i++) {
-    std::string keys = controls[i].keys;
+  for (const HelpLine& h : helpLines()) {
+    std::string keys = h.keys;
     keys.resize(18, ' ');
-    p.lines.push_back(line(keys + controls[i].does));
+    p.lines.push_back(line(keys + h.does));
   }
   return p;
 }
@@ -112,14 +112,6 @@ OverlayPanel messagePanel(const Viewer& v, DWORD now) {
 }
 
 } // namespace
-
-void overlayCommand(Viewer& v, const MSG& msg) {
-  if (msg.message != WM_KEYDOWN || (msg.lParam & (1L << 30))) return;
-  Overlays& o = v.overlay;
-  if (msg.wParam == VK_F1) o.help = !o.help;
-  if (msg.wParam == 'I') o.info = !o.info;
-  if (msg.wParam == 'O') o.shown = !o.shown;
-}
 
 std::vector<OverlayPanel> overlayPanels(const Viewer& v, DWORD now) {
   std::vector<OverlayPanel> panels;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "camera.h"
+#include "controls.h"
 #include "watch.h"
 #include "window.h"
 
@@ -30,8 +31,8 @@ struct ViewerStart {
   int selection = -1;
   std::vector<int> hidden; // list indices hidden at start (a link's &hide=)
   size_t storeLimit = SIZE_MAX;
-  bool windowPanels = true; // the window shows the selection and the messages (a web page
-                            // shows them in its own panels instead)
+  bool windowPanels = true;           // the window shows the selection and the messages (a web page
+                                      // shows them in its own panels instead)
   size_t frameTriangles = 20'000'000; // a frame draws at most this many; lattices past it are
                                       // their bounding boxes
 };
@@ -157,9 +158,11 @@ void drawScene(Viewer& v);
 // Selects the lattice at list index `index` (-1: none): the amber highlight, the stdout line,
 // the window title and what the page shows. Nothing happens when it is selected already.
 void selectLattice(Viewer& v, int index);
-// What a key press asks for beyond flying: P, Tab, Shift+Tab, Backspace, Home, F5, PageUp,
-// PageDown, H, Shift+H, Alt+H and G. Backspace clears the measurement too.
+// A key press: looked up in the bindings and run. Any press stops a playing flight (the key
+// does what it does, unless it is one of the flight's own keys).
 void keyCommand(Viewer& v, const MSG& msg);
+// Runs one pressed action (see Action).
+void runAction(Viewer& v, Action a);
 // What the web page's outline asks (pageAskMessage): select a lattice, select and fit it (a
 // hidden one is shown first), hide or show it.
 void pageCommand(Viewer& v, const MSG& msg);
@@ -195,9 +198,19 @@ std::string pointerRow(const Viewer& v);
 // over the scene.
 void drawMarks(Viewer& v);
 
-// Flights (flight.cpp): Enter, Ctrl+Enter, Shift+Enter (or the page's Record), Ctrl+Backspace;
-// while a flight plays, the camera follows it and any key stops it.
+// Flights (flight.cpp).
+// While a flight plays, the camera follows it; the page's Play starts it.
 void flightCommand(Viewer& v, const MSG& msg, bool got);
+// Enter: the view becomes the flight's next keyframe.
+void addKeyframe(Viewer& v);
+// Ctrl+Enter: prints the flight as a keyframe file.
+void sayFlight(Viewer& v);
+// Shift+Enter: plays the flight from its start.
+void startFlight(Viewer& v);
+// Stops a flight where it is, saying `why`.
+void stopFlight(Viewer& v, const char* why);
+// Ctrl+Backspace: forgets the keyframes.
+void forgetFlight(Viewer& v);
 
 // What the viewer says (messages.cpp): a line on stdout, or a warning or error on stderr,
 // also shown at the bottom of the window. `line` has no newline.
@@ -205,8 +218,6 @@ void say(Viewer& v, const std::string& line);
 void sayWarning(Viewer& v, const std::string& line);
 
 // The overlay (overlay.cpp).
-// F1, I and O: the help sheet, the info panel, and every panel at once.
-void overlayCommand(Viewer& v, const MSG& msg);
 // The panels to draw at `now`: none while O hides them.
 std::vector<OverlayPanel> overlayPanels(const Viewer& v, DWORD now);
 // Draws them over the frame, after the scene; counts the frame for the info panel.

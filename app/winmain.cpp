@@ -29,7 +29,6 @@ void restoreGl(Viewer& v) {
 void commands(Viewer& v, const MSG& msg, bool got) {
   try {
     if (got) keyCommand(v, msg);
-    if (got) overlayCommand(v, msg);
     if (got) pointerCommand(v, msg);
     if (got) dropCommand(v, msg);
     if (got) pageCommand(v, msg);

@@ -131,18 +131,31 @@ TEST_F(OverlayTest, ThePassPutsBackWhatItChanged) {
   }
 }
 
-// The help sheet lists every entry of the controls table, as --help does.
-TEST(OverlayPanels, HelpListsEveryControl) {
+// The help sheet and --help list every row of the bindings, one line for rows that share
+// keys and words, and nothing else.
+TEST(OverlayPanels, HelpListsEveryBinding) {
   Viewer v; // no map and no name: the start screen shows the help until F1 hides it
   std::vector<OverlayPanel> panels = overlayPanels(v, 0);
   const OverlayPanel* help = panelWith(panels, "Keys and mouse");
   ASSERT_NE(help, nullptr);
   std::string text = helpText();
-  for (int i = 0; i < controlCount; i++) {
-    EXPECT_TRUE(has(*help, controls[i].keys)) << controls[i].keys;
-    EXPECT_TRUE(has(*help, controls[i].does)) << controls[i].does;
-    EXPECT_NE(text.find(controls[i].does), std::string::npos) << controls[i].does;
+  for (int i = 0; i < bindingCount; i++) {
+    EXPECT_TRUE(has(*help, bindings[i].keys)) << bindings[i].keys;
+    EXPECT_TRUE(has(*help, bindings[i].does)) << bindings[i].does;
+    EXPECT_NE(text.find(std::string(bindings[i].keys) + " "), std::string::npos);
+    EXPECT_NE(text.find(bindings[i].does), std::string::npos) << bindings[i].does;
   }
+  size_t from = text.find("Keys and mouse:\n") + 16, to = text.find("\n\n", from);
+  EXPECT_EQ(size_t(std::count(text.begin() + long(from), text.begin() + long(to) + 1, '\n')),
+            helpLines().size());
+  size_t listed = 0;
+  for (const HelpLine& h : helpLines()) {
+    std::string want = h.keys;
+    want.resize(18, ' ');
+    for (const OverlayLine& l : help->lines) listed += l.text == want + h.does;
+  }
+  EXPECT_EQ(listed, helpLines().size());
+  EXPECT_EQ(help->lines.size(), helpLines().size() + 3); // the start screen's two, the heading
   // No map and no name: the start screen says how to open one.
   EXPECT_NE(panelWith(panels, "No map open. Drop a map file on this window, or start"), nullptr);
   v.overlay.help = true;
@@ -150,6 +163,50 @@ TEST(OverlayPanels, HelpListsEveryControl) {
   v.overlay.help = false;
   v.overlay.shown = false;
   EXPECT_TRUE(overlayPanels(v, 0).empty());
+}
+
+// A press finds the row with the most of its modifiers down; a repeat only rows that repeat;
+// a system key (Alt on Windows) only rows that need Alt; held keys are never looked up.
+TEST(Bindings, APressFindsItsRow) {
+  struct Case {
+    UINT message;
+    int key;
+    bool shift, ctrl, alt, repeat;
+    Action want;
+  } cases[] = {
+      {WM_KEYDOWN, 'P', false, false, false, false, Action::printView},
+      {WM_KEYDOWN, 'P', false, false, false, true, Action::none},
+      {WM_KEYDOWN, 'P', false, true, false, false, Action::printView}, // other modifiers ignored
+      {WM_SYSKEYDOWN, 'P', false, false, true, false, Action::none},
+      {WM_KEYDOWN, 'H', false, false, false, false, Action::hideSelected},
+      {WM_KEYDOWN, 'H', true, false, false, false, Action::hideOthers},
+      {WM_KEYDOWN, 'H', false, false, true, false, Action::showAll}, // the page sends Alt so
+      {WM_SYSKEYDOWN, 'H', false, false, false, false, Action::showAll},
+      {WM_KEYDOWN, VK_TAB, true, false, false, true, Action::selectPrevious},
+      {WM_KEYDOWN, VK_BACK, false, false, false, true, Action::clearSelection},
+      {WM_KEYDOWN, VK_BACK, false, true, false, false, Action::forgetFlight},
+      {WM_KEYDOWN, VK_BACK, false, true, false, true, Action::none}, // not a clear either
+      {WM_KEYDOWN, VK_RETURN, true, true, false, false, Action::playFlight},
+      {WM_KEYDOWN, 'E', false, false, false, false, Action::none}, // held: the camera step's
+      {WM_KEYDOWN, VK_ESCAPE, false, false, false, false, Action::none},
+      {WM_KEYUP, 'P', false, false, false, false, Action::none},
+  };
+  for (const Case& c : cases) {
+    unsigned char key[256] = {};
+    key[VK_SHIFT] = c.shift;
+    key[VK_CONTROL] = c.ctrl;
+    key[VK_MENU] = c.alt;
+    MSG msg = {};
+    msg.message = c.message;
+    msg.wParam = WPARAM(c.key);
+    msg.lParam = c.repeat ? LPARAM(1L << 30) : 0;
+    KeyPress k = decodeKeyPress(msg, key);
+    EXPECT_EQ(k.key ? lookUpAction(k.key, k.mods, k.repeat) : Action::none, c.want)
+        << c.message << " " << c.key << (c.shift ? " shift" : "") << (c.ctrl ? " ctrl" : "")
+        << (c.alt ? " alt" : "") << (c.repeat ? " repeat" : "");
+  }
+  EXPECT_EQ(lookUpAction(inputClick, modCtrl), Action::measurePoint);
+  EXPECT_EQ(lookUpAction(inputClick, 0), Action::pickLattice);
 }
 
 TEST(OverlayPanels, InfoAndSelection) {
