@@ -79,6 +79,20 @@ check "bash completes --format" [ "$(offers kelvane export x.map --format "")" =
 check "bash completes map files" grep -q "level.map" <<<"$(offers kelvane info "")"
 check "zsh's completion parses" zsh -n "$share/zsh/vendor-completions/_kelvane"
 check "fish's completion parses" fish --no-execute "$share/fish/vendor_completions.d/kelvane.fish"
+# Each shell offers exactly the options each command's --help lists (zsh's read from its
+# script, without the help texts in brackets).
+helpOptions() { "$root/usr/bin/kelvane" "$1" --help | sed -n 's/^  \(-[^ ]*\).*/\1/p' | tr ',' '\n' | sort | tr '\n' ' '; }
+zshOptions() {
+  sed -n "/^    $1)\$/,/^      ;;\$/p" "$share/zsh/vendor-completions/_kelvane" | sed 's/\[[^]]*\]//g' |
+    grep -oE "(^|[ '{,(])--?[a-z][a-z-]*" | sed "s/^[ '{,(]//" | sort -u | tr '\n' ' '
+}
+fishOptions() { fish -c "source '$share/fish/vendor_completions.d/kelvane.fish'; complete -C 'kelvane $1 -'" | cut -f1 | sort | tr '\n' ' '; }
+for c in info render export thumbnail demo make-map; do
+  want=$(helpOptions "$c")
+  check "bash offers exactly $c's options" [ "$(offers kelvane "$c" -)" = "$want" ]
+  check "zsh offers exactly $c's options" [ "$(zshOptions "$c")" = "$want" ]
+  check "fish offers exactly $c's options" [ "$(fishOptions "$c")" = "$want" ]
+done
 check "the metainfo validates" quiet appstreamcli validate --no-net "$share/metainfo/org.example.kelvane.viewer.metainfo.xml"
 check "the metainfo provides the map type" grep -q '<mediatype>application/x-kelvane-map</mediatype>' "$share/metainfo/org.example.kelvane.viewer.metainfo.xml"
 check "unpacked kelvane --version" [ "$("$root/usr/bin/kelvane" --version)" = "kelvane $version" ]
@@ -97,6 +111,13 @@ for want in "kelvane.txt:^ *make-map$" "kelvane.txt:--fit" "kelvane.txt:--strict
   "kelvane.txt:EXAMPLES" "kelvane-viewer.txt:Escape" "kelvane-viewer.txt:infile.txt" "kelvane-viewer.txt:Exit status"; do
   check "man page ${want%%:*} has ${want#*:}" grep -q -- "${want#*:}" "$tmp/${want%%:*}"
 done
+# The viewer's page lists every key line of its --help, which the table of bindings makes.
+"$root/usr/bin/kelvane-viewer" --help | sed -n '/^Keys and mouse:/,/^$/p' | sed -n 's/^  \(.*[^ ]\)  \+\(.*\)/\1|\2/p' >"$tmp/keys"
+missing=0
+while IFS='|' read -r keys does; do
+  grep -qF -- "$keys" "$tmp/kelvane-viewer.txt" && grep -qF -- "$does" "$tmp/kelvane-viewer.txt" || missing=$((missing + 1))
+done <"$tmp/keys"
+check "man kelvane-viewer lists every key line ($(wc -l <"$tmp/keys"))" [ "$missing" = 0 -a -s "$tmp/keys" ]
 
 # cmake --install gives the same tree (binaries stripped the same way as the package's).
 cmake --install "$build" --prefix "$tmp/installed/usr" --strip >/dev/null

@@ -1,5 +1,6 @@
 // `kelvane`: inspect, render, export and build map files from the command line.
 #include "command.h"
+#include "command_line.h"
 #include "parse.h"
 
 #include <CLI/CLI.hpp>
@@ -14,13 +15,6 @@
 namespace {
 
 const char* const commands[] = {"info", "render", "export", "thumbnail", "demo", "make-map"};
-
-// The parser and its subcommands.
-struct CommandLine {
-  CLI::App app{"Inspect, render, export and build Kelvane map files.", "kelvane"};
-  CLI::App *info = nullptr, *render = nullptr, *exp = nullptr, *thumb = nullptr, *demo = nullptr,
-           *make = nullptr;
-};
 
 void printWarnings(const std::string& file, const LoadedMap& map) {
   for (const std::string& w : map.rep.warnings)
@@ -182,109 +176,6 @@ int renderCommand(const Options& o) {
   flight.progress = stderrIsTerminal();
   flight.force = o.force;
   return runRender(o, job, &flight);
-}
-
-void defineInfo(CommandLine& cl, Options& o, const char* strictHelp) {
-  cl.info = cl.app.add_subcommand("info", "Print the header and every lattice of a map");
-  cl.info->add_option("MAP", o.map, "Map file ('-' reads standard input)")->required();
-  cl.info->add_flag("--json", o.json, "Print JSON instead of text");
-  cl.info->add_flag("--strict", o.strict, strictHelp);
-  cl.info->footer("Example: kelvane info --json level.map");
-}
-
-void defineRender(CommandLine& cl, Options& o, const char* strictHelp) {
-  CLI::App* r = cl.render =
-      cl.app.add_subcommand("render", "Draw the viewer's frame of a map into a PNG file");
-  r->add_option("MAP", o.map, "Map file ('-' reads standard input)")->required();
-  r->add_option("-o,--output", o.out, "PNG file to write ('-' for standard output)")->required();
-  r->add_option("--size", o.size, "Picture size WIDTHxHEIGHT (default 640x480)");
-  r->add_option("--camera", o.camera,
-                "View as TX,TY,TZ,PITCH,YAW: the scene's translation in world units, then "
-                "pitch and yaw in degrees, turning about a point 50 units in front of the "
-                "eye; the viewer prints it when you press P (default 0,0,0,0,0, where the "
-                "viewer starts)");
-  r->add_flag("--fit", o.fit,
-              "Choose the translation so that every drawn lattice fits the frame, keeping "
-              "the pitch and yaw of --camera (30 and -45 without it); prints the camera "
-              "used on stderr");
-  r->add_flag("--axes", o.axes, "Draw the parent axis lines, as while T is held");
-  r->add_option("--select", o.select,
-                "Draw lattice INDEX (numbered as 'kelvane info' numbers them) in amber, as the "
-                "viewer shows a selected lattice; with --fit, frame that lattice");
-  r->add_option("--path", o.path,
-                "Draw a flight instead of one view: KEYS is a keyframe file, a '--camera ...' "
-                "line each (as the viewer's Enter and Ctrl+Enter print them), optionally "
-                "followed by '--hold SECONDS'; '#' starts a comment. -o DIR writes "
-                "DIR/frame0001.png ..., -o OUT.webm a VP9 video");
-  r->add_option("--fps", o.fps, "Frames a second of a --path flight (default 30)");
-  r->add_flag("--force", o.force,
-              "With --path and -o DIR: replace the frames an earlier flight left in DIR (without "
-              "it, such a folder is refused)");
-  r->add_flag("--grid", o.grid,
-              "Draw the cell edges of the --select lattice over its faces, as G shows them");
-  r->add_option("--hide", o.hide,
-                "Leave out the lattices LIST names (increasing indices, runs as A-B: 2,5-9,14), "
-                "as the viewer hides them; --fit fits what is shown");
-  r->add_flag("--strict", o.strict, strictHelp);
-  r->footer("Example: kelvane render level.map -o level.png --size 1280x960 --fit\n"
-            "         kelvane render level.map -o level.png --camera 0,5,0,20,-45\n"
-            "         kelvane render level.map --path flight.txt -o flight.webm");
-}
-
-void defineExport(CommandLine& cl, Options& o, const char* strictHelp) {
-  CLI::App* e = cl.exp = cl.app.add_subcommand(
-      "export", "Write every drawn lattice as a mesh: Wavefront OBJ or glTF 2.0 (.glb, .gltf)");
-  e->add_option("MAP", o.map, "Map file ('-' reads standard input)")->required();
-  e->add_option("-o,--output", o.out,
-                "File to write: .obj, .glb or .gltf ('-' for standard output, with --format)")
-      ->required();
-  e->add_option("--format", o.format, "obj, glb or gltf (default: from the output's extension)")
-      ->check(CLI::IsMember({"obj", "glb", "gltf"}));
-  e->add_flag("--strict", o.strict, strictHelp);
-  e->footer("Triangles face out of their lattice and carry an outward normal; those with a "
-            "non-finite corner are left out with a warning.\n"
-            "Example: kelvane export level.map -o level.glb");
-}
-
-void defineThumbnail(CommandLine& cl, Options& o) {
-  CLI::App* t = cl.thumb = cl.app.add_subcommand(
-      "thumbnail", "Write a square PNG picture of the whole map, for file managers");
-  t->add_option("-s,--size", o.thumbSize, "The picture's width and height in pixels, 16 to 1024")
-      ->required();
-  t->add_option("MAP", o.map, "Map file ('-' reads standard input)")->required();
-  t->add_option("OUT", o.out, "PNG file to write, whatever its name ends in")->required();
-  t->footer("The view is render --fit's; nothing is printed unless it fails. At most 2000000\n"
-            "triangles are drawn: in list order, a lattice past what is left of that is drawn\n"
-            "as its bounding box, so any map takes seconds at most.\n"
-            "Example: kelvane thumbnail -s 256 level.map level.png");
-}
-
-void defineWriters(CommandLine& cl, Options& o) {
-  cl.demo = cl.app.add_subcommand("demo", "Write the built-in sample landscape as a map file");
-  cl.demo->add_option("-o,--output", o.out, "Map file to write")->required();
-  cl.demo->footer("Example: kelvane demo -o demo.map && kelvane-viewer demo.map");
-
-  cl.make = cl.app.add_subcommand("make-map", "Build a map file from a JSON description");
-  cl.make
-      ->add_option("DESC", o.desc, "JSON in the shape 'kelvane info --json' prints ('-' for stdin)")
-      ->required();
-  cl.make->add_option("-o,--output", o.out, "Map file to write")->required();
-  cl.make->footer(
-      "Example: kelvane info --json a.map > a.json && kelvane make-map a.json -o b.map");
-}
-
-void defineCommands(CommandLine& cl, Options& o) {
-  cl.app.set_version_flag("--version", "kelvane " KELVANE_VERSION);
-  cl.app.require_subcommand(1);
-  cl.app.footer("Run 'kelvane COMMAND --help' for the options and an example of one command.\n"
-                "Exit status: 0 success; 1 a file could not be read or written, is not a map, or\n"
-                "(with --strict) loaded with warnings; 2 bad usage.");
-  const char* strictHelp = "Fail (exit 1, nothing written) when the map loads with warnings";
-  defineInfo(cl, o, strictHelp);
-  defineRender(cl, o, strictHelp);
-  defineExport(cl, o, strictHelp);
-  defineThumbnail(cl, o);
-  defineWriters(cl, o);
 }
 
 // Parses the command line; an exit status when that ends the run (help, version, bad usage),
