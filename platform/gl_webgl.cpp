@@ -257,6 +257,10 @@ void APIENTRY bufferData(GLenum target, ptrdiff_t size, const void* data, GLenum
   if (target == GL_ARRAY_BUFFER) emscripten_glBindBuffer(target, gl.arrayBinding);
   glBufferData(target, GLsizeiptr(size), data, usage);
 }
+void APIENTRY bufferSubData(GLenum target, ptrdiff_t at, ptrdiff_t size, const void* data) {
+  if (target == GL_ARRAY_BUFFER) emscripten_glBindBuffer(target, gl.arrayBinding);
+  glBufferSubData(target, GLintptr(at), GLsizeiptr(size), data);
+}
 void APIENTRY deleteBuffers(GLsizei n, const GLuint* names) {
   for (GLsizei i = 0; i < n; i++)
     if (names[i] == gl.arrayBinding) gl.arrayBinding = 0;
@@ -271,6 +275,7 @@ void* glProc(const char* name) {
   if (n == "glBindBuffer") return reinterpret_cast<void*>(bindBuffer);
   if (n == "glBufferData") return reinterpret_cast<void*>(bufferData);
   if (n == "glDeleteBuffers") return reinterpret_cast<void*>(deleteBuffers);
+  if (n == "glBufferSubData") return reinterpret_cast<void*>(bufferSubData);
   return nullptr;
 }
 

@@ -52,8 +52,9 @@ constexpr size_t bytesPerTriangle = 3 * 6 * sizeof(float);
 // Vertices in the arrays at most: first and count of a draw call are GLint.
 constexpr size_t maxVertices = INT_MAX;
 
-void boundChunk(const RetainedScene& s, GeometryChunk& c) {
-  const float* p = s.xyz.data() + 3 * size_t(c.first);
+// Bounds chunk `c` from the positions `xyz` of its first vertex on.
+void boundChunk(const float* xyz, GeometryChunk& c) {
+  const float* p = xyz;
   for (int a = 0; a < 3; a++) c.lo[a] = c.hi[a] = p[a];
   for (int v = 1; v < c.count; v++)
     for (int a = 0; a < 3; a++) {
@@ -91,6 +92,7 @@ void buildArrays(const Lattice* lat, const ViewerState& vs, size_t budget, size_
                  RetainedScene& s) {
   s = RetainedScene{};
   s.lat = lat;
+  s.vs = vs;
   std::vector<bool> boxed = boxedLattices(lat, triangleBudget);
   size_t triangles = 0, index = 0;
   bool fits = true;
@@ -113,14 +115,58 @@ void buildArrays(const Lattice* lat, const ViewerState& vs, size_t budget, size_
     if (!r.arrays) break;
     int first = int(emit.n);
     drawLatticeShape(r.L, vs, r.box, s.faces, emit);
+    r.first = first;
+    r.count = int(emit.n) - first;
     r.firstChunk = s.chunks.size();
     for (int v = first; v < int(emit.n); v += int(3 * chunkTriangles)) {
       GeometryChunk c{v, std::min(int(3 * chunkTriangles), int(emit.n) - v), {}, {}};
-      boundChunk(s, c);
+      boundChunk(s.xyz.data() + 3 * size_t(v), c);
       s.chunks.push_back(c);
     }
     r.chunkCount = s.chunks.size() - r.firstChunk;
   }
+}
+
+// Makes lattice r's arrays again into s.redo (positions, then colours in `style`) and copies
+// the colours, and the positions too when `positions`, into the buffer objects or the client
+// arrays. False, nothing changed, when there is no memory for it or its triangles no longer
+// number what its range holds.
+bool redoLattice(RetainedScene& s, RetainedLattice& r, LatticeStyle style, bool positions) {
+  size_t n = size_t(r.count);
+  if (3 * (r.box ? boxTriangles : faceTriangles(r.L)) != n) return false;
+  try {
+    s.redo.resize(6 * n);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  ArrayEmitter emit{s.redo.data(), s.redo.data() + 3 * n};
+  drawLatticeShape(r.L, s.vs, r.box, s.faces, emit);
+  if (emit.n != n) return false; // a box whose corners are no longer finite
+  for (size_t v = 0; v < n; v++) styleColour(style, emit.rgb[3 * v], emit.rgb + 3 * v);
+  size_t at = 3 * size_t(r.first) * sizeof(float), bytes = 3 * n * sizeof(float);
+  if (s.rgbBuffer) {
+    s.gl.bindBuffer(arrayBuffer, s.rgbBuffer);
+    s.gl.bufferSubData(arrayBuffer, ptrdiff_t(at), ptrdiff_t(bytes), emit.rgb);
+    if (positions) {
+      s.gl.bindBuffer(arrayBuffer, s.xyzBuffer);
+      s.gl.bufferSubData(arrayBuffer, ptrdiff_t(at), ptrdiff_t(bytes), emit.xyz);
+    }
+    s.gl.bindBuffer(arrayBuffer, 0);
+  } else {
+    std::memcpy(s.rgb.data() + 3 * size_t(r.first), emit.rgb, bytes);
+    if (positions) std::memcpy(s.xyz.data() + 3 * size_t(r.first), emit.xyz, bytes);
+  }
+  if (positions)
+    for (size_t c = r.firstChunk; c < r.firstChunk + r.chunkCount; c++)
+      boundChunk(emit.xyz + 3 * size_t(s.chunks[c].first - r.first), s.chunks[c]);
+  r.colours = style;
+  return true;
+}
+
+RetainedLattice* retainedAt(RetainedScene& s, int index) {
+  for (RetainedLattice& r : s.lattices)
+    if (r.index == index) return &r;
+  return nullptr;
 }
 
 } // namespace
@@ -170,7 +216,9 @@ bool findBufferObjects(GlProcLookup getProc, GlBufferCalls& gl) {
   lookUp(getProc, gl.bindBuffer, "glBindBuffer", suffix);
   lookUp(getProc, gl.bufferData, "glBufferData", suffix);
   lookUp(getProc, gl.deleteBuffers, "glDeleteBuffers", suffix);
-  if (gl.genBuffers && gl.bindBuffer && gl.bufferData && gl.deleteBuffers) return true;
+  lookUp(getProc, gl.bufferSubData, "glBufferSubData", suffix);
+  if (gl.genBuffers && gl.bindBuffer && gl.bufferData && gl.deleteBuffers && gl.bufferSubData)
+    return true;
   gl = GlBufferCalls{};
   return false;
 }
@@ -202,6 +250,21 @@ bool uploadRetained(RetainedScene& s, GlProcLookup getProc) {
   return true;
 }
 
+void styleColour(LatticeStyle style, float g, float rgb[3]) {
+  rgb[0] = g;
+  rgb[1] = style == LatticeStyle::amber ? float(0.8 * double(g)) : g;
+  rgb[2] = style == LatticeStyle::amber ? float(0.35 * double(g)) : g;
+}
+
+void setLatticeStyle(RetainedScene& s, int index, LatticeStyle style) {
+  if (RetainedLattice* r = retainedAt(s, index)) r->style = style;
+}
+
+bool rebuildLattice(RetainedScene& s, int index) {
+  RetainedLattice* r = retainedAt(s, index);
+  return r && r->arrays && redoLattice(s, *r, r->colours, true);
+}
+
 void hideLattices(RetainedScene& s, const std::vector<bool>& hidden) {
   size_t index = 0, k = 0;
   for (const Lattice* L = s.lat; L && k < s.lattices.size(); L = L->next, index++)
@@ -216,6 +279,13 @@ void releaseRetained(RetainedScene& s) {
 }
 
 void drawRetainedFrame(RetainedScene& s, const float* trot, const ViewerState& vs) {
+  // Lattices whose colours changed (the selection moved, a style was set) take them first.
+  int drawn = 0;
+  for (RetainedLattice& r : s.lattices) {
+    bool amber = isSelected(vs, trot, drawn++);
+    LatticeStyle style = amber ? LatticeStyle::amber : r.style;
+    if (r.arrays && !r.hidden && r.colours != style) redoLattice(s, r, style, false);
+  }
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   float proj[16], mv[16];
   glGetFloatv(GL_PROJECTION_MATRIX, proj);
@@ -237,14 +307,14 @@ void drawRetainedFrame(RetainedScene& s, const float* trot, const ViewerState& v
   beginPlacements(s.placements);
   long steps = frameChainSteps; // lattices drawn immediately walk their chains, as drawFrame does
   int ordinal = 0;
-  for (const RetainedLattice& r : s.lattices) {
+  for (RetainedLattice& r : s.lattices) {
     if (r.hidden) {
       ordinal++;
       continue;
     }
-    // The selected lattice's colours are not in the arrays: it is drawn triangle by triangle.
     bool amber = isSelected(vs, trot, ordinal++);
-    bool immediate = !r.arrays || amber;
+    // A lattice that could not take its new colours (no memory) is drawn immediately.
+    bool immediate = !r.arrays || r.colours != (amber ? LatticeStyle::amber : r.style);
     long walk = immediate && steps >= 0 ? chainLength(r.L, steps) : -1;
     if (walk >= 0) {
       steps -= walk;

@@ -24,15 +24,24 @@ struct GeometryChunk {
   float lo[3], hi[3]; // bounding box in the lattice's own frame
 };
 
-// One drawn lattice of the list, in list order: its chunks, or none when it did not fit the
-// budget and is drawn in immediate mode.
+// How a lattice is coloured: each triangle's grey, times a hue. Amber is the selection's.
+enum class LatticeStyle : uint8_t { grey, amber };
+
+// The colour a triangle of grey `g` takes in `style`, as the immediate path sends it.
+void styleColour(LatticeStyle style, float g, float rgb[3]);
+
+// One drawn lattice of the list, in list order: its vertices and chunks, or none when it did
+// not fit the budget and is drawn in immediate mode.
 struct RetainedLattice {
   const Lattice* L;
   int index; // in the list
   size_t firstChunk, chunkCount;
   bool arrays;
-  bool box;            // drawn as its bounding box: past the scene's triangle budget
-  bool hidden = false; // not drawn at all (hideLattices)
+  bool box;                 // drawn as its bounding box: past the scene's triangle budget
+  bool hidden = false;      // not drawn at all (hideLattices)
+  int first = 0, count = 0; // its vertices in the arrays
+  LatticeStyle style = LatticeStyle::grey;   // its colours when not selected (setLatticeStyle)
+  LatticeStyle colours = LatticeStyle::grey; // the colours its arrays hold now
 };
 
 // The buffer-object entry points of one context, found by findBufferObjects; null where it
@@ -42,6 +51,7 @@ struct GlBufferCalls {
   void(APIENTRY* bindBuffer)(GLenum, GLuint) = nullptr;
   void(APIENTRY* bufferData)(GLenum, ptrdiff_t, const void*, GLenum) = nullptr;
   void(APIENTRY* deleteBuffers)(GLsizei, const GLuint*) = nullptr;
+  void(APIENTRY* bufferSubData)(GLenum, ptrdiff_t, ptrdiff_t, const void*) = nullptr;
 };
 
 struct RetainedScene {
@@ -56,6 +66,8 @@ struct RetainedScene {
   FramePlacements placements;            // each frame's model-view matrices, one a lattice
   GlBufferCalls gl;                      // the entry points the buffer objects were made with
   FaceTables faces;                      // for lattices built, and drawn immediately
+  ViewerState vs;                        // the scales the arrays were built with
+  std::vector<float> redo;               // one lattice's arrays, recoloured or rebuilt
 };
 
 // The largest KELVANE_GEOMETRY_MB: 16 TiB, or what size_t holds in bytes where that is less.
@@ -94,10 +106,23 @@ bool uploadRetained(RetainedScene& scene, GlProcLookup getProc);
 // vector's end are shown). Hidden lattices are not drawn; the others keep their ordinals.
 void hideLattices(RetainedScene& scene, const std::vector<bool>& hidden);
 
+// Sets the colours of the lattice at list index `index` when it is not selected; the arrays
+// take them at the next frame.
+void setLatticeStyle(RetainedScene& scene, int index, LatticeStyle style);
+
+// Builds the arrays of the lattice at list index `index` again from its values (an edit that
+// changed none of its counts) into the current context's buffer or the client arrays, and
+// nothing else. False when it has no arrays (it is drawn immediately, from its values anyway),
+// its triangles no longer number what it had, or there is no memory for it.
+bool rebuildLattice(RetainedScene& scene, int index);
+
 // Deletes the scene's buffer objects; the context that made it must be current (or gone with
 // it). The arrays' place and the chunks stay.
 void releaseRetained(RetainedScene& scene);
 
 // Draws the frame drawFrame draws, from the scene: the same clear, camera, placement, axis
-// lines and triangles in the same order, into the current GL context. Allocates nothing.
+// lines and triangles in the same order, into the current GL context. Every lattice in the
+// arrays is drawn from them, the selected one too: a lattice whose colours changed (it was
+// selected, or its style set) is recoloured first, its range alone. Allocates nothing but
+// that lattice's arrays, once.
 void drawRetainedFrame(RetainedScene& scene, const float* trot, const ViewerState& vs);

@@ -247,6 +247,65 @@ TEST(Retained, TwoScenesSideBySideDrawAsAlone) {
   EXPECT_TRUE(stream(b, sb) == soloB);
 }
 
+// Every lattice is drawn from the arrays in its style, the selected one too, as the immediate
+// frame draws it; a change of selection or style recolours only the lattices it touches, and
+// an edited lattice is rebuilt alone (with buffer objects and with client arrays).
+TEST(Retained, StylesAndRebuildsTouchOnlyTheirLattice) {
+  LoadedMap map;
+  loadDesc(richMap(), map);
+  float trot[Trot::size] = {0, 0, -150, 20, 0};
+  for (GlBuffers offers : {GlBuffers::core, GlBuffers::none}) {
+    glDoubleNewContext(offers);
+    RetainedScene scene;
+    buildRetained(map.lat, ViewerState{}, size_t(1) << 30, scene);
+    uploadRetained(scene, glProc);
+    ASSERT_GE(scene.lattices.size(), 3u);
+    const RetainedLattice &a = scene.lattices[0], &b = scene.lattices.back();
+    long bytesA = 12L * a.count, bytesB = 12L * b.count;
+    bool buffers = offers != GlBuffers::none;
+    auto frame = [&](int selected, bool retained) {
+      trot[Trot::selectedLattice] = float(selected);
+      ViewerState vs;
+      vs.selectionShown = selected >= 0;
+      glDoubleReset();
+      viewProjection(640, 480);
+      FaceTables ft;
+      if (retained)
+        drawRetainedFrame(scene, trot, vs);
+      else
+        drawFrame(map.lat, trot, vs, ft);
+      return glDouble.drawn;
+    };
+    int last = int(scene.lattices.size()) - 1;
+    std::vector<DrawnTriangle> ret = frame(0, true);
+    EXPECT_EQ(glDouble.replacedBytes, buffers ? bytesA : 0); // lattice 0 takes amber
+    EXPECT_TRUE(ret == frame(0, false));
+    ret = frame(last, true);
+    EXPECT_EQ(glDouble.replacedBytes, buffers ? bytesA + bytesB : 0);
+    EXPECT_TRUE(ret == frame(last, false));
+    frame(last, true);
+    EXPECT_EQ(glDouble.replacedBytes, 0); // nothing changed
+    // A style set on a lattice that is not selected.
+    setLatticeStyle(scene, a.index, LatticeStyle::amber);
+    ret = frame(-1, true);
+    EXPECT_EQ(glDouble.replacedBytes, buffers ? bytesA + bytesB : 0);
+    EXPECT_TRUE(ret == frame(0, false)); // lattice 0 amber, the rest grey
+    setLatticeStyle(scene, a.index, LatticeStyle::grey);
+    // An edit rebuilds its lattice alone: positions and colours, the chunks' boxes too.
+    Lattice* L = const_cast<Lattice*>(b.L);
+    ASSERT_NE(L->heights, nullptr);
+    L->heights->value += 2.5f;
+    glDoubleReset();
+    ASSERT_TRUE(rebuildLattice(scene, b.index));
+    EXPECT_EQ(glDouble.replacedBytes, buffers ? 2 * bytesB : 0);
+    ret = frame(-1, true);
+    EXPECT_TRUE(ret == frame(-1, false));
+    L->heights->value -= 2.5f;
+    ASSERT_TRUE(rebuildLattice(scene, b.index));
+  }
+  glDoubleNewContext(GlBuffers::core);
+}
+
 // Past the triangle budget, lattices are drawn as their boxes: in list order, each keeps its
 // faces while they fit in what is left; undrawn lattices take nothing.
 TEST(Boxes, WhichLatticesArePastTheBudget) {

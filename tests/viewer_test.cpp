@@ -389,27 +389,31 @@ TEST_F(ViewerTest, TheSelectedLatticeIsAmber) {
   testing::internal::CaptureStdout();
   EXPECT_EQ(run(path), 0);
   testing::internal::GetCapturedStdout();
-  // Per frame, the colours of each drawn lattice: grey or amber.
-  std::vector<std::vector<char>> frames;
-  for (const GlCall& c : sceneCalls()) {
-    if (c.fn == Gl::Clear) frames.push_back({});
-    // Each lattice starts from the camera's matrix or its placement's.
-    if ((c.fn == Gl::LoadIdentity || c.fn == Gl::LoadMatrix) && !frames.empty())
-      frames.back().push_back('?');
-    if (c.fn == Gl::Color && !frames.empty() && !frames.back().empty() && c.a[0] > 0.3f) {
-      bool grey = c.a[1] == c.a[0] && c.a[2] == c.a[0];
-      bool amber = c.a[1] == float(0.8 * double(c.a[0])) && c.a[2] == float(0.35 * double(c.a[0]));
-      char& k = frames.back().back();
+  // Per frame, the colours of each drawn lattice, all from the retained arrays (one draw call
+  // a lattice, no colour of its own): grey or amber.
+  std::vector<std::string> frames;
+  size_t call = 0; // glDrawArrays calls so far
+  for (const GlCall& c : glDouble.calls) {
+    if (c.fn == Gl::Clear) frames.push_back("");
+    EXPECT_TRUE(c.fn != Gl::Color || c.a[0] <= 0.3f); // the overlay's own colours aside
+    if (c.fn != Gl::DrawArrays || frames.empty()) continue;
+    size_t from = glDouble.drawArraysAt[call++];
+    char kind = '?';
+    for (size_t t = from; t < from + size_t(c.a[2] / 3); t++) {
+      const float* rgb = glDouble.drawn[t].rgb;
+      bool grey = rgb[1] == rgb[0] && rgb[2] == rgb[0];
+      bool amber = rgb[1] == float(0.8 * double(rgb[0])) && rgb[2] == float(0.35 * double(rgb[0]));
       char now = grey ? 'g' : amber ? 'a' : 'x';
-      if (k == '?') k = now;
-      EXPECT_EQ(k, now); // one lattice, one kind of colour
+      if (kind == '?') kind = now;
+      EXPECT_EQ(kind, now); // one lattice, one kind of colour
     }
+    frames.back() += kind;
   }
-  ASSERT_GE(frames.size(), 3u);
-  // Grey lattices come from the retained arrays ('?': no colour calls of their own).
-  EXPECT_EQ(std::string(frames[0].begin(), frames[0].end()), "???");
-  EXPECT_EQ(std::string(frames[1].begin(), frames[1].end()), "a??");
-  EXPECT_EQ(std::string(frames[2].begin(), frames[2].end()), "?a?");
+  ASSERT_GE(frames.size(), 3u); // the lattice at x = 30 is out of view, its chunks culled
+  EXPECT_EQ(frames[0], "gg");
+  EXPECT_EQ(frames[1], "ag");
+  EXPECT_EQ(frames[2], "ga");
+  EXPECT_EQ(frames.back(), "ga");
 }
 
 // A click selects what is under the pointer and a click on the background clears; a drag

@@ -61,6 +61,16 @@ void APIENTRY bufferData(GLenum target, ptrdiff_t size, const void* data, GLenum
   glDouble.buffers[glDouble.arrayBuffer - 1].assign(p, p + size);
   glDouble.uploadedBytes += long(size);
 }
+void APIENTRY bufferSubData(GLenum target, ptrdiff_t at, ptrdiff_t size, const void* data) {
+  if (target != arrayBufferTarget || !glDouble.arrayBuffer) return;
+  std::vector<char>& b = glDouble.buffers[glDouble.arrayBuffer - 1];
+  if (at < 0 || size < 0 || size_t(at + size) > b.size()) {
+    glDouble.pendingError = GL_INVALID_VALUE;
+    return;
+  }
+  std::memcpy(b.data() + at, data, size_t(size));
+  glDouble.replacedBytes += long(size);
+}
 void APIENTRY deleteBuffers(GLsizei n, const GLuint* names) {
   for (GLsizei i = 0; i < n; i++)
     if (names[i] && names[i] <= glDouble.buffers.size()) {
@@ -97,9 +107,10 @@ int glDoubleLiveBuffers() {
 void glDoubleReset() {
   glDouble.calls.clear();
   glDouble.vertexBuffer = glDouble.colorBuffer = 0;
-  glDouble.uploadedBytes = glDouble.clientVertices = 0;
+  glDouble.uploadedBytes = glDouble.replacedBytes = glDouble.clientVertices = 0;
   glDouble.pendingError = 0;
   glDouble.drawn.clear();
+  glDouble.drawArraysAt.clear();
   glDouble.vertexArray = glDouble.colorArray = false;
   glDouble.vertices = 0;
   glDouble.matrixMode = GL_MODELVIEW;
@@ -303,10 +314,12 @@ void glColorPointer(GLint size, GLenum type, GLsizei stride, const void* p) {
   glDouble.colorPointer = static_cast<const float*>(p);
   glDouble.colorBuffer = glDouble.arrayBuffer;
 }
-// Records the call and, with both arrays enabled, the triangles it draws.
+// Records the call and where its triangles start in `drawn` and, with both arrays enabled, the
+// triangles it draws.
 void glDrawArrays(GLenum mode, GLint first, GLsizei count) {
   glDouble.vertices += count;
   add(Gl::DrawArrays, mode, first, count);
+  if (glDouble.record) glDouble.drawArraysAt.push_back(glDouble.drawn.size());
   if (glDouble.vertexArray && !glDouble.vertexBuffer) glDouble.clientVertices += count;
   if (!glDouble.record || mode != GL_TRIANGLES || !glDouble.vertexArray || !glDouble.colorArray)
     return;
@@ -345,6 +358,7 @@ void* glProc(const char* name) {
   if (n == "glBindBuffer" + suffix) return reinterpret_cast<void*>(bindBuffer);
   if (n == "glBufferData" + suffix) return reinterpret_cast<void*>(bufferData);
   if (n == "glDeleteBuffers" + suffix) return reinterpret_cast<void*>(deleteBuffers);
+  if (n == "glBufferSubData" + suffix) return reinterpret_cast<void*>(bufferSubData);
   return nullptr;
 }
 extern "C" {

@@ -88,7 +88,9 @@ struct GlDouble {
   std::vector<std::vector<char>> buffers; // name n is buffers[n - 1]; deleted ones empty
   std::vector<bool> live;                 // whether name n - 1 exists
   unsigned arrayBuffer = 0;
+  std::vector<size_t> drawArraysAt; // per recorded glDrawArrays, its first triangle in drawn
   long uploadedBytes = 0;
+  long replacedBytes = 0;    // by glBufferSubData
   long clientVertices = 0;   // vertices glDrawArrays read from client memory
   bool uploadFails = false;  // glBufferData reports GL_OUT_OF_MEMORY
   unsigned pendingError = 0; // what glGetError answers next
