@@ -45,7 +45,6 @@ void setHidden(Viewer& v, std::vector<bool> hide) {
   v.hidden = std::move(hide);
   hideLattices(v.scene, v.hidden);
   std::vector<int> now = hiddenIndices(v);
-  v.page.hidden = formatIndexList(now);
   say(v, "hidden " + std::to_string(now.size()) + " of " + std::to_string(drawnCount(v.lat)) +
              " lattices");
 }
@@ -129,14 +128,22 @@ void selectLattice(Viewer& v, int index) {
   std::string title = windowTitle;
   if (index >= 0) title += " - lattice " + std::to_string(index);
   SetWindowTextA(v.hWnd, title.c_str());
-  v.page.selected = index;
-  v.page.lattice = latticeDetails(v.lat, index);
+}
+
+void printView(Viewer& v) {
+  v.printed.line = cameraLine(v);
+  v.printed.camera = cameraText(v.trot).substr(9); // the numbers after "--camera "
+  v.printed.selected = v.selected;
+  v.printed.hidden = formatIndexList(hiddenIndices(v));
+  v.printed.count++;
+  // A page shows the view in its own line and link, from the page view.
+  if (v.start.windowPanels) say(v, v.printed.line);
 }
 
 void runAction(Viewer& v, Action a) {
   switch (a) {
   case Action::printView:
-    say(v, cameraLine(v));
+    printView(v);
     break;
   case Action::selectNext:
   case Action::selectPrevious:

@@ -8,15 +8,6 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace {
-
-void setPageFlight(Viewer& v) {
-  v.page.flight.clear();
-  for (const Keyframe& k : v.flight) v.page.flight += keyframeLine(k) + "\n";
-}
-
-} // namespace
-
 void sayFlight(Viewer& v) {
   if (v.flight.empty()) {
     say(v, "no keyframes: Enter adds the view as one");
@@ -34,7 +25,6 @@ void startFlight(Viewer& v) {
   }
   v.playing = true;
   v.playStart = GetTickCount();
-  v.page.playing = true;
   char line[120];
   std::snprintf(line, sizeof line, "playing %zu keyframes, %g seconds", v.flight.size(),
                 flightDuration(v.flight));
@@ -43,7 +33,6 @@ void startFlight(Viewer& v) {
 
 void stopFlight(Viewer& v, const char* why) {
   v.playing = false;
-  v.page.playing = false;
   say(v, why);
 }
 
@@ -51,14 +40,12 @@ void addKeyframe(Viewer& v) {
   Keyframe k;
   std::copy(v.trot, v.trot + 5, k.camera);
   v.flight.push_back(k);
-  setPageFlight(v);
   say(v, "keyframe " + std::to_string(v.flight.size()) + ": " + keyframeLine(k));
 }
 
 void forgetFlight(Viewer& v) {
   if (v.flight.empty()) return;
   v.flight.clear();
-  setPageFlight(v);
   say(v, "flight cleared");
 }
 

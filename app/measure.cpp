@@ -97,12 +97,10 @@ void measureAt(Viewer& v, int x, int y) {
   m.lattice[m.count++] = h.index;
   std::string line = measureLine(m);
   say(v, line);
-  v.page.measure = m.count == 1 ? line : v.page.measure + "\n" + line;
 }
 
 void clearMeasurement(Viewer& v) {
   v.measure = {};
-  v.page.measure.clear();
 }
 
 namespace {

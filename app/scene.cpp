@@ -127,7 +127,7 @@ void buildScene(Viewer& v) {
   buildRetained(v.lat, v.vs, budget, v.scene, v.start.frameTriangles);
   hideLattices(v.scene, v.hidden);
   uploadRetained(v.scene, glProc);
-  v.page.outline = outlineText(v.lat);
+  v.maps++;
   v.gridFor = nullptr; // the lattices are new
   size_t past = 0;
   v.triangles = 0;
@@ -181,10 +181,8 @@ void reloadMap(Viewer& v) {
   size_t n = size_t(latticeCount(r.lat));
   if (v.hidden.size() > n) v.hidden.resize(n);
   swapIn(v, name, "reloaded", r);
-  if (keep) { // the same index stays selected; its ordinal and details may differ
+  if (keep) // the same index stays selected; its ordinal may differ
     v.trot[Trot::selectedLattice] = float(drawnOrdinal(v.lat, v.selected));
-    v.page.lattice = latticeDetails(v.lat, v.selected);
-  }
 }
 
 void openDroppedMap(Viewer& v, const std::string& name) {

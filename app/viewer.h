@@ -86,6 +86,13 @@ struct Viewer {
   Watch watch;              // the map file, loaded again when it changes
   Watch dropped;            // a dropped file that changed while it was read: opened once it settles
   PageView page;            // what a platform that shows more than the window shows
+  unsigned maps = 0;        // maps built into the scene so far
+  // The view P printed last (cameraLine) with its parts, and how many times P was pressed.
+  struct {
+    std::string line, camera, hidden;
+    int selected = -1;
+    unsigned count = 0;
+  } printed;
   Overlays overlay;
   size_t triangles = 0; // in a frame of the scene
   Measurement measure;
@@ -173,6 +180,8 @@ void pointerCommand(Viewer& v, const MSG& msg);
 // The view as P prints it: "--camera TX,TY,TZ,PITCH,YAW" and --size, --select, --hide as they
 // apply.
 std::string cameraLine(const Viewer& v);
+// Fills v.page from the viewer, for the page: after every frame, before it is shown.
+void fillPageView(Viewer& v);
 
 // Points, distances and cells (measure.cpp).
 // A coordinate as a user reads it: %.4f with trailing zeros dropped, 0 for -0.

@@ -148,6 +148,7 @@ int runLoop(Viewer& v) {
       drawScene(v);
       drawMarks(v);
       drawOverlays(v);
+      fillPageView(v);
       SwapBuffers(v.dc);
       v.redraw = false;
       v.drawn = true;
@@ -181,8 +182,6 @@ int runViewer(HINSTANCE instance, LPSTR cmdLine, const ViewerStart& start) {
   stripQuotes(cmdLine);
   bool opened = openStartMap(v, cmdLine);
   for (int i = 0; i < 5; i++) v.trot[i] = start.camera[i];
-  v.page.camera = v.trot;
-  v.page.hidden = formatIndexList(hiddenIndices(v));
   if (opened && drawnOrdinal(v.lat, start.selection) >= 0) selectLattice(v, start.selection);
   int exitCode = opened ? runLoop(v) : 1;
   releaseOverlays(v);

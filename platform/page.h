@@ -1,18 +1,25 @@
-// What the web layer shows on the page besides the canvas, handed over by the app: the layer
-// reads it after every frame and never writes it.
+// What the web layer shows on the page besides the canvas: one record the app fills from the
+// viewer after every frame (fillPageView) and the layer hands to the page whole. The layer
+// only reads it.
 #pragma once
 
 #include <string>
 
 struct PageView {
-  const float* camera = nullptr; // the running viewer's camera record (trot), null while none
-  int selected = -1;             // list index of the selected lattice, -1 for none
-  std::string lattice;           // what the page's panel shows of the selected lattice
-  std::string hidden;            // the hidden lattices as P writes them ("2,5-9"), "" for none
-  std::string outline;           // the drawn lattices for the page's outline (outlineText)
-  std::string measure;           // the measurement's lines, "" for none
-  std::string flight;            // the keyframes, a keyframeLine each
-  bool playing = false;          // a flight is playing
+  bool running = false; // a viewer runs (before its first frame, and after, nothing to show)
+  float camera[5] = {}; // trot positions 0-4
+  int selected = -1;    // list index of the selected lattice, -1 for none
+  std::string lattice;  // what the page's panel shows of the selected lattice
+  std::string hidden;   // the hidden lattices as P writes them ("2,5-9"), "" for none
+  std::string outline;  // the drawn lattices for the page's outline (outlineText)
+  unsigned maps = 0;    // maps built so far: the outline changes with it
+  std::string measure;  // the measurement's lines, "" for none
+  std::string flight;   // the keyframes, a keyframeLine each
+  bool playing = false; // a flight is playing
+  // The view P printed last, whole and in the parts the page's link takes; `views` counts P.
+  std::string view, viewCamera, viewHidden;
+  int viewSelected = -1;
+  unsigned views = 0;
 };
 
 // The window property through which the app hands its PageView to the layer; it lives as long

@@ -233,14 +233,26 @@ EM_JS(void, pageMessageBox, (const char* caption, const char* text), {
 
 EM_JS(void, pageNote, (const char* text), { Module.kelvaneMessage(UTF8ToString(text), false); });
 
-EM_JS(void, pageFrame, (const float* trot, int selected, const char* lattice, const char* hidden,
-                       const char* measure, const char* flight, int playing), {
-  Module.kelvaneFrame(trot ? Array.from(HEAPF32.subarray(trot >> 2, (trot >> 2) + 5)) : null,
-                      selected, UTF8ToString(lattice), UTF8ToString(hidden), UTF8ToString(measure),
-                      UTF8ToString(flight), playing);
+// Every frame, the page view as one object; the outline only when a new map has it, else null.
+EM_JS(void, pageBridge, (const float* camera, int selected, const char* lattice,
+                         const char* hidden, const char* outline, const char* measure,
+                         const char* flight, int playing, const char* view,
+                         const char* viewCamera, const char* viewHidden, int viewSelected,
+                         int views), {
+  Module.kelvaneBridge({
+    camera: camera ? Array.from(HEAPF32.subarray(camera >> 2, (camera >> 2) + 5)) : null,
+    selected, lattice: UTF8ToString(lattice), hidden: UTF8ToString(hidden),
+    outline: outline ? UTF8ToString(outline) : null, measure: UTF8ToString(measure),
+    flight: UTF8ToString(flight), playing: !!playing,
+    view: {line: UTF8ToString(view), camera: UTF8ToString(viewCamera),
+           hidden: UTF8ToString(viewHidden), selected: viewSelected, count: views},
+  });
 });
 
-EM_JS(void, pageOutline, (const char* text), { Module.kelvaneOutline(UTF8ToString(text)); });
+// What the page may ask the viewer (kelvanePageAsk's `what`), by name, from the PageAsk enum.
+EM_JS(void, declarePageAsks, (int select, int selectFit, int hide, int show, int play), {
+  Module.pageAsk = {select, selectFit, hide, show, play};
+});
 
 EM_ASYNC_JS(void, nextAnimationFrame, (), {
   await new Promise((resolve) => requestAnimationFrame(() => resolve()));
@@ -276,9 +288,10 @@ EM_BOOL onContextRestored(int, const void*, void*) {
   return EM_TRUE;
 }
 
-// The canvas's size as the window last told it (WM_SIZE), and the outline the page last got.
+// The canvas's size as the window last told it (WM_SIZE), and the map whose outline the page
+// last got (PageView::maps).
 int sentWidth = 0, sentHeight = 0;
-std::string sentOutline;
+unsigned sentMaps = 0;
 
 // The page's layout sizes the canvas to its place; a change reaches the viewer as WM_SIZE, sent
 // while it looks for messages as Windows sends it, so the next frame has the canvas's size.
@@ -329,6 +342,8 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD, int, int, int
   if (!proc || window) return nullptr;
   if (title) emscripten_set_window_title(title);
   window = newWindow(proc, nullptr);
+  sentMaps = 0; // a new viewer: its first map's outline goes to the page
+  declarePageAsks(pageSelect, pageSelectFit, pageHide, pageShow, pagePlay);
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
   emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
   emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onBlur);
@@ -373,14 +388,14 @@ BOOL SwapBuffers(HDC dc) {
   if (!dc) return FALSE;
   glFlush();
   const PageView* page = static_cast<const PageView*>(GetPropA(dc->wnd, pageViewProp));
-  if (page && page->outline != sentOutline) {
-    sentOutline = page->outline;
-    pageOutline(sentOutline.c_str());
-  }
-  pageFrame(page ? page->camera : nullptr, page ? page->selected : -1,
-            page ? page->lattice.c_str() : "", page ? page->hidden.c_str() : "",
-            page ? page->measure.c_str() : "", page ? page->flight.c_str() : "",
-            page && page->playing ? 1 : 0);
+  PageView none;
+  const PageView& p = page && page->running ? *page : none;
+  bool newOutline = page && p.maps != sentMaps;
+  if (newOutline) sentMaps = p.maps;
+  pageBridge(page && p.running ? p.camera : nullptr, p.selected, p.lattice.c_str(),
+             p.hidden.c_str(), newOutline ? p.outline.c_str() : nullptr, p.measure.c_str(),
+             p.flight.c_str(), p.playing ? 1 : 0, p.view.c_str(), p.viewCamera.c_str(),
+             p.viewHidden.c_str(), p.viewSelected, int(p.views));
   nextAnimationFrame();
   return TRUE;
 }

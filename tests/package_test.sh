@@ -143,7 +143,7 @@ check "the zipped kelvane.exe prints the same JSON as Linux" cmp -s "$tmp/win.js
 web="$dist/kelvane-${version}-web.zip"
 check "the web zip exists" [ -f "$web" ]
 unzip -q "$web" -d "$tmp/web"
-for f in index.html kelvane-viewer.js kelvane-viewer.wasm demo.map favicon.png; do
+for f in index.html address.js outline.js record.js maps.js bridge.js kelvane-viewer.js kelvane-viewer.wasm demo.map favicon.png; do
   check "the web zip holds $f" [ -f "$tmp/web/$f" ]
 done
 tally

@@ -1,0 +1,36 @@
+// The page's view of the viewer, made from the Viewer record after every frame, so the page
+// shows what the viewer holds rather than copies kept up to date by hand.
+#include "viewer.h"
+
+#include "selection.h"
+
+#include "mapfile/index_list.h"
+#include "render/camera_text.h"
+
+#include <algorithm>
+
+void fillPageView(Viewer& v) {
+  PageView& p = v.page;
+  p.running = true;
+  std::copy(v.trot, v.trot + 5, p.camera);
+  // The outline and the selection's details walk the list: made again only when they change.
+  if (p.maps != v.maps) p.outline = outlineText(v.lat);
+  if (p.maps != v.maps || p.selected != v.selected) p.lattice = latticeDetails(v.lat, v.selected);
+  p.maps = v.maps;
+  p.selected = v.selected;
+  p.hidden = v.hidden.empty() ? std::string() : formatIndexList(hiddenIndices(v));
+  p.measure.clear();
+  for (int k = 1; k <= v.measure.count; k++) {
+    Measurement upTo = v.measure;
+    upTo.count = k;
+    p.measure += (k > 1 ? "\n" : "") + measureLine(upTo);
+  }
+  p.flight.clear();
+  for (const Keyframe& k : v.flight) p.flight += keyframeLine(k) + "\n";
+  p.playing = v.playing;
+  p.view = v.printed.line;
+  p.viewCamera = v.printed.camera;
+  p.viewHidden = v.printed.hidden;
+  p.viewSelected = v.printed.selected;
+  p.views = v.printed.count;
+}

@@ -1,0 +1,152 @@
+// Maps for the viewer: fetched from the address, read from a file, handed over, reloaded.
+'use strict';
+
+// A map larger than this is refused: the page holds it twice while handing it over, and may
+// grow to 2 GB in all.
+const maxMapBytes = 512 * 1024 * 1024;
+const megabytes = (n) => (n / 1048576).toFixed(1) + ' MB';
+
+let waiting = null; // the viewer's request for its next map
+let queued = null;  // a map for the viewer when it asks
+let running = false;
+let firstMap = true;
+let source = null;     // where the current map came from: {url} or {file}, for Reload
+let loading = false;   // a map was handed over and has not drawn its first frame yet
+let checkSelection = -1; // the lattice a link selects, checked once the map has drawn
+let checkHidden = [];    // and the lattices it hides
+
+// Removes every map file but `keep` from the in-memory file system: the page holds one map.
+function forgetMaps(keep) {
+  for (const f of FS.readdir('/maps'))
+    if (f !== '.' && f !== '..' && '/maps/' + f !== keep) FS.unlink('/maps/' + f);
+}
+
+// Hands a map to the viewer (stopping the one that runs, if any). A reload keeps the view
+// and the selection; another map starts at the start view (the first at the address's).
+function openMap(name, bytes, reload) {
+  const safe = name.replace(/[^A-Za-z0-9._ -]/g, '_');
+  const path = '/maps/' + (/^\.*$/.test(safe) ? 'map' : safe); // not "", "." or ".."
+  FS.mkdirTree('/maps');
+  FS.writeFile(path, bytes);
+  if (!running) forgetMaps(path);
+  const selected = window.kelvane.selected;
+  const view = reload ? {camera: window.kelvane.camera.split(',').map(Number),
+                         select: selected === null ? -1 : selected, hide: window.kelvane.hidden}
+             : firstMap ? address : {camera: [0, 0, 0, 0, 0], select: -1, hide: []};
+  checkSelection = !reload && view.select >= 0 ? view.select : -1;
+  checkHidden = reload ? [] : view.hide;
+  loading = true;
+  if (reload) say('reloaded ' + name, false);
+  const next = {name: path, camera: view.camera, select: view.select, hide: view.hide.join(',')};
+  firstMap = false;
+  window.kelvane.state = 'loading';
+  if (waiting) {
+    waiting(next);
+    waiting = null;
+  } else {
+    queued = next;
+    if (running) Module.kelvaneQuit = true;
+  }
+}
+
+// A map that could not be fetched or read: the desktop's message box text, and why. The map
+// that runs, if one does, runs on.
+function cannotOpen(name, error) {
+  const failed = !running || window.kelvane.state === 'loading';
+  say('Error opening file.: ' + name, true, failed);
+  say(name + ': ' + error.message, true, failed);
+}
+
+// The fetch under way, if any: a later open, fetched or read from a file, wins.
+let fetching = null;
+
+// The body of a response, read as it arrives with its progress shown on one line of the
+// messages; an error past maxMapBytes, before the page holds that much.
+async function readBody(response, name) {
+  const size = Number(response.headers.get('Content-Length'));
+  if (size > maxMapBytes) throw new Error(`${megabytes(size)} is more than the ${megabytes(maxMapBytes)} a map may take here`);
+  const line = document.createElement('div');
+  messages.appendChild(line);
+  const chunks = [];
+  let got = 0;
+  const reader = response.body.getReader();
+  try {
+    for (;;) {
+      const {done, value} = await reader.read();
+      if (done) break;
+      got += value.length;
+      if (got > maxMapBytes) {
+        reader.cancel();
+        throw new Error(`more than the ${megabytes(maxMapBytes)} a map may take here`);
+      }
+      chunks.push(value);
+      line.textContent = `loading ${name}: ${megabytes(got)}` + (size ? ` of ${megabytes(size)}` : '');
+    }
+  } finally {
+    line.remove(); // done, refused, or given up for a later map
+  }
+  const bytes = new Uint8Array(got);
+  let at = 0;
+  for (const c of chunks) {
+    bytes.set(c, at);
+    at += c.length;
+  }
+  return bytes;
+}
+
+// Fetches a map from an address anyone may have written: no cookies or other credentials go
+// with it, and no referrer.
+async function fetchMap(url, reload) {
+  const name = mapName(url);
+  source = {url};
+  if (fetching) fetching.abort();
+  const mine = fetching = new AbortController();
+  try {
+    const response = await fetch(url, {cache: 'no-store', credentials: 'omit', referrerPolicy: 'no-referrer',
+                                       signal: mine.signal});
+    if (!response.ok) throw new Error('HTTP ' + response.status + ' ' + response.statusText);
+    const bytes = await readBody(response, name);
+    if (mine.signal.aborted) return;
+    openMap(name, bytes, reload);
+  } catch (e) {
+    if (!mine.signal.aborted) cannotOpen(url, e);
+  } finally {
+    if (fetching === mine) fetching = null;
+  }
+}
+
+async function openFile(file, reload) {
+  source = {file};
+  if (fetching) fetching.abort();
+  fetching = null;
+  try {
+    if (file.size > maxMapBytes) throw new Error(`${megabytes(file.size)} is more than the ${megabytes(maxMapBytes)} a map may take here`);
+    openMap(file.name, new Uint8Array(await file.arrayBuffer()), reload);
+  } catch (e) {
+    cannotOpen(file.name, e);
+  }
+}
+
+// Reload: the map from the same address, or the same file read again, keeping the view.
+function reloadMap() {
+  if (source && source.url) fetchMap(source.url, true);
+  else if (source && source.file) openFile(source.file, true);
+}
+
+// The side bar's Open and Reload, and maps dropped on the page.
+document.getElementById('open').addEventListener('click', () => document.getElementById('file').click());
+document.getElementById('reload').addEventListener('click', reloadMap);
+document.getElementById('file').addEventListener('change', (e) => {
+  if (e.target.files.length) openFile(e.target.files[0]);
+  e.target.value = '';
+});
+document.addEventListener('dragover', (e) => {
+  e.preventDefault();
+  document.body.classList.add('dragging');
+});
+document.addEventListener('dragleave', () => document.body.classList.remove('dragging'));
+document.addEventListener('drop', (e) => {
+  e.preventDefault();
+  document.body.classList.remove('dragging');
+  if (e.dataTransfer && e.dataTransfer.files.length) openFile(e.dataTransfer.files[0]);
+});

@@ -1,0 +1,56 @@
+// Recording a flight as the viewer plays it.
+'use strict';
+
+// Record: the viewer plays the flight while the browser records the canvas; when it has played,
+// the video is offered to save.
+let recorder = null;
+let recorderSawPlaying = false;
+
+function record() {
+  if (recorder) return;
+  if (window.kelvane.state !== 'running') {
+    say('Record: no map is open', false);
+    return;
+  }
+  if (!window.kelvane.flight.length) {
+    say('Record: there is no flight yet; Enter adds the view as a keyframe', false);
+    return;
+  }
+  const type = ['video/webm;codecs=vp9', 'video/webm'].find((t) => MediaRecorder.isTypeSupported(t));
+  if (!type) {
+    say('Record: this browser cannot record a WebM video', true);
+    return;
+  }
+  const chunks = [];
+  recorder = new MediaRecorder(canvas.captureStream(30), {mimeType: type});
+  recorderSawPlaying = false;
+  recorder.ondataavailable = (e) => { if (e.data.size) chunks.push(e.data); };
+  recorder.onstop = () => {
+    const video = new Blob(chunks, {type: 'video/webm'});
+    window.kelvane.recording = {type: video.type, size: video.size};
+    const link = document.createElement('a');
+    link.href = URL.createObjectURL(video);
+    link.download = 'flight.webm';
+    link.textContent = `Save the recorded flight (flight.webm, ${Math.ceil(video.size / 1024)} kB)`;
+    const line = document.createElement('div');
+    line.appendChild(link);
+    messages.appendChild(line);
+    recorder = null;
+  };
+  recorder.start();
+  askViewer('play', 0);
+}
+
+function stopRecording() {
+  if (recorder && recorder.state !== 'inactive') recorder.stop();
+}
+
+// Ends the recording once the flight has played (or stopped).
+function followPlaying(playing) {
+  window.kelvane.playing = playing;
+  if (!recorder) return;
+  if (playing) recorderSawPlaying = true;
+  else if (recorderSawPlaying) stopRecording();
+}
+
+document.getElementById('record').addEventListener('click', record);
