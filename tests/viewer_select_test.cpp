@@ -1,0 +1,383 @@
+// Selecting, measuring, flights, the hierarchy keys, hiding and the page's outline in the
+// running viewer, against the doubles.
+#include "viewer_fixture.h"
+
+namespace {
+
+// Tab steps through the drawn lattices in list order and Shift+Tab back, both wrapping and
+// both starting from none; Backspace clears. Each change prints its line and sets the title;
+// P adds --select while a lattice is selected.
+TEST_F(ViewerTest, TabShiftTabAndBackspaceSelect) {
+  std::string path = selectionMap(*this);
+  MSG shiftDown = keyMsg(WM_KEYDOWN, VK_SHIFT), shiftUp = keyMsg(WM_KEYUP, VK_SHIFT);
+  script({keyMsg(WM_KEYDOWN, VK_TAB), keyMsg(WM_KEYDOWN, VK_TAB), shiftDown,
+          keyMsg(WM_KEYDOWN, VK_TAB), shiftUp, keyMsg(WM_KEYDOWN, 'P'), keyMsg(WM_KEYUP, 'P'),
+          keyMsg(WM_KEYDOWN, VK_BACK), keyMsg(WM_KEYDOWN, VK_BACK), shiftDown,
+          keyMsg(WM_KEYDOWN, VK_TAB), shiftUp, keyMsg(WM_KEYDOWN, VK_TAB),
+          keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run(path), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "selected lattice 0: id 1, 4 x 2 x 4 cells, at (0, 0, 0), parent none\n"
+            "selected lattice 2: id 7, 2 x 1 x 2 cells, at (0, 3, 0), parent 0\n"
+            "selected lattice 0: id 1, 4 x 2 x 4 cells, at (0, 0, 0), parent none\n"
+            "--camera 0,0,0,0,0 --select 0\n"
+            "selection cleared\n"
+            "selected lattice 3: id 9, 3 x 3 x 3 cells, at (30, 0, 0), parent none\n"
+            "selected lattice 0: id 1, 4 x 2 x 4 cells, at (0, 0, 0), parent none\n");
+  std::string t = "Kelvane Map Viewer by Ruq";
+  EXPECT_EQ(titles(),
+            (std::vector<std::string>{t + " - lattice 0", t + " - lattice 2", t + " - lattice 0", t,
+                                      t + " - lattice 3", t + " - lattice 0"}));
+}
+
+// The selected lattice is drawn in amber, (g, 0.8 g, 0.35 g); nothing else changes, and with
+// nothing selected every colour is grey.
+TEST_F(ViewerTest, TheSelectedLatticeIsAmber) {
+  std::string path = selectionMap(*this);
+  script({std::nullopt, keyMsg(WM_KEYDOWN, VK_TAB), keyMsg(WM_KEYDOWN, VK_TAB),
+          keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run(path), 0);
+  testing::internal::GetCapturedStdout();
+  // Per frame, the colours of each drawn lattice, all from the retained arrays (one draw call
+  // a lattice, no colour of its own): grey or amber.
+  std::vector<std::string> frames;
+  size_t call = 0; // glDrawArrays calls so far
+  for (const GlCall& c : glDouble.calls) {
+    if (c.fn == Gl::Clear) frames.push_back("");
+    EXPECT_TRUE(c.fn != Gl::Color || c.a[0] <= 0.3f); // the overlay's own colours aside
+    if (c.fn != Gl::DrawArrays || frames.empty()) continue;
+    size_t from = glDouble.drawArraysAt[call++];
+    char kind = '?';
+    for (size_t t = from; t < from + size_t(c.a[2] / 3); t++) {
+      const float* rgb = glDouble.drawn[t].rgb;
+      bool grey = rgb[1] == rgb[0] && rgb[2] == rgb[0];
+      bool amber = rgb[1] == float(0.8 * double(rgb[0])) && rgb[2] == float(0.35 * double(rgb[0]));
+      char now = grey ? 'g' : amber ? 'a' : 'x';
+      if (kind == '?') kind = now;
+      EXPECT_EQ(kind, now); // one lattice, one kind of colour
+    }
+    frames.back() += kind;
+  }
+  ASSERT_GE(frames.size(), 3u); // the lattice at x = 30 is out of view, its chunks culled
+  EXPECT_EQ(frames[0], "gg");
+  EXPECT_EQ(frames[1], "ag");
+  EXPECT_EQ(frames[2], "ga");
+  EXPECT_EQ(frames.back(), "ga");
+}
+
+// A click selects what is under the pointer and a click on the background clears; a drag
+// is no click. Home then frames the selected lattice, keeping the yaw; the view, looking up
+// 7.25 degrees, turns to look 30 degrees down.
+TEST_F(ViewerTest, ClickSelectsAndHomeFits) {
+  std::string path = selectionMap(*this);
+  const int cx = 320, cy = 240; // the view is set up at 640 x 480 after the window is made
+  script({mouseMsg(WM_LBUTTONDOWN, cx, cy), mouseMsg(WM_LBUTTONUP, cx + 2, cy - 1),
+          mouseMsg(WM_LBUTTONDOWN, 5, 5), mouseMsg(WM_LBUTTONUP, 5, 5),
+          mouseMsg(WM_LBUTTONDOWN, cx, cy), mouseMsg(WM_LBUTTONUP, cx, cy + 30),
+          mouseMsg(WM_LBUTTONDOWN, cx, cy), mouseMsg(WM_LBUTTONUP, cx, cy),
+          keyMsg(WM_KEYDOWN, VK_HOME), keyMsg(WM_KEYDOWN, 'P'), keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run(path), 0);
+  std::string out = testing::internal::GetCapturedStdout();
+  LoadedMap map;
+  loadMap(path, map);
+  // The first click moved 2 pixels right and 1 up, the 30-pixel drag turned the view down.
+  float trot[Trot::size] = {0, 0, 0, 30, 0.5f};
+  double depth;
+  ASSERT_TRUE(fitCamera(map.lat, 640, 480, trot, depth, map.lat));
+  char p[200];
+  std::snprintf(p, sizeof p, "--camera %.9g,%.9g,%.9g,30,0.5 --select 0\n", trot[0], trot[1],
+                trot[2]);
+  EXPECT_EQ(out, "selected lattice 0: id 1, 4 x 2 x 4 cells, at (0, 0, 0), parent none\n"
+                 "selection cleared\n"
+                 "selected lattice 0: id 1, 4 x 2 x 4 cells, at (0, 0, 0), parent none\n" +
+                     std::string(p));
+  EXPECT_EQ(findWinCall("SetCapture") != nullptr, true);
+}
+
+// The measurement's line: the point as a user reads it (4 decimals at most, no -0) and, for B,
+// the distance and its parts from A.
+TEST(Measure, LinesAndDistances) {
+  struct Case {
+    double a[3], b[3];
+    const char* line;
+  } cases[] = {
+      {{0, 0, 0}, {3, 4, 0}, "point B (3, 4, 0) on lattice 2: distance 5 (dx 3, dy 4, dz 0)"},
+      {{1, 1, 1},
+       {1, 1, -11},
+       "point B (1, 1, -11) on lattice 2: distance 12 (dx 0, dy 0, dz -12)"},
+      {{0.5, -2.25, 7},
+       {-0.00004, 1e-7, 7.123456},
+       "point B (0, 0, 7.1235) on lattice 2: distance 2.3082 (dx -0.5, dy 2.25, dz 0.1235)"},
+      {{-1e6, 0, 0},
+       {1e6, 0, 0},
+       "point B (1000000, 0, 0) on lattice 2: distance 2000000 (dx 2000000, dy 0, dz 0)"},
+  };
+  for (const Case& c : cases) {
+    Measurement m;
+    m.count = 1;
+    std::copy(c.a, c.a + 3, m.at[0]);
+    m.lattice[0] = 5;
+    EXPECT_EQ(measureLine(m).substr(0, 8), "point A ");
+    m.count = 2;
+    std::copy(c.b, c.b + 3, m.at[1]);
+    m.lattice[1] = 2;
+    EXPECT_EQ(measureLine(m), c.line);
+  }
+  EXPECT_EQ(measureLine(Measurement{}), "");
+}
+
+// Ctrl+click sets A, then B, then A again; the background sets nothing; Backspace clears. The
+// marks are drawn over the scene in their colour; G draws the selected lattice's grid only.
+TEST_F(ViewerTest, CtrlClickMeasuresAndGShowsTheGrid) {
+  std::string path = selectionMap(*this);
+  auto ctrlClick = [](int x, int y) {
+    MSG down = mouseMsg(WM_LBUTTONDOWN, x, y), up = mouseMsg(WM_LBUTTONUP, x, y);
+    down.wParam |= MK_CONTROL;
+    up.wParam |= MK_CONTROL;
+    return std::vector<std::optional<MSG>>{down, up};
+  };
+  std::vector<std::optional<MSG>> s = {keyMsg(WM_KEYDOWN, 'G')}; // nothing selected: nothing
+  for (auto [x, y] : {std::pair{320, 240}, {5, 5}, {330, 250}, {320, 240}})
+    for (auto& m : ctrlClick(x, y)) s.push_back(m);
+  s.insert(s.end(),
+           {std::nullopt, keyMsg(WM_KEYDOWN, VK_BACK), std::nullopt, keyMsg(WM_KEYDOWN, VK_TAB),
+            keyMsg(WM_KEYDOWN, 'G'), std::nullopt, keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  winDouble.script = s;
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run(path), 0);
+  std::string out = testing::internal::GetCapturedStdout();
+  // The box's front face is at z 2, in front of the eye 50 away.
+  std::istringstream lines(out);
+  std::string a1, b, a2, cleared;
+  std::getline(lines, a1);
+  std::getline(lines, b);
+  std::getline(lines, a2);
+  EXPECT_TRUE(a1.starts_with("point A (") && a1.ends_with(", 2) on lattice 0")) << a1;
+  EXPECT_TRUE(b.starts_with("point B (") && b.find(", 2) on lattice 0: distance ") != b.npos &&
+              b.ends_with(", dz 0)"))
+      << b;
+  EXPECT_EQ(a2, a1); // the third starts again
+  std::getline(lines, cleared);
+  EXPECT_TRUE(cleared.starts_with("selected lattice 0")) << cleared; // nothing more printed
+  // Per frame: the vertices of magenta lines (the marks) and of lines drawn with the depth
+  // range pulled in (the grid).
+  std::vector<std::pair<int, int>> frames;
+  bool magenta = false, pulled = false, lines_ = false;
+  for (const GlCall& c : glDouble.calls) {
+    if (c.fn == Gl::Clear) frames.push_back({0, 0});
+    if (c.fn == Gl::Color) magenta = c.a[0] == markColour[0] && c.a[1] == markColour[1];
+    if (c.fn == Gl::DepthRange) pulled = c.a[1] < 1;
+    if (c.fn == Gl::Begin) lines_ = c.a[0] == GL_LINES;
+    if (c.fn == Gl::Vertex && lines_ && !frames.empty()) {
+      if (magenta) frames.back().first++;
+      if (pulled) frames.back().second++;
+    }
+  }
+  // A frame a message: G, then A, a click on the background, B and A again (two messages a
+  // click), Backspace, Tab and G.
+  ASSERT_EQ(frames.size(), 16u);
+  EXPECT_EQ(frames[0], std::pair(0, 0));
+  EXPECT_EQ(frames[2].first, 6);          // A: a cross
+  EXPECT_EQ(frames[6].first, 14);         // B: two crosses and the segment
+  EXPECT_EQ(frames[8].first, 6);          // A again
+  EXPECT_EQ(frames[4].first, 6);          // the background set nothing
+  EXPECT_EQ(frames[10], std::pair(0, 0)); // Backspace cleared it
+  // The grid of the 4 x 2 x 4 box: its 2 * 16 + 4 * 8 cell quads, four edges each.
+  EXPECT_EQ(frames.back().second, 64 * 4 * 2);
+  EXPECT_EQ(glDouble.depthRange[1], 1.0);
+}
+
+// Flights: Enter adds the view, Ctrl+Enter prints the keyframe file, Shift+Enter plays it to
+// the last keyframe (20 ms a frame here: 4 s is 200 frames), a key stops it, Backspace keeps
+// the keyframes and Ctrl+Backspace forgets them.
+TEST_F(ViewerTest, FlightsAddPrintAndPlay) {
+  std::string path = map("level.map");
+  MSG ctrl = keyMsg(WM_KEYDOWN, VK_CONTROL), ctrlUp = keyMsg(WM_KEYUP, VK_CONTROL);
+  MSG shift = keyMsg(WM_KEYDOWN, VK_SHIFT), shiftUp = keyMsg(WM_KEYUP, VK_SHIFT);
+  MSG enter = keyMsg(WM_KEYDOWN, VK_RETURN), p = keyMsg(WM_KEYDOWN, 'P');
+  std::vector<std::optional<MSG>> s = {enter};
+  for (int i = 0; i < 10; i++) s.push_back(keyMsg(WM_KEYDOWN, 'E'));
+  s.push_back(keyMsg(WM_KEYUP, 'E'));
+  s.insert(s.end(), {enter, keyMsg(WM_KEYDOWN, VK_UP), keyMsg(WM_KEYUP, VK_UP), enter, ctrl, enter,
+                     ctrlUp, keyMsg(WM_KEYDOWN, VK_BACK), shift, enter, shiftUp});
+  s.insert(s.end(), 250, std::nullopt); // the flight plays out
+  s.insert(s.end(), {p, shift, enter, shiftUp, std::nullopt, keyMsg(WM_KEYDOWN, 'S'), ctrl,
+                     keyMsg(WM_KEYDOWN, VK_BACK), ctrlUp, shift, enter, shiftUp,
+                     keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  winDouble.script = s;
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run(path), 0);
+  std::string out = testing::internal::GetCapturedStdout();
+  // E moves 1 a frame while held and the up arrow turns 1 a frame.
+  size_t ups = out.find("keyframe 3: --camera 0,0,10,");
+  ASSERT_NE(ups, std::string::npos) << out;
+  std::string third = out.substr(ups + 12, out.find('\n', ups) - ups - 12);
+  EXPECT_EQ(out.substr(0, ups),
+            "keyframe 1: --camera 0,0,0,0,0\nkeyframe 2: --camera 0,0,10,0,0\n");
+  std::string rest = out.substr(out.find('\n', ups) + 1);
+  EXPECT_EQ(rest, "# kelvane flight: 3 keyframes, 4 seconds\n--camera 0,0,0,0,0\n"
+                  "--camera 0,0,10,0,0\n" +
+                      third + "\nplaying 3 keyframes, 4 seconds\nflight played\n" + third +
+                      "\nplaying 3 keyframes, 4 seconds\nflight stopped\nflight cleared\n"
+                      "no keyframes to play: Enter adds the view as one\n");
+}
+
+// The web page runs the viewer again for each map: a second run starts from its own start
+// view with nothing selected, whatever the first left behind.
+TEST_F(ViewerTest, ASecondRunStartsClean) {
+  std::string first = selectionMap(*this), second = map("level.map");
+  ViewerStart start;
+  start.camera[Trot::tz] = 5;
+  start.camera[Trot::yaw] = 30;
+  start.selection = 2;
+  MSG size = keyMsg(WM_SIZE, 0);
+  size.lParam = MAKELPARAM(800, 600);
+  script({keyMsg(WM_KEYDOWN, 'E'), keyMsg(WM_KEYUP, 'E'), keyMsg(WM_KEYDOWN, VK_TAB), size,
+          keyMsg(WM_KEYDOWN, 'P'), keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(runFrom(first, start), 0);
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("--size 800x600 --select 3"), std::string::npos) << out;
+
+  winDoubleReset();
+  glDoubleReset();
+  script({std::nullopt, keyMsg(WM_KEYDOWN, 'P'), keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run(second), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "--camera 0,0,0,0,0\n");
+  EXPECT_EQ(cameraTzPerFrame(), (std::vector<double>{0, 0, 0}));
+  EXPECT_EQ(titles(), std::vector<std::string>{}); // nothing selected, the title untouched
+  for (const GlCall& c : sceneCalls())             // no amber anywhere
+    if (c.fn == Gl::Color) {
+      EXPECT_TRUE(c.a[1] == c.a[0] && c.a[2] == c.a[0]) << c.a[1];
+    }
+}
+
+// PageUp selects the parent, PageDown the first child in list order; H hides the selected
+// lattice, Shift+H all but it, Alt+H shows all; hidden lattices are skipped by Tab, PageUp and
+// PageDown, left out of the frame and of P's line as --hide.
+TEST_F(ViewerTest, HierarchyKeysAndHiding) {
+  std::string path = familyMap(*this);
+  MSG shiftDown = keyMsg(WM_KEYDOWN, VK_SHIFT), shiftUp = keyMsg(WM_KEYUP, VK_SHIFT);
+  MSG altH = keyMsg(WM_SYSKEYDOWN, 'H');
+  std::vector<std::optional<MSG>> s = {keyMsg(WM_KEYDOWN, VK_PRIOR), // nothing selected: nothing
+                                       keyMsg(WM_KEYDOWN, VK_TAB),   // 0
+                                       keyMsg(WM_KEYDOWN, VK_PRIOR), // 0 has no parent: nothing
+                                       keyMsg(WM_KEYDOWN, VK_NEXT),  // 1
+                                       keyMsg(WM_KEYDOWN, VK_NEXT),  // 3
+                                       keyMsg(WM_KEYDOWN, VK_NEXT),  // 3 has no child: nothing
+                                       keyMsg(WM_KEYDOWN, VK_PRIOR), // 1
+                                       keyMsg(WM_KEYDOWN, 'H'),      // hide 1, clear
+                                       keyMsg(WM_KEYDOWN, VK_TAB),   // 0
+                                       keyMsg(WM_KEYDOWN, VK_NEXT),  // 1 is hidden: 4
+                                       keyMsg(WM_KEYDOWN, VK_TAB),   // past 4: wraps to 0
+                                       keyMsg(WM_KEYDOWN, VK_TAB),   // 1 hidden: 3
+                                       keyMsg(WM_KEYDOWN, VK_PRIOR), // 1 hidden: 0
+                                       keyMsg(WM_KEYDOWN, 'P'),
+                                       keyMsg(WM_KEYUP, 'P'),
+                                       shiftDown,
+                                       keyMsg(WM_KEYDOWN, 'H'),
+                                       shiftUp, // all but 0
+                                       std::nullopt,
+                                       keyMsg(WM_KEYDOWN, 'P'),
+                                       keyMsg(WM_KEYUP, 'P'),
+                                       altH, // all shown
+                                       keyMsg(WM_KEYDOWN, 'P'),
+                                       keyMsg(WM_KEYDOWN, VK_ESCAPE)};
+  winDouble.script = s;
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run(path), 0);
+  std::string out = testing::internal::GetCapturedStdout();
+  auto line = [](int i, int id, const char* cells, const char* at, const char* parent) {
+    return "selected lattice " + std::to_string(i) + ": id " + std::to_string(id) + ", " + cells +
+           " cells, at " + at + ", parent " + parent + "\n";
+  };
+  std::string l0 = line(0, 1, "4 x 2 x 4", "(0, 0, 0)", "none"),
+              l1 = line(1, 5, "2 x 1 x 2", "(0, 0, 0)", "0"),
+              l3 = line(3, 6, "1 x 1 x 1", "(0, 0, 0)", "1"),
+              l4 = line(4, 8, "3 x 1 x 3", "(20, 0, 0)", "0");
+  EXPECT_EQ(out, l0 + l1 + l3 + l1 + "selection cleared\nhidden 1 of 4 lattices\n" + l0 + l4 + l0 +
+                     l3 + l0 + "--camera 0,0,0,0,0 --select 0 --hide 1\n" +
+                     "hidden 3 of 4 lattices\n--camera 0,0,0,0,0 --select 0 --hide 1,3,4\n" +
+                     "hidden 0 of 4 lattices\n--camera 0,0,0,0,0 --select 0\n");
+}
+
+// The page's outline: its rows are the drawn lattices with their nearest drawn parent, and what
+// a row asks (select, select and fit, hide, show) goes through as the keys' commands do; asks
+// about a lattice the map does not draw change nothing.
+TEST_F(ViewerTest, TheOutlineAsksLikeTheKeys) {
+  std::string path = familyMap(*this);
+  LoadedMap map;
+  loadDesc(familyDesc(), map);
+  EXPECT_EQ(outlineText(map.lat), "0 1 4 2 4 -1\n1 5 2 1 2 0\n3 6 1 1 1 1\n4 8 3 1 3 0\n");
+  auto ask = [&](PageAsk what, int index) {
+    return MSG{nullptr, pageAskMessage, what, index, 0, {}};
+  };
+  winDouble.script = {ask(pageSelect, 2),
+                      ask(pageSelect, 99),
+                      ask(pageHide, -1),
+                      ask(pageSelect, 3),
+                      ask(pageHide, 3),
+                      ask(pageSelectFit, 3),
+                      ask(pageHide, 4),
+                      keyMsg(WM_KEYDOWN, 'P'),
+                      keyMsg(WM_KEYUP, 'P'),
+                      ask(pageShow, 4),
+                      keyMsg(WM_KEYDOWN, VK_ESCAPE)};
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run(path), 0);
+  std::string out = testing::internal::GetCapturedStdout();
+  std::string l3 = "selected lattice 3: id 6, 1 x 1 x 1 cells, at (0, 0, 0), parent 1\n";
+  std::string fitted = out.substr(out.find("--camera"));
+  EXPECT_EQ(out, l3 + "selection cleared\nhidden 1 of 4 lattices\nhidden 0 of 4 lattices\n" + l3 +
+                     "hidden 1 of 4 lattices\n" + fitted);
+  EXPECT_NE(fitted.find(" --select 3 --hide 4\nhidden 0 of 4 lattices\n"), std::string::npos);
+  EXPECT_NE(fitted.substr(0, 26), "--camera 0,0,0,0,0 --sele"); // the double click fitted it
+}
+
+// Hidden lattices are not drawn, not picked, and left out of Home's fit; with nothing hidden
+// the frame is the frame without hiding.
+TEST(Hiding, TheFrameLeavesHiddenLatticesOut) {
+  MapDesc m;
+  m.lattices = {box(4, 2, 4), box(2, 1, 2)};
+  m.lattices[1].pos[0] = 10;
+  m.lattices[0].refs = {2};
+  LoadedMap map;
+  loadDesc(m, map);
+  RetainedScene scene;
+  buildRetained(map.lat, ViewerState{}, size_t(1) << 30, scene);
+  float trot[Trot::size] = {0, 0, -60, 20, 0};
+  auto frame = [&] {
+    glDoubleReset();
+    viewProjection(640, 480);
+    drawRetainedFrame(scene, trot, ViewerState{});
+    return glDouble.drawn;
+  };
+  std::vector<DrawnTriangle> all = frame();
+  hideLattices(scene, {false, false});
+  EXPECT_TRUE(frame() == all);
+  hideLattices(scene, {true});
+  std::vector<DrawnTriangle> second = frame();
+  EXPECT_EQ(second.size(), faceTriangles(map.lat->next));
+  hideLattices(scene, {});
+  EXPECT_TRUE(frame() == all);
+  // The parent hidden, its child is still placed by it: the child's triangles are the same.
+  EXPECT_TRUE(std::equal(second.begin(), second.end(), all.end() - long(second.size())));
+
+  float fitAll[Trot::size] = {0, 0, 0, 20, 0}, fitShown[Trot::size] = {0, 0, 0, 20, 0};
+  double depth;
+  ASSERT_TRUE(fitCamera(map.lat, 640, 480, fitAll, depth));
+  ASSERT_TRUE(fitCamera(map.lat, 640, 480, fitShown, depth, nullptr, SIZE_MAX, {true}));
+  float fitChild[Trot::size] = {0, 0, 0, 20, 0};
+  ASSERT_TRUE(fitCamera(map.lat, 640, 480, fitChild, depth, map.lat->next));
+  for (int i = 0; i < 3; i++) EXPECT_EQ(fitShown[i], fitChild[i]);
+  EXPECT_NE(fitShown[0], fitAll[0]);
+  float straight[Trot::size] = {-10, 0, 0, 0, 0}; // the child ahead
+  EXPECT_EQ(pickLattice(map.lat, straight, 640, 480, 320, 240), 1);
+  EXPECT_EQ(pickLattice(map.lat, straight, 640, 480, 320, 240, SIZE_MAX, {false, true}), -1);
+}
+
+} // namespace
