@@ -176,25 +176,15 @@ void runAction(Viewer& v, Action a) {
     reloadMap(v);
     break;
   case Action::toggleHelp:
-    v.overlay.help = !v.overlay.help;
-    break;
   case Action::toggleInfo:
-    v.overlay.info = !v.overlay.info;
-    break;
   case Action::togglePanels:
-    v.overlay.shown = !v.overlay.shown;
+    toggleOverlay(v.overlay, a);
     break;
   case Action::addKeyframe:
-    addKeyframe(v);
-    break;
   case Action::playFlight:
-    startFlight(v);
-    break;
   case Action::printFlight:
-    sayFlight(v);
-    break;
   case Action::forgetFlight:
-    forgetFlight(v);
+    flightAction(v, a);
     break;
   default: // held and pointer actions have their own paths
     break;

@@ -220,6 +220,8 @@ void startFlight(Viewer& v);
 void stopFlight(Viewer& v, const char* why);
 // Ctrl+Backspace: forgets the keyframes.
 void forgetFlight(Viewer& v);
+// One of the four above, by its action.
+void flightAction(Viewer& v, Action a);
 
 // What the viewer says (messages.cpp): a line on stdout, or a warning or error on stderr,
 // also shown at the bottom of the window. `line` has no newline.
@@ -227,6 +229,8 @@ void say(Viewer& v, const std::string& line);
 void sayWarning(Viewer& v, const std::string& line);
 
 // The overlay (overlay.cpp).
+// F1, I and O: shows or hides the help sheet, the info panel, or every panel at once.
+void toggleOverlay(Overlays& o, Action a);
 // The panels to draw at `now`: none while O hides them.
 std::vector<OverlayPanel> overlayPanels(const Viewer& v, DWORD now);
 // Draws them over the frame, after the scene; counts the frame for the info panel.
