@@ -5,7 +5,8 @@
 #include <cstring>
 
 // Rows sharing keys and words next to each other make one help line. A press finds the row
-// with the most of its modifiers down; on a tie, the first.
+// with the most of its modifiers down; on a tie, Alt outranks Shift and Shift outranks Ctrl
+// (Shift+Alt+H shows all, Ctrl+Shift+Enter plays).
 const Binding bindings[] = {
     {'E', 0, true, true, Action::forward, "E / D",
      "move forward / back (one step per frame while held)"},
@@ -84,7 +85,8 @@ Action lookUpAction(int input, uint8_t mods, bool repeat) {
   for (const Binding& b : bindings) {
     if (b.input != input || b.held || (b.mods & mods) != b.mods) continue;
     if (system && !(b.mods & modAlt)) continue;
-    int count = std::popcount(unsigned(b.mods));
+    int count = std::popcount(unsigned(b.mods)) << 3 | (b.mods & modAlt ? 4 : 0) |
+                (b.mods & modShift ? 2 : 0) | (b.mods & modCtrl ? 1 : 0);
     if (count > bestCount) {
       best = &b;
       bestCount = count;

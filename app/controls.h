@@ -83,8 +83,8 @@ struct KeyPress {
 // `key` holds down; Alt for a system key.
 KeyPress decodeKeyPress(const MSG& msg, const unsigned char* key);
 
-// The action of the first row for `input` whose modifiers are all in `mods`; none when no row
-// matches. A repeat finds only rows that repeat; held rows are never found.
+// The action of the row for `input` with the most modifiers, all in `mods` (on a tie, Alt
+// outranks Shift and Shift outranks Ctrl); none when no row matches. A repeat finds only rows that repeat; held rows are never found.
 Action lookUpAction(int input, uint8_t mods, bool repeat = false);
 
 // One line of the help: keys and what they do.

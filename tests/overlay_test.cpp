@@ -165,7 +165,8 @@ TEST(OverlayPanels, HelpListsEveryBinding) {
   EXPECT_TRUE(overlayPanels(v, 0).empty());
 }
 
-// A press finds the row with the most of its modifiers down; a repeat only rows that repeat;
+// A press finds the row with the most of its modifiers down (Alt, then Shift, then Ctrl on a
+// tie, as the keys were handled before the table); a repeat only rows that repeat;
 // a system key (Alt on Windows) only rows that need Alt; held keys are never looked up.
 TEST(Bindings, APressFindsItsRow) {
   struct Case {
@@ -182,11 +183,12 @@ TEST(Bindings, APressFindsItsRow) {
       {WM_KEYDOWN, 'H', true, false, false, false, Action::hideOthers},
       {WM_KEYDOWN, 'H', false, false, true, false, Action::showAll}, // the page sends Alt so
       {WM_SYSKEYDOWN, 'H', false, false, false, false, Action::showAll},
+      {WM_KEYDOWN, 'H', true, false, true, false, Action::showAll}, // Alt outranks Shift
       {WM_KEYDOWN, VK_TAB, true, false, false, true, Action::selectPrevious},
       {WM_KEYDOWN, VK_BACK, false, false, false, true, Action::clearSelection},
       {WM_KEYDOWN, VK_BACK, false, true, false, false, Action::forgetFlight},
-      {WM_KEYDOWN, VK_BACK, false, true, false, true, Action::none}, // not a clear either
-      {WM_KEYDOWN, VK_RETURN, true, true, false, false, Action::playFlight},
+      {WM_KEYDOWN, VK_BACK, false, true, false, true, Action::none},         // not a clear either
+      {WM_KEYDOWN, VK_RETURN, true, true, false, false, Action::playFlight}, // Shift, Ctrl
       {WM_KEYDOWN, 'E', false, false, false, false, Action::none}, // held: the camera step's
       {WM_KEYDOWN, VK_ESCAPE, false, false, false, false, Action::none},
       {WM_KEYUP, 'P', false, false, false, false, Action::none},
