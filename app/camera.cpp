@@ -1,6 +1,8 @@
 // Keyboard flight: a fixed step per pass for each key that is down.
 #include "camera.h"
 
+#include "controls.h"
+
 #include "platform/messages.h"
 
 #include <cmath>
@@ -32,6 +34,11 @@ void forwardStep(float* trot, int sign) {
   }
 }
 
+// Whether the key bound to held action `a` is down.
+bool held(const unsigned char key[256], Action a) {
+  return key[heldKey(a)];
+}
+
 } // namespace
 
 void updateKeyTable(unsigned char key[256], const MSG& msg) {
@@ -42,24 +49,25 @@ void updateKeyTable(unsigned char key[256], const MSG& msg) {
 
 void cameraStep(const unsigned char key[256], float trot[Trot::size], ViewerState& vs) {
   const double step = 1.0;
-  if (key[VK_UP]) add(trot, pitch, step);
-  if (key[VK_DOWN]) add(trot, pitch, -step);
-  if (key[VK_LEFT]) add(trot, yaw, -step);
-  if (key[VK_RIGHT]) add(trot, yaw, step);
-  if (key[int('E')]) forwardStep(trot, 1);
-  if (key[int('D')]) forwardStep(trot, -1);
+  // The turns come first: the moves go along the new yaw.
+  if (held(key, Action::tiltUp)) add(trot, pitch, step);
+  if (held(key, Action::tiltDown)) add(trot, pitch, -step);
+  if (held(key, Action::turnLeft)) add(trot, yaw, -step);
+  if (held(key, Action::turnRight)) add(trot, yaw, step);
+  if (held(key, Action::forward)) forwardStep(trot, 1);
+  if (held(key, Action::back)) forwardStep(trot, -1);
   double a = yawRadians(trot);
-  if (key[int('S')]) {
+  if (held(key, Action::left)) {
     add(trot, tz, std::sin(a) * step);
     add(trot, tx, std::cos(a) * step);
   }
-  if (key[int('F')]) {
+  if (held(key, Action::right)) {
     add(trot, tz, -std::sin(a) * step);
     add(trot, tx, -std::cos(a) * step);
   }
-  if (key[int('W')]) add(trot, ty, step);
-  if (key[int('R')]) add(trot, ty, -step);
-  vs.axisFlag = key[int('T')] ? 1 : 0;
+  if (held(key, Action::up)) add(trot, ty, step);
+  if (held(key, Action::down)) add(trot, ty, -step);
+  vs.axisFlag = held(key, Action::showAxes) ? 1 : 0;
 }
 
 namespace {

@@ -96,6 +96,12 @@ Action lookUpAction(int input, uint8_t mods, bool repeat) {
   return best->action;
 }
 
+int heldKey(Action a) {
+  for (const Binding& b : bindings)
+    if (b.held && b.action == a && b.input < 256) return b.input;
+  return 0;
+}
+
 std::vector<HelpLine> helpLines() {
   std::vector<HelpLine> lines;
   for (int i = 0; i < bindingCount; i++) {

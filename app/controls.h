@@ -84,8 +84,12 @@ struct KeyPress {
 KeyPress decodeKeyPress(const MSG& msg, const unsigned char* key);
 
 // The action of the row for `input` with the most modifiers, all in `mods` (on a tie, Alt
-// outranks Shift and Shift outranks Ctrl); none when no row matches. A repeat finds only rows that repeat; held rows are never found.
+// outranks Shift and Shift outranks Ctrl); none when no row matches. A repeat finds only rows that
+// repeat; held rows are never found.
 Action lookUpAction(int input, uint8_t mods, bool repeat = false);
+
+// The virtual-key code of held action `a`'s row (0, no key, when it has none).
+int heldKey(Action a);
 
 // One line of the help: keys and what they do.
 struct HelpLine {

@@ -67,7 +67,7 @@ bool takeMessage(Viewer& v, MSG& msg, int& quit) {
       if (PeekMessageA(&close, v.hWnd, WM_CLOSE, WM_CLOSE, PM_REMOVE) ||
           PeekMessageA(&close, v.hWnd, WM_QUIT, WM_QUIT, PM_REMOVE))
         quit = close.message == WM_QUIT ? int(close.wParam) : 0;
-      if (GetAsyncKeyState(VK_ESCAPE) & 0x8001) v.key[VK_ESCAPE] = 1;
+      if (GetAsyncKeyState(heldKey(Action::quit)) & 0x8001) v.key[heldKey(Action::quit)] = 1;
       break;
     }
     got = PeekMessageA(&msg, v.hWnd, 0, 0, PM_REMOVE);
@@ -131,7 +131,7 @@ int runLoop(Viewer& v) {
     bool got = takeMessage(v, msg, quit);
     if (quit >= 0) return quit;
     if (got && msg.message == WM_QUIT) return int(msg.wParam);
-    if (v.key[VK_ESCAPE]) return 0;
+    if (v.key[heldKey(Action::quit)]) return 0;
     if (got) updateKeyTable(v.key, msg);
     // Frames that move the camera are paced; a release with nothing held moves nothing and
     // changes nothing a frame shows but the axis lines.
