@@ -34,9 +34,12 @@ struct Lattice {
 // Where one lattice's editable values lie in the file, as byte offsets: its position (rotation
 // and cell size follow it, nine floats in all), the first dx of each inset list (then dz, and
 // so on in pairs) and its first height; each list's floats follow one another, 4 bytes each,
-// as many as its list holds. 0 where the file ended first (no value lies at offset 0).
+// as many as its list holds. 0 where the file ended first (no value lies at offset 0). The
+// record itself runs from `record` (the byte after its marker) to `end` (where the next marker
+// starts; 0 for a record that runs to the end of the file).
 struct ValueOffsets {
   uint64_t fixed = 0, minInsets = 0, maxInsets = 0, heights = 0;
+  uint64_t record = 0, end = 0;
 };
 
 // Owns every lattice and list node of one loaded map and frees them together, with the bytes

@@ -192,6 +192,7 @@ bool readRecord(Decoder& d, int i) {
   std::string where = "lattice record " + std::to_string(i);
   int v = 0;
   uint8_t b = 0;
+  d.store.offsets[size_t(i)].record = cursorOffset(c);
   if (!skipBytes(c, 3) || !readVarCount(c, v)) return d.ended(where);
   L->id = v;
   ValueOffsets& at = d.store.offsets[size_t(i)];
@@ -237,8 +238,13 @@ void readRecords(Decoder& d) {
     }
   }
   for (int i = 0; i < nlat; i++) {
-    if (!readRecord(d, i)) return;
-    if (i + 1 < nlat && !skipPastMarker(d.cur)) {
+    ValueOffsets& at = d.store.offsets[size_t(i)];
+    bool whole = readRecord(d, i);
+    // The record ends where the next marker starts, or the file (its bytes are all kept then).
+    bool next = whole && i + 1 < nlat && skipPastMarker(d.cur);
+    at.end = next ? cursorOffset(d.cur) - 4 : 0;
+    if (!whole) return;
+    if (i + 1 < nlat && !next) {
       d.rep.warnings.push_back("file ends before lattice record " + std::to_string(i + 1));
       return;
     }

@@ -81,6 +81,19 @@ cmp -s "$tmp/again.map" "$tmp/again2.map" || { fail=$((fail + 1)); echo "FAIL ma
 echo '{"lattices": [{"id": 1}]}' >"$tmp/bad.json"
 check "make-map names the problem" 1 "kelvane: $tmp/bad.json: lattices[0]: missing \"position\"" "$bin/kelvane" make-map "$tmp/bad.json" -o "$tmp/x.map"
 check "render" 0 "" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/demo.png" --size 320x200 --camera 0,2,0,15,-20 --axes
+# diff: exit status as diff(1): 0 the same, 1 different, 2 trouble.
+cp "$tmp/demo.map" "$tmp/copy.map"
+check "diff of a map with its copy" 0 "" "$bin/kelvane" diff "$tmp/demo.map" "$tmp/copy.map"
+grep -q "0 moved, 0 reshaped, 0 added, 0 removed, 6 unchanged; other bytes: same" "$tmp/out" && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL diff summary: $(cat "$tmp/out")"; }
+sed 's/"position": \[-9, 5.5, -5\]/"position": [-9, 6.5, -5]/' "$tmp/demo.json" >"$tmp/moved.json"
+"$bin/kelvane" make-map "$tmp/moved.json" -o "$tmp/moved.map"
+check "diff finds a moved lattice" 1 "" "$bin/kelvane" diff "$tmp/demo.map" "$tmp/moved.map"
+grep -qx "moved 1 (id 2): position (-9, 5.5, -5) -> (-9, 6.5, -5)" "$tmp/out" && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL diff line: $(cat "$tmp/out")"; }
+check "diff --json from stdin" 1 "" sh -c '"$1" diff - "$2" --json <"$3"' _ "$bin/kelvane" "$tmp/moved.map" "$tmp/demo.map"
+python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); assert d["changes"][0]["position"]["new"] == [-9, 6.5, -5]' "$tmp/out" && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL diff --json: $(head -c 300 "$tmp/out")"; }
+check "diff of what is not a map is trouble" 2 "kelvane: $tmp/demo.json: not a map" "$bin/kelvane" diff "$tmp/demo.map" "$tmp/demo.json"
+check "diff of a missing map is trouble" 2 "kelvane: $tmp/none.map: No such file or directory" "$bin/kelvane" diff "$tmp/none.map" "$tmp/demo.map"
+check "diff takes one map from stdin" 2 "only one of OLD and NEW" "$bin/kelvane" diff - -
 [[ $(/usr/bin/identify -format %wx%h "$tmp/demo.png" 2>/dev/null) == 320x200 ]] || { fail=$((fail + 1)); echo "FAIL render size"; }
 for size in 0x10 10x0 99999999999x10 10x4294967297 16385x10 -5x10 10x 10 x10 10x10x10 " 10x10" 10.5x10; do
   check "render bad size '$size'" 2 "kelvane: --size: expected WIDTHxHEIGHT" "$bin/kelvane" render "$tmp/demo.map" -o x.png --size "$size"

@@ -9,6 +9,7 @@
 // What the command line says, for whichever command it names.
 struct Options {
   std::string map, out, size = "640x480", camera, desc, format, select, hide, thumbSize, path;
+  std::string other; // diff's NEW
   std::string fps = "30";
   bool json = false, axes = false, strict = false, fit = false, grid = false, force = false;
   bool selectGiven = false; // --select was on the command line, even as ""

@@ -92,6 +92,20 @@ void defineWriters(CommandLine& cl, Options& o) {
       "Example: kelvane info --json a.map > a.json && kelvane make-map a.json -o b.map");
 }
 
+void defineDiff(CommandLine& cl, Options& o) {
+  CLI::App* d = cl.diff = cl.app.add_subcommand(
+      "diff", "Print what differs between two maps: lattices moved, reshaped, added or removed");
+  d->add_option("OLD", o.map, "The map before ('-' reads standard input)")->required();
+  d->add_option("NEW", o.other, "The map after")->required();
+  d->add_flag("--json", o.json, "Print JSON, with every changed value old and new");
+  d->footer(
+      "Lattices pair by their ids in list order, as diff pairs lines; the rest of the files\n"
+      "(header, other records, bytes of a lattice record not read) compares as bytes.\n"
+      "Exit status: 0 the maps are the same, 1 they differ, 2 trouble (bad usage, a file that\n"
+      "cannot be read or is not a map).\n"
+      "Example: kelvane diff old.map new.map");
+}
+
 } // namespace
 
 void defineCommands(CommandLine& cl, Options& o) {
@@ -106,4 +120,5 @@ void defineCommands(CommandLine& cl, Options& o) {
   defineExport(cl, o, strictHelp);
   defineThumbnail(cl, o);
   defineWriters(cl, o);
+  defineDiff(cl, o);
 }

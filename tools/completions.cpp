@@ -19,6 +19,8 @@ struct ValueKind {
 
 const ValueKind valueKinds[] = {
     {"*", "MAP", "map", nullptr},
+    {"diff", "OLD", "map", nullptr},
+    {"diff", "NEW", "map", nullptr},
     {"make-map", "DESC", "json", nullptr},
     {"thumbnail", "OUT", "png", nullptr},
     {"render", "--output", "png", nullptr},

@@ -70,18 +70,8 @@ void jsonString(Text& t, const std::string& s) {
 
 // A float as JSON that reads back as the same 32-bit float: the shortest such form.
 void putJsonFloat(Text& t, float v) {
-  if (std::isnan(v)) {
-    t << "\"nan\"";
-  } else if (std::isinf(v)) {
-    t << (v > 0 ? "\"inf\"" : "\"-inf\"");
-  } else if (v == 0) {
-    t << (std::signbit(v) ? "-0.0" : "0"); // "-0" would read back as the integer 0
-  } else if (std::fabs(v) < 1e5f && v == float(long(v))) {
-    t << long(v); // what to_chars writes for these, sooner
-  } else {
-    char* p = t.room(32);
-    t.n = size_t(std::to_chars(p, p + 32, v).ptr - t.b);
-  }
+  char* p = t.room(32);
+  t.n = size_t(writeJsonFloat(p, v) - t.b);
 }
 
 void floats(Text& t, const float* v, int n) {

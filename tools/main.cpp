@@ -14,8 +14,6 @@
 
 namespace {
 
-const char* const commands[] = {"info", "render", "export", "thumbnail", "demo", "make-map"};
-
 void printWarnings(const std::string& file, const LoadedMap& map) {
   for (const std::string& w : map.rep.warnings)
     std::fprintf(stderr, "kelvane: %s: warning: %s\n", file.c_str(), w.c_str());
@@ -72,6 +70,17 @@ bool readAll(const std::string& path, std::string& text, std::string& err) {
   if (!ok) err = std::strerror(errno ? errno : EIO);
   if (f != stdin) std::fclose(f);
   return ok;
+}
+
+// Exit status as diff(1) and cmp(1) have it: 0 the same, 1 different, 2 trouble.
+int runDiff(const Options& o) {
+  if (o.map == "-" && o.other == "-") return usage("diff", "only one of OLD and NEW can be '-'");
+  LoadedMap a, b;
+  if (!load(o.map, a, false) || !load(o.other, b, false)) return 2;
+  MapDiff d = diffMaps(a, b);
+  std::string report = o.json ? diffJson(a, b, d) : diffText(a, b, d);
+  if (save("-", report) != 0) return 2;
+  return d.changes.empty() && d.otherBytesSame ? 0 : 1;
 }
 
 int runMakeMap(const Options& o) {
@@ -184,7 +193,8 @@ int parseCommandLine(CommandLine& cl, int argc, char** argv) {
   std::string command;
   if (argc > 1 && argv[1][0] != '-') {
     command = argv[1];
-    if (std::find(std::begin(commands), std::end(commands), command) == std::end(commands))
+    auto named = [&](const CLI::App* sub) { return sub->get_name() == command; };
+    if (cl.app.get_subcommands(named).empty())
       return usage("", "unknown command '" + command + "'");
   }
   try {
@@ -204,6 +214,7 @@ int runCommand(const CommandLine& cl, Options& o) {
   if (cl.exp->parsed()) return exportCommand(o);
   if (cl.demo->parsed()) return writeDescription(demoMap(), "demo", o.out);
   if (cl.make->parsed()) return runMakeMap(o);
+  if (cl.diff->parsed()) return runDiff(o);
   if (cl.render->parsed()) return renderCommand(o);
   if (cl.thumb->parsed()) return thumbnailCommand(o);
   return 2;

@@ -2,6 +2,7 @@
 // demo landscape, maps from JSON, headless rendering and outputs that are never half-written.
 #pragma once
 
+#include "mapfile/diff.h"
 #include "mapfile/reader.h"
 #include "mapfile/writer.h"
 #include "platform/output.h"
@@ -15,6 +16,11 @@
 
 std::string infoJson(const LoadedMap& map);
 std::string infoText(const LoadedMap& map);
+
+// `kelvane diff`'s report of `d` (diffMaps(a, b)): a line a changed, added or removed lattice
+// and a summary line; or the same as JSON, with every changed value old and new.
+std::string diffText(const LoadedMap& a, const LoadedMap& b, const MapDiff& d);
+std::string diffJson(const LoadedMap& a, const LoadedMap& b, const MapDiff& d);
 
 enum class ExportFormat { obj, glb, gltf };
 
@@ -96,4 +102,3 @@ constexpr int64_t maxFlightFrames = 2'147'483'647;
 // with `err` set and `where` naming what failed, as renderPng.
 bool renderFlight(const Lattice* lat, const RenderJob& job, const FlightJob& flight,
                   const std::string& out, std::string& where, std::string& err);
-

@@ -1,0 +1,159 @@
+// Map comparison: pairing by ids, value by value comparison of pairs, the other bytes.
+#include "diff.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <unordered_map>
+
+namespace {
+
+std::vector<const Lattice*> listOf(const Lattice* lat) {
+  std::vector<const Lattice*> v;
+  for (; lat; lat = lat->next) v.push_back(lat);
+  return v;
+}
+
+bool sameList(const HeightNode* a, const HeightNode* b) {
+  for (; a && b; a = a->next, b = b->next)
+    if (!sameFloat(a->value, b->value)) return false;
+  return !a && !b;
+}
+
+bool sameList(const InsetNode* a, const InsetNode* b) {
+  for (; a && b; a = a->next, b = b->next)
+    if (!sameFloat(a->dx, b->dx) || !sameFloat(a->dz, b->dz)) return false;
+  return !a && !b;
+}
+
+bool sameThree(const float* a, const float* b) {
+  return sameFloat(a[0], b[0]) && sameFloat(a[1], b[1]) && sameFloat(a[2], b[2]);
+}
+
+unsigned compare(const Lattice* a, const Lattice* b) {
+  unsigned what = 0;
+  if (!sameThree(&a->x, &b->x)) what |= changedPosition;
+  if (!sameThree(&a->rx, &b->rx)) what |= changedRotation;
+  if (!sameThree(&a->sx, &b->sx)) what |= changedCellSize;
+  if (a->nx != b->nx || a->ny != b->ny || a->nz != b->nz) what |= changedCells;
+  if (!sameList(a->heights, b->heights)) what |= changedHeights;
+  if (!sameList(a->minInsets, b->minInsets)) what |= changedMinInsets;
+  if (!sameList(a->maxInsets, b->maxInsets)) what |= changedMaxInsets;
+  return what;
+}
+
+// The bytes of `map` no lattice value takes: everything before the first lattice record, and
+// of each record in `records` (list indices, in order) the bytes after its marker, its frame
+// data and everything after its heights. A record cut short counts whole.
+std::string otherBytes(const LoadedMap& map, const std::vector<int>& records) {
+  const std::vector<unsigned char>& f = map.store.file;
+  const std::vector<ValueOffsets>& at = map.store.offsets;
+  auto bytes = [&](uint64_t from, uint64_t to) {
+    to = std::min<uint64_t>(to ? to : f.size(), f.size());
+    return from < to ? std::string(f.begin() + long(from), f.begin() + long(to)) : std::string();
+  };
+  uint64_t first = at.empty() || !at[0].record ? f.size() : at[0].record;
+  std::string out = bytes(0, first);
+  for (int i : records) {
+    const ValueOffsets& o = at[size_t(i)];
+    if (!o.record) continue;
+    const ListLengths& len = map.rep.lengths[size_t(i)];
+    if (!o.fixed || !o.minInsets || !o.maxInsets || !o.heights) {
+      out += bytes(o.record, o.end);
+      continue;
+    }
+    out += bytes(o.record, o.record + 3);
+    out += bytes(o.fixed + 36, o.minInsets - 1);
+    out += bytes(o.heights + 4 * uint64_t(len.heights), o.end);
+  }
+  return out;
+}
+
+} // namespace
+
+bool sameFloat(float a, float b) {
+  return std::memcmp(&a, &b, 4) == 0 || (std::isnan(a) && std::isnan(b));
+}
+
+std::vector<std::pair<int, int>> pairIds(const std::vector<int>& a, const std::vector<int>& b,
+                                         size_t cells) {
+  std::vector<std::pair<int, int>> pairs;
+  int n = int(a.size()), m = int(b.size()), lo = 0;
+  while (lo < n && lo < m && a[size_t(lo)] == b[size_t(lo)]) {
+    pairs.push_back({lo, lo});
+    lo++;
+  }
+  int tail = 0;
+  while (tail < n - lo && tail < m - lo && a[size_t(n - 1 - tail)] == b[size_t(m - 1 - tail)])
+    tail++;
+  int an = n - lo - tail, bn = m - lo - tail; // the middle of each
+  if (size_t(an + 1) * size_t(bn + 1) <= cells) {
+    // L[i][j]: the longest common subsequence of a's middle from i and b's from j (at most
+    // 65,535 lattices, so 16 bits hold it).
+    std::vector<uint16_t> L(size_t(an + 1) * size_t(bn + 1), 0);
+    auto at = [&](int i, int j) -> uint16_t& { return L[size_t(i) * size_t(bn + 1) + size_t(j)]; };
+    for (int i = an - 1; i >= 0; i--)
+      for (int j = bn - 1; j >= 0; j--)
+        at(i, j) = a[size_t(lo + i)] == b[size_t(lo + j)] ? uint16_t(at(i + 1, j + 1) + 1)
+                                                          : std::max(at(i + 1, j), at(i, j + 1));
+    for (int i = 0, j = 0; i < an && j < bn;) {
+      if (a[size_t(lo + i)] == b[size_t(lo + j)]) {
+        pairs.push_back({lo + i++, lo + j++});
+      } else if (at(i + 1, j) >= at(i, j + 1)) {
+        i++;
+      } else {
+        j++;
+      }
+    }
+  } else {
+    // Too large a middle for the table: each lattice of a, in order, pairs with the next
+    // lattice of b with its id.
+    std::unordered_map<int, std::vector<int>> where;
+    for (int j = bn - 1; j >= 0; j--) where[b[size_t(lo + j)]].push_back(lo + j);
+    int next = lo;
+    for (int i = lo; i < lo + an; i++) {
+      auto it = where.find(a[size_t(i)]);
+      if (it == where.end()) continue;
+      std::vector<int>& js = it->second; // decreasing: the next candidate at the back
+      while (!js.empty() && js.back() < next) js.pop_back();
+      if (js.empty()) continue;
+      pairs.push_back({i, js.back()});
+      next = js.back() + 1;
+      js.pop_back();
+    }
+  }
+  for (int k = tail; k > 0; k--) pairs.push_back({n - k, m - k});
+  return pairs;
+}
+
+MapDiff diffMaps(const LoadedMap& a, const LoadedMap& b) {
+  std::vector<const Lattice*> la = listOf(a.lat), lb = listOf(b.lat);
+  std::vector<int> ia, ib;
+  for (const Lattice* L : la) ia.push_back(L->id);
+  for (const Lattice* L : lb) ib.push_back(L->id);
+  MapDiff d;
+  std::vector<int> pairedA, pairedB;
+  int i = 0, j = 0;
+  auto unpaired = [&](int toA, int toB) {
+    for (; i < toA; i++, d.removed++) d.changes.push_back({i, -1, 0});
+    for (; j < toB; j++, d.added++) d.changes.push_back({-1, j, 0});
+  };
+  for (auto [pa, pb] : pairIds(ia, ib)) {
+    unpaired(pa, pb);
+    pairedA.push_back(pa);
+    pairedB.push_back(pb);
+    unsigned what = compare(la[size_t(pa)], lb[size_t(pb)]);
+    if (!what) {
+      d.unchanged++;
+    } else {
+      d.changes.push_back({pa, pb, what});
+      bool moved = what & changedMoved, reshaped = what & changedReshaped;
+      (moved && reshaped ? d.both : moved ? d.moved : d.reshaped)++;
+    }
+    i = pa + 1;
+    j = pb + 1;
+  }
+  unpaired(int(la.size()), int(lb.size()));
+  d.otherBytesSame = otherBytes(a, pairedA) == otherBytes(b, pairedB);
+  return d;
+}

@@ -1,0 +1,48 @@
+// Comparing two maps: lattices paired by a longest common subsequence of their ids in list
+// order (as diff pairs lines), each pair compared value by value, and the rest of the files
+// compared as bytes.
+#pragma once
+
+#include "reader.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What differs in a pair of lattices, as bits.
+enum : unsigned {
+  changedPosition = 1,
+  changedRotation = 2,
+  changedCellSize = 4,
+  changedCells = 8,
+  changedHeights = 16,
+  changedMinInsets = 32,
+  changedMaxInsets = 64,
+  changedMoved = changedPosition | changedRotation | changedCellSize,
+  changedReshaped = changedCells | changedHeights | changedMinInsets | changedMaxInsets,
+};
+
+// One lattice of either map that is not the same in both: a pair that differs (both indices),
+// or a lattice only one map has (the other index -1).
+struct LatticeChange {
+  int oldIndex = -1, newIndex = -1; // list indices
+  unsigned what = 0;                // changed... bits; 0 for added and removed lattices
+};
+
+struct MapDiff {
+  std::vector<LatticeChange> changes; // in list order of NEW, a removed lattice where it stood
+  int moved = 0, reshaped = 0, both = 0, added = 0, removed = 0, unchanged = 0;
+  bool otherBytesSame = true; // header, other records and the unread bytes of paired records
+};
+
+// Lattice ids in list order paired as diff pairs lines: pairs[k] = {old index, new index},
+// increasing in both. Common runs at the start and end pair first; the rest by a longest
+// common subsequence where it takes at most `cells` table entries, else greedily in order.
+std::vector<std::pair<int, int>> pairIds(const std::vector<int>& a, const std::vector<int>& b,
+                                         size_t cells = size_t(1) << 24);
+
+// Compares two loaded maps (each with its store's bytes and offsets).
+MapDiff diffMaps(const LoadedMap& a, const LoadedMap& b);
+
+// Whether two floats are the same value as stored: equal bits, or NaN in both.
+bool sameFloat(float a, float b);

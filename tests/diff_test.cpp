@@ -1,0 +1,85 @@
+// Comparing maps: pairing by ids as diff pairs lines, what each pair changed, the other bytes,
+// and the report.
+#include "mapfile/diff.h"
+#include "test_maps.h"
+#include "tools/toolkit.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+using Pairs = std::vector<std::pair<int, int>>;
+
+TEST(Diff, IdsPairAsDiffPairsLines) {
+  struct Case {
+    const char* what;
+    std::vector<int> a, b;
+    size_t cells;
+    Pairs want;
+  } cases[] = {
+      {"same", {1, 2, 3}, {1, 2, 3}, 1u << 20, {{0, 0}, {1, 1}, {2, 2}}},
+      {"one inserted shifts nothing", {1, 2, 3}, {1, 9, 2, 3}, 1u << 20, {{0, 0}, {1, 2}, {2, 3}}},
+      {"one removed", {1, 2, 3, 4}, {1, 3, 4}, 1u << 20, {{0, 0}, {2, 1}, {3, 2}}},
+      {"moved to the end", {5, 1, 2, 3}, {1, 2, 3, 5}, 1u << 20, {{1, 0}, {2, 1}, {3, 2}}},
+      {"repeated ids", {0, 0, 7, 0}, {0, 7, 0, 0}, 1u << 20, {{0, 0}, {2, 1}, {3, 3}}},
+      {"nothing in common", {1, 2}, {3, 4}, 1u << 20, {}},
+      {"empty", {}, {4}, 1u << 20, {}},
+      // Past the table's size the middle pairs greedily in order.
+      {"greedy middle", {1, 8, 9, 2, 1}, {1, 9, 8, 3, 1}, 4, {{0, 0}, {1, 2}, {4, 4}}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(pairIds(c.a, c.b, c.cells), c.want) << c.what;
+}
+
+// Each kind of change, found and counted; bytes outside the values compare as bytes.
+TEST(Diff, EachKindOfChangeAndTheOtherBytes) {
+  MapDesc old;
+  for (int id = 1; id <= 6; id++) {
+    LatticeRecord L = box(2, 1, 2, id);
+    L.heights.assign(9, 0.5f);
+    L.minInsets = L.maxInsets = {{0, 0}, {0.25f, 0}};
+    old.lattices.push_back(L);
+  }
+  MapDesc now = old;
+  now.lattices[0].pos[1] = 2.5f;                // moved
+  now.lattices[1].heights[4] = 1;               // reshaped
+  now.lattices[2].rot[2] = 0.5f;                // moved and
+  now.lattices[2].maxInsets[1].second = 0.125f; // reshaped
+  now.lattices.erase(now.lattices.begin() + 3); // removed (id 4)
+  now.lattices.push_back(box(1, 1, 1, 9));      // added
+  LoadedMap a, b;
+  loadDesc(old, a);
+  loadDesc(now, b);
+  MapDiff d = diffMaps(a, b);
+  EXPECT_EQ(d.moved, 1);
+  EXPECT_EQ(d.reshaped, 1);
+  EXPECT_EQ(d.both, 1);
+  EXPECT_EQ(d.removed, 1);
+  EXPECT_EQ(d.added, 1);
+  EXPECT_EQ(d.unchanged, 2);
+  EXPECT_TRUE(d.otherBytesSame); // as many lattices: the same header
+  EXPECT_EQ(diffText(a, b, d), "moved 0 (id 1): position (0, 0, 0) -> (0, 2.5, 0)\n"
+                               "reshaped 1 (id 2): heights: 1 of 9 differ\n"
+                               "moved and reshaped 2 (id 3): rotation (0, 0, 0) -> (0, 0, 0.5); "
+                               "max insets: 1 of 2 differ\n"
+                               "removed 3 (id 4): 2 x 1 x 2 cells at (0, 0, 0)\n"
+                               "added 5 (id 9): 1 x 1 x 1 cells at (0, 0, 0)\n"
+                               "1 moved, 1 reshaped, 1 moved and reshaped, 1 added, 1 removed, "
+                               "2 unchanged; other bytes: same\n");
+  // Bytes the viewer does not read, in a paired record, or a header count: other bytes.
+  for (int k = 0; k < 2; k++) {
+    MapDesc other = now;
+    if (k == 0) other.lattices[4].tail = "x";
+    if (k == 1) other.extraCount = 1;
+    LoadedMap c;
+    loadDesc(other, c);
+    MapDiff e = diffMaps(b, c);
+    EXPECT_TRUE(e.changes.empty()) << k;
+    EXPECT_FALSE(e.otherBytesSame) << k;
+  }
+  EXPECT_TRUE(diffMaps(a, a).changes.empty());
+  EXPECT_TRUE(diffMaps(a, a).otherBytesSame);
+}
+
+} // namespace
