@@ -80,10 +80,10 @@ check "bash completes map files" grep -q "level.map" <<<"$(offers kelvane info "
 check "zsh's completion parses" zsh -n "$share/zsh/vendor-completions/_kelvane"
 check "fish's completion parses" fish --no-execute "$share/fish/vendor_completions.d/kelvane.fish"
 # Each shell offers exactly the options each command's --help lists (zsh's read from its
-# script, without the help texts in brackets).
+# script, without the help texts in brackets and the file patterns).
 helpOptions() { "$root/usr/bin/kelvane" "$1" --help | sed -n 's/^  \(-[^ ]*\).*/\1/p' | tr ',' '\n' | sort | tr '\n' ' '; }
 zshOptions() {
-  sed -n "/^    $1)\$/,/^      ;;\$/p" "$share/zsh/vendor-completions/_kelvane" | sed 's/\[[^]]*\]//g' |
+  sed -n "/^    $1)\$/,/^      ;;\$/p" "$share/zsh/vendor-completions/_kelvane" | sed -e 's/\[[^]]*\]//g' -e 's/_files -g "[^"]*"//g' |
     grep -oE "(^|[ '{,(])--?[a-z][a-z-]*" | sed "s/^[ '{,(]//" | sort -u | tr '\n' ' '
 }
 fishOptions() { fish -c "source '$share/fish/vendor_completions.d/kelvane.fish'; complete -C 'kelvane $1 -'" | cut -f1 | sort | tr '\n' ' '; }
