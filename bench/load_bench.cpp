@@ -179,7 +179,50 @@ void BM_InfoBig(benchmark::State& st) {
   }
 }
 
+// The 64 MB map against a copy with some lattices moved, reshaped, added and removed: `kelvane
+// diff` (both loaded, compared, reported) against `kelvane info` on each.
+const std::string& bigMapEdited() {
+  static std::string path = [] {
+    MapDesc m = heightsMap();
+    for (size_t i = 0; i < m.lattices.size(); i += 97) m.lattices[i].pos[1] += 1;
+    for (size_t i = 5; i < m.lattices.size(); i += 89) m.lattices[i].heights[3] += 0.5f;
+    m.lattices.erase(m.lattices.begin() + 300);
+    m.lattices.insert(m.lattices.begin() + 700, m.lattices[10]);
+    return writeTemp("big-edited", m);
+  }();
+  return path;
+}
+
+void BM_DiffBig(benchmark::State& st) {
+  bigMapEdited();
+  for (auto _ : st) {
+    auto t0 = std::chrono::steady_clock::now();
+    LoadedMap a, b;
+    loadMap(bigMap(), a);
+    loadMap(bigMapEdited(), b);
+    std::string out = diffText(a, b, diffMaps(a, b));
+    benchmark::DoNotOptimize(out.data());
+    record("diffbig", t0);
+  }
+}
+
+void BM_InfoBoth(benchmark::State& st) {
+  bigMapEdited();
+  for (auto _ : st) {
+    auto t0 = std::chrono::steady_clock::now();
+    for (const std::string* path : {&bigMap(), &bigMapEdited()}) {
+      LoadedMap map;
+      loadMap(*path, map);
+      std::string out = infoText(map);
+      benchmark::DoNotOptimize(out.data());
+    }
+    record("infoboth", t0);
+  }
+}
+
 BENCHMARK(BM_LoadBig)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_DiffBig)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_InfoBoth)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_FloorBig)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_InfoBig)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_LoadBigAndBuild)->Unit(benchmark::kMillisecond)->Iterations(5);
@@ -209,6 +252,7 @@ int main(int argc, char** argv) {
   std::printf("\nRatios of the fastest iterations, this run:\n");
   ratio("load of the 64 MB map / its floor", "big", "floor");
   ratio("info of the 64 MB map / its floor", "infobig", "floor");
+  ratio("diff of two 64 MB maps / info on both (goal at most 2.5)", "diffbig", "infoboth");
   ratio("load and retained arrays / load alone, 64 MB map", "big+arrays", "big");
   ratio("load and retained arrays / load alone, demo map", "demo+arrays", "demo");
   ratio("literal reader / our reader, 30,000 lattices and 300,000 references", "literal30000",

@@ -94,6 +94,13 @@ python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); assert d["change
 check "diff of what is not a map is trouble" 2 "kelvane: $tmp/demo.json: not a map" "$bin/kelvane" diff "$tmp/demo.map" "$tmp/demo.json"
 check "diff of a missing map is trouble" 2 "kelvane: $tmp/none.map: No such file or directory" "$bin/kelvane" diff "$tmp/none.map" "$tmp/demo.map"
 check "diff takes one map from stdin" 2 "only one of OLD and NEW" "$bin/kelvane" diff - -
+# patch: diff --json put back into the old map gives the new one, byte for byte.
+"$bin/kelvane" make-map "$tmp/demo.json" -o "$tmp/plain.map"
+"$bin/kelvane" diff "$tmp/plain.map" "$tmp/moved.map" --json >"$tmp/moved.diff.json"
+check "patch" 0 "" "$bin/kelvane" patch "$tmp/plain.map" "$tmp/moved.diff.json" -o "$tmp/patched.map"
+cmp -s "$tmp/patched.map" "$tmp/moved.map" && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL patch gives the new map"; }
+check "patch applied twice names the change" 1 "kelvane: $tmp/moved.diff.json: changes[0]: lattice 1: position[1] is 6.5 in the map, not 5.5" "$bin/kelvane" patch "$tmp/patched.map" "$tmp/moved.diff.json" -o "$tmp/twice.map"
+[[ ! -e $tmp/twice.map ]] && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL a refused patch wrote a map"; }
 [[ $(/usr/bin/identify -format %wx%h "$tmp/demo.png" 2>/dev/null) == 320x200 ]] || { fail=$((fail + 1)); echo "FAIL render size"; }
 for size in 0x10 10x0 99999999999x10 10x4294967297 16385x10 -5x10 10x 10 x10 10x10x10 " 10x10" 10.5x10; do
   check "render bad size '$size'" 2 "kelvane: --size: expected WIDTHxHEIGHT" "$bin/kelvane" render "$tmp/demo.map" -o x.png --size "$size"

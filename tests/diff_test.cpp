@@ -82,4 +82,65 @@ TEST(Diff, EachKindOfChangeAndTheOtherBytes) {
   EXPECT_TRUE(diffMaps(a, a).otherBytesSame);
 }
 
+// diff --json put into the old map with patch gives the new map byte for byte, whatever values
+// changed; what is not a value, or does not fit the map, is refused with its place named.
+TEST(Patch, DiffThenPatchGivesTheNewMapAndRefusesTheRest) {
+  MapDesc old;
+  for (int id = 1; id <= 4; id++) {
+    LatticeRecord L = box(2, 1, 2, id);
+    L.heights.assign(9, 0.5f);
+    L.minInsets = L.maxInsets = {{0, 0}, {0.25f, 0}};
+    L.tail = "tail";
+    old.lattices.push_back(L);
+  }
+  old.strings = {"kept"};
+  std::string oldBytes = mapBytes(old);
+  auto patched = [&](const MapDesc& now, std::string& err) {
+    LoadedMap a, b, c;
+    loadMapBytes(oldBytes, a);
+    loadDesc(now, b);
+    loadMapBytes(oldBytes, c);
+    if (!patchMap(c, diffJson(a, b, diffMaps(a, b)), err)) return std::string();
+    return savedMap(c.lat, c.store);
+  };
+  MapDesc now = old;
+  now.lattices[0].pos[2] = -3.5f;
+  now.lattices[1].rot[0] = std::nanf("");
+  now.lattices[2].cell[1] = 0.75f;
+  now.lattices[3].heights[8] = -0.0f;
+  now.lattices[3].minInsets[1].first = 1e-30f;
+  now.lattices[0].maxInsets[0].second = 7;
+  std::string err;
+  EXPECT_EQ(patched(now, err), mapBytes(now)) << err;
+  struct Refused {
+    const char* what;
+    void (*change)(MapDesc&);
+    const char* says;
+  } refused[] = {
+      {"added", [](MapDesc& m) { m.lattices.push_back(box(1, 1, 1, 9)); }, "added lattice (id 9)"},
+      {"cells", [](MapDesc& m) { m.lattices[1] = box(3, 1, 2, 2); }, "lattice 1: cells"},
+      {"other bytes", [](MapDesc& m) { m.lattices[2].tail = "tale"; }, "besides their values"},
+      {"heights' count", [](MapDesc& m) { m.lattices[2].heights.push_back(1); }, "count changed"},
+  };
+  for (const Refused& r : refused) {
+    MapDesc m = old;
+    r.change(m);
+    EXPECT_EQ(patched(m, err), "") << r.what;
+    EXPECT_NE(err.find(r.says), std::string::npos) << r.what << ": " << err;
+  }
+  // Changes made from another map do not fit this one.
+  LoadedMap a, b;
+  loadDesc(now, a);
+  loadDesc(old, b);
+  std::string back = diffJson(a, b, diffMaps(a, b)); // from `now` to `old`
+  LoadedMap c;
+  loadMapBytes(oldBytes, c);
+  EXPECT_FALSE(patchMap(c, back, err));
+  EXPECT_NE(err.find("changes[0]: lattice 0: position[2] is 0 in the map, not -3.5"),
+            std::string::npos)
+      << err;
+  EXPECT_FALSE(patchMap(c, "{\"changes\": ", err));
+  EXPECT_EQ(err.rfind("not JSON: ", 0), 0u);
+}
+
 } // namespace

@@ -73,7 +73,7 @@ offers() { # words...: what bash offers for the last word
 " "${COMPREPLY[@]}"' _ "$share/bash-completion/completions/kelvane" "$tmp" "$@" | sort | tr '
 ' ' '
 }
-check "bash completes the commands" grep -q "demo diff export info make-map render thumbnail" <<<"$(offers kelvane "")"
+check "bash completes the commands" grep -q "demo diff export info make-map patch render thumbnail" <<<"$(offers kelvane "")"
 check "bash completes a command's options" grep -q -- "--axes .*--select" <<<"$(offers kelvane render --)"
 check "bash completes --format" [ "$(offers kelvane export x.map --format "")" = "glb gltf obj " ]
 check "bash completes map files" grep -q "level.map" <<<"$(offers kelvane info "")"
@@ -87,7 +87,7 @@ zshOptions() {
     grep -oE "(^|[ '{,(])--?[a-z][a-z-]*" | sed "s/^[ '{,(]//" | sort -u | tr '\n' ' '
 }
 fishOptions() { fish -c "source '$share/fish/vendor_completions.d/kelvane.fish'; complete -C 'kelvane $1 -'" | cut -f1 | sort | tr '\n' ' '; }
-for c in info render export thumbnail demo make-map diff; do
+for c in info render export thumbnail demo make-map diff patch; do
   want=$(helpOptions "$c")
   check "bash offers exactly $c's options" [ "$(offers kelvane "$c" -)" = "$want" ]
   check "zsh offers exactly $c's options" [ "$(zshOptions "$c")" = "$want" ]

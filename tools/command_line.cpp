@@ -106,6 +106,20 @@ void defineDiff(CommandLine& cl, Options& o) {
       "Example: kelvane diff old.map new.map");
 }
 
+void definePatch(CommandLine& cl, Options& o) {
+  CLI::App* p = cl.patch = cl.app.add_subcommand(
+      "patch", "Write a map with the changes 'kelvane diff --json' printed put into it");
+  p->add_option("MAP", o.map, "The map the changes were made from ('-' reads standard input)")
+      ->required();
+  p->add_option("CHANGES", o.desc, "What 'kelvane diff MAP OTHER --json' printed")->required();
+  p->add_option("-o,--output", o.out, "Map file to write")->required();
+  p->footer(
+      "Only positions, rotations, cell sizes, heights and insets change, and no byte but\n"
+      "theirs; a change of anything else (a lattice added or removed, cells, other bytes)\n"
+      "is refused, naming it, and nothing is written.\n"
+      "Example: kelvane diff a.map b.map --json > d.json && kelvane patch a.map d.json -o c.map");
+}
+
 } // namespace
 
 void defineCommands(CommandLine& cl, Options& o) {
@@ -121,4 +135,5 @@ void defineCommands(CommandLine& cl, Options& o) {
   defineThumbnail(cl, o);
   defineWriters(cl, o);
   defineDiff(cl, o);
+  definePatch(cl, o);
 }

@@ -21,6 +21,8 @@ const ValueKind valueKinds[] = {
     {"*", "MAP", "map", nullptr},
     {"diff", "OLD", "map", nullptr},
     {"diff", "NEW", "map", nullptr},
+    {"patch", "CHANGES", "json", nullptr},
+    {"patch", "--output", "map", nullptr},
     {"make-map", "DESC", "json", nullptr},
     {"thumbnail", "OUT", "png", nullptr},
     {"render", "--output", "png", nullptr},

@@ -83,6 +83,17 @@ int runDiff(const Options& o) {
   return d.changes.empty() && d.otherBytesSame ? 0 : 1;
 }
 
+int runPatch(const Options& o) {
+  if (o.map == "-" && o.desc == "-")
+    return usage("patch", "only one of MAP and CHANGES can be '-'");
+  LoadedMap map;
+  std::string text, err;
+  if (!load(o.map, map, false)) return 1;
+  if (!readAll(o.desc, text, err)) return fail(o.desc, err);
+  if (!patchMap(map, text, err)) return fail(o.desc, err);
+  return save(o.out, savedMap(map.lat, map.store));
+}
+
 int runMakeMap(const Options& o) {
   std::string text, err;
   errno = 0;
@@ -215,6 +226,7 @@ int runCommand(const CommandLine& cl, Options& o) {
   if (cl.demo->parsed()) return writeDescription(demoMap(), "demo", o.out);
   if (cl.make->parsed()) return runMakeMap(o);
   if (cl.diff->parsed()) return runDiff(o);
+  if (cl.patch->parsed()) return runPatch(o);
   if (cl.render->parsed()) return renderCommand(o);
   if (cl.thumb->parsed()) return thumbnailCommand(o);
   return 2;

@@ -4,6 +4,7 @@
 
 #include "mapfile/diff.h"
 #include "mapfile/reader.h"
+#include "mapfile/save.h"
 #include "mapfile/writer.h"
 #include "platform/output.h"
 #include "render/flight.h"
@@ -21,6 +22,12 @@ std::string infoText(const LoadedMap& map);
 // and a summary line; or the same as JSON, with every changed value old and new.
 std::string diffText(const LoadedMap& a, const LoadedMap& b, const MapDiff& d);
 std::string diffJson(const LoadedMap& a, const LoadedMap& b, const MapDiff& d);
+
+// Puts `changes` (what diffJson printed for this map and another) into the lattices of `map`,
+// each old value checked against the map's. False, with `err` naming the change and why, for a
+// change that is not of an editable value or does not fit the map; the map may then be half
+// changed. savedMap then writes the changed map.
+bool patchMap(LoadedMap& map, const std::string& changes, std::string& err);
 
 enum class ExportFormat { obj, glb, gltf };
 
