@@ -23,10 +23,14 @@ void fillPageView(Viewer& v) {
   for (int k = 1; k <= v.measure.count; k++) {
     Measurement upTo = v.measure;
     upTo.count = k;
-    p.measure += (k > 1 ? "\n" : "") + measureLine(upTo);
+    if (k > 1) p.measure += '\n';
+    p.measure += measureLine(upTo);
   }
   p.flight.clear();
-  for (const Keyframe& k : v.flight) p.flight += keyframeLine(k) + "\n";
+  for (const Keyframe& k : v.flight) {
+    p.flight += keyframeLine(k);
+    p.flight += '\n';
+  }
   p.playing = v.playing;
   p.view = v.printed.line;
   p.viewCamera = v.printed.camera;
