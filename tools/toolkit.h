@@ -16,6 +16,11 @@
 #include <vector>
 
 std::string infoJson(const LoadedMap& map);
+// `v` as JSON that reads back as the same 32-bit float, at `p` (room for 32 characters): the
+// shortest such number, whole ones as integers and -0 as -0.0; NaN and the infinities, which
+// JSON has no number for, as the strings "nan", "inf" and "-inf". Returns the end.
+char* writeJsonFloat(char* p, float v);
+
 std::string infoText(const LoadedMap& map);
 
 // `kelvane diff`'s report of `d` (diffMaps(a, b)): a line a changed, added or removed lattice
