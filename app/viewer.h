@@ -31,8 +31,9 @@ struct ViewerStart {
   int selection = -1;
   std::vector<int> hidden; // list indices hidden at start (a link's &hide=)
   size_t storeLimit = SIZE_MAX;
-  bool windowPanels = true;           // the window shows the selection and the messages (a web page
-                                      // shows them in its own panels instead)
+  // The window shows the selection, the messages and P's view; a web page shows them in its own
+  // panels instead.
+  bool windowPanels = true;
   size_t frameTriangles = 20'000'000; // a frame draws at most this many; lattices past it are
                                       // their bounding boxes
 };
@@ -220,7 +221,7 @@ void startFlight(Viewer& v);
 void stopFlight(Viewer& v, const char* why);
 // Ctrl+Backspace: forgets the keyframes.
 void forgetFlight(Viewer& v);
-// One of the four above, by its action.
+// Runs the flight action `a`: addKeyframe, startFlight, sayFlight or forgetFlight.
 void flightAction(Viewer& v, Action a);
 
 // What the viewer says (messages.cpp): a line on stdout, or a warning or error on stderr,
