@@ -20,7 +20,7 @@ var Module = {
       } else {
         waiting = resolve;
       }
-    }).then((next) => { running = true; return next; });
+    }).then((next) => { running = true; views = 0; return next; }); // a new run counts P from 0
   },
   kelvaneEnded(code) {
     stopRecording(); // what was recorded until the viewer stopped
