@@ -4,8 +4,8 @@
 # Chromium; the browser's own limit (the same map's triangles from one WebGL buffer in one draw
 # call) and the web viewer on the demo against the browser's frame rate. On the desktop the
 # frames are counted where they are presented, at the swap, by Mesa's own counter (its HUD,
-# dumped to a file): the frames of a run with E held for SECONDS, less those of the same run
-# without E (start-up, P, Escape). Key auto-repeat is turned off (xset r off): a held E is one
+# dumped to a file, a line a presented frame): the frames of a run with E held for SECONDS, less
+# those of the same run without E (start-up, P, Escape). Key auto-repeat is turned off (xset r off): a held E is one
 # press, as on a machine whose repeats the viewer drops. The camera's distance, one step a
 # frame, is printed beside it as a check.
 set -u
@@ -22,14 +22,15 @@ xset r off
 unset SDL_VIDEODRIVER
 "$bin/big_map" frame "$tmp/big.map" || exit 1
 
-# Flies with E held for $1 seconds: prints the frames presented in the run (Mesa's HUD counts
-# them at the swap, each 0.1 s) and the camera's distance flown (one step a frame), read from
-# the camera P prints. A viewer whose window does not show is tried once more.
+# Flies with E held for $1 seconds: prints the frames presented in the run (Mesa's HUD writes a
+# line at each swap a millisecond or more after the last) and the camera's distance flown (one
+# step a frame), read from the camera P prints. A viewer whose window does not show is tried
+# once more.
 fly() {
   local wid try hud="$tmp/hud"
   rm -rf "$hud" && mkdir -p "$hud"
   for try in 1 2; do
-    GALLIUM_HUD=fps GALLIUM_HUD_PERIOD=0.1 GALLIUM_HUD_DUMP_DIR="$hud" \
+    GALLIUM_HUD=fps GALLIUM_HUD_PERIOD=0.001 GALLIUM_HUD_DUMP_DIR="$hud" \
       "$bin/kelvane-viewer" "$tmp/big.map" >"$tmp/out" 2>"$tmp/err" &
     viewer=$!
     wid=$(WINDOW_WAIT=60 findWindow "Kelvane Map Viewer by Ruq") && break
@@ -52,7 +53,7 @@ fly() {
   xdotool key Escape
   waitExit "$viewer"
   viewer=""
-  printf '%s %s\n' "$(awk '{ n += $1 * 0.1 } END { printf "%.0f", n }' "$hud/fps" 2>/dev/null)" \
+  printf '%s %s\n' "$(wc -l <"$hud/fps" 2>/dev/null || echo 0)" \
     "$(sed -n 's/^--camera [^,]*,[^,]*,\([^,]*\),.*/\1/p' "$tmp/out" | tail -1)"
 }
 # Frames presented while E was held: a run's frames less those of a run without E.
