@@ -32,15 +32,21 @@ TEST(Diff, IdsPairAsDiffPairsLines) {
   for (const Case& c : cases) EXPECT_EQ(pairIds(c.a, c.b, c.cells), c.want) << c.what;
 }
 
-// Each kind of change, found and counted; bytes outside the values compare as bytes.
-TEST(Diff, EachKindOfChangeAndTheOtherBytes) {
-  MapDesc old;
-  for (int id = 1; id <= 6; id++) {
+// `n` lattices of 2 x 1 x 2 cells with ids 1 to n, heights and two levels of insets.
+MapDesc withValues(int n) {
+  MapDesc m;
+  for (int id = 1; id <= n; id++) {
     LatticeRecord L = box(2, 1, 2, id);
     L.heights.assign(9, 0.5f);
     L.minInsets = L.maxInsets = {{0, 0}, {0.25f, 0}};
-    old.lattices.push_back(L);
+    m.lattices.push_back(L);
   }
+  return m;
+}
+
+// Each kind of change, found and counted; bytes outside the values compare as bytes.
+TEST(Diff, EachKindOfChangeAndTheOtherBytes) {
+  MapDesc old = withValues(6);
   MapDesc now = old;
   now.lattices[0].pos[1] = 2.5f;                // moved
   now.lattices[1].heights[4] = 1;               // reshaped
@@ -85,14 +91,8 @@ TEST(Diff, EachKindOfChangeAndTheOtherBytes) {
 // diff --json put into the old map with patch gives the new map byte for byte, whatever values
 // changed; what is not a value, or does not fit the map, is refused with its place named.
 TEST(Patch, DiffThenPatchGivesTheNewMapAndRefusesTheRest) {
-  MapDesc old;
-  for (int id = 1; id <= 4; id++) {
-    LatticeRecord L = box(2, 1, 2, id);
-    L.heights.assign(9, 0.5f);
-    L.minInsets = L.maxInsets = {{0, 0}, {0.25f, 0}};
-    L.tail = "tail";
-    old.lattices.push_back(L);
-  }
+  MapDesc old = withValues(4);
+  for (LatticeRecord& L : old.lattices) L.tail = "tail";
   old.strings = {"kept"};
   std::string oldBytes = mapBytes(old);
   auto patched = [&](const MapDesc& now, std::string& err) {
