@@ -12,7 +12,7 @@
 namespace {
 
 // The bytes the retained arrays may take here, saying when the setting was not understood.
-size_t budgetHere() {
+size_t renderBudget() {
   std::string warning;
   size_t budget = geometryBudgetFromEnv(physicalMemory(), warning);
   if (!warning.empty()) std::fprintf(stderr, "kelvane: warning: %s\n", warning.c_str());
@@ -71,7 +71,7 @@ int runRender(const Options& o, RenderJob& job, const FlightJob* flight) {
   std::string bad;
   if (!checkLattices(map.lat, job, bad)) return usage("render", bad);
   if (o.fit) fitRender(o.map, map.lat, job);
-  job.budget = budgetHere();
+  job.budget = renderBudget();
   std::string where, err;
   bool ok = flight ? renderFlight(map.lat, job, *flight, o.out, where, err)
                    : renderPng(map.lat, job, o.out, where, err);
@@ -92,7 +92,7 @@ int runThumbnail(const Options& o, int size) {
   job.triangles = thumbnailTriangles;
   double depth = 0;
   fitCamera(map.lat, size, size, job.cam.trot, depth, nullptr, job.triangles);
-  job.budget = budgetHere();
+  job.budget = renderBudget();
   std::string where, err;
   return renderPng(map.lat, job, o.out, where, err) ? 0 : fail(where, err);
 }
