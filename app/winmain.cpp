@@ -148,7 +148,7 @@ int runLoop(Viewer& v) {
       drawScene(v);
       drawMarks(v);
       drawOverlays(v);
-      fillPageView(v);
+      if (!v.start.windowPanels) fillPageView(v); // only a page reads it
       SwapBuffers(v.dc);
       v.redraw = false;
       v.drawn = true;

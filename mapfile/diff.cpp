@@ -8,12 +8,6 @@
 
 namespace {
 
-std::vector<const Lattice*> listOf(const Lattice* lat) {
-  std::vector<const Lattice*> v;
-  for (; lat; lat = lat->next) v.push_back(lat);
-  return v;
-}
-
 bool sameList(const HeightNode* a, const HeightNode* b) {
   for (; a && b; a = a->next, b = b->next)
     if (!sameFloat(a->value, b->value)) return false;
@@ -127,7 +121,7 @@ std::vector<std::pair<int, int>> pairIds(const std::vector<int>& a, const std::v
 }
 
 MapDiff diffMaps(const LoadedMap& a, const LoadedMap& b) {
-  std::vector<const Lattice*> la = listOf(a.lat), lb = listOf(b.lat);
+  std::vector<const Lattice*> la = latticeList(a.lat), lb = latticeList(b.lat);
   std::vector<int> ia, ib;
   for (const Lattice* L : la) ia.push_back(L->id);
   for (const Lattice* L : lb) ib.push_back(L->id);

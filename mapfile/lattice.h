@@ -69,6 +69,8 @@ Lattice* newLattice(MapStore& store);
 // For each lattice of the list from `lat`, in list order, the index of its parent in the same
 // list (-1: none, or a parent outside the list). Linear in the list's length.
 std::vector<int> parentIndexes(const Lattice* lat);
+// The list from `lat` as a vector, in list order.
+std::vector<const Lattice*> latticeList(const Lattice* lat);
 // The lattice at list index `index` of the list from `lat`, or null.
 const Lattice* latticeAt(const Lattice* lat, int index);
 // How many lattices the list from `lat` holds, and how many of them are drawn (id not 0).

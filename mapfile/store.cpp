@@ -55,6 +55,12 @@ std::vector<int> parentIndexes(const Lattice* lat) {
   return parent;
 }
 
+std::vector<const Lattice*> latticeList(const Lattice* lat) {
+  std::vector<const Lattice*> list;
+  for (; lat; lat = lat->next) list.push_back(lat);
+  return list;
+}
+
 const Lattice* latticeAt(const Lattice* lat, int index) {
   if (index < 0) return nullptr;
   for (; lat && index > 0; index--) lat = lat->next;

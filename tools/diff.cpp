@@ -148,12 +148,6 @@ std::string changeJson(const LatticeChange& c, Pair p) {
   return s + "}";
 }
 
-std::vector<const Lattice*> listOf(const Lattice* lat) {
-  std::vector<const Lattice*> v;
-  for (; lat; lat = lat->next) v.push_back(lat);
-  return v;
-}
-
 Pair pairOf(const LatticeChange& c, const std::vector<const Lattice*>& la,
             const std::vector<const Lattice*>& lb) {
   return {c.oldIndex >= 0 ? la[size_t(c.oldIndex)] : nullptr,
@@ -163,7 +157,7 @@ Pair pairOf(const LatticeChange& c, const std::vector<const Lattice*>& la,
 } // namespace
 
 std::string diffText(const LoadedMap& a, const LoadedMap& b, const MapDiff& d) {
-  std::vector<const Lattice*> la = listOf(a.lat), lb = listOf(b.lat);
+  std::vector<const Lattice*> la = latticeList(a.lat), lb = latticeList(b.lat);
   std::string s;
   for (const LatticeChange& c : d.changes) s += changeLine(c, pairOf(c, la, lb)) + "\n";
   s += std::to_string(d.moved) + " moved, " + std::to_string(d.reshaped) + " reshaped, ";
@@ -175,7 +169,7 @@ std::string diffText(const LoadedMap& a, const LoadedMap& b, const MapDiff& d) {
 }
 
 std::string diffJson(const LoadedMap& a, const LoadedMap& b, const MapDiff& d) {
-  std::vector<const Lattice*> la = listOf(a.lat), lb = listOf(b.lat);
+  std::vector<const Lattice*> la = latticeList(a.lat), lb = latticeList(b.lat);
   std::string s = "{\"changes\": [";
   for (size_t k = 0; k < d.changes.size(); k++)
     s += (k ? ",\n  " : "\n  ") + changeJson(d.changes[k], pairOf(d.changes[k], la, lb));
