@@ -53,7 +53,8 @@ struct State {
   bool vertexArray = false, colorArray = false;
   // Each array pointer is an offset into the buffer object bound when it was set (0: an
   // address in client memory).
-  const float *vertexPointer = nullptr, *colorPointer = nullptr;
+  const float* vertexPointer = nullptr;
+  const uint8_t* colorPointer = nullptr;
   GLuint vertexBuffer = 0, colorBuffer = 0;
   GLuint arrayBinding = 0; // the buffer object the renderer has bound
   GLuint program = 0, buffer = 0;
@@ -239,7 +240,7 @@ void drawFromBuffers(GLenum mode, GLint first, GLsizei count) {
   emscripten_glBindBuffer(GL_ARRAY_BUFFER, gl.vertexBuffer);
   glVertexAttribPointer(GLuint(gl.pos), 3, GL_FLOAT, GL_FALSE, 0, gl.vertexPointer);
   emscripten_glBindBuffer(GL_ARRAY_BUFFER, gl.colorBuffer);
-  glVertexAttribPointer(GLuint(gl.col), 3, GL_FLOAT, GL_FALSE, 0, gl.colorPointer);
+  glVertexAttribPointer(GLuint(gl.col), 4, GL_UNSIGNED_BYTE, GL_TRUE, 0, gl.colorPointer);
   emscripten_glDrawArrays(mode, first, count);
 }
 
@@ -413,11 +414,12 @@ void glVertexPointer(GLint, GLenum, GLsizei, const void* p) {
   gl.vertexPointer = static_cast<const float*>(p);
   gl.vertexBuffer = gl.arrayBinding;
 }
+// The renderer's colour arrays hold four levels (bytes) a vertex.
 void glColorPointer(GLint, GLenum, GLsizei, const void* p) {
-  gl.colorPointer = static_cast<const float*>(p);
+  gl.colorPointer = static_cast<const uint8_t*>(p);
   gl.colorBuffer = gl.arrayBinding;
 }
-// Draws a range of the arrays (3 floats of position and of colour per vertex): from their
+// Draws a range of the arrays (3 floats of position and 4 colour bytes a vertex): from their
 // buffer objects, or copied from client memory.
 void glDrawArrays(GLenum mode, GLint first, GLsizei count) {
   flush();
@@ -429,8 +431,8 @@ void glDrawArrays(GLenum mode, GLint first, GLsizei count) {
   gl.batch.resize(size_t(count));
   for (GLsizei i = 0; i < count; i++) {
     std::memcpy(gl.batch[size_t(i)].p, gl.vertexPointer + 3 * (first + i), 12);
-    std::memcpy(gl.batch[size_t(i)].c, gl.colorPointer + 3 * (first + i), 12);
-    gl.batch[size_t(i)].c[3] = 1;
+    for (int a = 0; a < 4; a++)
+      gl.batch[size_t(i)].c[a] = float(gl.colorPointer[4 * (first + i) + a]) / 255;
   }
   gl.primitive = mode;
   flush();

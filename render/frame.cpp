@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -50,10 +51,9 @@ bool full(const ArrayEmitter&) {
 }
 
 void emitTriangle(GlEmitter& e, const Corners& c, int a, int b, int d, float grey, Face) {
-  if (e.amber)
-    glColor3f(grey, float(0.8 * double(grey)), float(0.35 * double(grey)));
-  else
-    glColor3f(grey, grey, grey);
+  float rgb[3];
+  styleColour(e.amber ? LatticeStyle::amber : LatticeStyle::grey, grey, rgb);
+  glColor3f(rgb[0], rgb[1], rgb[2]);
   glBegin(GL_TRIANGLES);
   glVertex3f(c.x[a], c.y[a], c.z[a]);
   glVertex3f(c.x[b], c.y[b], c.z[b]);
@@ -71,13 +71,15 @@ void emitTriangle(CollectEmitter& e, const Corners& c, int a, int b, int d, floa
 }
 
 void emitTriangle(ArrayEmitter& e, const Corners& c, int a, int b, int d, float grey, Face) {
+  float rgb[3];
+  styleColour(e.style, grey, rgb);
+  uint8_t level[4] = {colourLevel(rgb[0]), colourLevel(rgb[1]), colourLevel(rgb[2]), 255};
   for (int k : {a, b, d}) {
     float* p = e.xyz + 3 * e.n;
-    float* g = e.rgb + 3 * e.n;
     p[0] = c.x[k];
     p[1] = c.y[k];
     p[2] = c.z[k];
-    g[0] = g[1] = g[2] = grey;
+    std::memcpy(e.rgba + 4 * e.n, level, 4);
     e.n++;
   }
 }
@@ -168,6 +170,24 @@ template <class Emit> void wall(const FaceTables& p, int axis, bool high, Emit& 
 }
 
 } // namespace
+
+void styleColour(LatticeStyle style, float g, float rgb[3]) {
+  rgb[0] = g;
+  rgb[1] = style == LatticeStyle::amber ? float(0.8 * double(g)) : g;
+  rgb[2] = style == LatticeStyle::amber ? float(0.35 * double(g)) : g;
+}
+
+uint8_t colourLevel(float c) {
+  if (!(c > 0)) return 0;
+  if (c >= 1) return 255;
+  // The component goes to 16 bits first; the first, second and last third of the levels
+  // then begin a quarter level early, on time and a quarter level late.
+  long x = std::lrint(c * 65535.0f);
+  long n = x < 22016   ? std::min(85L, (x + 64) >> 8)
+           : x < 43840 ? std::min(170L, x >> 8)
+                       : (x - 64) >> 8;
+  return uint8_t(n);
+}
 
 void outwardAxis(Face f, float axis[3]) {
   int i = int(f);

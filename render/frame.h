@@ -15,6 +15,17 @@ struct Corners {
   float x[4], y[4], z[4];
 };
 
+// How a lattice is coloured: each triangle's grey, times a hue. Amber is the selection's.
+enum class LatticeStyle : uint8_t { grey, amber };
+
+// The colour a triangle of grey `g` takes in `style`: (g, g, g), or (g, 0.8 g, 0.35 g).
+void styleColour(LatticeStyle style, float g, float rgb[3]);
+
+// The 8-bit level OpenGL stores for colour component `c` in an 8-bit colour buffer, as Mesa's
+// software rasterizer (the reference for every picture) converts it, so that a colour kept as
+// a byte draws the pixel its float draws. Other drivers may round a near tie the other way.
+uint8_t colourLevel(float c);
+
 // Sends triangles to OpenGL: colour, begin, three vertices, end. An amber emitter colours each
 // triangle (g, 0.8 g, 0.35 g) for its grey g: the selected lattice.
 struct GlEmitter {
@@ -45,11 +56,13 @@ struct CollectEmitter {
   bool full = false;
 };
 
-// Writes triangles into preallocated arrays: per corner three position floats and the grey as
-// three colour floats, the same 32-bit values the GL emitter sends. `n` counts corners written.
+// Writes triangles into preallocated arrays: per corner three position floats, the same 32-bit
+// values the GL emitter sends, and its colour in `style` as four bytes. `n` counts corners
+// written.
 struct ArrayEmitter {
-  float* xyz;
-  float* rgb;
+  float* xyz;    // 3 floats a vertex
+  uint8_t* rgba; // 4 levels a vertex (colourLevel), alpha 255
+  LatticeStyle style = LatticeStyle::grey;
   size_t n = 0;
 };
 

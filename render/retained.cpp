@@ -48,7 +48,8 @@ void lookUp(GlProcLookup getProc, F& f, const char* name, const char* suffix) {
   f = reinterpret_cast<F>(getProc(full.c_str()));
 }
 
-constexpr size_t bytesPerTriangle = 3 * 6 * sizeof(float);
+// Three corners of three position floats and four colour bytes.
+constexpr size_t bytesPerTriangle = 3 * (3 * sizeof(float) + 4);
 // Vertices in the arrays at most: first and count of a draw call are GLint.
 constexpr size_t maxVertices = INT_MAX;
 
@@ -107,10 +108,10 @@ void buildArrays(const Lattice* lat, const ViewerState& vs, size_t budget, size_
     s.boxes += box;
   }
   s.xyz.resize(3 * 3 * triangles);
-  s.rgb.resize(3 * 3 * triangles);
+  s.rgba.resize(4 * 3 * triangles);
   s.bytes = triangles * bytesPerTriangle;
   s.vertices = 3 * triangles;
-  ArrayEmitter emit{s.xyz.data(), s.rgb.data()};
+  ArrayEmitter emit{s.xyz.data(), s.rgba.data()};
   for (RetainedLattice& r : s.lattices) {
     if (!r.arrays) break;
     int first = int(emit.n);
@@ -127,7 +128,7 @@ void buildArrays(const Lattice* lat, const ViewerState& vs, size_t budget, size_
   }
 }
 
-// Makes lattice r's arrays again into s.redo (positions, then colours in `style`) and copies
+// Makes lattice r's arrays again into s.redoXyz and s.redoRgba, coloured in `style`, and copies
 // the colours, and the positions too when `positions`, into the buffer objects or the client
 // arrays. False, nothing changed, when there is no memory for it or its triangles no longer
 // number what its range holds.
@@ -135,26 +136,27 @@ bool redoLattice(RetainedScene& s, RetainedLattice& r, LatticeStyle style, bool 
   size_t n = size_t(r.count);
   if (3 * (r.box ? boxTriangles : faceTriangles(r.L)) != n) return false;
   try {
-    s.redo.resize(6 * n);
+    s.redoXyz.resize(3 * n);
+    s.redoRgba.resize(4 * n);
   } catch (const std::bad_alloc&) {
     return false;
   }
-  ArrayEmitter emit{s.redo.data(), s.redo.data() + 3 * n};
+  ArrayEmitter emit{s.redoXyz.data(), s.redoRgba.data(), style};
   drawLatticeShape(r.L, s.vs, r.box, s.faces, emit);
   if (emit.n != n) return false; // a box whose corners are no longer finite
-  for (size_t v = 0; v < n; v++) styleColour(style, emit.rgb[3 * v], emit.rgb + 3 * v);
-  size_t at = 3 * size_t(r.first) * sizeof(float), bytes = 3 * n * sizeof(float);
-  if (s.rgbBuffer) {
-    s.gl.bindBuffer(arrayBuffer, s.rgbBuffer);
-    s.gl.bufferSubData(arrayBuffer, ptrdiff_t(at), ptrdiff_t(bytes), emit.rgb);
+  size_t v = size_t(r.first), xyzBytes = 3 * n * sizeof(float);
+  if (s.rgbaBuffer) {
+    s.gl.bindBuffer(arrayBuffer, s.rgbaBuffer);
+    s.gl.bufferSubData(arrayBuffer, ptrdiff_t(4 * v), ptrdiff_t(4 * n), emit.rgba);
     if (positions) {
       s.gl.bindBuffer(arrayBuffer, s.xyzBuffer);
-      s.gl.bufferSubData(arrayBuffer, ptrdiff_t(at), ptrdiff_t(bytes), emit.xyz);
+      s.gl.bufferSubData(arrayBuffer, ptrdiff_t(3 * v * sizeof(float)), ptrdiff_t(xyzBytes),
+                         emit.xyz);
     }
     s.gl.bindBuffer(arrayBuffer, 0);
   } else {
-    std::memcpy(s.rgb.data() + 3 * size_t(r.first), emit.rgb, bytes);
-    if (positions) std::memcpy(s.xyz.data() + 3 * size_t(r.first), emit.xyz, bytes);
+    std::memcpy(s.rgba.data() + 4 * v, emit.rgba, 4 * n);
+    if (positions) std::memcpy(s.xyz.data() + 3 * v, emit.xyz, xyzBytes);
   }
   if (positions)
     for (size_t c = r.firstChunk; c < r.firstChunk + r.chunkCount; c++)
@@ -231,11 +233,11 @@ bool uploadRetained(RetainedScene& s, GlProcLookup getProc) {
   GLuint b[2] = {0, 0};
   gl.genBuffers(2, b);
   bool ok = b[0] && b[1];
-  const std::vector<float>* from[2] = {&s.xyz, &s.rgb};
+  const void* from[2] = {s.xyz.data(), s.rgba.data()};
+  size_t bytes[2] = {s.xyz.size() * sizeof(float), s.rgba.size()};
   for (int i = 0; i < 2 && ok; i++) {
     gl.bindBuffer(arrayBuffer, b[i]);
-    gl.bufferData(arrayBuffer, ptrdiff_t(from[i]->size() * sizeof(float)), from[i]->data(),
-                  staticDraw);
+    gl.bufferData(arrayBuffer, ptrdiff_t(bytes[i]), from[i], staticDraw);
     ok = glGetError() == GL_NO_ERROR;
   }
   gl.bindBuffer(arrayBuffer, 0);
@@ -244,16 +246,10 @@ bool uploadRetained(RetainedScene& s, GlProcLookup getProc) {
     return false;
   }
   s.xyzBuffer = b[0];
-  s.rgbBuffer = b[1];
+  s.rgbaBuffer = b[1];
   std::vector<float>().swap(s.xyz);
-  std::vector<float>().swap(s.rgb);
+  std::vector<uint8_t>().swap(s.rgba);
   return true;
-}
-
-void styleColour(LatticeStyle style, float g, float rgb[3]) {
-  rgb[0] = g;
-  rgb[1] = style == LatticeStyle::amber ? float(0.8 * double(g)) : g;
-  rgb[2] = style == LatticeStyle::amber ? float(0.35 * double(g)) : g;
 }
 
 void setLatticeStyle(RetainedScene& s, int index, LatticeStyle style) {
@@ -273,9 +269,9 @@ void hideLattices(RetainedScene& s, const std::vector<bool>& hidden) {
 
 void releaseRetained(RetainedScene& s) {
   if (!s.xyzBuffer) return;
-  GLuint b[2] = {s.xyzBuffer, s.rgbBuffer};
+  GLuint b[2] = {s.xyzBuffer, s.rgbaBuffer};
   if (s.gl.deleteBuffers) s.gl.deleteBuffers(2, b);
-  s.xyzBuffer = s.rgbBuffer = 0;
+  s.xyzBuffer = s.rgbaBuffer = 0;
 }
 
 void drawRetainedFrame(RetainedScene& s, const float* trot, const ViewerState& vs) {
@@ -296,12 +292,12 @@ void drawRetainedFrame(RetainedScene& s, const float* trot, const ViewerState& v
     if (s.xyzBuffer) { // each pointer is an offset into the buffer bound when it is set
       s.gl.bindBuffer(arrayBuffer, s.xyzBuffer);
       glVertexPointer(3, GL_FLOAT, 0, nullptr);
-      s.gl.bindBuffer(arrayBuffer, s.rgbBuffer);
-      glColorPointer(3, GL_FLOAT, 0, nullptr);
+      s.gl.bindBuffer(arrayBuffer, s.rgbaBuffer);
+      glColorPointer(4, GL_UNSIGNED_BYTE, 0, nullptr);
       s.gl.bindBuffer(arrayBuffer, 0);
     } else {
       glVertexPointer(3, GL_FLOAT, 0, s.xyz.data());
-      glColorPointer(3, GL_FLOAT, 0, s.rgb.data());
+      glColorPointer(4, GL_UNSIGNED_BYTE, 0, s.rgba.data());
     }
   }
   beginPlacements(s.placements);

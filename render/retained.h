@@ -24,12 +24,6 @@ struct GeometryChunk {
   float lo[3], hi[3]; // bounding box in the lattice's own frame
 };
 
-// How a lattice is coloured: each triangle's grey, times a hue. Amber is the selection's.
-enum class LatticeStyle : uint8_t { grey, amber };
-
-// The colour a triangle of grey `g` takes in `style`, as the immediate path sends it.
-void styleColour(LatticeStyle style, float g, float rgb[3]);
-
 // One drawn lattice of the list, in list order: its vertices and chunks, or none when it did
 // not fit the budget and is drawn in immediate mode.
 struct RetainedLattice {
@@ -56,18 +50,20 @@ struct GlBufferCalls {
 
 struct RetainedScene {
   const Lattice* lat = nullptr; // the list the scene was built from
-  std::vector<float> xyz, rgb;  // 3 floats per vertex each; emptied once in a buffer object
+  std::vector<float> xyz;       // 3 floats a vertex; emptied once in a buffer object
+  std::vector<uint8_t> rgba;    // 4 colour levels a vertex (colourLevel); likewise
   std::vector<GeometryChunk> chunks;
   std::vector<RetainedLattice> lattices;
-  size_t bytes = 0;                      // of the arrays
-  size_t vertices = 0;                   // in the arrays, or in the buffer objects
-  unsigned xyzBuffer = 0, rgbBuffer = 0; // buffer objects holding the arrays; 0: none
-  size_t boxes = 0;                      // lattices drawn as their bounding boxes
-  FramePlacements placements;            // each frame's model-view matrices, one a lattice
-  GlBufferCalls gl;                      // the entry points the buffer objects were made with
-  FaceTables faces;                      // for lattices built, and drawn immediately
-  ViewerState vs;                        // the scales the arrays were built with
-  std::vector<float> redo;               // one lattice's arrays, recoloured or rebuilt
+  size_t bytes = 0;                       // of the arrays
+  size_t vertices = 0;                    // in the arrays, or in the buffer objects
+  unsigned xyzBuffer = 0, rgbaBuffer = 0; // buffer objects holding the arrays; 0: none
+  size_t boxes = 0;                       // lattices drawn as their bounding boxes
+  FramePlacements placements;             // each frame's model-view matrices, one a lattice
+  GlBufferCalls gl;                       // the entry points the buffer objects were made with
+  FaceTables faces;                       // for lattices built, and drawn immediately
+  ViewerState vs;                         // the scales the arrays were built with
+  std::vector<float> redoXyz;             // one lattice's arrays, recoloured or rebuilt
+  std::vector<uint8_t> redoRgba;
 };
 
 // The largest KELVANE_GEOMETRY_MB: 16 TiB, or what size_t holds in bytes where that is less.
@@ -84,7 +80,7 @@ size_t geometryBudgetFromEnv(size_t memory, std::string& warning);
 
 // Builds `scene` for the list from `lat` with `vs`'s scales, releasing what it held. Lattices past
 // `triangleBudget` triangles are boxes (see boxedLattices). Lattices go into arrays in list
-// order while they fit in `budget` bytes (72 per triangle); the rest stay immediate.
+// order while they fit in `budget` bytes (48 per triangle); the rest stay immediate.
 void buildRetained(const Lattice* lat, const ViewerState& vs, size_t budget, RetainedScene& scene,
                    size_t triangleBudget = SIZE_MAX);
 

@@ -183,3 +183,52 @@ TEST_F(Pick, BufferObjectsDrawTheSamePixels) {
   releaseRetained(buffers);
   EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
+
+// The levels kept for retained colours are those the rasterizer stores for the floats the
+// immediate path sends: over an even sweep and a few floats either side of each 16-bit step,
+// drawn as one-pixel squares; and a level sent as a byte stays that level.
+TEST(ColourLevels, MatchTheRasterizer) {
+  constexpr int side = 512, n = side * side;
+  HeadlessContext hc;
+  std::string err;
+  ASSERT_TRUE(openHeadless(hc, side, side, err)) << err;
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, side, 0, side, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  std::vector<float> c(n);
+  std::vector<unsigned char> px(size_t(n) * 4);
+  for (int sweep = 0; sweep < 3; sweep++) {
+    for (int i = 0; i < n; i++) {
+      if (sweep == 0) {
+        c[i] = float(i) / (n - 1);
+      } else if (sweep == 1) {
+        float f = (float(i / 4) - 0.5f) / 65535.0f;
+        c[i] = std::nextafter(f, i % 4 < 2 ? 0.0f : 1.0f);
+        if (i % 2) c[i] = std::nextafter(c[i], i % 4 < 2 ? 0.0f : 1.0f);
+      } else {
+        c[i] = float(i % 256) / 255; // bytes, as a colour array sends them
+      }
+    }
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glBegin(GL_TRIANGLES);
+    for (int i = 0; i < n; i++) {
+      float x = float(i % side), y = float(i / side);
+      if (sweep == 2)
+        glColor4ub(GLubyte(i % 256), GLubyte(i % 256), GLubyte(i % 256), 255);
+      else
+        glColor3f(c[i], c[i], c[i]);
+      const float q[12] = {x, y, x + 1, y, x, y + 1, x + 1, y, x + 1, y + 1, x, y + 1};
+      for (int k = 0; k < 12; k += 2) glVertex2f(q[k], q[k + 1]);
+    }
+    glEnd();
+    glReadPixels(0, 0, side, side, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+    int wrong = 0;
+    for (int i = 0; i < n; i++)
+      if (px[4 * size_t(i)] != colourLevel(c[i]) && wrong++ < 5)
+        ADD_FAILURE() << "sweep " << sweep << ": " << c[i] << " draws level " << int(px[4 * i])
+                      << ", not " << int(colourLevel(c[i]));
+  }
+  closeHeadless(hc);
+}

@@ -109,7 +109,7 @@ TEST(Retained, AFrameFromBufferObjectsSendsNoVertexData) {
     bool buffers = offers != GlBuffers::none;
     ASSERT_EQ(uploadRetained(scene, glProc), buffers);
     EXPECT_EQ(glDouble.uploadedBytes, buffers ? long(bytes) : 0);
-    EXPECT_EQ(scene.xyz.capacity() + scene.rgb.capacity(), buffers ? 0 : bytes / 4);
+    EXPECT_EQ(4 * scene.xyz.capacity() + scene.rgba.capacity(), buffers ? 0 : bytes);
     EXPECT_EQ(glDoubleLiveBuffers(), buffers ? 2 : 0);
     for (int frame = 0; frame < 2; frame++) {
       frameTriangles(map, far, &scene);
@@ -139,7 +139,7 @@ TEST(Retained, AFailedUploadKeepsTheClientArrays) {
   buildRetained(map.lat, ViewerState{}, size_t(1) << 30, scene);
   EXPECT_FALSE(uploadRetained(scene, glProc));
   EXPECT_EQ(glDoubleLiveBuffers(), 0);
-  EXPECT_EQ(scene.xyz.size() * 4 * 2, scene.bytes);
+  EXPECT_EQ(scene.xyz.size() * 4 + scene.rgba.size(), scene.bytes);
   EXPECT_TRUE(frameTriangles(map, far, &scene) == imm);
   glDoubleNewContext(GlBuffers::core);
 }
@@ -201,8 +201,8 @@ TEST(Retained, BudgetFallsBackToImmediate) {
 
   size_t first = faceTriangles(map.lat);
   RetainedScene one;
-  buildRetained(map.lat, ViewerState{}, first * 72, one);
-  EXPECT_EQ(one.bytes, first * 72);
+  buildRetained(map.lat, ViewerState{}, first * 48, one);
+  EXPECT_EQ(one.bytes, first * 48);
   ASSERT_GE(one.lattices.size(), 2u);
   EXPECT_TRUE(one.lattices[0].arrays);
   EXPECT_FALSE(one.lattices[1].arrays);
@@ -217,7 +217,7 @@ TEST(Retained, TwoScenesSideBySideDrawAsAlone) {
   loadDesc(richMap(), a);
   loadDesc(demoMap(), b);
   float trot[Trot::size] = {0, 0, -150, 20, 0};
-  auto budget = [](const LoadedMap& m) { return faceTriangles(m.lat) * 72; };
+  auto budget = [](const LoadedMap& m) { return faceTriangles(m.lat) * 48; };
   auto stream = [&](const LoadedMap& m, RetainedScene& s) {
     std::vector<DrawnTriangle> t = frameTriangles(m, trot, &s);
     std::vector<Gl> fns;
@@ -261,7 +261,7 @@ TEST(Retained, StylesAndRebuildsTouchOnlyTheirLattice) {
     uploadRetained(scene, glProc);
     ASSERT_GE(scene.lattices.size(), 3u);
     const RetainedLattice &a = scene.lattices[0], &b = scene.lattices.back();
-    long bytesA = 12L * a.count, bytesB = 12L * b.count;
+    long bytesA = 4L * a.count, bytesB = 4L * b.count; // colours: 4 bytes a vertex
     bool buffers = offers != GlBuffers::none;
     auto frame = [&](int selected, bool retained) {
       trot[Trot::selectedLattice] = float(selected);
@@ -297,7 +297,7 @@ TEST(Retained, StylesAndRebuildsTouchOnlyTheirLattice) {
     L->heights->value += 2.5f;
     glDoubleReset();
     ASSERT_TRUE(rebuildLattice(scene, b.index));
-    EXPECT_EQ(glDouble.replacedBytes, buffers ? 2 * bytesB : 0);
+    EXPECT_EQ(glDouble.replacedBytes, buffers ? 4 * bytesB : 0); // 16 bytes a vertex
     ret = frame(-1, true);
     EXPECT_TRUE(ret == frame(-1, false));
     L->heights->value -= 2.5f;

@@ -2,6 +2,7 @@
 #include "gl_double.h"
 
 #include "platform/gl.h"
+#include "render/frame.h"
 #include "render/matrix.h"
 
 #include <algorithm>
@@ -80,10 +81,10 @@ void APIENTRY deleteBuffers(GLsizei n, const GLuint* names) {
 }
 
 // Where a pointer set with buffer `b` bound points.
-const float* resolve(unsigned b, const float* p) {
+template <typename T> const T* resolve(unsigned b, const T* p) {
   if (!b) return p;
   const char* base = glDouble.buffers[b - 1].data();
-  return reinterpret_cast<const float*>(base + reinterpret_cast<uintptr_t>(p));
+  return reinterpret_cast<const T*>(base + reinterpret_cast<uintptr_t>(p));
 }
 
 } // namespace
@@ -275,7 +276,7 @@ void glEnd() {
       DrawnTriangle d{};
       for (int c = 0; c < 3; c++)
         for (int a = 0; a < 3; a++) d.v[c][a] = corners[t + size_t(c)][size_t(a)];
-      std::copy(colour, colour + 3, d.rgb);
+      for (int a = 0; a < 3; a++) d.rgb[a] = colourLevel(colour[a]);
       glDouble.drawn.push_back(d);
     }
   primitive = 0;
@@ -310,8 +311,8 @@ void glVertexPointer(GLint size, GLenum type, GLsizei stride, const void* p) {
   glDouble.vertexBuffer = glDouble.arrayBuffer;
 }
 void glColorPointer(GLint size, GLenum type, GLsizei stride, const void* p) {
-  if (size != 3 || type != GL_FLOAT || stride != 0) return;
-  glDouble.colorPointer = static_cast<const float*>(p);
+  if (size != 4 || type != GL_UNSIGNED_BYTE || stride != 0) return;
+  glDouble.colorPointer = static_cast<const uint8_t*>(p);
   glDouble.colorBuffer = glDouble.arrayBuffer;
 }
 // Records the call and where its triangles start in `drawn` and, with both arrays enabled, the
@@ -324,12 +325,12 @@ void glDrawArrays(GLenum mode, GLint first, GLsizei count) {
   if (!glDouble.record || mode != GL_TRIANGLES || !glDouble.vertexArray || !glDouble.colorArray)
     return;
   const float* xyz = resolve(glDouble.vertexBuffer, glDouble.vertexPointer);
-  const float* rgb = resolve(glDouble.colorBuffer, glDouble.colorPointer);
+  const uint8_t* rgba = resolve(glDouble.colorBuffer, glDouble.colorPointer);
   for (GLint t = first; t + 2 < first + count; t += 3) {
     DrawnTriangle d{};
     for (int c = 0; c < 3; c++)
       for (int a = 0; a < 3; a++) d.v[c][a] = xyz[3 * (t + c) + a];
-    std::copy(rgb + 3 * t, rgb + 3 * t + 3, d.rgb);
+    std::copy(rgba + 4 * t, rgba + 4 * t + 3, d.rgb);
     glDouble.drawn.push_back(d);
   }
 }

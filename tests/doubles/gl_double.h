@@ -31,10 +31,11 @@ enum class Gl : uint8_t {
   LoadMatrix
 };
 
-// A triangle as it reached the picture, from either drawing path: corners and colour.
+// A triangle as it reached the picture, from either drawing path: corners, and colour as the
+// levels an 8-bit colour buffer keeps (colourLevel of a float colour).
 struct DrawnTriangle {
   float v[3][3];
-  float rgb[3];
+  uint8_t rgb[3];
   bool operator==(const DrawnTriangle&) const = default;
 };
 
@@ -80,7 +81,7 @@ struct GlDouble {
   // when it was set (0: an address).
   bool vertexArray = false, colorArray = false;
   const float* vertexPointer = nullptr;
-  const float* colorPointer = nullptr;
+  const uint8_t* colorPointer = nullptr; // 4 levels a vertex, the only colour array drawn
   unsigned vertexBuffer = 0, colorBuffer = 0;
   // Buffer objects: what the context offers (kept by glDoubleReset), their contents by name,
   // the one bound, and the bytes that crossed to them.
