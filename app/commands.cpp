@@ -140,7 +140,7 @@ void printView(Viewer& v) {
   if (v.start.windowPanels) say(v, v.printed.line);
 }
 
-void runAction(Viewer& v, Action a) {
+void runAction(Viewer& v, Action a, int key) {
   switch (a) {
   case Action::printView:
     printView(v);
@@ -186,6 +186,9 @@ void runAction(Viewer& v, Action a) {
   case Action::forgetFlight:
     flightAction(v, a);
     break;
+  case Action::recallKeyframe:
+    recallKeyframe(v, key - '0');
+    break;
   default: // held and pointer actions have their own paths
     break;
   }
@@ -198,7 +201,7 @@ void keyCommand(Viewer& v, const MSG& msg) {
   bool stops = v.playing && msg.message == WM_KEYDOWN && !k.repeat;
   bool flightKey = a == Action::addKeyframe || a == Action::playFlight ||
                    a == Action::printFlight || a == Action::forgetFlight;
-  if (!(stops && flightKey)) runAction(v, a);
+  if (!(stops && flightKey)) runAction(v, a, k.key);
   if (stops) stopFlight(v, "flight stopped");
 }
 

@@ -38,6 +38,7 @@ enum class Action : uint8_t {
   toggleGrid,
   fit,
   addKeyframe,
+  recallKeyframe,
   playFlight,
   printFlight,
   forgetFlight,

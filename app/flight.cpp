@@ -1,5 +1,6 @@
-// Flights in the viewer: Enter adds the view as a keyframe, Ctrl+Enter prints the flight as a
-// keyframe file, Shift+Enter plays it (any key stops it), Ctrl+Backspace forgets it.
+// Flights in the viewer: Enter adds the view as a keyframe, the digits 1 to 9 jump to one,
+// Ctrl+Enter prints the flight as a keyframe file, Shift+Enter plays it (any key stops it),
+// Ctrl+Backspace forgets it.
 #include "viewer.h"
 
 #include "platform/messages.h"
@@ -47,6 +48,17 @@ void forgetFlight(Viewer& v) {
   if (v.flight.empty()) return;
   v.flight.clear();
   say(v, "flight cleared");
+}
+
+void recallKeyframe(Viewer& v, int n) {
+  if (n < 1 || size_t(n) > v.flight.size()) {
+    say(v, "no keyframe " + std::to_string(n) + ": the flight has " +
+               std::to_string(v.flight.size()) + " (Enter adds the view as one)");
+    return;
+  }
+  const Keyframe& k = v.flight[size_t(n) - 1];
+  std::copy(k.camera, k.camera + 5, v.trot);
+  say(v, "keyframe " + std::to_string(n) + ": " + keyframeLine(k));
 }
 
 void flightAction(Viewer& v, Action a) {

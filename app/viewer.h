@@ -170,7 +170,7 @@ void selectLattice(Viewer& v, int index);
 // does what it does, unless it is one of the flight's own keys).
 void keyCommand(Viewer& v, const MSG& msg);
 // Runs one pressed action (see Action).
-void runAction(Viewer& v, Action a);
+void runAction(Viewer& v, Action a, int key = 0);
 // What the web page's outline asks (pageAskMessage): select a lattice, select and fit it (a
 // hidden one is shown first), hide or show it.
 void pageCommand(Viewer& v, const MSG& msg);
@@ -221,6 +221,8 @@ void startFlight(Viewer& v);
 void stopFlight(Viewer& v, const char* why);
 // Ctrl+Backspace: forgets the keyframes.
 void forgetFlight(Viewer& v);
+// Puts the camera where keyframe `n` (from 1) of the flight has it, or says there is none.
+void recallKeyframe(Viewer& v, int n);
 // Runs the flight action `a`: addKeyframe, startFlight, sayFlight or forgetFlight.
 void flightAction(Viewer& v, Action a);
 

@@ -225,6 +225,25 @@ TEST_F(ViewerTest, FlightsAddPrintAndPlay) {
                       "no keyframes to play: Enter adds the view as one\n");
 }
 
+// The digits jump to the flight's keyframes, and one past its end says so.
+TEST_F(ViewerTest, DigitsRecallKeyframes) {
+  std::string path = map("level.map");
+  MSG enter = keyMsg(WM_KEYDOWN, VK_RETURN), p = keyMsg(WM_KEYDOWN, 'P');
+  std::vector<std::optional<MSG>> s = {enter};
+  for (int i = 0; i < 10; i++) s.push_back(keyMsg(WM_KEYDOWN, 'E'));
+  s.insert(s.end(),
+           {keyMsg(WM_KEYUP, 'E'), enter, keyMsg(WM_KEYDOWN, '1'), p, keyMsg(WM_KEYDOWN, '2'), p,
+            keyMsg(WM_KEYDOWN, '9'), p, keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  winDouble.script = s;
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run(path), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "keyframe 1: --camera 0,0,0,0,0\nkeyframe 2: --camera 0,0,10,0,0\n"
+            "keyframe 1: --camera 0,0,0,0,0\n--camera 0,0,0,0,0\n"
+            "keyframe 2: --camera 0,0,10,0,0\n--camera 0,0,10,0,0\n"
+            "no keyframe 9: the flight has 2 (Enter adds the view as one)\n--camera 0,0,10,0,0\n");
+}
+
 // The web page runs the viewer again for each map: a second run starts from its own start
 // view with nothing selected, whatever the first left behind.
 TEST_F(ViewerTest, ASecondRunStartsClean) {
