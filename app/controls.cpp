@@ -154,7 +154,8 @@ std::string helpText() {
        "The map file is watched: when it changes (and then stays the same for half a second)\n"
        "it is loaded again, keeping the view and the selection, and 'reloaded FILE: N lattices'\n"
        "goes to stdout; a reload that fails keeps the picture and says why on stderr. A map\n"
-       "file dropped on the window opens in its place ('opened FILE: N lattices').\n"
+       "file dropped on the window opens in its place ('opened FILE: N lattices'); a keyframe\n"
+       "file dropped on it (as Ctrl+Enter prints one) becomes the flight.\n"
        "\n"
        "Exit status: 0 when you quit; 1 when no map could be opened (the \"Error opening\n"
        "file.\" box) or no window could be created, with the reason on stderr.\n";

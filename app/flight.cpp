@@ -1,6 +1,6 @@
 // Flights in the viewer: Enter adds the view as a keyframe, the digits 1 to 9 jump to one,
 // Ctrl+Enter prints the flight as a keyframe file, Shift+Enter plays it (any key stops it),
-// Ctrl+Backspace forgets it.
+// Ctrl+Backspace forgets it. A keyframe file dropped on the window becomes the flight.
 #include "viewer.h"
 
 #include "platform/messages.h"
@@ -59,6 +59,33 @@ void recallKeyframe(Viewer& v, int n) {
   const Keyframe& k = v.flight[size_t(n) - 1];
   std::copy(k.camera, k.camera + 5, v.trot);
   say(v, "keyframe " + std::to_string(n) + ": " + keyframeLine(k));
+}
+
+bool openDroppedFlight(Viewer& v, const std::string& name) {
+  constexpr size_t most = size_t(1) << 20; // a keyframe file is a few lines a keyframe
+  std::FILE* f = std::fopen(name.c_str(), "rb");
+  if (!f) return false;
+  std::string text(most + 1, '\0');
+  text.resize(std::fread(text.data(), 1, text.size(), f));
+  std::fclose(f);
+  size_t at = text.find_first_not_of(" \t\r\n");
+  if (at == std::string::npos || (text[at] != '#' && text.compare(at, 8, "--camera") != 0))
+    return false;
+  std::vector<Keyframe> keys;
+  std::string err;
+  if (text.size() > most) {
+    sayWarning(v, name + ": a keyframe file of more than 1 MiB; the flight stays as it was");
+  } else if (!parseFlight(text, keys, err)) {
+    sayWarning(v, name + ": " + err + "; the flight stays as it was");
+  } else {
+    v.playing = false;
+    v.flight = std::move(keys);
+    char line[80];
+    std::snprintf(line, sizeof line, ": %zu keyframes, %g seconds (Shift+Enter plays it)",
+                  v.flight.size(), flightDuration(v.flight));
+    say(v, "flight from " + name + line);
+  }
+  return true;
 }
 
 void flightAction(Viewer& v, Action a) {

@@ -216,7 +216,7 @@ void dropCommand(Viewer& v, const MSG& msg) {
   if (DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) > 0)
     DragQueryFileA(drop, 0, name.data(), UINT(name.size()));
   DragFinish(drop);
-  if (name[0]) openDroppedMap(v, name.data());
+  if (name[0] && !openDroppedFlight(v, name.data())) openDroppedMap(v, name.data());
 }
 
 void drawScene(Viewer& v) {

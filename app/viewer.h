@@ -221,6 +221,10 @@ void startFlight(Viewer& v);
 void stopFlight(Viewer& v, const char* why);
 // Ctrl+Backspace: forgets the keyframes.
 void forgetFlight(Viewer& v);
+// Makes the keyframe file `name` the flight, when the file is one (it starts, after blank space,
+// with '#' or "--camera"); what is wrong with it is said and the flight kept. False when it is
+// no keyframe file (or cannot be read): a map, then.
+bool openDroppedFlight(Viewer& v, const std::string& name);
 // Puts the camera where keyframe `n` (from 1) of the flight has it, or says there is none.
 void recallKeyframe(Viewer& v, int n);
 // Runs the flight action `a`: addKeyframe, startFlight, sayFlight or forgetFlight.

@@ -119,6 +119,30 @@ TEST_F(ViewerTest, ADroppedMapOpens) {
   EXPECT_EQ(tz.back(), 0); // back at the start view
 }
 
+// A keyframe file dropped on the window becomes the flight and the map stays; a broken one is
+// said, on stderr, and changes nothing.
+TEST_F(ViewerTest, ADroppedKeyframeFileBecomesTheFlight) {
+  std::string first = map("first.map");
+  write("fly.txt", "# kelvane flight\n--camera 0,0,5,0,0\n  --camera 1,2,3,10,20\n");
+  write("bad.txt", "--camera 0,0,5,0,0\n--camera 1,2\n");
+  std::string fly = (dir / "fly.txt").string(), bad = (dir / "bad.txt").string();
+  MSG drop = keyMsg(WM_DROPFILES, 0);
+  drop.lParam = 0;
+  winDouble.script = {drop, drop, keyMsg(WM_KEYDOWN, '2'), keyMsg(WM_KEYDOWN, VK_ESCAPE)};
+  winDouble.at[0] = [&] { winDouble.script[0]->wParam = WPARAM(newDrop({fly})); };
+  winDouble.at[1] = [&] { winDouble.script[1]->wParam = WPARAM(newDrop({bad})); };
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(run(first), 0);
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "flight from " + fly +
+                ": 2 keyframes, 2 seconds (Shift+Enter plays it)\n"
+                "keyframe 2: --camera 1,2,3,10,20\n");
+  EXPECT_NE(err.find(bad + ": line 2: --camera: "), std::string::npos) << err;
+  EXPECT_NE(err.find("; the flight stays as it was"), std::string::npos) << err;
+}
+
 // Writes `bytes` to `path`, then gives the file a new modification time every half
 // millisecond until `stop`: a file that changes while the viewer reads it. The map is large
 // (millions of heights), so reading it takes long enough to see a change.
