@@ -258,7 +258,7 @@ quit escape
 
 # Flights: Enter adds three keyframes, Ctrl+Enter prints them as a keyframe file, Shift+Enter
 # plays them: the camera moves, and ends at the last keyframe, as P shows; the file draws with
-# render --path, its last frame the window's picture.
+# render --path, its last frame the window's picture; 2 jumps to the second keyframe.
 start "$tmp/box.map" || exit 1
 taps o 1
 taps Return 1
@@ -289,6 +289,11 @@ check "the window at the end is render --path's last frame" [ "$(differing "$tmp
 taps shift+Return 1
 taps e 1
 check "any key stops it" said "flight stopped"
+taps 2 1
+check "2 jumps to the second keyframe" said "keyframe 2: --camera 0,0,10,0,0"
+xdotool key p
+sleep 0.3
+check "and the view is there" said "--camera 0,0,10,0,0"
 quit escape
 
 # The viewer speaks in its window: F1 shows the help sheet, I the info panel, a selection
