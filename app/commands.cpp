@@ -175,6 +175,9 @@ void runAction(Viewer& v, Action a, int key) {
   case Action::reload:
     reloadMap(v);
     break;
+  case Action::savePicture:
+    takePicture(v);
+    break;
   case Action::toggleHelp:
   case Action::toggleInfo:
   case Action::togglePanels:

@@ -43,6 +43,7 @@ enum class Action : uint8_t {
   printFlight,
   forgetFlight,
   reload,
+  savePicture,
   toggleHelp,
   toggleInfo,
   togglePanels,

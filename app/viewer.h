@@ -161,6 +161,9 @@ void watchCommand(Viewer& v);
 void dropCommand(Viewer& v, const MSG& msg);
 // Draws the scene's frame into the current context.
 void drawScene(Viewer& v);
+// F12: saves the scene, drawn again without the panels, as a PNG in the pictures folder
+// (freePictureName) and says where; on a page, hands it to the page to download.
+void takePicture(Viewer& v);
 
 // Commands (commands.cpp).
 // Selects the lattice at list index `index` (-1: none): the amber highlight, the stdout line,

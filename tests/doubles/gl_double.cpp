@@ -202,6 +202,18 @@ void glBindTexture(GLenum, GLuint t) {
 }
 void glTexParameteri(GLenum, GLenum, GLint) {}
 void glPixelStorei(GLenum, GLint) {}
+// Reads a picture whose pixel (x, y) is (x, y, 7) modulo 256: rows from the bottom, as GL does.
+void glReadPixels(GLint x0, GLint y0, GLsizei w, GLsizei h, GLenum format, GLenum type,
+                  void* out) {
+  if (format != GL_RGB || type != GL_UNSIGNED_BYTE) return;
+  auto* p = static_cast<unsigned char*>(out);
+  for (GLsizei y = 0; y < h; y++)
+    for (GLsizei x = 0; x < w; x++, p += 3) {
+      p[0] = static_cast<unsigned char>(x0 + x);
+      p[1] = static_cast<unsigned char>(y0 + y);
+      p[2] = 7;
+    }
+}
 void glTexImage2D(GLenum, GLint, GLint, GLsizei w, GLsizei h, GLint, GLenum, GLenum, const void*) {
   glDouble.textureBytes += long(w) * h;
   add(Gl::TexImage, w, h);

@@ -1,0 +1,127 @@
+// Screenshots: where they go, their names, and the PNG (stb_image_write).
+#include "picture.h"
+
+#include "viewer.h"
+
+#include "platform/gl.h"
+#include "platform/output.h"
+
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb/stb_image_write.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool isFolder(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && fs::is_directory(path, ec);
+}
+
+std::string readText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void appendBytes(void* context, void* data, int size) {
+  static_cast<std::string*>(context)->append(static_cast<const char*>(data), size_t(size));
+}
+
+} // namespace
+
+std::string xdgPicturesDir(const std::string& userDirs, const std::string& home) {
+  std::istringstream in(userDirs);
+  std::string found;
+  for (std::string line; std::getline(in, line);) {
+    size_t at = line.find_first_not_of(" \t");
+    if (at == std::string::npos || line.compare(at, 17, "XDG_PICTURES_DIR=") != 0) continue;
+    std::string value = line.substr(at + 17);
+    while (!value.empty() && (value.back() == '\r' || value.back() == ' ')) value.pop_back();
+    if (value.size() < 2 || value.front() != '"' || value.back() != '"') continue;
+    value = value.substr(1, value.size() - 2);
+    if (value.compare(0, 5, "$HOME") == 0)
+      value = home + value.substr(5);
+    else if (value.empty() || value[0] != '/')
+      continue; // only absolute paths and $HOME-relative ones are valid
+    found = value;
+  }
+  while (found.size() > 1 && found.back() == '/') found.pop_back();
+  std::string bare = home;
+  while (bare.size() > 1 && bare.back() == '/') bare.pop_back();
+  return found == bare ? "" : found;
+}
+
+std::string picturesFolder() {
+#ifdef _WIN32
+  const char* profile = std::getenv("USERPROFILE");
+  std::string folder = profile && *profile ? std::string(profile) + "\\Pictures" : "";
+#else
+  const char* home = std::getenv("HOME");
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  std::string h = home ? home : "";
+  std::string dirs = config && *config ? std::string(config) : h.empty() ? "" : h + "/.config";
+  std::string folder = dirs.empty() ? "" : xdgPicturesDir(readText(dirs + "/user-dirs.dirs"), h);
+#endif
+  return isFolder(folder) ? folder : "";
+}
+
+std::string freePictureName(const std::string& folder, const std::string& map) {
+  std::string stem = fs::path(map).stem().string();
+  if (stem.empty()) stem = "kelvane";
+  fs::path dir = folder.empty() ? fs::path() : fs::path(folder);
+  for (unsigned n = 1; n <= 99999; n++) {
+    char number[16];
+    std::snprintf(number, sizeof number, "-%03u.png", n);
+    fs::path p = dir / (stem + number);
+    std::error_code ec;
+    if (fs::symlink_status(p, ec).type() == fs::file_type::not_found) return p.string();
+  }
+  return "";
+}
+
+std::string encodePng(const unsigned char* rgb, int width, int height) {
+  std::string png;
+  if (width < 1 || height < 1) return png;
+  // The last row first: PNG runs from the top.
+  const unsigned char* top = rgb + size_t(height - 1) * size_t(width) * 3;
+  if (!stbi_write_png_to_func(appendBytes, &png, width, height, 3, top, -3 * width)) png.clear();
+  return png;
+}
+
+void takePicture(Viewer& v) {
+  if (!v.lat) {
+    say(v, "no map open: no picture to save");
+    return;
+  }
+  int w = v.view.width, h = v.view.height;
+  drawScene(v); // the scene alone, into the back buffer; the next frame draws everything again
+  v.redraw = true;
+  std::vector<unsigned char> rgb(size_t(w) * size_t(h) * 3);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+  std::string png = encodePng(rgb.data(), w, h);
+  if (png.empty()) {
+    sayWarning(v, "the picture could not be made into a PNG");
+    return;
+  }
+  std::string folder = picturesFolder();
+  std::string path = freePictureName(folder, v.watch.name), err;
+  if (path.empty())
+    sayWarning(v, (folder.empty() ? "the working folder" : folder) +
+                      " holds 99999 pictures of this map: no picture saved");
+  else if (writeFile(path, png, err))
+    say(v, "saved picture " + path);
+  else
+    sayWarning(v, path + ": " + err);
+}
