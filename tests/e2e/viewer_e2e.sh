@@ -343,6 +343,25 @@ check "the scene above the message stays" same "$tmp/talk-failed.png" "$tmp/talk
 quit escape
 check "Escape exits 0 after the overlays" [ "$rc" = 0 ]
 
+# F12 saves the picture, without the panels, in the pictures folder the user-dirs file names,
+# under the map's name: it is render's picture with the line P prints.
+mkdir -p "$tmp/config" "$tmp/pics"
+printf 'XDG_PICTURES_DIR="%s"\n' "$tmp/pics" >"$tmp/config/user-dirs.dirs"
+"$bin/kelvane" make-map "$(dirname "$0")/../data/box.json" -o "$tmp/shot.map" || exit 1
+XDG_CONFIG_HOME="$tmp/config" start "$tmp/shot.map" || exit 1
+taps i 1
+taps Tab 1
+taps e 5
+taps F12 1
+check "F12 saves the picture" said "saved picture $tmp/pics/shot-001.png"
+xdotool key p
+sleep 0.3
+"$bin/kelvane" render "$tmp/shot.map" -o "$tmp/shot-render.png" $(tail -n 1 "$tmp/out")
+check "without the panels: render's with the P line" [ "$(differing "$tmp/pics/shot-001.png" "$tmp/shot-render.png")" = 0 ]
+taps F12 1
+check "the next takes the next number" said "saved picture $tmp/pics/shot-002.png"
+quit escape
+
 # The first minute. A held E with the keyboard's auto-repeat on moves at most 60 steps a
 # second, though this display does not pace frames, and stops when E is released.
 xset r on
