@@ -82,6 +82,10 @@ void hideCommand(Viewer& v, bool shift, bool alt) {
 
 void pageCommand(Viewer& v, const MSG& msg) {
   if (msg.message != pageAskMessage) return;
+  if (msg.wParam == pagePicture) {
+    takePicture(v);
+    return;
+  }
   int index = int(msg.lParam);
   const Lattice* L = latticeAt(v.lat, index);
   if (!L || !L->id) return; // the page's outline is of an earlier map

@@ -27,12 +27,14 @@ bool isFolder(const std::string& path) {
   return !path.empty() && fs::is_directory(path, ec);
 }
 
+#ifndef _WIN32
 std::string readText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
 }
+#endif
 
 void appendBytes(void* context, void* data, int size) {
   static_cast<std::string*>(context)->append(static_cast<const char*>(data), size_t(size));
@@ -113,6 +115,16 @@ void takePicture(Viewer& v) {
   std::string png = encodePng(rgb.data(), w, h);
   if (png.empty()) {
     sayWarning(v, "the picture could not be made into a PNG");
+    return;
+  }
+  if (!v.start.windowPanels) { // a page: it offers the picture to download
+    char number[16];
+    std::snprintf(number, sizeof number, "-%03u.png", v.page.pictures + 1);
+    std::string stem = fs::path(v.watch.name).stem().string();
+    v.page.picture = std::move(png);
+    v.page.pictureName = (stem.empty() ? "kelvane" : stem) + number;
+    v.page.pictures++;
+    say(v, "saved picture " + v.page.pictureName);
     return;
   }
   std::string folder = picturesFolder();

@@ -12,4 +12,4 @@ constexpr UINT glRestoredMessage = WM_APP + 2;
 // Posted by the web layer when the page asks for something: wParam says what (one of PageAsk),
 // lParam is the lattice's list index where it names one.
 constexpr UINT pageAskMessage = WM_APP + 3;
-enum PageAsk : WPARAM { pageSelect, pageSelectFit, pageHide, pageShow, pagePlay };
+enum PageAsk : WPARAM { pageSelect, pageSelectFit, pageHide, pageShow, pagePlay, pagePicture };

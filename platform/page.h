@@ -20,6 +20,9 @@ struct PageView {
   std::string view, viewCamera, viewHidden;
   int viewSelected = -1;
   unsigned views = 0;
+  // The last picture the page asked for (a PNG), its name, and how many were made.
+  std::string picture, pictureName;
+  unsigned pictures = 0;
 };
 
 // The window property through which the app hands its PageView to the layer; it lives as long

@@ -238,7 +238,8 @@ EM_JS(void, pageBridge, (const float* camera, int selected, const char* lattice,
                          const char* hidden, const char* outline, const char* measure,
                          const char* flight, int playing, const char* view,
                          const char* viewCamera, const char* viewHidden, int viewSelected,
-                         int views), {
+                         int views, const unsigned char* picture, int pictureSize,
+                         const char* pictureName), {
   Module.kelvaneBridge({
     camera: camera ? Array.from(HEAPF32.subarray(camera >> 2, (camera >> 2) + 5)) : null,
     selected, lattice: UTF8ToString(lattice), hidden: UTF8ToString(hidden),
@@ -246,12 +247,15 @@ EM_JS(void, pageBridge, (const float* camera, int selected, const char* lattice,
     flight: UTF8ToString(flight), playing: !!playing,
     view: {line: UTF8ToString(view), camera: UTF8ToString(viewCamera),
            hidden: UTF8ToString(viewHidden), selected: viewSelected, count: views},
+    picture: picture ? {bytes: HEAPU8.slice(picture, picture + pictureSize),
+                        name: UTF8ToString(pictureName)} : null,
   });
 });
 
 // What the page may ask the viewer (kelvanePageAsk's `what`), by name, from the PageAsk enum.
-EM_JS(void, declarePageAsks, (int select, int selectFit, int hide, int show, int play), {
-  Module.pageAsk = {select, selectFit, hide, show, play};
+EM_JS(void, declarePageAsks, (int select, int selectFit, int hide, int show, int play,
+                              int picture), {
+  Module.pageAsk = {select, selectFit, hide, show, play, picture};
 });
 
 EM_ASYNC_JS(void, nextAnimationFrame, (), {
@@ -292,6 +296,7 @@ EM_BOOL onContextRestored(int, const void*, void*) {
 // last got (PageView::maps).
 int sentWidth = 0, sentHeight = 0;
 unsigned sentMaps = 0;
+unsigned sentPictures = 0; // the pictures handed to the page
 
 // The page's layout sizes the canvas to its place; a change reaches the viewer as WM_SIZE, sent
 // while it looks for messages as Windows sends it, so the next frame has the canvas's size.
@@ -311,7 +316,7 @@ void followCanvasSize() {
 
 // The page's outline asks the viewer (what: a PageAsk) about the lattice at list index `index`.
 extern "C" EMSCRIPTEN_KEEPALIVE void kelvanePageAsk(int what, int index) {
-  if (window && what >= 0 && WPARAM(what) <= pagePlay)
+  if (window && what >= 0 && WPARAM(what) <= pagePicture)
     postMessage(window, pageAskMessage, WPARAM(what), LPARAM(index));
 }
 
@@ -343,7 +348,8 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD, int, int, int
   if (title) emscripten_set_window_title(title);
   window = newWindow(proc, nullptr);
   sentMaps = 0; // a new viewer: its first map's outline goes to the page
-  declarePageAsks(pageSelect, pageSelectFit, pageHide, pageShow, pagePlay);
+  sentPictures = 0;
+  declarePageAsks(pageSelect, pageSelectFit, pageHide, pageShow, pagePlay, pagePicture);
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
   emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
   emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onBlur);
@@ -392,10 +398,14 @@ BOOL SwapBuffers(HDC dc) {
   const PageView& p = page && page->running ? *page : none;
   bool newOutline = page && p.maps != sentMaps;
   if (newOutline) sentMaps = p.maps;
+  bool newPicture = page && p.pictures != sentPictures;
+  if (newPicture) sentPictures = p.pictures;
   pageBridge(page && p.running ? p.camera : nullptr, p.selected, p.lattice.c_str(),
              p.hidden.c_str(), newOutline ? p.outline.c_str() : nullptr, p.measure.c_str(),
              p.flight.c_str(), p.playing ? 1 : 0, p.view.c_str(), p.viewCamera.c_str(),
-             p.viewHidden.c_str(), p.viewSelected, int(p.views));
+             p.viewHidden.c_str(), p.viewSelected, int(p.views),
+             newPicture ? reinterpret_cast<const unsigned char*>(p.picture.data()) : nullptr,
+             int(p.picture.size()), p.pictureName.c_str());
   nextAnimationFrame();
   return TRUE;
 }

@@ -35,9 +35,10 @@ var Module = {
   },
   kelvanePass() { window.kelvane.passes++; },
   // The viewer's state after each frame, all of it in one object (see PageView).
-  kelvaneBridge({camera, selected, lattice, hidden, outline, measure, flight, playing, view}) {
+  kelvaneBridge({camera, selected, lattice, hidden, outline, measure, flight, playing, view, picture}) {
     window.kelvane.frames++;
     if (outline !== null) buildOutline(outline);
+    if (picture) downloadPicture(picture);
     if (view.count !== views) {
       views = view.count;
       cameraLine.textContent = view.line;

@@ -1,4 +1,4 @@
-// Recording a flight as the viewer plays it.
+// Recording a flight as the viewer plays it, and saving a picture of the view.
 'use strict';
 
 // Record: the viewer plays the flight while the browser records the canvas; when it has played,
@@ -54,3 +54,19 @@ function followPlaying(playing) {
 }
 
 document.getElementById('record').addEventListener('click', record);
+
+// Save picture: the viewer draws the view again without its panels and hands over a PNG, which
+// the browser downloads under the map's name and a number.
+function downloadPicture({bytes, name}) {
+  const png = new Blob([bytes], {type: 'image/png'});
+  const link = document.createElement('a');
+  link.href = URL.createObjectURL(png);
+  link.download = name;
+  link.click();
+  window.kelvane.picture = {name, size: png.size, url: link.href};
+}
+
+document.getElementById('picture').addEventListener('click', () => {
+  if (window.kelvane.state !== 'running') say('Save picture: no map is open', false);
+  else askViewer('picture', 0);
+});

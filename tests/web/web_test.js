@@ -163,6 +163,22 @@ async function taps(page, key, n, camera) {
 
     page = await open(browser, '');
     await shot(page, 'demo');
+    // Save picture: the view without panels (I shows the info panel in the canvas) as a PNG.
+    await page.keyboard.press('i');
+    await frames(page, 2);
+    await page.click('#picture');
+    await page.waitForFunction(() => window.kelvane.picture !== null, {timeout: 30000});
+    const picture = await page.evaluate(async () => {
+      const bytes = new Uint8Array(await (await fetch(window.kelvane.picture.url)).arrayBuffer());
+      let text = '';
+      for (const b of bytes) text += String.fromCharCode(b);
+      return {name: window.kelvane.picture.name, base64: btoa(text)};
+    });
+    fs.writeFileSync(`${out}/picture.png`, Buffer.from(picture.base64, 'base64'));
+    results.picture = {name: picture.name, messages: (await state(page)).messages};
+    await page.focus('canvas');
+    await page.keyboard.press('i');
+    await frames(page, 2);
     // Frames a second while a key is held (Shift moves nothing): the viewer draws nothing idle.
     await page.keyboard.down('Shift');
     const f0 = (await state(page)).frames, t0 = Date.now();
