@@ -120,6 +120,7 @@ std::string cameraLine(const Viewer& v) {
   if (v.selected >= 0) s += " --select " + std::to_string(v.selected);
   std::vector<int> hidden = hiddenIndices(v);
   if (!hidden.empty()) s += " --hide " + formatIndexList(hidden);
+  if (v.vs.section.keeps != SectionKeeps::all) s += " " + sectionText(v.vs.section);
   return s;
 }
 
@@ -182,6 +183,14 @@ void runAction(Viewer& v, Action a, int key) {
   case Action::savePicture:
     takePicture(v);
     break;
+  case Action::cutBelow:
+  case Action::cutAbove:
+    cutScene(v, a == Action::cutBelow ? SectionKeeps::below : SectionKeeps::above);
+    break;
+  case Action::cutDown:
+  case Action::cutUp:
+    moveCut(v, a == Action::cutUp ? 1 : -1);
+    break;
   case Action::toggleHelp:
   case Action::toggleInfo:
   case Action::togglePanels:
@@ -217,12 +226,21 @@ void pointerCommand(Viewer& v, const MSG& msg) {
       msg.message == WM_MBUTTONDOWN)
     SetCapture(v.hWnd);
   bool ctrl = (msg.wParam & MK_CONTROL) || v.key[VK_CONTROL];
+  if (msg.message == WM_MOUSEWHEEL && ctrl &&
+      lookUpAction(inputWheel, modCtrl) == Action::cutWheel) {
+    if (v.vs.section.keeps == SectionKeeps::all) return; // no cut: no zoom either
+    v.pointer.wheel += GET_WHEEL_DELTA_WPARAM(msg.wParam);
+    int notches = v.pointer.wheel / 120;
+    v.pointer.wheel -= notches * 120;
+    if (notches) moveCut(v, notches);
+    return;
+  }
   if (pointerStep(v.pointer, msg, v.trot)) {
     if (lookUpAction(inputClick, ctrl ? modCtrl : 0) == Action::measurePoint)
       measureAt(v, v.pointer.x, v.pointer.y);
     else
       selectLattice(v, pickLattice(v.lat, v.trot, v.view.width, v.view.height, v.pointer.x,
-                                   v.pointer.y, v.start.frameTriangles, v.hidden));
+                                   v.pointer.y, v.start.frameTriangles, v.hidden, v.vs.section));
   }
   bool up =
       msg.message == WM_LBUTTONUP || msg.message == WM_RBUTTONUP || msg.message == WM_MBUTTONUP;

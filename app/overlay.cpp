@@ -7,6 +7,8 @@
 
 #include "platform/gl.h"
 
+#include <cstdio>
+
 namespace {
 
 const float warm[3] = {1.0f, 0.72f, 0.45f};
@@ -82,6 +84,13 @@ OverlayPanel infoPanel(const Viewer& v, DWORD now) {
              line("hidden     " + std::to_string(hiddenIndices(v).size())),
              line("pointer    " + pointerRow(v)),
              line(cameraLine(v))};
+  const Section& cut = v.vs.section;
+  if (cut.keeps != SectionKeeps::all) {
+    char row[80];
+    std::snprintf(row, sizeof row, "section    at %.9g, %s hidden", double(cut.y),
+                  cut.keeps == SectionKeeps::below ? "above" : "below");
+    p.lines.insert(p.lines.end() - 1, line(row));
+  }
   return p;
 }
 

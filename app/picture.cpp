@@ -109,9 +109,12 @@ void takePicture(Viewer& v) {
   int w = v.view.width, h = v.view.height;
   drawScene(v); // the scene alone, into the back buffer; the next frame draws everything again
   v.redraw = true;
-  std::vector<unsigned char> rgb(size_t(w) * size_t(h) * 3);
+  // RGBA, which every OpenGL and WebGL reads, packed to RGB.
+  std::vector<unsigned char> rgb(size_t(w) * size_t(h) * 4);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+  glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgb.data());
+  for (size_t i = 0; i < size_t(w) * size_t(h); i++)
+    for (int c = 0; c < 3; c++) rgb[3 * i + size_t(c)] = rgb[4 * i + size_t(c)];
   std::string png = encodePng(rgb.data(), w, h);
   if (png.empty()) {
     sayWarning(v, "the picture could not be made into a PNG");

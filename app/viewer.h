@@ -116,6 +116,11 @@ struct Viewer {
   bool farSaid = false; // Home said that the scene reaches past the far plane
   double frameDue = 0;
   bool drawn = false;
+  // The map's lowest and highest world heights (the section's step), for maps number
+  // heightsFor; heightsKnown false when nothing is drawn.
+  double heights[2] = {};
+  unsigned heightsFor = 0;
+  bool heightsKnown = false;
 };
 
 // Triangles a frame may take on a web page (ViewerStart::frameTriangles): all of them fit the
@@ -161,6 +166,11 @@ void watchCommand(Viewer& v);
 void dropCommand(Viewer& v, const MSG& msg);
 // Draws the scene's frame into the current context.
 void drawScene(Viewer& v);
+// C and Shift+C: a cut keeping what is below (above) the point under the pointer, else the
+// selected lattice's middle, else the map's; C on a cut removes it, Shift+C turns it over.
+void cutScene(Viewer& v, SectionKeeps keeps);
+// [ and ]: moves the cut down or up `steps` tenths of the map's height.
+void moveCut(Viewer& v, int steps);
 // F12: saves the scene, drawn again without the panels, as a PNG in the pictures folder
 // (freePictureName) and says where; on a page, hands it to the page to download.
 void takePicture(Viewer& v);

@@ -25,6 +25,7 @@ void emscripten_glEnable(GLenum);
 void emscripten_glViewport(GLint, GLint, GLsizei, GLsizei);
 void emscripten_glDrawArrays(GLenum, GLint, GLsizei);
 void emscripten_glFinish();
+void emscripten_glReadPixels(GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, void*);
 void emscripten_glBindBuffer(GLenum, GLuint);
 void emscripten_glGetFloatv(GLenum, GLfloat*);
 void emscripten_glDisable(GLenum);
@@ -58,7 +59,9 @@ struct State {
   GLuint vertexBuffer = 0, colorBuffer = 0;
   GLuint arrayBinding = 0; // the buffer object the renderer has bound
   GLuint program = 0, buffer = 0;
-  GLint mvp = -1, pos = -1, col = -1, tex = -1, textured = -1;
+  GLint mvp = -1, pos = -1, col = -1, tex = -1, textured = -1, mv = -1, clip = -1, clipping = -1;
+  float clipPlane[4] = {0, 0, 0, 0}; // user clip plane 0 in eye space, as glClipPlane keeps it
+  bool clipOn = false;
   bool texArray = false;  // the texture coordinate array is on (batches) or off (buffer draws)
   bool failed = false;    // the shaders did not build: nothing is drawn, the page was told
   bool texture2d = false; // glEnable(GL_TEXTURE_2D): colours take the bound texture's alpha
@@ -128,18 +131,23 @@ bool setUp() {
   if (gl.program || gl.failed) return !gl.failed;
   // A lost context fails every compile; the program is built once it is restored.
   if (emscripten_is_webgl_context_lost(emscripten_webgl_get_current_context())) return false;
+  // The clip plane's distance goes with each vertex, from the eye-space position, as OpenGL's
+  // user clip plane measures it; the fragments on its far side are left out.
   const char* vs = "attribute vec3 pos; attribute vec4 col; attribute vec2 tex;"
-                   "uniform mat4 mvp; varying vec4 c; varying vec2 t;"
-                   "void main() { c = col; t = tex; gl_Position = mvp * vec4(pos, 1.0); }";
+                   "uniform mat4 mvp; uniform mat4 mv; uniform vec4 clip;"
+                   "varying vec4 c; varying vec2 t; varying float cut;"
+                   "void main() { c = col; t = tex; gl_Position = mvp * vec4(pos, 1.0);"
+                   "  cut = dot(clip, mv * vec4(pos, 1.0)); }";
   // The colour is put on one of the 256 levels here, so the browser's own conversion has
   // nothing left to round. The levels follow Mesa's software rasterizer, which renders the
   // reference pictures (kelvane render): its 8-bit conversion reaches level n at
   // v * 256 = n - 1 + 0.748, plus a quarter for v past one third and again past two thirds.
   // A texture (the overlay's glyphs) scales the alpha by its own, as GL_MODULATE does with
   // an alpha texture.
-  const char* fs = "precision highp float; varying vec4 c; varying vec2 t;"
-                   "uniform sampler2D atlas; uniform float textured;"
+  const char* fs = "precision highp float; varying vec4 c; varying vec2 t; varying float cut;"
+                   "uniform sampler2D atlas; uniform float textured; uniform float clipping;"
                    "void main() {"
+                   "  if (clipping > 0.5 && cut < 0.0) discard;"
                    "  vec3 level = floor(c.rgb * 256.0 - (0.748 + 0.2515 * floor(3.0 * c.rgb)))"
                    "               + 1.0;"
                    "  float a = c.a * mix(1.0, texture2D(atlas, t).a, textured);"
@@ -164,8 +172,14 @@ bool setUp() {
   gl.col = glGetAttribLocation(program, "col");
   gl.tex = glGetAttribLocation(program, "tex");
   gl.textured = glGetUniformLocation(program, "textured");
-  if (gl.mvp < 0 || gl.pos < 0 || gl.col < 0 || gl.tex < 0 || gl.textured < 0) {
-    glFailed("the linked program lacks its inputs (mvp, pos, col, tex or textured)", nullptr);
+  gl.mv = glGetUniformLocation(program, "mv");
+  gl.clip = glGetUniformLocation(program, "clip");
+  gl.clipping = glGetUniformLocation(program, "clipping");
+  if (gl.mvp < 0 || gl.pos < 0 || gl.col < 0 || gl.tex < 0 || gl.textured < 0 || gl.mv < 0 ||
+      gl.clip < 0 || gl.clipping < 0) {
+    glFailed("the linked program lacks its inputs (mvp, mv, clip, clipping, pos, col, tex or "
+             "textured)",
+             nullptr);
     return false;
   }
   gl.program = program;
@@ -190,6 +204,10 @@ bool begin() {
     }
   glUniformMatrix4fv(gl.mvp, 1, GL_FALSE, m);
   glUniform1f(gl.textured, gl.texture2d ? 1.0f : 0.0f);
+  for (int i = 0; i < 16; i++) m[i] = float(gl.modelview[i]);
+  glUniformMatrix4fv(gl.mv, 1, GL_FALSE, m);
+  glUniform4fv(gl.clip, 1, gl.clipPlane);
+  glUniform1f(gl.clipping, gl.clipOn ? 1.0f : 0.0f);
   return true;
 }
 
@@ -229,6 +247,8 @@ void setCapability(GLenum cap, bool on) {
   if (cap == GL_DEPTH_TEST) gl.depthTest = on;
   if (cap == GL_TEXTURE_2D)
     gl.texture2d = on;
+  else if (cap == GL_CLIP_PLANE0)
+    gl.clipOn = on;
   else if (live())
     on ? emscripten_glEnable(cap) : emscripten_glDisable(cap);
 }
@@ -302,6 +322,29 @@ void glEnable(GLenum cap) {
 void glDisable(GLenum cap) {
   setCapability(cap, false);
 }
+// Keeps plane 0 in eye space, as OpenGL does: for the model-view's linear part A and
+// translation t, the normal becomes A^-T n (A's cofactors over its determinant) and the offset
+// d - n'.t. Only plane 0 exists.
+void glClipPlane(GLenum plane, const GLdouble* eq) {
+  if (plane != GL_CLIP_PLANE0) return;
+  flush();
+  const double* m = gl.modelview; // column-major: A(r, c) = m[c * 4 + r]
+  auto a = [m](int r, int c) { return m[c * 4 + r]; };
+  double cof[3][3];
+  for (int r = 0; r < 3; r++)
+    for (int c = 0; c < 3; c++)
+      cof[r][c] = a((r + 1) % 3, (c + 1) % 3) * a((r + 2) % 3, (c + 2) % 3) -
+                  a((r + 1) % 3, (c + 2) % 3) * a((r + 2) % 3, (c + 1) % 3);
+  double det = a(0, 0) * cof[0][0] + a(0, 1) * cof[0][1] + a(0, 2) * cof[0][2];
+  if (det == 0) return;
+  double n[3], d = eq[3];
+  for (int r = 0; r < 3; r++) {
+    n[r] = (cof[r][0] * eq[0] + cof[r][1] * eq[1] + cof[r][2] * eq[2]) / det;
+    d -= n[r] * m[12 + r];
+  }
+  for (int r = 0; r < 3; r++) gl.clipPlane[r] = float(n[r]);
+  gl.clipPlane[3] = float(d);
+}
 void glDepthRange(GLclampd zNear, GLclampd zFar) {
   flush();
   if (live()) emscripten_glDepthRangef(GLfloat(zNear), GLfloat(zFar));
@@ -346,6 +389,11 @@ void glFlush() {
 void glFinish() {
   flush();
   if (live()) emscripten_glFinish();
+}
+// What was drawn so far, the batch too (WebGL reads GL_RGBA bytes only).
+void glReadPixels(GLint x, GLint y, GLsizei w, GLsizei h, GLenum format, GLenum type, void* out) {
+  flush();
+  if (live()) emscripten_glReadPixels(x, y, w, h, format, type, out);
 }
 void glMatrixMode(GLenum mode) {
   gl.mode = mode;

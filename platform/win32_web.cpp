@@ -61,6 +61,8 @@ const KeyName keyNames[] = {
     {"F1", VK_F1},
     {"F10", VK_F10},
     {"F12", VK_F12},
+    {"BracketLeft", VK_OEM_4},
+    {"BracketRight", VK_OEM_6},
 };
 
 unsigned char virtualKey(const EmscriptenKeyboardEvent& e) {
@@ -78,8 +80,9 @@ EM_JS(int, canvasFocused, (), { return document.activeElement === Module.canvas 
 EM_JS(void, focusCanvas, (), { Module.canvas.focus({preventScroll: true}); });
 // clang-format on
 
-// The browser's own keys, never taken: copy, find, reload, the address bar.
+// The browser's own keys, never taken: copy, find, reload, the address bar, its tools (F12).
 bool browserKey(const EmscriptenKeyboardEvent& e) {
+  if (!std::strcmp(e.code, "F12")) return true; // the browser's tools; the page has Save picture
   return (e.ctrlKey || e.metaKey) && std::strlen(e.key) == 1 &&
          std::strchr("cfrlCFRL", e.key[0]) != nullptr;
 }

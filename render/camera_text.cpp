@@ -31,6 +31,15 @@ std::string cameraText(const float camera[5]) {
   return std::string(b, size_t(n));
 }
 
+std::string sectionText(const Section& s) {
+  if (s.keeps == SectionKeeps::all) return "";
+  char b[64];
+  int n =
+      std::snprintf(b, sizeof b, "%s %.9g",
+                    s.keeps == SectionKeeps::below ? "--section" : "--section-above", double(s.y));
+  return std::string(b, size_t(n));
+}
+
 bool parseCameraText(const std::string& s, float camera[5], std::string& err) {
   size_t start = 0;
   for (int n = 0; n < 5; n++) {

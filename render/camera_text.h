@@ -3,6 +3,7 @@
 #pragma once
 
 #include "flight.h"
+#include "view_state.h"
 
 #include <string>
 #include <vector>
@@ -13,6 +14,10 @@ bool decimal(const std::string& s, float& v);
 
 // "--camera TX,TY,TZ,PITCH,YAW" for trot positions 0-4, with %.9g numbers (read back exactly).
 std::string cameraText(const float camera[5]);
+
+// "--section Y" (the part below height Y kept) or "--section-above Y", with a %.9g number;
+// "" without a cut.
+std::string sectionText(const Section& s);
 
 // --camera's value: five decimal numbers TX,TY,TZ,PITCH,YAW separated by commas into `camera`;
 // an empty or extra field is an error, said in `err`.

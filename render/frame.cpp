@@ -288,8 +288,29 @@ void loadCamera(const float* trot) {
   glTranslatef(trot[Trot::tx], trot[Trot::ty], trot[Trot::tz]);
 }
 
+void sectionPlane(const Section& s, double eq[4]) {
+  double side = s.keeps == SectionKeeps::below ? -1 : s.keeps == SectionKeeps::above ? 1 : 0;
+  eq[0] = eq[2] = 0;
+  eq[1] = side;
+  eq[3] = side == 0 ? 0 : -side * double(s.y);
+}
+
+void beginSection(const float* trot, const ViewerState& vs) {
+  if (vs.section.keeps == SectionKeeps::all) return;
+  double eq[4];
+  sectionPlane(vs.section, eq);
+  loadCamera(trot); // the plane is given in the world: the camera alone is current
+  glClipPlane(GL_CLIP_PLANE0, eq);
+  glEnable(GL_CLIP_PLANE0);
+}
+
+void endSection(const ViewerState& vs) {
+  if (vs.section.keeps != SectionKeeps::all) glDisable(GL_CLIP_PLANE0);
+}
+
 void drawFrame(const Lattice* lat, const float* trot, const ViewerState& vs, FaceTables& ft) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  beginSection(trot, vs);
   int ordinal = 0;
   long steps = frameChainSteps; // chain steps left to walk; past them, placements are reused
   FramePlacements fp;
@@ -313,4 +334,5 @@ void drawFrame(const Lattice* lat, const float* trot, const ViewerState& vs, Fac
     GlEmitter gl{isSelected(vs, trot, ordinal++)};
     drawLatticeFaces(L, vs, ft, gl);
   }
+  endSection(vs);
 }

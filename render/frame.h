@@ -122,6 +122,14 @@ float slopeGrey(const Corners& c, int r, int s);
 // turns about, then pitch, yaw and the scene's translation from `trot`.
 void loadCamera(const float* trot);
 
+// The plane equation (a, b, c, d: a x + b y + c z + d >= 0 is kept, world coordinates) of the
+// cut `s`, as glClipPlane takes it; all zeros keep everything.
+void sectionPlane(const Section& s, double eq[4]);
+// Sets the cut of `vs` as user clip plane 0 in the world of camera `trot` and enables it; with
+// no cut, no call. endSection disables it again.
+void beginSection(const float* trot, const ViewerState& vs);
+void endSection(const ViewerState& vs);
+
 // Clears and draws one frame of the list from `lat` with the camera record `trot` (positions
 // 0-4, see Trot) and `vs`, into the current GL context, through the caller's tables `ft`. The
 // model-view matrix must be current.

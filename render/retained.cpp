@@ -283,6 +283,7 @@ void drawRetainedFrame(RetainedScene& s, const float* trot, const ViewerState& v
     if (r.arrays && !r.hidden && r.colours != style) redoLattice(s, r, style, false);
   }
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  beginSection(trot, vs);
   float proj[16], mv[16];
   glGetFloatv(GL_PROJECTION_MATRIX, proj);
   bool arrays = s.vertices > 0;
@@ -346,4 +347,5 @@ void drawRetainedFrame(RetainedScene& s, const float* trot, const ViewerState& v
     glDisableClientState(GL_VERTEX_ARRAY);
     glDisableClientState(GL_COLOR_ARRAY);
   }
+  endSection(vs);
 }

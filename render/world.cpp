@@ -140,7 +140,7 @@ double rayHit(const double d[3], const double p[3][3], double uv[2]) {
 } // namespace
 
 PickHit pickPoint(const Lattice* lat, const float* trot, int width, int height, int x, int y,
-                  size_t triangleBudget, const std::vector<bool>& hidden) {
+                  size_t triangleBudget, const std::vector<bool>& hidden, const Section& cut) {
   PickHit hit;
   if (width < 1 || height < 1) return hit;
   const double k = std::tan(22.5 * M_PI / 180);
@@ -163,21 +163,43 @@ PickHit pickPoint(const Lattice* lat, const float* trot, int width, int height, 
         transformPoint(camera, world, p[c]);
       }
       double depth = rayHit(d, p, uv); // d's z is -1: the distance along it is the depth
-      if (depth >= 1 && depth <= 1000 && depth < nearest) {
-        nearest = depth;
-        hit.index = index;
-        for (int a = 0; a < 3; a++)
-          hit.at[a] = t.v[0][a] + uv[0] * (double(t.v[1][a]) - t.v[0][a]) +
-                      uv[1] * (double(t.v[2][a]) - t.v[0][a]);
-      }
+      if (!(depth >= 1 && depth <= 1000 && depth < nearest)) continue;
+      double at[3];
+      for (int a = 0; a < 3; a++)
+        at[a] = t.v[0][a] + uv[0] * (double(t.v[1][a]) - t.v[0][a]) +
+                uv[1] * (double(t.v[2][a]) - t.v[0][a]);
+      if (!sectionKeeps(cut, at[1])) continue;
+      nearest = depth;
+      hit.index = index;
+      std::copy(at, at + 3, hit.at);
     }
   }
   return hit;
 }
 
 int pickLattice(const Lattice* lat, const float* trot, int width, int height, int x, int y,
-                size_t triangleBudget, const std::vector<bool>& hidden) {
-  return pickPoint(lat, trot, width, height, x, y, triangleBudget, hidden).index;
+                size_t triangleBudget, const std::vector<bool>& hidden, const Section& cut) {
+  return pickPoint(lat, trot, width, height, x, y, triangleBudget, hidden, cut).index;
+}
+
+bool worldHeights(const Lattice* lat, double& lo, double& hi, const Lattice* only,
+                  size_t triangleBudget, const std::vector<bool>& hidden) {
+  lo = INFINITY;
+  hi = -INFINITY;
+  PlacedLattice p;
+  std::vector<bool> boxed = boxedLattices(lat, triangleBudget);
+  std::vector<Matrix> placements = latticePlacements(lat, ViewerState{});
+  size_t index = 0;
+  for (const Lattice* L = lat; L; L = L->next, index++) {
+    if (L->id == 0 || (only && L != only) || flagged(hidden, index)) continue;
+    placeLattice(L, placements[index], ViewerState{}, p, boxed[index]);
+    for (const Triangle& t : p.tris)
+      for (const auto& w : t.v) {
+        lo = std::min(lo, double(w[1]));
+        hi = std::max(hi, double(w[1]));
+      }
+  }
+  return lo <= hi;
 }
 
 float homePitch(float pitch) {

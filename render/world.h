@@ -44,9 +44,10 @@ float homePitch(float pitch);
 // the nearest triangle the ray through the pixel's centre meets between the near and far
 // planes, the first drawn where two are as near, as the depth test keeps. Lattices past
 // `triangleBudget` (see boxedLattices) are their boxes, as the frame draws them; lattices
-// `hidden` (by list index) are not there.
+// `hidden` (by list index) are not there, nor what the cut `cut` takes away.
 int pickLattice(const Lattice* lat, const float* trot, int width, int height, int x, int y,
-                size_t triangleBudget = SIZE_MAX, const std::vector<bool>& hidden = {});
+                size_t triangleBudget = SIZE_MAX, const std::vector<bool>& hidden = {},
+                const Section& cut = {});
 
 // What the pick ray through pixel (x, y) meets first: the lattice's list index (-1: nothing)
 // and the point, in world coordinates (those `kelvane export` writes), on one of its triangles.
@@ -55,4 +56,10 @@ struct PickHit {
   double at[3] = {};
 };
 PickHit pickPoint(const Lattice* lat, const float* trot, int width, int height, int x, int y,
+                  size_t triangleBudget = SIZE_MAX, const std::vector<bool>& hidden = {},
+                  const Section& cut = {});
+
+// The lowest and highest world height of the drawn lattices of the list from `lat` (only
+// `only`, when it is not null), as fitCamera counts them; false when nothing is drawn.
+bool worldHeights(const Lattice* lat, double& lo, double& hi, const Lattice* only = nullptr,
                   size_t triangleBudget = SIZE_MAX, const std::vector<bool>& hidden = {});

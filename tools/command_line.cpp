@@ -44,6 +44,11 @@ void defineRender(CommandLine& cl, Options& o, const char* strictHelp) {
   r->add_option("--hide", o.hide,
                 "Leave out the lattices LIST names (increasing indices, runs as A-B: 2,5-9,14), "
                 "as the viewer hides them; --fit fits what is shown");
+  r->add_option("--section", o.section,
+                "Cut the scene at height Y (world units) and leave out what lies above, as the "
+                "viewer's C does");
+  r->add_option("--section-above", o.sectionAbove,
+                "Cut the scene at height Y and leave out what lies below, as Shift+C does");
   r->add_flag("--strict", o.strict, strictHelp);
   r->footer("Example: kelvane render level.map -o level.png --size 1280x960 --fit\n"
             "         kelvane render level.map -o level.png --camera 0,5,0,20,-45\n"

@@ -42,6 +42,24 @@ bool parseHide(bool given, const std::string& s, std::vector<int>& hide, std::st
   return false;
 }
 
+bool parseSection(const std::string* below, const std::string* above, Section& cut,
+                  std::string& err) {
+  cut = Section{};
+  if (below && above) {
+    err = "--section and --section-above: give one (the part kept is below or above)";
+    return false;
+  }
+  const std::string* s = below ? below : above;
+  if (!s) return true;
+  if (!decimal(*s, cut.y)) {
+    err = std::string(below ? "--section" : "--section-above") +
+          ": expected a height, a decimal number (got '" + *s + "')";
+    return false;
+  }
+  cut.keeps = below ? SectionKeeps::below : SectionKeeps::above;
+  return true;
+}
+
 bool videoName(const std::string& out) {
   std::string end = out.size() >= 5 ? out.substr(out.size() - 5) : "";
   for (char& c : end) c = char(std::tolower((unsigned char)c));

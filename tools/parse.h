@@ -26,6 +26,11 @@ bool parseSelect(bool given, const std::string& s, int& select, std::string& err
 // --hide's list of lattice indices ("2,5-9,14"); none when not `given`.
 bool parseHide(bool given, const std::string& s, std::vector<int>& hide, std::string& err);
 
+// --section's or --section-above's height (`below`, `above`: their values, null when not
+// given) into `cut`: a finite decimal number, and not both.
+bool parseSection(const std::string* below, const std::string* above, Section& cut,
+                  std::string& err);
+
 // Whether a flight's -o names a video: a name ending in .webm, in any case.
 bool videoName(const std::string& out);
 // Whether it names a video of a kind --path does not write (.mp4, .mkv, ...), in any case.

@@ -94,6 +94,7 @@ bool openFrames(FrameSource& f, const Lattice* lat, const RenderJob& job, std::s
   glEnable(GL_DEPTH_TEST);
   viewProjection(job.width, job.height);
   f.vs.axisFlag = job.axes ? 1 : 0;
+  f.vs.section = job.cut;
   if (job.select >= 0) {
     f.vs.selectionShown = 1;
     f.selected = latticeAt(lat, job.select);

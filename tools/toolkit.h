@@ -82,6 +82,7 @@ struct RenderJob {
   int select = -1;         // list index of the lattice drawn in amber, -1 for none; must be drawn
   std::vector<int> hidden; // list indices of lattices not drawn (increasing); must be drawn
   bool grid = false;       // the selected lattice's cell grid over it, as G shows it
+  Section cut;             // --section or --section-above
   size_t budget = 0;
   size_t triangles = SIZE_MAX; // past it, lattices are drawn as their boxes (boxedLattices)
 };

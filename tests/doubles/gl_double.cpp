@@ -168,6 +168,9 @@ void glEnable(GLenum cap) {
   if (bool* c = capability(cap)) *c = true;
   add(Gl::Enable, cap);
 }
+void glClipPlane(GLenum, const GLdouble* eq) {
+  add(Gl::ClipPlane, eq[0], eq[1], eq[2], eq[3]);
+}
 void glDisable(GLenum cap) {
   if (bool* c = capability(cap)) *c = false;
   add(Gl::Disable, cap);
@@ -202,16 +205,17 @@ void glBindTexture(GLenum, GLuint t) {
 }
 void glTexParameteri(GLenum, GLenum, GLint) {}
 void glPixelStorei(GLenum, GLint) {}
-// Reads a picture whose pixel (x, y) is (x, y, 7) modulo 256: rows from the bottom, as GL does.
-void glReadPixels(GLint x0, GLint y0, GLsizei w, GLsizei h, GLenum format, GLenum type,
-                  void* out) {
-  if (format != GL_RGB || type != GL_UNSIGNED_BYTE) return;
+// Reads a picture whose pixel (x, y) is (x, y, 7, 255) modulo 256: rows from the bottom, as GL
+// does; RGBA bytes only, as WebGL.
+void glReadPixels(GLint x0, GLint y0, GLsizei w, GLsizei h, GLenum format, GLenum type, void* out) {
+  if (format != GL_RGBA || type != GL_UNSIGNED_BYTE) return;
   auto* p = static_cast<unsigned char*>(out);
   for (GLsizei y = 0; y < h; y++)
-    for (GLsizei x = 0; x < w; x++, p += 3) {
+    for (GLsizei x = 0; x < w; x++, p += 4) {
       p[0] = static_cast<unsigned char>(x0 + x);
       p[1] = static_cast<unsigned char>(y0 + y);
       p[2] = 7;
+      p[3] = 255;
     }
 }
 void glTexImage2D(GLenum, GLint, GLint, GLsizei w, GLsizei h, GLint, GLenum, GLenum, const void*) {

@@ -28,7 +28,8 @@ enum class Gl : uint8_t {
   PushMatrix,
   PopMatrix,
   DepthRange,
-  LoadMatrix
+  LoadMatrix,
+  ClipPlane // the equation as given (the double keeps no eye-space copy)
 };
 
 // A triangle as it reached the picture, from either drawing path: corners, and colour as the

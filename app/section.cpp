@@ -1,0 +1,82 @@
+// The section: C cuts the scene at a horizontal plane and hides what lies above it (Shift+C:
+// below); [ and ] move the plane; C again removes it.
+#include "viewer.h"
+
+#include "render/camera_text.h"
+#include "render/world.h"
+
+#include <cstdio>
+
+namespace {
+
+// The lowest and highest height of the whole map (hidden lattices too), worked out once a map.
+bool mapHeights(Viewer& v, double& lo, double& hi) {
+  if (v.heightsFor != v.maps || !v.lat) {
+    v.heightsFor = v.maps;
+    v.heightsKnown =
+        worldHeights(v.lat, v.heights[0], v.heights[1], nullptr, v.start.frameTriangles);
+  }
+  lo = v.heights[0];
+  hi = v.heights[1];
+  return v.heightsKnown && v.lat;
+}
+
+void sayCut(Viewer& v) {
+  const Section& s = v.vs.section;
+  char line[160];
+  std::snprintf(line, sizeof line, "section at %.9g: %s hidden ([ ] move it, C removes it)",
+                double(s.y), s.keeps == SectionKeeps::below ? "above" : "below");
+  say(v, line);
+  v.redraw = true;
+}
+
+// Where a new cut goes: the point under the pointer, else the selected lattice's middle, else
+// the map's.
+bool cutHeight(Viewer& v, double& y) {
+  PickHit hit = pickPoint(v.lat, v.trot, v.view.width, v.view.height, v.pointer.x, v.pointer.y,
+                          v.start.frameTriangles, v.hidden);
+  double lo, hi;
+  if (hit.index >= 0)
+    y = hit.at[1];
+  else if (const Lattice* L = latticeAt(v.lat, v.selected);
+           L && worldHeights(v.lat, lo, hi, L, v.start.frameTriangles))
+    y = (lo + hi) / 2;
+  else if (mapHeights(v, lo, hi))
+    y = (lo + hi) / 2;
+  else
+    return false;
+  return true;
+}
+
+} // namespace
+
+void cutScene(Viewer& v, SectionKeeps keeps) {
+  Section& s = v.vs.section;
+  if (s.keeps != SectionKeeps::all && keeps == SectionKeeps::below) { // C again
+    s.keeps = SectionKeeps::all;
+    say(v, "section removed");
+    v.redraw = true;
+    return;
+  }
+  if (s.keeps != SectionKeeps::all) { // Shift+C on a cut: the other side
+    s.keeps = s.keeps == SectionKeeps::below ? SectionKeeps::above : SectionKeeps::below;
+    sayCut(v);
+    return;
+  }
+  double y;
+  if (!cutHeight(v, y)) {
+    say(v, "nothing drawn to cut");
+    return;
+  }
+  s = {keeps, float(y)};
+  sayCut(v);
+}
+
+void moveCut(Viewer& v, int steps) {
+  Section& s = v.vs.section;
+  double lo, hi;
+  if (s.keeps == SectionKeeps::all || !mapHeights(v, lo, hi)) return;
+  double step = hi > lo ? (hi - lo) / 10 : 1;
+  s.y = float(double(s.y) + steps * step);
+  sayCut(v);
+}
