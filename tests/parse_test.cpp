@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <tuple>
 
 namespace {
 
@@ -135,6 +137,35 @@ namespace {
 
 // Lattice index lists: what --hide, P and links write. Parsing the formatted list gives the
 // list back; runs of three or more are A-B.
+// The cut P prints reads back as the same cut; malformed or doubled cuts are refused.
+TEST(Parse, SectionsRoundTripFromThePLine) {
+  for (float y : {0.0f, -0.0f, 0.1f, -1234.5678f, 3.4e38f, 1e-30f})
+    for (SectionKeeps keeps : {SectionKeeps::below, SectionKeeps::above}) {
+      std::string text = sectionText({keeps, y}), err; // "--section Y" or "--section-above Y"
+      std::string value = text.substr(text.find(' ') + 1);
+      bool below = text.substr(0, text.find(' ')) == "--section";
+      Section cut;
+      ASSERT_TRUE(parseSection(below ? &value : nullptr, below ? nullptr : &value, cut, err))
+          << text << ": " << err;
+      EXPECT_EQ(cut.keeps, keeps);
+      EXPECT_EQ(std::memcmp(&cut.y, &y, 4), 0) << text;
+    }
+  EXPECT_EQ(sectionText({}), "");
+  std::string nan = "nan", two = "2", empty, err;
+  Section cut;
+  for (auto [below, above, want] :
+       {std::tuple{&nan, (std::string*)nullptr,
+                   "--section: expected a height, a decimal number (got 'nan')"},
+        {nullptr, &empty, "--section-above: expected a height, a decimal number (got '')"},
+        {&two, &two,
+         "--section and --section-above: give one (the part kept is below or above)"}}) {
+    EXPECT_FALSE(parseSection(below, above, cut, err));
+    EXPECT_EQ(err, want);
+  }
+  EXPECT_TRUE(parseSection(nullptr, nullptr, cut, err));
+  EXPECT_EQ(cut.keeps, SectionKeeps::all);
+}
+
 TEST(IndexList, RoundTripsAndRuns) {
   struct Case {
     std::vector<int> indices;

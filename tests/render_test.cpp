@@ -90,6 +90,48 @@ TEST_F(RenderTest, NullListIsOnlyCleared) {
   EXPECT_EQ(glDouble.calls[0].fn, Gl::Clear);
 }
 
+// A cut is user clip plane 0, given in the world right after the camera and kept on for the
+// frame; the plane keeps exactly the heights sectionKeeps keeps.
+TEST_F(RenderTest, SectionIsClipPlaneZero) {
+  struct Case {
+    SectionKeeps keeps;
+    float y;
+    double eq[4];
+  } cases[] = {{SectionKeeps::below, 2.5f, {0, -1, 0, 2.5}},
+               {SectionKeeps::above, 2.5f, {0, 1, 0, -2.5}},
+               {SectionKeeps::below, -4, {0, -1, 0, -4}},
+               {SectionKeeps::all, 7, {0, 0, 0, 0}}};
+  MapDesc m;
+  m.lattices = {box(1, 1, 1)};
+  LoadedMap l;
+  loadDesc(m, l);
+  float trot[Trot::size] = {1, 2, 3, 10, 20};
+  for (const Case& c : cases) {
+    double eq[4];
+    sectionPlane({c.keeps, c.y}, eq);
+    for (int i = 0; i < 4; i++) EXPECT_EQ(eq[i], c.eq[i]);
+    for (double y : {double(c.y) - 0.5, double(c.y), double(c.y) + 0.5})
+      EXPECT_EQ(sectionKeeps({c.keeps, c.y}, y), eq[1] * y + eq[3] >= 0) << y;
+    glDoubleReset();
+    vs.section = {c.keeps, c.y};
+    FaceTables ft;
+    drawFrame(l.lat, trot, vs, ft);
+    const auto& k = glDouble.calls;
+    bool cut = c.keeps != SectionKeeps::all;
+    ASSERT_EQ(count(Gl::ClipPlane), cut ? 1 : 0);
+    EXPECT_EQ(count(Gl::Enable, GL_CLIP_PLANE0), cut ? 1 : 0);
+    EXPECT_EQ(count(Gl::Disable, GL_CLIP_PLANE0), cut ? 1 : 0);
+    if (!cut) continue;
+    // Clear, the camera (identity, back 50, pitch, yaw, translation), the plane, then on.
+    ASSERT_GT(k.size(), 8u);
+    EXPECT_EQ(k[5].fn, Gl::Translate);
+    EXPECT_EQ(k[6].fn, Gl::ClipPlane);
+    for (int i = 0; i < 4; i++) EXPECT_EQ(k[6].a[i], c.eq[i]);
+    EXPECT_EQ(k[7].fn, Gl::Enable);
+    EXPECT_EQ(k.back().fn, Gl::Disable);
+  }
+}
+
 TEST_F(RenderTest, TriangleCounts) {
   int sizes[][3] = {{1, 1, 1}, {3, 2, 4}, {0, 3, 2}, {2, 3, 0}, {2, 0, 3}, {0, 0, 0}, {5, 1, 1}};
   for (auto& s : sizes) {

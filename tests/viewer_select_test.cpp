@@ -244,6 +244,40 @@ TEST_F(ViewerTest, DigitsRecallKeyframes) {
             "no keyframe 9: the flight has 2 (Enter adds the view as one)\n--camera 0,0,10,0,0\n");
 }
 
+// C cuts at the height under the pointer, ] moves the cut up a tenth of the map's height,
+// Shift+C turns it over, C removes it; P prints each, and a click picks only what is drawn.
+TEST_F(ViewerTest, TheSectionCutsMovesAndPrints) {
+  MapDesc m;
+  m.lattices = {box(2, 1, 2), box(2, 1, 2)};
+  m.lattices[1].pos[1] = 4; // a box above the first, hiding nothing from the front
+  m.lattices[1].pos[2] = -20;
+  write("cut.map", mapBytes(m));
+  MSG p = keyMsg(WM_KEYDOWN, 'P'), c = keyMsg(WM_KEYDOWN, 'C');
+  MSG shift = keyMsg(WM_KEYDOWN, VK_SHIFT), shiftUp = keyMsg(WM_KEYUP, VK_SHIFT);
+  auto click = [](int x, int y) {
+    return std::vector<std::optional<MSG>>{mouseMsg(WM_LBUTTONDOWN, x, y),
+                                           mouseMsg(WM_LBUTTONUP, x, y)};
+  };
+  std::vector<std::optional<MSG>> s = {mouseMsg(WM_MOUSEMOVE, 320, 236), c, p,
+                                       keyMsg(WM_KEYDOWN, VK_OEM_6), p};
+  for (auto& m : click(320, 207)) s.push_back(m); // the upper box is cut away: nothing
+  s.insert(s.end(), {shift, c, shiftUp, p});
+  for (auto& m : click(320, 207)) s.push_back(m); // now it is kept
+  s.insert(s.end(), {c, p, keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  winDouble.script = s;
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run((dir / "cut.map").string()), 0);
+  const std::string y = "0.295990109", up = "0.795990109"; // half a step: the boxes span 5
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "section at " + y + ": above hidden ([ ] move it, C removes it)\n" +
+                "--camera 0,0,0,0,0 --section " + y + "\n" + "section at " + up +
+                ": above hidden ([ ] move it, C removes it)\n" + "--camera 0,0,0,0,0 --section " +
+                up + "\n" + "section at " + up + ": below hidden ([ ] move it, C removes it)\n" +
+                "--camera 0,0,0,0,0 --section-above " + up + "\n" +
+                "selected lattice 1: id 1, 2 x 1 x 2 cells, at (0, 4, -20), parent none\n" +
+                "section removed\n--camera 0,0,0,0,0 --select 1\n");
+}
+
 // The web page runs the viewer again for each map: a second run starts from its own start
 // view with nothing selected, whatever the first left behind.
 TEST_F(ViewerTest, ASecondRunStartsClean) {
