@@ -362,6 +362,38 @@ taps F12 1
 check "the next takes the next number" said "saved picture $tmp/pics/shot-002.png"
 quit escape
 
+# C over a box that holds another cuts it at the height under the pointer and shows the one
+# inside; ] moves the cut up. Each is render's picture with the line P prints.
+cat >"$tmp/nested.json" <<'JSON'
+{"lattices": [{"id": 1, "position": [0, 0, 0], "rotation": [0, 0, 0], "cellSize": [5, 5, 5], "cells": [4, 4, 4]},
+              {"id": 2, "position": [0, -2, 0], "rotation": [0, 0.5, 0], "cellSize": [2, 2, 2], "cells": [3, 2, 3]}]}
+JSON
+"$bin/kelvane" make-map "$tmp/nested.json" -o "$tmp/nested.map" || exit 1
+start "$tmp/nested.map" || exit 1
+taps o 1 # no messages over the picture
+taps Home 1
+shot "$wid" "$tmp/whole.png"
+mouse mousemove --window "$wid" 320 300
+taps c 1
+check "C cuts at the height under the pointer" grep -qE "^section at [-0-9.e]+: above hidden" <<<"$(tail -n 1 "$tmp/out")"
+xdotool key p
+sleep 0.3
+line=$(tail -n 1 "$tmp/out")
+check "P prints the cut" grep -qE -- "--section [-0-9.e]+$" <<<"$line"
+shot "$wid" "$tmp/cut.png"
+"$bin/kelvane" render "$tmp/nested.map" -o "$tmp/cut-render.png" $line
+check "the cut shows what the box holds" [ "$(differing "$tmp/cut.png" "$tmp/whole.png")" -gt 2000 ]
+check "the cut is render's with the P line" [ "$(differing "$tmp/cut.png" "$tmp/cut-render.png")" = 0 ]
+taps bracketright 1
+xdotool key p
+sleep 0.3
+line2=$(tail -n 1 "$tmp/out")
+check "] moves the cut up" [ "$line2" != "$line" ]
+shot "$wid" "$tmp/cut2.png"
+"$bin/kelvane" render "$tmp/nested.map" -o "$tmp/cut2-render.png" $line2
+check "and it is render's again" [ "$(differing "$tmp/cut2.png" "$tmp/cut2-render.png")" = 0 ]
+quit escape
+
 # The first minute. A held E with the keyboard's auto-repeat on moves at most 60 steps a
 # second, though this display does not pace frames, and stops when E is released.
 xset r on
