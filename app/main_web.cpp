@@ -14,12 +14,14 @@ namespace {
 // clang-format off
 
 // Waits for the page's next map; returns its name in the in-memory file system (malloc'd) and
-// sets the starting camera, selection and hidden lattices (malloc'd, as P writes them) from the
-// page's #camera=...&select=...&hide=.
-EM_ASYNC_JS(char*, nextMap, (float* camera, int* select, char** hide), {
+// sets the starting camera, selection, hidden lattices (malloc'd, as P writes them) and cut
+// from the page's #camera=...&select=...&hide=...&section=.
+EM_ASYNC_JS(char*, nextMap, (float* camera, int* select, char** hide, int* cut, float* cutY), {
   const next = await Module.kelvaneNextMap();
   for (let i = 0; i < 5; i++) HEAPF32[(camera >> 2) + i] = next.camera[i];
   HEAP32[select >> 2] = next.select;
+  HEAP32[cut >> 2] = next.section ? (next.section.above ? 2 : 1) : 0;
+  HEAPF32[cutY >> 2] = next.section ? next.section.y : 0;
   HEAPU32[hide >> 2] = allocateUTF8(next.hide || "");
   return allocateUTF8(next.name);
 });
@@ -36,7 +38,9 @@ int main() {
     start.windowPanels = false; // the page shows the selection and the messages itself
     start.frameTriangles = pageFrameTriangles;
     char* hide = nullptr;
-    char* name = nextMap(start.camera, &start.selection, &hide);
+    int cut = 0;
+    char* name = nextMap(start.camera, &start.selection, &hide, &cut, &start.section.y);
+    start.section.keeps = SectionKeeps(cut); // none, below, above, as the enum counts
     std::string err; // the page's address parser has checked the list already
     if (hide && *hide) parseIndexList(hide, 65534, start.hidden, err);
     std::free(hide);

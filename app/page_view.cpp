@@ -9,6 +9,12 @@
 
 #include <algorithm>
 
+std::string sectionLink(const Section& s) {
+  std::string text = sectionText(s); // "--section Y": "section=Y"
+  return text.empty() ? text
+                      : text.substr(2, text.find(' ') - 2) + "=" + text.substr(text.find(' ') + 1);
+}
+
 void fillPageView(Viewer& v) {
   PageView& p = v.page;
   p.running = true;
@@ -36,5 +42,7 @@ void fillPageView(Viewer& v) {
   p.viewCamera = v.printed.camera;
   p.viewHidden = v.printed.hidden;
   p.viewSelected = v.printed.selected;
+  p.viewSection = v.printed.section;
+  p.section = sectionLink(v.vs.section);
   p.views = v.printed.count;
 }

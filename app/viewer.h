@@ -30,6 +30,7 @@ struct ViewerStart {
   float camera[5] = {};
   int selection = -1;
   std::vector<int> hidden; // list indices hidden at start (a link's &hide=)
+  Section section;         // the cut at start (a link's &section=)
   size_t storeLimit = SIZE_MAX;
   // The window shows the selection, the messages and P's view; a web page shows them in its own
   // panels instead.
@@ -90,7 +91,7 @@ struct Viewer {
   unsigned maps = 0;        // maps built into the scene so far
   // The view P printed last (cameraLine) with its parts, and how many times P was pressed.
   struct {
-    std::string line, camera, hidden;
+    std::string line, camera, hidden, section;
     int selected = -1;
     unsigned count = 0;
   } printed;
@@ -171,6 +172,8 @@ void drawScene(Viewer& v);
 void cutScene(Viewer& v, SectionKeeps keeps);
 // [ and ]: moves the cut down or up `steps` tenths of the map's height.
 void moveCut(Viewer& v, int steps);
+// The cut as the page's link writes it: "section=Y", "section-above=Y", or "" without one.
+std::string sectionLink(const Section& s);
 // F12: saves the scene, drawn again without the panels, as a PNG in the pictures folder
 // (freePictureName) and says where; on a page, hands it to the page to download.
 void takePicture(Viewer& v);

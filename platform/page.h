@@ -11,13 +11,14 @@ struct PageView {
   int selected = -1;    // list index of the selected lattice, -1 for none
   std::string lattice;  // what the page's panel shows of the selected lattice
   std::string hidden;   // the hidden lattices as P writes them ("2,5-9"), "" for none
+  std::string section;  // the cut as the link writes it ("section=2.5"), "" for none
   std::string outline;  // the drawn lattices for the page's outline (outlineText)
   unsigned maps = 0;    // maps built so far: the outline changes with it
   std::string measure;  // the measurement's lines, "" for none
   std::string flight;   // the keyframes, a keyframeLine each
   bool playing = false; // a flight is playing
   // The view P printed last, whole and in the parts the page's link takes; `views` counts P.
-  std::string view, viewCamera, viewHidden;
+  std::string view, viewCamera, viewHidden, viewSection;
   int viewSelected = -1;
   unsigned views = 0;
   // The last picture the page asked for (a PNG), its name, and how many were made.

@@ -242,14 +242,16 @@ EM_JS(void, pageBridge, (const float* camera, int selected, const char* lattice,
                          const char* flight, int playing, const char* view,
                          const char* viewCamera, const char* viewHidden, int viewSelected,
                          int views, const unsigned char* picture, int pictureSize,
-                         const char* pictureName), {
+                         const char* pictureName, const char* section,
+                         const char* viewSection), {
   Module.kelvaneBridge({
     camera: camera ? Array.from(HEAPF32.subarray(camera >> 2, (camera >> 2) + 5)) : null,
     selected, lattice: UTF8ToString(lattice), hidden: UTF8ToString(hidden),
     outline: outline ? UTF8ToString(outline) : null, measure: UTF8ToString(measure),
-    flight: UTF8ToString(flight), playing: !!playing,
+    flight: UTF8ToString(flight), playing: !!playing, section: UTF8ToString(section),
     view: {line: UTF8ToString(view), camera: UTF8ToString(viewCamera),
-           hidden: UTF8ToString(viewHidden), selected: viewSelected, count: views},
+           hidden: UTF8ToString(viewHidden), selected: viewSelected, count: views,
+           section: UTF8ToString(viewSection)},
     picture: picture ? {bytes: HEAPU8.slice(picture, picture + pictureSize),
                         name: UTF8ToString(pictureName)} : null,
   });
@@ -403,12 +405,12 @@ BOOL SwapBuffers(HDC dc) {
   if (newOutline) sentMaps = p.maps;
   bool newPicture = page && p.pictures != sentPictures;
   if (newPicture) sentPictures = p.pictures;
-  pageBridge(page && p.running ? p.camera : nullptr, p.selected, p.lattice.c_str(),
-             p.hidden.c_str(), newOutline ? p.outline.c_str() : nullptr, p.measure.c_str(),
-             p.flight.c_str(), p.playing ? 1 : 0, p.view.c_str(), p.viewCamera.c_str(),
-             p.viewHidden.c_str(), p.viewSelected, int(p.views),
-             newPicture ? reinterpret_cast<const unsigned char*>(p.picture.data()) : nullptr,
-             int(p.picture.size()), p.pictureName.c_str());
+  pageBridge(
+      page && p.running ? p.camera : nullptr, p.selected, p.lattice.c_str(), p.hidden.c_str(),
+      newOutline ? p.outline.c_str() : nullptr, p.measure.c_str(), p.flight.c_str(),
+      p.playing ? 1 : 0, p.view.c_str(), p.viewCamera.c_str(), p.viewHidden.c_str(), p.viewSelected,
+      int(p.views), newPicture ? reinterpret_cast<const unsigned char*>(p.picture.data()) : nullptr,
+      int(p.picture.size()), p.pictureName.c_str(), p.section.c_str(), p.viewSection.c_str());
   nextAnimationFrame();
   return TRUE;
 }

@@ -1,4 +1,4 @@
-// The page's address, read once: ?map= (the map to fetch) and #camera=...&select=...&hide=...
+// The page's address, read once: ?map= (the map to fetch) and #camera=...&select=...&hide=...&section=...
 // (the view to open at). Links come from anyone, so nothing in them may throw or put the
 // viewer where it cannot come back from: a part that is malformed or out of range is left out
 // with a message, and the rest still counts.
@@ -54,11 +54,13 @@ const maxSide = 16384;
 // What the address asks for: {map, name, size, camera, select, hide, notes}. `search` and `hash` are
 // location.search and location.hash. `map` is null without ?map=; size is [W, H] from ?size=WxH (a fixed canvas) or null (the
 // canvas fills its place); camera is five numbers
-// (zeros unless given), select an index or -1, hide a sorted list; `notes` says what was left
+// (zeros unless given), select an index or -1, hide a sorted list, section {above, y} (from
+// section= or section-above=, as P's --section and --section-above) or null; `notes` says what was left
 // out and why. Never throws.
 function parseAddress(search, hash) {
   const notes = [];
-  const view = {map: null, name: null, size: null, camera: [0, 0, 0, 0, 0], select: -1, hide: [], notes};
+  const view = {map: null, name: null, size: null, camera: [0, 0, 0, 0, 0], select: -1, hide: [],
+                section: null, notes};
   let params = null;
   try {
     params = new URLSearchParams(String(search || ''));
@@ -95,6 +97,10 @@ function parseAddress(search, hash) {
       const v = index(value);
       if (v !== null) view.select = v;
       else notes.push(`select=${shown}: expected a lattice index from 0 to ${maxIndex}; ignored`);
+    } else if (key === 'section' || key === 'section-above') {
+      const y = cameraNumber(value);
+      if (y !== null) view.section = {above: key === 'section-above', y};
+      else notes.push(`${key}=${shown}: expected a height, a finite number; ignored`);
     } else if (key === 'hide') {
       const list = indexList(value);
       if (list !== null) view.hide = list;

@@ -35,15 +35,17 @@ var Module = {
   },
   kelvanePass() { window.kelvane.passes++; },
   // The viewer's state after each frame, all of it in one object (see PageView).
-  kelvaneBridge({camera, selected, lattice, hidden, outline, measure, flight, playing, view, picture}) {
+  kelvaneBridge({camera, selected, lattice, hidden, outline, measure, flight, playing, view, picture,
+                 section}) {
     window.kelvane.frames++;
     if (outline !== null) buildOutline(outline);
+    window.kelvane.section = section;
     if (picture) downloadPicture(picture);
     if (view.count !== views) {
       views = view.count;
       cameraLine.textContent = view.line;
       history.replaceState(null, '', '#camera=' + view.camera + (view.selected >= 0 ? '&select=' + view.selected : '') +
-                           (view.hidden ? '&hide=' + view.hidden : ''));
+                           (view.hidden ? '&hide=' + view.hidden : '') + (view.section ? '&' + view.section : ''));
     }
     if (hidden !== formatted) {
       formatted = hidden;

@@ -31,13 +31,15 @@ function openMap(name, bytes, reload) {
   if (!running) forgetMaps(path);
   const selected = window.kelvane.selected;
   const view = reload ? {camera: window.kelvane.camera.split(',').map(Number),
-                         select: selected === null ? -1 : selected, hide: window.kelvane.hidden}
-             : firstMap ? address : {camera: [0, 0, 0, 0, 0], select: -1, hide: []};
+                         select: selected === null ? -1 : selected, hide: window.kelvane.hidden,
+                         section: parseAddress('', '#' + window.kelvane.section).section}
+             : firstMap ? address : {camera: [0, 0, 0, 0, 0], select: -1, hide: [], section: null};
   checkSelection = !reload && view.select >= 0 ? view.select : -1;
   checkHidden = reload ? [] : view.hide;
   loading = true;
   if (reload) say('reloaded ' + name, false);
-  const next = {name: path, camera: view.camera, select: view.select, hide: view.hide.join(',')};
+  const next = {name: path, camera: view.camera, select: view.select, hide: view.hide.join(','),
+                section: view.section};
   firstMap = false;
   window.kelvane.state = 'loading';
   if (waiting) {

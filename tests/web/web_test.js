@@ -152,6 +152,22 @@ async function taps(page, key, n, camera) {
     results.shared = await state(page);
     await page.close();
 
+    // C through the canvas cuts at the height under the pointer (the front wall's middle); P
+    // puts the cut in the link, which opens with it.
+    page = await open(browser, '?map=box.map');
+    const canvasBox = await (await page.$('canvas')).boundingBox();
+    await page.mouse.move(canvasBox.x + canvasBox.width / 2, canvasBox.y + canvasBox.height / 2);
+    await page.keyboard.press('c');
+    await page.keyboard.press('p');
+    await page.waitForFunction(() => document.getElementById('camera-line').textContent !== '');
+    await frames(page, 3);
+    await shot(page, 'cut');
+    results.cut = await state(page);
+    await page.close();
+    page = await open(browser, '?map=box.map' + results.cut.hash);
+    await shot(page, 'cutShared');
+    await page.close();
+
     page = await open(browser, '?map=side.map');
     await page.keyboard.down('t');
     await frames(page, 3);

@@ -64,6 +64,13 @@ check "P fills the camera line" [ "$(field afterP.cameraLine)" = "--camera 0,0,1
 check "P puts the view in the address" [ "$(field afterP.hash)" = "#camera=0,0,10,30,0" ]
 check "the shared address shows the same view" within "$tmp/out/shared.png" "$tmp/out/flown.png"
 check "the shared address starts at its camera" [ "$(field shared.camera)" = "0,0,10,30,0" ]
+check "C cuts through the canvas: P's line has --section" grep -q -- "--section " <<<"$(field cut.cameraLine)"
+check "and the link carries it" grep -q "&section=" <<<"$(field cut.hash)"
+# shellcheck disable=SC2046 # the P line is words
+"$bin/kelvane" render "$tmp/site/box.map" -o "$tmp/ref-cut.png" $(field cut.cameraLine)
+check "the cut canvas equals render with P's line" within "$tmp/out/cut.png" "$tmp/ref-cut.png"
+check "the cut shows more than the wall" [ "$(differing "$tmp/out/cut.png" "$tmp/out/box.png")" -gt 1000 ]
+check "the link opens with the cut" within "$tmp/out/cutShared.png" "$tmp/ref-cut.png"
 check "F1 shows the help sheet in the canvas" [ "$(differing "$tmp/out/help.png" "$tmp/out/flown.png")" -gt 5000 ]
 check "I shows the info panel" [ "$(differing "$tmp/out/info.png" "$tmp/out/flown.png")" -gt 1000 ]
 check "and I again hides it" within "$tmp/out/noinfo.png" "$tmp/out/flown.png"
