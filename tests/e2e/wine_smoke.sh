@@ -69,6 +69,21 @@ xdotool keyup e
 sleep 0.5
 shot "$wid" "$tmp/e.png"
 check "E moves the view" [ "$(differing "$tmp/win.png" "$tmp/e.png")" -gt 1000 ]
+# C with the pointer away from the window cuts at the map's middle height: the picture (O hides
+# the messages) is the Linux render's with the line P prints.
+xdotool key o # no messages over the picture
+xdotool mousemove 1200 1000
+xdotool key c
+sleep 0.5
+xdotool key p
+sleep 1
+line=$(tr -d '\r' <"$tmp/out" | tail -n 1)
+check "C cuts the scene and P prints it" grep -qE -- "--section [-0-9.e]+$" <<<"$line"
+shot "$wid" "$tmp/win-cut.png"
+# shellcheck disable=SC2086 # the P line is words
+"$linux/kelvane" render "$tmp/box.map" -o "$tmp/linux-cut.png" $line
+/usr/bin/convert "$tmp/linux-cut.png" -crop "${w}x${h}+0+$((480 - h))" +repage "$tmp/linux-cut-crop.png"
+check "the cut is the Linux render's" [ "$(differing "$tmp/win-cut.png" "$tmp/linux-cut-crop.png")" = 0 ]
 quit escape
 check "Escape exits 0" [ "$rc" = 0 ]
 

@@ -84,7 +84,7 @@ check "no axis line after T" plain "$tmp/out/noaxes.png" 100x20+320+230
 check "the demo page equals kelvane render" within "$tmp/out/demo.png" "$tmp/ref-demo.png"
 check "Save picture names the picture after the map" [ "$(field picture.name)" = demo-001.png ]
 check "and says so" grep -q "saved picture demo-001.png" <<<"$(field picture.messages)"
-check "its picture is the canvas's, without the info panel" [ "$(differing "$tmp/out/picture.png" "$tmp/out/demo.png")" = 0 ]
+check "its picture is render's, without the info panel" within "$tmp/out/picture.png" "$tmp/ref-demo.png"
 check "a missing map is an error" [ "$(field missing.state)" = error ]
 check "a missing map says Error opening file." grep -q "Error opening file." <<<"$(field missing.messages)"
 check "a file that is not a map is an error" [ "$(field notmap.state)" = error ]
