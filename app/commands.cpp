@@ -120,7 +120,10 @@ std::string cameraLine(const Viewer& v) {
   if (v.selected >= 0) s += " --select " + std::to_string(v.selected);
   std::vector<int> hidden = hiddenIndices(v);
   if (!hidden.empty()) s += " --hide " + formatIndexList(hidden);
-  if (v.vs.section.keeps != SectionKeeps::all) s += " " + sectionText(v.vs.section);
+  if (v.vs.section.keeps != SectionKeeps::all) {
+    s += ' ';
+    s += sectionText(v.vs.section);
+  }
   return s;
 }
 

@@ -11,8 +11,12 @@
 
 std::string sectionLink(const Section& s) {
   std::string text = sectionText(s); // "--section Y": "section=Y"
-  return text.empty() ? text
-                      : text.substr(2, text.find(' ') - 2) + "=" + text.substr(text.find(' ') + 1);
+  size_t space = text.find(' ');
+  if (space == std::string::npos) return "";
+  std::string link = text.substr(2, space - 2);
+  link += '=';
+  link += text.substr(space + 1);
+  return link;
 }
 
 void fillPageView(Viewer& v) {
