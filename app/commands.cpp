@@ -18,6 +18,10 @@ namespace {
 // Home: the view keeps its yaw, looks down at least 10 degrees, and frames the selected
 // lattice, or what is shown. A scene deeper than the view reaches is said once a map.
 void fitView(Viewer& v) {
+  if (v.vs.ortho > 0) {
+    fitOrthoView(v);
+    return;
+  }
   double depth = 0;
   float trot[Trot::size];
   std::copy(v.trot, v.trot + Trot::size, trot);
@@ -124,6 +128,10 @@ std::string cameraLine(const Viewer& v) {
     s += ' ';
     s += sectionText(v.vs.section);
   }
+  if (v.vs.ortho > 0) {
+    s += ' ';
+    s += orthoText(v.vs.ortho);
+  }
   return s;
 }
 
@@ -195,6 +203,15 @@ void runAction(Viewer& v, Action a, int key) {
   case Action::cutUp:
     moveCut(v, a == Action::cutUp ? 1 : -1);
     break;
+  case Action::toggleOrtho:
+  case Action::viewTop:
+  case Action::viewBottom:
+  case Action::viewFront:
+  case Action::viewBack:
+  case Action::viewRight:
+  case Action::viewLeft:
+    viewAction(v, a);
+    break;
   case Action::toggleHelp:
   case Action::toggleInfo:
   case Action::togglePanels:
@@ -244,7 +261,8 @@ void pointerCommand(Viewer& v, const MSG& msg) {
       measureAt(v, v.pointer.x, v.pointer.y);
     else
       selectLattice(v, pickLattice(v.lat, v.trot, v.view.width, v.view.height, v.pointer.x,
-                                   v.pointer.y, v.start.frameTriangles, v.hidden, v.vs.section));
+                                   v.pointer.y, v.start.frameTriangles, v.hidden, v.vs.section,
+                                   v.vs.ortho));
   }
   bool up =
       msg.message == WM_LBUTTONUP || msg.message == WM_RBUTTONUP || msg.message == WM_MBUTTONUP;

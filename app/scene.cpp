@@ -220,6 +220,7 @@ void dropCommand(Viewer& v, const MSG& msg) {
 }
 
 void drawScene(Viewer& v) {
+  setProjection(v);
   if (v.scene.lat == v.lat)
     drawRetainedFrame(v.scene, v.trot, v.vs);
   else

@@ -9,16 +9,13 @@
 
 namespace {
 
-// The lowest and highest height of the whole map (hidden lattices too), worked out once a map.
+// The lowest and highest height of the whole map.
 bool mapHeights(Viewer& v, double& lo, double& hi) {
-  if (v.heightsFor != v.maps || !v.lat) {
-    v.heightsFor = v.maps;
-    v.heightsKnown =
-        worldHeights(v.lat, v.heights[0], v.heights[1], nullptr, v.start.frameTriangles);
-  }
-  lo = v.heights[0];
-  hi = v.heights[1];
-  return v.heightsKnown && v.lat;
+  SceneBox box;
+  if (!mapBox(v, box)) return false;
+  lo = box.lo[1];
+  hi = box.hi[1];
+  return true;
 }
 
 void sayCut(Viewer& v) {
@@ -34,13 +31,14 @@ void sayCut(Viewer& v) {
 // the map's.
 bool cutHeight(Viewer& v, double& y) {
   PickHit hit = pickPoint(v.lat, v.trot, v.view.width, v.view.height, v.pointer.x, v.pointer.y,
-                          v.start.frameTriangles, v.hidden);
+                          v.start.frameTriangles, v.hidden, {}, v.vs.ortho);
   double lo, hi;
+  SceneBox box;
   if (hit.index >= 0)
     y = hit.at[1];
   else if (const Lattice* L = latticeAt(v.lat, v.selected);
-           L && worldHeights(v.lat, lo, hi, L, v.start.frameTriangles))
-    y = (lo + hi) / 2;
+           L && worldBox(v.lat, box, L, v.start.frameTriangles))
+    y = (box.lo[1] + box.hi[1]) / 2;
   else if (mapHeights(v, lo, hi))
     y = (lo + hi) / 2;
   else
@@ -49,6 +47,15 @@ bool cutHeight(Viewer& v, double& y) {
 }
 
 } // namespace
+
+bool mapBox(Viewer& v, SceneBox& box) {
+  if (v.boxFor != v.maps || !v.lat) {
+    v.boxFor = v.maps;
+    v.boxKnown = v.lat && worldBox(v.lat, v.box, nullptr, v.start.frameTriangles);
+  }
+  box = v.box;
+  return v.boxKnown;
+}
 
 void cutScene(Viewer& v, SectionKeeps keeps) {
   Section& s = v.vs.section;

@@ -117,11 +117,12 @@ struct Viewer {
   bool farSaid = false; // Home said that the scene reaches past the far plane
   double frameDue = 0;
   bool drawn = false;
-  // The map's lowest and highest world heights (the section's step), for maps number
-  // heightsFor; heightsKnown false when nothing is drawn.
-  double heights[2] = {};
-  unsigned heightsFor = 0;
-  bool heightsKnown = false;
+  // The map's world box (the section's step, the orthographic depth range), for maps number
+  // boxFor; boxKnown false when nothing is drawn.
+  SceneBox box;
+  unsigned boxFor = 0;
+  bool boxKnown = false;
+  bool orthoProjected = false; // the projection set last is orthographic
 };
 
 // Triangles a frame may take on a web page (ViewerStart::frameTriangles): all of them fit the
@@ -167,6 +168,16 @@ void watchCommand(Viewer& v);
 void dropCommand(Viewer& v, const MSG& msg);
 // Draws the scene's frame into the current context.
 void drawScene(Viewer& v);
+// Numpad 5 and the axis views (views.cpp).
+void viewAction(Viewer& v, Action a);
+// Home in an orthographic view: frames the selection, or what is shown, orthographically;
+// false in a perspective view, or when nothing is drawn.
+bool fitOrthoView(Viewer& v);
+// Sets the orthographic projection for the frame, or the perspective one again when the view
+// has just left it; nothing otherwise, so perspective frames make no more calls than before.
+void setProjection(Viewer& v);
+// The map's world box, hidden lattices too, worked out once a map; false when nothing is drawn.
+bool mapBox(Viewer& v, SceneBox& box);
 // C and Shift+C: a cut keeping what is below (above) the point under the pointer, else the
 // selected lattice's middle, else the map's; C on a cut removes it, Shift+C turns it over.
 void cutScene(Viewer& v, SectionKeeps keeps);

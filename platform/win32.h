@@ -209,6 +209,10 @@ struct PIXELFORMATDESCRIPTOR {
 #define VK_INSERT 0x2D
 #define VK_DELETE 0x2E
 #define VK_NUMPAD0 0x60
+#define VK_NUMPAD1 0x61
+#define VK_NUMPAD3 0x63
+#define VK_NUMPAD5 0x65
+#define VK_NUMPAD7 0x67
 #define VK_MULTIPLY 0x6A
 #define VK_ADD 0x6B
 #define VK_SUBTRACT 0x6D

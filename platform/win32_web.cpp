@@ -61,6 +61,10 @@ const KeyName keyNames[] = {
     {"F1", VK_F1},
     {"F10", VK_F10},
     {"F12", VK_F12},
+    {"Numpad1", VK_NUMPAD1}, // by place: with Num Lock off as well (then e.key is "End")
+    {"Numpad3", VK_NUMPAD3},
+    {"Numpad5", VK_NUMPAD5},
+    {"Numpad7", VK_NUMPAD7},
     {"BracketLeft", VK_OEM_4},
     {"BracketRight", VK_OEM_6},
 };

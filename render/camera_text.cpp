@@ -40,6 +40,12 @@ std::string sectionText(const Section& s) {
   return std::string(b, size_t(n));
 }
 
+std::string orthoText(float half) {
+  char b[48];
+  int n = std::snprintf(b, sizeof b, "--ortho %.9g", double(half));
+  return std::string(b, size_t(n));
+}
+
 bool parseCameraText(const std::string& s, float camera[5], std::string& err) {
   size_t start = 0;
   for (int n = 0; n < 5; n++) {

@@ -18,6 +18,8 @@ std::string cameraText(const float camera[5]);
 // "--section Y" (the part below height Y kept) or "--section-above Y", with a %.9g number;
 // "" without a cut.
 std::string sectionText(const Section& s);
+// "--ortho H": an orthographic view `half` units high above and below its middle (%.9g).
+std::string orthoText(float half);
 
 // --camera's value: five decimal numbers TX,TY,TZ,PITCH,YAW separated by commas into `camera`;
 // an empty or extra field is an error, said in `err`.

@@ -39,6 +39,11 @@ Matrix perspectiveMatrix(double fovy, double aspect, double zNear, double zFar) 
            2 * zFar * zNear / (zNear - zFar), 0}};
 }
 
+Matrix orthoMatrix(double halfWidth, double halfHeight, double zNear, double zFar) {
+  return {{1 / halfWidth, 0, 0, 0, 0, 1 / halfHeight, 0, 0, 0, 0, -2 / (zFar - zNear), 0, 0, 0,
+           -(zFar + zNear) / (zFar - zNear), 1}};
+}
+
 Matrix matrixOf(const float m[16]) {
   Matrix out;
   for (int i = 0; i < 16; i++) out.m[i] = m[i];

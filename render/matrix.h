@@ -15,6 +15,9 @@ Matrix rotationMatrix(double deg, double ax, double ay, double az);
 // The matrix gluPerspective builds: `fovy` degrees high, `aspect` wide per high, depth from
 // `zNear` to `zFar`.
 Matrix perspectiveMatrix(double fovy, double aspect, double zNear, double zFar);
+// The matrix glOrtho builds: a box `halfWidth` x `halfHeight` about the view's axis, depth
+// from `zNear` to `zFar` (either may be behind the eye).
+Matrix orthoMatrix(double halfWidth, double halfHeight, double zNear, double zFar);
 // A column-major float matrix, as glGetFloatv returns one.
 Matrix matrixOf(const float m[16]);
 // m times the point (x, y, z, 1); the first three results.

@@ -1,7 +1,13 @@
 // Viewport and projection for a drawable size.
 #include "view.h"
 
+#include "frame.h"
+#include "matrix.h"
+#include "world.h"
+
 #include "platform/gl.h"
+
+#include <cmath>
 
 void viewProjection(int width, int height) {
   if (height < 1) height = 1;
@@ -9,6 +15,28 @@ void viewProjection(int width, int height) {
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   gluPerspective(45.0, double(width) / double(height), 1.0, 1000.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
+void viewOrtho(int width, int height, float half, const float* trot, const SceneBox& box) {
+  if (height < 1) height = 1;
+  glViewport(0, 0, width, height);
+  // The box's centre in eye space and its radius: every point of it lies within the radius of
+  // the centre's depth, whatever the camera's turn.
+  double c[3], r2 = 0;
+  for (int a = 0; a < 3; a++) {
+    c[a] = (box.lo[a] + box.hi[a]) / 2;
+    r2 += (box.hi[a] - box.lo[a]) * (box.hi[a] - box.lo[a]) / 4;
+  }
+  double eye[3];
+  transformPoint(cameraMatrix(trot), c, eye);
+  double r = std::sqrt(r2) * 1.01 + 1, depth = -eye[2];
+  Matrix m = orthoMatrix(double(half) * width / height, half, depth - r, depth + r);
+  float f[16];
+  for (int i = 0; i < 16; i++) f[i] = float(m.m[i]);
+  glMatrixMode(GL_PROJECTION);
+  glLoadMatrixf(f);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
 }

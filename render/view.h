@@ -4,3 +4,13 @@
 // Viewport and 45-degree perspective (near 1, far 1000) for width x height pixels; leaves the
 // model-view matrix current and identity. A height below 1 counts as 1.
 void viewProjection(int width, int height);
+
+// The world's box of everything a frame may draw, for the orthographic depth range.
+struct SceneBox {
+  double lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};
+};
+
+// Viewport and the orthographic projection `half` units high either side of the view's axis
+// (wider by the aspect), its depth range holding all of `box` as seen with camera `trot`;
+// leaves the model-view matrix current and identity.
+void viewOrtho(int width, int height, float half, const float* trot, const SceneBox& box);

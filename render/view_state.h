@@ -33,4 +33,6 @@ struct ViewerState {
   // not counted) is trot[selectedLattice], truncated, is drawn in amber.
   int selectionShown = 0;
   Section section; // none unless the user cuts the scene (C)
+  // Half the height of an orthographic view, in world units; 0: the perspective projection.
+  float ortho = 0;
 };

@@ -101,9 +101,6 @@ bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& d
   return true;
 }
 
-namespace {
-
-// The camera's model-view matrix, as loadCamera builds it.
 Matrix cameraMatrix(const float* trot) {
   using namespace Trot;
   Matrix m = translationMatrix(0, 0, -50);
@@ -112,9 +109,12 @@ Matrix cameraMatrix(const float* trot) {
   return multiply(m, translationMatrix(trot[tx], trot[ty], trot[tz]));
 }
 
+namespace {
+
 // Distance along the ray from the eye with direction d to the triangle of eye-space corners
-// p, in units of d; negative when it misses. `uv` is where it meets the triangle: corner 0 plus
-// u times the edge to corner 1 plus v times the edge to corner 2.
+// p, in units of d (negative behind the ray's start); NaN when it misses. `uv` is where it
+// meets the triangle: corner 0 plus u times the edge to corner 1 plus v times the edge to
+// corner 2.
 double rayHit(const double d[3], const double p[3][3], double uv[2]) {
   double e1[3], e2[3];
   for (int a = 0; a < 3; a++) {
@@ -124,14 +124,14 @@ double rayHit(const double d[3], const double p[3][3], double uv[2]) {
   double q[3] = {d[1] * e2[2] - d[2] * e2[1], d[2] * e2[0] - d[0] * e2[2],
                  d[0] * e2[1] - d[1] * e2[0]};
   double det = e1[0] * q[0] + e1[1] * q[1] + e1[2] * q[2];
-  if (det == 0 || !std::isfinite(det)) return -1;
+  if (det == 0 || !std::isfinite(det)) return NAN;
   double s[3] = {-p[0][0], -p[0][1], -p[0][2]};
   double u = (s[0] * q[0] + s[1] * q[1] + s[2] * q[2]) / det;
-  if (u < 0 || u > 1) return -1;
+  if (u < 0 || u > 1) return NAN;
   double r[3] = {s[1] * e1[2] - s[2] * e1[1], s[2] * e1[0] - s[0] * e1[2],
                  s[0] * e1[1] - s[1] * e1[0]};
   double v = (d[0] * r[0] + d[1] * r[1] + d[2] * r[2]) / det;
-  if (v < 0 || u + v > 1) return -1;
+  if (v < 0 || u + v > 1) return NAN;
   uv[0] = u;
   uv[1] = v;
   return (e2[0] * r[0] + e2[1] * r[1] + e2[2] * r[2]) / det;
@@ -140,12 +140,16 @@ double rayHit(const double d[3], const double p[3][3], double uv[2]) {
 } // namespace
 
 PickHit pickPoint(const Lattice* lat, const float* trot, int width, int height, int x, int y,
-                  size_t triangleBudget, const std::vector<bool>& hidden, const Section& cut) {
+                  size_t triangleBudget, const std::vector<bool>& hidden, const Section& cut,
+                  float ortho) {
   PickHit hit;
   if (width < 1 || height < 1) return hit;
-  const double k = std::tan(22.5 * M_PI / 180);
-  double d[3] = {(2 * (x + 0.5) / width - 1) * k * width / height, (1 - 2 * (y + 0.5) / height) * k,
-                 -1};
+  // Perspective: rays from the eye through the pixel's centre. Orthographic: rays straight
+  // down the view from the pixel's place on the eye's plane (`from`).
+  const double k = ortho > 0 ? 0 : std::tan(22.5 * M_PI / 180);
+  double sx = 2 * (x + 0.5) / width - 1, sy = 1 - 2 * (y + 0.5) / height;
+  double d[3] = {sx * k * width / height, sy * k, -1};
+  double from[3] = {sx * ortho * width / height, sy * ortho, 0};
   const Matrix camera = cameraMatrix(trot);
   double nearest = INFINITY;
   int index = 0;
@@ -161,9 +165,12 @@ PickHit pickPoint(const Lattice* lat, const float* trot, int width, int height, 
       for (int c = 0; c < 3; c++) {
         double world[3] = {t.v[c][0], t.v[c][1], t.v[c][2]};
         transformPoint(camera, world, p[c]);
+        for (int a = 0; a < 3; a++) p[c][a] -= from[a];
       }
       double depth = rayHit(d, p, uv); // d's z is -1: the distance along it is the depth
-      if (!(depth >= 1 && depth <= 1000 && depth < nearest)) continue;
+      // The perspective frame draws from depth 1 to 1000; the orthographic one holds the scene.
+      bool drawn = ortho > 0 ? depth > -INFINITY : depth >= 1 && depth <= 1000;
+      if (!(drawn && depth < nearest)) continue;
       double at[3];
       for (int a = 0; a < 3; a++)
         at[a] = t.v[0][a] + uv[0] * (double(t.v[1][a]) - t.v[0][a]) +
@@ -178,14 +185,43 @@ PickHit pickPoint(const Lattice* lat, const float* trot, int width, int height, 
 }
 
 int pickLattice(const Lattice* lat, const float* trot, int width, int height, int x, int y,
-                size_t triangleBudget, const std::vector<bool>& hidden, const Section& cut) {
-  return pickPoint(lat, trot, width, height, x, y, triangleBudget, hidden, cut).index;
+                size_t triangleBudget, const std::vector<bool>& hidden, const Section& cut,
+                float ortho) {
+  return pickPoint(lat, trot, width, height, x, y, triangleBudget, hidden, cut, ortho).index;
 }
 
-bool worldHeights(const Lattice* lat, double& lo, double& hi, const Lattice* only,
-                  size_t triangleBudget, const std::vector<bool>& hidden) {
-  lo = INFINITY;
-  hi = -INFINITY;
+bool worldBox(const Lattice* lat, SceneBox& box, const Lattice* only, size_t triangleBudget,
+              const std::vector<bool>& hidden) {
+  SceneBox b;
+  for (int a = 0; a < 3; a++) {
+    b.lo[a] = INFINITY;
+    b.hi[a] = -INFINITY;
+  }
+  PlacedLattice p;
+  std::vector<bool> boxed = boxedLattices(lat, triangleBudget);
+  std::vector<Matrix> placements = latticePlacements(lat, ViewerState{});
+  size_t index = 0;
+  for (const Lattice* L = lat; L; L = L->next, index++) {
+    if (L->id == 0 || (only && L != only) || flagged(hidden, index)) continue;
+    placeLattice(L, placements[index], ViewerState{}, p, boxed[index]);
+    for (const Triangle& t : p.tris)
+      for (const auto& w : t.v)
+        for (int a = 0; a < 3; a++) {
+          b.lo[a] = std::min(b.lo[a], double(w[a]));
+          b.hi[a] = std::max(b.hi[a], double(w[a]));
+        }
+  }
+  if (!(b.lo[0] <= b.hi[0])) return false;
+  box = b;
+  return true;
+}
+
+bool fitOrtho(const Lattice* lat, int width, int height, float* trot, float& half,
+              const Lattice* only, size_t triangleBudget, const std::vector<bool>& hidden) {
+  using namespace Trot;
+  const Matrix turn =
+      multiply(rotationMatrix(trot[pitch], 1, 0, 0), rotationMatrix(trot[yaw], 0, 1, 0));
+  double lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
   PlacedLattice p;
   std::vector<bool> boxed = boxedLattices(lat, triangleBudget);
   std::vector<Matrix> placements = latticePlacements(lat, ViewerState{});
@@ -195,11 +231,25 @@ bool worldHeights(const Lattice* lat, double& lo, double& hi, const Lattice* onl
     placeLattice(L, placements[index], ViewerState{}, p, boxed[index]);
     for (const Triangle& t : p.tris)
       for (const auto& w : t.v) {
-        lo = std::min(lo, double(w[1]));
-        hi = std::max(hi, double(w[1]));
+        double q[3];
+        transformDirection(turn, w, q);
+        for (int a = 0; a < 3; a++) {
+          lo[a] = std::min(lo[a], q[a]);
+          hi[a] = std::max(hi[a], q[a]);
+        }
       }
   }
-  return lo <= hi;
+  if (!(lo[0] <= hi[0])) return false;
+  // The middle of the turned scene goes to the point the view turns about: R t = -middle
+  // (adding 0 makes a -0 a 0, which P prints plainly).
+  double u[3], aspect = double(width) / std::max(height, 1);
+  for (int a = 0; a < 3; a++) u[a] = -(lo[a] + hi[a]) / 2;
+  const double* r = turn.m;
+  for (int k = 0; k < 3; k++)
+    trot[tx + k] = float(r[k * 4] * u[0] + r[k * 4 + 1] * u[1] + r[k * 4 + 2] * u[2]) + 0.0f;
+  double h = std::max((hi[1] - lo[1]) / 2, (hi[0] - lo[0]) / (2 * aspect)) * 1.05;
+  half = float(h > 0 ? h : 1);
+  return true;
 }
 
 float homePitch(float pitch) {

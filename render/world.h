@@ -4,6 +4,7 @@
 
 #include "frame.h"
 #include "matrix.h"
+#include "view.h"
 
 #include <cstdint>
 #include <vector>
@@ -35,6 +36,9 @@ bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& d
                const Lattice* only = nullptr, size_t triangleBudget = SIZE_MAX,
                const std::vector<bool>& hidden = {});
 
+// The camera's model-view matrix, as loadCamera builds it.
+Matrix cameraMatrix(const float* trot);
+
 // The pitch (degrees) Home fits with: a view that looks less than 10 degrees down (a level
 // view shows a flat map edge-on as a line) looks 30 degrees down instead; whole turns stay.
 float homePitch(float pitch);
@@ -44,10 +48,11 @@ float homePitch(float pitch);
 // the nearest triangle the ray through the pixel's centre meets between the near and far
 // planes, the first drawn where two are as near, as the depth test keeps. Lattices past
 // `triangleBudget` (see boxedLattices) are their boxes, as the frame draws them; lattices
-// `hidden` (by list index) are not there, nor what the cut `cut` takes away.
+// `hidden` (by list index) are not there, nor what the cut `cut` takes away. With `ortho` (the
+// orthographic half-height, 0: perspective) the rays run parallel along the view.
 int pickLattice(const Lattice* lat, const float* trot, int width, int height, int x, int y,
                 size_t triangleBudget = SIZE_MAX, const std::vector<bool>& hidden = {},
-                const Section& cut = {});
+                const Section& cut = {}, float ortho = 0);
 
 // What the pick ray through pixel (x, y) meets first: the lattice's list index (-1: nothing)
 // and the point, in world coordinates (those `kelvane export` writes), on one of its triangles.
@@ -57,9 +62,17 @@ struct PickHit {
 };
 PickHit pickPoint(const Lattice* lat, const float* trot, int width, int height, int x, int y,
                   size_t triangleBudget = SIZE_MAX, const std::vector<bool>& hidden = {},
-                  const Section& cut = {});
+                  const Section& cut = {}, float ortho = 0);
 
-// The lowest and highest world height of the drawn lattices of the list from `lat` (only
-// `only`, when it is not null), as fitCamera counts them; false when nothing is drawn.
-bool worldHeights(const Lattice* lat, double& lo, double& hi, const Lattice* only = nullptr,
-                  size_t triangleBudget = SIZE_MAX, const std::vector<bool>& hidden = {});
+// The world box of the drawn lattices of the list from `lat` (only `only`, when it is not
+// null), as fitCamera counts them; false when nothing is drawn.
+bool worldBox(const Lattice* lat, SceneBox& box, const Lattice* only = nullptr,
+              size_t triangleBudget = SIZE_MAX, const std::vector<bool>& hidden = {});
+
+// The orthographic view of pitch and yaw `trot` that frames the drawn lattices (only `only`,
+// when it is not null) in a width x height frame with a small margin: sets trot's translation
+// (the scene's middle at the point the view turns about) and `half`, the view's half-height.
+// False, with both unchanged, when nothing is drawn.
+bool fitOrtho(const Lattice* lat, int width, int height, float* trot, float& half,
+              const Lattice* only = nullptr, size_t triangleBudget = SIZE_MAX,
+              const std::vector<bool>& hidden = {});

@@ -166,6 +166,26 @@ TEST(Parse, SectionsRoundTripFromThePLine) {
   EXPECT_EQ(cut.keeps, SectionKeeps::all);
 }
 
+// --ortho reads back what P prints; no half-height is zero, negative or not a number.
+TEST(Parse, OrthoRoundTripsFromThePLine) {
+  for (float half : {1.04999995f, 0.001f, 5227.5f, 3.4e38f}) {
+    std::string text = orthoText(half), err;
+    float back = 0;
+    ASSERT_TRUE(parseOrtho(true, text.substr(8), back, err)) << text << ": " << err;
+    EXPECT_EQ(back, half) << text;
+  }
+  float half = 7;
+  std::string err;
+  EXPECT_TRUE(parseOrtho(false, "", half, err));
+  EXPECT_EQ(half, 0);
+  for (const char* bad : {"0", "-2", "nan", "1e39", ""}) {
+    EXPECT_FALSE(parseOrtho(true, bad, half, err)) << bad;
+    EXPECT_EQ(err,
+              std::string("--ortho: expected the view's half-height, a positive number (got '") +
+                  bad + "')");
+  }
+}
+
 TEST(IndexList, RoundTripsAndRuns) {
   struct Case {
     std::vector<int> indices;

@@ -90,6 +90,26 @@ void drawnAt(const float* trot, const double p[3], double& wx, double& wy) {
   gluProject(p[0], p[1], p[2], model, proj, viewport, &wx, &wy, &wz);
 }
 
+// Which lattice (list index) each pixel shows with camera `trot` (bottom-up rows, as read
+// back), -1 for the background: the pixels that turn amber when it alone is selected.
+std::vector<int> ownerMap(RetainedScene& scene, const float* camera, const Lattice* lat) {
+  float trot[Trot::size] = {};
+  std::copy(camera, camera + 5, trot);
+  ViewerState vs;
+  std::vector<unsigned char> base = frame(scene, trot, vs);
+  std::vector<int> owner(size_t(W) * H, -1);
+  vs.selectionShown = 1;
+  int index = 0, ordinal = 0;
+  for (const Lattice* L = lat; L; L = L->next, index++) {
+    if (!L->id) continue;
+    trot[Trot::selectedLattice] = float(ordinal++);
+    std::vector<unsigned char> lit = frame(scene, trot, vs);
+    for (size_t p = 0; p < owner.size(); p++)
+      if (lit[3 * p + 1] != base[3 * p + 1]) owner[p] = index;
+  }
+  return owner;
+}
+
 // A headless context with the view set up, and the map loaded.
 struct Pick : testing::Test {
   HeadlessContext hc;
@@ -108,25 +128,11 @@ TEST_F(Pick, AgreesWithThePixelsDrawn) {
   RetainedScene scene;
   buildRetained(map.lat, ViewerState{}, size_t(1) << 30, scene);
   ASSERT_TRUE(uploadRetained(scene, glProc));
-  std::vector<int> indexOfOrdinal;
-  int index = 0;
-  for (const Lattice* L = map.lat; L; L = L->next, index++)
-    if (L->id) indexOfOrdinal.push_back(index);
   const float cameras[][5] = {{0, 0, 20, 0, 0}, {2, -1, 25, 25, -40}, {-3, 2, 10, -15, 70}};
   long checked = 0, inside = 0, points = 0;
   for (const auto& cam : cameras) {
     float trot[Trot::size] = {cam[0], cam[1], cam[2], cam[3], cam[4]};
-    ViewerState vs;
-    std::vector<unsigned char> base = frame(scene, trot, vs);
-    std::vector<int> owner(size_t(W) * H, -1); // bottom-up rows, as read back
-    vs.selectionShown = 1;
-    for (size_t o = 0; o < indexOfOrdinal.size(); o++) {
-      trot[Trot::selectedLattice] = float(o);
-      std::vector<unsigned char> lit = frame(scene, trot, vs);
-      for (size_t p = 0; p < owner.size(); p++)
-        if (lit[3 * p + 1] != base[3 * p + 1]) owner[p] = indexOfOrdinal[o];
-    }
-    trot[Trot::selectedLattice] = 0;
+    std::vector<int> owner = ownerMap(scene, trot, map.lat);
     for (int row = 1; row + 1 < H; row++)
       for (int x = 1; x + 1 < W; x++) {
         int own = owner[size_t(row) * W + x];
@@ -154,6 +160,46 @@ TEST_F(Pick, AgreesWithThePixelsDrawn) {
   EXPECT_GT(inside, 3000); // the lattices cover much of the pictures
   EXPECT_GT(checked - inside, 5000);
   EXPECT_GT(points, 700);
+}
+
+// From the top, orthographic and fitted, a map 10,000 units wide shows every lattice, and the
+// parallel pick rays find each lattice where it is drawn.
+TEST_F(Pick, OrthographicTopViewOfAWideMap) {
+  MapDesc m;
+  LatticeRecord a = box(4, 1, 4), b = box(4, 1, 4), c = box(3, 2, 3);
+  for (LatticeRecord* r : {&a, &b, &c}) r->cell[0] = r->cell[1] = r->cell[2] = 100;
+  a.pos[0] = -5000;
+  b.pos[0] = 5000;
+  c.pos[2] = 300;
+  c.rot[1] = 0.5f;
+  m.lattices = {a, b, c};
+  loadDesc(m, map);
+  float trot[Trot::size] = {0, 0, 0, 90, 0}, half = 0;
+  ASSERT_TRUE(fitOrtho(map.lat, W, H, trot, half));
+  EXPECT_GT(half * W / H, 5200); // the whole width, 10,400 units, with a margin
+  SceneBox box;
+  ASSERT_TRUE(worldBox(map.lat, box));
+  viewOrtho(W, H, half, trot, box);
+  RetainedScene scene;
+  buildRetained(map.lat, ViewerState{}, size_t(1) << 30, scene);
+  ASSERT_TRUE(uploadRetained(scene, glProc));
+  std::vector<int> owner = ownerMap(scene, trot, map.lat);
+  int seen[3] = {};
+  for (int row = 0; row < H; row++)
+    for (int x = 0; x < W; x++) {
+      int own = owner[size_t(row) * W + x];
+      if (own >= 0) seen[own]++;
+      // Pixels well inside one lattice or the background.
+      bool solid = row > 0 && row + 1 < H && x > 0 && x + 1 < W;
+      for (int dy = -1; dy <= 1 && solid; dy++)
+        for (int dx = -1; dx <= 1 && solid; dx++)
+          solid = owner[size_t(row + dy) * W + x + dx] == own;
+      if (!solid) continue;
+      EXPECT_EQ(pickLattice(map.lat, trot, W, H, x, H - 1 - row, SIZE_MAX, {}, {}, half), own)
+          << "pixel " << x << "," << H - 1 - row;
+    }
+  for (int i = 0; i < 3; i++) EXPECT_GT(seen[i], 4) << "lattice " << i;
+  releaseRetained(scene);
 }
 
 } // namespace

@@ -278,6 +278,35 @@ TEST_F(ViewerTest, TheSectionCutsMovesAndPrints) {
                 "section removed\n--camera 0,0,0,0,0 --select 1\n");
 }
 
+// Numpad 7 (or Alt+7) looks from the top, orthographic and framed; Ctrl from the bottom;
+// numpad 5 goes back to the perspective projection, keeping the view; P prints --ortho.
+TEST_F(ViewerTest, AxisViewsAreOrthographic) {
+  std::string path = map("level.map");
+  MSG p = keyMsg(WM_KEYDOWN, 'P'), ctrl = keyMsg(WM_KEYDOWN, VK_CONTROL),
+      ctrlUp = keyMsg(WM_KEYUP, VK_CONTROL), num7 = keyMsg(WM_KEYDOWN, VK_NUMPAD7);
+  MSG alt7 = keyMsg(WM_SYSKEYDOWN, '7');
+  winDouble.script = {num7,
+                      p,
+                      ctrl,
+                      num7,
+                      ctrlUp,
+                      p,
+                      alt7,
+                      p,
+                      keyMsg(WM_KEYDOWN, VK_NUMPAD5),
+                      p,
+                      keyMsg(WM_KEYDOWN, VK_ESCAPE)};
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run(path), 0);
+  const std::string top = "from the top, orthographic, 2.0999999 units high (numpad 5: "
+                          "perspective)\n--camera 0,0,0,90,0 --ortho 1.04999995\n";
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            top +
+                "from the bottom, orthographic, 2.0999999 units high (numpad 5: perspective)\n"
+                "--camera 0,0,0,-90,0 --ortho 1.04999995\n" +
+                top + "perspective view\n--camera 0,0,0,90,0\n");
+}
+
 // The web page runs the viewer again for each map: a second run starts from its own start
 // view with nothing selected, whatever the first left behind.
 TEST_F(ViewerTest, ASecondRunStartsClean) {

@@ -11,11 +11,12 @@ struct Options {
   std::string map, out, size = "640x480", camera, desc, format, select, hide, thumbSize, path;
   std::string other;                 // diff's NEW
   std::string section, sectionAbove; // render's cut heights
+  std::string ortho;                 // render's orthographic half-height
   std::string fps = "30";
   bool json = false, axes = false, strict = false, fit = false, grid = false, force = false;
   bool selectGiven = false; // --select was on the command line, even as ""
   bool hideGiven = false;   // --hide likewise
-  bool sectionGiven = false, sectionAboveGiven = false;
+  bool sectionGiven = false, sectionAboveGiven = false, orthoGiven = false;
 };
 
 // Says `kelvane: FILE: reason` on stderr; exit status 1.

@@ -49,6 +49,10 @@ void defineRender(CommandLine& cl, Options& o, const char* strictHelp) {
                 "viewer's C does");
   r->add_option("--section-above", o.sectionAbove,
                 "Cut the scene at height Y and leave out what lies below, as Shift+C does");
+  r->add_option("--ortho", o.ortho,
+                "Draw an orthographic view H units high above and below its middle instead of "
+                "the perspective one, as the viewer's numpad 5 and axis views do; with --fit, "
+                "H is fitted too");
   r->add_flag("--strict", o.strict, strictHelp);
   r->footer("Example: kelvane render level.map -o level.png --size 1280x960 --fit\n"
             "         kelvane render level.map -o level.png --camera 0,5,0,20,-45\n"

@@ -164,6 +164,7 @@ int renderCommand(const Options& o) {
   if (!parseSize(o.size, job.width, job.height, err) || !parseCamera(cam, job.cam, err) ||
       !parseSelect(o.selectGiven, o.select, job.select, err) ||
       !parseHide(o.hideGiven, o.hide, job.hidden, err) ||
+      !parseOrtho(o.orthoGiven, o.ortho, job.ortho, err) ||
       !parseSection(o.sectionGiven ? &o.section : nullptr,
                     o.sectionAboveGiven ? &o.sectionAbove : nullptr, job.cut, err) ||
       (!flying && !checkExtension(o.out, ".png", err)))
@@ -225,6 +226,7 @@ int runCommand(const CommandLine& cl, Options& o) {
   o.hideGiven = cl.render->count("--hide") > 0;
   o.sectionGiven = cl.render->count("--section") > 0;
   o.sectionAboveGiven = cl.render->count("--section-above") > 0;
+  o.orthoGiven = cl.render->count("--ortho") > 0;
   if (cl.info->parsed()) return runInfo(o);
   if (cl.exp->parsed()) return exportCommand(o);
   if (cl.demo->parsed()) return writeDescription(demoMap(), "demo", o.out);

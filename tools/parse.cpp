@@ -60,6 +60,15 @@ bool parseSection(const std::string* below, const std::string* above, Section& c
   return true;
 }
 
+bool parseOrtho(bool given, const std::string& s, float& half, std::string& err) {
+  half = 0;
+  if (!given) return true;
+  if (decimal(s, half) && half > 0) return true;
+  half = 0;
+  err = "--ortho: expected the view's half-height, a positive number (got '" + s + "')";
+  return false;
+}
+
 bool videoName(const std::string& out) {
   std::string end = out.size() >= 5 ? out.substr(out.size() - 5) : "";
   for (char& c : end) c = char(std::tolower((unsigned char)c));

@@ -31,6 +31,9 @@ bool parseHide(bool given, const std::string& s, std::vector<int>& hide, std::st
 bool parseSection(const std::string* below, const std::string* above, Section& cut,
                   std::string& err);
 
+// --ortho's half-height: a positive finite decimal number; 0 when not `given`.
+bool parseOrtho(bool given, const std::string& s, float& half, std::string& err);
+
 // Whether a flight's -o names a video: a name ending in .webm, in any case.
 bool videoName(const std::string& out);
 // Whether it names a video of a kind --path does not write (.mp4, .mkv, ...), in any case.

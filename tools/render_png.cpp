@@ -11,6 +11,7 @@
 #include "render/marks.h"
 #include "render/retained.h"
 #include "render/view.h"
+#include "render/world.h"
 
 #include <png.h>
 
@@ -85,6 +86,7 @@ struct FrameSource {
   RetainedScene scene;
   ViewerState vs;
   std::vector<float> grid; // the selected lattice's cell edges, with --grid
+  SceneBox box;            // what an orthographic frame's depth range holds
   const Lattice* selected = nullptr;
   float selectedOrdinal = 0;
 };
@@ -100,6 +102,7 @@ bool openFrames(FrameSource& f, const Lattice* lat, const RenderJob& job, std::s
     f.selected = latticeAt(lat, job.select);
     f.selectedOrdinal = float(drawnOrdinal(lat, job.select));
   }
+  if (job.ortho > 0) worldBox(lat, f.box, nullptr, job.triangles);
   buildRetained(lat, f.vs, job.budget, f.scene, job.triangles);
   hideLattices(f.scene, hiddenByIndex(job.hidden));
   uploadRetained(f.scene, glProc);
@@ -113,6 +116,7 @@ bool frameRgb(FrameSource& f, const RenderJob& job, const float* camera,
   float trot[Trot::size] = {};
   std::copy(camera, camera + 5, trot);
   trot[Trot::selectedLattice] = f.selectedOrdinal;
+  if (job.ortho > 0) viewOrtho(job.width, job.height, job.ortho, trot, f.box);
   drawRetainedFrame(f.scene, trot, f.vs);
   if (f.selected && !f.grid.empty()) drawLatticeGrid(f.selected, trot, f.vs, f.grid);
   rgb.resize(size_t(job.width) * job.height * 3);

@@ -83,6 +83,7 @@ struct RenderJob {
   std::vector<int> hidden; // list indices of lattices not drawn (increasing); must be drawn
   bool grid = false;       // the selected lattice's cell grid over it, as G shows it
   Section cut;             // --section or --section-above
+  float ortho = 0;         // --ortho's half-height; 0: the perspective projection
   size_t budget = 0;
   size_t triangles = SIZE_MAX; // past it, lattices are drawn as their boxes (boxedLattices)
 };

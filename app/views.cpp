@@ -1,0 +1,87 @@
+// Orthographic and axis views: numpad 5 (Alt+5) switches between the perspective projection
+// and an orthographic one fitted to the scene; numpad 7 / 1 / 3 (Alt+7 / 1 / 3) look from the
+// top / front / right, with Ctrl from the bottom / back / left, framed as Home frames.
+#include "viewer.h"
+
+#include "render/view.h"
+
+#include <cstdio>
+
+namespace {
+
+// The axis views' pitch and yaw, by action.
+struct AxisView {
+  Action action;
+  float pitch, yaw;
+  const char* from;
+};
+const AxisView axisViews[] = {
+    {Action::viewTop, 90, 0, "the top"},      {Action::viewBottom, -90, 0, "the bottom"},
+    {Action::viewFront, 0, 0, "the front"},   {Action::viewBack, 0, 180, "the back"},
+    {Action::viewRight, 0, -90, "the right"}, {Action::viewLeft, 0, 90, "the left"},
+};
+
+// Frames the selection, or what is shown, orthographically from the view's pitch and yaw;
+// false, the view unchanged, when nothing is drawn.
+bool frameOrtho(Viewer& v) {
+  float trot[Trot::size], half = 0;
+  std::copy(v.trot, v.trot + Trot::size, trot);
+  const Lattice* only = latticeAt(v.lat, v.selected);
+  if (!fitOrtho(v.lat, v.view.width, v.view.height, trot, half, only, v.start.frameTriangles,
+                v.hidden))
+    return false;
+  std::copy(trot, trot + Trot::size, v.trot);
+  v.vs.ortho = half;
+  return true;
+}
+
+void sayOrtho(Viewer& v, const char* what) {
+  char line[160];
+  std::snprintf(line, sizeof line, "%s, orthographic, %.9g units high (numpad 5: perspective)",
+                what, 2 * double(v.vs.ortho));
+  say(v, line);
+}
+
+} // namespace
+
+void viewAction(Viewer& v, Action a) {
+  if (a == Action::toggleOrtho) {
+    if (v.vs.ortho > 0) {
+      v.vs.ortho = 0;
+      say(v, "perspective view");
+    } else if (frameOrtho(v)) {
+      sayOrtho(v, "the view");
+    }
+    v.redraw = true;
+    return;
+  }
+  for (const AxisView& view : axisViews)
+    if (view.action == a) {
+      float pitch = v.trot[Trot::pitch], yaw = v.trot[Trot::yaw];
+      v.trot[Trot::pitch] = view.pitch;
+      v.trot[Trot::yaw] = view.yaw;
+      if (!frameOrtho(v)) { // nothing drawn: the view stays as it was
+        v.trot[Trot::pitch] = pitch;
+        v.trot[Trot::yaw] = yaw;
+        say(v, "nothing drawn to look at");
+        return;
+      }
+      sayOrtho(v, (std::string("from ") + view.from).c_str());
+      v.redraw = true;
+    }
+}
+
+bool fitOrthoView(Viewer& v) {
+  return v.vs.ortho > 0 && frameOrtho(v);
+}
+
+void setProjection(Viewer& v) {
+  SceneBox box;
+  if (v.vs.ortho > 0 && mapBox(v, box)) {
+    viewOrtho(v.view.width, v.view.height, v.vs.ortho, v.trot, box);
+    v.orthoProjected = true;
+  } else if (v.orthoProjected) {
+    viewProjection(v.view.width, v.view.height);
+    v.orthoProjected = false;
+  }
+}
