@@ -394,6 +394,32 @@ shot "$wid" "$tmp/cut2.png"
 check "and it is render's again" [ "$(differing "$tmp/cut2.png" "$tmp/cut2-render.png")" = 0 ]
 quit escape
 
+# Numpad 7 and Alt+7 look from the top at a map 8,400 units wide, orthographic: every lattice
+# is in the window, which is render's picture with the line P prints.
+cat >"$tmp/wide.json" <<'JSON'
+{"lattices": [{"id": 1, "position": [-4000, 0, 0], "rotation": [0, 0, 0], "cellSize": [20, 5, 20], "cells": [10, 2, 10]},
+              {"id": 2, "position": [4000, 0, 0], "rotation": [0, 0, 0], "cellSize": [20, 5, 20], "cells": [10, 2, 10]},
+              {"id": 3, "position": [0, 0, 300], "rotation": [0, 0.5, 0], "cellSize": [20, 20, 20], "cells": [10, 2, 10]}]}
+JSON
+"$bin/kelvane" make-map "$tmp/wide.json" -o "$tmp/wide.map" || exit 1
+start "$tmp/wide.map" || exit 1
+taps o 1
+for key in KP_7 alt+7; do
+  taps "$key" 1
+  xdotool key p
+  sleep 0.3
+  line=$(tail -n 1 "$tmp/out")
+  check "$key looks from the top, orthographic" grep -qE -- "^--camera [-0-9.e]+,[-0-9.e]+,[-0-9.e]+,90,0 --ortho [0-9.e]+$" <<<"$line"
+  shot "$wid" "$tmp/top.png"
+  "$bin/kelvane" render "$tmp/wide.map" -o "$tmp/top-render.png" $line
+  check "$key: the window is render's with the P line" [ "$(differing "$tmp/top.png" "$tmp/top-render.png")" = 0 ]
+  for crop in 60x480+0+0 40x40+300+220 60x480+580+0; do # the two far lattices and the middle one
+    check "$key: a lattice in $crop" [ "$(/usr/bin/convert "$tmp/top.png" -crop "$crop" +repage -format '%[fx:maxima.r > 0]' info:)" = 1 ]
+  done
+  taps KP_5 1 # back to perspective before the next
+done
+quit escape
+
 # The first minute. A held E with the keyboard's auto-repeat on moves at most 60 steps a
 # second, though this display does not pace frames, and stops when E is released.
 xset r on
