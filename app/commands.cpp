@@ -151,7 +151,7 @@ void printView(Viewer& v) {
   v.printed.camera = cameraText(v.trot).substr(9); // the numbers after "--camera "
   v.printed.selected = v.selected;
   v.printed.hidden = formatIndexList(hiddenIndices(v));
-  v.printed.section = sectionLink(v.vs.section);
+  v.printed.section = viewLink(v.vs);
   v.printed.count++;
   // A page shows the view in its own line and link, from the page view.
   if (v.start.windowPanels) say(v, v.printed.line);

@@ -9,6 +9,17 @@
 
 #include <algorithm>
 
+std::string viewLink(const ViewerState& vs) {
+  std::string link = sectionLink(vs.section);
+  if (vs.ortho > 0) {
+    std::string text = orthoText(vs.ortho); // "--ortho H": "ortho=H"
+    if (!link.empty()) link += '&';
+    link += "ortho=";
+    link += text.substr(8);
+  }
+  return link;
+}
+
 std::string sectionLink(const Section& s) {
   std::string text = sectionText(s); // "--section Y": "section=Y"
   size_t space = text.find(' ');
@@ -47,6 +58,6 @@ void fillPageView(Viewer& v) {
   p.viewHidden = v.printed.hidden;
   p.viewSelected = v.printed.selected;
   p.viewSection = v.printed.section;
-  p.section = sectionLink(v.vs.section);
+  p.section = viewLink(v.vs);
   p.views = v.printed.count;
 }

@@ -31,6 +31,7 @@ struct ViewerStart {
   int selection = -1;
   std::vector<int> hidden; // list indices hidden at start (a link's &hide=)
   Section section;         // the cut at start (a link's &section=)
+  float ortho = 0;         // an orthographic view's half-height at start (a link's &ortho=)
   size_t storeLimit = SIZE_MAX;
   // The window shows the selection, the messages and P's view; a web page shows them in its own
   // panels instead.
@@ -185,6 +186,9 @@ void cutScene(Viewer& v, SectionKeeps keeps);
 void moveCut(Viewer& v, int steps);
 // The cut as the page's link writes it: "section=Y", "section-above=Y", or "" without one.
 std::string sectionLink(const Section& s);
+// The cut and the orthographic view as the page's link writes them ("section=Y&ortho=H"), ""
+// with neither.
+std::string viewLink(const ViewerState& vs);
 // F12: saves the scene, drawn again without the panels, as a PNG in the pictures folder
 // (freePictureName) and says where; on a page, hands it to the page to download.
 void takePicture(Viewer& v);

@@ -11,7 +11,8 @@ struct PageView {
   int selected = -1;    // list index of the selected lattice, -1 for none
   std::string lattice;  // what the page's panel shows of the selected lattice
   std::string hidden;   // the hidden lattices as P writes them ("2,5-9"), "" for none
-  std::string section;  // the cut as the link writes it ("section=2.5"), "" for none
+  std::string section;  // the cut and the orthographic view as the link writes them
+                        // ("section=2.5&ortho=40"), "" for neither
   std::string outline;  // the drawn lattices for the page's outline (outlineText)
   unsigned maps = 0;    // maps built so far: the outline changes with it
   std::string measure;  // the measurement's lines, "" for none

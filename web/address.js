@@ -55,12 +55,13 @@ const maxSide = 16384;
 // location.search and location.hash. `map` is null without ?map=; size is [W, H] from ?size=WxH (a fixed canvas) or null (the
 // canvas fills its place); camera is five numbers
 // (zeros unless given), select an index or -1, hide a sorted list, section {above, y} (from
-// section= or section-above=, as P's --section and --section-above) or null; `notes` says what was left
+// section= or section-above=, as P's --section and --section-above) or null, ortho the
+// orthographic half-height (ortho=, as --ortho) or 0; `notes` says what was left
 // out and why. Never throws.
 function parseAddress(search, hash) {
   const notes = [];
   const view = {map: null, name: null, size: null, camera: [0, 0, 0, 0, 0], select: -1, hide: [],
-                section: null, notes};
+                section: null, ortho: 0, notes};
   let params = null;
   try {
     params = new URLSearchParams(String(search || ''));
@@ -101,6 +102,10 @@ function parseAddress(search, hash) {
       const y = cameraNumber(value);
       if (y !== null) view.section = {above: key === 'section-above', y};
       else notes.push(`${key}=${shown}: expected a height, a finite number; ignored`);
+    } else if (key === 'ortho') {
+      const h = cameraNumber(value);
+      if (h !== null && h > 0) view.ortho = h;
+      else notes.push(`ortho=${shown}: expected the view's half-height, a positive number; ignored`);
     } else if (key === 'hide') {
       const list = indexList(value);
       if (list !== null) view.hide = list;

@@ -32,14 +32,14 @@ function openMap(name, bytes, reload) {
   const selected = window.kelvane.selected;
   const view = reload ? {camera: window.kelvane.camera.split(',').map(Number),
                          select: selected === null ? -1 : selected, hide: window.kelvane.hidden,
-                         section: parseAddress('', '#' + window.kelvane.section).section}
-             : firstMap ? address : {camera: [0, 0, 0, 0, 0], select: -1, hide: [], section: null};
+                         ...(({section, ortho}) => ({section, ortho}))(parseAddress('', '#' + window.kelvane.section))}
+             : firstMap ? address : {camera: [0, 0, 0, 0, 0], select: -1, hide: [], section: null, ortho: 0};
   checkSelection = !reload && view.select >= 0 ? view.select : -1;
   checkHidden = reload ? [] : view.hide;
   loading = true;
   if (reload) say('reloaded ' + name, false);
   const next = {name: path, camera: view.camera, select: view.select, hide: view.hide.join(','),
-                section: view.section};
+                section: view.section, ortho: view.ortho};
   firstMap = false;
   window.kelvane.state = 'loading';
   if (waiting) {

@@ -168,6 +168,19 @@ async function taps(page, key, n, camera) {
     await shot(page, 'cutShared');
     await page.close();
 
+    // Numpad 7 through the canvas looks from the top, orthographic; P puts it in the link.
+    page = await open(browser, '?map=box.map');
+    await page.keyboard.press('Numpad7');
+    await page.keyboard.press('p');
+    await page.waitForFunction(() => document.getElementById('camera-line').textContent !== '');
+    await frames(page, 3);
+    await shot(page, 'top');
+    results.top = await state(page);
+    await page.close();
+    page = await open(browser, '?map=box.map' + results.top.hash);
+    await shot(page, 'topShared');
+    await page.close();
+
     page = await open(browser, '?map=side.map');
     await page.keyboard.down('t');
     await frames(page, 3);

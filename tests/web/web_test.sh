@@ -71,6 +71,12 @@ check "and the link carries it" grep -q "&section=" <<<"$(field cut.hash)"
 check "the cut canvas equals render with P's line" within "$tmp/out/cut.png" "$tmp/ref-cut.png"
 check "the cut shows more than the wall" [ "$(differing "$tmp/out/cut.png" "$tmp/out/box.png")" -gt 1000 ]
 check "the link opens with the cut" within "$tmp/out/cutShared.png" "$tmp/ref-cut.png"
+check "numpad 7 looks from the top, orthographic" grep -qE -- ",90,0 --ortho [0-9.e]+$" <<<"$(field top.cameraLine)"
+check "and the link carries it" grep -q "&ortho=" <<<"$(field top.hash)"
+# shellcheck disable=SC2046 # the P line is words
+"$bin/kelvane" render "$tmp/site/box.map" -o "$tmp/ref-top.png" $(field top.cameraLine)
+check "the top view equals render with P's line" within "$tmp/out/top.png" "$tmp/ref-top.png"
+check "the link opens from the top" within "$tmp/out/topShared.png" "$tmp/ref-top.png"
 check "F1 shows the help sheet in the canvas" [ "$(differing "$tmp/out/help.png" "$tmp/out/flown.png")" -gt 5000 ]
 check "I shows the info panel" [ "$(differing "$tmp/out/info.png" "$tmp/out/flown.png")" -gt 1000 ]
 check "and I again hides it" within "$tmp/out/noinfo.png" "$tmp/out/flown.png"
