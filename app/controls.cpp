@@ -128,11 +128,27 @@ const Binding bindings[] = {
 };
 const int bindingCount = int(sizeof bindings / sizeof bindings[0]);
 
+namespace {
+
+// With Num Lock off Windows reports keypad 7, 1, 3 and 5 as Home, End, PageDown and Clear, told
+// apart from the keys of those names by the extended-key flag (lParam bit 24), which only the
+// dedicated keys carry: the keypad's count by their place.
+int keyByPlace(int vk, LPARAM lParam) {
+  static const int pad[][2] = {
+      {VK_HOME, VK_NUMPAD7}, {VK_END, VK_NUMPAD1}, {VK_NEXT, VK_NUMPAD3}, {VK_CLEAR, VK_NUMPAD5}};
+  if (lParam & (LPARAM(1) << 24)) return vk;
+  for (const auto& p : pad)
+    if (p[0] == vk) return p[1];
+  return vk;
+}
+
+} // namespace
+
 KeyPress decodeKeyPress(const MSG& msg, const unsigned char* key) {
   KeyPress k;
   bool system = msg.message == WM_SYSKEYDOWN;
   if ((msg.message != WM_KEYDOWN && !system) || msg.wParam >= 256) return k;
-  k.key = int(msg.wParam);
+  k.key = keyByPlace(int(msg.wParam), msg.lParam);
   k.repeat = msg.lParam & (1L << 30);
   k.mods = uint8_t((key[VK_SHIFT] ? modShift : 0) | (key[VK_CONTROL] ? modCtrl : 0) |
                    (key[VK_MENU] || system ? modAlt : 0));

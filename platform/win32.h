@@ -198,6 +198,7 @@ struct PIXELFORMATDESCRIPTOR {
 #define VK_CAPITAL 0x14
 #define VK_ESCAPE 0x1B
 #define VK_SPACE 0x20
+#define VK_CLEAR 0x0C
 #define VK_PRIOR 0x21
 #define VK_NEXT 0x22
 #define VK_END 0x23

@@ -66,6 +66,10 @@ void postKey(HWND w, unsigned char vk, bool down, bool repeat, bool sys, unsigne
   if (down) asyncPressed[vk] = true;
   UINT msg = down ? (sys ? WM_SYSKEYDOWN : WM_KEYDOWN) : (sys ? WM_SYSKEYUP : WM_KEYUP);
   LPARAM lp = 1 | LPARAM(scancode & 0xFF) << 16;
+  // The keypad's keys arrive as VK_NUMPAD*: the navigation keys here are the dedicated ones,
+  // marked extended as Windows marks them.
+  if ((vk >= VK_PRIOR && vk <= VK_DOWN) || vk == VK_INSERT || vk == VK_DELETE)
+    lp |= LPARAM(1) << 24;
   if (!down || repeat) lp |= LPARAM(1) << 30;
   if (!down) lp |= LPARAM(1) << 31;
   postMessage(w, msg, vk, lp);

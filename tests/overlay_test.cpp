@@ -207,6 +207,38 @@ TEST(Bindings, APressFindsItsRow) {
         << c.message << " " << c.key << (c.shift ? " shift" : "") << (c.ctrl ? " ctrl" : "")
         << (c.alt ? " alt" : "") << (c.repeat ? " repeat" : "");
   }
+  // The keypad by place: Home, End, PageDown and Clear without the extended flag are keypad
+  // 7, 1, 3 and 5 (Num Lock off); with it, the dedicated keys. Alt+digit stands in for them.
+  struct Pad {
+    UINT message;
+    int key;
+    bool extended, ctrl;
+    Action want;
+  } pads[] = {
+      {WM_KEYDOWN, VK_HOME, true, false, Action::fit},
+      {WM_KEYDOWN, VK_HOME, false, false, Action::viewTop},
+      {WM_KEYDOWN, VK_HOME, false, true, Action::viewBottom},
+      {WM_KEYDOWN, VK_NEXT, true, false, Action::selectChild},
+      {WM_KEYDOWN, VK_NEXT, false, false, Action::viewRight},
+      {WM_KEYDOWN, VK_END, false, true, Action::viewBack},
+      {WM_KEYDOWN, VK_CLEAR, false, false, Action::toggleOrtho},
+      {WM_KEYDOWN, VK_NUMPAD7, false, false, Action::viewTop},
+      {WM_KEYDOWN, '7', false, false, Action::recallKeyframe},
+      {WM_SYSKEYDOWN, '7', false, false, Action::viewTop},
+      {WM_SYSKEYDOWN, '7', false, true, Action::viewBottom},
+      {WM_SYSKEYDOWN, '5', false, false, Action::toggleOrtho},
+  };
+  for (const Pad& c : pads) {
+    unsigned char key[256] = {};
+    key[VK_CONTROL] = c.ctrl;
+    MSG msg = {};
+    msg.message = c.message;
+    msg.wParam = WPARAM(c.key);
+    msg.lParam = c.extended ? LPARAM(1) << 24 : 0;
+    KeyPress k = decodeKeyPress(msg, key);
+    EXPECT_EQ(lookUpAction(k.key, k.mods, k.repeat), c.want)
+        << c.key << (c.extended ? " extended" : "") << (c.ctrl ? " ctrl" : "");
+  }
   EXPECT_EQ(lookUpAction(inputClick, modCtrl), Action::measurePoint);
   EXPECT_EQ(lookUpAction(inputClick, 0), Action::pickLattice);
 }

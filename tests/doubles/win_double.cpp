@@ -44,6 +44,8 @@ MSG keyMsg(UINT message, WPARAM vk, bool repeat) {
   m.message = message;
   m.wParam = vk;
   m.lParam = 1 | (repeat || message == WM_KEYUP ? 1L << 30 : 0);
+  if ((vk >= VK_PRIOR && vk <= VK_DOWN) || vk == VK_INSERT || vk == VK_DELETE)
+    m.lParam |= 1L << 24; // the dedicated keys, as Windows marks them
   return m;
 }
 

@@ -84,6 +84,18 @@ shot "$wid" "$tmp/win-cut.png"
 "$linux/kelvane" render "$tmp/box.map" -o "$tmp/linux-cut.png" $line
 /usr/bin/convert "$tmp/linux-cut.png" -crop "${w}x${h}+0+$((480 - h))" +repage "$tmp/linux-cut-crop.png"
 check "the cut is the Linux render's" [ "$(differing "$tmp/win-cut.png" "$tmp/linux-cut-crop.png")" = 0 ]
+# Numpad 7 (by its place, whatever Num Lock says) looks from the top, orthographic.
+xdotool key KP_7
+sleep 0.5
+xdotool key p
+sleep 1
+line=$(tr -d '\r' <"$tmp/out" | tail -n 1)
+check "numpad 7 looks from the top, orthographic" grep -qE -- ",90,0 .*--ortho [0-9.e]+$" <<<"$line"
+shot "$wid" "$tmp/win-top.png"
+# shellcheck disable=SC2086 # the P line is words
+"$linux/kelvane" render "$tmp/box.map" -o "$tmp/linux-top.png" $line
+/usr/bin/convert "$tmp/linux-top.png" -crop "${w}x${h}+0+$((480 - h))" +repage "$tmp/linux-top-crop.png"
+check "the top view is the Linux render's" [ "$(differing "$tmp/win-top.png" "$tmp/linux-top-crop.png")" = 0 ]
 quit escape
 check "Escape exits 0" [ "$rc" = 0 ]
 
