@@ -91,7 +91,6 @@ async function drop(page, url, name) {
   }, url, name);
 }
 
-// Taps a key `n` times; the viewer takes one message a frame, so each tap is one step.
 // Presses `key` n times, each press and its release handed to the page in one task, so no
 // frame falls between them: every press moves one step, however slow the machine (a release a
 // frame late would hold the key a second frame). Then waits for the camera to read `camera`.
