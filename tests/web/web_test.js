@@ -451,7 +451,7 @@ async function taps(page, key, n, camera) {
     await taps(page, 'e', 10, '0,0,10,0,0');
     // A press whose release lands a frame late moves once more (the key was held two frames):
     // the camera Reload must keep is the one it found.
-    const before = (await state(page)).camera;
+    const cameraBeforeReload = (await state(page)).camera;
     fs.copyFileSync(`${site}/side.map`, `${site}/live.map`);
     await page.click('#reload');
     await page.waitForFunction('window.kelvane.loads === 2', {timeout: 30000});
@@ -459,7 +459,7 @@ async function taps(page, key, n, camera) {
     await shot(page, 'reloaded');
     results.reloaded = await state(page);
     results.reloaded.loads = await page.evaluate(() => window.kelvane.loads);
-    results.reloaded.before = before;
+    results.reloaded.before = cameraBeforeReload;
     await page.close();
 
     // Big maps: the 2.1 M-triangle map and the 64 MB map of 16 M heights open and draw; once
