@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <string>
 
 namespace {
 
@@ -88,6 +90,11 @@ void pageCommand(Viewer& v, const MSG& msg) {
   if (msg.message != pageAskMessage) return;
   if (msg.wParam == pagePicture) {
     takePicture(v);
+    return;
+  }
+  if (msg.wParam == pageFlight) {
+    std::unique_ptr<std::string> name(reinterpret_cast<std::string*>(msg.lParam));
+    if (!openDroppedFlight(v, *name)) sayWarning(v, *name + ": not a keyframe file");
     return;
   }
   int index = int(msg.lParam);

@@ -12,4 +12,13 @@ constexpr UINT glRestoredMessage = WM_APP + 2;
 // Posted by the web layer when the page asks for something: wParam says what (one of PageAsk),
 // lParam is the lattice's list index where it names one.
 constexpr UINT pageAskMessage = WM_APP + 3;
-enum PageAsk : WPARAM { pageSelect, pageSelectFit, pageHide, pageShow, pagePlay, pagePicture };
+// pageFlight's lParam is a std::string* (the keyframe file's name), the taker's to delete.
+enum PageAsk : WPARAM {
+  pageSelect,
+  pageSelectFit,
+  pageHide,
+  pageShow,
+  pagePlay,
+  pagePicture,
+  pageFlight
+};

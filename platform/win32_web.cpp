@@ -14,6 +14,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -327,6 +328,13 @@ void followCanvasSize() {
 extern "C" EMSCRIPTEN_KEEPALIVE void kelvanePageAsk(int what, int index) {
   if (window && what >= 0 && WPARAM(what) <= pagePicture)
     postMessage(window, pageAskMessage, WPARAM(what), LPARAM(index));
+}
+
+// The page opened a keyframe file, written at `path` of the in-memory file system (malloc'd by
+// allocateUTF8, freed here): it becomes the flight.
+extern "C" EMSCRIPTEN_KEEPALIVE void kelvaneOpenFlight(char* path) {
+  if (window) postMessage(window, pageAskMessage, pageFlight, LPARAM(new std::string(path)));
+  std::free(path);
 }
 
 // The page asking the viewer to stop (to open another map) counts as a quit message with

@@ -117,7 +117,23 @@ async function fetchMap(url, reload) {
   }
 }
 
+// Whether the bytes start as a keyframe file does: blank space, then '#' or "--camera".
+function keyframeFile(bytes) {
+  const head = new TextDecoder().decode(bytes.subarray(0, 64)).trimStart();
+  return head.startsWith('#') || head.startsWith('--camera');
+}
+
 async function openFile(file, reload) {
+  if (!reload && running && file.size <= 1 << 20) {
+    const bytes = new Uint8Array(await file.arrayBuffer());
+    if (keyframeFile(bytes)) { // the flight of the map that is open
+      const path = '/flights/' + file.name.replace(/[^A-Za-z0-9._ -]/g, '_');
+      FS.mkdirTree('/flights');
+      FS.writeFile(path, bytes);
+      Module._kelvaneOpenFlight(allocateUTF8(path)); // the viewer frees the name
+      return;
+    }
+  }
   source = {file};
   if (fetching) fetching.abort();
   fetching = null;

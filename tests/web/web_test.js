@@ -175,6 +175,16 @@ async function taps(page, key, n, camera) {
     await shot(page, 'cutShared');
     await page.close();
 
+    // A keyframe file opened on the page becomes the flight; 2 then jumps to its second keyframe.
+    fs.writeFileSync(`${site}/keys.txt`, '# kelvane flight\n--camera 0,0,5,0,0\n--camera 1,2,3,10,20\n');
+    page = await open(browser, '?map=box.map');
+    await drop(page, 'keys.txt', 'keys.txt');
+    await page.waitForFunction(() => window.kelvane.flight.length === 2, {timeout: 30000});
+    await page.focus('canvas');
+    await taps(page, '2', 1, '1,2,3,10,20');
+    results.flightFile = {...await state(page), flight: await page.evaluate(() => window.kelvane.flight)};
+    await page.close();
+
     // Numpad 7 through the canvas looks from the top, orthographic; P puts it in the link.
     page = await open(browser, '?map=box.map');
     await page.keyboard.press('Numpad7');

@@ -70,6 +70,9 @@ check "and the link carries it" grep -q "&section=" <<<"$(field cut.hash)"
 check "the cut canvas equals render with P's line" within "$tmp/out/cut.png" "$tmp/ref-cut.png"
 check "the cut shows more than the wall" [ "$(differing "$tmp/out/cut.png" "$tmp/out/box.png")" -gt 1000 ]
 check "the link opens with the cut" within "$tmp/out/cutShared.png" "$tmp/ref-cut.png"
+check "a keyframe file opened on the page becomes the flight" [ "$(field 'flightFile.flight.join(";")')" = "0,0,5,0,0;1,2,3,10,20" ]
+check "and 2 jumps to its second keyframe" [ "$(field flightFile.camera)" = "1,2,3,10,20" ]
+check "the map stays open" [ "$(field flightFile.state)" = running ]
 check "numpad 7 looks from the top, orthographic" grep -qE -- ",90,0 --ortho [0-9.e]+$" <<<"$(field top.cameraLine)"
 check "and the link carries it" grep -q "&ortho=" <<<"$(field top.hash)"
 # shellcheck disable=SC2046 # the P line is words
