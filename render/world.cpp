@@ -59,6 +59,28 @@ void placeLattice(const Lattice* L, const Matrix& m, const ViewerState& vs, Plac
   p.tris.resize(kept);
 }
 
+namespace {
+
+// Calls `corner` with each world corner of the drawn lattices of the list from `lat` (only
+// `only`, when it is not null), as the frame draws them: lattices past `triangleBudget` as
+// their boxes, those `hidden` left out.
+template <class F>
+void eachCorner(const Lattice* lat, const Lattice* only, size_t triangleBudget,
+                const std::vector<bool>& hidden, F corner) {
+  PlacedLattice p;
+  std::vector<bool> boxed = boxedLattices(lat, triangleBudget);
+  std::vector<Matrix> placements = latticePlacements(lat, ViewerState{});
+  size_t index = 0;
+  for (const Lattice* L = lat; L; L = L->next, index++) {
+    if (L->id == 0 || (only && L != only) || flagged(hidden, index)) continue;
+    placeLattice(L, placements[index], ViewerState{}, p, boxed[index]);
+    for (const Triangle& t : p.tris)
+      for (const auto& w : t.v) corner(w);
+  }
+}
+
+} // namespace
+
 bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& depth,
                const Lattice* only, size_t triangleBudget, const std::vector<bool>& hidden) {
   using namespace Trot;
@@ -71,25 +93,16 @@ bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& d
   const double ky = std::tan(22.5 * M_PI / 180) * 0.95, kx = ky * width / height;
   const double inf = INFINITY;
   double a = inf, b = inf, c = inf, d = inf, nearest = -inf, farthest = inf;
-  PlacedLattice p;
-  std::vector<bool> boxed = boxedLattices(lat, triangleBudget);
-  std::vector<Matrix> placements = latticePlacements(lat, ViewerState{});
-  size_t index = 0;
-  for (const Lattice* L = lat; L; L = L->next, index++) {
-    if (L->id == 0 || (only && L != only) || flagged(hidden, index)) continue;
-    placeLattice(L, placements[index], ViewerState{}, p, boxed[index]);
-    for (const Triangle& t : p.tris)
-      for (const auto& w : t.v) {
-        double q[3];
-        transformDirection(turn, w, q);
-        a = std::min(a, -q[0] - kx * q[2]);
-        b = std::min(b, q[0] - kx * q[2]);
-        c = std::min(c, -q[1] - ky * q[2]);
-        d = std::min(d, q[1] - ky * q[2]);
-        nearest = std::max(nearest, q[2]);
-        farthest = std::min(farthest, q[2]);
-      }
-  }
+  eachCorner(lat, only, triangleBudget, hidden, [&](const float* w) {
+    double q[3];
+    transformDirection(turn, w, q);
+    a = std::min(a, -q[0] - kx * q[2]);
+    b = std::min(b, q[0] - kx * q[2]);
+    c = std::min(c, -q[1] - ky * q[2]);
+    d = std::min(d, q[1] - ky * q[2]);
+    nearest = std::max(nearest, q[2]);
+    farthest = std::min(farthest, q[2]);
+  });
   if (a == inf) return false;
   // As close as the frame's edges allow (|x| <= kx depth, |y| <= ky depth), and every point at
   // least a little beyond the near plane at depth 1.
@@ -197,20 +210,12 @@ bool worldBox(const Lattice* lat, SceneBox& box, const Lattice* only, size_t tri
     b.lo[a] = INFINITY;
     b.hi[a] = -INFINITY;
   }
-  PlacedLattice p;
-  std::vector<bool> boxed = boxedLattices(lat, triangleBudget);
-  std::vector<Matrix> placements = latticePlacements(lat, ViewerState{});
-  size_t index = 0;
-  for (const Lattice* L = lat; L; L = L->next, index++) {
-    if (L->id == 0 || (only && L != only) || flagged(hidden, index)) continue;
-    placeLattice(L, placements[index], ViewerState{}, p, boxed[index]);
-    for (const Triangle& t : p.tris)
-      for (const auto& w : t.v)
-        for (int a = 0; a < 3; a++) {
-          b.lo[a] = std::min(b.lo[a], double(w[a]));
-          b.hi[a] = std::max(b.hi[a], double(w[a]));
-        }
-  }
+  eachCorner(lat, only, triangleBudget, hidden, [&](const float* w) {
+    for (int a = 0; a < 3; a++) {
+      b.lo[a] = std::min(b.lo[a], double(w[a]));
+      b.hi[a] = std::max(b.hi[a], double(w[a]));
+    }
+  });
   if (!(b.lo[0] <= b.hi[0])) return false;
   box = b;
   return true;
@@ -222,23 +227,14 @@ bool fitOrtho(const Lattice* lat, int width, int height, float* trot, float& hal
   const Matrix turn =
       multiply(rotationMatrix(trot[pitch], 1, 0, 0), rotationMatrix(trot[yaw], 0, 1, 0));
   double lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
-  PlacedLattice p;
-  std::vector<bool> boxed = boxedLattices(lat, triangleBudget);
-  std::vector<Matrix> placements = latticePlacements(lat, ViewerState{});
-  size_t index = 0;
-  for (const Lattice* L = lat; L; L = L->next, index++) {
-    if (L->id == 0 || (only && L != only) || flagged(hidden, index)) continue;
-    placeLattice(L, placements[index], ViewerState{}, p, boxed[index]);
-    for (const Triangle& t : p.tris)
-      for (const auto& w : t.v) {
-        double q[3];
-        transformDirection(turn, w, q);
-        for (int a = 0; a < 3; a++) {
-          lo[a] = std::min(lo[a], q[a]);
-          hi[a] = std::max(hi[a], q[a]);
-        }
-      }
-  }
+  eachCorner(lat, only, triangleBudget, hidden, [&](const float* w) {
+    double q[3];
+    transformDirection(turn, w, q);
+    for (int a = 0; a < 3; a++) {
+      lo[a] = std::min(lo[a], q[a]);
+      hi[a] = std::max(hi[a], q[a]);
+    }
+  });
   if (!(lo[0] <= hi[0])) return false;
   // The middle of the turned scene goes to the point the view turns about: R t = -middle
   // (adding 0 makes a -0 a 0, which P prints plainly).
