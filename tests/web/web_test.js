@@ -96,7 +96,7 @@ async function drop(page, url, name) {
 // frame late would hold the key a second frame). Then waits for the camera to read `camera`.
 async function taps(page, key, n, camera) {
   await page.evaluate((key, n) => {
-    const code = key.length === 1 ? 'Key' + key.toUpperCase() : key;
+    const code = /^[0-9]$/.test(key) ? 'Digit' + key : key.length === 1 ? 'Key' + key.toUpperCase() : key;
     for (let i = 0; i < n; i++)
       for (const type of ['keydown', 'keyup'])
         window.dispatchEvent(new KeyboardEvent(type, {key, code, bubbles: true}));
