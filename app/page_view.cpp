@@ -10,23 +10,17 @@
 #include <algorithm>
 
 std::string viewLink(const ViewerState& vs) {
-  std::string link = sectionLink(vs.section);
-  if (vs.ortho > 0) {
-    std::string text = orthoText(vs.ortho); // "--ortho H": "ortho=H"
+  std::string link;
+  // Each option P prints, "--name VALUE", as the link writes it: "name=VALUE".
+  for (const std::string& option :
+       {sectionText(vs.section), vs.ortho > 0 ? orthoText(vs.ortho) : std::string()}) {
+    if (option.empty()) continue;
     if (!link.empty()) link += '&';
-    link += "ortho=";
-    link += text.substr(8);
+    size_t space = option.find(' ');
+    link.append(option, 2, space - 2);
+    link += '=';
+    link.append(option, space + 1);
   }
-  return link;
-}
-
-std::string sectionLink(const Section& s) {
-  std::string text = sectionText(s); // "--section Y": "section=Y"
-  size_t space = text.find(' ');
-  if (space == std::string::npos) return "";
-  std::string link = text.substr(2, space - 2);
-  link += '=';
-  link += text.substr(space + 1);
   return link;
 }
 

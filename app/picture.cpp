@@ -78,14 +78,17 @@ std::string picturesFolder() {
   return isFolder(folder) ? folder : "";
 }
 
-std::string freePictureName(const std::string& folder, const std::string& map) {
+std::string pictureName(const std::string& map, unsigned n) {
   std::string stem = fs::path(map).stem().string();
-  if (stem.empty()) stem = "kelvane";
+  char number[16];
+  std::snprintf(number, sizeof number, "-%03u.png", n);
+  return (stem.empty() ? "kelvane" : stem) + number;
+}
+
+std::string freePictureName(const std::string& folder, const std::string& map) {
   fs::path dir = folder.empty() ? fs::path() : fs::path(folder);
   for (unsigned n = 1; n <= 99999; n++) {
-    char number[16];
-    std::snprintf(number, sizeof number, "-%03u.png", n);
-    fs::path p = dir / (stem + number);
+    fs::path p = dir / pictureName(map, n);
     std::error_code ec;
     if (fs::symlink_status(p, ec).type() == fs::file_type::not_found) return p.string();
   }
@@ -121,12 +124,8 @@ void takePicture(Viewer& v) {
     return;
   }
   if (!v.start.windowPanels) { // a page: it offers the picture to download
-    char number[16];
-    std::snprintf(number, sizeof number, "-%03u.png", v.page.pictures + 1);
-    std::string stem = fs::path(v.watch.name).stem().string();
     v.page.picture = std::move(png);
-    v.page.pictureName = (stem.empty() ? "kelvane" : stem) + number;
-    v.page.pictures++;
+    v.page.pictureName = pictureName(v.watch.name, ++v.page.pictures);
     say(v, "saved picture " + v.page.pictureName);
     return;
   }

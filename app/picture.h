@@ -13,9 +13,12 @@ std::string xdgPicturesDir(const std::string& userDirs, const std::string& home)
 // exists, else "" for the working folder.
 std::string picturesFolder();
 
+// MAP-NNN.png: the map file's name without its folders and extension ("kelvane" when there
+// is none) and `n` in at least three digits.
+std::string pictureName(const std::string& map, unsigned n);
+
 // `folder`/MAP-NNN.png for the first NNN from 001 to 99999 that names nothing there ("" when
-// none does); MAP is the map file's name without its folders and extension ("kelvane" when
-// there is none).
+// none does).
 std::string freePictureName(const std::string& folder, const std::string& map);
 
 // A PNG of width x height RGB pixels whose rows run from the bottom up, as glReadPixels reads

@@ -184,8 +184,6 @@ bool mapBox(Viewer& v, SceneBox& box);
 void cutScene(Viewer& v, SectionKeeps keeps);
 // [ and ]: moves the cut down or up `steps` tenths of the map's height.
 void moveCut(Viewer& v, int steps);
-// The cut as the page's link writes it: "section=Y", "section-above=Y", or "" without one.
-std::string sectionLink(const Section& s);
 // The cut and the orthographic view as the page's link writes them ("section=Y&ortho=H"), ""
 // with neither.
 std::string viewLink(const ViewerState& vs);

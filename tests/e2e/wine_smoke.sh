@@ -69,32 +69,30 @@ xdotool keyup e
 sleep 0.5
 shot "$wid" "$tmp/e.png"
 check "E moves the view" [ "$(differing "$tmp/win.png" "$tmp/e.png")" -gt 1000 ]
+# pressed KEY NAME: presses KEY, then P; `line` is the line P printed, and the window's picture
+# ($tmp/win-NAME.png) and the Linux render's with that line (cropped alike, linux-NAME-crop.png)
+# are there to compare.
+pressed() {
+  xdotool key "$1"
+  sleep 0.5
+  xdotool key p
+  sleep 1
+  line=$(tr -d '\r' <"$tmp/out" | tail -n 1)
+  shot "$wid" "$tmp/win-$2.png"
+  # shellcheck disable=SC2086 # the P line is words
+  "$linux/kelvane" render "$tmp/box.map" -o "$tmp/linux-$2.png" $line
+  /usr/bin/convert "$tmp/linux-$2.png" -crop "${w}x${h}+0+$((480 - h))" +repage "$tmp/linux-$2-crop.png"
+}
 # C with the pointer away from the window cuts at the map's middle height: the picture (O hides
 # the messages) is the Linux render's with the line P prints.
 xdotool key o # no messages over the picture
 xdotool mousemove 1200 1000
-xdotool key c
-sleep 0.5
-xdotool key p
-sleep 1
-line=$(tr -d '\r' <"$tmp/out" | tail -n 1)
+pressed c cut
 check "C cuts the scene and P prints it" grep -qE -- "--section [-0-9.e]+$" <<<"$line"
-shot "$wid" "$tmp/win-cut.png"
-# shellcheck disable=SC2086 # the P line is words
-"$linux/kelvane" render "$tmp/box.map" -o "$tmp/linux-cut.png" $line
-/usr/bin/convert "$tmp/linux-cut.png" -crop "${w}x${h}+0+$((480 - h))" +repage "$tmp/linux-cut-crop.png"
 check "the cut is the Linux render's" [ "$(differing "$tmp/win-cut.png" "$tmp/linux-cut-crop.png")" = 0 ]
 # Numpad 7 (by its place, whatever Num Lock says) looks from the top, orthographic.
-xdotool key KP_7
-sleep 0.5
-xdotool key p
-sleep 1
-line=$(tr -d '\r' <"$tmp/out" | tail -n 1)
+pressed KP_7 top
 check "numpad 7 looks from the top, orthographic" grep -qE -- ",90,0 .*--ortho [0-9.e]+$" <<<"$line"
-shot "$wid" "$tmp/win-top.png"
-# shellcheck disable=SC2086 # the P line is words
-"$linux/kelvane" render "$tmp/box.map" -o "$tmp/linux-top.png" $line
-/usr/bin/convert "$tmp/linux-top.png" -crop "${w}x${h}+0+$((480 - h))" +repage "$tmp/linux-top-crop.png"
 check "the top view is the Linux render's" [ "$(differing "$tmp/win-top.png" "$tmp/linux-top-crop.png")" = 0 ]
 quit escape
 check "Escape exits 0" [ "$rc" = 0 ]

@@ -625,6 +625,21 @@ async function taps(page, key, n, camera) {
       };
     });
     results.phone.axe = await axeViolations(page);
+    // The drawer open, the side bar's buttons (Save picture the latest) neither cover one
+    // another nor reach past the drawer.
+    await page.click('#toggle');
+    await page.waitForFunction(() => document.getElementById('sidebar').getBoundingClientRect().left <
+                                     window.innerWidth / 2);
+    results.phone.bar = await page.evaluate(() => {
+      const side = document.getElementById('sidebar').getBoundingClientRect();
+      const boxes = [...document.querySelectorAll('#bar button')].map((b) => b.getBoundingClientRect());
+      return {
+        buttons: boxes.length,
+        overlap: boxes.some((a, i) => boxes.some((b, j) => j > i && a.left < b.right && b.left < a.right &&
+                                                            a.top < b.bottom && b.top < a.bottom)),
+        outside: boxes.some((b) => b.left < side.left || b.right > side.right),
+      };
+    });
     await page.close();
 
     // Keys belong to what has the focus: with the focus on a button Tab moves on and Enter
