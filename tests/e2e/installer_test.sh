@@ -26,11 +26,22 @@ check "make package wrote the installer" [ -f "$setup" ]
 title="Kelvane Map Viewer by Ruq"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kelvane'
 
-newPrefix() { # NAME: a fresh Wine prefix
-  [[ -n ${WINEPREFIX:-} ]] && wineserver -k 2>/dev/null
+# NAME: a fresh Wine prefix, in place of the last one. A prefix takes about 700 MB, so each goes
+# before the next is made rather than six at once (a CI run once found no kernel32.dll in the
+# fourth). A prefix without kernel32.dll is said, with the disk's free space and wineboot's
+# last words, so that such a failure names its cause.
+newPrefix() {
+  if [[ -n ${WINEPREFIX:-} ]]; then
+    wineserver -k 2>/dev/null
+    rm -rf "$WINEPREFIX"
+  fi
   export WINEPREFIX="$tmp/$1"
-  wineboot --init >/dev/null 2>&1
+  wineboot --init >"$tmp/wineboot.log" 2>&1
   wineserver -w
+  if [[ ! -f $WINEPREFIX/drive_c/windows/system32/kernel32.dll ]]; then
+    echo "wineboot made no working prefix $1 ($(df -h --output=avail "$tmp" | tail -n 1 | tr -d ' ') free):"
+    tail -n 5 "$tmp/wineboot.log"
+  fi
 }
 run() { wine "$@" >/dev/null 2>&1; wineserver -w; } # a Windows program, and all it started
 has() { wine reg query "$1" ${2:+/v "$2"} 2>/dev/null | grep -qF -- "$3"; } # KEY VALUE TEXT
