@@ -39,7 +39,7 @@ unsigned compare(const Lattice* a, const Lattice* b) {
 // The bytes of `map` no lattice value takes: everything before the first lattice record, and
 // of each record in `records` (list indices, in order) the bytes after its marker, its frame
 // data and everything after its heights. A record cut short counts whole.
-std::string otherBytes(const LoadedMap& map, const std::vector<int>& records) {
+std::string otherBytes(const MapSide& map, const std::vector<int>& records) {
   const std::vector<unsigned char>& f = map.store.file;
   const std::vector<ValueOffsets>& at = map.store.offsets;
   auto bytes = [&](uint64_t from, uint64_t to) {
@@ -51,7 +51,7 @@ std::string otherBytes(const LoadedMap& map, const std::vector<int>& records) {
   for (int i : records) {
     const ValueOffsets& o = at[size_t(i)];
     if (!o.record) continue;
-    const ListLengths& len = map.rep.lengths[size_t(i)];
+    const ListLengths& len = map.lengths[size_t(i)];
     if (!o.fixed || !o.minInsets || !o.maxInsets || !o.heights) {
       out += bytes(o.record, o.end);
       continue;
@@ -120,7 +120,7 @@ std::vector<std::pair<int, int>> pairIds(const std::vector<int>& a, const std::v
   return pairs;
 }
 
-MapDiff diffMaps(const LoadedMap& a, const LoadedMap& b) {
+MapDiff diffMaps(const MapSide& a, const MapSide& b) {
   std::vector<const Lattice*> la = latticeList(a.lat), lb = latticeList(b.lat);
   std::vector<int> ia, ib;
   for (const Lattice* L : la) ia.push_back(L->id);

@@ -41,8 +41,19 @@ struct MapDiff {
 std::vector<std::pair<int, int>> pairIds(const std::vector<int>& a, const std::vector<int>& b,
                                          size_t cells = size_t(1) << 24);
 
-// Compares two loaded maps (each with its store's bytes and offsets).
-MapDiff diffMaps(const LoadedMap& a, const LoadedMap& b);
+// One map to compare: its store's bytes and offsets, its list, and the list lengths its
+// records gave.
+struct MapSide {
+  const MapStore& store;
+  const Lattice* lat;
+  const std::vector<ListLengths>& lengths;
+};
+
+// Compares two maps.
+MapDiff diffMaps(const MapSide& a, const MapSide& b);
+inline MapDiff diffMaps(const LoadedMap& a, const LoadedMap& b) {
+  return diffMaps({a.store, a.lat, a.rep.lengths}, {b.store, b.lat, b.rep.lengths});
+}
 
 // Whether two floats are the same value as stored: equal bits, or NaN in both.
 bool sameFloat(float a, float b);

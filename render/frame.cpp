@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -52,7 +53,7 @@ bool full(const ArrayEmitter&) {
 
 void emitTriangle(GlEmitter& e, const Corners& c, int a, int b, int d, float grey, Face) {
   float rgb[3];
-  styleColour(e.amber ? LatticeStyle::amber : LatticeStyle::grey, grey, rgb);
+  styleColour(e.style, grey, rgb);
   glColor3f(rgb[0], rgb[1], rgb[2]);
   glBegin(GL_TRIANGLES);
   glVertex3f(c.x[a], c.y[a], c.z[a]);
@@ -172,9 +173,12 @@ template <class Emit> void wall(const FaceTables& p, int axis, bool high, Emit& 
 } // namespace
 
 void styleColour(LatticeStyle style, float g, float rgb[3]) {
-  rgb[0] = g;
-  rgb[1] = style == LatticeStyle::amber ? float(0.8 * double(g)) : g;
-  rgb[2] = style == LatticeStyle::amber ? float(0.35 * double(g)) : g;
+  static const double hues[][3] = {
+      {1, 1, 1},     {1, 0.8, 0.35}, {0.35, 1, 0.35}, {0.4, 0.6, 1},
+      {1, 0.5, 0.1}, {0.75, 0.4, 1}, {1, 0.25, 0.25},
+  };
+  const double* hue = hues[size_t(style) < std::size(hues) ? size_t(style) : 0];
+  for (int k = 0; k < 3; k++) rgb[k] = hue[k] == 1 ? g : float(hue[k] * double(g));
 }
 
 uint8_t colourLevel(float c) {
@@ -331,7 +335,7 @@ void drawFrame(const Lattice* lat, const float* trot, const ViewerState& vs, Fac
       }
       loadPlacement(fp, index, trot, vs);
     }
-    GlEmitter gl{isSelected(vs, trot, ordinal++)};
+    GlEmitter gl{isSelected(vs, trot, ordinal++) ? LatticeStyle::amber : LatticeStyle::grey};
     drawLatticeFaces(L, vs, ft, gl);
   }
   endSection(vs);

@@ -15,10 +15,12 @@ struct Corners {
   float x[4], y[4], z[4];
 };
 
-// How a lattice is coloured: each triangle's grey, times a hue. Amber is the selection's.
-enum class LatticeStyle : uint8_t { grey, amber };
+// How a lattice is coloured: each triangle's grey, times a hue. Amber is the selection's; the
+// rest are a comparison's: added, moved, reshaped, moved and reshaped, removed.
+enum class LatticeStyle : uint8_t { grey, amber, added, moved, reshaped, both, removed };
 
-// The colour a triangle of grey `g` takes in `style`: (g, g, g), or (g, 0.8 g, 0.35 g).
+// The colour a triangle of grey `g` takes in `style`: g times the style's hue, (1, 1, 1) for
+// grey, (1, 0.8, 0.35) for amber, green, blue, orange, violet and red for the changes.
 void styleColour(LatticeStyle style, float g, float rgb[3]);
 
 // The 8-bit level OpenGL stores for colour component `c` in an 8-bit colour buffer, as Mesa's
@@ -26,10 +28,10 @@ void styleColour(LatticeStyle style, float g, float rgb[3]);
 // a byte draws the pixel its float draws. Other drivers may round a near tie the other way.
 uint8_t colourLevel(float c);
 
-// Sends triangles to OpenGL: colour, begin, three vertices, end. An amber emitter colours each
-// triangle (g, 0.8 g, 0.35 g) for its grey g: the selected lattice.
+// Sends triangles to OpenGL: colour, begin, three vertices, end, each triangle's grey coloured
+// in `style` (styleColour).
 struct GlEmitter {
-  bool amber = false;
+  LatticeStyle style = LatticeStyle::grey;
 };
 
 // Whether the drawn lattice with this ordinal is the selected one (see ViewerState).

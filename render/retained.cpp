@@ -274,16 +274,20 @@ void releaseRetained(RetainedScene& s) {
   s.xyzBuffer = s.rgbaBuffer = 0;
 }
 
-void drawRetainedFrame(RetainedScene& s, const float* trot, const ViewerState& vs) {
-  // Lattices whose colours changed (the selection moved, a style was set) take them first.
+namespace {
+
+// Lattices whose colours changed (the selection moved, a style was set) take them.
+void recolour(RetainedScene& s, const float* trot, const ViewerState& vs) {
   int drawn = 0;
   for (RetainedLattice& r : s.lattices) {
     bool amber = isSelected(vs, trot, drawn++);
     LatticeStyle style = amber ? LatticeStyle::amber : r.style;
     if (r.arrays && !r.hidden && r.colours != style) redoLattice(s, r, style, false);
   }
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  beginSection(trot, vs);
+}
+
+// The scene's shown lattices, into a cleared frame.
+void drawLattices(RetainedScene& s, const float* trot, const ViewerState& vs) {
   float proj[16], mv[16];
   glGetFloatv(GL_PROJECTION_MATRIX, proj);
   bool arrays = s.vertices > 0;
@@ -322,7 +326,7 @@ void drawRetainedFrame(RetainedScene& s, const float* trot, const ViewerState& v
       loadPlacement(s.placements, r.index, trot, vs);
     }
     if (immediate) {
-      GlEmitter gl{amber};
+      GlEmitter gl{amber ? LatticeStyle::amber : r.style};
       drawLatticeShape(r.L, vs, r.box, s.faces, gl);
       continue;
     }
@@ -347,5 +351,19 @@ void drawRetainedFrame(RetainedScene& s, const float* trot, const ViewerState& v
     glDisableClientState(GL_VERTEX_ARRAY);
     glDisableClientState(GL_COLOR_ARRAY);
   }
+}
+
+} // namespace
+
+void drawRetainedFrame(RetainedScene& s, const float* trot, const ViewerState& vs,
+                       RetainedScene* also) {
+  ViewerState unselected = vs;
+  unselected.selectionShown = 0;
+  recolour(s, trot, vs);
+  if (also) recolour(*also, trot, unselected);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  beginSection(trot, vs);
+  drawLattices(s, trot, vs);
+  if (also) drawLattices(*also, trot, unselected);
   endSection(vs);
 }

@@ -94,6 +94,12 @@ python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); assert d["change
 check "diff of what is not a map is trouble" 2 "kelvane: $tmp/demo.json: not a map" "$bin/kelvane" diff "$tmp/demo.map" "$tmp/demo.json"
 check "diff of a missing map is trouble" 2 "kelvane: $tmp/none.map: No such file or directory" "$bin/kelvane" diff "$tmp/none.map" "$tmp/demo.map"
 check "diff takes one map from stdin" 2 "only one of OLD and NEW" "$bin/kelvane" diff - -
+# render --compare: a map compared with itself draws as it does alone; an unreadable OLD is said.
+check "render --compare with itself" 0 "" "$bin/kelvane" render "$tmp/demo.map" --compare "$tmp/copy.map" -o "$tmp/self.png"
+check "render alone" 0 "" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/alone.png"
+cmp -s "$tmp/self.png" "$tmp/alone.png" && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL render --compare with itself is not the plain picture"; }
+check "render --compare of a missing map" 1 "kelvane: $tmp/none.map: No such file or directory" "$bin/kelvane" render "$tmp/demo.map" --compare "$tmp/none.map" -o "$tmp/none.png"
+[[ ! -e $tmp/none.png ]] && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL render --compare wrote a picture without OLD"; }
 # patch: diff --json put back into the old map gives the new one, byte for byte.
 "$bin/kelvane" make-map "$tmp/demo.json" -o "$tmp/plain.map"
 "$bin/kelvane" diff "$tmp/plain.map" "$tmp/moved.map" --json >"$tmp/moved.diff.json"

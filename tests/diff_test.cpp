@@ -1,6 +1,7 @@
 // Comparing maps: pairing by ids as diff pairs lines, what each pair changed, the other bytes,
 // and the report.
 #include "mapfile/diff.h"
+#include "render/compare.h"
 #include "test_maps.h"
 #include "tools/toolkit.h"
 
@@ -73,6 +74,20 @@ TEST(Diff, EachKindOfChangeAndTheOtherBytes) {
                                "added 5 (id 9): 1 x 1 x 1 cells at (0, 0, 0)\n"
                                "1 moved, 1 reshaped, 1 moved and reshaped, 1 added, 1 removed, "
                                "2 unchanged; other bytes: same\n");
+  // Drawn compared: the new map's lattices in their change's colour, the old map's removed one
+  // alone, in red.
+  RetainedScene sa, sb;
+  buildRetained(a.lat, ViewerState{}, 0, sa);
+  buildRetained(b.lat, ViewerState{}, 0, sb);
+  styleComparison(d, sb, sa);
+  using S = LatticeStyle;
+  std::vector<S> styles, want = {S::moved, S::reshaped, S::both, S::grey, S::grey, S::added};
+  for (const RetainedLattice& r : sb.lattices) styles.push_back(r.style);
+  EXPECT_EQ(styles, want);
+  for (const RetainedLattice& r : sa.lattices) {
+    EXPECT_EQ(r.hidden, r.index != 3) << r.index;
+    EXPECT_EQ(r.style, r.index == 3 ? S::removed : S::grey) << r.index;
+  }
   // Bytes the viewer does not read, in a paired record, or a header count: other bytes.
   for (int k = 0; k < 2; k++) {
     MapDesc other = now;

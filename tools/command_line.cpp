@@ -53,10 +53,15 @@ void defineRender(CommandLine& cl, Options& o, const char* strictHelp) {
                 "Draw an orthographic view H units high above and below its middle instead of "
                 "the perspective one, as the viewer's numpad 5 and axis views do; with --fit, "
                 "H is fitted too");
+  r->add_option("--compare", o.compare,
+                "Colour each lattice by how MAP changed it from OLD, as kelvane-viewer "
+                "--compare OLD MAP shows it: added green, moved blue, reshaped orange, both "
+                "violet, removed (drawn from OLD) red, the rest grey");
   r->add_flag("--strict", o.strict, strictHelp);
   r->footer("Example: kelvane render level.map -o level.png --size 1280x960 --fit\n"
             "         kelvane render level.map -o level.png --camera 0,5,0,20,-45\n"
-            "         kelvane render level.map --path flight.txt -o flight.webm");
+            "         kelvane render level.map --path flight.txt -o flight.webm\n"
+            "         kelvane render new.map --compare old.map -o changes.png --fit");
 }
 
 void defineExport(CommandLine& cl, Options& o, const char* strictHelp) {

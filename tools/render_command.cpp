@@ -2,6 +2,7 @@
 // pictures and flights they draw through the headless EGL context.
 #include "command.h"
 
+#include "mapfile/diff.h"
 #include "platform/system.h"
 #include "render/camera_text.h"
 #include "render/retained.h"
@@ -75,10 +76,17 @@ bool checkLattices(const Lattice* lat, const RenderJob& job, std::string& err) {
 } // namespace
 
 int runRender(const Options& o, RenderJob& job, const FlightJob* flight) {
-  LoadedMap map;
+  LoadedMap map, old;
   if (!load(o.map, map, o.strict)) return 1;
   std::string bad;
   if (!checkLattices(map.lat, job, bad)) return usage("render", bad);
+  MapDiff diff;
+  if (!o.compare.empty()) {
+    if (!load(o.compare, old, o.strict)) return 1;
+    diff = diffMaps(old, map);
+    job.old = old.lat;
+    job.diff = &diff;
+  }
   if (o.fit) fitRender(o.map, map.lat, job);
   job.budget = renderBudget();
   std::string where, err;

@@ -6,6 +6,7 @@
 
 #include "platform/gl.h"
 #include "platform/headless.h"
+#include "render/compare.h"
 #include "render/flight.h"
 #include "render/frame.h"
 #include "render/marks.h"
@@ -84,6 +85,7 @@ bool glDrew(std::string& err) {
 struct FrameSource {
   HeadlessContext hc;
   RetainedScene scene;
+  RetainedScene old; // --compare: the old map's removed lattices
   ViewerState vs;
   std::vector<float> grid; // the selected lattice's cell edges, with --grid
   SceneBox box;            // what an orthographic frame's depth range holds
@@ -106,6 +108,10 @@ bool openFrames(FrameSource& f, const Lattice* lat, const RenderJob& job, std::s
   buildRetained(lat, f.vs, job.budget, f.scene, job.triangles);
   hideLattices(f.scene, hiddenByIndex(job.hidden));
   uploadRetained(f.scene, glProc);
+  if (job.old) { // few lattices are removed: they are drawn immediately, in no arrays
+    buildRetained(job.old, f.vs, 0, f.old, job.triangles);
+    styleComparison(*job.diff, f.scene, f.old);
+  }
   if (job.grid && f.selected) f.grid = latticeGridLines(f.selected, f.vs);
   return true;
 }
@@ -117,7 +123,7 @@ bool frameRgb(FrameSource& f, const RenderJob& job, const float* camera,
   std::copy(camera, camera + 5, trot);
   trot[Trot::selectedLattice] = f.selectedOrdinal;
   if (job.ortho > 0) viewOrtho(job.width, job.height, job.ortho, trot, f.box);
-  drawRetainedFrame(f.scene, trot, f.vs);
+  drawRetainedFrame(f.scene, trot, f.vs, job.old ? &f.old : nullptr);
   if (f.selected && !f.grid.empty()) drawLatticeGrid(f.selected, trot, f.vs, f.grid);
   rgb.resize(size_t(job.width) * job.height * 3);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);

@@ -86,6 +86,10 @@ struct RenderJob {
   float ortho = 0;         // --ortho's half-height; 0: the perspective projection
   size_t budget = 0;
   size_t triangles = SIZE_MAX; // past it, lattices are drawn as their boxes (boxedLattices)
+  // --compare: the old map's list and how the map differs from it; the frame colours each
+  // lattice by its change and draws the removed ones from `old`.
+  const Lattice* old = nullptr;
+  const MapDiff* diff = nullptr;
 };
 
 // `indices` (list indices) as flags by list index, as hideLattices and fitCamera take them.

@@ -1,0 +1,108 @@
+// Two maps compared: the change colours of the scenes and the words for each change.
+#include "compare.h"
+
+#include "numbers.h"
+
+LatticeStyle changeStyle(const LatticeChange& c) {
+  if (c.oldIndex < 0) return LatticeStyle::added;
+  if (c.newIndex < 0) return LatticeStyle::removed;
+  bool moved = c.what & changedMoved, reshaped = c.what & changedReshaped;
+  return moved && reshaped ? LatticeStyle::both
+         : moved           ? LatticeStyle::moved
+                           : LatticeStyle::reshaped;
+}
+
+void styleComparison(const MapDiff& d, RetainedScene& now, RetainedScene& old) {
+  for (const RetainedLattice& r : now.lattices) setLatticeStyle(now, r.index, LatticeStyle::grey);
+  std::vector<bool> unshown(size_t(latticeCount(old.lat)), true);
+  for (const LatticeChange& c : d.changes) {
+    if (c.newIndex >= 0) setLatticeStyle(now, c.newIndex, changeStyle(c));
+    if (c.newIndex < 0) {
+      unshown[size_t(c.oldIndex)] = false;
+      setLatticeStyle(old, c.oldIndex, LatticeStyle::removed);
+    }
+  }
+  hideLattices(old, unshown);
+}
+
+const char* changeVerb(unsigned what) {
+  bool moved = what & changedMoved, reshaped = what & changedReshaped;
+  return moved && reshaped ? "moved and reshaped" : moved ? "moved" : "reshaped";
+}
+
+std::vector<float> listValues(const HeightNode* n) {
+  std::vector<float> v;
+  for (; n; n = n->next) v.push_back(n->value);
+  return v;
+}
+std::vector<float> listValues(const InsetNode* n) {
+  std::vector<float> v;
+  for (; n; n = n->next) v.insert(v.end(), {n->dx, n->dz});
+  return v;
+}
+
+std::vector<size_t> differingEntries(const std::vector<float>& a, const std::vector<float>& b,
+                                     size_t width) {
+  std::vector<size_t> at;
+  for (size_t k = 0; k < a.size(); k += width)
+    for (size_t w = 0; w < width; w++)
+      if (!sameFloat(a[k + w], b[k + w])) {
+        at.push_back(k / width);
+        break;
+      }
+  return at;
+}
+
+namespace {
+
+std::string cells(const Lattice* L) {
+  return std::to_string(L->nx) + " x " + std::to_string(L->ny) + " x " + std::to_string(L->nz);
+}
+
+// "heights: 3 of 25 differ", or "heights: 25 -> 36" when their counts differ.
+std::string listLine(const char* name, const std::vector<float>& a, const std::vector<float>& b,
+                     size_t width) {
+  std::string s = std::string(name) + ": ";
+  if (a.size() != b.size())
+    return s + std::to_string(a.size() / width) + " -> " + std::to_string(b.size() / width);
+  return s + std::to_string(differingEntries(a, b, width).size()) + " of " +
+         std::to_string(a.size() / width) + " differ";
+}
+
+} // namespace
+
+std::string changeLine(const LatticeChange& c, const Lattice* a, const Lattice* b) {
+  if (c.oldIndex < 0)
+    return "added " + std::to_string(c.newIndex) + " (id " + std::to_string(b->id) +
+           "): " + cells(b) + " cells at " + triple(&b->x);
+  if (c.newIndex < 0)
+    return "removed " + std::to_string(c.oldIndex) + " (id " + std::to_string(a->id) +
+           "): " + cells(a) + " cells at " + triple(&a->x);
+  std::vector<std::string> parts;
+  auto three = [&](unsigned bit, const char* name, const float* x, const float* y) {
+    if (c.what & bit) parts.push_back(std::string(name) + " " + triple(x) + " -> " + triple(y));
+  };
+  three(changedPosition, "position", &a->x, &b->x);
+  three(changedRotation, "rotation", &a->rx, &b->rx);
+  three(changedCellSize, "cell size", &a->sx, &b->sx);
+  if (c.what & changedCells) parts.push_back("cells " + cells(a) + " -> " + cells(b));
+  if (c.what & changedHeights)
+    parts.push_back(listLine("heights", listValues(a->heights), listValues(b->heights), 1));
+  if (c.what & changedMinInsets)
+    parts.push_back(listLine("min insets", listValues(a->minInsets), listValues(b->minInsets), 2));
+  if (c.what & changedMaxInsets)
+    parts.push_back(listLine("max insets", listValues(a->maxInsets), listValues(b->maxInsets), 2));
+  std::string s = std::string(changeVerb(c.what)) + " " + std::to_string(c.newIndex) + " (id " +
+                  std::to_string(b->id) + "): ";
+  for (size_t k = 0; k < parts.size(); k++) s += (k ? "; " : "") + parts[k];
+  return s;
+}
+
+std::string summaryLine(const MapDiff& d) {
+  std::string s = std::to_string(d.moved) + " moved, " + std::to_string(d.reshaped) + " reshaped, ";
+  if (d.both) s += std::to_string(d.both) + " moved and reshaped, ";
+  s += std::to_string(d.added) + " added, " + std::to_string(d.removed) + " removed, " +
+       std::to_string(d.unchanged) + " unchanged; other bytes: ";
+  s += d.otherBytesSame ? "same" : "differ";
+  return s;
+}

@@ -1,0 +1,37 @@
+// Two maps compared, as the viewer and `kelvane render --compare` show it and `kelvane diff`
+// prints it: the new map's lattices coloured by change, the old map's removed ones in red, and
+// a line for each change.
+#pragma once
+
+#include "frame.h"
+#include "retained.h"
+
+#include "mapfile/diff.h"
+
+#include <string>
+#include <vector>
+
+// The style that change `c` colours its lattice with.
+LatticeStyle changeStyle(const LatticeChange& c);
+
+// Colours `now` (the new map's scene) by the changes of `d`, the rest grey, and shows in `old`
+// (the old map's scene) only the removed lattices, in red.
+void styleComparison(const MapDiff& d, RetainedScene& now, RetainedScene& old);
+
+// "moved", "reshaped" or "moved and reshaped", for a pair's changed... bits.
+const char* changeVerb(unsigned what);
+
+// The values of a list in order: a height each, or an inset's dx and dz.
+std::vector<float> listValues(const HeightNode* n);
+std::vector<float> listValues(const InsetNode* n);
+// The entries (of `width` floats) that differ between two lists of the same length.
+std::vector<size_t> differingEntries(const std::vector<float>& a, const std::vector<float>& b,
+                                     size_t width);
+
+// The line for one change: "moved 12 (id 40): position (1, 2, 3) -> (1, 2.5, 3)", "added 3
+// (id 7): 2 x 1 x 2 cells at (0, 0, 0)", ... `a` and `b` are its old and new lattices (null
+// for the side it lacks).
+std::string changeLine(const LatticeChange& c, const Lattice* a, const Lattice* b);
+// "3 moved, 1 reshaped, 2 added, 0 removed, 1994 unchanged; other bytes: same" (with "N moved
+// and reshaped, " before the added ones when there are some).
+std::string summaryLine(const MapDiff& d);
