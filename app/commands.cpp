@@ -139,6 +139,10 @@ std::string cameraLine(const Viewer& v) {
     s += ' ';
     s += orthoText(v.vs.ortho);
   }
+  if (!v.compare.name.empty()) {
+    bool blank = v.compare.name.find_first_of(" \t") != std::string::npos;
+    s += blank ? " --compare \"" + v.compare.name + '"' : " --compare " + v.compare.name;
+  }
   return s;
 }
 
@@ -184,6 +188,12 @@ void runAction(Viewer& v, Action a, int key) {
   case Action::clearSelection:
     selectLattice(v, -1);
     clearMeasurement(v);
+    markRemoved(v);
+    v.compare.at = -1;
+    break;
+  case Action::nextChange:
+  case Action::previousChange:
+    stepChange(v, a == Action::nextChange ? 1 : -1);
     break;
   case Action::hideSelected:
   case Action::hideOthers:

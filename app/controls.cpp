@@ -24,10 +24,14 @@ const Binding bindings[] = {
      "show the axis lines from each parent to its lattice"},
     {'P', 0, false, false, Action::printView, "P",
      "print the view as --camera ... for 'kelvane render'"},
-    {VK_TAB, 0, true, false, Action::selectNext, "Tab / Shift+Tab",
-     "select the next / previous drawn lattice"},
-    {VK_TAB, modShift, true, false, Action::selectPrevious, "Tab / Shift+Tab",
-     "select the next / previous drawn lattice"},
+    {VK_TAB, 0, true, false, Action::selectNext, "Tab / N (+Shift)",
+     "select the next (previous) lattice / change of --compare"},
+    {VK_TAB, modShift, true, false, Action::selectPrevious, "Tab / N (+Shift)",
+     "select the next (previous) lattice / change of --compare"},
+    {'N', 0, true, false, Action::nextChange, "Tab / N (+Shift)",
+     "select the next (previous) lattice / change of --compare"},
+    {'N', modShift, true, false, Action::previousChange, "Tab / N (+Shift)",
+     "select the next (previous) lattice / change of --compare"},
     {VK_PRIOR, 0, true, false, Action::selectParent, "PageUp / PageDown",
      "select the parent / the first child of the selection"},
     {VK_NEXT, 0, true, false, Action::selectChild, "PageUp / PageDown",
@@ -195,11 +199,18 @@ std::vector<HelpLine> helpLines() {
 std::string helpText() {
   std::string t =
       "Usage: kelvane-viewer MAP\n"
+      "       kelvane-viewer --compare OLD NEW\n"
       "Shows the landscape lattices of a Kelvane map file in a 640 x 480 window.\n"
       "\n"
       "The whole command line, with every double quote removed, is the map file name. With\n"
       "no command line the first word of infile.txt in the working directory names the map;\n"
       "with neither, the window opens on a start screen and a map dropped on it opens.\n"
+      "\n"
+      "--compare OLD NEW shows NEW with each lattice coloured by how it changed from OLD:\n"
+      "added green, moved blue, reshaped orange, moved and reshaped violet, unchanged grey;\n"
+      "lattices OLD has and NEW lacks are drawn from OLD in red. Lattices are paired by id,\n"
+      "in list order, as 'kelvane diff OLD NEW' pairs and lists them. N and Shift+N select\n"
+      "the next and previous change. Both files are watched.\n"
       "\n"
       "Keys and mouse:\n";
   for (const HelpLine& h : helpLines())

@@ -29,6 +29,8 @@ enum class Action : uint8_t {
   printView,
   selectNext,
   selectPrevious,
+  nextChange,
+  previousChange,
   selectParent,
   selectChild,
   clearSelection,

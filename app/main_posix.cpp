@@ -1,5 +1,5 @@
 // Entry on systems without WinMain: the arguments, joined by single blanks, are the
-// command-line tail.
+// command-line tail; an argument with a blank in it is quoted, as a Windows shell passes it.
 #include "platform/win32.h"
 
 #include <string>
@@ -8,7 +8,9 @@ int main(int argc, char** argv) {
   std::string tail;
   for (int i = 1; i < argc; i++) {
     if (i > 1) tail += ' ';
-    tail += argv[i];
+    std::string arg = argv[i];
+    bool blank = arg.find_first_of(" \t") != std::string::npos;
+    tail += blank ? '"' + arg + '"' : arg;
   }
   static int instance;
   return WinMain(reinterpret_cast<HINSTANCE>(&instance), nullptr, tail.data(), SW_SHOW);

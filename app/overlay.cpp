@@ -84,6 +84,7 @@ OverlayPanel infoPanel(const Viewer& v, DWORD now) {
              line("hidden     " + std::to_string(hiddenIndices(v).size())),
              line("pointer    " + pointerRow(v)),
              line(cameraLine(v))};
+  for (const std::string& row : compareInfoLines(v)) p.lines.insert(p.lines.end() - 1, line(row));
   const Section& cut = v.vs.section;
   if (cut.keeps != SectionKeeps::all) {
     char row[80];
@@ -98,6 +99,10 @@ OverlayPanel selectionPanel(const Viewer& v) {
   OverlayPanel p;
   p.kind = PanelKind::selection;
   for (const std::string& s : selectionPanelLines(v.lat, v.selected)) p.lines.push_back(line(s));
+  std::vector<std::string> change = changePanelLines(v);
+  for (size_t k = 0; k < change.size(); k++)
+    p.lines.push_back(line(change[k], k ? nullptr : heading));
+  if (p.lines.empty()) return p;
   p.lines.front().rgb[1] = heading[1];
   p.lines.front().rgb[2] = heading[2];
   return p;
@@ -132,7 +137,8 @@ std::vector<OverlayPanel> overlayPanels(const Viewer& v, DWORD now) {
   const Overlays& o = v.overlay;
   if (!o.shown) return panels;
   if (o.info) panels.push_back(infoPanel(v, now));
-  if (v.start.windowPanels && v.selected >= 0) panels.push_back(selectionPanel(v));
+  if (v.start.windowPanels && (v.selected >= 0 || !changePanelLines(v).empty()))
+    panels.push_back(selectionPanel(v));
   if (v.start.windowPanels && v.measure.count) panels.push_back(measurePanel(v));
   if (v.start.windowPanels) {
     OverlayPanel m = messagePanel(v, now);

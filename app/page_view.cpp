@@ -29,8 +29,15 @@ void fillPageView(Viewer& v) {
   p.running = true;
   std::copy(v.trot, v.trot + 5, p.camera);
   // The outline and the selection's details walk the list: made again only when they change.
-  if (p.maps != v.maps) p.outline = outlineText(v.lat);
-  if (p.maps != v.maps || p.selected != v.selected) p.lattice = latticeDetails(v.lat, v.selected);
+  if (p.maps != v.maps) {
+    p.outline = outlineText(v.lat);
+    p.changes = changeKinds(v);
+  }
+  if (p.maps != v.maps || p.selected != v.selected || p.changeAt != v.compare.at) {
+    p.lattice = latticeDetails(v.lat, v.selected);
+    for (const std::string& row : changePanelLines(v)) p.lattice += row + '\n';
+  }
+  p.changeAt = v.compare.at;
   p.maps = v.maps;
   p.selected = v.selected;
   p.hidden = v.hidden.empty() ? std::string() : formatIndexList(hiddenIndices(v));

@@ -23,12 +23,13 @@ std::string prefixed(const std::string& name, const std::string& text) {
   return std::string(programName) + ": " + (name.empty() ? "" : name + ": ") + text;
 }
 
-// Allocates a root into `lat` and loads the map into it from `store`; warnings are said. The
-// reason, when it did not load, is "not a map: ..." or what failed. A map the viewer was not
+// Allocates a root into `lat` and loads the map into it from `store`, with its records' list
+// lengths into `lengths`; warnings are said. The reason, when it did not load, is "not a map:
+// ..." or what failed. A map the viewer was not
 // started with (a reload, a drop) must be a regular file: a named pipe swapped in would stop
 // the viewer until something wrote to it.
-bool loadInto(Viewer& v, const std::string& name, MapStore& store, Lattice*& lat, std::string& why,
-              bool regularOnly = false) {
+bool loadInto(Viewer& v, const std::string& name, MapStore& store, Lattice*& lat,
+              std::vector<ListLengths>& lengths, std::string& why, bool regularOnly = false) {
   store.limit = v.start.storeLimit;
   LoadReport rep;
   try {
@@ -46,6 +47,7 @@ bool loadInto(Viewer& v, const std::string& name, MapStore& store, Lattice*& lat
   }
   for (const std::string& w : rep.warnings) sayWarning(v, prefixed(name, "warning: " + w));
   why = (rep.status == LoadStatus::notMap ? "not a map: " : "") + rep.error;
+  lengths = std::move(rep.lengths);
   return rep.status == LoadStatus::loaded;
 }
 
@@ -61,6 +63,7 @@ size_t budgetHere(Viewer& v) {
 struct Replacement {
   std::unique_ptr<MapStore> store = std::make_unique<MapStore>();
   Lattice* lat = nullptr;
+  std::vector<ListLengths> lengths;
   FileStamp before;      // the file when the load began
   bool changing = false; // the file changed while it was read
 };
@@ -71,7 +74,7 @@ struct Replacement {
 bool loadReplacement(Viewer& v, const std::string& name, const char* verb, Replacement& r) {
   r.before = fileStamp(name);
   std::string why;
-  bool ok = loadInto(v, name, *r.store, r.lat, why, true);
+  bool ok = loadInto(v, name, *r.store, r.lat, r.lengths, why, true);
   r.changing = !(fileStamp(name) == r.before);
   if (r.changing) {
     sayWarning(v, prefixed(name, "changed while it was read; loading it again once it settles"));
@@ -96,6 +99,7 @@ void warnBoxes(Viewer& v, const std::string& name) {
 void swapIn(Viewer& v, const std::string& name, const char* verb, Replacement& r) {
   std::swap(v.store, r.store);
   v.lat = r.lat;
+  v.lengths = std::move(r.lengths);
   if (!std::strcmp(verb, "opened")) v.farSaid = false;
   buildScene(v);
   warnBoxes(v, name);
@@ -141,10 +145,38 @@ void buildScene(Viewer& v) {
                                    " lattices are past the " + std::to_string(budget >> 20) +
                                    " MB the geometry may take (KELVANE_GEOMETRY_MB) and are "
                                    "drawn triangle by triangle, more slowly"));
+  compareScene(v);
 }
 
+namespace {
+
+// Loads the map the viewer starts with (and with --compare the old map) into `store`; false
+// after saying why it does not open, in the box users of the viewer know and on stderr.
+bool loadStart(Viewer& v, const std::string& name, MapStore& store, Lattice*& lat,
+               std::vector<ListLengths>& lengths) {
+  std::string why;
+  if (loadInto(v, name, store, lat, lengths, why)) return true;
+  std::fprintf(stderr, "%s: %s: %s\n", programName, name.c_str(), why.c_str());
+  MessageBoxA(nullptr, (name + ": " + why).c_str(), "Error opening file.",
+              MB_OK | MB_ICONEXCLAMATION);
+  return false;
+}
+
+} // namespace
+
 bool openStartMap(Viewer& v, const char* cmdLine) {
-  std::string name = cmdLine, why;
+  std::string name = cmdLine, why, old, now;
+  if (compareNames(cmdLine, old, now)) {
+    name = now;
+    Comparison& c = v.compare;
+    FileStamp stamp = fileStamp(old);
+    if (!loadStart(v, old, *c.store, c.lat, c.lengths)) return false;
+    c.name = old;
+    watchFile(c.watch, old, stamp, GetTickCount());
+  } else {
+    stripQuotes(name.data()); // one file name, every double quote removed
+    name.resize(std::strlen(name.c_str()));
+  }
   if (name.empty() && !readFirstWord("infile.txt", name, why)) {
     // A start from a menu: the start screen says how to open a map (in the window; why there
     // is none goes to the terminal only).
@@ -153,14 +185,7 @@ bool openStartMap(Viewer& v, const char* cmdLine) {
     return true;
   }
   FileStamp stamp = fileStamp(name);
-  if (!loadInto(v, name, *v.store, v.lat, why)) {
-    // The message box users of the viewer know, with the reason for users without a terminal,
-    // and the reason on stderr.
-    std::fprintf(stderr, "%s: %s: %s\n", programName, name.c_str(), why.c_str());
-    MessageBoxA(nullptr, (name + ": " + why).c_str(), "Error opening file.",
-                MB_OK | MB_ICONEXCLAMATION);
-    return false;
-  }
+  if (!loadStart(v, name, *v.store, v.lat, v.lengths)) return false;
   buildScene(v);
   warnBoxes(v, name);
   watchFile(v.watch, name, stamp, GetTickCount());
@@ -185,6 +210,21 @@ void reloadMap(Viewer& v) {
     v.trot[Trot::selectedLattice] = float(drawnOrdinal(v.lat, v.selected));
 }
 
+void reloadOldMap(Viewer& v) {
+  Comparison& c = v.compare;
+  Replacement r;
+  if (!loadReplacement(v, c.name, "reloaded", r)) {
+    if (!r.changing) watchFile(c.watch, c.name, r.before, GetTickCount());
+    return;
+  }
+  std::swap(c.store, r.store);
+  c.lat = r.lat;
+  c.lengths = std::move(r.lengths);
+  compareScene(v);
+  say(v, "reloaded " + c.name + ": " + std::to_string(drawnCount(c.lat)) + " lattices");
+  watchFile(c.watch, c.name, r.before, GetTickCount());
+}
+
 void openDroppedMap(Viewer& v, const std::string& name) {
   v.dropped = Watch{}; // this drop is the one that counts
   Replacement r;
@@ -205,8 +245,11 @@ void watchCommand(Viewer& v) {
   if (watchDue(v.dropped, now) && watchLooked(v.dropped, fileStamp(v.dropped.name), now)) {
     std::string name = v.dropped.name; // openDroppedMap forgets the pending drop
     openDroppedMap(v, name);
-  } else if (watchDue(v.watch, now) && watchLooked(v.watch, fileStamp(v.watch.name), now))
+  } else if (watchDue(v.watch, now) && watchLooked(v.watch, fileStamp(v.watch.name), now)) {
     reloadMap(v);
+  } else if (!v.compare.name.empty() && watchDue(v.compare.watch, now) &&
+             watchLooked(v.compare.watch, fileStamp(v.compare.name), now))
+    reloadOldMap(v);
 }
 
 void dropCommand(Viewer& v, const MSG& msg) {
@@ -221,8 +264,9 @@ void dropCommand(Viewer& v, const MSG& msg) {
 
 void drawScene(Viewer& v) {
   setProjection(v);
+  markRemoved(v);
   if (v.scene.lat == v.lat)
-    drawRetainedFrame(v.scene, v.trot, v.vs);
+    drawRetainedFrame(v.scene, v.trot, v.vs, v.compare.lat ? &v.compare.scene : nullptr);
   else
     drawFrame(v.lat, v.trot, v.vs, v.scene.faces);
 }

@@ -7,6 +7,7 @@
 #include "watch.h"
 #include "window.h"
 
+#include "mapfile/diff.h"
 #include "mapfile/lattice.h"
 #include "platform/page.h"
 #include "platform/win32.h"
@@ -63,6 +64,18 @@ struct Measurement {
   int lattice[2] = {-1, -1};
 };
 
+// --compare OLD NEW: the old map, how the shown map differs from it, and the change N went to.
+struct Comparison {
+  std::string name; // the old map's file; empty: no comparison
+  std::unique_ptr<MapStore> store = std::make_unique<MapStore>();
+  Lattice* lat = nullptr;
+  std::vector<ListLengths> lengths;
+  MapDiff diff;
+  RetainedScene scene; // the old map's removed lattices, drawn after the shown map's
+  Watch watch;         // the old map's file
+  int at = -1;         // the change N or Shift+N went to (in diff.changes); -1: none
+};
+
 // Messages stay this long (ms) and this many at most.
 constexpr DWORD messageTime = 5000;
 constexpr size_t messageCount = 4;
@@ -83,6 +96,7 @@ struct Viewer {
   ViewerStart start;
   std::unique_ptr<MapStore> store = std::make_unique<MapStore>();
   Lattice* lat = nullptr;
+  std::vector<ListLengths> lengths; // the list lengths the map's records gave (comparing)
   RetainedScene scene;      // the map's triangles, built once after loading; frames draw from it
   int selected = -1;        // list index of the selected lattice, -1 for none
   std::vector<bool> hidden; // by list index: lattices the user hid (H); none when empty
@@ -99,6 +113,7 @@ struct Viewer {
   Overlays overlay;
   size_t triangles = 0; // in a frame of the scene
   Measurement measure;
+  Comparison compare;
   // The point under the pointer, for the info panel: what was found, and for which pointer
   // position and camera, when.
   PickHit hover;
@@ -190,6 +205,29 @@ std::string viewLink(const ViewerState& vs);
 // F12: saves the scene, drawn again without the panels, as a PNG in the pictures folder
 // (freePictureName) and says where; on a page, hands it to the page to download.
 void takePicture(Viewer& v);
+
+// Comparing two maps (compare.cpp).
+// Whether the command line is "--compare OLD NEW" (each name plain or in double quotes, with
+// nothing after them), and the two names when it is.
+bool compareNames(const std::string& line, std::string& old, std::string& now);
+// Compares the shown map with the old one and colours the scene by change: called whenever
+// either map's scene is built. Nothing without a comparison.
+void compareScene(Viewer& v);
+// N and Shift+N (dir 1, -1): selects the next or previous change and says what it is; a
+// removed lattice is drawn in amber, from the old map, while nothing else is selected.
+void stepChange(Viewer& v, int dir);
+// Before each frame: the removed lattice N went to is amber while nothing is selected.
+void markRemoved(Viewer& v);
+// What the selection panel adds in a comparison: the selected lattice's change (or the removed
+// one N went to, with nothing selected) as a heading and a row for each value that differs.
+std::vector<std::string> changePanelLines(const Viewer& v);
+// For the page's outline: "INDEX KIND" a line for each changed lattice of the shown map, KIND
+// added, moved, reshaped or both; "" without a comparison.
+std::string changeKinds(const Viewer& v);
+// The info panel's rows in a comparison: the old map, the summary, the other bytes.
+std::vector<std::string> compareInfoLines(const Viewer& v);
+// Loads the old map again after its file changed; a failure keeps the comparison and says why.
+void reloadOldMap(Viewer& v);
 
 // Commands (commands.cpp).
 // Selects the lattice at list index `index` (-1: none): the amber highlight, the stdout line,

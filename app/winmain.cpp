@@ -106,6 +106,7 @@ DWORD idleWait(const Viewer& v, DWORD now) {
       if (DWORD(now - m.at) < messageTime) until(m.at + messageTime);
   if (!v.watch.name.empty()) until(v.watch.lastLook + watchInterval);
   if (!v.dropped.name.empty()) until(v.dropped.lastLook + watchInterval);
+  if (!v.compare.name.empty()) until(v.compare.watch.lastLook + watchInterval);
   return std::min(wait, hoverWait(v, now));
 }
 
@@ -179,7 +180,6 @@ int runViewer(HINSTANCE instance, LPSTR cmdLine, const ViewerStart& start) {
     v.hidden[size_t(i)] = true;
   }
   if (!openViewerWindow(v)) return 1;
-  stripQuotes(cmdLine);
   bool opened = openStartMap(v, cmdLine);
   for (int i = 0; i < 5; i++) v.trot[i] = start.camera[i];
   v.vs.section = start.section;
@@ -188,6 +188,7 @@ int runViewer(HINSTANCE instance, LPSTR cmdLine, const ViewerStart& start) {
   int exitCode = opened ? runLoop(v) : 1;
   releaseOverlays(v);
   releaseRetained(v.scene);
+  releaseRetained(v.compare.scene);
   closeViewerWindow(v);
   return exitCode;
 }

@@ -14,6 +14,9 @@ struct PageView {
   std::string section;  // the cut and the orthographic view as the link writes them
                         // ("section=2.5&ortho=40"), "" for neither
   std::string outline;  // the drawn lattices for the page's outline (outlineText)
+  std::string changes;  // with --compare, sent with the outline: "INDEX KIND" a line for each
+                        // changed lattice of the shown map (added, moved, reshaped, both)
+  int changeAt = -1;    // the change N went to, which the details describe
   unsigned maps = 0;    // maps built so far: the outline changes with it
   std::string measure;  // the measurement's lines, "" for none
   std::string flight;   // the keyframes, a keyframeLine each

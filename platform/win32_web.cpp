@@ -243,7 +243,8 @@ EM_JS(void, pageNote, (const char* text), { Module.kelvaneMessage(UTF8ToString(t
 
 // Every frame, the page view as one object; the outline only when a new map has it, else null.
 EM_JS(void, pageBridge, (const float* camera, int selected, const char* lattice,
-                         const char* hidden, const char* outline, const char* measure,
+                         const char* hidden, const char* outline, const char* changes,
+                         const char* measure,
                          const char* flight, int playing, const char* view,
                          const char* viewCamera, const char* viewHidden, int viewSelected,
                          int views, const unsigned char* picture, int pictureSize,
@@ -252,7 +253,8 @@ EM_JS(void, pageBridge, (const float* camera, int selected, const char* lattice,
   Module.kelvaneBridge({
     camera: camera ? Array.from(HEAPF32.subarray(camera >> 2, (camera >> 2) + 5)) : null,
     selected, lattice: UTF8ToString(lattice), hidden: UTF8ToString(hidden),
-    outline: outline ? UTF8ToString(outline) : null, measure: UTF8ToString(measure),
+    outline: outline ? UTF8ToString(outline) : null,
+    changes: outline ? UTF8ToString(changes) : null, measure: UTF8ToString(measure),
     flight: UTF8ToString(flight), playing: !!playing, section: UTF8ToString(section),
     view: {line: UTF8ToString(view), camera: UTF8ToString(viewCamera),
            hidden: UTF8ToString(viewHidden), selected: viewSelected, count: views,
@@ -419,7 +421,8 @@ BOOL SwapBuffers(HDC dc) {
   if (newPicture) sentPictures = p.pictures;
   pageBridge(
       page && p.running ? p.camera : nullptr, p.selected, p.lattice.c_str(), p.hidden.c_str(),
-      newOutline ? p.outline.c_str() : nullptr, p.measure.c_str(), p.flight.c_str(),
+      newOutline ? p.outline.c_str() : nullptr, p.changes.c_str(), p.measure.c_str(),
+      p.flight.c_str(),
       p.playing ? 1 : 0, p.view.c_str(), p.viewCamera.c_str(), p.viewHidden.c_str(), p.viewSelected,
       int(p.views), newPicture ? reinterpret_cast<const unsigned char*>(p.picture.data()) : nullptr,
       int(p.picture.size()), p.pictureName.c_str(), p.section.c_str(), p.viewSection.c_str());

@@ -31,6 +31,50 @@ TEST_F(ViewerTest, TabShiftTabAndBackspaceSelect) {
                                       t + " - lattice 3", t + " - lattice 0"}));
 }
 
+// --compare OLD NEW (names plain or quoted, nothing after them): N and Shift+N step through
+// the changes, wrapping, and say each; a removed lattice selects nothing in NEW.
+TEST_F(ViewerTest, CompareStepsThroughTheChanges) {
+  struct {
+    const char* line;
+    bool compare;
+    const char *old, *now;
+  } lines[] = {{"--compare a b", true, "a", "b"},  {"--compare \"a b\"  c", true, "a b", "c"},
+               {"--compare a", false, "", ""},     {"--compare a b c", false, "", ""},
+               {"--compare \"a b", false, "", ""}, {"--comparea b", false, "", ""},
+               {"a --compare b c", false, "", ""}};
+  for (const auto& l : lines) {
+    std::string old, now;
+    EXPECT_EQ(compareNames(l.line, old, now), l.compare) << l.line;
+    if (l.compare) {
+      EXPECT_EQ(old + "|" + now, std::string(l.old) + "|" + l.now) << l.line;
+    }
+  }
+  MapDesc m;
+  m.lattices = {box(2, 1, 2, 1), box(2, 1, 2, 2), box(2, 1, 2, 3)};
+  write("old map.map", mapBytes(m));
+  m.lattices.erase(m.lattices.begin() + 1);
+  m.lattices[1].pos[1] = 4;
+  m.lattices.push_back(box(1, 1, 1, 4));
+  write("new.map", mapBytes(m));
+  MSG shiftDown = keyMsg(WM_KEYDOWN, VK_SHIFT), shiftUp = keyMsg(WM_KEYUP, VK_SHIFT);
+  script({keyMsg(WM_KEYDOWN, 'N'), keyMsg(WM_KEYDOWN, 'N'), keyMsg(WM_KEYDOWN, 'N'),
+          keyMsg(WM_KEYDOWN, 'N'), shiftDown, keyMsg(WM_KEYDOWN, 'N'), shiftUp,
+          keyMsg(WM_KEYDOWN, 'P'), keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run("--compare \"old map.map\" new.map"), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "change 1 of 3: removed 1 (id 2): 2 x 1 x 2 cells at (0, 0, 0)\n"
+            "selected lattice 1: id 3, 2 x 1 x 2 cells, at (0, 4, 0), parent none\n"
+            "change 2 of 3: moved 1 (id 3): position (0, 0, 0) -> (0, 4, 0)\n"
+            "selected lattice 2: id 4, 1 x 1 x 1 cells, at (0, 0, 0), parent none\n"
+            "change 3 of 3: added 2 (id 4): 1 x 1 x 1 cells at (0, 0, 0)\n"
+            "selection cleared\n"
+            "change 1 of 3: removed 1 (id 2): 2 x 1 x 2 cells at (0, 0, 0)\n"
+            "selected lattice 2: id 4, 1 x 1 x 1 cells, at (0, 0, 0), parent none\n"
+            "change 3 of 3: added 2 (id 4): 1 x 1 x 1 cells at (0, 0, 0)\n"
+            "--camera 0,0,0,0,0 --select 2 --compare \"old map.map\"\n");
+}
+
 // The selected lattice is drawn in amber, (g, 0.8 g, 0.35 g); nothing else changes, and with
 // nothing selected every colour is grey.
 TEST_F(ViewerTest, TheSelectedLatticeIsAmber) {

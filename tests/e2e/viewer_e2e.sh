@@ -484,7 +484,7 @@ cd - >/dev/null || exit 1
 shot "$wid" "$tmp/start-screen.png"
 text=$(ocr "$tmp/start-screen.png")
 check "the start screen says how to open a map" grep -q "No map open. Drop a map file on this window" <<<"$(tr -s '\n ' ' ' <<<"$text")"
-for key in Backspace Escape Home Shift+Tab "left drag" wheel F5; do
+for key in Backspace Escape Home Shift+Enter "left drag" wheel F5; do
   check "the help sheet reads '$key'" grep -qF -- "$key" <<<"$text"
 done
 quit escape
@@ -575,6 +575,69 @@ began=$(date +%s%N)
 quit escape
 took=$((($(date +%s%N) - began) / 1000000))
 check "Escape ends the viewer on a 32,000-lattice chain within $limit s (took $took ms)" [ "$rc" = 0 -a "$took" -lt $((limit * 1000)) ]
+
+# --compare: a row of six lattices, one removed, one moved, one reshaped, one added, two the
+# same. Each shows in its change's colour (the removed one drawn from OLD), and the window is
+# render --compare's with the P line; N steps through exactly the four changes, and a NEW
+# rewritten to OLD's lattices turns the picture grey.
+row() { # the lattices of old.json or new.json: ID X Y NY for each
+  local sep="" out='{"lattices": ['
+  while (($#)); do
+    out+="$sep{\"id\": $1, \"position\": [$2, $3, 0], \"rotation\": [0, 0, 0], \"cellSize\": [4, 4, 4], \"cells\": [2, $4, 2]}"
+    sep=", "
+    shift 4
+  done
+  echo "$out]}"
+}
+row 1 -50 0 1 2 -30 0 1 3 -10 0 1 4 10 0 1 5 30 0 1 >"$tmp/old.json"
+row 1 -50 0 1 3 -10 6 1 4 10 0 3 5 30 0 1 6 50 0 1 >"$tmp/new.json"
+"$bin/kelvane" make-map "$tmp/old.json" -o "$tmp/old.map" || exit 1
+"$bin/kelvane" make-map "$tmp/new.json" -o "$tmp/new.map" || exit 1
+hue() { # FILE WxH+X+Y: the colour of what is drawn there, as a change colours it
+  /usr/bin/convert "$1" -crop "$2" +repage -format '%[fx:mean.r] %[fx:mean.g] %[fx:mean.b]' info: |
+    awk '{ r = $1; g = $2; b = $3; d = 0.02 * (r + g + b)
+           if (r + g + b == 0) print "black"
+           else if (r - g < d && g - r < d && g - b < d && b - g < d) print "grey"
+           else if (g > 2 * r && g > 2 * b) print "green"
+           else if (b > g && g > r) print "blue"
+           else if (r > g && g > b) print "orange"
+           else if (b > r && r > g) print "violet"
+           else if (r > 2 * g) print "red"
+           else print "other" }'
+}
+start --compare "$tmp/old.map" "$tmp/new.map" || exit 1
+taps o 1
+taps Home 1
+xdotool key p
+sleep 0.3
+line=$(tail -n 1 "$tmp/out")
+check "P names the old map" grep -qF -- "--compare $tmp/old.map" <<<"$line"
+shot "$wid" "$tmp/compare.png"
+# shellcheck disable=SC2086
+"$bin/kelvane" render "$tmp/new.map" -o "$tmp/compare-render.png" $line
+check "the window is render --compare's with the P line" [ "$(differing "$tmp/compare.png" "$tmp/compare-render.png")" = 0 ]
+want=(grey red blue orange grey green) # by x: same, removed, moved, reshaped, same, added
+for k in 0 1 2 3 4 5; do
+  got=$(hue "$tmp/compare.png" "60x480+$((18 + 108 * k))+0")
+  check "lattice $((k + 1)) of the row is ${want[k]} (got $got)" [ "$got" = "${want[k]}" ]
+done
+changes=("removed 1 (id 2): 2 x 1 x 2 cells at (-30, 0, 0)"
+  "moved 1 (id 3): position (-10, 0, 0) -> (-10, 6, 0)"
+  "reshaped 2 (id 4): cells 2 x 1 x 2 -> 2 x 3 x 2"
+  "added 4 (id 6): 2 x 1 x 2 cells at (50, 0, 0)")
+for k in 0 1 2 3 4; do
+  taps n 1
+  check "N goes to change $((k % 4 + 1)) of 4" said "change $((k % 4 + 1)) of 4: ${changes[k % 4]}"
+done
+taps BackSpace 1
+"$bin/kelvane" make-map "$tmp/old.json" -o "$tmp/new-again.map" || exit 1
+mv "$tmp/new-again.map" "$tmp/new.map"
+for _ in $(seq 40); do grep -q "^reloaded $tmp/new.map" "$tmp/out" && break; sleep 0.1; done
+sleep 0.5
+shot "$wid" "$tmp/same.png"
+"$bin/kelvane" render "$tmp/old.map" -o "$tmp/same-render.png" $line
+check "NEW rewritten to OLD's lattices: the window follows, all grey" [ "$(differing "$tmp/same.png" "$tmp/same-render.png")" = 0 ]
+quit escape
 
 # A missing map: the message box, dismissed with Return, then exit 1 without a frame.
 openMissing "$bin/kelvane-viewer" "$tmp/no such.map"

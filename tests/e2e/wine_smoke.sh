@@ -97,6 +97,25 @@ check "the top view is the Linux render's" [ "$(differing "$tmp/win-top.png" "$t
 quit escape
 check "Escape exits 0" [ "$rc" = 0 ]
 
+# --compare with a quoted name holding a blank, as a command prompt passes it: the moved box in
+# blue, the Linux render's with the view P prints.
+cp "$tmp/box.map" "$tmp/old box.map"
+sed 's/"position": \[0, 0, 0\]/"position": [0, 3, 0]/' "$(dirname "$0")/../data/box.json" >"$tmp/moved.json"
+"$linux/kelvane" make-map "$tmp/moved.json" -o "$tmp/moved.map" || exit 1
+start --compare "$(winepath -w "$tmp/old box.map")" "$(winepath -w "$tmp/moved.map")" || exit 1
+xdotool key o
+xdotool key p
+sleep 1
+line=$(tr -d '\r' <"$tmp/out" | tail -n 1)
+check "P names the old map, quoted" grep -qF -- '--compare "' <<<"$line"
+shot "$wid" "$tmp/win-compare.png"
+# shellcheck disable=SC2086 # the camera is words
+"$linux/kelvane" render "$tmp/moved.map" -o "$tmp/linux-compare.png" ${line%% --compare*} --compare "$tmp/old box.map"
+/usr/bin/convert "$tmp/linux-compare.png" -crop "${w}x${h}+0+$((480 - h))" +repage "$tmp/linux-compare-crop.png"
+check "the moved box is blue, as on Linux" [ "$(differing "$tmp/win-compare.png" "$tmp/linux-compare-crop.png")" = 0 ]
+check "and not grey" [ "$(differing "$tmp/win-compare.png" "$tmp/win.png")" -gt 1000 ]
+quit escape
+
 # The overlay in the Windows build: F1 shows the help sheet, the same as the Linux viewer's.
 linuxPicture "$linux" "$tmp/box.map" "$tmp/linux-help.png" F1
 /usr/bin/convert "$tmp/linux-help.png" -crop "${w}x${h}+0+$((480 - h))" +repage "$tmp/linux-help-crop.png"
