@@ -1,4 +1,5 @@
-// The page's address, read once: ?map= (the map to fetch) and #camera=...&select=...&hide=...&section=...
+// The page's address, read once: ?map= (the map to fetch), ?compare= (a map to compare it
+// with) and #camera=...&select=...&hide=...&section=...
 // (the view to open at). Links come from anyone, so nothing in them may throw or put the
 // viewer where it cannot come back from: a part that is malformed or out of range is left out
 // with a message, and the rest still counts.
@@ -51,8 +52,9 @@ function mapName(url) {
 // The largest canvas side ?size= may ask for, as `kelvane render --size`.
 const maxSide = 16384;
 
-// What the address asks for: {map, name, size, camera, select, hide, notes}. `search` and `hash` are
-// location.search and location.hash. `map` is null without ?map=; size is [W, H] from ?size=WxH (a fixed canvas) or null (the
+// What the address asks for: {map, name, compare, size, camera, select, hide, notes}. `search` and
+// `hash` are location.search and location.hash. `map` is null without ?map=, `compare` (the old
+// map's address) without ?compare=; size is [W, H] from ?size=WxH (a fixed canvas) or null (the
 // canvas fills its place); camera is five numbers
 // (zeros unless given), select an index or -1, hide a sorted list, section {above, y} (from
 // section= or section-above=, as P's --section and --section-above) or null, ortho the
@@ -60,7 +62,7 @@ const maxSide = 16384;
 // out and why. Never throws.
 function parseAddress(search, hash) {
   const notes = [];
-  const view = {map: null, name: null, size: null, camera: [0, 0, 0, 0, 0], select: -1, hide: [],
+  const view = {map: null, name: null, compare: null, size: null, camera: [0, 0, 0, 0, 0], select: -1, hide: [],
                 section: null, ortho: 0, notes};
   let params = null;
   try {
@@ -73,6 +75,8 @@ function parseAddress(search, hash) {
     view.map = map;
     view.name = mapName(map);
   }
+  const compare = params && params.get('compare');
+  if (compare) view.compare = compare;
   const size = params && params.get('size');
   if (size !== null && size !== undefined) {
     const m = /^(\d{1,5})x(\d{1,5})$/.exec(size);

@@ -35,10 +35,10 @@ var Module = {
   },
   kelvanePass() { window.kelvane.passes++; },
   // The viewer's state after each frame, all of it in one object (see PageView).
-  kelvaneBridge({camera, selected, lattice, hidden, outline, measure, flight, playing, view, picture,
-                 section}) {
+  kelvaneBridge({camera, selected, lattice, hidden, outline, changes, measure, flight, playing, view,
+                 picture, section}) {
     window.kelvane.frames++;
-    if (outline !== null) buildOutline(outline);
+    if (outline !== null) buildOutline(outline, changes);
     window.kelvane.section = section;
     if (picture) downloadPicture(picture);
     if (view.count !== views) {
@@ -85,6 +85,6 @@ var Module = {
   kelvaneMessage(text, error) { say(text, error); },
   onAbort(what) { say('The viewer stopped unexpectedly: ' + what, true); },
   onRuntimeInitialized() {
-    fetchMap(address.map || 'demo.map');
+    startMaps();
   },
 };

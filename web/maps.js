@@ -14,6 +14,8 @@ let source = null;     // where the current map came from: {url} or {file}, for 
 let loading = false;   // a map was handed over and has not drawn its first frame yet
 let checkSelection = -1; // the lattice a link selects, checked once the map has drawn
 let checkHidden = [];    // and the lattices it hides
+let oldPath = null;      // Compare with…: the old map in the in-memory file system
+let current = null;      // the map the viewer was handed last: {name, path}
 
 // Removes every map file but `keep` from the in-memory file system: the page holds one map.
 function forgetMaps(keep) {
@@ -21,14 +23,16 @@ function forgetMaps(keep) {
     if (f !== '.' && f !== '..' && '/maps/' + f !== keep) FS.unlink('/maps/' + f);
 }
 
-// Hands a map to the viewer (stopping the one that runs, if any). A reload keeps the view
-// and the selection; another map starts at the start view (the first at the address's).
-function openMap(name, bytes, reload) {
+// Hands a map to the viewer (stopping the one that runs, if any), compared with the old map
+// when there is one. A reload keeps the view and the selection; another map starts at the
+// start view (the first at the address's). `quiet`: a reload that says nothing.
+function openMap(name, bytes, reload, quiet) {
   const safe = name.replace(/[^A-Za-z0-9._ -]/g, '_');
   const path = '/maps/' + (/^\.*$/.test(safe) ? 'map' : safe); // not "", "." or ".."
   FS.mkdirTree('/maps');
   FS.writeFile(path, bytes);
   if (!running) forgetMaps(path);
+  current = {name, path};
   const selected = window.kelvane.selected;
   const view = reload ? {camera: window.kelvane.camera.split(',').map(Number),
                          select: selected === null ? -1 : selected, hide: window.kelvane.hidden,
@@ -37,8 +41,10 @@ function openMap(name, bytes, reload) {
   checkSelection = !reload && view.select >= 0 ? view.select : -1;
   checkHidden = reload ? [] : view.hide;
   loading = true;
-  if (reload) say('reloaded ' + name, false);
-  const next = {name: path, camera: view.camera, select: view.select, hide: view.hide.join(','),
+  if (reload && !quiet) say('reloaded ' + name, false);
+  // The viewer's command line: the map, or --compare with both names quoted (neither holds a
+  // quote: openMap and keepOld allow none).
+  const next = {name: oldPath ? `--compare "${oldPath}" "${path}"` : path, camera: view.camera, select: view.select, hide: view.hide.join(','),
                 section: view.section, ortho: view.ortho};
   firstMap = false;
   window.kelvane.state = 'loading';
@@ -145,6 +151,44 @@ async function openFile(file, reload) {
   }
 }
 
+// Keeps `bytes` as the old map every map is compared with from now on.
+function keepOld(name, bytes) {
+  FS.mkdirTree('/compare');
+  for (const f of FS.readdir('/compare')) if (f !== '.' && f !== '..') FS.unlink('/compare/' + f);
+  const safe = name.replace(/[^A-Za-z0-9._ -]/g, '_');
+  oldPath = '/compare/' + (/^\.*$/.test(safe) ? 'map' : safe);
+  FS.writeFile(oldPath, bytes);
+}
+
+// Compare with…: the chosen file becomes the old map, and the map that is open is shown
+// against it, from the same view.
+async function compareWith(file) {
+  try {
+    if (file.size > maxMapBytes) throw new Error(`${megabytes(file.size)} is more than the ${megabytes(maxMapBytes)} a map may take here`);
+    keepOld(file.name, new Uint8Array(await file.arrayBuffer()));
+  } catch (e) {
+    cannotOpen(file.name, e);
+    return;
+  }
+  say('comparing with ' + file.name, false);
+  if (current) openMap(current.name, FS.readFile(current.path), true, true);
+}
+
+// The first maps: the address's (or the demo), after the map ?compare= names, when it does.
+async function startMaps() {
+  if (address.compare) {
+    try {
+      const response = await fetch(address.compare, {cache: 'no-store', credentials: 'omit', referrerPolicy: 'no-referrer'});
+      if (!response.ok) throw new Error('HTTP ' + response.status + ' ' + response.statusText);
+      keepOld(mapName(address.compare), await readBody(response, mapName(address.compare)));
+    } catch (e) {
+      cannotOpen(address.compare, e);
+      return;
+    }
+  }
+  fetchMap(address.map || 'demo.map');
+}
+
 // Reload: the map from the same address, or the same file read again, keeping the view.
 function reloadMap() {
   if (source && source.url) fetchMap(source.url, true);
@@ -154,6 +198,11 @@ function reloadMap() {
 // The side bar's Open and Reload, and maps dropped on the page.
 document.getElementById('open').addEventListener('click', () => document.getElementById('file').click());
 document.getElementById('reload').addEventListener('click', reloadMap);
+document.getElementById('compare').addEventListener('click', () => document.getElementById('compare-file').click());
+document.getElementById('compare-file').addEventListener('change', (e) => {
+  if (e.target.files.length) compareWith(e.target.files[0]);
+  e.target.value = '';
+});
 document.getElementById('file').addEventListener('change', (e) => {
   if (e.target.files.length) openFile(e.target.files[0]);
   e.target.value = '';

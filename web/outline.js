@@ -14,9 +14,15 @@ function askViewer(what, index) {
   if (Module._kelvanePageAsk && Module.pageAsk) Module._kelvanePageAsk(Module.pageAsk[what], index);
 }
 
+const changedOnly = document.getElementById('changed-only');
+
 // Builds the rows from the viewer's lines "INDEX ID NX NY NZ PARENT": children under their
-// parent in list order, a lattice with no drawn parent at the top.
-function buildOutline(text) {
+// parent in list order, a lattice with no drawn parent at the top. `changes` ("INDEX KIND"
+// lines, with --compare) marks the changed rows with their kind.
+function buildOutline(text, changes) {
+  const kinds = new Map((changes || '').split('\n').filter(Boolean).map((l) => l.split(' '))
+      .map(([i, kind]) => [Number(i), kind]));
+  changedOnly.parentElement.hidden = !kinds.size;
   const t0 = performance.now();
   const lattices = text.split('\n').filter(Boolean).map((l) => l.split(' ').map(Number));
   const children = new Map();
@@ -50,6 +56,10 @@ function buildOutline(text) {
     box.title = 'shown';
     box.setAttribute('aria-label', `show lattice ${index}`);
     row.append(box, `${index}  id ${id}  ${nx} x ${ny} x ${nz}`);
+    if (kinds.has(index)) {
+      row.dataset.change = kinds.get(index);
+      row.append(`  ${kinds.get(index) === 'both' ? 'moved+reshaped' : kinds.get(index)}`);
+    }
     list.appendChild(row);
     rows.set(index, row);
     for (const c of (children.get(index) || []).slice().reverse()) stack.push([c, depth + 1]);
@@ -62,11 +72,14 @@ function buildOutline(text) {
   window.kelvane.outlineMs = performance.now() - t0;
 }
 
-// Keeps the rows whose index or id holds what is typed in #find.
+// Keeps the rows whose index or id holds what is typed in #find (and that changed, while
+// "changed only" is ticked).
 function filterOutline() {
   const q = find.value.trim();
+  const changed = changedOnly.checked && !changedOnly.parentElement.hidden;
   for (const [index, row] of rows)
-    row.hidden = q !== '' && !String(index).includes(q) && !row.dataset.id.includes(q);
+    row.hidden = (q !== '' && !String(index).includes(q) && !row.dataset.id.includes(q)) ||
+                 (changed && !row.dataset.change);
 }
 
 function markSelected(index) {
@@ -99,3 +112,4 @@ outline.addEventListener('change', (e) => {
   if (row) askViewer(e.target.checked ? 'show' : 'hide', Number(row.dataset.index));
 });
 find.addEventListener('input', filterOutline);
+changedOnly.addEventListener('change', filterOutline);

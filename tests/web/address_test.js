@@ -43,6 +43,8 @@ test('views from links', () => {
     ['?map=http://example.invalid/x/100%25.map?v=1', '', {name: '100%.map', notes: 0}],
     ['?map=%%%', '', {map: '%%%', name: '%%%', notes: 0}],
     ['?size=640x480&map=a.map', '', {size: [640, 480], map: 'a.map', notes: 0}],
+    ['?map=new.map&compare=old%20one.map', '', {map: 'new.map', compare: 'old one.map', notes: 0}],
+    ['?map=new.map', '', {compare: null, notes: 0}],
     ['', '', {size: null, notes: 0}],
     ['?size=0x480', '', {size: null, notes: 1}],
     ['?size=16385x10', '', {size: null, notes: 1}],

@@ -328,6 +328,22 @@ async function taps(page, key, n, camera) {
     await frames(page, 3);
     await shot(page, 'ticked');
     await page.close();
+    // A link with &compare=: the changed rows marked by kind, "changed only", N through the
+    // changes.
+    page = await open(browser, '?map=changed.map&compare=family.map');
+    await page.waitForFunction(() => document.querySelectorAll('#outline .row[data-change]').length === 3, {timeout: 30000});
+    await shot(page, 'compared');
+    const compared = {rows: await page.$$eval('#outline .row', (rs) => rs.map((r) => `${r.dataset.index}:${r.dataset.change || ''}`))};
+    await page.click('#changed-only');
+    compared.changedOnly = await page.$$eval('#outline .row', (rs) => rs.filter((r) => !r.hidden).map((r) => +r.dataset.index));
+    await page.focus('#canvas');
+    for (let k = 0; k < 4; k++) {
+      await page.keyboard.press('n');
+      await page.waitForFunction((n) => document.getElementById('messages').textContent.includes(`change ${n} of 4`), {timeout: 30000}, k + 1);
+      if (k === 2) compared.movedPanel = await page.$eval('#lattice', (p) => p.textContent);
+    }
+    results.compared = {...compared, ...await state(page)};
+    await page.close();
     // The 2,000-lattice map: how long the outline takes to build, and that it scrolls.
     page = await open(browser, '?map=heights.map');
     await page.waitForFunction(() => window.kelvane.outlineMs !== null, {timeout: 120000});
@@ -625,7 +641,7 @@ async function taps(page, key, n, camera) {
       };
     });
     results.phone.axe = await axeViolations(page);
-    // The drawer open, the side bar's buttons (Save picture the latest) neither cover one
+    // The drawer open, the side bar's buttons (Compare with… the latest) neither cover one
     // another nor reach past the drawer.
     await page.click('#toggle');
     await page.waitForFunction(() => document.getElementById('sidebar').getBoundingClientRect().left <

@@ -34,6 +34,11 @@ lat() { printf '{"id": %s, "position": [%s, 0, 0], "rotation": [0, 0, 0], "cellS
 printf '{"lattices": [%s, %s, %s, %s]}' "$(lat 1 -8 6 6 6 '')" "$(lat 5 10 4 4 4 ', "parent": 0')" \
   "$(lat 3 6 2 8 2 ', "parent": 1')" "$(lat 7 0 3 3 3 '')" >"$tmp/family.json"
 "$bin/kelvane" make-map "$tmp/family.json" -o "$tmp/site/family.map" || exit 1
+# For comparing: the family with lattice 2 removed, 1 reshaped, 3 (now 2) moved, one added.
+printf '{"lattices": [%s, %s, %s, %s]}' "$(lat 1 -8 6 6 6 '')" "$(lat 5 10 5 4 4 ', "parent": 0')" \
+  "$(lat 7 0 3 3 3 '')" "$(lat 9 -20 2 2 2 '')" | sed 's/"position": \[0, 0, 0\]/"position": [0, 4, 0]/' >"$tmp/changed.json"
+"$bin/kelvane" make-map "$tmp/changed.json" -o "$tmp/site/changed.map" || exit 1
+"$bin/kelvane" render "$tmp/site/changed.map" --compare "$tmp/site/family.map" -o "$tmp/ref-compared.png"
 "$bin/kelvane" render "$tmp/site/box.map" -o "$tmp/ref-flown.png" --camera 0,0,10,30,0
 "$bin/kelvane" render "$tmp/site/demo.map" -o "$tmp/ref-demo.png"
 
@@ -121,6 +126,11 @@ check "and marks the row" [ "$(field rowClicked.marked)" = 2 ]
 check "a double click selects and fits" [ "$(field rowFitted.selected)" = 0 ] && check "the view moved" [ "$(field rowFitted.camera)" != "$(field rowFitted.before)" ]
 check "the marked row follows Tab" [ "$(field rowFollows)" = 1 ]
 check "#find keeps the rows whose index or id matches" [ "$(field 'found.rows.join()')" = 2,3 ]
+check "&compare=: the outline marks each changed row" [ "$(field 'compared.rows.join()')" = "0:,1:reshaped,2:moved,3:added" ]
+check "changed only keeps the changed rows" [ "$(field 'compared.changedOnly.join()')" = 1,2,3 ]
+check "the canvas is render --compare's" within "$tmp/out/compared.png" "$tmp/ref-compared.png"
+check "N steps through the four changes" grep -q "change 4 of 4: added 3 (id 9)" <<<"$(field compared.messages)"
+check "the panel gives the old and new values" grep -qF "position (0, 0, 0) -> (0, 4, 0)" <<<"$(field compared.movedPanel)"
 check "keys typed in #find go to the field" [ "$(field found.value)" = 3ee ]
 check "and not to the viewer" [ "$(field found.camera)" = "$(field rowFitted.camera)" ]
 check "unticking a row hides its lattice" [ "$(field 'unticked.hidden.join()')" = 0 ]
@@ -202,7 +212,7 @@ check "its canvas takes the screen" [ "$(field phone.canvas)" = 390x844 ]
 check "with the side bar a closed drawer" [ "$(field phone.drawer)" -ge 390 ]
 check "text is at least 12 CSS pixels ($(field phone.smallest))" [ "$(field 'phone.smallest >= 12')" = true ]
 check "axe-core finds nothing serious on a phone" noneSerious phone.axe
-check "the side bar's four buttons show on a phone" [ "$(field phone.bar.buttons)" = 4 ]
+check "the side bar's five buttons show on a phone" [ "$(field phone.bar.buttons)" = 5 ]
 check "none covers another" [ "$(field phone.bar.overlap)" = false ]
 check "none reaches past the drawer" [ "$(field phone.bar.outside)" = false ]
 check "with the focus on a button Tab moves on" [ "$(field focus.afterTab.focus)" = record ]
