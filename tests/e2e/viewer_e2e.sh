@@ -637,6 +637,14 @@ sleep 0.5
 shot "$wid" "$tmp/same.png"
 "$bin/kelvane" render "$tmp/old.map" -o "$tmp/same-render.png" $line
 check "NEW rewritten to OLD's lattices: the window follows, all grey" [ "$(differing "$tmp/same.png" "$tmp/same-render.png")" = 0 ]
+"$bin/kelvane" make-map "$tmp/new.json" -o "$tmp/old-again.map" || exit 1
+mv "$tmp/old-again.map" "$tmp/old.map"
+for _ in $(seq 40); do grep -q "^reloaded $tmp/old.map" "$tmp/out" && break; sleep 0.1; done
+sleep 0.5
+shot "$wid" "$tmp/swapped.png"
+"$bin/kelvane" render "$tmp/new.map" -o "$tmp/swapped-render.png" $line
+check "and OLD rewritten: the changes the other way round" [ "$(differing "$tmp/swapped.png" "$tmp/swapped-render.png")" = 0 ]
+check "which are not grey" [ "$(differing "$tmp/swapped.png" "$tmp/same.png")" -gt 500 ]
 quit escape
 
 # A missing map: the message box, dismissed with Return, then exit 1 without a frame.
