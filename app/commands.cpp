@@ -92,6 +92,10 @@ void pageCommand(Viewer& v, const MSG& msg) {
     takePicture(v);
     return;
   }
+  if (msg.wParam == pageSaveMap) {
+    editAction(v, Action::saveMap, 0);
+    return;
+  }
   if (msg.wParam == pageFlight) {
     std::unique_ptr<std::string> name(reinterpret_cast<std::string*>(msg.lParam));
     if (!openDroppedFlight(v, *name)) sayWarning(v, *name + ": not a keyframe file");
@@ -152,9 +156,11 @@ void selectLattice(Viewer& v, int index) {
   v.trot[Trot::selectedLattice] = float(index >= 0 ? drawnOrdinal(v.lat, index) : 0);
   v.vs.selectionShown = index >= 0 ? 1 : 0;
   say(v, selectionLine(v.lat, index));
-  std::string title = windowTitle;
-  if (index >= 0) title += " - lattice " + std::to_string(index);
-  SetWindowTextA(v.hWnd, title.c_str());
+  showTitle(v);
+  if (v.edits.moving) { // moving ends with the lattice it moved
+    v.edits.moving = false;
+    say(v, "moving ended");
+  }
 }
 
 void printView(Viewer& v) {
@@ -207,7 +213,18 @@ void runAction(Viewer& v, Action a, int key) {
     fitView(v);
     break;
   case Action::reload:
-    reloadMap(v);
+    if (settleEdits(v)) reloadMap(v); // a map that loads forgets the edits
+    break;
+  case Action::moveMode:
+  case Action::moveLattice:
+  case Action::turnLattice:
+  case Action::raiseHeight:
+  case Action::lowerHeight:
+  case Action::toggleBrush:
+  case Action::undoEdit:
+  case Action::redoEdit:
+  case Action::saveMap:
+    editAction(v, a, key);
     break;
   case Action::savePicture:
     takePicture(v);
@@ -251,6 +268,7 @@ void runAction(Viewer& v, Action a, int key) {
 void keyCommand(Viewer& v, const MSG& msg) {
   KeyPress k = decodeKeyPress(msg, v.key);
   if (!k.key) return;
+  if (v.edits.moving) k.mods |= modMoving;
   Action a = lookUpAction(k.key, k.mods, k.repeat);
   bool stops = v.playing && msg.message == WM_KEYDOWN && !k.repeat;
   bool flightKey = a == Action::addKeyframe || a == Action::playFlight ||
@@ -271,6 +289,15 @@ void pointerCommand(Viewer& v, const MSG& msg) {
     int notches = v.pointer.wheel / 120;
     v.pointer.wheel -= notches * 120;
     if (notches) moveCut(v, notches);
+    return;
+  }
+  bool shift = (msg.wParam & MK_SHIFT) || v.key[VK_SHIFT];
+  if (msg.message == WM_MOUSEWHEEL && shift && !ctrl &&
+      lookUpAction(inputWheel, modShift) == Action::sculptWheel) {
+    v.pointer.wheel += GET_WHEEL_DELTA_WPARAM(msg.wParam);
+    int notches = v.pointer.wheel / 120;
+    v.pointer.wheel -= notches * 120;
+    if (notches) sculptWheel(v, notches);
     return;
   }
   if (pointerStep(v.pointer, msg, v.trot)) {

@@ -66,11 +66,22 @@ enum class Action : uint8_t {
   wheelMove,
   pickLattice,
   measurePoint,
+  moveMode,
+  moveLattice,
+  turnLattice,
+  raiseHeight,
+  lowerHeight,
+  toggleBrush,
+  sculptWheel,
+  undoEdit,
+  redoEdit,
+  saveMap,
 };
 
 // Modifiers a binding needs down; others may be down too. modSystem marks a system key press
-// (one Windows sends with Alt down), which finds only rows that need Alt.
-enum : uint8_t { modShift = 1, modCtrl = 2, modAlt = 4, modSystem = 0x80 };
+// (one Windows sends with Alt down), which finds only rows that need Alt; modMoving marks a
+// press while M moves a lattice, which the move keys' rows need.
+enum : uint8_t { modShift = 1, modCtrl = 2, modAlt = 4, modMoving = 0x40, modSystem = 0x80 };
 
 // Pointer inputs, past the virtual-key codes.
 enum : int { inputLeftDrag = 0x100, inputRightDrag, inputWheel, inputClick };

@@ -122,6 +122,10 @@ OverlayPanel messagePanel(const Viewer& v, DWORD now) {
   for (const Message& m : v.overlay.messages)
     if (DWORD(now - m.at) < messageTime)
       p.lines.push_back(line(m.text, m.warning ? warm : nullptr));
+  if (v.edits.moving) // said for as long as it lasts
+    p.lines.push_back(line("moving lattice " + std::to_string(v.selected) +
+                               ": E D S F W R move, Left Right turn, M ends",
+                           heading));
   return p;
 }
 

@@ -100,6 +100,7 @@ void swapIn(Viewer& v, const std::string& name, const char* verb, Replacement& r
   std::swap(v.store, r.store);
   v.lat = r.lat;
   v.lengths = std::move(r.lengths);
+  forgetEdits(v); // they were values of the map that goes
   if (!std::strcmp(verb, "opened")) v.farSaid = false;
   buildScene(v);
   warnBoxes(v, name);
@@ -227,6 +228,7 @@ void reloadOldMap(Viewer& v) {
 
 void openDroppedMap(Viewer& v, const std::string& name) {
   v.dropped = Watch{}; // this drop is the one that counts
+  if (!settleEdits(v)) return;
   Replacement r;
   if (!loadReplacement(v, name, "opened", r)) {
     if (r.changing) watchFile(v.dropped, name, FileStamp{}, GetTickCount());
@@ -246,7 +248,15 @@ void watchCommand(Viewer& v) {
     std::string name = v.dropped.name; // openDroppedMap forgets the pending drop
     openDroppedMap(v, name);
   } else if (watchDue(v.watch, now) && watchLooked(v.watch, fileStamp(v.watch.name), now)) {
-    reloadMap(v);
+    if (!unsavedEdits(v)) {
+      reloadMap(v);
+      return;
+    }
+    // Loading it would lose the edits: said once for this change, and the save asks first.
+    sayWarning(v, std::string(programName) + ": " + v.watch.name +
+                      " changed on disk; not loaded while edits are unsaved (Ctrl+S asks before "
+                      "overwriting it)");
+    watchFile(v.watch, v.watch.name, fileStamp(v.watch.name), now);
   } else if (!v.compare.name.empty() && watchDue(v.compare.watch, now) &&
              watchLooked(v.compare.watch, fileStamp(v.compare.name), now))
     reloadOldMap(v);

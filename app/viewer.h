@@ -76,6 +76,29 @@ struct Comparison {
   int at = -1;         // the change N or Shift+N went to (in diff.changes); -1: none
 };
 
+// One float an edit changed, in the map's store: its bits before and after.
+struct ValueChange {
+  float* value;
+  uint32_t before, after;
+};
+
+// One edit of one lattice: the values it changed and the line it printed.
+struct EditStep {
+  int lattice;        // list index
+  bool shape = false; // heights changed: the lattice's triangles are built again
+  std::vector<ValueChange> values;
+  std::string line;
+};
+
+// The edits of the open map, for undo and redo, and the modes that make them.
+struct Edits {
+  std::vector<EditStep> done, undone;
+  size_t saved = 0;      // done.size() when the map was opened or saved; SIZE_MAX: unreachable
+  bool moving = false;   // M: the move keys move the selected lattice
+  bool brush = false;    // B: + and - raise a brush of two cells' radius, not one sample
+  bool diskSaid = false; // the file changed on disk while edits were unsaved, and it was said
+};
+
 // Messages stay this long (ms) and this many at most.
 constexpr DWORD messageTime = 5000;
 constexpr size_t messageCount = 4;
@@ -114,6 +137,7 @@ struct Viewer {
   size_t triangles = 0; // in a frame of the scene
   Measurement measure;
   Comparison compare;
+  Edits edits;
   // The point under the pointer, for the info panel: what was found, and for which pointer
   // position and camera, when.
   PickHit hover;
@@ -228,6 +252,29 @@ std::string changeKinds(const Viewer& v);
 std::vector<std::string> compareInfoLines(const Viewer& v);
 // Loads the old map again after its file changed; a failure keeps the comparison and says why.
 void reloadOldMap(Viewer& v);
+
+// Editing in place (edit.cpp).
+// Runs an editing action: M, the move keys while moving, + and -, B, undo, redo and save.
+void editAction(Viewer& v, Action a, int key);
+// The height samples of L's top face near (x, z) in its own frame (list positions of its
+// heights), with their weights: the nearest alone, or with the brush every sample within two
+// cells, weighted 1 - distance / 2 cells, the nearest first.
+std::vector<std::pair<int, double>> samplesNear(const Lattice* L, const ViewerState& vs, bool brush,
+                                                double x, double z);
+// Shift+wheel: raises (notches > 0) or lowers the height under the pointer.
+void sculptWheel(Viewer& v, int notches);
+// The key table the camera reads: while moving a lattice the move keys are the lattice's, and
+// while Ctrl is down a letter is a command's, so neither moves the camera.
+void cameraKeys(const Viewer& v, unsigned char out[256]);
+// Whether the map has edits that are not saved.
+bool unsavedEdits(const Viewer& v);
+// Asks "Save changes to NAME?" when edits are unsaved, and saves on Yes; false when the user
+// cancels (or the save failed): whatever was to happen then does not.
+bool settleEdits(Viewer& v);
+// Forgets the edits: a new map is open.
+void forgetEdits(Viewer& v);
+// The window's title: the viewer's name, the selected lattice, "*" while edits are unsaved.
+void showTitle(Viewer& v);
 
 // Commands (commands.cpp).
 // Selects the lattice at list index `index` (-1: none): the amber highlight, the stdout line,

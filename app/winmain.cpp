@@ -130,9 +130,16 @@ int runLoop(Viewer& v) {
   for (;;) {
     int quit = -1;
     bool got = takeMessage(v, msg, quit);
-    if (quit >= 0) return quit;
-    if (got && msg.message == WM_QUIT) return int(msg.wParam);
-    if (v.key[heldKey(Action::quit)]) return 0;
+    // Escape and the close box ask first while edits are unsaved; Cancel keeps the viewer.
+    if (quit >= 0 && settleEdits(v)) return quit;
+    if (got && msg.message == WM_QUIT) {
+      if (settleEdits(v)) return int(msg.wParam);
+      got = false;
+    }
+    if (v.key[heldKey(Action::quit)]) {
+      if (settleEdits(v)) return 0;
+      v.key[heldKey(Action::quit)] = 0;
+    }
     if (got) updateKeyTable(v.key, msg);
     // Frames that move the camera are paced; a release with nothing held moves nothing and
     // changes nothing a frame shows but the axis lines.
@@ -140,7 +147,9 @@ int runLoop(Viewer& v) {
     bool released = got && (msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP);
     if (moving) paceFrame(v);
     int axes = v.vs.axisFlag;
-    cameraStep(v.key, v.trot, v.vs);
+    unsigned char keys[256];
+    cameraKeys(v, keys);
+    cameraStep(keys, v.trot, v.vs);
     released = released && axes == v.vs.axisFlag;
     commands(v, msg, got);
     DWORD now = GetTickCount();

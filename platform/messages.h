@@ -20,5 +20,6 @@ enum PageAsk : WPARAM {
   pageShow,
   pagePlay,
   pagePicture,
+  pageSaveMap,
   pageFlight
 };

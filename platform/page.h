@@ -28,6 +28,9 @@ struct PageView {
   // The last picture the page asked for (a PNG), its name, and how many were made.
   std::string picture, pictureName;
   unsigned pictures = 0;
+  // The map as Ctrl+S or the page's Save map saved it last, its file name, and how many saves.
+  std::string savedMap, savedMapName;
+  unsigned saves = 0;
 };
 
 // The window property through which the app hands its PageView to the layer; it lives as long

@@ -313,11 +313,34 @@ BOOL ShowWindow(HWND w, int cmd) {
   return was;
 }
 
+// A question (MB_YESNO, MB_YESNOCANCEL): its buttons, Return choosing Yes and Escape the last;
+// the button pressed, or -1 when the box could not be shown.
+int askQuestion(SDL_Window* window, LPCSTR text, LPCSTR caption, UINT type) {
+  bool cancel = (type & 0xF) == MB_YESNOCANCEL;
+  SDL_MessageBoxButtonData buttons[] = {
+      {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDYES, "Yes"},
+      {cancel ? 0u : Uint32(SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT), IDNO, "No"},
+      {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDCANCEL, "Cancel"}};
+  SDL_MessageBoxData box = {SDL_MESSAGEBOX_WARNING, window,  caption, text,
+                            cancel ? 3 : 2,         buttons, nullptr};
+  int pressed = -1;
+  if (SDL_ShowMessageBox(&box, &pressed) != 0) return -1;
+  return pressed < 0 ? (cancel ? IDCANCEL : IDNO) : pressed; // closed: as Escape
+}
+
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   std::fprintf(stderr, "%s: %s\n", caption ? caption : "Error", text ? text : "");
+  bool question = (type & 0xF) == MB_YESNO || (type & 0xF) == MB_YESNOCANCEL;
   const char* driver = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetCurrentVideoDriver() : nullptr;
   if (driver && (!std::strcmp(driver, "offscreen") || !std::strcmp(driver, "dummy")))
-    return IDOK; // nobody could see or dismiss the dialog
+    return question ? IDNO : IDOK; // nobody could see or answer the dialog
+  if (question) {
+    int pressed = askQuestion(owner ? sdlWindow(owner) : nullptr, text, caption, type);
+    if (pressed >= 0) return pressed;
+    std::fprintf(stderr, "window system: the question could not be shown (%s); taken as No\n",
+                 SDL_GetError());
+    return IDNO;
+  }
   Uint32 flags = (type & 0xF0) == MB_ICONEXCLAMATION ? SDL_MESSAGEBOX_WARNING
                  : (type & 0xF0) == MB_ICONHAND      ? SDL_MESSAGEBOX_ERROR
                                                      : SDL_MESSAGEBOX_INFORMATION;

@@ -66,6 +66,10 @@ const KeyName keyNames[] = {
     {"Numpad3", VK_NUMPAD3},
     {"Numpad5", VK_NUMPAD5},
     {"Numpad7", VK_NUMPAD7},
+    {"Equal", VK_OEM_PLUS},
+    {"Minus", VK_OEM_MINUS},
+    {"NumpadAdd", VK_ADD},
+    {"NumpadSubtract", VK_SUBTRACT},
     {"BracketLeft", VK_OEM_4},
     {"BracketRight", VK_OEM_6},
 };
@@ -239,6 +243,9 @@ EM_JS(void, pageMessageBox, (const char* caption, const char* text), {
   Module.kelvaneMessage(UTF8ToString(caption) + ": " + UTF8ToString(text), true);
 });
 
+// A question the user answers: the browser's confirm; 1 for OK.
+EM_JS(int, pageConfirm, (const char* text), { return window.confirm(UTF8ToString(text)) ? 1 : 0; });
+
 EM_JS(void, pageNote, (const char* text), { Module.kelvaneMessage(UTF8ToString(text), false); });
 
 // Every frame, the page view as one object; the outline only when a new map has it, else null.
@@ -249,7 +256,8 @@ EM_JS(void, pageBridge, (const float* camera, int selected, const char* lattice,
                          const char* viewCamera, const char* viewHidden, int viewSelected,
                          int views, const unsigned char* picture, int pictureSize,
                          const char* pictureName, const char* section,
-                         const char* viewSection), {
+                         const char* viewSection, const unsigned char* saved, int savedSize,
+                         const char* savedName), {
   Module.kelvaneBridge({
     camera: camera ? Array.from(HEAPF32.subarray(camera >> 2, (camera >> 2) + 5)) : null,
     selected, lattice: UTF8ToString(lattice), hidden: UTF8ToString(hidden),
@@ -261,13 +269,15 @@ EM_JS(void, pageBridge, (const float* camera, int selected, const char* lattice,
            section: UTF8ToString(viewSection)},
     picture: picture ? {bytes: HEAPU8.slice(picture, picture + pictureSize),
                         name: UTF8ToString(pictureName)} : null,
+    saved: saved ? {bytes: HEAPU8.slice(saved, saved + savedSize), name: UTF8ToString(savedName)}
+                 : null,
   });
 });
 
 // What the page may ask the viewer (kelvanePageAsk's `what`), by name, from the PageAsk enum.
 EM_JS(void, declarePageAsks, (int select, int selectFit, int hide, int show, int play,
-                              int picture), {
-  Module.pageAsk = {select, selectFit, hide, show, play, picture};
+                              int picture, int saveMap), {
+  Module.pageAsk = {select, selectFit, hide, show, play, picture, saveMap};
 });
 
 EM_ASYNC_JS(void, nextAnimationFrame, (), {
@@ -309,6 +319,7 @@ EM_BOOL onContextRestored(int, const void*, void*) {
 int sentWidth = 0, sentHeight = 0;
 unsigned sentMaps = 0;
 unsigned sentPictures = 0; // the pictures handed to the page
+unsigned sentSaves = 0;    // the saved maps handed to the page
 
 // The page's layout sizes the canvas to its place; a change reaches the viewer as WM_SIZE, sent
 // while it looks for messages as Windows sends it, so the next frame has the canvas's size.
@@ -328,7 +339,7 @@ void followCanvasSize() {
 
 // The page's outline asks the viewer (what: a PageAsk) about the lattice at list index `index`.
 extern "C" EMSCRIPTEN_KEEPALIVE void kelvanePageAsk(int what, int index) {
-  if (window && what >= 0 && WPARAM(what) <= pagePicture)
+  if (window && what >= 0 && WPARAM(what) <= pageSaveMap)
     postMessage(window, pageAskMessage, WPARAM(what), LPARAM(index));
 }
 
@@ -368,7 +379,9 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD, int, int, int
   window = newWindow(proc, nullptr);
   sentMaps = 0; // a new viewer: its first map's outline goes to the page
   sentPictures = 0;
-  declarePageAsks(pageSelect, pageSelectFit, pageHide, pageShow, pagePlay, pagePicture);
+  sentSaves = 0;
+  declarePageAsks(pageSelect, pageSelectFit, pageHide, pageShow, pagePlay, pagePicture,
+                  pageSaveMap);
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
   emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
   emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onBlur);
@@ -401,8 +414,11 @@ BOOL ShowWindow(HWND w, int) {
   return w ? TRUE : FALSE;
 }
 
-// Shown in the page's message area; returns at once (nothing on the page blocks).
-int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT) {
+// A notice is shown in the page's message area and returns at once; a question is the
+// browser's confirm (OK is Yes; Cancel is No, or Cancel where the question has one).
+int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
+  if ((type & 0xF) == MB_YESNO || (type & 0xF) == MB_YESNOCANCEL)
+    return pageConfirm(text ? text : "") ? IDYES : (type & 0xF) == MB_YESNO ? IDNO : IDCANCEL;
   pageMessageBox(caption ? caption : "Error", text ? text : "");
   return IDOK;
 }
@@ -419,13 +435,17 @@ BOOL SwapBuffers(HDC dc) {
   if (newOutline) sentMaps = p.maps;
   bool newPicture = page && p.pictures != sentPictures;
   if (newPicture) sentPictures = p.pictures;
+  bool newSave = page && p.saves != sentSaves;
+  if (newSave) sentSaves = p.saves;
   pageBridge(
       page && p.running ? p.camera : nullptr, p.selected, p.lattice.c_str(), p.hidden.c_str(),
       newOutline ? p.outline.c_str() : nullptr, p.changes.c_str(), p.measure.c_str(),
       p.flight.c_str(),
       p.playing ? 1 : 0, p.view.c_str(), p.viewCamera.c_str(), p.viewHidden.c_str(), p.viewSelected,
       int(p.views), newPicture ? reinterpret_cast<const unsigned char*>(p.picture.data()) : nullptr,
-      int(p.picture.size()), p.pictureName.c_str(), p.section.c_str(), p.viewSection.c_str());
+      int(p.picture.size()), p.pictureName.c_str(), p.section.c_str(), p.viewSection.c_str(),
+      newSave ? reinterpret_cast<const unsigned char*>(p.savedMap.data()) : nullptr,
+      int(p.savedMap.size()), p.savedMapName.c_str());
   nextAnimationFrame();
   return TRUE;
 }

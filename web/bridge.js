@@ -36,11 +36,12 @@ var Module = {
   kelvanePass() { window.kelvane.passes++; },
   // The viewer's state after each frame, all of it in one object (see PageView).
   kelvaneBridge({camera, selected, lattice, hidden, outline, changes, measure, flight, playing, view,
-                 picture, section}) {
+                 picture, section, saved}) {
     window.kelvane.frames++;
     if (outline !== null) buildOutline(outline, changes);
     window.kelvane.section = section;
     if (picture) downloadPicture(picture);
+    if (saved) downloadMap(saved);
     if (view.count !== views) {
       views = view.count;
       cameraLine.textContent = view.line;

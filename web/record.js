@@ -66,6 +66,22 @@ function downloadPicture({bytes, name}) {
   window.kelvane.picture = {name, size: png.size, url: link.href};
 }
 
+// Save map (Ctrl+S on the canvas): the opened file with the edited values put in, downloaded
+// under its name.
+function downloadMap({bytes, name}) {
+  const map = new Blob([bytes], {type: 'application/octet-stream'});
+  const link = document.createElement('a');
+  link.href = URL.createObjectURL(map);
+  link.download = name;
+  link.click();
+  window.kelvane.savedMap = {name, size: map.size, url: link.href};
+}
+
+document.getElementById('save').addEventListener('click', () => {
+  if (window.kelvane.state !== 'running') say('Save map: no map is open', false);
+  else askViewer('saveMap', 0);
+});
+
 document.getElementById('picture').addEventListener('click', () => {
   if (window.kelvane.state !== 'running') say('Save picture: no map is open', false);
   else askViewer('picture', 0);

@@ -237,7 +237,11 @@ void PostQuitMessage(int code) {
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   add("MessageBoxA", {ptr(owner), str(text), str(caption), num(type)});
-  return IDOK;
+  if ((type & 0xF) != MB_YESNO && (type & 0xF) != MB_YESNOCANCEL) return IDOK;
+  if (winDouble.answers.empty()) return IDCANCEL;
+  int answer = winDouble.answers.front();
+  winDouble.answers.erase(winDouble.answers.begin());
+  return answer;
 }
 
 DWORD GetLastError() {

@@ -38,6 +38,7 @@ struct WinDouble {
   short asyncKeys[256] = {}; // what GetAsyncKeyState says of each key
   int idle = 0;              // empty passes after the script ended
   bool scriptRanOut = false; // nothing ended the loop within 100 passes after the script
+  std::vector<int> answers;  // what MessageBoxA's questions get, in order; then IDCANCEL
 };
 
 extern WinDouble winDouble;

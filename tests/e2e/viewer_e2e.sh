@@ -647,6 +647,85 @@ check "and OLD rewritten: the changes the other way round" [ "$(differing "$tmp/
 check "which are not grey" [ "$(differing "$tmp/swapped.png" "$tmp/same.png")" -gt 500 ]
 quit escape
 
+# Editing in place: + raises the height under the pointer, M then E E F Right moves and turns the
+# selected lattice, Ctrl+S saves; the window is render's of the saved file with the P line.
+# Ctrl+Z undoes the turn and the next save holds exactly the edits that remain. A file changed
+# on disk under unsaved edits is said, not loaded, and the save asks before overwriting it;
+# Escape with unsaved edits asks to save them (Escape there cancels, Return saves).
+answer() { # CAPTION KEY: answers the viewer's question box of that caption with KEY
+  local box
+  box=$(WINDOW_WAIT=30 findWindow "$1") || { echo "  no question \"$1\""; return 1; }
+  xdotool windowfocus --sync "$box"
+  sleep 0.3
+  xdotool key "$2"
+  sleep 0.5
+  xdotool windowfocus --sync "$wid" 2>/dev/null || true # gone, when the answer quit it
+}
+printf '{"lattices": [{"id": 1, "position": [0, 0, 0], "rotation": [0, 0, 0], "cellSize": [4, 4, 4], "cells": [4, 1, 4], "heights": [%s]}]}' \
+  "$(seq -s, 25 | sed 's/[0-9]\+/0/g')" >"$tmp/edit.json"
+"$bin/kelvane" make-map "$tmp/edit.json" -o "$tmp/edit.map" || exit 1
+cp "$tmp/edit.map" "$tmp/edit-opened.map"
+start "$tmp/edit.map" || exit 1
+taps o 1
+taps Home 1
+taps Tab 1
+mouse mousemove --window "$wid" 320 200
+taps plus 1
+check "+ raises the height under the pointer" grep -qE "^raised lattice 0 height [0-9]+ to 0.1$" <<<"$(tail -n 1 "$tmp/out")"
+taps m 1
+check "M starts moving" said "moving lattice 0: E D S F W R move, Left Right turn, M ends"
+taps e 2
+taps f 1
+check "E E F move it two cells forward and one right" said "moved lattice 0 to (4, 0, -8)"
+taps Right 1
+check "Right turns it 15 degrees" said "turned lattice 0 to (0, 15, 0) degrees"
+taps m 1
+check "the title carries * while edits are unsaved" titled "*$title - lattice 0"
+xdotool key ctrl+s
+sleep 0.5
+check "Ctrl+S saves" said "saved $tmp/edit.map"
+check "and the * goes" titled "$title - lattice 0"
+xdotool key p
+sleep 0.3
+line=$(tail -n 1 "$tmp/out")
+shot "$wid" "$tmp/edited.png"
+# shellcheck disable=SC2086
+"$bin/kelvane" render "$tmp/edit.map" -o "$tmp/edited-render.png" $line
+check "the window is render's of the saved file" [ "$(differing "$tmp/edited.png" "$tmp/edited-render.png")" = 0 ]
+xdotool key ctrl+z
+sleep 0.3
+check "Ctrl+Z undoes the turn" said "undid: turned lattice 0 to (0, 15, 0) degrees"
+xdotool key ctrl+s
+sleep 0.5
+"$bin/kelvane" diff "$tmp/edit-opened.map" "$tmp/edit.map" >"$tmp/edit-diff.txt"
+check "the saved file holds the move and the height, no more" grep -qxE "moved and reshaped 0 \(id 1\): position \(0, 0, 0\) -> \(4, 0, -8\); heights: 1 of 25 differ" "$tmp/edit-diff.txt"
+check "and every other byte as it was" grep -q "other bytes: same" "$tmp/edit-diff.txt"
+check "of the same length" [ "$(stat -c %s "$tmp/edit.map")" = "$(stat -c %s "$tmp/edit-opened.map")" ]
+taps m 1
+taps e 1
+taps m 1
+cp "$tmp/edit-opened.map" "$tmp/edit.map"
+sleep 1.5
+check "a change on disk under unsaved edits is said, not loaded" grep -q "edit.map changed on disk; not loaded while edits are unsaved" "$tmp/err"
+xdotool key ctrl+s
+check "the save asks before overwriting it" answer "File changed on disk" Return
+check "and saves on Yes" said "saved $tmp/edit.map"
+"$bin/kelvane" diff "$tmp/edit-opened.map" "$tmp/edit.map" >"$tmp/edit-diff.txt"
+check "with every edit in it" grep -qxE "moved and reshaped 0 \(id 1\): position \(0, 0, 0\) -> \(4, 0, -12\); heights: 1 of 25 differ" "$tmp/edit-diff.txt"
+taps m 1
+taps d 1
+taps m 1
+xdotool key Escape
+check "Escape with unsaved edits asks" answer "Unsaved changes" Escape
+check "and Cancel keeps the viewer" kill -0 "$viewer"
+xdotool key Escape
+check "asked again, Yes saves" answer "Unsaved changes" Return
+waitExit "$viewer"
+viewer=""
+check "and quits with 0" [ "$rc" = 0 ]
+"$bin/kelvane" diff "$tmp/edit-opened.map" "$tmp/edit.map" >"$tmp/edit-diff.txt"
+check "with the last move saved" grep -qF "position (0, 0, 0) -> (4, 0, -8)" "$tmp/edit-diff.txt"
+
 # A missing map: the message box, dismissed with Return, then exit 1 without a frame.
 openMissing "$bin/kelvane-viewer" "$tmp/no such.map"
 check "message box shown" [ -n "$dialog" ]

@@ -344,6 +344,20 @@ async function taps(page, key, n, camera) {
     }
     results.compared = {...compared, ...await state(page)};
     await page.close();
+    // Editing: Tab selects lattice 0, M E M moves it a cell forward, Save map downloads the map.
+    page = await open(browser, '?map=family.map');
+    await page.focus('#canvas');
+    await page.keyboard.press('Tab');
+    await page.waitForFunction(() => window.kelvane.selected === 0, {timeout: 30000});
+    for (const key of ['m', 'e', 'm']) await page.keyboard.press(key);
+    await page.waitForFunction(() => document.getElementById('messages').textContent.includes('moving ended'), {timeout: 30000});
+    await page.click('#save');
+    await page.waitForFunction(() => window.kelvane.savedMap, {timeout: 30000});
+    const saved = await page.evaluate(async () =>
+      Array.from(new Uint8Array(await (await fetch(window.kelvane.savedMap.url)).arrayBuffer())));
+    fs.writeFileSync(`${out}/saved.map`, Buffer.from(saved));
+    results.edited = {...await state(page), name: await page.evaluate(() => window.kelvane.savedMap.name)};
+    await page.close();
     // The 2,000-lattice map: how long the outline takes to build, and that it scrolls.
     page = await open(browser, '?map=heights.map');
     await page.waitForFunction(() => window.kelvane.outlineMs !== null, {timeout: 120000});
@@ -641,7 +655,7 @@ async function taps(page, key, n, camera) {
       };
     });
     results.phone.axe = await axeViolations(page);
-    // The drawer open, the side bar's buttons (Compare with… the latest) neither cover one
+    // The drawer open, the side bar's buttons (Save map the latest) neither cover one
     // another nor reach past the drawer.
     await page.click('#toggle');
     await page.waitForFunction(() => document.getElementById('sidebar').getBoundingClientRect().left <

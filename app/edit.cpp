@@ -1,0 +1,354 @@
+// Editing the open map in place: moving and turning the selected lattice, raising and lowering
+// its heights, undo and redo, and saving the bytes that were opened with only the edited floats
+// changed.
+#include "viewer.h"
+
+#include "mapfile/save.h"
+#include "platform/output.h"
+#include "platform/system.h"
+#include "render/matrix.h"
+#include "render/numbers.h"
+#include "render/placement.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+uint32_t bitsOf(float f) {
+  uint32_t b;
+  std::memcpy(&b, &f, 4);
+  return b;
+}
+
+void setBits(float* f, uint32_t b) {
+  std::memcpy(f, &b, 4);
+}
+
+Lattice* selectedLattice(Viewer& v) {
+  return v.selected >= 0 ? const_cast<Lattice*>(latticeAt(v.lat, v.selected)) : nullptr;
+}
+
+std::string baseName(const std::string& path) {
+  return path.substr(path.find_last_of("/\\") + 1);
+}
+
+// Puts the values of `s` to their `after` (or `before`, undoing) bits and shows the result.
+void applyStep(Viewer& v, const EditStep& s, bool undo) {
+  for (const ValueChange& c : s.values) setBits(c.value, undo ? c.before : c.after);
+  if (s.shape) rebuildLattice(v.scene, s.lattice); // a lattice drawn immediately needs none
+  v.gridFor = nullptr;                             // the grid follows the heights
+  if (!v.compare.name.empty()) compareScene(v);    // the changes include the edit
+  v.redraw = true;
+}
+
+// Makes `s` (its values already set to `after`) the newest edit and says it.
+void record(Viewer& v, EditStep s) {
+  if (s.values.empty()) return;
+  if (v.edits.saved > v.edits.done.size()) v.edits.saved = SIZE_MAX; // the saved state is gone
+  v.edits.undone.clear();
+  say(v, s.line);
+  applyStep(v, s, false);
+  v.edits.done.push_back(std::move(s));
+  showTitle(v);
+}
+
+// Sets `*f` to `to` for step `s`; false, with nothing changed, when `to` is not finite.
+bool change(EditStep& s, float* f, double to) {
+  float now = float(to);
+  if (!std::isfinite(now)) return false;
+  s.values.push_back({f, bitsOf(*f), bitsOf(now)});
+  *f = now;
+  return true;
+}
+
+// The rotation from lattice L's frame to the world's (its ancestors' turns), column-major.
+Matrix parentTurn(const Lattice* L, const ViewerState& vs) {
+  Matrix m = identityMatrix();
+  for (const Lattice* p = L->parent; p; p = p->parent) {
+    Matrix own = rotationMatrix(p->rz * vs.radToDeg, 0, 0, 1);
+    own = multiply(own, rotationMatrix(p->ry * vs.radToDeg, 0, 1, 0));
+    own = multiply(own, rotationMatrix(p->rx * vs.radToDeg, 1, 0, 0));
+    m = multiply(own, m);
+  }
+  return m;
+}
+
+// The move key `key` while moving: one cell size along the view's horizontal forward, back,
+// left or right, or one cell height up or down, in the world; put into the lattice's parent's
+// frame.
+void moveLattice(Viewer& v, int key) {
+  Lattice* L = selectedLattice(v);
+  if (!L) return;
+  double a = double(v.trot[Trot::yaw]) / 57.2958; // as the camera's own steps turn
+  double fwd[3] = {std::sin(a), 0, -std::cos(a)}, right[3] = {std::cos(a), 0, std::sin(a)};
+  double d[3] = {};
+  double h = std::fabs(double(L->sx)), up = std::fabs(double(L->sy));
+  for (int k = 0; k < 3; k++) {
+    double f = fwd[k] * h, r = right[k] * h;
+    d[k] = key == 'E' ? f : key == 'D' ? -f : key == 'F' ? r : key == 'S' ? -r : 0;
+  }
+  d[1] = key == 'W' ? up : key == 'R' ? -up : d[1];
+  // World direction to the parent's frame: the inverse (transpose) of its turn.
+  const Matrix turn = parentTurn(L, v.vs);
+  const double* m = turn.m;
+  double scale = v.vs.positionScale ? double(v.vs.positionScale) : 1;
+  EditStep s{v.selected, false, {}, ""};
+  float* pos[3] = {&L->x, &L->y, &L->z};
+  for (int k = 0; k < 3; k++) {
+    double local = (m[k * 4] * d[0] + m[k * 4 + 1] * d[1] + m[k * 4 + 2] * d[2]) / scale;
+    if (local != 0 && !change(s, pos[k], double(*pos[k]) + local)) {
+      for (const ValueChange& c : s.values) setBits(c.value, c.before);
+      sayWarning(
+          v, std::string(programName) + ": lattice " + std::to_string(v.selected) +
+                 " is not moved: its position is not a finite number, or would leave the range of "
+                 "a float");
+      return;
+    }
+  }
+  s.line = "moved lattice " + std::to_string(v.selected) + " to " + triple(&L->x);
+  record(v, std::move(s));
+}
+
+// Left (dir -1) or Right while moving: 15 degrees about the lattice's vertical axis.
+void turnLattice(Viewer& v, int dir) {
+  Lattice* L = selectedLattice(v);
+  if (!L) return;
+  EditStep s{v.selected, false, {}, ""};
+  if (!change(s, &L->ry, double(L->ry) + dir * 15 / double(v.vs.radToDeg))) return;
+  float deg[3] = {L->rx * v.vs.radToDeg, L->ry * v.vs.radToDeg, L->rz * v.vs.radToDeg};
+  s.line = "turned lattice " + std::to_string(v.selected) + " to " + triple(deg) + " degrees";
+  record(v, std::move(s));
+}
+
+} // namespace
+
+std::vector<std::pair<int, double>> samplesNear(const Lattice* L, const ViewerState& vs, bool brush,
+                                                double x, double z) {
+  const InsetNode *lo = L->minInsets, *hi = L->maxInsets;
+  for (int k = 0; k < L->ny && lo && hi; k++) {
+    lo = lo->next;
+    hi = hi->next;
+  }
+  double hx = double(L->sx) * vs.horizontalScale, hz = double(L->sz) * vs.horizontalScale;
+  double ex = double(L->sx) * L->nx, ez = double(L->sz) * L->nz;
+  double x0 = -ex / 2 + (lo ? hx * lo->dx : 0), z0 = -ez / 2 + (lo ? hz * lo->dz : 0);
+  double x1 = ex / 2 + (hi ? hx * hi->dx : 0), z1 = ez / 2 + (hi ? hz * hi->dz : 0);
+  double sx = (x1 - x0) / L->nx, sz = (z1 - z0) / L->nz;
+  if (!(sx != 0 && sz != 0)) return {};
+  // In cells, kept near the grid (a point past it still finds its edge's samples).
+  double fi = std::clamp((x - x0) / sx, -3.0, L->nx + 3.0);
+  double fj = std::clamp((z - z0) / sz, -3.0, L->nz + 3.0);
+  if (!brush) {
+    int i = std::clamp(int(std::lround(fi)), 0, L->nx);
+    int j = std::clamp(int(std::lround(fj)), 0, L->nz);
+    return {{j * (L->nx + 1) + i, 1.0}};
+  }
+  std::vector<std::pair<int, double>> out;
+  for (int j = std::max(0, int(std::ceil(fj - 2))); j <= std::min(L->nz, int(std::floor(fj + 2)));
+       j++)
+    for (int i = std::max(0, int(std::ceil(fi - 2))); i <= std::min(L->nx, int(std::floor(fi + 2)));
+         i++) {
+      double dist = std::hypot(i - fi, j - fj);
+      if (dist < 2) out.push_back({j * (L->nx + 1) + i, 1 - dist / 2});
+    }
+  std::stable_sort(out.begin(), out.end(), [](auto& a, auto& b) { return a.second > b.second; });
+  return out;
+}
+
+namespace {
+
+// + (dir 1) and - (dir -1): the height sample under the pointer on the selected lattice's top
+// face, or the brush around it, a tenth of a cell height up or down.
+void sculpt(Viewer& v, int dir) {
+  Lattice* L = selectedLattice(v);
+  if (!L) {
+    say(v, "select a lattice first: + and - raise and lower its heights under the pointer");
+    return;
+  }
+  PickHit hit = pickPoint(v.lat, v.trot, v.view.width, v.view.height, v.pointer.x, v.pointer.y,
+                          v.start.frameTriangles, v.hidden, v.vs.section, v.vs.ortho);
+  if (hit.index != v.selected) {
+    say(v, "point at lattice " + std::to_string(v.selected) + " to raise or lower its heights");
+    return;
+  }
+  // The world point into the lattice's own frame: the inverse of its placement.
+  Matrix place = latticePlacements(v.lat, v.vs)[size_t(v.selected)];
+  double p[3], local[3];
+  for (int k = 0; k < 3; k++) p[k] = hit.at[k] - place.m[12 + k];
+  for (int k = 0; k < 3; k++)
+    local[k] = place.m[k * 4] * p[0] + place.m[k * 4 + 1] * p[1] + place.m[k * 4 + 2] * p[2];
+  std::vector<HeightNode*> nodes;
+  for (HeightNode* n = L->heights; n; n = n->next) nodes.push_back(n);
+  EditStep s{v.selected, true, {}, ""};
+  int first = -1;
+  for (auto [m, w] : samplesNear(L, v.vs, v.edits.brush, local[0], local[2])) {
+    if (size_t(m) >= nodes.size()) continue; // past what the file holds
+    if (first < 0) first = m;
+    if (!change(s, &nodes[size_t(m)]->value, double(nodes[size_t(m)]->value) + dir * w / 10)) {
+      for (const ValueChange& c : s.values) setBits(c.value, c.before);
+      sayWarning(v,
+                 std::string(programName) + ": lattice " + std::to_string(v.selected) + " height " +
+                     std::to_string(m) +
+                     " is not a finite number, or would leave the range of a float; not changed");
+      return;
+    }
+  }
+  if (s.values.empty()) {
+    say(v, "lattice " + std::to_string(v.selected) + " has no height there in its file");
+    return;
+  }
+  const char* verb = dir > 0 ? "raised" : "lowered";
+  s.line = std::string(verb) + " lattice " + std::to_string(v.selected) +
+           (v.edits.brush ? " heights around " : " height ") + std::to_string(first) + " to " +
+           readableNumber(nodes[size_t(first)]->value);
+  record(v, std::move(s));
+}
+
+void undoEdit(Viewer& v) {
+  Edits& e = v.edits;
+  if (e.done.empty()) {
+    say(v, "nothing to undo");
+    return;
+  }
+  applyStep(v, e.done.back(), true);
+  say(v, "undid: " + e.done.back().line);
+  e.undone.push_back(std::move(e.done.back()));
+  e.done.pop_back();
+  showTitle(v);
+}
+
+void redoEdit(Viewer& v) {
+  Edits& e = v.edits;
+  if (e.undone.empty()) {
+    say(v, "nothing to redo");
+    return;
+  }
+  applyStep(v, e.undone.back(), false);
+  say(v, "redid: " + e.undone.back().line);
+  e.done.push_back(std::move(e.undone.back()));
+  e.undone.pop_back();
+  showTitle(v);
+}
+
+// Ctrl+S: the opened bytes with the edited floats put in, written in place of the map file
+// (never half-written); asks first when the file on disk no longer holds the opened bytes.
+bool saveMap(Viewer& v) {
+  const std::string& name = v.watch.name;
+  if (!v.lat || name.empty()) return false;
+  std::string err, disk;
+  if (std::FILE* f = openRegularFile(name, err)) {
+    char buf[1 << 16];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) disk.append(buf, n);
+    std::fclose(f);
+  }
+  const std::vector<unsigned char>& opened = v.store->file;
+  bool same = disk.size() == opened.size() &&
+              (disk.empty() || !std::memcmp(disk.data(), opened.data(), disk.size()));
+  if (!same &&
+      MessageBoxA(v.hWnd,
+                  (baseName(name) + " changed on disk since it was opened. Overwrite it?").c_str(),
+                  "File changed on disk", MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
+    say(v, "not saved: " + name + " changed on disk since it was opened");
+    return false;
+  }
+  std::string bytes = savedMap(v.lat, *v.store);
+  if (!writeFile(name, bytes, err)) {
+    sayWarning(v, std::string(programName) + ": " + name + ": not saved: " + err);
+    return false;
+  }
+  v.store->file.assign(bytes.begin(), bytes.end());
+  if (!v.start.windowPanels) { // a page downloads what was saved
+    v.page.savedMapName = baseName(name);
+    v.page.savedMap = std::move(bytes);
+    v.page.saves++;
+  }
+  v.edits.saved = v.edits.done.size();
+  v.edits.diskSaid = false;
+  watchFile(v.watch, name, fileStamp(name), GetTickCount()); // our own write is no change
+  say(v, "saved " + name);
+  showTitle(v);
+  return true;
+}
+
+} // namespace
+
+bool unsavedEdits(const Viewer& v) {
+  return v.edits.done.size() != v.edits.saved;
+}
+
+bool settleEdits(Viewer& v) {
+  if (!unsavedEdits(v)) return true;
+  int answer = MessageBoxA(v.hWnd, ("Save changes to " + baseName(v.watch.name) + "?").c_str(),
+                           "Unsaved changes", MB_YESNOCANCEL | MB_ICONQUESTION);
+  if (answer == IDYES) return saveMap(v);
+  return answer == IDNO;
+}
+
+void forgetEdits(Viewer& v) {
+  v.edits = Edits{};
+  showTitle(v);
+}
+
+void showTitle(Viewer& v) {
+  std::string title = unsavedEdits(v) ? std::string("*") + windowTitle : windowTitle;
+  if (v.selected >= 0) title += " - lattice " + std::to_string(v.selected);
+  SetWindowTextA(v.hWnd, title.c_str());
+}
+
+void cameraKeys(const Viewer& v, unsigned char out[256]) {
+  std::memcpy(out, v.key, 256);
+  if (v.edits.moving)
+    for (int k : {int('E'), int('D'), int('S'), int('F'), int('W'), int('R'), VK_LEFT, VK_RIGHT})
+      out[k] = 0;
+  if (v.key[VK_CONTROL])
+    for (int k : {'E', 'D', 'S', 'F', 'W', 'R'}) out[k] = 0;
+}
+
+void sculptWheel(Viewer& v, int notches) {
+  for (; notches > 0; notches--) sculpt(v, 1);
+  for (; notches < 0; notches++) sculpt(v, -1);
+}
+
+void editAction(Viewer& v, Action a, int key) {
+  switch (a) {
+  case Action::moveMode:
+    if (!v.edits.moving && v.selected < 0) {
+      say(v, "select a lattice first: M moves the selected lattice");
+      break;
+    }
+    v.edits.moving = !v.edits.moving;
+    say(v, v.edits.moving ? "moving lattice " + std::to_string(v.selected) +
+                                ": E D S F W R move, Left Right turn, M ends"
+                          : "moving ended");
+    break;
+  case Action::moveLattice:
+    moveLattice(v, key);
+    break;
+  case Action::turnLattice:
+    turnLattice(v, key == VK_LEFT ? -1 : 1);
+    break;
+  case Action::raiseHeight:
+  case Action::lowerHeight:
+    sculpt(v, a == Action::raiseHeight ? 1 : -1);
+    break;
+  case Action::toggleBrush:
+    v.edits.brush = !v.edits.brush;
+    say(v, v.edits.brush ? "+ and - raise and lower a brush of two cells' radius"
+                         : "+ and - raise and lower the one height under the pointer");
+    break;
+  case Action::undoEdit:
+    undoEdit(v);
+    break;
+  case Action::redoEdit:
+    redoEdit(v);
+    break;
+  case Action::saveMap:
+    saveMap(v);
+    break;
+  default:
+    break;
+  }
+}

@@ -1,0 +1,188 @@
+// Editing in the viewer: moves, turns and undo give back the opened bytes, a save changes only
+// the edited floats, and the questions before overwriting and before quitting.
+#include "viewer_fixture.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+std::string readFile(const fs::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+// The byte positions where two files of the same length differ.
+std::vector<size_t> differingBytes(const std::string& a, const std::string& b) {
+  std::vector<size_t> at;
+  for (size_t i = 0; i < std::min(a.size(), b.size()); i++)
+    if (a[i] != b[i]) at.push_back(i);
+  return at;
+}
+
+MSG ctrl(WPARAM vk, bool down) {
+  return keyMsg(down ? WM_KEYDOWN : WM_KEYUP, vk);
+}
+
+} // namespace
+
+// M, E and Right move and turn the selected lattice; Ctrl+Z twice and Ctrl+Y leave the move;
+// Ctrl+S writes it into the position's floats alone. Then a second move, undone, and a save
+// give the opened file back byte for byte.
+TEST_F(ViewerTest, EditsUndoAndSaveChangeOnlyTheEditedFloats) {
+  MapDesc m;
+  m.lattices = {box(2, 1, 2, 1), box(1, 1, 1, 2)};
+  m.lattices[0].cell[0] = m.lattices[0].cell[2] = 4;
+  m.lattices[1].tail = "keep me";
+  write("edit.map", mapBytes(m));
+  std::string opened = readFile(dir / "edit.map");
+  MSG down = ctrl(VK_CONTROL, true), up = ctrl(VK_CONTROL, false);
+  script({keyMsg(WM_KEYDOWN, VK_TAB),
+          keyMsg(WM_KEYDOWN, 'M'),
+          keyMsg(WM_KEYDOWN, 'E'),
+          keyMsg(WM_KEYDOWN, VK_RIGHT),
+          keyMsg(WM_KEYDOWN, 'M'),
+          down,
+          keyMsg(WM_KEYDOWN, 'Z'),
+          keyMsg(WM_KEYDOWN, 'Z'),
+          keyMsg(WM_KEYDOWN, 'Y'),
+          keyMsg(WM_KEYDOWN, 'S'),
+          up,
+          keyMsg(WM_KEYDOWN, 'M'),
+          keyMsg(WM_KEYDOWN, 'W'),
+          keyMsg(WM_KEYDOWN, 'M'),
+          down,
+          keyMsg(WM_KEYDOWN, 'Z'),
+          keyMsg(WM_KEYDOWN, 'Z'),
+          keyMsg(WM_KEYDOWN, 'S'),
+          up,
+          keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run("edit.map"), 0);
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("moving lattice 0: E D S F W R move, Left Right turn, M ends\n"
+                     "moved lattice 0 to (0, 0, -4)\n"
+                     "turned lattice 0 to (0, 15, 0) degrees\n"
+                     "moving ended\n"
+                     "undid: turned lattice 0 to (0, 15, 0) degrees\n"
+                     "undid: moved lattice 0 to (0, 0, -4)\n"
+                     "redid: moved lattice 0 to (0, 0, -4)\n"
+                     "saved "),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("moved lattice 0 to (0, 1, -4)\n"), std::string::npos) << out;
+  // The second save: the first move undone too, so the file is the opened one again.
+  EXPECT_EQ(readFile(dir / "edit.map"), opened);
+  std::vector<std::string> t = titles();
+  EXPECT_NE(std::find(t.begin(), t.end(), "*Kelvane Map Viewer by Ruq - lattice 0"), t.end());
+  EXPECT_EQ(t.back(), "Kelvane Map Viewer by Ruq - lattice 0");
+}
+
+// The first save alone: the position's z float, nothing else.
+TEST_F(ViewerTest, ASaveWritesOnlyTheEditedFloat) {
+  MapDesc m;
+  m.lattices = {box(2, 1, 2, 1)};
+  write("one.map", mapBytes(m));
+  std::string opened = readFile(dir / "one.map");
+  MSG down = ctrl(VK_CONTROL, true), up = ctrl(VK_CONTROL, false);
+  script({keyMsg(WM_KEYDOWN, VK_TAB), keyMsg(WM_KEYDOWN, 'M'), keyMsg(WM_KEYDOWN, 'D'), down,
+          keyMsg(WM_KEYDOWN, 'S'), up, keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run("one.map"), 0);
+  testing::internal::GetCapturedStdout();
+  std::string saved = readFile(dir / "one.map");
+  ASSERT_EQ(saved.size(), opened.size());
+  std::vector<size_t> at = differingBytes(opened, saved);
+  ASSERT_FALSE(at.empty());
+  LoadedMap map;
+  loadMap((dir / "one.map").string(), map);
+  size_t z = size_t(map.store.offsets[0].fixed) + 8; // x, y, then z
+  for (size_t i : at) EXPECT_TRUE(i >= z && i < z + 4) << i;
+  EXPECT_EQ(map.lat->z, 1.0f); // one cell back, towards the eye
+}
+
+// Quitting with unsaved edits asks: Cancel keeps the viewer, No quits without saving. A file
+// changed on disk is said rather than loaded, and the save asks before overwriting it (No
+// keeps it).
+TEST_F(ViewerTest, QuestionsBeforeLosingEditsOrOverwriting) {
+  std::string path = map("ask.map");
+  std::string opened = readFile(path);
+  MSG down = ctrl(VK_CONTROL, true), up = ctrl(VK_CONTROL, false);
+  script({keyMsg(WM_KEYDOWN, VK_TAB), keyMsg(WM_KEYDOWN, 'M'), keyMsg(WM_KEYDOWN, 'E'), down,
+          keyMsg(WM_KEYDOWN, 'S'), up, keyMsg(WM_KEYDOWN, VK_ESCAPE), keyMsg(WM_KEYUP, VK_ESCAPE),
+          keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  winDouble.at[3] = [&] { write("ask.map", opened + "changed"); };
+  winDouble.answers = {IDNO, IDCANCEL, IDNO};
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(run(path), 0);
+  std::string out = testing::internal::GetCapturedStdout();
+  testing::internal::GetCapturedStderr();
+  EXPECT_NE(out.find("not saved: " + path + " changed on disk since it was opened"),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(readFile(path), opened + "changed"); // neither the save nor the quit wrote it
+  std::vector<std::string> asked;
+  for (const WinCall& c : winDouble.calls)
+    if (c.fn == "MessageBoxA") asked.push_back(c.args[2] + ": " + c.args[1]);
+  EXPECT_EQ(asked, (std::vector<std::string>{
+                       "File changed on disk: ask.map changed on disk since it was opened. "
+                       "Overwrite it?",
+                       "Unsaved changes: Save changes to ask.map?",
+                       "Unsaved changes: Save changes to ask.map?"}));
+}
+
+// One sample: the nearest grid point of the top face. The brush: every sample within two
+// cells, weighted 1 - distance / 2, nearest first.
+TEST(Sculpt, SamplesAndBrushWeights) {
+  Lattice L{};
+  L.nx = L.nz = 4;
+  L.ny = 1;
+  L.sx = L.sy = L.sz = 2; // the top face runs from -4 to 4 in x and z
+  ViewerState vs;
+  auto one = samplesNear(&L, vs, false, -3.1, 3.2);
+  ASSERT_EQ(one.size(), 1u);
+  EXPECT_EQ(one[0].first, 4 * 5 + 0); // row 4 (z = 4), column 0 (x = -4)
+  auto brush = samplesNear(&L, vs, true, 0, 0);
+  ASSERT_FALSE(brush.empty());
+  EXPECT_EQ(brush[0], std::make_pair(12, 1.0)); // the middle sample, in full
+  double sum = 0;
+  for (auto [m, w] : brush) {
+    int i = m % 5 - 2, j = m / 5 - 2;
+    EXPECT_NEAR(w, 1 - std::hypot(i, j) / 2, 1e-12) << m;
+    EXPECT_GT(w, 0);
+    sum += w;
+  }
+  EXPECT_EQ(brush.size(), 9u); // the middle, its 4 neighbours and 4 diagonals (at 1.41 cells)
+  EXPECT_NEAR(sum, 1 + 4 * 0.5 + 4 * (1 - std::sqrt(2.0) / 2), 1e-12);
+  EXPECT_TRUE(samplesNear(&L, vs, true, 100, 100).empty()); // far past the face
+}
+
+// A NaN in the file cannot be moved from, and keeps its exact bits when another value of the
+// lattice is saved.
+TEST_F(ViewerTest, ANonFiniteValueIsRefusedAndKeptAsItIs) {
+  MapDesc m;
+  m.lattices = {box(2, 1, 2, 1)};
+  uint32_t payload = 0x7fc01234;
+  std::memcpy(&m.lattices[0].pos[0], &payload, 4);
+  write("nan.map", mapBytes(m));
+  std::string opened = readFile(dir / "nan.map");
+  MSG down = ctrl(VK_CONTROL, true), up = ctrl(VK_CONTROL, false);
+  script({keyMsg(WM_KEYDOWN, VK_TAB), keyMsg(WM_KEYDOWN, 'M'), keyMsg(WM_KEYDOWN, 'F'),
+          keyMsg(WM_KEYDOWN, 'W'), keyMsg(WM_KEYDOWN, 'M'), down, keyMsg(WM_KEYDOWN, 'S'), up,
+          keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(run("nan.map"), 0);
+  testing::internal::GetCapturedStdout();
+  EXPECT_NE(testing::internal::GetCapturedStderr().find(
+                "lattice 0 is not moved: its position is not a finite number"),
+            std::string::npos);
+  LoadedMap map;
+  loadMap((dir / "nan.map").string(), map);
+  size_t x = size_t(map.store.offsets[0].fixed);
+  std::string saved = readFile(dir / "nan.map");
+  for (size_t i : differingBytes(opened, saved)) EXPECT_TRUE(i >= x + 4 && i < x + 8) << i; // y
+  EXPECT_EQ(saved.substr(x, 4), opened.substr(x, 4));
+  EXPECT_EQ(map.lat->y, 1.0f);
+}
