@@ -207,29 +207,19 @@ void sculpt(Viewer& v, int dir) {
   record(v, std::move(s));
 }
 
-void undoEdit(Viewer& v) {
+// Ctrl+Z (undo) and Ctrl+Y: the newest edit undone, or the newest undone edit done again.
+void undoOrRedo(Viewer& v, bool undo) {
   Edits& e = v.edits;
-  if (e.done.empty()) {
-    say(v, "nothing to undo");
+  std::vector<EditStep>& from = undo ? e.done : e.undone;
+  std::vector<EditStep>& to = undo ? e.undone : e.done;
+  if (from.empty()) {
+    say(v, undo ? "nothing to undo" : "nothing to redo");
     return;
   }
-  applyStep(v, e.done.back(), true);
-  say(v, "undid: " + e.done.back().line);
-  e.undone.push_back(std::move(e.done.back()));
-  e.done.pop_back();
-  showTitle(v);
-}
-
-void redoEdit(Viewer& v) {
-  Edits& e = v.edits;
-  if (e.undone.empty()) {
-    say(v, "nothing to redo");
-    return;
-  }
-  applyStep(v, e.undone.back(), false);
-  say(v, "redid: " + e.undone.back().line);
-  e.done.push_back(std::move(e.undone.back()));
-  e.undone.pop_back();
+  applyStep(v, from.back(), undo);
+  say(v, (undo ? "undid: " : "redid: ") + from.back().line);
+  to.push_back(std::move(from.back()));
+  from.pop_back();
   showTitle(v);
 }
 
@@ -340,10 +330,8 @@ void editAction(Viewer& v, Action a, int key) {
                          : "+ and - raise and lower the one height under the pointer");
     break;
   case Action::undoEdit:
-    undoEdit(v);
-    break;
   case Action::redoEdit:
-    redoEdit(v);
+    undoOrRedo(v, a == Action::undoEdit);
     break;
   case Action::saveMap:
     saveMap(v);

@@ -55,26 +55,26 @@ function followPlaying(playing) {
 
 document.getElementById('record').addEventListener('click', record);
 
+// Hands `bytes` to the browser as a download named `name`; the link's address, for the tests.
+function download(bytes, name, type) {
+  const blob = new Blob([bytes], {type});
+  const link = document.createElement('a');
+  link.href = URL.createObjectURL(blob);
+  link.download = name;
+  link.click();
+  return {name, size: blob.size, url: link.href};
+}
+
 // Save picture: the viewer draws the view again without its panels and hands over a PNG, which
 // the browser downloads under the map's name and a number.
 function downloadPicture({bytes, name}) {
-  const png = new Blob([bytes], {type: 'image/png'});
-  const link = document.createElement('a');
-  link.href = URL.createObjectURL(png);
-  link.download = name;
-  link.click();
-  window.kelvane.picture = {name, size: png.size, url: link.href};
+  window.kelvane.picture = download(bytes, name, 'image/png');
 }
 
 // Save map (Ctrl+S on the canvas): the opened file with the edited values put in, downloaded
 // under its name.
 function downloadMap({bytes, name}) {
-  const map = new Blob([bytes], {type: 'application/octet-stream'});
-  const link = document.createElement('a');
-  link.href = URL.createObjectURL(map);
-  link.download = name;
-  link.click();
-  window.kelvane.savedMap = {name, size: map.size, url: link.href};
+  window.kelvane.savedMap = download(bytes, name, 'application/octet-stream');
 }
 
 document.getElementById('save').addEventListener('click', () => {
