@@ -29,8 +29,9 @@ void fitView(Viewer& v) {
   std::copy(v.trot, v.trot + Trot::size, trot);
   trot[Trot::pitch] = homePitch(trot[Trot::pitch]);
   // Worked on a copy: running out of memory midway leaves the view as it was.
+  FitAlso removed = removedLattices(v);
   if (!fitCamera(v.lat, v.view.width, v.view.height, trot, depth, latticeAt(v.lat, v.selected),
-                 v.start.frameTriangles, v.hidden))
+                 v.start.frameTriangles, v.hidden, &removed))
     return;
   std::copy(trot, trot + Trot::size, v.trot);
   if (depth > 1000 && !v.farSaid) {

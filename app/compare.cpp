@@ -73,6 +73,11 @@ void compareScene(Viewer& v) {
   v.redraw = true;
 }
 
+FitAlso removedLattices(const Viewer& v) {
+  if (v.compare.name.empty() || !v.compare.lat) return {};
+  return {v.compare.lat, allButRemoved(v.compare.diff, v.compare.lat)};
+}
+
 void markRemoved(Viewer& v) {
   Comparison& c = v.compare;
   if (c.at < 0 || size_t(c.at) >= c.diff.changes.size()) return;

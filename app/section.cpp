@@ -51,7 +51,8 @@ bool cutHeight(Viewer& v, double& y) {
 bool mapBox(Viewer& v, SceneBox& box) {
   if (v.boxFor != v.maps || !v.lat) {
     v.boxFor = v.maps;
-    v.boxKnown = v.lat && worldBox(v.lat, v.box, nullptr, v.start.frameTriangles);
+    FitAlso removed = removedLattices(v);
+    v.boxKnown = v.lat && worldBox(v.lat, v.box, nullptr, v.start.frameTriangles, {}, &removed);
   }
   box = v.box;
   return v.boxKnown;

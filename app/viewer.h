@@ -237,6 +237,9 @@ bool compareNames(const std::string& line, std::string& old, std::string& now);
 // Compares the shown map with the old one and colours the scene by change: called whenever
 // either map's scene is built. Nothing without a comparison.
 void compareScene(Viewer& v);
+// The old map's removed lattices, for the fits and the map's box to take in; none without a
+// comparison.
+FitAlso removedLattices(const Viewer& v);
 // N and Shift+N (dir 1, -1): selects the next or previous change and says what it is; a
 // removed lattice is drawn in amber, from the old map, while nothing else is selected.
 void stepChange(Viewer& v, int dir);

@@ -27,8 +27,9 @@ bool frameOrtho(Viewer& v) {
   float trot[Trot::size], half = 0;
   std::copy(v.trot, v.trot + Trot::size, trot);
   const Lattice* only = latticeAt(v.lat, v.selected);
+  FitAlso removed = removedLattices(v);
   if (!fitOrtho(v.lat, v.view.width, v.view.height, trot, half, only, v.start.frameTriangles,
-                v.hidden))
+                v.hidden, &removed))
     return false;
   std::copy(trot, trot + Trot::size, v.trot);
   v.vs.ortho = half;

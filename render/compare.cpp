@@ -12,17 +12,19 @@ LatticeStyle changeStyle(const LatticeChange& c) {
                            : LatticeStyle::reshaped;
 }
 
+std::vector<bool> allButRemoved(const MapDiff& d, const Lattice* old) {
+  std::vector<bool> flags(size_t(latticeCount(old)), true);
+  for (const LatticeChange& c : d.changes)
+    if (c.newIndex < 0) flags[size_t(c.oldIndex)] = false;
+  return flags;
+}
+
 void styleComparison(const MapDiff& d, RetainedScene& now, RetainedScene& old) {
   for (const RetainedLattice& r : now.lattices) setLatticeStyle(now, r.index, LatticeStyle::grey);
-  std::vector<bool> unshown(size_t(latticeCount(old.lat)), true);
-  for (const LatticeChange& c : d.changes) {
-    if (c.newIndex >= 0) setLatticeStyle(now, c.newIndex, changeStyle(c));
-    if (c.newIndex < 0) {
-      unshown[size_t(c.oldIndex)] = false;
-      setLatticeStyle(old, c.oldIndex, LatticeStyle::removed);
-    }
-  }
-  hideLattices(old, unshown);
+  for (const LatticeChange& c : d.changes)
+    setLatticeStyle(c.newIndex >= 0 ? now : old, c.newIndex >= 0 ? c.newIndex : c.oldIndex,
+                    changeStyle(c));
+  hideLattices(old, allButRemoved(d, old.lat));
 }
 
 const char* changeVerb(unsigned what) {

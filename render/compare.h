@@ -14,6 +14,9 @@
 // The style that change `c` colours its lattice with.
 LatticeStyle changeStyle(const LatticeChange& c);
 
+// The old map's lattices by list index, flagged but for the removed ones: what hides all else.
+std::vector<bool> allButRemoved(const MapDiff& d, const Lattice* old);
+
 // Colours `now` (the new map's scene) by the changes of `d`, the rest grey, and shows in `old`
 // (the old map's scene) only the removed lattices, in red.
 void styleComparison(const MapDiff& d, RetainedScene& now, RetainedScene& old);

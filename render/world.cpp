@@ -63,10 +63,12 @@ namespace {
 
 // Calls `corner` with each world corner of the drawn lattices of the list from `lat` (only
 // `only`, when it is not null), as the frame draws them: lattices past `triangleBudget` as
-// their boxes, those `hidden` left out.
+// their boxes, those `hidden` left out; without `only`, then those `also` names.
 template <class F>
 void eachCorner(const Lattice* lat, const Lattice* only, size_t triangleBudget,
-                const std::vector<bool>& hidden, F corner) {
+                const std::vector<bool>& hidden, const FitAlso* also, F corner) {
+  if (also && !only && also->lat)
+    eachCorner(also->lat, nullptr, triangleBudget, also->hidden, nullptr, corner);
   PlacedLattice p;
   std::vector<bool> boxed = boxedLattices(lat, triangleBudget);
   std::vector<Matrix> placements = latticePlacements(lat, ViewerState{});
@@ -82,7 +84,8 @@ void eachCorner(const Lattice* lat, const Lattice* only, size_t triangleBudget,
 } // namespace
 
 bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& depth,
-               const Lattice* only, size_t triangleBudget, const std::vector<bool>& hidden) {
+               const Lattice* only, size_t triangleBudget, const std::vector<bool>& hidden,
+               const FitAlso* also) {
   using namespace Trot;
   // The camera turns the scene by Rx(pitch) Ry(yaw), then moves it 50 units away: a point p
   // lands at R (p + t) - 50 z in eye space. Work in R p and solve for u = R t - 50 z.
@@ -93,7 +96,7 @@ bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& d
   const double ky = std::tan(22.5 * M_PI / 180) * 0.95, kx = ky * width / height;
   const double inf = INFINITY;
   double a = inf, b = inf, c = inf, d = inf, nearest = -inf, farthest = inf;
-  eachCorner(lat, only, triangleBudget, hidden, [&](const float* w) {
+  eachCorner(lat, only, triangleBudget, hidden, also, [&](const float* w) {
     double q[3];
     transformDirection(turn, w, q);
     a = std::min(a, -q[0] - kx * q[2]);
@@ -204,13 +207,13 @@ int pickLattice(const Lattice* lat, const float* trot, int width, int height, in
 }
 
 bool worldBox(const Lattice* lat, SceneBox& box, const Lattice* only, size_t triangleBudget,
-              const std::vector<bool>& hidden) {
+              const std::vector<bool>& hidden, const FitAlso* also) {
   SceneBox b;
   for (int a = 0; a < 3; a++) {
     b.lo[a] = INFINITY;
     b.hi[a] = -INFINITY;
   }
-  eachCorner(lat, only, triangleBudget, hidden, [&](const float* w) {
+  eachCorner(lat, only, triangleBudget, hidden, also, [&](const float* w) {
     for (int a = 0; a < 3; a++) {
       b.lo[a] = std::min(b.lo[a], double(w[a]));
       b.hi[a] = std::max(b.hi[a], double(w[a]));
@@ -222,12 +225,13 @@ bool worldBox(const Lattice* lat, SceneBox& box, const Lattice* only, size_t tri
 }
 
 bool fitOrtho(const Lattice* lat, int width, int height, float* trot, float& half,
-              const Lattice* only, size_t triangleBudget, const std::vector<bool>& hidden) {
+              const Lattice* only, size_t triangleBudget, const std::vector<bool>& hidden,
+              const FitAlso* also) {
   using namespace Trot;
   const Matrix turn =
       multiply(rotationMatrix(trot[pitch], 1, 0, 0), rotationMatrix(trot[yaw], 0, 1, 0));
   double lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
-  eachCorner(lat, only, triangleBudget, hidden, [&](const float* w) {
+  eachCorner(lat, only, triangleBudget, hidden, also, [&](const float* w) {
     double q[3];
     transformDirection(turn, w, q);
     for (int a = 0; a < 3; a++) {

@@ -27,14 +27,22 @@ void triangleNormal(const Triangle& t, double n[3]);
 // The direction face `f` looks away from its lattice, in the world, for placement `m`.
 void worldOutwardAxis(Face f, const Matrix& m, double axis[3]);
 
+// Lattices of another list that a fit and a box take in too (a comparison's removed lattices,
+// drawn from the old map): the drawn lattices of the list from `lat` not `hidden`.
+struct FitAlso {
+  const Lattice* lat = nullptr;
+  std::vector<bool> hidden;
+};
+
 // Sets trot's translation (positions 0-2) so that every drawn lattice of the list from `lat`
 // (only `only`, when it is not null) fits a width x height frame with a small margin, keeping
 // its pitch and yaw; `depth` is then the distance from the eye to the farthest point. Lattices
 // past `triangleBudget` (see boxedLattices) count as their boxes; lattices `hidden` (by list
-// index) do not count. False, with trot unchanged, when nothing is drawn.
+// index) do not count; without `only`, those `also` names count too. False, with trot
+// unchanged, when nothing is drawn.
 bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& depth,
                const Lattice* only = nullptr, size_t triangleBudget = SIZE_MAX,
-               const std::vector<bool>& hidden = {});
+               const std::vector<bool>& hidden = {}, const FitAlso* also = nullptr);
 
 // The camera's model-view matrix, as loadCamera builds it.
 Matrix cameraMatrix(const float* trot);
@@ -67,7 +75,8 @@ PickHit pickPoint(const Lattice* lat, const float* trot, int width, int height, 
 // The world box of the drawn lattices of the list from `lat` (only `only`, when it is not
 // null), as fitCamera counts them; false when nothing is drawn.
 bool worldBox(const Lattice* lat, SceneBox& box, const Lattice* only = nullptr,
-              size_t triangleBudget = SIZE_MAX, const std::vector<bool>& hidden = {});
+              size_t triangleBudget = SIZE_MAX, const std::vector<bool>& hidden = {},
+              const FitAlso* also = nullptr);
 
 // The orthographic view of pitch and yaw `trot` that frames the drawn lattices (only `only`,
 // when it is not null) in a width x height frame with a small margin: sets trot's translation
@@ -75,4 +84,4 @@ bool worldBox(const Lattice* lat, SceneBox& box, const Lattice* only = nullptr,
 // False, with both unchanged, when nothing is drawn.
 bool fitOrtho(const Lattice* lat, int width, int height, float* trot, float& half,
               const Lattice* only = nullptr, size_t triangleBudget = SIZE_MAX,
-              const std::vector<bool>& hidden = {});
+              const std::vector<bool>& hidden = {}, const FitAlso* also = nullptr);

@@ -2,6 +2,7 @@
 // and the report.
 #include "mapfile/diff.h"
 #include "render/compare.h"
+#include "render/world.h"
 #include "test_maps.h"
 #include "tools/toolkit.h"
 
@@ -159,3 +160,35 @@ TEST(Patch, DiffThenPatchGivesTheNewMapAndRefusesTheRest) {
 }
 
 } // namespace
+
+// A comparison's fits take in the old map's removed lattices: fitting the new map with them is
+// fitting one map that holds both.
+TEST(Diff, FitsTakeInTheRemovedLattices) {
+  MapDesc both;
+  both.lattices = {box(2, 2, 2, 1), box(3, 1, 3, 2)};
+  both.lattices[1].pos[0] = 40;
+  MapDesc now = both, old = both;
+  now.lattices.pop_back();
+  LoadedMap a, b, c;
+  loadDesc(old, a);
+  loadDesc(now, b);
+  loadDesc(both, c);
+  MapDiff d = diffMaps(a, b);
+  ASSERT_EQ(d.removed, 1);
+  FitAlso removed{a.lat, allButRemoved(d, a.lat)};
+  EXPECT_EQ(removed.hidden, (std::vector<bool>{true, false}));
+  for (bool ortho : {false, true}) {
+    float t1[Trot::size] = {0, 0, 0, 30, -45}, t2[Trot::size] = {0, 0, 0, 30, -45};
+    double depth = 0;
+    float h1 = 0, h2 = 0;
+    if (ortho) {
+      ASSERT_TRUE(fitOrtho(b.lat, 640, 480, t1, h1, nullptr, SIZE_MAX, {}, &removed));
+      ASSERT_TRUE(fitOrtho(c.lat, 640, 480, t2, h2));
+    } else {
+      ASSERT_TRUE(fitCamera(b.lat, 640, 480, t1, depth, nullptr, SIZE_MAX, {}, &removed));
+      ASSERT_TRUE(fitCamera(c.lat, 640, 480, t2, depth));
+    }
+    EXPECT_EQ(std::vector<float>(t1, t1 + 5), std::vector<float>(t2, t2 + 5)) << ortho;
+    EXPECT_EQ(h1, h2);
+  }
+}

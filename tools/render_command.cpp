@@ -5,6 +5,7 @@
 #include "mapfile/diff.h"
 #include "platform/system.h"
 #include "render/camera_text.h"
+#include "render/compare.h"
 #include "render/retained.h"
 #include "render/world.h"
 
@@ -24,16 +25,18 @@ size_t renderBudget() {
 // --fit: moves the job's camera to frame the map, saying what it chose and what it could not.
 void fitRender(const std::string& file, const Lattice* lat, RenderJob& job) {
   double depth = 0;
+  FitAlso removed; // --compare: the removed lattices are in the picture too
+  if (job.old) removed = {job.old, allButRemoved(*job.diff, job.old)};
   if (job.ortho > 0) { // the extent is fitted too: --ortho's value only asks for the projection
     if (!fitOrtho(lat, job.width, job.height, job.cam.trot, job.ortho, latticeAt(lat, job.select),
-                  SIZE_MAX, hiddenByIndex(job.hidden)))
+                  SIZE_MAX, hiddenByIndex(job.hidden), &removed))
       std::fprintf(stderr, "kelvane: %s: warning: no lattice is drawn; nothing to fit\n",
                    file.c_str());
     std::fprintf(stderr, "%s %s\n", cameraText(job.cam.trot).c_str(), orthoText(job.ortho).c_str());
     return;
   }
   if (!fitCamera(lat, job.width, job.height, job.cam.trot, depth, latticeAt(lat, job.select),
-                 SIZE_MAX, hiddenByIndex(job.hidden)))
+                 SIZE_MAX, hiddenByIndex(job.hidden), &removed))
     std::fprintf(stderr, "kelvane: %s: warning: no lattice is drawn; nothing to fit\n",
                  file.c_str());
   else if (depth > 1000)

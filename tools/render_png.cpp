@@ -104,7 +104,11 @@ bool openFrames(FrameSource& f, const Lattice* lat, const RenderJob& job, std::s
     f.selected = latticeAt(lat, job.select);
     f.selectedOrdinal = float(drawnOrdinal(lat, job.select));
   }
-  if (job.ortho > 0) worldBox(lat, f.box, nullptr, job.triangles);
+  if (job.ortho > 0) {
+    FitAlso removed;
+    if (job.old) removed = {job.old, allButRemoved(*job.diff, job.old)};
+    worldBox(lat, f.box, nullptr, job.triangles, {}, &removed);
+  }
   buildRetained(lat, f.vs, job.budget, f.scene, job.triangles);
   hideLattices(f.scene, hiddenByIndex(job.hidden));
   uploadRetained(f.scene, glProc);
