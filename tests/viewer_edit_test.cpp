@@ -186,3 +186,27 @@ TEST_F(ViewerTest, ANonFiniteValueIsRefusedAndKeptAsItIs) {
   EXPECT_EQ(saved.substr(x, 4), opened.substr(x, 4));
   EXPECT_EQ(map.lat->y, 1.0f);
 }
+
+// + raises the height nearest the pointer by a tenth of a cell height, B makes it a brush, and
+// undoing both gives the opened bytes back.
+TEST_F(ViewerTest, SculptingAndItsUndo) {
+  MapDesc m;
+  m.lattices = {box(4, 1, 4, 1)};
+  m.lattices[0].heights.assign(25, 0);
+  for (float& c : m.lattices[0].cell) c = 8;
+  write("hills.map", mapBytes(m));
+  std::string opened = readFile(dir / "hills.map");
+  MSG down = ctrl(VK_CONTROL, true), up = ctrl(VK_CONTROL, false);
+  script({keyMsg(WM_KEYDOWN, VK_TAB), mouseMsg(WM_MOUSEMOVE, 312, 220),
+          keyMsg(WM_KEYDOWN, VK_OEM_PLUS), keyMsg(WM_KEYDOWN, 'B'), keyMsg(WM_KEYDOWN, VK_ADD),
+          down, keyMsg(WM_KEYDOWN, 'S'), keyMsg(WM_KEYDOWN, 'Z'), keyMsg(WM_KEYDOWN, 'Z'),
+          keyMsg(WM_KEYDOWN, 'S'), up, keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run("hills.map"), 0);
+  std::string out = testing::internal::GetCapturedStdout();
+  // The pointer is on the front wall, over the middle of the face's front row of samples.
+  EXPECT_NE(out.find("raised lattice 0 height 22 to 0.1\n"), std::string::npos) << out;
+  // The brush around it: the nearest sample, not quite under the pointer, a little less.
+  EXPECT_NE(out.find("raised lattice 0 heights around 22 to 0.19"), std::string::npos) << out;
+  EXPECT_EQ(readFile(dir / "hills.map"), opened);
+}
