@@ -145,8 +145,12 @@ std::string cameraLine(const Viewer& v) {
     s += orthoText(v.vs.ortho);
   }
   if (!v.compare.name.empty()) {
-    bool blank = v.compare.name.find_first_of(" \t") != std::string::npos;
-    s += blank ? " --compare \"" + v.compare.name + '"' : " --compare " + v.compare.name;
+    // A page's old map lives in its memory: the line names the file the user chose.
+    std::string old = v.start.windowPanels
+                          ? v.compare.name
+                          : v.compare.name.substr(v.compare.name.find_last_of('/') + 1);
+    bool blank = old.find_first_of(" \t") != std::string::npos;
+    s += blank ? " --compare \"" + old + '"' : " --compare " + old;
   }
   return s;
 }

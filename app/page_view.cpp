@@ -54,6 +54,7 @@ void fillPageView(Viewer& v) {
     p.flight += '\n';
   }
   p.playing = v.playing;
+  p.unsaved = unsavedEdits(v);
   p.view = v.printed.line;
   p.viewCamera = v.printed.camera;
   p.viewHidden = v.printed.hidden;

@@ -130,10 +130,11 @@ int runLoop(Viewer& v) {
   for (;;) {
     int quit = -1;
     bool got = takeMessage(v, msg, quit);
-    // Escape and the close box ask first while edits are unsaved; Cancel keeps the viewer.
-    if (quit >= 0 && settleEdits(v)) return quit;
+    // Escape and the close box ask first while edits are unsaved; Cancel keeps the viewer. The
+    // page asks before it stops the viewer for another map.
+    if (quit >= 0 && (WPARAM(quit) == pageQuitCode || settleEdits(v))) return quit;
     if (got && msg.message == WM_QUIT) {
-      if (settleEdits(v)) return int(msg.wParam);
+      if (msg.wParam == pageQuitCode || settleEdits(v)) return int(msg.wParam);
       got = false;
     }
     if (v.key[heldKey(Action::quit)]) {

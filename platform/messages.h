@@ -12,6 +12,9 @@ constexpr UINT glRestoredMessage = WM_APP + 2;
 // Posted by the web layer when the page asks for something: wParam says what (one of PageAsk),
 // lParam is the lattice's list index where it names one.
 constexpr UINT pageAskMessage = WM_APP + 3;
+// The WM_QUIT code of the page's request to stop for another map: the page has asked the user
+// about unsaved edits already, so the viewer does not ask again.
+constexpr WPARAM pageQuitCode = 3;
 // pageFlight's lParam is a std::string* (the keyframe file's name), the taker's to delete.
 enum PageAsk : WPARAM {
   pageSelect,

@@ -21,6 +21,7 @@ struct PageView {
   std::string measure;  // the measurement's lines, "" for none
   std::string flight;   // the keyframes, a keyframeLine each
   bool playing = false; // a flight is playing
+  bool unsaved = false; // the map has edits not saved
   // The view P printed last, whole and in the parts the page's link takes; `views` counts P.
   std::string view, viewCamera, viewHidden, viewSection;
   int viewSelected = -1;

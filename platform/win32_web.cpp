@@ -257,13 +257,14 @@ EM_JS(void, pageBridge, (const float* camera, int selected, const char* lattice,
                          int views, const unsigned char* picture, int pictureSize,
                          const char* pictureName, const char* section,
                          const char* viewSection, const unsigned char* saved, int savedSize,
-                         const char* savedName), {
+                         const char* savedName, int unsaved), {
   Module.kelvaneBridge({
     camera: camera ? Array.from(HEAPF32.subarray(camera >> 2, (camera >> 2) + 5)) : null,
     selected, lattice: UTF8ToString(lattice), hidden: UTF8ToString(hidden),
     outline: outline ? UTF8ToString(outline) : null,
     changes: outline ? UTF8ToString(changes) : null, measure: UTF8ToString(measure),
-    flight: UTF8ToString(flight), playing: !!playing, section: UTF8ToString(section),
+    flight: UTF8ToString(flight), playing: !!playing, unsaved: !!unsaved,
+    section: UTF8ToString(section),
     view: {line: UTF8ToString(view), camera: UTF8ToString(viewCamera),
            hidden: UTF8ToString(viewHidden), selected: viewSelected, count: views,
            section: UTF8ToString(viewSection)},
@@ -355,7 +356,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE void kelvaneOpenFlight(char* path) {
 void pumpEvents() {
   if (window && pageWantsQuit()) {
     dropMessages(window);
-    PostQuitMessage(0);
+    PostQuitMessage(int(pageQuitCode));
   }
   if (window) followCanvasSize();
 }
@@ -445,7 +446,7 @@ BOOL SwapBuffers(HDC dc) {
       int(p.views), newPicture ? reinterpret_cast<const unsigned char*>(p.picture.data()) : nullptr,
       int(p.picture.size()), p.pictureName.c_str(), p.section.c_str(), p.viewSection.c_str(),
       newSave ? reinterpret_cast<const unsigned char*>(p.savedMap.data()) : nullptr,
-      int(p.savedMap.size()), p.savedMapName.c_str());
+      int(p.savedMap.size()), p.savedMapName.c_str(), p.unsaved ? 1 : 0);
   nextAnimationFrame();
   return TRUE;
 }

@@ -36,8 +36,9 @@ var Module = {
   kelvanePass() { window.kelvane.passes++; },
   // The viewer's state after each frame, all of it in one object (see PageView).
   kelvaneBridge({camera, selected, lattice, hidden, outline, changes, measure, flight, playing, view,
-                 picture, section, saved}) {
+                 picture, section, saved, unsaved}) {
     window.kelvane.frames++;
+    window.kelvane.unsaved = unsaved;
     if (outline !== null) buildOutline(outline, changes);
     window.kelvane.section = section;
     if (picture) downloadPicture(picture);

@@ -27,6 +27,10 @@ function forgetMaps(keep) {
 // when there is one. A reload keeps the view and the selection; another map starts at the
 // start view (the first at the address's). `quiet`: a reload that says nothing.
 function openMap(name, bytes, reload, quiet) {
+  // Another map (or this one read again) takes the place of the edits: the user says whether.
+  if (running && window.kelvane.unsaved && current &&
+      !window.confirm(`${current.name} has edits not saved (Save map keeps them). Open ${name} and lose them?`))
+    return;
   const safe = name.replace(/[^A-Za-z0-9._ -]/g, '_');
   const path = '/maps/' + (/^\.*$/.test(safe) ? 'map' : safe); // not "", "." or ".."
   FS.mkdirTree('/maps');

@@ -342,6 +342,8 @@ async function taps(page, key, n, camera) {
       await page.waitForFunction((n) => document.getElementById('messages').textContent.includes(`change ${n} of 4`), {timeout: 30000}, k + 1);
       if (k === 2) compared.movedPanel = await page.$eval('#lattice', (p) => p.textContent);
     }
+    await page.keyboard.press('p');
+    await page.waitForFunction(() => document.getElementById('camera-line').textContent.includes('--compare'), {timeout: 30000});
     results.compared = {...compared, ...await state(page)};
     await page.close();
     // Editing: Tab selects lattice 0, M E M moves it a cell forward, Save map downloads the map.
@@ -351,12 +353,19 @@ async function taps(page, key, n, camera) {
     await page.waitForFunction(() => window.kelvane.selected === 0, {timeout: 30000});
     for (const key of ['m', 'e', 'm']) await page.keyboard.press(key);
     await page.waitForFunction(() => document.getElementById('messages').textContent.includes('moving ended'), {timeout: 30000});
+    // Reload with the edit unsaved asks first; Cancel keeps the map and the edit.
+    let asked = null;
+    page.once('dialog', (d) => { asked = d.message(); d.dismiss(); });
+    await page.click('#reload');
+    await frames(page, 3);
+    const keptEdit = await page.evaluate(() => window.kelvane.unsaved);
     await page.click('#save');
     await page.waitForFunction(() => window.kelvane.savedMap, {timeout: 30000});
     const saved = await page.evaluate(async () =>
       Array.from(new Uint8Array(await (await fetch(window.kelvane.savedMap.url)).arrayBuffer())));
     fs.writeFileSync(`${out}/saved.map`, Buffer.from(saved));
-    results.edited = {...await state(page), name: await page.evaluate(() => window.kelvane.savedMap.name)};
+    results.edited = {...await state(page), name: await page.evaluate(() => window.kelvane.savedMap.name),
+                      asked, keptEdit, unsavedAfterSave: await page.evaluate(() => window.kelvane.unsaved)};
     await page.close();
     // The 2,000-lattice map: how long the outline takes to build, and that it scrolls.
     page = await open(browser, '?map=heights.map');

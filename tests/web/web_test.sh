@@ -130,9 +130,13 @@ check "&compare=: the outline marks each changed row" [ "$(field 'compared.rows.
 check "changed only keeps the changed rows" [ "$(field 'compared.changedOnly.join()')" = 1,2,3 ]
 check "the canvas is render --compare's" within "$tmp/out/compared.png" "$tmp/ref-compared.png"
 check "N steps through the four changes" grep -q "change 4 of 4: added 3 (id 9)" <<<"$(field compared.messages)"
+check "P names the old map as the user knows it" grep -q -- "--select 3 --compare family.map$" <<<"$(field compared.cameraLine)"
 check "the panel gives the old and new values" grep -qF "position (0, 0, 0) -> (0, 4, 0)" <<<"$(field compared.movedPanel)"
 check "M E M moves the selected lattice" grep -qF "moved lattice 0 to (-8, 0, -1)" <<<"$(field edited.messages)"
+check "Reload with unsaved edits asks first" grep -q "family.map has edits not saved" <<<"$(field edited.asked)"
+check "and Cancel keeps them" [ "$(field edited.keptEdit)" = true ]
 check "Save map downloads it under its name" [ "$(field edited.name)" = family.map ]
+check "and nothing is unsaved then" [ "$(field edited.unsavedAfterSave)" = false ]
 "$bin/kelvane" diff "$tmp/site/family.map" "$tmp/out/saved.map" >"$tmp/saved-diff.txt"
 check "the download differs from the map by the move alone" [ "$(head -n 1 "$tmp/saved-diff.txt")" = "moved 0 (id 1): position (-8, 0, 0) -> (-8, 0, -1)" ]
 check "and in no other byte" grep -q "0 reshaped, 0 added, 0 removed, 3 unchanged; other bytes: same" "$tmp/saved-diff.txt"
