@@ -652,9 +652,14 @@ quit escape
 # Ctrl+Z undoes the turn and the next save holds exactly the edits that remain. A file changed
 # on disk under unsaved edits is said, not loaded, and the save asks before overwriting it;
 # Escape with unsaved edits asks to save them (Escape there cancels, Return saves).
+saidWithin() { # LINE: the last line printed, within 5 s
+  for _ in $(seq 50); do tail -n 1 "$tmp/out" | grep -qxF -- "$1" && return 0; sleep 0.1; done
+  said "$1"
+}
 answer() { # CAPTION KEY: answers the viewer's question box of that caption with KEY
   local box
-  box=$(WINDOW_WAIT=30 findWindow "$1") || { echo "  no question \"$1\""; return 1; }
+  # The first dialog on a fresh machine may wait for its fonts to be cached.
+  box=$(WINDOW_WAIT=60 findWindow "$1") || { echo "  no question \"$1\""; return 1; }
   xdotool windowfocus --sync "$box"
   sleep 0.3
   xdotool key "$2"
@@ -682,8 +687,7 @@ check "Right turns it 15 degrees" said "turned lattice 0 to (0, 15, 0) degrees"
 taps m 1
 check "the title carries * while edits are unsaved" titled "*$title - lattice 0"
 xdotool key ctrl+s
-sleep 0.5
-check "Ctrl+S saves" said "saved $tmp/edit.map"
+check "Ctrl+S saves" saidWithin "saved $tmp/edit.map"
 check "and the * goes" titled "$title - lattice 0"
 xdotool key p
 sleep 0.3
@@ -696,7 +700,7 @@ xdotool key ctrl+z
 sleep 0.3
 check "Ctrl+Z undoes the turn" said "undid: turned lattice 0 to (0, 15, 0) degrees"
 xdotool key ctrl+s
-sleep 0.5
+saidWithin "saved $tmp/edit.map" || echo "  the second save was not said"
 "$bin/kelvane" diff "$tmp/edit-opened.map" "$tmp/edit.map" >"$tmp/edit-diff.txt"
 check "the saved file holds the move and the height, no more" grep -qxE "moved and reshaped 0 \(id 1\): position \(0, 0, 0\) -> \(4, 0, -8\); heights: 1 of 25 differ" "$tmp/edit-diff.txt"
 check "and every other byte as it was" grep -q "other bytes: same" "$tmp/edit-diff.txt"
@@ -705,11 +709,11 @@ taps m 1
 taps e 1
 taps m 1
 cp "$tmp/edit-opened.map" "$tmp/edit.map"
-sleep 1.5
+for _ in $(seq 100); do grep -q "edit.map changed on disk" "$tmp/err" && break; sleep 0.1; done
 check "a change on disk under unsaved edits is said, not loaded" grep -q "edit.map changed on disk; not loaded while edits are unsaved" "$tmp/err"
 xdotool key ctrl+s
 check "the save asks before overwriting it" answer "File changed on disk" Return
-check "and saves on Yes" said "saved $tmp/edit.map"
+check "and saves on Yes" saidWithin "saved $tmp/edit.map"
 "$bin/kelvane" diff "$tmp/edit-opened.map" "$tmp/edit.map" >"$tmp/edit-diff.txt"
 check "with every edit in it" grep -qxE "moved and reshaped 0 \(id 1\): position \(0, 0, 0\) -> \(4, 0, -12\); heights: 1 of 25 differ" "$tmp/edit-diff.txt"
 taps m 1
