@@ -199,8 +199,7 @@ void runAction(Viewer& v, Action a, int key) {
   case Action::clearSelection:
     selectLattice(v, -1);
     clearMeasurement(v);
-    markRemoved(v);
-    v.compare.at = -1;
+    leaveChange(v);
     break;
   case Action::nextChange:
   case Action::previousChange:

@@ -78,6 +78,14 @@ FitAlso removedLattices(const Viewer& v) {
   return {v.compare.lat, allButRemoved(v.compare.diff, v.compare.lat)};
 }
 
+void leaveChange(Viewer& v) {
+  Comparison& c = v.compare;
+  if (c.at >= 0 && size_t(c.at) < c.diff.changes.size() &&
+      c.diff.changes[size_t(c.at)].newIndex < 0)
+    setLatticeStyle(c.scene, c.diff.changes[size_t(c.at)].oldIndex, LatticeStyle::removed);
+  c.at = -1;
+}
+
 void markRemoved(Viewer& v) {
   Comparison& c = v.compare;
   if (c.at < 0 || size_t(c.at) >= c.diff.changes.size()) return;
@@ -98,13 +106,12 @@ void stepChange(Viewer& v, int dir) {
     say(v, "no changes: the lattices of " + c.name + " and " + v.watch.name + " are the same");
     return;
   }
-  if (c.at >= 0 && c.diff.changes[size_t(c.at)].newIndex < 0)
-    setLatticeStyle(c.scene, c.diff.changes[size_t(c.at)].oldIndex, LatticeStyle::removed);
-  c.at = c.at < 0 ? (dir > 0 ? 0 : n - 1) : (c.at + dir + n) % n;
+  int from = c.at;
+  leaveChange(v);
+  c.at = from < 0 ? (dir > 0 ? 0 : n - 1) : (from + dir + n) % n;
   const LatticeChange& ch = c.diff.changes[size_t(c.at)];
   selectLattice(v, ch.newIndex);
-  markRemoved(v);
-  v.redraw = true;
+  v.redraw = true; // the frame marks a removed lattice (markRemoved)
   say(v, "change " + std::to_string(c.at + 1) + " of " + std::to_string(n) + ": " +
              changeLine(ch, oldLattice(v, ch), newLattice(v, ch)));
 }

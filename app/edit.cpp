@@ -64,18 +64,6 @@ bool change(EditStep& s, float* f, double to) {
   return true;
 }
 
-// The rotation from lattice L's frame to the world's (its ancestors' turns), column-major.
-Matrix parentTurn(const Lattice* L, const ViewerState& vs) {
-  Matrix m = identityMatrix();
-  for (const Lattice* p = L->parent; p; p = p->parent) {
-    Matrix own = rotationMatrix(p->rz * vs.radToDeg, 0, 0, 1);
-    own = multiply(own, rotationMatrix(p->ry * vs.radToDeg, 0, 1, 0));
-    own = multiply(own, rotationMatrix(p->rx * vs.radToDeg, 1, 0, 0));
-    m = multiply(own, m);
-  }
-  return m;
-}
-
 // The move key `key` while moving: one cell size along the view's horizontal forward, back,
 // left or right, or one cell height up or down, in the world; put into the lattice's parent's
 // frame.
@@ -91,8 +79,11 @@ void moveLattice(Viewer& v, int key) {
     d[k] = key == 'E' ? f : key == 'D' ? -f : key == 'F' ? r : key == 'S' ? -r : 0;
   }
   d[1] = key == 'W' ? up : key == 'R' ? -up : d[1];
-  // World direction to the parent's frame: the inverse (transpose) of its turn.
-  const Matrix turn = parentTurn(L, v.vs);
+  // World direction to the parent's frame: the inverse (transpose) of the turn of the parent's
+  // placement, as the frames place it.
+  int parent = parentIndexes(v.lat)[size_t(v.selected)];
+  const Matrix turn =
+      parent >= 0 ? latticePlacements(v.lat, v.vs)[size_t(parent)] : identityMatrix();
   const double* m = turn.m;
   double scale = v.vs.positionScale ? double(v.vs.positionScale) : 1;
   EditStep s{v.selected, false, {}, ""};

@@ -141,8 +141,10 @@ std::vector<OverlayPanel> overlayPanels(const Viewer& v, DWORD now) {
   const Overlays& o = v.overlay;
   if (!o.shown) return panels;
   if (o.info) panels.push_back(infoPanel(v, now));
-  if (v.start.windowPanels && (v.selected >= 0 || !changePanelLines(v).empty()))
-    panels.push_back(selectionPanel(v));
+  if (v.start.windowPanels) { // the selection, or the removed lattice N went to
+    OverlayPanel selection = selectionPanel(v);
+    if (!selection.lines.empty()) panels.push_back(std::move(selection));
+  }
   if (v.start.windowPanels && v.measure.count) panels.push_back(measurePanel(v));
   if (v.start.windowPanels) {
     OverlayPanel m = messagePanel(v, now);

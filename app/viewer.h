@@ -243,6 +243,8 @@ FitAlso removedLattices(const Viewer& v);
 // N and Shift+N (dir 1, -1): selects the next or previous change and says what it is; a
 // removed lattice is drawn in amber, from the old map, while nothing else is selected.
 void stepChange(Viewer& v, int dir);
+// Leaves the change N went to: a removed lattice drawn in amber for it is red again.
+void leaveChange(Viewer& v);
 // Before each frame: the removed lattice N went to is amber while nothing is selected.
 void markRemoved(Viewer& v);
 // What the selection panel adds in a comparison: the selected lattice's change (or the removed
