@@ -173,12 +173,17 @@ void sculpt(Viewer& v, int dir) {
     local[k] = place.m[k * 4] * p[0] + place.m[k * 4 + 1] * p[1] + place.m[k * 4 + 2] * p[2];
   std::vector<HeightNode*> nodes;
   for (HeightNode* n = L->heights; n; n = n->next) nodes.push_back(n);
+  // A tenth of the cell height in the world, in sample units (the samples are drawn scaled);
+  // a flat cell (height 0) steps by a tenth of a unit so + and - still act.
+  double step = std::fabs(double(L->sy)) / 10;
+  if (!(step > 0)) step = 0.1;
+  if (v.vs.verticalScale != 0) step /= std::fabs(double(v.vs.verticalScale));
   EditStep s{v.selected, true, {}, ""};
   int first = -1;
   for (auto [m, w] : samplesNear(L, v.vs, v.edits.brush, local[0], local[2])) {
     if (size_t(m) >= nodes.size()) continue; // past what the file holds
     if (first < 0) first = m;
-    if (!change(s, &nodes[size_t(m)]->value, double(nodes[size_t(m)]->value) + dir * w / 10)) {
+    if (!change(s, &nodes[size_t(m)]->value, double(nodes[size_t(m)]->value) + dir * w * step)) {
       for (const ValueChange& c : s.values) setBits(c.value, c.before);
       sayWarning(v,
                  std::string(programName) + ": lattice " + std::to_string(v.selected) + " height " +

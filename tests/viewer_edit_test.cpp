@@ -205,8 +205,8 @@ TEST_F(ViewerTest, SculptingAndItsUndo) {
   EXPECT_EQ(run("hills.map"), 0);
   std::string out = testing::internal::GetCapturedStdout();
   // The pointer is on the front wall, over the middle of the face's front row of samples.
-  EXPECT_NE(out.find("raised lattice 0 height 22 to 0.1\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("raised lattice 0 height 22 to 0.8\n"), std::string::npos) << out;
   // The brush around it: the nearest sample, not quite under the pointer, a little less.
-  EXPECT_NE(out.find("raised lattice 0 heights around 22 to 0.19"), std::string::npos) << out;
+  EXPECT_NE(out.find("raised lattice 0 heights around 22 to 1.54"), std::string::npos) << out;
   EXPECT_EQ(readFile(dir / "hills.map"), opened);
 }

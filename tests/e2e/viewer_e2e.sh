@@ -676,7 +676,7 @@ taps Home 1
 taps Tab 1
 mouse mousemove --window "$wid" 320 200
 taps plus 1
-check "+ raises the height under the pointer" grep -qE "^raised lattice 0 height [0-9]+ to 0.1$" <<<"$(tail -n 1 "$tmp/out")"
+check "+ raises the height under the pointer by a tenth of the cell height" grep -qE "^raised lattice 0 height [0-9]+ to 0.4$" <<<"$(tail -n 1 "$tmp/out")"
 taps m 1
 check "M starts moving" said "moving lattice 0: E D S F W R move, Left Right turn, M ends"
 taps e 2
