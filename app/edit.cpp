@@ -40,6 +40,7 @@ void applyStep(Viewer& v, const EditStep& s, bool undo) {
   for (const ValueChange& c : s.values) setBits(c.value, undo ? c.before : c.after);
   if (s.shape) rebuildLattice(v.scene, s.lattice); // a lattice drawn immediately needs none
   v.gridFor = nullptr;                             // the grid follows the heights
+  v.edits.applied++;                               // the map's box and the page's panel follow it
   if (!v.compare.name.empty()) compareScene(v);    // the changes include the edit
   v.redraw = true;
 }

@@ -33,12 +33,14 @@ void fillPageView(Viewer& v) {
     p.outline = outlineText(v.lat);
     p.changes = changeKinds(v);
   }
-  if (p.maps != v.maps || p.selected != v.selected || p.changeAt != v.compare.at) {
+  if (p.maps != v.maps || p.selected != v.selected || p.changeAt != v.compare.at ||
+      p.edits != v.edits.applied) {
     p.lattice = latticeDetails(v.lat, v.selected);
     for (const std::string& row : changePanelLines(v)) p.lattice += row + '\n';
   }
   p.changeAt = v.compare.at;
   p.maps = v.maps;
+  p.edits = v.edits.applied;
   p.selected = v.selected;
   p.hidden = v.hidden.empty() ? std::string() : formatIndexList(hiddenIndices(v));
   p.measure.clear();

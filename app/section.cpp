@@ -49,8 +49,9 @@ bool cutHeight(Viewer& v, double& y) {
 } // namespace
 
 bool mapBox(Viewer& v, SceneBox& box) {
-  if (v.boxFor != v.maps || !v.lat) {
+  if (v.boxFor != v.maps || v.boxEdits != v.edits.applied || !v.lat) {
     v.boxFor = v.maps;
+    v.boxEdits = v.edits.applied;
     FitAlso removed = removedLattices(v);
     v.boxKnown = v.lat && worldBox(v.lat, v.box, nullptr, v.start.frameTriangles, {}, &removed);
   }

@@ -97,6 +97,7 @@ struct Edits {
   bool moving = false;   // M: the move keys move the selected lattice
   bool brush = false;    // B: + and - raise a brush of two cells' radius, not one sample
   bool diskSaid = false; // the file changed on disk while edits were unsaved, and it was said
+  unsigned applied = 0;  // edits made, undone and redone: what is made from the list follows it
 };
 
 // Messages stay this long (ms) and this many at most.
@@ -158,9 +159,9 @@ struct Viewer {
   double frameDue = 0;
   bool drawn = false;
   // The map's world box (the section's step, the orthographic depth range), for maps number
-  // boxFor; boxKnown false when nothing is drawn.
+  // boxFor after boxEdits edits; boxKnown false when nothing is drawn.
   SceneBox box;
-  unsigned boxFor = 0;
+  unsigned boxFor = 0, boxEdits = 0;
   bool boxKnown = false;
   bool orthoProjected = false; // the projection set last is orthographic
 };

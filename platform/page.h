@@ -18,6 +18,7 @@ struct PageView {
                         // changed lattice of the shown map (added, moved, reshaped, both)
   int changeAt = -1;    // the change N went to, which the details describe
   unsigned maps = 0;    // maps built so far: the outline changes with it
+  unsigned edits = 0;   // edits applied so far: the lattice's details change with them
   std::string measure;  // the measurement's lines, "" for none
   std::string flight;   // the keyframes, a keyframeLine each
   bool playing = false; // a flight is playing

@@ -210,3 +210,31 @@ TEST_F(ViewerTest, SculptingAndItsUndo) {
   EXPECT_NE(out.find("raised lattice 0 heights around 22 to 1.54"), std::string::npos) << out;
   EXPECT_EQ(readFile(dir / "hills.map"), opened);
 }
+
+// What is made from the list follows an edit: the map's box (the orthographic depth range, the
+// section's steps) and the page's selection panel.
+TEST(Editing, TheBoxAndThePagePanelFollowAnEdit) {
+  winDoubleReset();
+  MapDesc m;
+  m.lattices = {box(2, 1, 2)};
+  LoadedMap map;
+  loadDesc(m, map);
+  Viewer v;
+  v.lat = map.lat;
+  v.watch.name = "e.map";
+  v.start.windowPanels = false;
+  buildRetained(v.lat, v.vs, 0, v.scene);
+  v.maps = 1; // as opening the map counts it
+  v.selected = 0;
+  v.edits.moving = true;
+  SceneBox before, after;
+  ASSERT_TRUE(mapBox(v, before));
+  fillPageView(v);
+  testing::internal::CaptureStdout();
+  editAction(v, Action::moveLattice, 'W');
+  testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(mapBox(v, after));
+  EXPECT_EQ(after.hi[1], before.hi[1] + 1);
+  fillPageView(v);
+  EXPECT_NE(v.page.lattice.find("position (0, 1, 0)"), std::string::npos) << v.page.lattice;
+}
