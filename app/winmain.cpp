@@ -140,6 +140,9 @@ int runLoop(Viewer& v) {
     if (v.key[heldKey(Action::quit)]) {
       if (settleEdits(v)) return 0;
       v.key[heldKey(Action::quit)] = 0;
+      // Cancel answered that press: its "pressed since" mark must not ask again when messages
+      // next wait behind one another.
+      GetAsyncKeyState(heldKey(Action::quit));
     }
     if (got) updateKeyTable(v.key, msg);
     // Frames that move the camera are paced; a release with nothing held moves nothing and

@@ -132,6 +132,24 @@ TEST_F(ViewerTest, QuestionsBeforeLosingEditsOrOverwriting) {
                        "Unsaved changes: Save changes to ask.map?"}));
 }
 
+// Cancel keeps the viewer for good: the Escape it answered is not taken again when messages
+// later wait behind one another (its "pressed since" mark is spent).
+TEST_F(ViewerTest, CancelledEscapeDoesNotAskAgain) {
+  std::string path = map("cancel.map");
+  MSG escape = keyMsg(WM_KEYDOWN, VK_ESCAPE);
+  script({keyMsg(WM_KEYDOWN, VK_TAB), keyMsg(WM_KEYDOWN, 'M'), keyMsg(WM_KEYDOWN, 'E'),
+          keyMsg(WM_KEYDOWN, 'M'), escape, std::nullopt, std::nullopt, keyMsg(WM_KEYUP, VK_ESCAPE),
+          mouseMsg(WM_MOUSEMOVE, 10, 10), mouseMsg(WM_MOUSEMOVE, 20, 20), keyMsg(WM_KEYDOWN, 'P'),
+          std::nullopt, escape});
+  winDouble.at[4] = [] { winDouble.asyncKeys[VK_ESCAPE] = 1; }; // as the platform marks a press
+  winDouble.answers = {IDCANCEL, IDNO};
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run(path), 0);
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("--camera "), std::string::npos) << "quit before P: " << out;
+  EXPECT_TRUE(winDouble.answers.empty());
+}
+
 // One sample: the nearest grid point of the top face. The brush: every sample within two
 // cells, weighted 1 - distance / 2, nearest first.
 TEST(Sculpt, SamplesAndBrushWeights) {
