@@ -127,6 +127,9 @@ bool overlayStale(const Viewer& v, DWORD now) {
 // message instead. Returns the exit status when the user quits.
 int runLoop(Viewer& v) {
   MSG msg = {};
+  // Spends the "pressed since" mark of an Escape from before this run: Windows keeps one mark
+  // for all programs, so an Escape that closed another program would end this one at once.
+  GetAsyncKeyState(heldKey(Action::quit));
   for (;;) {
     int quit = -1;
     bool got = takeMessage(v, msg, quit);
