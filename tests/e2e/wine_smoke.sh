@@ -69,15 +69,25 @@ xdotool keyup e
 sleep 0.5
 shot "$wid" "$tmp/e.png"
 check "E moves the view" [ "$(differing "$tmp/win.png" "$tmp/e.png")" -gt 1000 ]
+# printed: presses P and sets `line` to the view it prints, waiting for it (up to 15 s: Wine
+# on a loaded machine can take seconds).
+printed() {
+  local before
+  before=$(grep -c -- '^--camera' "$tmp/out")
+  xdotool key p
+  for _ in $(seq 150); do
+    [ "$(grep -c -- '^--camera' "$tmp/out")" -gt "$before" ] && break
+    sleep 0.1
+  done
+  line=$(tr -d '\r' <"$tmp/out" | grep -- '^--camera' | tail -n 1)
+}
 # pressed KEY NAME: presses KEY, then P; `line` is the line P printed, and the window's picture
 # ($tmp/win-NAME.png) and the Linux render's with that line (cropped alike, linux-NAME-crop.png)
 # are there to compare.
 pressed() {
   xdotool key "$1"
   sleep 0.5
-  xdotool key p
-  sleep 1
-  line=$(tr -d '\r' <"$tmp/out" | tail -n 1)
+  printed
   shot "$wid" "$tmp/win-$2.png"
   # shellcheck disable=SC2086 # the P line is words
   "$linux/kelvane" render "$tmp/box.map" -o "$tmp/linux-$2.png" $line
@@ -104,9 +114,7 @@ sed 's/"position": \[0, 0, 0\]/"position": [0, 3, 0]/' "$(dirname "$0")/../data/
 "$linux/kelvane" make-map "$tmp/moved.json" -o "$tmp/moved.map" || exit 1
 start --compare "$(winepath -w "$tmp/old box.map")" "$(winepath -w "$tmp/moved.map")" || exit 1
 xdotool key o
-xdotool key p
-sleep 1
-line=$(tr -d '\r' <"$tmp/out" | tail -n 1)
+printed
 check "P names the old map, quoted" grep -qF -- '--compare "' <<<"$line"
 shot "$wid" "$tmp/win-compare.png"
 # shellcheck disable=SC2086 # the camera is words
