@@ -111,6 +111,11 @@ LRESULT CALLBACK mainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     // The key table lives in the main loop; a key released elsewhere sends no key-up here.
     PostMessageA(window, keysReleasedMessage, 0, 0);
     return 0;
+  case WM_SETFOCUS:
+    // An Escape pressed in another program while this window lacked the focus set Windows'
+    // one "pressed since" mark for all programs: spent here, it is not taken as the viewer's.
+    GetAsyncKeyState(heldKey(Action::quit));
+    return 0;
   case WM_CLOSE:
     PostQuitMessage(0);
     return 0;

@@ -227,6 +227,20 @@ TEST_F(ViewerTest, AnEscapeFromBeforeTheRunDoesNotEndIt) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "--camera 0,0,0,0,0\n");
 }
 
+// Nor does one pressed in another program while the viewer lacked the focus, once it has it
+// again.
+TEST_F(ViewerTest, AnEscapeFromAnotherProgramDoesNotEndIt) {
+  std::string path = map("level.map");
+  MSG focus = keyMsg(WM_SETFOCUS, 0);
+  focus.lParam = 0;
+  script({std::nullopt, focus, std::nullopt, keyMsg(WM_KEYDOWN, 'P'), keyMsg(WM_KEYUP, 'P'),
+          keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  winDouble.at[1] = [] { winDouble.asyncKeys[VK_ESCAPE] = 1; }; // pressed elsewhere
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run(path), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "--camera 0,0,0,0,0\n");
+}
+
 TEST_F(ViewerTest, PPrintsTheCameraOncePerPress) {
   std::string path = map("level.map");
   script({keyMsg(WM_KEYDOWN, VK_LEFT), keyMsg(WM_KEYUP, VK_LEFT), keyMsg(WM_KEYDOWN, 'P'),
