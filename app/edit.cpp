@@ -45,6 +45,19 @@ void applyStep(Viewer& v, const EditStep& s, bool undo) {
   v.redraw = true;
 }
 
+// Whether the file holds the selected lattice's floats `from` to `to` (0-8: position,
+// rotation, cell size) whole; says why not when it does not, for `what` ("moved").
+bool editable(Viewer& v, int from, int to, const char* what) {
+  for (int k = from; k <= to; k++)
+    if (!holdsFixed(*v.store, v.selected, k)) {
+      sayWarning(v, std::string(programName) + ": lattice " + std::to_string(v.selected) + " is not " +
+                        what + ": the file ends inside its " + (k < 3 ? "position" : "rotation") +
+                        ", so the change could not be saved");
+      return false;
+    }
+  return true;
+}
+
 // Makes `s` (its values already set to `after`) the newest edit and says it.
 void record(Viewer& v, EditStep s) {
   if (s.values.empty()) return;
@@ -70,7 +83,7 @@ bool change(EditStep& s, float* f, double to) {
 // frame.
 void moveLattice(Viewer& v, int key) {
   Lattice* L = selectedLattice(v);
-  if (!L) return;
+  if (!L || !editable(v, 0, 2, "moved")) return;
   double a = double(v.trot[Trot::yaw]) / 57.2958; // as the camera's own steps turn
   double fwd[3] = {std::sin(a), 0, -std::cos(a)}, right[3] = {std::cos(a), 0, std::sin(a)};
   double d[3] = {};
@@ -107,7 +120,7 @@ void moveLattice(Viewer& v, int key) {
 // Left (dir -1) or Right while moving: 15 degrees about the lattice's vertical axis.
 void turnLattice(Viewer& v, int dir) {
   Lattice* L = selectedLattice(v);
-  if (!L) return;
+  if (!L || !editable(v, 4, 4, "turned")) return;
   EditStep s{v.selected, false, {}, ""};
   if (!change(s, &L->ry, double(L->ry) + dir * 15 / double(v.vs.radToDeg))) return;
   float deg[3] = {L->rx * v.vs.radToDeg, L->ry * v.vs.radToDeg, L->rz * v.vs.radToDeg};
@@ -225,7 +238,15 @@ void undoOrRedo(Viewer& v, bool undo) {
 bool saveMap(Viewer& v) {
   const std::string& name = v.watch.name;
   if (!v.lat || name.empty()) return false;
-  std::string err, disk;
+  if (!unsavedEdits(v) && v.start.windowPanels) { // a page still downloads the map
+    say(v, "no changes to save");
+    return true;
+  }
+  std::string err, disk, note;
+  if (!saveTargetAllowed(name, v.opened, err)) {
+    sayWarning(v, std::string(programName) + ": " + name + ": not saved: " + err);
+    return false;
+  }
   if (std::FILE* f = openRegularFile(name, err)) {
     char buf[1 << 16];
     for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) disk.append(buf, n);
@@ -241,11 +262,15 @@ bool saveMap(Viewer& v) {
     say(v, "not saved: " + name + " changed on disk since it was opened");
     return false;
   }
-  std::string bytes = savedMap(v.lat, *v.store);
-  if (!writeFile(name, bytes, err)) {
+  size_t dropped = 0;
+  std::string bytes = savedMap(v.lat, *v.store, &dropped);
+  if (dropped) err = std::to_string(dropped) + " edited value(s) lie where the file has ended";
+  if (dropped || !writeFile(name, bytes, err, OutputMode::save, &v.opened, &note)) {
     sayWarning(v, std::string(programName) + ": " + name + ": not saved: " + err);
     return false;
   }
+  if (!note.empty()) sayWarning(v, std::string(programName) + ": " + name + ": " + note);
+  v.opened = fileIdentity(name); // the saved file is the one opened from now on
   v.store->file.assign(bytes.begin(), bytes.end());
   if (!v.start.windowPanels) { // a page downloads what was saved
     v.page.savedMapName = baseName(name);

@@ -3,6 +3,8 @@
 // Ctrl+Backspace forgets it. A keyframe file dropped on the window becomes the flight.
 #include "viewer.h"
 
+#include "platform/system.h"
+
 #include "platform/messages.h"
 #include "render/camera_text.h"
 
@@ -63,7 +65,8 @@ void recallKeyframe(Viewer& v, int n) {
 
 bool openDroppedFlight(Viewer& v, const std::string& name) {
   constexpr size_t most = size_t(1) << 20; // a keyframe file is a few lines a keyframe
-  std::FILE* f = std::fopen(name.c_str(), "rb");
+  std::string why; // a pipe or device is not waited on: the map's load says why it is refused
+  std::FILE* f = openRegularFile(name, why);
   if (!f) return false;
   std::string text(most + 1, '\0');
   text.resize(std::fread(text.data(), 1, text.size(), f));

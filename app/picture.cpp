@@ -80,18 +80,29 @@ std::string picturesFolder() {
 
 std::string pictureName(const std::string& map, unsigned n) {
   std::string stem = fs::path(map).stem().string();
+  if (stem.size() > 240) { // at a character's start, so the name stays valid UTF-8
+    stem.resize(240);
+    while (!stem.empty() && (stem.back() & 0xC0) == 0x80) stem.pop_back();
+    if (!stem.empty() && (stem.back() & 0x80)) stem.pop_back();
+  }
   char number[16];
   std::snprintf(number, sizeof number, "-%03u.png", n);
   return (stem.empty() ? "kelvane" : stem) + number;
 }
 
-std::string freePictureName(const std::string& folder, const std::string& map) {
+std::string freePictureName(const std::string& folder, const std::string& map, std::string& why) {
   fs::path dir = folder.empty() ? fs::path() : fs::path(folder);
   for (unsigned n = 1; n <= 99999; n++) {
     fs::path p = dir / pictureName(map, n);
     std::error_code ec;
-    if (fs::symlink_status(p, ec).type() == fs::file_type::not_found) return p.string();
+    fs::file_type type = fs::symlink_status(p, ec).type();
+    if (type == fs::file_type::not_found) return p.string();
+    if (ec || type == fs::file_type::none) { // the folder cannot be searched, or the name is
+      why = p.string() + ": " + ec.message();  // too long: no number would do
+      return "";
+    }
   }
+  why = (folder.empty() ? "the working folder" : folder) + " holds 99999 pictures of this map";
   return "";
 }
 
@@ -130,11 +141,10 @@ void takePicture(Viewer& v) {
     return;
   }
   std::string folder = picturesFolder();
-  std::string path = freePictureName(folder, v.watch.name), err;
+  std::string err, path = freePictureName(folder, v.watch.name, err);
   if (path.empty())
-    sayWarning(v, (folder.empty() ? "the working folder" : folder) +
-                      " holds 99999 pictures of this map: no picture saved");
-  else if (writeFile(path, png, err))
+    sayWarning(v, err + ": no picture saved");
+  else if (writeFile(path, png, err, OutputMode::chosen))
     say(v, "saved picture " + path);
   else
     sayWarning(v, path + ": " + err);

@@ -14,12 +14,13 @@ std::string xdgPicturesDir(const std::string& userDirs, const std::string& home)
 std::string picturesFolder();
 
 // MAP-NNN.png: the map file's name without its folders and extension ("kelvane" when there
-// is none) and `n` in at least three digits.
+// is none, cut to leave room for the number within a file name's 255 bytes) and `n` in at
+// least three digits.
 std::string pictureName(const std::string& map, unsigned n);
 
-// `folder`/MAP-NNN.png for the first NNN from 001 to 99999 that names nothing there ("" when
-// none does).
-std::string freePictureName(const std::string& folder, const std::string& map);
+// `folder`/MAP-NNN.png for the first NNN from 001 to 99999 that names nothing there; "" with
+// `why` set when none does or the folder cannot be searched.
+std::string freePictureName(const std::string& folder, const std::string& map, std::string& why);
 
 // A PNG of width x height RGB pixels whose rows run from the bottom up, as glReadPixels reads
 // them; "" when it cannot be made.

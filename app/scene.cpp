@@ -65,6 +65,7 @@ struct Replacement {
   Lattice* lat = nullptr;
   std::vector<ListLengths> lengths;
   FileStamp before;      // the file when the load began
+  FileIdentity opened;   // what the name stood for then
   bool changing = false; // the file changed while it was read
 };
 
@@ -73,6 +74,7 @@ struct Replacement {
 // (said once on stderr; the scene stays).
 bool loadReplacement(Viewer& v, const std::string& name, const char* verb, Replacement& r) {
   r.before = fileStamp(name);
+  r.opened = fileIdentity(name);
   std::string why;
   bool ok = loadInto(v, name, *r.store, r.lat, r.lengths, why, true);
   r.changing = !(fileStamp(name) == r.before);
@@ -101,6 +103,7 @@ void swapIn(Viewer& v, const std::string& name, const char* verb, Replacement& r
   v.lat = r.lat;
   v.lengths = std::move(r.lengths);
   forgetEdits(v); // they were values of the map that goes
+  v.opened = r.opened;
   if (!std::strcmp(verb, "opened")) v.farSaid = false;
   buildScene(v);
   warnBoxes(v, name);
@@ -186,6 +189,7 @@ bool openStartMap(Viewer& v, const char* cmdLine) {
     return true;
   }
   FileStamp stamp = fileStamp(name);
+  v.opened = fileIdentity(name);
   if (!loadStart(v, name, *v.store, v.lat, v.lengths)) return false;
   buildScene(v);
   warnBoxes(v, name);

@@ -9,6 +9,7 @@
 
 #include "mapfile/diff.h"
 #include "mapfile/lattice.h"
+#include "platform/output.h"
 #include "platform/page.h"
 #include "platform/win32.h"
 #include "render/flight.h"
@@ -125,6 +126,7 @@ struct Viewer {
   int selected = -1;        // list index of the selected lattice, -1 for none
   std::vector<bool> hidden; // by list index: lattices the user hid (H); none when empty
   Watch watch;              // the map file, loaded again when it changes
+  FileIdentity opened;      // what its name stood for when it was loaded: a save goes only there
   Watch dropped;            // a dropped file that changed while it was read: opened once it settles
   PageView page;            // what a platform that shows more than the window shows
   unsigned maps = 0;        // maps built into the scene so far

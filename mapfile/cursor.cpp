@@ -53,8 +53,11 @@ Cursor streamCursor(std::FILE* f, std::vector<unsigned char>& keep, size_t block
   return c;
 }
 
-bool readToEnd(Cursor& c) {
-  while (refill(c)) c.p = c.end;
+bool readToEnd(Cursor& c, size_t most) {
+  while (refill(c)) {
+    c.p = c.end;
+    if (c.keep && c.keep->size() > most) return false;
+  }
   return c.readError == 0;
 }
 

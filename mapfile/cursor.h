@@ -25,8 +25,9 @@ Cursor memoryCursor(const unsigned char* data, size_t size);
 // A cursor over the stream `f`, reading `block` bytes at a time onto the end of `keep` (whose
 // capacity, reserved by the caller, is used before it grows).
 Cursor streamCursor(std::FILE* f, std::vector<unsigned char>& keep, size_t block);
-// Reads what the stream has left into the kept bytes; false when a read failed.
-bool readToEnd(Cursor& c);
+// Reads what the stream has left into the kept bytes; false when a read failed or more than
+// `most` bytes are kept.
+bool readToEnd(Cursor& c, size_t most = SIZE_MAX);
 
 uint64_t cursorOffset(const Cursor& c);
 bool get8(Cursor& c, uint8_t& v);

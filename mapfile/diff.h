@@ -33,6 +33,7 @@ struct MapDiff {
   std::vector<LatticeChange> changes; // in list order of NEW, a removed lattice where it stood
   int moved = 0, reshaped = 0, both = 0, added = 0, removed = 0, unchanged = 0;
   bool otherBytesSame = true; // header, other records and the unread bytes of paired records
+  uint64_t firstDifference = 0; // when they differ: the first byte where the files differ
 };
 
 // Lattice ids in list order paired as diff pairs lines: pairs[k] = {old index, new index},
@@ -55,5 +56,6 @@ inline MapDiff diffMaps(const LoadedMap& a, const LoadedMap& b) {
   return diffMaps({a.store, a.lat, a.rep.lengths}, {b.store, b.lat, b.rep.lengths});
 }
 
-// Whether two floats are the same value as stored: equal bits, or NaN in both.
+// Whether two floats are the same value as stored: equal bits (NaNs with other payloads
+// differ, as any other bits do).
 bool sameFloat(float a, float b);

@@ -34,11 +34,13 @@ struct Lattice {
 // Where one lattice's editable values lie in the file, as byte offsets: its position (rotation
 // and cell size follow it, nine floats in all), the first dx of each inset list (then dz, and
 // so on in pairs) and its first height; each list's floats follow one another, 4 bytes each,
-// as many as its list holds. 0 where the file ended first (no value lies at offset 0). The
+// as many as its list holds. 0 where the file ended first (no value lies at offset 0); a value
+// the file ends inside of is not held (and so not editable). The
 // record itself runs from `record` (the byte after its marker) to `end` (where the next marker
 // starts; 0 for a record that runs to the end of the file).
 struct ValueOffsets {
   uint64_t fixed = 0, minInsets = 0, maxInsets = 0, heights = 0;
+  int fixedWhole = 0; // how many of the nine floats from `fixed` the file holds whole
   uint64_t record = 0, end = 0;
 };
 
@@ -53,6 +55,9 @@ struct MapStore {
   size_t left = 0;
   size_t bytes = 0;          // all blocks together
   size_t limit = size_t(-1); // a block that would take `bytes` past this fails as out of memory
+  // Whether the input past the last lattice record is read and kept (to write the map back);
+  // a command that never writes the map leaves an endless stream unread there.
+  bool keepTail = true;
   MapStore() = default;
   MapStore(const MapStore&) = delete;
   MapStore& operator=(const MapStore&) = delete;

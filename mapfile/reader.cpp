@@ -199,8 +199,10 @@ bool readRecord(Decoder& d, int i) {
   at.fixed = cursorOffset(c);
   float* fixed[28] = {&L->x, &L->y, &L->z, &L->rx, &L->ry, &L->rz, &L->sx, &L->sy, &L->sz};
   for (int k = 0; k < 19; k++) fixed[9 + k] = L->frameData + k;
-  for (float* f : fixed)
+  for (float* f : fixed) {
     if (!getf32(c, *f)) return d.ended(where);
+    at.fixedWhole = std::min(at.fixedWhole + 1, 9);
+  }
   ListLengths& len = d.rep.lengths[size_t(i)];
   if (!readInsets(d, L->minInsets, len.minInsets, at.minInsets, where) ||
       !readInsets(d, L->maxInsets, len.maxInsets, at.maxInsets, where))
@@ -291,7 +293,12 @@ LoadReport decode(Cursor& cur, Lattice* lat, MapStore& store) {
       if (skipTables(d)) readRecords(d);
       breakCycles(d);
     }
-    if (d.notMap.empty() && !cur.readError) readToEnd(cur); // kept whole, to be written back
+    if (d.notMap.empty() && !cur.readError && store.keepTail &&
+        !readToEnd(cur, store.limit)) // kept whole, to be written back
+      return failed(LoadStatus::outOfMemory,
+                    "more than " + std::to_string(store.limit >> 20) +
+                        " MB of input after the map's last record; not kept",
+                    lat, store);
   } catch (const std::bad_alloc&) {
     return failed(LoadStatus::outOfMemory, "out of memory", lat, store);
   }

@@ -72,7 +72,7 @@ check "export of a NaN map warns" 0 "kelvane: $tmp/nan.map: warning: 12 triangle
 ! grep -v "^#" "$tmp/nan.obj" | grep -qi nan || { fail=$((fail + 1)); echo "FAIL nan in the OBJ"; }
 check "export of a NaN map with --strict" 1 "kelvane: $tmp/nan.obj.2: a warning and --strict: nothing written" "$bin/kelvane" export --strict "$tmp/nan.map" -o "$tmp/nan.obj.2" --format obj
 [[ ! -e $tmp/nan.obj.2 ]] || { fail=$((fail + 1)); echo "FAIL --strict export wrote"; }
-check "export to an unwritable place" 1 "kelvane: /nonexistent/x.obj: No such file or directory" "$bin/kelvane" export "$tmp/demo.map" -o /nonexistent/x.obj
+check "export to an unwritable place" 1 "kelvane: /nonexistent/x.obj: cannot write in its folder /nonexistent: No such file or directory" "$bin/kelvane" export "$tmp/demo.map" -o /nonexistent/x.obj
 check "export needs -o" 2 "kelvane:" "$bin/kelvane" export "$tmp/demo.map"
 "$bin/kelvane" info --json "$tmp/demo.map" >"$tmp/demo.json"
 check "make-map" 0 "" "$bin/kelvane" make-map "$tmp/demo.json" -o "$tmp/again.map"

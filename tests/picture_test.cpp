@@ -37,10 +37,18 @@ TEST_F(ViewerTest, PicturesFolderAndFreeNames) {
   EXPECT_EQ(picturesFolder(), (dir / "Bilder").string());
   write("Bilder/level-001.png", "");
   fs::create_directory_symlink("/nonexistent", dir / "Bilder/level-002.png");
-  EXPECT_EQ(freePictureName((dir / "Bilder").string(), "/maps/level.map"),
+  std::string why;
+  EXPECT_EQ(freePictureName((dir / "Bilder").string(), "/maps/level.map", why),
             (dir / "Bilder/level-003.png").string());
-  EXPECT_EQ(freePictureName("", "two.dots.map"), "two.dots-001.png");
-  EXPECT_EQ(freePictureName("", ""), "kelvane-001.png");
+  EXPECT_EQ(freePictureName("", "two.dots.map", why), "two.dots-001.png");
+  EXPECT_EQ(freePictureName("", "", why), "kelvane-001.png");
+  // A name near the file system's limit still gets a picture; a folder that cannot be searched
+  // is said as it is, not as a folder full of pictures.
+  std::string longName = std::string(250, 'x') + ".map";
+  EXPECT_EQ(freePictureName("", longName, why), std::string(240, 'x') + "-001.png");
+  std::string unsearchable(300, 'y'); // a folder name no file system takes
+  EXPECT_EQ(freePictureName(unsearchable, "level.map", why), "");
+  EXPECT_EQ(why, unsearchable + "/level-001.png: File name too long");
 
   // F12 twice: two pictures, numbered on, of the window's size, top row first.
   std::string path = map("level.map");

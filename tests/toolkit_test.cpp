@@ -250,7 +250,8 @@ TEST(Output, WholeOrNotAtAll) {
   EXPECT_EQ(contents(target), "new");
   EXPECT_EQ(filesIn(dir), std::vector<std::string>{"a.obj"});
   EXPECT_FALSE(writeFile((dir / "no/such/dir.obj").string(), "x", err));
-  EXPECT_EQ(err, "No such file or directory");
+  EXPECT_EQ(err, "cannot write in its folder " + (dir / "no/such").string() +
+                     ": No such file or directory");
   fs::remove_all(dir);
 }
 

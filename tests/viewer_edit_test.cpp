@@ -239,6 +239,7 @@ TEST(Editing, TheBoxAndThePagePanelFollowAnEdit) {
   loadDesc(m, map);
   Viewer v;
   v.lat = map.lat;
+  v.store->offsets = map.store.offsets; // where the file holds the values an edit may change
   v.watch.name = "e.map";
   v.start.windowPanels = false;
   buildRetained(v.lat, v.vs, 0, v.scene);

@@ -18,6 +18,8 @@ struct Options {
   bool selectGiven = false; // --select was on the command line, even as ""
   bool hideGiven = false;   // --hide likewise
   bool sectionGiven = false, sectionAboveGiven = false, orthoGiven = false;
+  FileIdentity outAtStart; // -o as it was when the command started: a link planted later is
+                           // not followed
 };
 
 // Says `kelvane: FILE: reason` on stderr; exit status 1.

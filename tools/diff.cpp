@@ -6,13 +6,24 @@
 #include "render/compare.h"
 #include "render/numbers.h"
 
+#include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
 
+// As info --json, but a NaN other than the plain quiet NaN keeps its bits ("nan:0x7fc00001"),
+// so patch can put back exactly what the new map holds.
 std::string jsonFloat(float v) {
+  uint32_t bits;
+  std::memcpy(&bits, &v, 4);
   char b[32];
+  if (std::isnan(v) && bits != 0x7fc00000u) {
+    std::snprintf(b, sizeof b, "\"nan:0x%08x\"", unsigned(bits));
+    return b;
+  }
   return std::string(b, writeJsonFloat(b, v));
 }
 
@@ -108,6 +119,8 @@ std::string diffJson(const LoadedMap& a, const LoadedMap& b, const MapDiff& d) {
        ", \"movedAndReshaped\": " + std::to_string(d.both) +
        ", \"added\": " + std::to_string(d.added) + ", \"removed\": " + std::to_string(d.removed) +
        ", \"unchanged\": " + std::to_string(d.unchanged) + ", \"otherBytes\": \"" +
-       (d.otherBytesSame ? "same" : "differ") + "\"}}\n";
+       (d.otherBytesSame ? "same\"" : "differ\", \"firstDifference\": " +
+                                          std::to_string(d.firstDifference)) +
+       "}}\n";
   return s;
 }

@@ -19,23 +19,28 @@ void printWarnings(const std::string& file, const LoadedMap& map) {
     std::fprintf(stderr, "kelvane: %s: warning: %s\n", file.c_str(), w.c_str());
 }
 
-int save(const std::string& out, const std::string& bytes) {
+// Writes `bytes` to -o (or "-"), as it was when the command started.
+int save(const Options& o, const std::string& out, const std::string& bytes) {
   std::string err;
-  return writeFile(out, bytes, err) ? 0 : fail(out, err);
+  return writeFile(out, bytes, err, OutputMode::named, out == o.out ? &o.outAtStart : nullptr)
+             ? 0
+             : fail(out, err);
 }
 
 int runInfo(const Options& o) {
   LoadedMap map;
+  map.store.keepTail = false; // nothing is written back: a stream's tail stays unread
   if (!load(o.map, map, o.strict, o.json)) return 1;
-  return save("-", o.json ? infoJson(map) : infoText(map));
+  return save(o, "-", o.json ? infoJson(map) : infoText(map));
 }
 
 int runExport(const Options& o, ExportFormat format) {
   LoadedMap map;
+  map.store.keepTail = false;
   if (!load(o.map, map, o.strict)) return 1;
   Output out;
   std::string err;
-  if (!openOutput(o.out, out, err)) return fail(o.out, err);
+  if (!openOutput(o.out, out, err, OutputMode::named, &o.outAtStart)) return fail(o.out, err);
   ExportCounts counts;
   bool ok = exportMap(map.lat, o.map, format, out.f, stderrIsTerminal(), counts, err);
   if (ok && counts.nonFinite) {
@@ -50,10 +55,10 @@ int runExport(const Options& o, ExportFormat format) {
   return commitOutput(out, ok, err) ? 0 : fail(o.out, err);
 }
 
-int writeDescription(const MapDesc& m, const std::string& desc, const std::string& out) {
+int writeDescription(const Options& o, const MapDesc& m, const std::string& desc) {
   std::string bytes, err;
   if (!writeMap(m, bytes, err)) return fail(desc, err);
-  return save(out, bytes);
+  return save(o, o.out, bytes);
 }
 
 // The whole of `path` ("-" is standard input); false with the reason of the call that failed.
@@ -79,7 +84,7 @@ int runDiff(const Options& o) {
   if (!load(o.map, a, false) || !load(o.other, b, false)) return 2;
   MapDiff d = diffMaps(a, b);
   std::string report = o.json ? diffJson(a, b, d) : diffText(a, b, d);
-  if (save("-", report) != 0) return 2;
+  if (save(o, "-", report) != 0) return 2;
   return d.changes.empty() && d.otherBytesSame ? 0 : 1;
 }
 
@@ -91,7 +96,12 @@ int runPatch(const Options& o) {
   if (!load(o.map, map, false)) return 1;
   if (!readAll(o.desc, text, err)) return fail(o.desc, err);
   if (!patchMap(map, text, err)) return fail(o.desc, err);
-  return save(o.out, savedMap(map.lat, map.store));
+  size_t dropped = 0;
+  std::string bytes = savedMap(map.lat, map.store, &dropped);
+  if (dropped)
+    return fail(o.desc, std::to_string(dropped) +
+                            " changed value(s) lie where the map's file has ended; nothing written");
+  return save(o, o.out, bytes);
 }
 
 int runMakeMap(const Options& o) {
@@ -100,7 +110,7 @@ int runMakeMap(const Options& o) {
   if (!readAll(o.desc, text, err)) return fail(o.desc, err);
   MapDesc m;
   if (!mapFromJson(text, m, err)) return fail(o.desc, err);
-  return writeDescription(m, o.desc, o.out);
+  return writeDescription(o, m, o.desc);
 }
 
 // An output name the command writes: "-", a device or pipe that exists, or a name ending in
@@ -229,7 +239,7 @@ int runCommand(const CommandLine& cl, Options& o) {
   o.orthoGiven = cl.render->count("--ortho") > 0;
   if (cl.info->parsed()) return runInfo(o);
   if (cl.exp->parsed()) return exportCommand(o);
-  if (cl.demo->parsed()) return writeDescription(demoMap(), "demo", o.out);
+  if (cl.demo->parsed()) return writeDescription(o, demoMap(), "demo");
   if (cl.make->parsed()) return runMakeMap(o);
   if (cl.diff->parsed()) return runDiff(o);
   if (cl.patch->parsed()) return runPatch(o);
@@ -278,6 +288,7 @@ int main(int argc, char** argv) {
   Options o;
   defineCommands(cl, o);
   if (int code = parseCommandLine(cl, argc, argv); code >= 0) return code;
+  o.outAtStart = fileIdentity(o.out);
   try {
     return runCommand(cl, o);
   } catch (const std::bad_alloc&) {

@@ -9,6 +9,7 @@
 #include "render/retained.h"
 #include "render/world.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -80,6 +81,7 @@ bool checkLattices(const Lattice* lat, const RenderJob& job, std::string& err) {
 
 int runRender(const Options& o, RenderJob& job, const FlightJob* flight) {
   LoadedMap map, old;
+  map.store.keepTail = old.store.keepTail = false; // nothing is written back
   if (!load(o.map, map, o.strict)) return 1;
   std::string bad;
   if (!checkLattices(map.lat, job, bad)) return usage("render", bad);
@@ -91,7 +93,13 @@ int runRender(const Options& o, RenderJob& job, const FlightJob* flight) {
     job.diff = &diff;
   }
   if (o.fit) fitRender(o.map, map.lat, job);
+  // A cut far past the scene keeps all of it or none, as a cut just past it does; a height
+  // near a float's limit would overflow the clip plane's transform and draw nothing at all.
+  SceneBox box;
+  if (job.cut.keeps != SectionKeeps::all && worldBox(map.lat, box))
+    job.cut.y = float(std::clamp(double(job.cut.y), box.lo[1] - 1, box.hi[1] + 1));
   job.budget = renderBudget();
+  job.outAtStart = o.outAtStart;
   std::string where, err;
   bool ok = flight ? renderFlight(map.lat, job, *flight, o.out, where, err)
                    : renderPng(map.lat, job, o.out, where, err);
@@ -104,6 +112,7 @@ int runRender(const Options& o, RenderJob& job, const FlightJob* flight) {
 // their bounding boxes.
 int runThumbnail(const Options& o, int size) {
   LoadedMap map;
+  map.store.keepTail = false;
   if (!load(o.map, map, false, true)) return 1;
   RenderJob job;
   job.width = job.height = size;
@@ -113,6 +122,7 @@ int runThumbnail(const Options& o, int size) {
   double depth = 0;
   fitCamera(map.lat, size, size, job.cam.trot, depth, nullptr, job.triangles);
   job.budget = renderBudget();
+  job.outAtStart = o.outAtStart;
   std::string where, err;
   return renderPng(map.lat, job, o.out, where, err) ? 0 : fail(where, err);
 }

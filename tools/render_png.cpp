@@ -143,7 +143,9 @@ void closeFrames(FrameSource& f) {
 bool writePngFile(const std::string& path, const RenderJob& job, std::vector<unsigned char>& rgb,
                   std::string& err, bool chosen = false) {
   Output o;
-  if (!openOutput(path, o, err, chosen)) return false;
+  if (!openOutput(path, o, err, chosen ? OutputMode::chosen : OutputMode::named,
+                  chosen ? nullptr : &job.outAtStart))
+    return false;
   bool ok = writePng(o.f, job.width, job.height, rgb, err);
   return commitOutput(o, ok, err);
 }
@@ -246,7 +248,7 @@ bool renderFlight(const Lattice* lat, const RenderJob& job, const FlightJob& fli
                  out.c_str(), (long long)frames, job.width, job.height, flightDuration(flight.keys),
                  flight.fps);
   Video v;
-  if (video && !openVideo(v, out, job.width, job.height, flight.fps, err)) return false;
+  if (video && !openVideo(v, out, job.width, job.height, flight.fps, job.outAtStart, err)) return false;
   FrameSource f;
   bool ok = openFrames(f, lat, job, err);
   if (!ok) where = "render";

@@ -90,6 +90,7 @@ struct RenderJob {
   // lattice by its change and draws the removed ones from `old`.
   const Lattice* old = nullptr;
   const MapDiff* diff = nullptr;
+  FileIdentity outAtStart; // -o as it was when the command started (its link rule)
 };
 
 // `indices` (list indices) as flags by list index, as hideLattices and fitCamera take them.

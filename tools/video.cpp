@@ -155,8 +155,8 @@ bool start(VideoState& s, int width, int height, int fps, std::string& err) {
 } // namespace
 
 bool openVideo(Video& v, const std::string& path, int width, int height, int fps,
-               std::string& err) {
-  if (!openOutput(path, v.out, err)) return false;
+               const FileIdentity& was, std::string& err) {
+  if (!openOutput(path, v.out, err, OutputMode::named, &was)) return false;
   av_log_set_level(AV_LOG_ERROR); // what goes well is not worth a line; failures are said
   v.s = new VideoState;
   v.s->f = v.out.f;

@@ -15,7 +15,8 @@ struct Video {
 };
 
 // Starts a width x height video at `fps` frames a second in `path`. False with `err` set.
-bool openVideo(Video& v, const std::string& path, int width, int height, int fps, std::string& err);
+bool openVideo(Video& v, const std::string& path, int width, int height, int fps,
+               const FileIdentity& was, std::string& err);
 // Adds one frame: RGB rows bottom to top, as OpenGL reads them back.
 bool addVideoFrame(Video& v, const std::vector<unsigned char>& rgb, std::string& err);
 // Ends the video and moves it into place when `ok` and everything written succeeded; frees
