@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -192,3 +193,126 @@ TEST(Diff, FitsTakeInTheRemovedLattices) {
     EXPECT_EQ(h1, h2);
   }
 }
+
+namespace {
+
+// diff says "same" only for files equal byte for byte: counts written in another form and NaNs
+// with other payloads are differences, and patch puts such a NaN back exactly.
+TEST(Diff, SameOnlyForEqualBytes) {
+  MapDesc m = withValues(2);
+  MapDesc longer = m;
+  longer.longCounts = true;
+  LoadedMap a, b;
+  loadDesc(m, a);
+  loadDesc(longer, b);
+  ASSERT_NE(a.store.file, b.store.file);
+  MapDiff d = diffMaps(a, b);
+  EXPECT_FALSE(d.otherBytesSame);
+  EXPECT_NE(summaryLine(d).find("other bytes: differ (the files first differ at byte "),
+            std::string::npos);
+
+  m.lattices[1].heights[3] = std::nanf("");
+  std::string bytes = mapBytes(m);
+  LoadedMap c, e, p;
+  loadMapBytes(bytes, c);
+  uint32_t payload = 0x7fc00001;
+  std::memcpy(&bytes[size_t(c.store.offsets[1].heights + 12)], &payload, 4);
+  loadMapBytes(bytes, e);
+  d = diffMaps(c, e);
+  ASSERT_EQ(d.reshaped, 1);
+  std::string json = diffJson(c, e, d);
+  EXPECT_NE(json.find("\"new\": \"nan:0x7fc00001\""), std::string::npos) << json;
+  loadMapBytes(mapBytes(m), p);
+  std::string err;
+  ASSERT_TRUE(patchMap(p, json, err)) << err;
+  EXPECT_EQ(savedMap(p.lat, p.store), bytes);
+}
+
+// Malformed changes are refused with their place and what is wrong, never read past or taken
+// as 0; nothing of the map changes.
+TEST(Patch, MalformedChangesAreRefusedNamingThem) {
+  std::string bytes = mapBytes(withValues(2));
+  struct Case {
+    const char* json;
+    const char* says;
+  } cases[] = {
+      {R"({"changes": [1]})", "changes[0]: expected a change"},
+      {R"({"changes": [{"change": 5, "old": 0}]})", "changes[0]: expected \"change\""},
+      {R"({"changes": [{"old": 0}]})", "changes[0]: expected \"change\""},
+      {R"({"changes": [{"change": "moved"}]})", "changes[0]: \"old\": expected a lattice index"},
+      {R"({"changes": [{"change": "moved", "old": -1}]})", "\"old\": expected a lattice index"},
+      {R"({"changes": [{"change": "moved", "old": 0.5}]})", "\"old\": expected a lattice index"},
+      {R"({"changes": [{"change": "moved", "old": 0, "position": {"new": [1, 2, 3]}}]})",
+       "changes[0]: lattice 0: position: expected {\"old\""},
+      {R"({"changes": [{"change": "moved", "old": 0, "position": {"old": [0, 0], "new": [1, 2, 3]}}]})",
+       "position: expected"},
+      {R"({"changes": [{"change": "moved", "old": 0, "position": {"old": [0, "x", 0], "new": [1, 2, 3]}}]})",
+       "position[1]: expected old and new numbers"},
+      {R"({"changes": [{"change": "reshaped", "old": 1, "heights": [{"old": 0.5, "new": 1}]}]})",
+       "changes[0]: heights: entry 0: expected its \"index\""},
+      {R"({"changes": [{"change": "reshaped", "old": 1, "heights": [{"index": 2, "new": 1}]}]})",
+       "heights: entry 0: expected \"old\" and \"new\""},
+      {R"({"changes": [{"change": "reshaped", "old": 1, "heights": [7]}]})",
+       "heights: entry 0: expected {"},
+      {R"({"changes": [{"change": "reshaped", "old": 1, "heights": [{"index": 99, "old": 0.5, "new": 1}]}]})",
+       "lattice 1: heights[99]: the lattice has 9"},
+      {R"({"changes": [{"change": "reshaped", "old": 1, "minInsets": [{"index": 0, "old": 0, "new": 1}]}]})",
+       "minInsets: entry 0: expected [dx, dz] pairs"},
+      {R"({"changes": [{"change": "reshaped", "old": 1, "heights": 3}]})",
+       "heights: expected a list of entries"},
+      {R"({"changes": [{"change": "moved", "change": "added", "old": 0}]})",
+       "changes[0]: the key \"change\" is given twice"},
+      {R"({"changes": [], "changes": [{"change": "moved", "old": 0}]})",
+       "the key \"changes\" is given twice"},
+      {R"({"changes": [{"change": "moved", "old": 0, "id": "1"}]})", "its id is 1 in the map"},
+      {R"({"changes": {}})", "an object with \"changes\""},
+      {R"([])", "an object with \"changes\""},
+      {R"({"changes": [{"change": "moved", "old": 0, "position": {"old": [0, 0, 0], "new": [1e39, 0, 0]}}]})",
+       "position[0]: expected old and new numbers"},
+  };
+  for (const Case& c : cases) {
+    LoadedMap map;
+    loadMapBytes(bytes, map);
+    std::string err;
+    EXPECT_FALSE(patchMap(map, c.json, err)) << c.json;
+    EXPECT_NE(err.find(c.says), std::string::npos) << c.json << "\n  said: " << err;
+  }
+  // One good change after a bad one changes nothing either: the caller writes nothing.
+  LoadedMap map;
+  loadMapBytes(bytes, map);
+  std::string err;
+  EXPECT_TRUE(patchMap(
+      map,
+      R"({"changes": [{"change": "reshaped", "old": 1, "heights": [{"index": 2, "old": 0.5, "new": 1}, {"index": 3, "old": 0.5, "new": 2}]}]})",
+      err))
+      << err;
+  EXPECT_EQ(heightsOf(latticesOf(map.lat)[1])[3], 2);
+}
+
+// A value the file ends inside of cannot be saved, so it is not editable: patch refuses it by
+// name, and nothing is written as if it had been.
+TEST(Patch, AValueTheFileEndsInsideIsNotEditable) {
+  std::string bytes = mapBytes(withValues(2));
+  LoadedMap whole;
+  loadMapBytes(bytes, whole);
+  bytes.resize(size_t(whole.store.offsets[1].fixed + 6)); // inside the last record's y
+  LoadedMap cut;
+  loadMapBytes(bytes, cut);
+  EXPECT_FALSE(holdsFixed(cut.store, 1, 1));
+  EXPECT_TRUE(holdsFixed(cut.store, 1, 0));
+  std::string err;
+  EXPECT_FALSE(patchMap(
+      cut,
+      R"({"changes": [{"change": "moved", "old": 1, "position": {"old": [0, 0, 0], "new": [0, 1, 0]}}]})",
+      err));
+  EXPECT_NE(err.find("changes[0]: lattice 1: position[1]: the file ends inside it; not editable"),
+            std::string::npos)
+      << err;
+  // An edit made in memory past the end is counted, not silently dropped.
+  latticesOf(cut.lat)[1]->y = 1;
+  size_t dropped = 0;
+  EXPECT_EQ(savedMap(cut.lat, cut.store, &dropped), bytes);
+  EXPECT_EQ(dropped, 1u);
+}
+
+} // namespace

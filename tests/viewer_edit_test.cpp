@@ -257,3 +257,29 @@ TEST(Editing, TheBoxAndThePagePanelFollowAnEdit) {
   fillPageView(v);
   EXPECT_NE(v.page.lattice.find("position (0, 1, 0)"), std::string::npos) << v.page.lattice;
 }
+
+// A lattice whose position the file ends inside of is not moved (the move could not be saved),
+// and Ctrl+S with nothing to save writes nothing.
+TEST_F(ViewerTest, AValueTheFileDoesNotHoldWholeIsNotEdited) {
+  MapDesc m;
+  m.lattices = {box(2, 1, 2, 1), box(1, 1, 1, 2)};
+  std::string bytes = mapBytes(m);
+  LoadedMap whole;
+  loadMapBytes(bytes, whole);
+  bytes.resize(size_t(whole.store.offsets[1].fixed + 6)); // inside lattice 1's y
+  write("cut.map", bytes);
+  MSG down = ctrl(VK_CONTROL, true), up = ctrl(VK_CONTROL, false);
+  script({keyMsg(WM_KEYDOWN, VK_TAB), keyMsg(WM_KEYDOWN, VK_TAB), keyMsg(WM_KEYDOWN, 'M'),
+          keyMsg(WM_KEYDOWN, 'W'), keyMsg(WM_KEYDOWN, 'M'), down, keyMsg(WM_KEYDOWN, 'S'), up,
+          keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(run("cut.map"), 0);
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(testing::internal::GetCapturedStderr().find(
+                "lattice 1 is not moved: the file ends inside its position"),
+            std::string::npos);
+  EXPECT_EQ(out.find("moved lattice 1"), std::string::npos) << out;
+  EXPECT_NE(out.find("no changes to save\n"), std::string::npos) << out;
+  EXPECT_EQ(readFile(dir / "cut.map"), bytes);
+}
