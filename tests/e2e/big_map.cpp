@@ -1,4 +1,5 @@
-// Writes one of the big maps for a script: big_map frame|heights|chain|unchained OUT.
+// Writes one of the big maps for a script: big_map frame|heights|heights-raised|chain|unchained
+// OUT (heights-raised: the heights map with every height 1 higher).
 #include "tests/big_maps.h"
 
 #include <cstdio>
@@ -9,12 +10,16 @@ int main(int argc, char** argv) {
   MapDesc m;
   if (!std::strcmp(kind, "frame"))
     m = bigFrameMap();
-  else if (!std::strcmp(kind, "heights"))
+  else if (!std::strcmp(kind, "heights") || !std::strcmp(kind, "heights-raised")) {
     m = heightsMap();
+    if (kind[7])
+      for (LatticeRecord& L : m.lattices)
+        for (float& h : L.heights) h += 1;
+  }
   else if (!std::strcmp(kind, "chain") || !std::strcmp(kind, "unchained"))
     m = chainMap(kind[0] == 'c');
   else {
-    std::fprintf(stderr, "usage: big_map frame|heights|chain|unchained OUT\n");
+    std::fprintf(stderr, "usage: big_map frame|heights|heights-raised|chain|unchained OUT\n");
     return 2;
   }
   std::string bytes, err;

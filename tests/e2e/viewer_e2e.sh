@@ -719,6 +719,21 @@ check "with every edit in it" grep -qxE "moved and reshaped 0 \(id 1\): position
 taps m 1
 taps d 1
 taps m 1
+# A signal after a save still reaches the viewer's own handler, which asks about the edits made
+# since (the save's cleanup handler is gone once the file is written).
+kill -TERM "$viewer"
+check "SIGTERM after a save asks about the edits since" answer "Unsaved changes" Escape
+check "and Cancel keeps the viewer" kill -0 "$viewer"
+# A link planted at the map's name is not written through: the save is refused and says why.
+cp "$tmp/edit.map" "$tmp/edit-saved.map"
+echo "someone else's" >"$tmp/elsewhere"
+ln -sf "$tmp/elsewhere" "$tmp/edit.map"
+xdotool key ctrl+s
+for _ in $(seq 50); do grep -q "not saved: is now a symbolic link" "$tmp/err" && break; sleep 0.1; done
+check "a save through a planted link is refused" grep -qF "$tmp/edit.map: not saved: is now a symbolic link to $tmp/elsewhere; not saved through it" "$tmp/err"
+check "and the link's target is untouched" grep -qx "someone else's" "$tmp/elsewhere"
+rm "$tmp/edit.map"
+cp "$tmp/edit-saved.map" "$tmp/edit.map"
 xdotool key Escape
 check "Escape with unsaved edits asks" answer "Unsaved changes" Escape
 check "and Cancel keeps the viewer" kill -0 "$viewer"
@@ -729,6 +744,23 @@ viewer=""
 check "and quits with 0" [ "$rc" = 0 ]
 "$bin/kelvane" diff "$tmp/edit-opened.map" "$tmp/edit.map" >"$tmp/edit-diff.txt"
 check "with the last move saved" grep -qF "position (0, 0, 0) -> (4, 0, -8)" "$tmp/edit-diff.txt"
+
+# A map read from a pipe has no file to save into: Ctrl+S says so and asks nothing.
+mkfifo "$tmp/pipe.map"
+cat "$tmp/edit-opened.map" >"$tmp/pipe.map" &
+start "$tmp/pipe.map" || exit 1
+taps Tab 1
+taps m 1
+taps e 1
+taps m 1
+xdotool key ctrl+s
+for _ in $(seq 50); do grep -q "opened from a pipe" "$tmp/err" && break; sleep 0.1; done
+check "a map from a pipe is not saved into it" grep -qF "$tmp/pipe.map: not saved: opened from a pipe: save with \`kelvane patch\` or F12" "$tmp/err"
+check "and no question was asked" [ -z "$(WINDOW_WAIT=1 findWindow "File changed on disk")" ]
+check "the viewer goes on" kill -0 "$viewer"
+kill -9 "$viewer"
+wait "$viewer" 2>/dev/null
+viewer=""
 
 # A missing map: the message box, dismissed with Return, then exit 1 without a frame.
 openMissing "$bin/kelvane-viewer" "$tmp/no such.map"
