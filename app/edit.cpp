@@ -50,9 +50,9 @@ void applyStep(Viewer& v, const EditStep& s, bool undo) {
 bool editable(Viewer& v, int from, int to, const char* what) {
   for (int k = from; k <= to; k++)
     if (!holdsFixed(*v.store, v.selected, k)) {
-      sayWarning(v, std::string(programName) + ": lattice " + std::to_string(v.selected) + " is not " +
-                        what + ": the file ends inside its " + (k < 3 ? "position" : "rotation") +
-                        ", so the change could not be saved");
+      sayWarning(v, std::string(programName) + ": lattice " + std::to_string(v.selected) +
+                        " is not " + what + ": the file ends inside its " +
+                        (k < 3 ? "position" : "rotation") + ", so the change could not be saved");
       return false;
     }
   return true;

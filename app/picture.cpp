@@ -97,8 +97,8 @@ std::string freePictureName(const std::string& folder, const std::string& map, s
     std::error_code ec;
     fs::file_type type = fs::symlink_status(p, ec).type();
     if (type == fs::file_type::not_found) return p.string();
-    if (ec || type == fs::file_type::none) { // the folder cannot be searched, or the name is
-      why = p.string() + ": " + ec.message();  // too long: no number would do
+    if (ec || type == fs::file_type::none) {  // the folder cannot be searched, or the name is
+      why = p.string() + ": " + ec.message(); // too long: no number would do
       return "";
     }
   }

@@ -46,8 +46,8 @@ std::string otherBytes(const MapSide& map, const std::vector<int>& records) {
   const std::vector<ValueOffsets>& at = map.store.offsets;
   auto bytes = [&](uint64_t from, uint64_t to) {
     to = std::min<uint64_t>(to ? to : f.size(), f.size());
-    std::string piece = from < to ? std::string(f.begin() + long(from), f.begin() + long(to))
-                                  : std::string();
+    std::string piece =
+        from < to ? std::string(f.begin() + long(from), f.begin() + long(to)) : std::string();
     uint64_t n = piece.size();
     return std::string(reinterpret_cast<const char*>(&n), 8) + piece;
   };

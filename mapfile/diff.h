@@ -32,7 +32,7 @@ struct LatticeChange {
 struct MapDiff {
   std::vector<LatticeChange> changes; // in list order of NEW, a removed lattice where it stood
   int moved = 0, reshaped = 0, both = 0, added = 0, removed = 0, unchanged = 0;
-  bool otherBytesSame = true; // header, other records and the unread bytes of paired records
+  bool otherBytesSame = true;   // header, other records and the unread bytes of paired records
   uint64_t firstDifference = 0; // when they differ: the first byte where the files differ
 };
 

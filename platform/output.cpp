@@ -45,8 +45,8 @@ void withdrawPending() {
 #ifdef _WIN32
 const int stopSignals[] = {SIGINT, SIGTERM};
 using Handler = void (*)(int);
-Handler before[2];    // the handlers the cleanup stands in for while a file is written
-bool installed[2];    // which of them it stands in for
+Handler before[2]; // the handlers the cleanup stands in for while a file is written
+bool installed[2]; // which of them it stands in for
 #else
 const int stopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 struct sigaction before[3];
@@ -107,7 +107,7 @@ void watchSignals() {
     before[i] = was;
     std::signal(stopSignals[i], onStopSignal);
 #else
-    struct sigaction now{};
+    struct sigaction now {};
     if (sigaction(stopSignals[i], nullptr, &before[i]) != 0 || before[i].sa_handler == SIG_IGN)
       continue;
     now.sa_sigaction = onStopSignal;
@@ -163,9 +163,9 @@ std::string kindOf(unsigned mode) {
 #ifdef _WIN32
   return (mode & S_IFMT) == S_IFDIR ? "a folder" : "a device or pipe";
 #else
-  return S_ISDIR(mode)    ? "a folder"
-         : S_ISFIFO(mode) ? "a pipe"
-         : S_ISSOCK(mode) ? "a socket"
+  return S_ISDIR(mode)                    ? "a folder"
+         : S_ISFIFO(mode)                 ? "a pipe"
+         : S_ISSOCK(mode)                 ? "a socket"
          : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
                                           : "not a regular file";
 #endif
@@ -192,7 +192,10 @@ bool writeAll(int fd, const char* data, size_t size) {
 }
 
 bool syncFd(int fd) {
-#ifdef _WIN32
+#if defined(__EMSCRIPTEN__)
+  (void)fd; // a page's files live in its memory; what is kept is what it downloads
+  return true;
+#elif defined(_WIN32)
   return _commit(fd) == 0; // FlushFileBuffers
 #else
   while (fsync(fd) != 0)
@@ -201,10 +204,10 @@ bool syncFd(int fd) {
 #endif
 }
 
-// Makes the folder's entries (a rename, a new or removed name) durable; Windows has no such
-// step (its rename is journalled with the file's metadata).
+// Makes the folder's entries (a rename, a new or removed name) durable; Windows (and a page) has no
+// such step (its rename is journalled with the file's metadata).
 bool syncFolder(const fs::path& file) {
-#ifdef _WIN32
+#if defined(_WIN32) || defined(__EMSCRIPTEN__)
   (void)file;
   return true;
 #else
@@ -312,7 +315,8 @@ bool chooseTarget(const std::string& path, OutputMode mode, const FileIdentity* 
   }
   // Named by the user: a link is followed only where it stood from the start.
   if (was && now.link && !(was->link && was->linkTo == now.linkTo)) {
-    err = "became a symbolic link to " + now.linkTo + " since the command started; not written "
+    err = "became a symbolic link to " + now.linkTo +
+          " since the command started; not written "
           "through it";
     return false;
   }
@@ -335,7 +339,7 @@ bool overwriteInPlace(Output& out, std::string& err) {
   err = "in-place writes are not made on Windows";
   return false;
 #else
-  SignalsHeld held; // the target is never left half-written by a signal
+  SignalsHeld held;               // the target is never left half-written by a signal
   std::string fresh, old, backup;
   int t = open(out.temp.c_str(), O_RDONLY | O_CLOEXEC);
   bool ok = t >= 0 && readAllFd(t, fresh);
@@ -353,8 +357,10 @@ bool overwriteInPlace(Output& out, std::string& err) {
     // The old bytes back; the copy beside it stays, and is named, if even that fails.
     bool back = lseek(fd, 0, SEEK_SET) == 0 && writeAll(fd, old.data(), old.size()) &&
                 ftruncate(fd, off_t(old.size())) == 0 && syncFd(fd);
-    if (!back) err += "; its old bytes are kept in " + backup;
-    else unlink(backup.c_str());
+    if (!back)
+      err += "; its old bytes are kept in " + backup;
+    else
+      unlink(backup.c_str());
   } else if (written) {
     unlink(backup.c_str());
     syncFolder(out.target);
@@ -498,8 +504,8 @@ bool commitOutput(Output& out, bool ok, std::string& err) {
   return ok;
 }
 
-bool writeFile(const std::string& path, const std::string& bytes, std::string& err,
-               OutputMode mode, const FileIdentity* was, std::string* note) {
+bool writeFile(const std::string& path, const std::string& bytes, std::string& err, OutputMode mode,
+               const FileIdentity* was, std::string* note) {
   Output out;
   if (!openOutput(path, out, err, mode, was)) return false;
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out.f) == bytes.size();

@@ -105,7 +105,8 @@ std::string summaryLine(const MapDiff& d) {
   if (d.both) s += std::to_string(d.both) + " moved and reshaped, ";
   s += std::to_string(d.added) + " added, " + std::to_string(d.removed) + " removed, " +
        std::to_string(d.unchanged) + " unchanged; other bytes: ";
-  s += d.otherBytesSame ? "same" : "differ (the files first differ at byte " +
-                                        std::to_string(d.firstDifference) + ")";
+  s += d.otherBytesSame
+           ? "same"
+           : "differ (the files first differ at byte " + std::to_string(d.firstDifference) + ")";
   return s;
 }

@@ -34,8 +34,9 @@ std::vector<std::string> namesIn(const fs::path& dir) {
 struct Folder {
   fs::path dir;
   Folder() {
-    dir = fs::path(testing::TempDir()) / ("output-" + std::to_string(getpid()) + "-" +
-                                          testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir = fs::path(testing::TempDir()) /
+          ("output-" + std::to_string(getpid()) + "-" +
+           testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
   }

@@ -119,8 +119,8 @@ std::string diffJson(const LoadedMap& a, const LoadedMap& b, const MapDiff& d) {
        ", \"movedAndReshaped\": " + std::to_string(d.both) +
        ", \"added\": " + std::to_string(d.added) + ", \"removed\": " + std::to_string(d.removed) +
        ", \"unchanged\": " + std::to_string(d.unchanged) + ", \"otherBytes\": \"" +
-       (d.otherBytesSame ? "same\"" : "differ\", \"firstDifference\": " +
-                                          std::to_string(d.firstDifference)) +
+       (d.otherBytesSame ? "same\""
+                         : "differ\", \"firstDifference\": " + std::to_string(d.firstDifference)) +
        "}}\n";
   return s;
 }

@@ -99,8 +99,9 @@ int runPatch(const Options& o) {
   size_t dropped = 0;
   std::string bytes = savedMap(map.lat, map.store, &dropped);
   if (dropped)
-    return fail(o.desc, std::to_string(dropped) +
-                            " changed value(s) lie where the map's file has ended; nothing written");
+    return fail(o.desc,
+                std::to_string(dropped) +
+                    " changed value(s) lie where the map's file has ended; nothing written");
   return save(o, o.out, bytes);
 }
 

@@ -39,8 +39,7 @@ bool toFloat(const json& j, float& v) {
     v = inf;
   } else if (s == "-inf") {
     v = -inf;
-  } else if (std::sscanf(s.c_str(), "nan:0x%8" SCNx32 "%c", &bits, &end) == 1 &&
-             s.size() == 14) {
+  } else if (std::sscanf(s.c_str(), "nan:0x%8" SCNx32 "%c", &bits, &end) == 1 && s.size() == 14) {
     std::memcpy(&v, &bits, 4);
     return std::isnan(v);
   } else {
@@ -84,9 +83,9 @@ struct Patch {
     size_t count = 0;
   };
   std::vector<Level> open;
-  size_t change = 0;                 // changes applied so far
-  std::vector<Entry> entries[3];     // the current change's list entries
-  bool listOpen[3] = {};             // the current change carries that list as an array
+  size_t change = 0;             // changes applied so far
+  std::vector<Entry> entries[3]; // the current change's list entries
+  bool listOpen[3] = {};         // the current change carries that list as an array
 
   std::string at() const { return "changes[" + std::to_string(change) + "]"; }
   [[noreturn]] void refuse(const std::string& why) const { throw Refused{at() + ": " + why}; }
@@ -103,8 +102,7 @@ struct Patch {
   }
 
   void entry(int k, const json& e) {
-    const std::string what =
-        std::string(listNames[k]) + ": entry " + std::to_string(open[3].count);
+    const std::string what = std::string(listNames[k]) + ": entry " + std::to_string(open[3].count);
     if (!e.is_object()) refuse(what + ": expected {\"index\": k, \"old\": v, \"new\": w}");
     auto index = e.find("index");
     auto old = e.find("old"), now = e.find("new");
@@ -138,7 +136,8 @@ struct Patch {
   void three(const json& c, const char* name, int index, int first, float* v) const {
     auto j = c.find(name);
     if (j == c.end()) return;
-    const std::string shape = std::string(name) + ": expected {\"old\": [x, y, z], \"new\": [x, y, z]}";
+    const std::string shape =
+        std::string(name) + ": expected {\"old\": [x, y, z], \"new\": [x, y, z]}";
     if (!j->is_object()) refuse(shape);
     auto old = j->find("old"), now = j->find("new");
     if (old == j->end() || now == j->end() || !old->is_array() || !now->is_array() ||
@@ -174,8 +173,8 @@ struct Patch {
              "): not editable (lattices come and go with the map's structure)");
     auto old = c.find("old");
     if (old == c.end() || !old->is_number_unsigned() || old->get<size_t>() >= list.size())
-      refuse("\"old\": expected a lattice index of the map (it has " +
-             std::to_string(list.size()) + ")");
+      refuse("\"old\": expected a lattice index of the map (it has " + std::to_string(list.size()) +
+             ")");
     int index = int(old->get<size_t>());
     Lattice* L = list[size_t(index)];
     std::string here = at();
@@ -195,10 +194,10 @@ struct Patch {
         std::string name = listNames[n];
         if (j->is_object()) refuse(name + ": their count changed; not editable");
         if (!listOpen[n]) refuse(name + ": expected a list of entries");
-        size_t have = n == 0 ? nodesOf(heights[size_t(index)], L->heights).size()
-                             : nodesOf(insets[n - 1][size_t(index)],
-                                       n == 1 ? L->minInsets : L->maxInsets)
-                                   .size();
+        size_t have =
+            n == 0 ? nodesOf(heights[size_t(index)], L->heights).size()
+                   : nodesOf(insets[n - 1][size_t(index)], n == 1 ? L->minInsets : L->maxInsets)
+                         .size();
         for (const Entry& e : entries[n]) {
           std::string what = name + "[" + std::to_string(e.index) + "]";
           if (e.index >= have) refuse(what + ": the lattice has " + std::to_string(have));
@@ -299,7 +298,8 @@ bool patchMap(LoadedMap& map, const std::string& changes, std::string& err) {
     return false;
   }
   auto summary = d.find("summary");
-  if (summary != d.end() && summary->is_object() && summary->value("otherBytes", json()) == "differ") {
+  if (summary != d.end() && summary->is_object() &&
+      summary->value("otherBytes", json()) == "differ") {
     err = "the maps differ in bytes besides their values (header, other records, the unread "
           "bytes of lattice records); no patch can change those";
     return false;

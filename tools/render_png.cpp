@@ -248,7 +248,8 @@ bool renderFlight(const Lattice* lat, const RenderJob& job, const FlightJob& fli
                  out.c_str(), (long long)frames, job.width, job.height, flightDuration(flight.keys),
                  flight.fps);
   Video v;
-  if (video && !openVideo(v, out, job.width, job.height, flight.fps, job.outAtStart, err)) return false;
+  if (video && !openVideo(v, out, job.width, job.height, flight.fps, job.outAtStart, err))
+    return false;
   FrameSource f;
   bool ok = openFrames(f, lat, job, err);
   if (!ok) where = "render";

@@ -15,8 +15,7 @@ int main(int argc, char** argv) {
     if (kind[7])
       for (LatticeRecord& L : m.lattices)
         for (float& h : L.heights) h += 1;
-  }
-  else if (!std::strcmp(kind, "chain") || !std::strcmp(kind, "unchained"))
+  } else if (!std::strcmp(kind, "chain") || !std::strcmp(kind, "unchained"))
     m = chainMap(kind[0] == 'c');
   else {
     std::fprintf(stderr, "usage: big_map frame|heights|heights-raised|chain|unchained OUT\n");
