@@ -175,21 +175,19 @@ std::string folderOf(const fs::path& p) {
   return p.parent_path().empty() ? std::string(".") : p.parent_path().string();
 }
 
+#ifndef _WIN32
 // Writes all of `data` to `fd`; false with errno set.
 bool writeAll(int fd, const char* data, size_t size) {
   while (size > 0) {
-#ifdef _WIN32
-    int n = _write(fd, data, unsigned(size > (1u << 30) ? 1u << 30 : size));
-#else
     ssize_t n = write(fd, data, size);
     if (n < 0 && errno == EINTR) continue;
-#endif
     if (n <= 0) return false;
     data += n;
     size -= size_t(n);
   }
   return true;
 }
+#endif
 
 bool syncFd(int fd) {
 #if defined(__EMSCRIPTEN__)
@@ -221,22 +219,20 @@ bool syncFolder(const fs::path& file) {
 #endif
 }
 
+#ifndef _WIN32
 // The whole of the file at `fd` from its start.
 bool readAllFd(int fd, std::string& bytes) {
   bytes.clear();
   char buf[1 << 16];
   for (;;) {
-#ifdef _WIN32
-    int n = _read(fd, buf, sizeof buf);
-#else
     ssize_t n = read(fd, buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
-#endif
     if (n < 0) return false;
     if (n == 0) return true;
     bytes.append(buf, size_t(n));
   }
 }
+#endif
 
 // A new file beside `path` that no one else is writing, opened for writing. Its name is short
 // whatever the target's, so a target name near the file system's limit still has room beside
