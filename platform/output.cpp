@@ -263,9 +263,8 @@ void keepAttributes(int fd, const std::string& target, Output& out) {
   struct stat st, now;
   if (stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
   if (st.st_uid != geteuid() || st.st_gid != getegid()) {
-    if (fchown(fd, st.st_uid, st.st_gid) != 0 && fchown(fd, uid_t(-1), st.st_gid) != 0) {
-      // neither may be kept: the file becomes the writer's, as said below
-    }
+    // Owner and group, else the group alone; what could not be kept is said.
+    if (fchown(fd, st.st_uid, st.st_gid) != 0) (void)!fchown(fd, uid_t(-1), st.st_gid);
     if (fstat(fd, &now) == 0 && (now.st_uid != st.st_uid || now.st_gid != st.st_gid))
       out.note = "its owner and group are now user " + std::to_string(now.st_uid) + ", group " +
                  std::to_string(now.st_gid) + " (they were " + std::to_string(st.st_uid) + ", " +
@@ -316,8 +315,7 @@ bool chooseTarget(const std::string& path, OutputMode mode, const FileIdentity* 
           "through it";
     return false;
   }
-  if (was && now.exists && !now.regular && now.kind != "a folder" &&
-      !(was->exists && !was->regular)) {
+  if (was && now.exists && !now.regular && !now.folder && !(was->exists && !was->regular)) {
     err = "became " + now.kind + " since the command started; not written";
     return false;
   }
@@ -394,6 +392,11 @@ FileIdentity fileIdentity(const std::string& path) {
   id.regular = S_ISREG(st.st_mode);
 #endif
   if (!id.regular) id.kind = kindOf(unsigned(st.st_mode));
+#ifdef _WIN32
+  id.folder = (st.st_mode & _S_IFMT) == _S_IFDIR;
+#else
+  id.folder = S_ISDIR(st.st_mode);
+#endif
   id.device = uint64_t(st.st_dev);
   id.inode = uint64_t(st.st_ino);
   return id;
@@ -415,7 +418,7 @@ bool openOutput(const std::string& path, Output& out, std::string& err, OutputMo
   }
   FileIdentity target;
   if (!chooseTarget(path, mode, was, out.target, target, err, out.note)) return false;
-  if (mode == OutputMode::named && target.exists && !target.regular && target.kind != "a folder") {
+  if (mode == OutputMode::named && target.exists && !target.regular && !target.folder) {
     out.f = std::fopen(out.target.c_str(), "wb"); // a device or a pipe: nothing to rename
     if (!out.f) err = std::strerror(errno);
     return out.f != nullptr;

@@ -11,6 +11,7 @@
 struct FileIdentity {
   bool exists = false;
   bool regular = false; // the name, or where its symbolic links lead, is a regular file
+  bool folder = false;  // it is a folder
   bool link = false;    // the name itself is a symbolic link
   std::string linkTo;   // the link's text, when it is one
   std::string kind;     // what stands there in words ("a pipe", "a folder", …) when not regular

@@ -64,7 +64,6 @@ TEST(Output, ASignalReachesTheHandlerThatWasThere) {
   std::string target = (f.dir / "m.map").string(), err;
   std::signal(SIGTERM, countTerm);
   terms = 0;
-  std::string note;
   ASSERT_TRUE(writeFile(target, "first", err)) << err;
   EXPECT_EQ(handlerNow(SIGTERM), countTerm); // after a save, as before it
   Output out;
