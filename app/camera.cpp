@@ -42,8 +42,10 @@ bool held(const unsigned char key[256], Action a) {
 } // namespace
 
 void updateKeyTable(unsigned char key[256], const MSG& msg) {
-  if (msg.message == WM_KEYDOWN) key[msg.wParam & 0xFF] = 1;
-  if (msg.message == WM_KEYUP) key[msg.wParam & 0xFF] = 0;
+  // While Alt is down Windows names presses and releases system keys: a key let go is up
+  // however its release is named, or Ctrl let go before Alt would stay down.
+  if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) key[msg.wParam & 0xFF] = 1;
+  if (msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP) key[msg.wParam & 0xFF] = 0;
   if (msg.message == keysReleasedMessage) std::memset(key, 0, 256);
 }
 

@@ -124,18 +124,20 @@ TEST(CameraStep, AxisFlagFollowsTheKey) {
   }
 }
 
-TEST(KeyTable, OnlyKeyDownAndUpTouchIt) {
+TEST(KeyTable, PressesAndReleasesOfEitherNameTouchIt) {
   unsigned char key[256] = {};
   updateKeyTable(key, keyMsg(WM_KEYDOWN, 'E'));
   EXPECT_EQ(key['E'], 1);
   updateKeyTable(key, keyMsg(WM_KEYDOWN, 'E', true)); // auto-repeat
   EXPECT_EQ(key['E'], 1);
-  updateKeyTable(key, keyMsg(WM_SYSKEYUP, 'E'));
-  EXPECT_EQ(key['E'], 1);
-  updateKeyTable(key, keyMsg(WM_SYSKEYDOWN, 'F'));
-  EXPECT_EQ(key['F'], 0);
-  updateKeyTable(key, keyMsg(WM_KEYUP, 'E'));
+  updateKeyTable(key, keyMsg(WM_SYSKEYUP, 'E')); // let go while Alt is down
   EXPECT_EQ(key['E'], 0);
+  updateKeyTable(key, keyMsg(WM_SYSKEYDOWN, VK_CONTROL));
+  EXPECT_EQ(key[VK_CONTROL], 1);
+  updateKeyTable(key, keyMsg(WM_MOUSEMOVE, 'F')); // not a key message
+  EXPECT_EQ(key['F'], 0);
+  updateKeyTable(key, keyMsg(WM_KEYUP, VK_CONTROL));
+  EXPECT_EQ(key[VK_CONTROL], 0);
 }
 
 MSG mouse(UINT message, int x, int y, WPARAM keys = 0) {

@@ -724,6 +724,24 @@ taps m 1
 kill -TERM "$viewer"
 check "SIGTERM after a save asks about the edits since" answer "Unsaved changes" Escape
 check "and Cancel keeps the viewer" kill -0 "$viewer"
+# Ctrl let go before Alt after Ctrl+Alt+7 is up: a plain S then moves, it does not save. E let go
+# while Alt is down stops the flight.
+cp "$tmp/edit.map" "$tmp/edit-unsaved.map"
+saves=$(grep -c "^saved " "$tmp/out")
+xdotool keydown ctrl keydown alt key 7 keyup ctrl keyup alt
+taps s 1
+sleep 0.5
+check "Ctrl let go before Alt does not stick: S saves nothing" cmp -s "$tmp/edit.map" "$tmp/edit-unsaved.map"
+check "and says nothing of a save" [ "$(grep -c "^saved " "$tmp/out")" = "$saves" ]
+xdotool keydown e keydown alt keyup e keyup alt
+sleep 0.3
+xdotool key p
+sleep 0.5
+first=$(tail -n 1 "$tmp/out")
+sleep 0.5
+xdotool key p
+sleep 0.5
+check "E let go while Alt is down stops the camera" [ "$first" = "$(tail -n 1 "$tmp/out")" ]
 # A link planted at the map's name is not written through: the save is refused and says why.
 cp "$tmp/edit.map" "$tmp/edit-saved.map"
 echo "someone else's" >"$tmp/elsewhere"
