@@ -4,7 +4,7 @@
 # Build directories and their options are the presets in CMakePresets.json; CI adds -Werror.
 CMAKE_FLAGS := $(if $(CI),-DKELVANE_WERROR=ON)
 
-.PHONY: all deps test-deps build build-asan test run bench fuzz windows web serve-web package clean
+.PHONY: all deps test-deps build build-asan test test-busy run bench fuzz windows web serve-web package clean
 
 all: build
 
@@ -23,7 +23,8 @@ build-asan: deps
 	@cmake --build build-asan
 
 # Unit tests, the command line, the SDL layer and the viewer end to end under Xvfb, then
-# all of it again built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# all of it again built with AddressSanitizer and UndefinedBehaviorSanitizer; last, the
+# end-to-end and web tests with both cores busy.
 test: test-deps build build-asan
 	cd build && ctest --output-on-failure
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure
@@ -35,6 +36,11 @@ test: test-deps build build-asan
 	tests/package_test.sh dist build
 	tests/e2e/installer_test.sh dist build/bin
 	scripts/fuzz 60
+	tests/busy_test.sh build build-web
+
+# The end-to-end and web tests alone, with both cores busy.
+test-busy: test-deps build web
+	tests/busy_test.sh build build-web
 
 # The native Windows viewer and toolkit, cross-built with mingw-w64 into build-windows/bin/.
 windows:

@@ -85,6 +85,21 @@ void hideCommand(Viewer& v, bool shift, bool alt) {
   setHidden(v, hide);
 }
 
+// A page's Escape: leaves what the user is in, one thing a press, the help sheet (drawn over
+// everything) first, then moving, the measurement, the selection. It never stops the viewer.
+void leaveMode(Viewer& v) {
+  if (v.overlay.help)
+    v.overlay.help = false;
+  else if (v.edits.moving)
+    editAction(v, Action::moveMode, 0);
+  else if (v.measure.count)
+    clearMeasurement(v);
+  else if (v.selected >= 0 || v.compare.at >= 0) {
+    selectLattice(v, -1);
+    leaveChange(v);
+  }
+}
+
 } // namespace
 
 void pageCommand(Viewer& v, const MSG& msg) {
@@ -255,6 +270,9 @@ void runAction(Viewer& v, Action a, int key) {
   case Action::togglePanels:
     toggleOverlay(v.overlay, a);
     break;
+  case Action::leaveMode:
+    leaveMode(v);
+    break;
   case Action::addKeyframe:
   case Action::playFlight:
   case Action::printFlight:
@@ -273,7 +291,7 @@ void keyCommand(Viewer& v, const MSG& msg) {
   KeyPress k = decodeKeyPress(msg, v.key);
   if (!k.key) return;
   if (v.edits.moving) k.mods |= modMoving;
-  Action a = lookUpAction(k.key, k.mods, k.repeat);
+  Action a = lookUpAction(k.key, k.mods, k.repeat, bindingsHere(v));
   bool stops = v.playing && msg.message == WM_KEYDOWN && !k.repeat;
   bool flightKey = a == Action::addKeyframe || a == Action::playFlight ||
                    a == Action::printFlight || a == Action::forgetFlight;
@@ -287,7 +305,7 @@ void pointerCommand(Viewer& v, const MSG& msg) {
     SetCapture(v.hWnd);
   bool ctrl = (msg.wParam & MK_CONTROL) || v.key[VK_CONTROL];
   if (msg.message == WM_MOUSEWHEEL && ctrl &&
-      lookUpAction(inputWheel, modCtrl) == Action::cutWheel) {
+      lookUpAction(inputWheel, modCtrl, false, bindingsHere(v)) == Action::cutWheel) {
     if (v.vs.section.keeps == SectionKeeps::all) return; // no cut: no zoom either
     v.pointer.wheel += GET_WHEEL_DELTA_WPARAM(msg.wParam);
     int notches = v.pointer.wheel / 120;
@@ -297,7 +315,7 @@ void pointerCommand(Viewer& v, const MSG& msg) {
   }
   bool shift = (msg.wParam & MK_SHIFT) || v.key[VK_SHIFT];
   if (msg.message == WM_MOUSEWHEEL && shift && !ctrl &&
-      lookUpAction(inputWheel, modShift) == Action::sculptWheel) {
+      lookUpAction(inputWheel, modShift, false, bindingsHere(v)) == Action::sculptWheel) {
     v.pointer.wheel += GET_WHEEL_DELTA_WPARAM(msg.wParam);
     int notches = v.pointer.wheel / 120;
     v.pointer.wheel -= notches * 120;
@@ -305,7 +323,8 @@ void pointerCommand(Viewer& v, const MSG& msg) {
     return;
   }
   if (pointerStep(v.pointer, msg, v.trot)) {
-    if (lookUpAction(inputClick, ctrl ? modCtrl : 0) == Action::measurePoint)
+    if (lookUpAction(inputClick, ctrl ? modCtrl : 0, false, bindingsHere(v)) ==
+        Action::measurePoint)
       measureAt(v, v.pointer.x, v.pointer.y);
     else
       selectLattice(v, pickLattice(v.lat, v.trot, v.view.width, v.view.height, v.pointer.x,

@@ -2,7 +2,6 @@
 #include "controls.h"
 
 #include <bit>
-#include <cstring>
 
 // Rows sharing keys and words next to each other make one help line. A press finds the row
 // with the most of its modifiers down; on a tie, Alt outranks Shift and Shift outranks Ctrl
@@ -145,9 +144,9 @@ const Binding bindings[] = {
     {'3', modAlt | modCtrl, false, false, Action::viewLeft, "Alt/num 5 7 1 3",
      "perspective/ortho; top, front, right (Ctrl: opposite)"},
     {VK_F5, 0, false, false, Action::reload, "F5 / F12",
-     "load the map file again / save a picture (no panels)"},
+     "load the map file again / save a picture (no panels)", onDesktop},
     {VK_F12, 0, false, false, Action::savePicture, "F5 / F12",
-     "load the map file again / save a picture (no panels)"},
+     "load the map file again / save a picture (no panels)", onDesktop},
     {'C', 0, false, false, Action::cutBelow, "C [ ] Ctrl+wheel",
      "cut off above the pointer (Shift+C: below) / move it"},
     {'C', modShift, false, false, Action::cutAbove, "C [ ] Ctrl+wheel",
@@ -164,7 +163,9 @@ const Binding bindings[] = {
      "show or hide this help / the info panel / all panels"},
     {'O', 0, false, false, Action::togglePanels, "F1 / I / O",
      "show or hide this help / the info panel / all panels"},
-    {VK_ESCAPE, 0, false, true, Action::quit, "Escape", "quit"},
+    {VK_ESCAPE, 0, false, true, Action::quit, "Escape", "quit", onDesktop},
+    {VK_ESCAPE, 0, false, false, Action::leaveMode, "Escape",
+     "leave the help, moving, the measurement, the selection", onPage},
     {inputLeftDrag, 0, true, false, Action::turnView, "left drag", "turn the view"},
     {inputRightDrag, 0, true, false, Action::pan, "right drag", "pan (also the middle button)"},
     {inputWheel, 0, true, false, Action::wheelMove, "wheel", "move forward / back"},
@@ -203,12 +204,12 @@ KeyPress decodeKeyPress(const MSG& msg, const unsigned char* key) {
   return k;
 }
 
-Action lookUpAction(int input, uint8_t mods, bool repeat) {
+Action lookUpAction(int input, uint8_t mods, bool repeat, uint8_t where) {
   const Binding* best = nullptr;
   int bestCount = -1;
   bool system = mods & modSystem;
   for (const Binding& b : bindings) {
-    if (b.input != input || b.held || (b.mods & mods) != b.mods) continue;
+    if (b.input != input || b.held || (b.mods & mods) != b.mods || !(b.where & where)) continue;
     if (system && !(b.mods & modAlt)) continue;
     int count = std::popcount(unsigned(b.mods)) << 3 | (b.mods & modAlt ? 4 : 0) |
                 (b.mods & modShift ? 2 : 0) | (b.mods & modCtrl ? 1 : 0);
@@ -221,19 +222,17 @@ Action lookUpAction(int input, uint8_t mods, bool repeat) {
   return best->action;
 }
 
-int heldKey(Action a) {
+int heldKey(Action a, uint8_t where) {
   for (const Binding& b : bindings)
-    if (b.held && b.action == a && b.input < 256) return b.input;
+    if (b.held && b.action == a && b.input < 256 && (b.where & where)) return b.input;
   return 0;
 }
 
-std::vector<HelpLine> helpLines() {
+std::vector<HelpLine> helpLines(uint8_t where) {
   std::vector<HelpLine> lines;
-  for (int i = 0; i < bindingCount; i++) {
-    const Binding& b = bindings[i];
-    if (i > 0 && !std::strcmp(bindings[i - 1].keys, b.keys) &&
-        !std::strcmp(bindings[i - 1].does, b.does))
-      continue;
+  for (const Binding& b : bindings) {
+    if (!(b.where & where)) continue;
+    if (!lines.empty() && lines.back().keys == b.keys && lines.back().does == b.does) continue;
     lines.push_back({b.keys, b.does});
   }
   return lines;

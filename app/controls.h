@@ -26,6 +26,7 @@ enum class Action : uint8_t {
   tiltDown,
   showAxes,
   quit,
+  leaveMode,
   printView,
   selectNext,
   selectPrevious,
@@ -83,6 +84,9 @@ enum class Action : uint8_t {
 // press while M moves a lattice, which the move keys' rows need.
 enum : uint8_t { modShift = 1, modCtrl = 2, modAlt = 4, modMoving = 0x40, modSystem = 0x80 };
 
+// Where a binding applies: the desktop's window, the web page, or both.
+enum : uint8_t { onDesktop = 1, onPage = 2, onBoth = onDesktop | onPage };
+
 // Pointer inputs, past the virtual-key codes.
 enum : int { inputLeftDrag = 0x100, inputRightDrag, inputWheel, inputClick };
 
@@ -94,6 +98,7 @@ struct Binding {
   Action action;
   const char* keys; // for the help: as a user presses it ("E / D"); rows next to each
   const char* does; // other with the same keys and words share one help line
+  uint8_t where = onBoth;
 };
 
 extern const Binding bindings[];
@@ -112,18 +117,19 @@ KeyPress decodeKeyPress(const MSG& msg, const unsigned char* key);
 
 // The action of the row for `input` with the most modifiers, all in `mods` (on a tie, Alt
 // outranks Shift and Shift outranks Ctrl); none when no row matches. A repeat finds only rows that
-// repeat; held rows are never found.
-Action lookUpAction(int input, uint8_t mods, bool repeat = false);
+// repeat; held rows are never found. Only rows that apply `where` (onDesktop or onPage) count.
+Action lookUpAction(int input, uint8_t mods, bool repeat = false, uint8_t where = onDesktop);
 
-// The virtual-key code of held action `a`'s row (0, no key, when it has none).
-int heldKey(Action a);
+// The virtual-key code of held action `a`'s row that applies `where` (0, no key, when it has
+// none).
+int heldKey(Action a, uint8_t where = onDesktop);
 
 // One line of the help: keys and what they do.
 struct HelpLine {
   std::string keys, does;
 };
-// The help's lines, in table order.
-std::vector<HelpLine> helpLines();
+// The help's lines for the rows that apply `where`, in table order.
+std::vector<HelpLine> helpLines(uint8_t where = onDesktop);
 
 // What `kelvane-viewer --help` prints.
 std::string helpText();

@@ -7,6 +7,7 @@
 #include <emscripten.h>
 
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -32,6 +33,15 @@ EM_JS(void, viewerEnded, (int code), { Module.kelvaneEnded(code); });
 // clang-format on
 
 } // namespace
+
+// The page's rows of the key table, "KEYS\tWHAT THEY DO" a line, for its Controls box: the
+// same lines its help sheet (F1) shows.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* kelvanePageHelp() {
+  static std::string text;
+  text.clear();
+  for (const HelpLine& h : helpLines(onPage)) text += h.keys + "\t" + h.does + "\n";
+  return text.c_str();
+}
 
 int main() {
   static int instance;

@@ -47,7 +47,7 @@ OverlayPanel helpPanel(const Viewer& v) {
     p.lines.push_back(line(""));
   }
   p.lines.push_back(line("Keys and mouse (F1 hides this)", heading));
-  for (const HelpLine& h : helpLines()) {
+  for (const HelpLine& h : helpLines(bindingsHere(v))) {
     std::string keys = h.keys;
     keys.resize(18, ' ');
     p.lines.push_back(line(keys + h.does));

@@ -154,15 +154,38 @@ void buildScene(Viewer& v) {
 
 namespace {
 
+// What a command line that names no file most likely meant ("" when nothing is likely):
+// "--compare OLD" without NEW, or two maps meant to be compared.
+std::string likelyIntent(const std::string& line) {
+  if (line.rfind("--compare", 0) == 0) return "--compare needs two maps: OLD and NEW";
+  std::vector<std::string> words;
+  for (size_t i = 0; i < line.size();) {
+    size_t end = line.find(' ', i);
+    if (end == std::string::npos) end = line.size();
+    if (end > i) words.push_back(line.substr(i, end - i));
+    i = end + 1;
+  }
+  if (words.size() < 2) return "";
+  for (const std::string& w : words)
+    if (!fileIdentity(w).regular) return "";
+  return "to compare two maps: kelvane-viewer --compare OLD NEW";
+}
+
 // Loads the map the viewer starts with (and with --compare the old map) into `store`; false
-// after saying why it does not open, in the box users of the viewer know and on stderr.
+// after saying why it does not open, in the box users of the viewer know and on stderr. A
+// whole command line that names no file adds what it most likely meant.
 bool loadStart(Viewer& v, const std::string& name, MapStore& store, Lattice*& lat,
-               std::vector<ListLengths>& lengths) {
+               std::vector<ListLengths>& lengths, bool wholeLine = false) {
   std::string why;
   if (loadInto(v, name, store, lat, lengths, why)) return true;
-  std::fprintf(stderr, "%s: %s: %s\n", programName, name.c_str(), why.c_str());
-  MessageBoxA(nullptr, (name + ": " + why).c_str(), "Error opening file.",
-              MB_OK | MB_ICONEXCLAMATION);
+  std::string text = name + ": " + why;
+  std::fprintf(stderr, "%s: %s\n", programName, text.c_str());
+  std::string intent = wholeLine && !fileIdentity(name).exists ? likelyIntent(name) : "";
+  if (!intent.empty()) {
+    std::fprintf(stderr, "%s: %s\n", programName, intent.c_str());
+    text += "\n" + intent;
+  }
+  MessageBoxA(nullptr, text.c_str(), "Error opening file.", MB_OK | MB_ICONEXCLAMATION);
   return false;
 }
 
@@ -170,7 +193,8 @@ bool loadStart(Viewer& v, const std::string& name, MapStore& store, Lattice*& la
 
 bool openStartMap(Viewer& v, const char* cmdLine) {
   std::string name = cmdLine, why, old, now;
-  if (compareNames(cmdLine, old, now)) {
+  bool compared = compareNames(cmdLine, old, now);
+  if (compared) {
     name = now;
     Comparison& c = v.compare;
     FileStamp stamp = fileStamp(old);
@@ -190,7 +214,7 @@ bool openStartMap(Viewer& v, const char* cmdLine) {
   }
   FileStamp stamp = fileStamp(name);
   v.opened = fileIdentity(name);
-  if (!loadStart(v, name, *v.store, v.lat, v.lengths)) return false;
+  if (!loadStart(v, name, *v.store, v.lat, v.lengths, !compared)) return false;
   buildScene(v);
   warnBoxes(v, name);
   watchFile(v.watch, name, stamp, GetTickCount());

@@ -293,6 +293,10 @@ void selectLattice(Viewer& v, int index);
 void keyCommand(Viewer& v, const MSG& msg);
 // Runs one pressed action (see Action).
 void runAction(Viewer& v, Action a, int key = 0);
+// Which of the binding table's rows apply: the desktop's, or a page's (whose panels are its own).
+inline uint8_t bindingsHere(const Viewer& v) {
+  return v.start.windowPanels ? onDesktop : onPage;
+}
 // What the web page's outline asks (pageAskMessage): select a lattice, select and fit it (a
 // hidden one is shown first), hide or show it.
 void pageCommand(Viewer& v, const MSG& msg);

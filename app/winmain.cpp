@@ -67,7 +67,8 @@ bool takeMessage(Viewer& v, MSG& msg, int& quit) {
       if (PeekMessageA(&close, v.hWnd, WM_CLOSE, WM_CLOSE, PM_REMOVE) ||
           PeekMessageA(&close, v.hWnd, WM_QUIT, WM_QUIT, PM_REMOVE))
         quit = close.message == WM_QUIT ? int(close.wParam) : 0;
-      if (GetAsyncKeyState(heldKey(Action::quit)) & 0x8001) v.key[heldKey(Action::quit)] = 1;
+      if (GetAsyncKeyState(heldKey(Action::quit, bindingsHere(v))) & 0x8001)
+        v.key[heldKey(Action::quit, bindingsHere(v))] = 1;
       break;
     }
     got = PeekMessageA(&msg, v.hWnd, 0, 0, PM_REMOVE);
@@ -129,7 +130,7 @@ int runLoop(Viewer& v) {
   MSG msg = {};
   // Spends the "pressed since" mark of an Escape from before this run: Windows keeps one mark
   // for all programs, so an Escape that closed another program would end this one at once.
-  GetAsyncKeyState(heldKey(Action::quit));
+  GetAsyncKeyState(heldKey(Action::quit, bindingsHere(v)));
   for (;;) {
     int quit = -1;
     bool got = takeMessage(v, msg, quit);
@@ -140,12 +141,12 @@ int runLoop(Viewer& v) {
       if (msg.wParam == pageQuitCode || settleEdits(v)) return int(msg.wParam);
       got = false;
     }
-    if (v.key[heldKey(Action::quit)]) {
+    if (v.key[heldKey(Action::quit, bindingsHere(v))]) {
       if (settleEdits(v)) return 0;
-      v.key[heldKey(Action::quit)] = 0;
+      v.key[heldKey(Action::quit, bindingsHere(v))] = 0;
       // Cancel answered that press: its "pressed since" mark must not ask again when messages
       // next wait behind one another.
-      GetAsyncKeyState(heldKey(Action::quit));
+      GetAsyncKeyState(heldKey(Action::quit, bindingsHere(v)));
     }
     if (got) updateKeyTable(v.key, msg);
     // Frames that move the camera are paced; a release with nothing held moves nothing and

@@ -140,6 +140,7 @@ TEST(OverlayPanels, HelpListsEveryBinding) {
   ASSERT_NE(help, nullptr);
   std::string text = helpText();
   for (int i = 0; i < bindingCount; i++) {
+    if (!(bindings[i].where & onDesktop)) continue;
     EXPECT_TRUE(has(*help, bindings[i].keys)) << bindings[i].keys;
     EXPECT_TRUE(has(*help, bindings[i].does)) << bindings[i].does;
     EXPECT_NE(text.find(std::string(bindings[i].keys) + " "), std::string::npos);
@@ -163,6 +164,40 @@ TEST(OverlayPanels, HelpListsEveryBinding) {
   v.overlay.help = false;
   v.overlay.shown = false;
   EXPECT_TRUE(overlayPanels(v, 0).empty());
+}
+
+// Each platform's sheet lists exactly the rows marked for it: a page's has no F5, F12 or Escape to
+// quit, and its Escape leaves a mode; the desktop's lacks the page's rows.
+TEST(OverlayPanels, EachPlatformsHelpListsItsOwnRows) {
+  for (bool page : {false, true}) {
+    Viewer v;
+    v.watch.name = "x.map";
+    v.start.windowPanels = !page;
+    v.overlay.help = true;
+    const uint8_t here = page ? onPage : onDesktop;
+    std::vector<OverlayPanel> panels = overlayPanels(v, 0);
+    const OverlayPanel* help = panelWith(panels, "Keys and mouse");
+    ASSERT_NE(help, nullptr);
+    std::vector<std::string> shown;
+    for (size_t i = 1; i < help->lines.size(); i++) shown.push_back(help->lines[i].text);
+    std::vector<std::string> want;
+    for (int i = 0; i < bindingCount; i++) {
+      const Binding& b = bindings[i];
+      std::string line = b.keys;
+      line.resize(18, ' ');
+      line += b.does;
+      if ((b.where & here) && (want.empty() || want.back() != line)) want.push_back(line);
+    }
+    EXPECT_EQ(shown, want) << "page " << page;
+    auto lists = [&](const std::string& s) {
+      return std::any_of(shown.begin(), shown.end(),
+                         [&](const std::string& l) { return l.find(s) != std::string::npos; });
+    };
+    EXPECT_EQ(lists("F12"), !page);
+    EXPECT_EQ(lists("F5"), !page);
+    EXPECT_EQ(lists("quit"), !page);
+    EXPECT_EQ(lists("leave the help, moving"), page);
+  }
 }
 
 // A press finds the row with the most of its modifiers down (Alt, then Shift, then Ctrl on a

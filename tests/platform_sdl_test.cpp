@@ -241,7 +241,8 @@ TEST(PlatformSdl, WindowMessagesInWindowsOrder) {
 SDL_Scancode scancodeOf(int vk) {
   if (vk >= 'A' && vk <= 'Z') return SDL_Scancode(SDL_SCANCODE_A + (vk - 'A'));
   if (vk >= '1' && vk <= '9') return SDL_Scancode(SDL_SCANCODE_1 + (vk - '1'));
-  if (vk >= VK_NUMPAD1 && vk <= VK_NUMPAD7) return SDL_Scancode(SDL_SCANCODE_KP_1 + (vk - VK_NUMPAD1));
+  if (vk >= VK_NUMPAD1 && vk <= VK_NUMPAD7)
+    return SDL_Scancode(SDL_SCANCODE_KP_1 + (vk - VK_NUMPAD1));
   if (vk == VK_TAB) return SDL_SCANCODE_TAB;
   if (vk == VK_RETURN) return SDL_SCANCODE_RETURN;
   if (vk == VK_BACK) return SDL_SCANCODE_BACKSPACE;
@@ -287,8 +288,8 @@ TEST(PlatformSdl, ChordsLetGoInAnyOrderLeaveNoKeyDown) {
         unsigned char table[256] = {};
         auto send = [&](int k, bool pressed) {
           if (k < 3) down = pressed ? down | modifiers[k].kmod : down & ~modifiers[k].kmod;
-          key(pressed ? SDL_KEYDOWN : SDL_KEYUP, k < 3 ? modifiers[k].sc : chordKey, down, false,
-              0, id);
+          key(pressed ? SDL_KEYDOWN : SDL_KEYUP, k < 3 ? modifiers[k].sc : chordKey, down, false, 0,
+              id);
           MSG m;
           while (PeekMessageA(&m, w, 0, 0, PM_REMOVE)) {
             updateKeyTable(table, m);

@@ -283,3 +283,54 @@ TEST_F(ViewerTest, AValueTheFileDoesNotHoldWholeIsNotEdited) {
   EXPECT_NE(out.find("no changes to save\n"), std::string::npos) << out;
   EXPECT_EQ(readFile(dir / "cut.map"), bytes);
 }
+
+// On a page Escape leaves what the user is in, one a press (the help sheet, moving, the
+// measurement, the selection), asks nothing and never stops the viewer; on the desktop it quits.
+TEST_F(ViewerTest, EscapeOnAPageLeavesAModeAndNeverStopsTheViewer) {
+  MapDesc m;
+  m.lattices = {box(2, 1, 2)};
+  LoadedMap map;
+  loadDesc(m, map);
+  Viewer v;
+  v.lat = map.lat;
+  v.watch.name = "e.map";
+  v.start.windowPanels = false;
+  v.selected = 0;
+  v.edits.moving = true;
+  v.measure.count = 1;
+  v.overlay.help = true;
+  Action esc = lookUpAction(VK_ESCAPE, 0, false, onPage);
+  EXPECT_EQ(lookUpAction(VK_ESCAPE, 0, false, onDesktop), Action::none); // held: the loop's
+  EXPECT_EQ(heldKey(Action::quit, onPage), 0);
+  EXPECT_EQ(heldKey(Action::quit, onDesktop), VK_ESCAPE);
+  testing::internal::CaptureStdout();
+  runAction(v, esc);
+  EXPECT_TRUE(!v.overlay.help && v.edits.moving && v.measure.count == 1 && v.selected == 0);
+  runAction(v, esc);
+  EXPECT_TRUE(!v.edits.moving && v.measure.count == 1 && v.selected == 0);
+  runAction(v, esc);
+  EXPECT_TRUE(v.measure.count == 0 && v.selected == 0);
+  runAction(v, esc);
+  EXPECT_EQ(v.selected, -1);
+  runAction(v, esc); // nothing left: nothing happens
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "moving ended\nselection cleared\n");
+
+  // In the page's loop an Escape with unsaved edits asks nothing and the next key still acts.
+  write("page.map", mapBytes(m));
+  ViewerStart start;
+  start.windowPanels = false;
+  script({keyMsg(WM_KEYDOWN, VK_TAB), keyMsg(WM_KEYDOWN, 'M'), keyMsg(WM_KEYDOWN, 'W'),
+          keyMsg(WM_KEYDOWN, VK_ESCAPE), keyMsg(WM_KEYUP, VK_ESCAPE), keyMsg(WM_KEYDOWN, VK_ESCAPE),
+          keyMsg(WM_KEYUP, VK_ESCAPE), keyMsg(WM_KEYDOWN, VK_TAB)});
+  winDouble.at[8] = [] { PostQuitMessage(int(pageQuitCode)); }; // the page's next map
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(runFrom("page.map", start), int(pageQuitCode));
+  std::string out = testing::internal::GetCapturedStdout();
+  std::string err = testing::internal::GetCapturedStderr();
+  size_t ended = out.find("moving ended"), cleared = out.find("selection cleared"),
+         again = out.find("selected lattice 0", cleared);
+  EXPECT_TRUE(ended < cleared && cleared != std::string::npos && again != std::string::npos)
+      << out << err;
+  EXPECT_EQ(callAt("MessageBoxA"), winDouble.calls.size()) << "asked about the edits";
+}

@@ -304,6 +304,12 @@ TEST_F(ViewerTest, WhatIsNotAMapGetsTheBox) {
       {"folder.map", "folder.map: Is a directory"},
       {"missing.map", "missing.map: No such file or directory"},
       {"small.map", "small.map: out of memory"}, // no memory even for the root
+      // A whole line that names no file keeps its reason and adds the likely intent.
+      {"empty.map noise.map", "empty.map noise.map: No such file or directory\n"
+                              "to compare two maps: kelvane-viewer --compare OLD NEW"},
+      {"empty.map gone.map", "empty.map gone.map: No such file or directory"},
+      {"--compare empty.map", "--compare empty.map: No such file or directory\n"
+                              "--compare needs two maps: OLD and NEW"},
   };
   map("small.map");
   for (const Case& c : cases) {
@@ -314,7 +320,10 @@ TEST_F(ViewerTest, WhatIsNotAMapGetsTheBox) {
     if (c.name == "small.map") start.storeLimit = 1;
     EXPECT_EQ(runFrom(c.name, start), 1) << c.name;
     std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("kelvane-viewer: " + c.reason), std::string::npos) << err;
+    std::string said = c.reason;
+    if (size_t nl = said.find('\n'); nl != std::string::npos)
+      said.replace(nl, 1, "\nkelvane-viewer: ");
+    EXPECT_NE(err.find("kelvane-viewer: " + said), std::string::npos) << err;
     const WinCall* box = findWinCall("MessageBoxA");
     ASSERT_NE(box, nullptr) << c.name;
     EXPECT_EQ(box->args[1], c.reason);

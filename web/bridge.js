@@ -5,6 +5,19 @@ let formatted = '';  // the hidden lattices as the viewer last wrote them
 let flightText = ''; // the keyframes as the viewer last wrote them
 let views = 0;       // the views P printed that the page has shown
 
+// The Controls box's keys: the page's rows of the viewer's key table, as its F1 sheet lists them.
+function fillKeys() {
+  const table = document.getElementById('keys');
+  window.kelvane.keys = [];
+  for (const line of UTF8ToString(Module._kelvanePageHelp()).split('\n').filter(Boolean)) {
+    const [keys, does] = line.split('\t');
+    const row = table.insertRow();
+    row.insertCell().textContent = keys;
+    row.insertCell().textContent = does;
+    window.kelvane.keys.push(keys + ': ' + does);
+  }
+}
+
 var Module = {
   canvas,
   print(text) { say(text, false); },
@@ -14,7 +27,7 @@ var Module = {
     running = false;
     return new Promise((resolve) => {
       if (queued) {
-        forgetMaps(queued.name);
+        forgetMaps(queued.path);
         resolve(queued);
         queued = null;
       } else {
@@ -24,12 +37,13 @@ var Module = {
   },
   kelvaneEnded(code) {
     stopRecording(); // what was recorded until the viewer stopped
+    running = false;
     if (Module.kelvaneQuit) {
       Module.kelvaneQuit = false; // stopped for the next map
     } else if (code === 0) {
       window.kelvane.state = 'stopped';
       say('The viewer stopped (Escape). Open a map to start again.', false);
-    } else {
+    } else if (!comparisonFailed()) {
       window.kelvane.state = 'error';
     }
   },
@@ -67,6 +81,7 @@ var Module = {
     if (measurePanel.textContent !== measured) measurePanel.textContent = measured;
     if (window.kelvane.state === 'loading') {
       window.kelvane.state = 'running';
+      comparing = false;
       // A map that opens takes the keys (unless the user is typing), until the user moves the
       // focus elsewhere.
       const typing = document.activeElement && /^(INPUT|TEXTAREA|SELECT)$/.test(document.activeElement.tagName) &&
@@ -87,6 +102,7 @@ var Module = {
   kelvaneMessage(text, error) { say(text, error); },
   onAbort(what) { say('The viewer stopped unexpectedly: ' + what, true); },
   onRuntimeInitialized() {
+    fillKeys();
     startMaps();
   },
 };

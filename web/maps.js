@@ -15,6 +15,8 @@ let loading = false;   // a map was handed over and has not drawn its first fram
 let checkSelection = -1; // the lattice a link selects, checked once the map has drawn
 let checkHidden = [];    // and the lattices it hides
 let oldPath = null;      // Compare with…: the old map in the in-memory file system
+let oldName = null;      // and its name as the user knows it
+let comparing = false;   // the viewer was handed the map with --compare and has not drawn it
 let current = null;      // the map the viewer was handed last: {name, path}
 
 // Removes every map file but `keep` from the in-memory file system: the page holds one map.
@@ -48,8 +50,9 @@ function openMap(name, bytes, reload, quiet) {
   if (reload && !quiet) say('reloaded ' + name, false);
   // The viewer's command line: the map, or --compare with both names quoted (neither holds a
   // quote: openMap and keepOld allow none).
-  const next = {name: oldPath ? `--compare "${oldPath}" "${path}"` : path, camera: view.camera, select: view.select, hide: view.hide.join(','),
-                section: view.section, ortho: view.ortho};
+  const next = {name: oldPath ? `--compare "${oldPath}" "${path}"` : path, path, camera: view.camera, select: view.select,
+                hide: view.hide.join(','), section: view.section, ortho: view.ortho};
+  comparing = oldPath !== null;
   firstMap = false;
   window.kelvane.state = 'loading';
   if (waiting) {
@@ -157,11 +160,29 @@ async function openFile(file, reload) {
 
 // Keeps `bytes` as the old map every map is compared with from now on.
 function keepOld(name, bytes) {
-  FS.mkdirTree('/compare');
-  for (const f of FS.readdir('/compare')) if (f !== '.' && f !== '..') FS.unlink('/compare/' + f);
+  dropOld();
   const safe = name.replace(/[^A-Za-z0-9._ -]/g, '_');
   oldPath = '/compare/' + (/^\.*$/.test(safe) ? 'map' : safe);
+  oldName = name;
   FS.writeFile(oldPath, bytes);
+}
+
+// Leaves compare mode: the maps that open from now on are shown alone.
+function dropOld() {
+  FS.mkdirTree('/compare');
+  for (const f of FS.readdir('/compare')) if (f !== '.' && f !== '..') FS.unlink('/compare/' + f);
+  oldPath = oldName = null;
+}
+
+// The viewer ended without drawing the map it was handed with --compare (it has said why): the
+// comparison is given up and the map is shown alone, from the view it was shown at. True when
+// the page does so.
+function comparisonFailed() {
+  if (!comparing || !current) return false;
+  say(`not compared with ${oldName}: ${current.name} is shown alone`, true, false);
+  dropOld();
+  openMap(current.name, FS.readFile(current.path), true, true);
+  return true;
 }
 
 // Compare with…: the chosen file becomes the old map, and the map that is open is shown
@@ -176,6 +197,7 @@ async function compareWith(file) {
   }
   say('comparing with ' + file.name, false);
   if (current) openMap(current.name, FS.readFile(current.path), true, true);
+  else say('open a map to compare with ' + file.name, false);
 }
 
 // The first maps: the address's (or the demo), after the map ?compare= names, when it does.
@@ -186,8 +208,7 @@ async function startMaps() {
       if (!response.ok) throw new Error('HTTP ' + response.status + ' ' + response.statusText);
       keepOld(mapName(address.compare), await readBody(response, mapName(address.compare)));
     } catch (e) {
-      cannotOpen(address.compare, e);
-      return;
+      say(`compare=${address.compare}: ${e.message}; the map is shown alone`, true, false);
     }
   }
   fetchMap(address.map || 'demo.map');
@@ -220,4 +241,11 @@ document.addEventListener('drop', (e) => {
   e.preventDefault();
   document.body.classList.remove('dragging');
   if (e.dataTransfer && e.dataTransfer.files.length) openFile(e.dataTransfer.files[0]);
+});
+
+// Leaving the page (closing it, reloading it, another address) with unsaved edits asks first.
+window.addEventListener('beforeunload', (e) => {
+  if (!window.kelvane.unsaved) return;
+  e.preventDefault();
+  e.returnValue = '';
 });

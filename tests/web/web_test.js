@@ -143,10 +143,28 @@ async function taps(page, key, n, camera) {
     await page.keyboard.press('i');
     await frames(page, 3);
     await shot(page, 'noinfo');
+    // Escape leaves a mode, innermost first, and never stops the viewer: the help sheet, then
+    // moving (with the edit unsaved nothing is asked), then the selection.
+    let asks = 0;
+    page.on('dialog', (d) => { asks++; d.accept(); }); // the drop below asks about the edit
+    await page.keyboard.press('F1');
+    await frames(page, 3);
     await page.keyboard.press('Escape');
-    await page.waitForFunction('window.kelvane.state === "stopped"', {timeout: 30000});
-    results.escape = await state(page);
-    // A dropped file opens in the stopped viewer.
+    await frames(page, 3);
+    await shot(page, 'helpLeft');
+    await page.keyboard.press('Tab');
+    await page.waitForFunction(() => window.kelvane.selected === 0, {timeout: 30000});
+    for (const key of ['m', 'e', 'Escape']) await page.keyboard.press(key);
+    await page.waitForFunction(() => document.getElementById('messages').textContent.includes('moving ended'), {timeout: 30000});
+    const moving = await state(page);
+    await page.keyboard.press('Escape');
+    await page.waitForFunction(() => window.kelvane.selected === null, {timeout: 30000});
+    await page.keyboard.press('Escape');
+    await frames(page, 3);
+    results.escape = {...await state(page), asks, movingSelected: moving.selected,
+                      keys: await page.evaluate(() => window.kelvane.keys),
+                      unsaved: await page.evaluate(() => window.kelvane.unsaved)};
+    // A dropped file opens in place of the running one.
     await drop(page, 'box.map', 'dropped.map');
     await page.waitForFunction('window.kelvane.state === "running"', {timeout: 30000});
     await frames(page, 3);
@@ -345,6 +363,48 @@ async function taps(page, key, n, camera) {
     await page.keyboard.press('p');
     await page.waitForFunction(() => document.getElementById('camera-line').textContent.includes('--compare'), {timeout: 30000});
     results.compared = {...compared, ...await state(page)};
+    await page.close();
+    // Compare with… after each way of opening a map: the demo, Open map…, a link, a drop. N then
+    // steps through the changes.
+    const compareWith = async (page, name) => (await page.$('#compare-file')).uploadFile(`${site}/${name}`);
+    const changedRows = () => document.querySelectorAll('#outline .row[data-change]').length;
+    results.compareAfter = {};
+    for (const how of ['demo', 'open', 'link', 'drop']) {
+      page = await open(browser, how === 'link' ? '?map=changed.map' : '');
+      if (how === 'open') await (await page.$('#file')).uploadFile(`${site}/changed.map`);
+      if (how === 'drop') await drop(page, 'changed.map', 'changed.map');
+      if (how === 'open' || how === 'drop')
+        await page.waitForFunction(() => window.kelvane.state === 'running' && window.kelvane.loads === 2, {timeout: 30000});
+      await compareWith(page, 'family.map');
+      await page.waitForFunction((f) => window.kelvane.state !== 'loading' && eval(f)() > 0, {timeout: 30000}, changedRows.toString());
+      await page.focus('#canvas');
+      await page.keyboard.press('n');
+      await page.waitForFunction(() => /change 1 of/.test(document.getElementById('messages').textContent), {timeout: 30000});
+      results.compareAfter[how] = {...await state(page), changed: await page.evaluate(changedRows)};
+      await page.close();
+    }
+    // A comparison that fails says why, keeps the map shown and leaves compare mode: a link's
+    // old map that is no map, or that is missing, and Compare with… a file that is no map.
+    for (const [name, query] of [['badCompare', '?map=changed.map&compare=noise.map'],
+                                 ['missingCompare', '?map=changed.map&compare=nowhere.map']]) {
+      page = await open(browser, query);
+      await page.waitForFunction(() => window.kelvane.state === 'running', {timeout: 30000});
+      await frames(page, 3);
+      results[name] = {...await state(page), changed: await page.evaluate(changedRows),
+                       rows: await page.$$eval('#outline .row', (rs) => rs.length)};
+      await (await page.$('#file')).uploadFile(`${site}/box.map`);
+      await page.waitForFunction(() => window.kelvane.state === 'running' && window.kelvane.loads === 2, {timeout: 30000});
+      results[name].thenOpened = await page.$$eval('#outline .row', (rs) => rs.length);
+      await page.close();
+    }
+    page = await open(browser, '?map=changed.map');
+    await compareWith(page, 'noise.map');
+    await page.waitForFunction(() => /not compared with noise.map/.test(document.getElementById('messages').textContent), {timeout: 30000});
+    await page.waitForFunction(() => window.kelvane.state === 'running' && window.kelvane.loads === 2, {timeout: 30000});
+    results.compareNoise = {...await state(page), changed: await page.evaluate(changedRows)};
+    await compareWith(page, 'family.map'); // and a good one after it works
+    await page.waitForFunction((f) => eval(f)() > 0, {timeout: 30000}, changedRows.toString());
+    results.compareNoise.thenChanged = await page.evaluate(changedRows);
     await page.close();
     // Editing: Tab selects lattice 0, M E M moves it a cell forward, Save map downloads the map.
     page = await open(browser, '?map=family.map');
@@ -741,12 +801,12 @@ async function taps(page, key, n, camera) {
     await page.close();
 
     // A map of 47 M triangles in 14 kB: the page draws at most 3 M a frame, the rest as boxes,
-    // so Escape is answered at once.
+    // so a key is answered at once.
     page = await open(browser, '?map=sixty.map');
     results.sixty = await state(page);
     const escaped = Date.now();
-    await page.keyboard.press('Escape');
-    await page.waitForFunction(() => window.kelvane.state === 'stopped', {timeout: 60000});
+    await page.keyboard.press('Tab');
+    await page.waitForFunction(() => window.kelvane.selected === 0, {timeout: 60000});
     results.sixty.escapeMs = Date.now() - escaped;
     await page.close();
 

@@ -88,8 +88,13 @@ check "F1 shows the help sheet in the canvas" [ "$(differing "$tmp/out/help.png"
 check "I shows the info panel" [ "$(differing "$tmp/out/info.png" "$tmp/out/flown.png")" -gt 1000 ]
 check "and I again hides it" within "$tmp/out/noinfo.png" "$tmp/out/flown.png"
 check "the page keeps the selection and messages to itself" [ "$(differing "$tmp/out/noinfo.png" "$tmp/out/flown.png")" -lt 100 ]
-check "Escape stops the viewer" [ "$(field escape.state)" = stopped ]
-check "the page says it stopped" grep -q "stopped" <<<"$(field escape.messages)"
+check "Escape hides the help sheet first" within "$tmp/out/helpLeft.png" "$tmp/out/flown.png"
+check "then ends moving, keeping the selection" [ "$(field escape.movingSelected)" = 0 ]
+check "then clears the selection" [ "$(field escape.selected)" = null ]
+check "and never stops the viewer" [ "$(field escape.state)" = running ]
+check "nor asks about the unsaved edit" [ "$(field escape.asks)" = 0 -a "$(field escape.unsaved)" = true ]
+check "the Controls box lists the page's Escape" grep -q "Escape: leave the help, moving" <<<"$(field "escape.keys.join('|')")"
+check "and no key the page lacks" bash -c '! grep -qE "(^|\|)(F5|Escape: quit)" <<<"$1"' _ "$(field "escape.keys.join('|')")"
 check "a dropped file opens" [ "$(field dropped.state)" = running ]
 check "the dropped box shows its wall" isPixel "$tmp/out/dropped.png" 320 240 "153 153 153"
 check "axis line while T is held" colourful "$tmp/out/axes.png" 100x20+320+230
@@ -131,6 +136,17 @@ check "changed only keeps the changed rows" [ "$(field 'compared.changedOnly.joi
 check "the canvas is render --compare's" within "$tmp/out/compared.png" "$tmp/ref-compared.png"
 check "N steps through the four changes" grep -q "change 4 of 4: added 3 (id 9)" <<<"$(field compared.messages)"
 check "P names the old map as the user knows it" grep -q -- "--select 3 --compare family.map$" <<<"$(field compared.cameraLine)"
+for how in demo open link drop; do
+  check "Compare with… after the $how map compares" [ "$(field compareAfter.$how.state)" = running -a "$(field compareAfter.$how.changed)" -gt 0 ]
+  check "and N steps through its changes" grep -q "change 1 of" <<<"$(field compareAfter.$how.messages)"
+done
+check "a link's old map that is no map: the map is shown alone" [ "$(field badCompare.state)" = running -a "$(field badCompare.changed)" = 0 -a "$(field badCompare.rows)" = 4 ]
+check "and says why" grep -q "not compared with noise.map: changed.map is shown alone" <<<"$(field badCompare.messages)"
+check "and Open map… works after it" [ "$(field badCompare.thenOpened)" = 1 ]
+check "a link's missing old map: the map is shown alone" [ "$(field missingCompare.state)" = running -a "$(field missingCompare.rows)" = 4 ]
+check "and says why" grep -q "compare=nowhere.map: HTTP 404" <<<"$(field missingCompare.messages)"
+check "Compare with… a file that is no map keeps the map, alone" [ "$(field compareNoise.state)" = running -a "$(field compareNoise.changed)" = 0 ]
+check "and a good one after it compares" [ "$(field compareNoise.thenChanged)" -gt 0 ]
 check "the panel gives the old and new values" grep -qF "position (0, 0, 0) -> (0, 4, 0)" <<<"$(field compared.movedPanel)"
 check "M E M moves the selected lattice" grep -qF "moved lattice 0 to (-8, 0, -1)" <<<"$(field edited.messages)"
 check "Reload with unsaved edits asks first" grep -q "family.map has edits not saved" <<<"$(field edited.asked)"
@@ -235,7 +251,7 @@ check "a file named .. opens" [ "$(field dotdot.state)" = running ]
 check "a map that cannot be fetched leaves the running one running" [ "$(field notMapWhileRunning.state)" = running ]
 check "a 47 M-triangle map runs on the page" [ "$(field sixty.state)" = running ]
 check "drawn within the page's 3 M triangles a frame" grep -q "past the 3000000 triangles a frame may take" <<<"$(field sixty.messages)"
-echo "web viewer: Escape on the 47 M-triangle map answered in $(field sixty.escapeMs) ms"
+echo "web viewer: Tab on the 47 M-triangle map answered in $(field sixty.escapeMs) ms"
 check "idle, the page draws nothing" [ "$(field 'idle.after - r.idle.before')" -le 1 ]
 echo "web viewer: the 2,000-lattice outline built in $(field 'bigOutline.ms.toFixed(1)') ms; a frame took $(field 'bigOutline.scrolled.toFixed(1)') ms while it scrolled, $(field 'bigOutline.still.toFixed(1)') ms while it did not"
 echo "web viewer: demo map at $(field demoFps) frames/s in headless Chromium (SwiftShader)"
