@@ -241,7 +241,7 @@ std::vector<HelpLine> helpLines(uint8_t where) {
 std::string helpText() {
   std::string t =
       "Usage: kelvane-viewer MAP\n"
-      "       kelvane-viewer --compare OLD NEW\n"
+      "  or:  kelvane-viewer --compare OLD NEW\n"
       "Shows the landscape lattices of a Kelvane map file in a 640 x 480 window.\n"
       "\n"
       "The whole command line, with every double quote removed, is the map file name. With\n"

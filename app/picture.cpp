@@ -73,7 +73,11 @@ std::string picturesFolder() {
   const char* config = std::getenv("XDG_CONFIG_HOME");
   std::string h = home ? home : "";
   std::string dirs = config && *config ? std::string(config) : h.empty() ? "" : h + "/.config";
-  std::string folder = dirs.empty() ? "" : xdgPicturesDir(readText(dirs + "/user-dirs.dirs"), h);
+  // As xdg-user-dir reads it: the environment's XDG_PICTURES_DIR, unless the file names one.
+  const char* env = std::getenv("XDG_PICTURES_DIR");
+  std::string text = env && *env ? "XDG_PICTURES_DIR=\"" + std::string(env) + "\"\n" : "";
+  if (!dirs.empty()) text += readText(dirs + "/user-dirs.dirs");
+  std::string folder = xdgPicturesDir(text, h);
 #endif
   return isFolder(folder) ? folder : "";
 }
@@ -91,7 +95,8 @@ std::string pictureName(const std::string& map, unsigned n) {
 }
 
 std::string freePictureName(const std::string& folder, const std::string& map, std::string& why) {
-  fs::path dir = folder.empty() ? fs::path() : fs::path(folder);
+  std::error_code here;
+  fs::path dir = folder.empty() ? fs::current_path(here) : fs::path(folder); // a full path, said
   for (unsigned n = 1; n <= 99999; n++) {
     fs::path p = dir / pictureName(map, n);
     std::error_code ec;

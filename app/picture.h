@@ -18,8 +18,9 @@ std::string picturesFolder();
 // least three digits.
 std::string pictureName(const std::string& map, unsigned n);
 
-// `folder`/MAP-NNN.png for the first NNN from 001 to 99999 that names nothing there; "" with
-// `why` set when none does or the folder cannot be searched.
+// `folder`/MAP-NNN.png (the working folder's full path when `folder` is "") for the first NNN
+// from 001 to 99999 that names nothing there; "" with `why` set when none does or the folder
+// cannot be searched.
 std::string freePictureName(const std::string& folder, const std::string& map, std::string& why);
 
 // A PNG of width x height RGB pixels whose rows run from the bottom up, as glReadPixels reads

@@ -38,8 +38,10 @@ bool frameOrtho(Viewer& v) {
 
 void sayOrtho(Viewer& v, const char* what) {
   char line[160];
-  std::snprintf(line, sizeof line, "%s, orthographic, %.9g units high (numpad 5: perspective)",
-                what, 2 * double(v.vs.ortho));
+  // The half-height, the one quantity P prints as --ortho H.
+  std::snprintf(line, sizeof line,
+                "%s, orthographic, half-height %.9g (--ortho; numpad 5: perspective)", what,
+                double(v.vs.ortho));
   say(v, line);
 }
 

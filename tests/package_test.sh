@@ -111,6 +111,14 @@ for want in "kelvane.txt:^ *make-map$" "kelvane.txt:--fit" "kelvane.txt:--strict
   "kelvane.txt:EXAMPLES" "kelvane-viewer.txt:Escape" "kelvane-viewer.txt:infile.txt" "kelvane-viewer.txt:Exit status"; do
   check "man page ${want%%:*} has ${want#*:}" grep -q -- "${want#*:}" "$tmp/${want%%:*}"
 done
+# Both forms of the viewer in its SYNOPSIS; a section for every subcommand kelvane --help lists,
+# and each of them in the package's description.
+check "man kelvane-viewer's synopsis has --compare OLD NEW" bash -c 'sed -n "/^SYNOPSIS/,/^DESCRIPTION/p" "$1" | grep -q -- "--compare OLD NEW"' _ "$tmp/kelvane-viewer.txt"
+description=$(dpkg-deb -f "$deb" Description)
+for cmd in $("$root/usr/bin/kelvane" --help | awk '/^Subcommands:/ { f = 1; next } f && /^  [a-z]/ { print $1 } f && /^$/ { exit }'); do
+  check "man kelvane has a section for $cmd" grep -qx -- " *$cmd" "$tmp/kelvane.txt"
+  check "the package's description names $cmd" grep -qw -- "$cmd" <<<"$description"
+done
 # The viewer's page lists every key line of its --help, which the table of bindings makes.
 "$root/usr/bin/kelvane-viewer" --help | sed -n '/^Keys and mouse:/,/^$/p' | sed -n 's/^  \(.*[^ ]\)  \+\(.*\)/\1|\2/p' >"$tmp/keys"
 missing=0

@@ -35,17 +35,28 @@ TEST_F(ViewerTest, PicturesFolderAndFreeNames) {
   EXPECT_EQ(picturesFolder(), ""); // named, but not there: the working folder
   fs::create_directories(dir / "Bilder");
   EXPECT_EQ(picturesFolder(), (dir / "Bilder").string());
+  // XDG_PICTURES_DIR in the environment counts where the file names none, as xdg-user-dir has it.
+  fs::create_directories(dir / "Fotos");
+  setenv("XDG_PICTURES_DIR", "$HOME/Fotos", 1);
+  EXPECT_EQ(picturesFolder(), (dir / "Bilder").string());
+  write("config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n");
+  EXPECT_EQ(picturesFolder(), (dir / "Fotos").string());
+  unsetenv("XDG_PICTURES_DIR");
+  write("config/user-dirs.dirs", "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n");
   write("Bilder/level-001.png", "");
   fs::create_directory_symlink("/nonexistent", dir / "Bilder/level-002.png");
   std::string why;
   EXPECT_EQ(freePictureName((dir / "Bilder").string(), "/maps/level.map", why),
             (dir / "Bilder/level-003.png").string());
-  EXPECT_EQ(freePictureName("", "two.dots.map", why), "two.dots-001.png");
-  EXPECT_EQ(freePictureName("", "", why), "kelvane-001.png");
+  // The working folder is said by its full path.
+  EXPECT_EQ(freePictureName("", "two.dots.map", why),
+            (fs::current_path() / "two.dots-001.png").string());
+  EXPECT_EQ(freePictureName("", "", why), (fs::current_path() / "kelvane-001.png").string());
   // A name near the file system's limit still gets a picture; a folder that cannot be searched
   // is said as it is, not as a folder full of pictures.
   std::string longName = std::string(250, 'x') + ".map";
-  EXPECT_EQ(freePictureName("", longName, why), std::string(240, 'x') + "-001.png");
+  EXPECT_EQ(freePictureName("", longName, why),
+            (fs::current_path() / (std::string(240, 'x') + "-001.png")).string());
   std::string unsearchable(300, 'y'); // a folder name no file system takes
   EXPECT_EQ(freePictureName(unsearchable, "level.map", why), "");
   EXPECT_EQ(why, unsearchable + "/level-001.png: File name too long");

@@ -342,13 +342,15 @@ TEST_F(ViewerTest, AxisViewsAreOrthographic) {
                       keyMsg(WM_KEYDOWN, VK_ESCAPE)};
   testing::internal::CaptureStdout();
   EXPECT_EQ(run(path), 0);
-  const std::string top = "from the top, orthographic, 2.0999999 units high (numpad 5: "
+  // The message and P name one quantity the same: the half-height.
+  const std::string top = "from the top, orthographic, half-height 1.04999995 (--ortho; numpad 5: "
                           "perspective)\n--camera 0,0,0,90,0 --ortho 1.04999995\n";
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            top +
-                "from the bottom, orthographic, 2.0999999 units high (numpad 5: perspective)\n"
-                "--camera 0,0,0,-90,0 --ortho 1.04999995\n" +
-                top + "perspective view\n--camera 0,0,0,90,0\n");
+  EXPECT_EQ(
+      testing::internal::GetCapturedStdout(),
+      top +
+          "from the bottom, orthographic, half-height 1.04999995 (--ortho; numpad 5: perspective)\n"
+          "--camera 0,0,0,-90,0 --ortho 1.04999995\n" +
+          top + "perspective view\n--camera 0,0,0,90,0\n");
 }
 
 // The web page runs the viewer again for each map: a second run starts from its own start

@@ -49,10 +49,11 @@ void defineRender(CommandLine& cl, Options& o, const char* strictHelp) {
                 "viewer's C does");
   r->add_option("--section-above", o.sectionAbove,
                 "Cut the scene at height Y and leave out what lies below, as Shift+C does");
-  r->add_option("--ortho", o.ortho,
-                "Draw an orthographic view H units high above and below its middle instead of "
-                "the perspective one, as the viewer's numpad 5 and axis views do; with --fit, "
-                "H is fitted too");
+  r->add_option(
+      "--ortho", o.ortho,
+      "Draw an orthographic view of half-height H (H units above and below its middle) instead of "
+      "the perspective one, as the viewer's numpad 5 and axis views do; with --fit, "
+      "H is fitted too");
   r->add_option("--compare", o.compare,
                 "Colour each lattice by how MAP changed it from OLD, as kelvane-viewer "
                 "--compare OLD MAP shows it: added green, moved blue, reshaped orange, both "
