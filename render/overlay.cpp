@@ -108,6 +108,35 @@ std::vector<std::string> wrapText(const std::string& t, int n) {
   return out;
 }
 
+// A panel's rows in lines of at most `n` characters: a long row wraps onto a second line
+// (indented two), and one that needs more keeps its head and its last field (after the last
+// ", "), with "..." between, so the end that names a lattice is never what is lost.
+void fitRows(OverlayPanel& p, int n) {
+  std::vector<OverlayLine> lines;
+  for (const OverlayLine& l : p.lines) {
+    std::vector<std::string> parts = wrapText(l.text, n);
+    if (parts.size() > 1 && n > 8) {
+      std::string rest = l.text.substr(parts[0].size());
+      parts.resize(1);
+      std::string second = "  " + rest;
+      if (int(second.size()) > n) {
+        size_t comma = rest.rfind(", ");
+        std::string last = comma == std::string::npos ? "" : rest.substr(comma);
+        if (int(last.size()) + 5 > n) last.clear();
+        second =
+            "  " + rest.substr(0, size_t(std::max(0, n - 5 - int(last.size())))) + "..." + last;
+      }
+      parts.push_back(second);
+    }
+    for (std::string& t : parts) {
+      cutLine(t, n);
+      lines.push_back(l);
+      lines.back().text = t;
+    }
+  }
+  p.lines = std::move(lines);
+}
+
 // Keeps the rows that fit in `rows`; when some are left out the last row says how many.
 void cutRows(OverlayPanel& p, int rows) {
   if (int(p.lines.size()) <= rows) return;
@@ -164,7 +193,10 @@ void layoutPanels(std::vector<OverlayPanel>& panels, int width, int height) {
       continue;
     }
     if (help && p.kind != PanelKind::help) p.lines.clear(); // the help has the window
-    for (OverlayLine& l : p.lines) cutLine(l.text, cols);
+    if (p.kind == PanelKind::selection)
+      fitRows(p, cols);
+    else if (p.kind == PanelKind::help)
+      for (OverlayLine& l : p.lines) cutLine(l.text, cols);
     if (p.kind == PanelKind::info) info = &p;
     if (p.kind == PanelKind::selection) selection = &p;
     if (p.kind == PanelKind::measure) measure = &p;
@@ -184,10 +216,10 @@ void layoutPanels(std::vector<OverlayPanel>& panels, int width, int height) {
   int rightWidth = right ? panelWidth(*selection) : 0;
   int leftCols = right ? charsFitting(width - rightWidth - 3 * panelMargin) : cols;
   if (right && !left.empty() && leftCols < 40) {
+    for (OverlayPanel* p : left) fitRows(*p, cols);
     left.insert(left.begin() + (left[0] == info ? 1 : 0), selection);
   } else {
-    for (OverlayPanel* p : left)
-      for (OverlayLine& l : p->lines) cutLine(l.text, leftCols);
+    for (OverlayPanel* p : left) fitRows(*p, leftCols);
     if (right) stack({selection}, width - panelMargin - rightWidth, panelMargin, bottom);
   }
   stack(left, panelMargin, panelMargin, bottom);

@@ -434,6 +434,34 @@ TEST_F(OverlayTest, PanelsNeverCollide) {
             std::string::npos);
 }
 
+// A row too long for the window wraps onto a second line; one too long for two keeps its head
+// and its last field (what names the lattice), at any window size.
+TEST(OverlayPanels, LongRowsWrapAndKeepTheirEnd) {
+  const std::string pointer = "pointer    (9.0500002, -12.4700003, -9.96000004), lattice 12 (id 7)";
+  std::string huge = "note       " + std::string(400, 'x') + ", the end";
+  for (auto [w, h] : {std::pair{320, 240}, {480, 360}, {640, 480}}) {
+    std::vector<OverlayPanel> panels(1);
+    panels[0].kind = PanelKind::info;
+    panels[0].lines.resize(2);
+    panels[0].lines[0].text = pointer;
+    panels[0].lines[1].text = huge;
+    layoutPanels(panels, w, h);
+    ASSERT_EQ(panels.size(), 1u);
+    const std::vector<OverlayLine>& l = panels[0].lines;
+    std::string at = std::to_string(w) + "x" + std::to_string(h);
+    ASSERT_GE(l.size(), 2u) << at;
+    if (l.size() == 3) // the pointer row fits on one line, the note takes two
+      EXPECT_EQ(l[0].text, pointer) << at;
+    else // wrapped, nothing lost
+      EXPECT_EQ(l[0].text + l[1].text.substr(2), pointer) << at;
+    const std::string tail = "..., the end";
+    const std::string& end = l.back().text;
+    ASSERT_GE(end.size(), tail.size()) << at;
+    EXPECT_EQ(end.substr(end.size() - tail.size()), tail) << at;
+    EXPECT_EQ(l[l.size() - 2].text.rfind("note ", 0), 0u) << at;
+  }
+}
+
 // Glyphs land on whole pixels (crisp), one textured quad per visible character; the atlas is
 // made once per context; no panels, no calls.
 TEST(OverlayPass, GlyphsOnWholePixels) {
