@@ -229,19 +229,24 @@ TEST_F(ViewerTest, SculptingAndItsUndo) {
   EXPECT_EQ(readFile(dir / "hills.map"), opened);
 }
 
-// What is made from the list follows an edit: the map's box (the orthographic depth range, the
-// section's steps) and the page's selection panel.
-TEST(Editing, TheBoxAndThePagePanelFollowAnEdit) {
-  winDoubleReset();
+// A viewer on a page showing one 2 x 1 x 2 box, held in `map`, as opening e.map leaves it.
+static void openBoxOnPage(Viewer& v, LoadedMap& map) {
   MapDesc m;
   m.lattices = {box(2, 1, 2)};
-  LoadedMap map;
   loadDesc(m, map);
-  Viewer v;
   v.lat = map.lat;
   v.store->offsets = map.store.offsets; // where the file holds the values an edit may change
   v.watch.name = "e.map";
   v.start.windowPanels = false;
+}
+
+// What is made from the list follows an edit: the map's box (the orthographic depth range, the
+// section's steps) and the page's selection panel.
+TEST(Editing, TheBoxAndThePagePanelFollowAnEdit) {
+  winDoubleReset();
+  LoadedMap map;
+  Viewer v;
+  openBoxOnPage(v, map);
   buildRetained(v.lat, v.vs, 0, v.scene);
   v.maps = 1; // as opening the map counts it
   v.selected = 0;
@@ -287,14 +292,9 @@ TEST_F(ViewerTest, AValueTheFileDoesNotHoldWholeIsNotEdited) {
 // On a page Escape leaves what the user is in, one a press (the help sheet, moving, the
 // measurement, the selection), asks nothing and never stops the viewer; on the desktop it quits.
 TEST_F(ViewerTest, EscapeOnAPageLeavesAModeAndNeverStopsTheViewer) {
-  MapDesc m;
-  m.lattices = {box(2, 1, 2)};
   LoadedMap map;
-  loadDesc(m, map);
   Viewer v;
-  v.lat = map.lat;
-  v.watch.name = "e.map";
-  v.start.windowPanels = false;
+  openBoxOnPage(v, map);
   v.selected = 0;
   v.edits.moving = true;
   v.measure.count = 1;
@@ -316,6 +316,8 @@ TEST_F(ViewerTest, EscapeOnAPageLeavesAModeAndNeverStopsTheViewer) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "moving ended\nselection cleared\n");
 
   // In the page's loop an Escape with unsaved edits asks nothing and the next key still acts.
+  MapDesc m;
+  m.lattices = {box(2, 1, 2)};
   write("page.map", mapBytes(m));
   ViewerStart start;
   start.windowPanels = false;

@@ -24,7 +24,6 @@ var Module = {
   printErr(text) { say(text, false); },
   kelvaneQuit: false,
   kelvaneNextMap() {
-    running = false;
     return new Promise((resolve) => {
       if (queued) {
         forgetMaps(queued.path);
@@ -42,7 +41,7 @@ var Module = {
       Module.kelvaneQuit = false; // stopped for the next map
     } else if (code === 0) {
       window.kelvane.state = 'stopped';
-      say('The viewer stopped (Escape). Open a map to start again.', false);
+      say('The viewer stopped. Open a map to start again.', false);
     } else if (!comparisonFailed()) {
       window.kelvane.state = 'error';
     }
