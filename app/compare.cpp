@@ -79,20 +79,22 @@ FitAlso removedLattices(const Viewer& v) {
 }
 
 void leaveChange(Viewer& v) {
-  Comparison& c = v.compare;
-  if (c.at >= 0 && size_t(c.at) < c.diff.changes.size() &&
-      c.diff.changes[size_t(c.at)].newIndex < 0)
-    setLatticeStyle(c.scene, c.diff.changes[size_t(c.at)].oldIndex, LatticeStyle::removed);
-  c.at = -1;
+  v.compare.at = -1;
 }
 
-void markRemoved(Viewer& v) {
+void drawChangeEdges(Viewer& v) {
   Comparison& c = v.compare;
-  if (c.at < 0 || size_t(c.at) >= c.diff.changes.size()) return;
-  const LatticeChange& ch = c.diff.changes[size_t(c.at)];
-  if (ch.newIndex < 0)
-    setLatticeStyle(c.scene, ch.oldIndex,
-                    v.selected < 0 ? LatticeStyle::amber : LatticeStyle::removed);
+  if (!c.lat) return;
+  RetainedScene* outlined = nullptr;
+  int index = -1;
+  if (v.selected >= 0) {
+    outlined = &v.scene;
+    index = v.selected;
+  } else if (const LatticeChange* at = shownChange(v)) { // the removed lattice N went to
+    outlined = &c.scene;
+    index = at->oldIndex;
+  }
+  drawComparisonEdges(c.scene, v.trot, v.vs, outlined, index);
 }
 
 void stepChange(Viewer& v, int dir) {
@@ -111,7 +113,7 @@ void stepChange(Viewer& v, int dir) {
   c.at = from < 0 ? (dir > 0 ? 0 : n - 1) : (from + dir + n) % n;
   const LatticeChange& ch = c.diff.changes[size_t(c.at)];
   selectLattice(v, ch.newIndex);
-  v.redraw = true; // the frame marks a removed lattice (markRemoved)
+  v.redraw = true; // the frame outlines a removed lattice (drawChangeEdges)
   say(v, "change " + std::to_string(c.at + 1) + " of " + std::to_string(n) + ": " +
              changeLine(ch, oldLattice(v, ch), newLattice(v, ch)));
 }

@@ -302,9 +302,9 @@ void dropCommand(Viewer& v, const MSG& msg) {
 
 void drawScene(Viewer& v) {
   setProjection(v);
-  markRemoved(v);
-  if (v.scene.lat == v.lat)
+  if (v.scene.lat == v.lat) {
     drawRetainedFrame(v.scene, v.trot, v.vs, v.compare.lat ? &v.compare.scene : nullptr);
-  else
+    drawChangeEdges(v);
+  } else
     drawFrame(v.lat, v.trot, v.vs, v.scene.faces);
 }

@@ -244,12 +244,13 @@ void compareScene(Viewer& v);
 // comparison.
 FitAlso removedLattices(const Viewer& v);
 // N and Shift+N (dir 1, -1): selects the next or previous change and says what it is; a
-// removed lattice is drawn in amber, from the old map, while nothing else is selected.
+// removed lattice is outlined in amber, from the old map, while nothing else is selected.
 void stepChange(Viewer& v, int dir);
-// Leaves the change N went to: a removed lattice drawn in amber for it is red again.
+// Leaves the change N went to.
 void leaveChange(Viewer& v);
-// Before each frame: the removed lattice N went to is amber while nothing is selected.
-void markRemoved(Viewer& v);
+// After the scene of a comparison: the removed lattices' edges in red over it, and the
+// selection (or the removed lattice N went to) outlined in amber. Nothing without one.
+void drawChangeEdges(Viewer& v);
 // What the selection panel adds in a comparison: the selected lattice's change (or the removed
 // one N went to, with nothing selected) as a heading and a row for each value that differs.
 std::vector<std::string> changePanelLines(const Viewer& v);

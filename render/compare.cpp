@@ -2,6 +2,11 @@
 #include "compare.h"
 
 #include "numbers.h"
+#include "placement.h"
+
+#include "platform/gl.h"
+
+#include <algorithm>
 
 LatticeStyle changeStyle(const LatticeChange& c) {
   if (c.oldIndex < 0) return LatticeStyle::added;
@@ -25,6 +30,65 @@ void styleComparison(const MapDiff& d, RetainedScene& now, RetainedScene& old) {
     setLatticeStyle(c.newIndex >= 0 ? now : old, c.newIndex >= 0 ? c.newIndex : c.oldIndex,
                     changeStyle(c));
   hideLattices(old, allButRemoved(d, old.lat));
+}
+
+bool latticeBoxCorners(const Lattice* L, const ViewerState& vs, FaceTables& ft, float lo[3],
+                       float hi[3]) {
+  std::vector<Triangle> tris;
+  CollectEmitter box{&tris};
+  drawLatticeBox(L, vs, ft, box);
+  if (tris.empty()) return false;
+  std::copy(tris[0].v[0], tris[0].v[0] + 3, lo);
+  std::copy(tris[0].v[0], tris[0].v[0] + 3, hi);
+  for (const Triangle& t : tris)
+    for (const float* p : t.v)
+      for (int a = 0; a < 3; a++) {
+        lo[a] = std::min(lo[a], p[a]);
+        hi[a] = std::max(hi[a], p[a]);
+      }
+  return true;
+}
+
+namespace {
+
+// The twelve edges of the box of lattice `r`, placed as the frame placed it, in `colour`.
+void drawBoxEdges(RetainedScene& s, const RetainedLattice& r, const float* trot,
+                  const ViewerState& vs, LatticeStyle colour) {
+  float lo[3], hi[3], rgb[3];
+  if (!latticeBoxCorners(r.L, vs, s.faces, lo, hi)) return;
+  loadPlacement(s.placements, r.index, trot, vs);
+  styleColour(colour, 1, rgb);
+  glColor3f(rgb[0], rgb[1], rgb[2]);
+  glBegin(GL_LINES);
+  for (int a = 0; a < 3; a++) // four edges run along each axis
+    for (int k = 0; k < 4; k++) {
+      int b = (a + 1) % 3, c = (a + 2) % 3;
+      float p[3];
+      p[b] = k & 1 ? hi[b] : lo[b];
+      p[c] = k & 2 ? hi[c] : lo[c];
+      p[a] = lo[a];
+      glVertex3f(p[0], p[1], p[2]);
+      p[a] = hi[a];
+      glVertex3f(p[0], p[1], p[2]);
+    }
+  glEnd();
+}
+
+} // namespace
+
+void drawComparisonEdges(RetainedScene& old, const float* trot, const ViewerState& vs,
+                         RetainedScene* scene, int index) {
+  ViewerState plain = vs;
+  plain.axisFlag = 0; // the axis lines are the frame's
+  glDisable(GL_DEPTH_TEST);
+  beginSection(trot, vs);
+  for (const RetainedLattice& r : old.lattices)
+    if (!r.hidden) drawBoxEdges(old, r, trot, plain, LatticeStyle::removed);
+  if (scene)
+    for (const RetainedLattice& r : scene->lattices)
+      if (r.index == index && !r.hidden) drawBoxEdges(*scene, r, trot, plain, LatticeStyle::amber);
+  endSection(vs);
+  glEnable(GL_DEPTH_TEST);
 }
 
 const char* changeVerb(unsigned what) {

@@ -21,6 +21,20 @@ std::vector<bool> allButRemoved(const MapDiff& d, const Lattice* old);
 // (the old map's scene) only the removed lattices, in red.
 void styleComparison(const MapDiff& d, RetainedScene& now, RetainedScene& old);
 
+// The corners of the box around the faces of lattice `L` (drawLatticeBox's), low and high, in
+// its own frame; false for a lattice whose faces draw nothing.
+bool latticeBoxCorners(const Lattice* L, const ViewerState& vs, FaceTables& ft, float lo[3],
+                       float hi[3]);
+
+// Draws over a comparison's frame (drawRetainedFrame of the new map's scene with `old`), with
+// the depth test off so that nothing covers them: the box edges of each lattice `old` shows (the
+// removed ones) in red, then those of lattice `index` of `scene` (the selection, or the removed
+// lattice N went to) in amber, as the selection shows in a comparison whose lattices keep their
+// change colours. No `scene`, or an index it does not draw, outlines nothing. Call it with the
+// frame's projection current; the camera and placements are those the frame used.
+void drawComparisonEdges(RetainedScene& old, const float* trot, const ViewerState& vs,
+                         RetainedScene* scene, int index);
+
 // "moved", "reshaped" or "moved and reshaped", for a pair's changed... bits.
 const char* changeVerb(unsigned what);
 

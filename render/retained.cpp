@@ -357,13 +357,16 @@ void drawLattices(RetainedScene& s, const float* trot, const ViewerState& vs) {
 
 void drawRetainedFrame(RetainedScene& s, const float* trot, const ViewerState& vs,
                        RetainedScene* also) {
+  // A comparison keeps every lattice in its change colour: its selection is an outline
+  // (drawComparisonEdges).
   ViewerState unselected = vs;
   unselected.selectionShown = 0;
-  recolour(s, trot, vs);
+  const ViewerState& shown = also ? unselected : vs;
+  recolour(s, trot, shown);
   if (also) recolour(*also, trot, unselected);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   beginSection(trot, vs);
-  drawLattices(s, trot, vs);
+  drawLattices(s, trot, shown);
   if (also) drawLattices(*also, trot, unselected);
   endSection(vs);
 }

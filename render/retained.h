@@ -121,6 +121,7 @@ void releaseRetained(RetainedScene& scene);
 // arrays is drawn from them, the selected one too: a lattice whose colours changed (it was
 // selected, or its style set) is recoloured first, its range alone. Allocates nothing but
 // that lattice's arrays, once. The shown lattices of `also` (a comparison's removed lattices,
-// from the old map's scene) are drawn into the same frame after them, none of them selected.
+// from the old map's scene) are drawn into the same frame after them; with `also`, no lattice
+// is drawn selected.
 void drawRetainedFrame(RetainedScene& scene, const float* trot, const ViewerState& vs,
                        RetainedScene* also = nullptr);

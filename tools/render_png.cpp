@@ -128,6 +128,7 @@ bool frameRgb(FrameSource& f, const RenderJob& job, const float* camera,
   trot[Trot::selectedLattice] = f.selectedOrdinal;
   if (job.ortho > 0) viewOrtho(job.width, job.height, job.ortho, trot, f.box);
   drawRetainedFrame(f.scene, trot, f.vs, job.old ? &f.old : nullptr);
+  if (job.old) drawComparisonEdges(f.old, trot, f.vs, &f.scene, job.select);
   if (f.selected && !f.grid.empty()) drawLatticeGrid(f.selected, trot, f.vs, f.grid);
   rgb.resize(size_t(job.width) * job.height * 3);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
