@@ -1,6 +1,16 @@
-// What the user asks of the viewer beyond flying: the selection, printing the view, fitting it,
-// loading the map again, and what the mouse selects.
-#include "viewer.h"
+// The dispatcher: each action the binding table names runs here, as do the page's requests and
+// what the mouse does; the work itself is the units'.
+#include "commands.h"
+#include "compare.h"
+#include "edit.h"
+#include "flight.h"
+#include "measure.h"
+#include "overlay.h"
+#include "page_view.h"
+#include "picture.h"
+#include "scene.h"
+#include "section.h"
+#include "views.h"
 
 #include "selection.h"
 
@@ -16,74 +26,6 @@
 #include <string>
 
 namespace {
-
-// Home: the view keeps its yaw, looks down at least 10 degrees, and frames the selected
-// lattice, or what is shown. A scene deeper than the view reaches is said once a map.
-void fitView(Viewer& v) {
-  if (v.vs.ortho > 0) {
-    fitOrthoView(v);
-    return;
-  }
-  double depth = 0;
-  float trot[Trot::size];
-  std::copy(v.trot, v.trot + Trot::size, trot);
-  trot[Trot::pitch] = homePitch(trot[Trot::pitch]);
-  // Worked on a copy: running out of memory midway leaves the view as it was.
-  FitAlso removed = removedLattices(v);
-  if (!fitCamera(v.lat, v.view.width, v.view.height, trot, depth, latticeAt(v.lat, v.selected),
-                 v.start.frameTriangles, v.hidden, &removed))
-    return;
-  std::copy(trot, trot + Trot::size, v.trot);
-  if (depth > 1000 && !v.farSaid) {
-    v.farSaid = true;
-    char line[200];
-    std::snprintf(line, sizeof line,
-                  "the scene is %.0f units deep from this view; the view ends at 1000 units, so "
-                  "the part beyond is not drawn",
-                  depth);
-    sayWarning(v, line);
-  }
-}
-
-// Hides the lattices `hide` says (by list index; all others shown), in the scene too, and says
-// how many are hidden now.
-void setHidden(Viewer& v, std::vector<bool> hide) {
-  if (hide == v.hidden) return;
-  v.hidden = std::move(hide);
-  hideLattices(v.scene, v.hidden);
-  std::vector<int> now = hiddenIndices(v);
-  say(v, "hidden " + std::to_string(now.size()) + " of " + std::to_string(drawnCount(v.lat)) +
-             " lattices");
-}
-
-// Hides or shows the one lattice at `index`; a hidden lattice is no longer selected.
-void hideOne(Viewer& v, int index, bool hide) {
-  std::vector<bool> now = v.hidden;
-  now.resize(size_t(latticeCount(v.lat)), false);
-  now[size_t(index)] = hide;
-  if (hide && index == v.selected) selectLattice(v, -1);
-  setHidden(v, now);
-}
-
-// H hides the selected lattice (and clears the selection); Shift+H hides every drawn lattice
-// but the selected one; Alt+H shows all again.
-void hideCommand(Viewer& v, bool shift, bool alt) {
-  if (alt) {
-    setHidden(v, {});
-    return;
-  }
-  if (v.selected < 0) return;
-  if (!shift) {
-    hideOne(v, v.selected, true);
-    return;
-  }
-  std::vector<bool> hide = v.hidden;
-  hide.resize(size_t(latticeCount(v.lat)), false);
-  int i = 0;
-  for (const Lattice* L = v.lat; L; L = L->next, i++)
-    if (L->id && i != v.selected) hide[size_t(i)] = true;
-  setHidden(v, hide);
-}
 
 // A page's Escape: leaves what the user is in, one thing a press, the help sheet (drawn over
 // everything) first, then moving, the measurement, the selection. It never stops the viewer.
@@ -133,53 +75,6 @@ void pageCommand(Viewer& v, const MSG& msg) {
     break;
   default:
     break;
-  }
-}
-
-std::vector<int> hiddenIndices(const Viewer& v) {
-  std::vector<int> out;
-  int i = 0;
-  for (const Lattice* L = v.lat; L && size_t(i) < v.hidden.size(); L = L->next, i++)
-    if (L->id && v.hidden[size_t(i)]) out.push_back(i);
-  return out;
-}
-
-std::string cameraLine(const Viewer& v) {
-  std::string s = cameraText(v.trot);
-  if (v.view.width != 640 || v.view.height != 480)
-    s += " --size " + std::to_string(v.view.width) + "x" + std::to_string(v.view.height);
-  if (v.selected >= 0) s += " --select " + std::to_string(v.selected);
-  std::vector<int> hidden = hiddenIndices(v);
-  if (!hidden.empty()) s += " --hide " + formatIndexList(hidden);
-  if (v.vs.section.keeps != SectionKeeps::all) {
-    s += ' ';
-    s += sectionText(v.vs.section);
-  }
-  if (v.vs.ortho > 0) {
-    s += ' ';
-    s += orthoText(v.vs.ortho);
-  }
-  if (!v.compare.name.empty()) {
-    // A page's old map lives in its memory: the line names the file the user chose.
-    std::string old = v.start.windowPanels
-                          ? v.compare.name
-                          : v.compare.name.substr(v.compare.name.find_last_of('/') + 1);
-    bool blank = old.find_first_of(" \t") != std::string::npos;
-    s += blank ? " --compare \"" + old + '"' : " --compare " + old;
-  }
-  return s;
-}
-
-void selectLattice(Viewer& v, int index) {
-  if (index == v.selected) return;
-  v.selected = index;
-  v.trot[Trot::selectedLattice] = float(index >= 0 ? drawnOrdinal(v.lat, index) : 0);
-  v.vs.selectionShown = index >= 0 ? 1 : 0;
-  say(v, selectionLine(v.lat, index));
-  showTitle(v);
-  if (v.edits.moving) { // moving ends with the lattice it moved
-    v.edits.moving = false;
-    say(v, "moving ended");
   }
 }
 

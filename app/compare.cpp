@@ -1,7 +1,7 @@
 // The viewer's comparison of two maps (--compare OLD NEW): the shown map coloured by change,
 // the old map's removed lattices in red, N and Shift+N from change to change, and the rows the
 // panels add.
-#include "viewer.h"
+#include "compare.h"
 
 #include "selection.h"
 

@@ -1,12 +1,13 @@
 // Editing the open map in place: moving and turning the selected lattice, raising and lowering
 // its heights, undo and redo, and saving the bytes that were opened with only the edited floats
 // changed.
-#include "viewer.h"
+#include "edit.h"
+#include "compare.h"
 
 #include "mapfile/save.h"
 #include "platform/output.h"
 #include "platform/system.h"
-#include "render/matrix.h"
+#include "platform/matrix.h"
 #include "render/numbers.h"
 #include "render/placement.h"
 
@@ -287,10 +288,6 @@ bool saveMap(Viewer& v) {
 
 } // namespace
 
-bool unsavedEdits(const Viewer& v) {
-  return v.edits.done.size() != v.edits.saved;
-}
-
 bool settleEdits(Viewer& v) {
   if (!unsavedEdits(v)) return true;
   int answer = MessageBoxA(v.hWnd, ("Save changes to " + baseName(v.watch.name) + "?").c_str(),
@@ -302,12 +299,6 @@ bool settleEdits(Viewer& v) {
 void forgetEdits(Viewer& v) {
   v.edits = Edits{};
   showTitle(v);
-}
-
-void showTitle(Viewer& v) {
-  std::string title = unsavedEdits(v) ? std::string("*") + windowTitle : windowTitle;
-  if (v.selected >= 0) title += " - lattice " + std::to_string(v.selected);
-  SetWindowTextA(v.hWnd, title.c_str());
 }
 
 void cameraKeys(const Viewer& v, unsigned char out[256]) {

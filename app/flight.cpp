@@ -1,7 +1,7 @@
 // Flights in the viewer: Enter adds the view as a keyframe, the digits 1 to 9 jump to one,
 // Ctrl+Enter prints the flight as a keyframe file, Shift+Enter plays it (any key stops it),
 // Ctrl+Backspace forgets it. A keyframe file dropped on the window becomes the flight.
-#include "viewer.h"
+#include "flight.h"
 
 #include "platform/system.h"
 

@@ -1,6 +1,6 @@
 // Entry in a web browser: the page hands over a map (fetched, opened or dropped, or the demo),
 // the viewer runs on it until Escape, an error, or the page's next map, and then waits again.
-#include "viewer.h"
+#include "winmain.h"
 
 #include "mapfile/index_list.h"
 

@@ -1,8 +1,9 @@
 // Points, distances and cells: the world point under the pointer for the info panel, the
 // measurement Ctrl+click (or a long press) sets, and G's cell grid of the selected lattice.
-#include "viewer.h"
+#include "measure.h"
 
 #include "render/marks.h"
+#include "render/numbers.h"
 #include "render/world.h"
 
 #include <cmath>
@@ -30,16 +31,6 @@ std::string pointText(const double* p) {
 }
 
 } // namespace
-
-std::string readableNumber(double x) {
-  char b[64];
-  std::snprintf(b, sizeof b, "%.4f", x);
-  std::string s = b;
-  if (s.find_first_of("0123456789") == std::string::npos) return s; // inf, nan
-  while (s.back() == '0') s.pop_back();
-  if (s.back() == '.') s.pop_back();
-  return s == "-0" ? "0" : s;
-}
 
 namespace {
 

@@ -1,6 +1,8 @@
 // The panels over the scene: the help sheet (F1), the info panel (I), the selected lattice,
 // the last messages, and the start screen; O hides and shows them all.
-#include "viewer.h"
+#include "overlay.h"
+#include "compare.h"
+#include "measure.h"
 
 #include "controls.h"
 #include "selection.h"

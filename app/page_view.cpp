@@ -1,6 +1,8 @@
 // The page's view of the viewer, made from the Viewer record after every frame, so the page
 // shows what the viewer holds rather than copies kept up to date by hand.
-#include "viewer.h"
+#include "page_view.h"
+#include "compare.h"
+#include "measure.h"
 
 #include "selection.h"
 

@@ -1,7 +1,7 @@
 // Screenshots: where they go, their names, and the PNG (stb_image_write).
 #include "picture.h"
 
-#include "viewer.h"
+#include "scene.h"
 
 #include "platform/gl.h"
 #include "platform/output.h"

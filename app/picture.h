@@ -26,3 +26,9 @@ std::string freePictureName(const std::string& folder, const std::string& map, s
 // A PNG of width x height RGB pixels whose rows run from the bottom up, as glReadPixels reads
 // them; "" when it cannot be made.
 std::string encodePng(const unsigned char* rgb, int width, int height);
+
+struct Viewer;
+
+// F12: saves the scene, drawn again without the panels, as a PNG in the pictures folder
+// (freePictureName) and says where; on a page, hands it to the page to download.
+void takePicture(Viewer& v);

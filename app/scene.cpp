@@ -1,6 +1,11 @@
 // The viewer's scene: the map loaded at start-up, loaded again when it changes or on F5, or
 // replaced by a dropped file, and the geometry built from it for the frames.
-#include "viewer.h"
+#include "scene.h"
+#include "compare.h"
+#include "edit.h"
+#include "flight.h"
+#include "measure.h"
+#include "views.h"
 
 #include "selection.h"
 

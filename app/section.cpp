@@ -1,6 +1,7 @@
 // The section: C cuts the scene at a horizontal plane and hides what lies above it (Shift+C:
 // below); [ and ] move the plane; C again removes it.
-#include "viewer.h"
+#include "section.h"
+#include "compare.h"
 
 #include "render/camera_text.h"
 #include "render/world.h"

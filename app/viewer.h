@@ -1,5 +1,6 @@
-// The viewer's run: the record one run holds, and the pieces of the run that live in their own
-// files (the window, the scene, the commands) and that tests reach.
+// The bottom of the viewer: the record one run holds and the operations on it every unit uses
+// (saying a line, the selection, the hidden lattices, the camera line, the title). The units
+// (scene, compare, edit, ...) each have a header above this one; none of this calls them.
 #pragma once
 
 #include "camera.h"
@@ -175,199 +176,35 @@ constexpr size_t pageFrameTriangles = 3'000'000;
 
 extern const char* const programName; // "kelvane-viewer"
 
-// Runs the viewer on the map `cmdLine` names (quotes are stripped in place), from `start`;
-// the exit status. WinMain is this with the default start.
-int runViewer(HINSTANCE instance, LPSTR cmdLine, const ViewerStart& start);
-
 // Removes every double quote from the NUL-terminated text, in place; nothing else changes.
 void stripQuotes(char* text);
 
-// The first whitespace-delimited word of the text file `path`, of any length. False with
-// `err` set when the file does not open or holds no word.
-bool readFirstWord(const char* path, std::string& word, std::string& err);
-
-// The window (window.cpp): opens it with a current GL context, the 640 x 480 view and the
-// viewer's record attached, or says why not; closes it again.
-bool openViewerWindow(Viewer& v);
-void closeViewerWindow(Viewer& v);
-
-// The scene (scene.cpp).
-// Loads the map the command line or infile.txt names and builds its geometry; false after
-// saying why it does not open. With no name anywhere there is no map: the start screen.
-bool openStartMap(Viewer& v, const char* cmdLine);
-// Loads the watched file again in place of the scene: the camera stays, and the selection
-// where it still names a drawn lattice. A failure keeps the scene and says why, once.
-void reloadMap(Viewer& v);
-// Opens `name` in place of the scene, from the start view with nothing selected; it is
-// watched from then on. A failure keeps the scene and says why.
-void openDroppedMap(Viewer& v, const std::string& name);
-// Builds the scene's geometry for the current map, in buffer objects where the context has
-// them.
-void buildScene(Viewer& v);
-// Looks at the map file (and a dropped file still changing) when it is time; loads it once a
-// change has settled.
-void watchCommand(Viewer& v);
-// A file dropped on the window opens as a new map.
-void dropCommand(Viewer& v, const MSG& msg);
-// Draws the scene's frame into the current context.
-void drawScene(Viewer& v);
-// Numpad 5 and the axis views (views.cpp).
-void viewAction(Viewer& v, Action a);
-// Home in an orthographic view: frames the selection, or what is shown, orthographically;
-// false in a perspective view, or when nothing is drawn.
-bool fitOrthoView(Viewer& v);
-// Sets the orthographic projection for the frame, or the perspective one again when the view
-// has just left it; nothing otherwise, so perspective frames make no more calls than before.
-void setProjection(Viewer& v);
-// The map's world box, hidden lattices too, worked out once a map; false when nothing is drawn.
-bool mapBox(Viewer& v, SceneBox& box);
-// C and Shift+C: a cut keeping what is below (above) the point under the pointer, else the
-// selected lattice's middle, else the map's; C on a cut removes it, Shift+C turns it over.
-void cutScene(Viewer& v, SectionKeeps keeps);
-// [ and ]: moves the cut down or up `steps` tenths of the map's height.
-void moveCut(Viewer& v, int steps);
-// The cut and the orthographic view as the page's link writes them ("section=Y&ortho=H"), ""
-// with neither.
-std::string viewLink(const ViewerState& vs);
-// F12: saves the scene, drawn again without the panels, as a PNG in the pictures folder
-// (freePictureName) and says where; on a page, hands it to the page to download.
-void takePicture(Viewer& v);
-
-// Comparing two maps (compare.cpp).
-// Whether the command line is "--compare OLD NEW" (each name plain or in double quotes, with
-// nothing after them), and the two names when it is.
-bool compareNames(const std::string& line, std::string& old, std::string& now);
-// Compares the shown map with the old one and colours the scene by change: called whenever
-// either map's scene is built. Nothing without a comparison.
-void compareScene(Viewer& v);
-// The old map's removed lattices, for the fits and the map's box to take in; none without a
-// comparison.
-FitAlso removedLattices(const Viewer& v);
-// N and Shift+N (dir 1, -1): selects the next or previous change and says what it is; a
-// removed lattice is outlined in amber, from the old map, while nothing else is selected.
-void stepChange(Viewer& v, int dir);
-// Leaves the change N went to.
-void leaveChange(Viewer& v);
-// After the scene of a comparison: the removed lattices' edges in red over it, and the
-// selection (or the removed lattice N went to) outlined in amber. Nothing without one.
-void drawChangeEdges(Viewer& v);
-// What the selection panel adds in a comparison: the selected lattice's change (or the removed
-// one N went to, with nothing selected) as a heading and a row for each value that differs.
-std::vector<std::string> changePanelLines(const Viewer& v);
-// For the page's outline: "INDEX KIND" a line for each changed lattice of the shown map, KIND
-// added, moved, reshaped or both; "" without a comparison.
-std::string changeKinds(const Viewer& v);
-// The info panel's rows in a comparison: the old map, the summary, the other bytes.
-std::vector<std::string> compareInfoLines(const Viewer& v);
-// Loads the old map again after its file changed; a failure keeps the comparison and says why.
-void reloadOldMap(Viewer& v);
-
-// Editing in place (edit.cpp).
-// Runs an editing action: M, the move keys while moving, + and -, B, undo, redo and save.
-void editAction(Viewer& v, Action a, int key);
-// The height samples of L's top face near (x, z) in its own frame (list positions of its
-// heights), with their weights: the nearest alone, or with the brush every sample within two
-// cells, weighted 1 - distance / 2 cells, the nearest first.
-std::vector<std::pair<int, double>> samplesNear(const Lattice* L, const ViewerState& vs, bool brush,
-                                                double x, double z);
-// Shift+wheel: raises (notches > 0) or lowers the height under the pointer.
-void sculptWheel(Viewer& v, int notches);
-// The key table the camera reads: while moving a lattice the move keys are the lattice's, and
-// while Ctrl is down a letter is a command's, so neither moves the camera.
-void cameraKeys(const Viewer& v, unsigned char out[256]);
-// Whether the map has edits that are not saved.
-bool unsavedEdits(const Viewer& v);
-// Asks "Save changes to NAME?" when edits are unsaved, and saves on Yes; false when the user
-// cancels (or the save failed): whatever was to happen then does not.
-bool settleEdits(Viewer& v);
-// Forgets the edits: a new map is open.
-void forgetEdits(Viewer& v);
-// The window's title: the viewer's name, the selected lattice, "*" while edits are unsaved.
-void showTitle(Viewer& v);
-
-// Commands (commands.cpp).
-// Selects the lattice at list index `index` (-1: none): the amber highlight, the stdout line,
-// the window title and what the page shows. Nothing happens when it is selected already.
-void selectLattice(Viewer& v, int index);
-// A key press: looked up in the bindings and run. Any press stops a playing flight (the key
-// does what it does, unless it is one of the flight's own keys).
-void keyCommand(Viewer& v, const MSG& msg);
-// Runs one pressed action (see Action).
-void runAction(Viewer& v, Action a, int key = 0);
-// Which of the binding table's rows apply: the desktop's, or a page's (whose panels are its own).
-inline uint8_t bindingsHere(const Viewer& v) {
-  return v.start.windowPanels ? onDesktop : onPage;
-}
-// What the web page's outline asks (pageAskMessage): select a lattice, select and fit it (a
-// hidden one is shown first), hide or show it.
-void pageCommand(Viewer& v, const MSG& msg);
-// The list indices of the hidden drawn lattices, in increasing order.
-std::vector<int> hiddenIndices(const Viewer& v);
-// Mouse messages: drags and the wheel move the camera; a click selects what it is on.
-void pointerCommand(Viewer& v, const MSG& msg);
-// The view as P prints it: "--camera TX,TY,TZ,PITCH,YAW" and --size, --select, --hide as they
-// apply.
-std::string cameraLine(const Viewer& v);
-// Fills v.page from the viewer, for the page: after every frame, before it is shown.
-void fillPageView(Viewer& v);
-
-// Points, distances and cells (measure.cpp).
-// A coordinate as a user reads it: %.4f with trailing zeros dropped, 0 for -0.
-std::string readableNumber(double x);
-// The line the latest point of `m` prints: "point A (X, Y, Z) on lattice L", or for B the same
-// followed by ": distance D (dx DX, dy DY, dz DZ)". "" with no point.
-std::string measureLine(const Measurement& m);
-// Sets the next point of the measurement where pixel (x, y) meets the scene (after B, a new
-// A) and says it; the background sets nothing.
-void measureAt(Viewer& v, int x, int y);
-// The measurement panel's rows: a heading, A and B with their lattices, the distance and its
-// parts; none without a point.
-std::vector<std::string> measurePanelLines(const Measurement& m);
-void clearMeasurement(Viewer& v);
-// Looks for the point under the pointer while the info panel shows it, when the pointer or the
-// camera moved, at most every 100 ms, in scenes of at most 2 M triangles.
-void hoverCommand(Viewer& v);
-// Milliseconds from `now` until hoverCommand wants to look again; INFINITE when it does not.
-DWORD hoverWait(const Viewer& v, DWORD now);
-// The info panel's pointer row: "(X, Y, Z) on lattice L", or "-" over the background.
-std::string pointerRow(const Viewer& v);
-// Draws the cell grid of the selected lattice (when G shows it) and the measurement's marks
-// over the scene.
-void drawMarks(Viewer& v);
-
-// Flights (flight.cpp).
-// While a flight plays, the camera follows it; the page's Play starts it.
-void flightCommand(Viewer& v, const MSG& msg, bool got);
-// Enter: the view becomes the flight's next keyframe.
-void addKeyframe(Viewer& v);
-// Ctrl+Enter: prints the flight as a keyframe file.
-void sayFlight(Viewer& v);
-// Shift+Enter: plays the flight from its start.
-void startFlight(Viewer& v);
-// Stops a flight where it is, saying `why`.
-void stopFlight(Viewer& v, const char* why);
-// Ctrl+Backspace: forgets the keyframes.
-void forgetFlight(Viewer& v);
-// Makes the keyframe file `name` the flight, when the file is one (it starts, after blank space,
-// with '#' or "--camera"); what is wrong with it is said and the flight kept. False when it is
-// no keyframe file (or cannot be read): a map, then.
-bool openDroppedFlight(Viewer& v, const std::string& name);
-// Puts the camera where keyframe `n` (from 1) of the flight has it, or says there is none.
-void recallKeyframe(Viewer& v, int n);
-// Runs the flight action `a`: addKeyframe, startFlight, sayFlight or forgetFlight.
-void flightAction(Viewer& v, Action a);
-
-// What the viewer says (messages.cpp): a line on stdout, or a warning or error on stderr,
+// What the viewer says: a line on stdout, or a warning or error on stderr,
 // also shown at the bottom of the window. `line` has no newline.
 void say(Viewer& v, const std::string& line);
 void sayWarning(Viewer& v, const std::string& line);
 
-// The overlay (overlay.cpp).
-// F1, I and O: shows or hides the help sheet, the info panel, or every panel at once.
-void toggleOverlay(Overlays& o, Action a);
-// The panels to draw at `now`: none while O hides them.
-std::vector<OverlayPanel> overlayPanels(const Viewer& v, DWORD now);
-// Draws them over the frame, after the scene; counts the frame for the info panel.
-void drawOverlays(Viewer& v);
-// Frees what the overlay made in the GL context.
-void releaseOverlays(Viewer& v);
+// Selects the lattice at list index `index` (-1: none): the amber highlight, the stdout line,
+// the window title and what the page shows. Nothing happens when it is selected already.
+void selectLattice(Viewer& v, int index);
+// Which of the binding table's rows apply: the desktop's, or a page's (whose panels are its own).
+inline uint8_t bindingsHere(const Viewer& v) {
+  return v.start.windowPanels ? onDesktop : onPage;
+}
+// The list indices of the hidden drawn lattices, in increasing order.
+std::vector<int> hiddenIndices(const Viewer& v);
+// The view as P prints it: "--camera TX,TY,TZ,PITCH,YAW" and --size, --select, --hide as they
+// apply.
+std::string cameraLine(const Viewer& v);
+// Whether the map has edits that are not saved.
+bool unsavedEdits(const Viewer& v);
+// The window's title: the viewer's name, the selected lattice, "*" while edits are unsaved.
+void showTitle(Viewer& v);
+// Hides the lattices `hide` says (by list index; all others shown), in the scene too, and says
+// how many are hidden now.
+void setHidden(Viewer& v, std::vector<bool> hide);
+// Hides or shows the one lattice at `index`; a hidden lattice is no longer selected.
+void hideOne(Viewer& v, int index, bool hide);
+// H hides the selected lattice (and clears the selection); Shift+H hides every drawn lattice
+// but the selected one; Alt+H shows all again.
+void hideCommand(Viewer& v, bool shift, bool alt);

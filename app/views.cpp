@@ -1,10 +1,13 @@
 // Orthographic and axis views: numpad 5 (Alt+5) switches between the perspective projection
 // and an orthographic one fitted to the scene; numpad 7 / 1 / 3 (Alt+7 / 1 / 3) look from the
 // top / front / right, with Ctrl from the bottom / back / left, framed as Home frames.
-#include "viewer.h"
+#include "views.h"
+#include "compare.h"
+#include "section.h"
 
 #include "render/view.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -86,5 +89,33 @@ void setProjection(Viewer& v) {
   } else if (v.orthoProjected) {
     viewProjection(v.view.width, v.view.height);
     v.orthoProjected = false;
+  }
+}
+
+// Home: the view keeps its yaw, looks down at least 10 degrees, and frames the selected
+// lattice, or what is shown. A scene deeper than the view reaches is said once a map.
+void fitView(Viewer& v) {
+  if (v.vs.ortho > 0) {
+    fitOrthoView(v);
+    return;
+  }
+  double depth = 0;
+  float trot[Trot::size];
+  std::copy(v.trot, v.trot + Trot::size, trot);
+  trot[Trot::pitch] = homePitch(trot[Trot::pitch]);
+  // Worked on a copy: running out of memory midway leaves the view as it was.
+  FitAlso removed = removedLattices(v);
+  if (!fitCamera(v.lat, v.view.width, v.view.height, trot, depth, latticeAt(v.lat, v.selected),
+                 v.start.frameTriangles, v.hidden, &removed))
+    return;
+  std::copy(trot, trot + Trot::size, v.trot);
+  if (depth > 1000 && !v.farSaid) {
+    v.farSaid = true;
+    char line[200];
+    std::snprintf(line, sizeof line,
+                  "the scene is %.0f units deep from this view; the view ends at 1000 units, so "
+                  "the part beyond is not drawn",
+                  depth);
+    sayWarning(v, line);
   }
 }

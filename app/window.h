@@ -25,3 +25,10 @@ struct ViewSize {
 constexpr const char* viewSizeProp = "KelvaneViewSize";
 
 LRESULT CALLBACK mainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+struct Viewer;
+
+// The viewer's window: opens it with a current GL context, the 640 x 480 view and the
+// viewer's record attached, or says why not; closes it again.
+bool openViewerWindow(Viewer& v);
+void closeViewerWindow(Viewer& v);

@@ -1,6 +1,13 @@
 // Program entry: the window, the map named on the command line, the polling main loop and
 // shutdown.
-#include "viewer.h"
+#include "winmain.h"
+#include "commands.h"
+#include "edit.h"
+#include "flight.h"
+#include "measure.h"
+#include "overlay.h"
+#include "page_view.h"
+#include "scene.h"
 
 #include "controls.h"
 
@@ -13,8 +20,6 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
-
-const char* const programName = "kelvane-viewer";
 
 namespace {
 
@@ -180,13 +185,6 @@ int runLoop(Viewer& v) {
 }
 
 } // namespace
-
-void stripQuotes(char* text) {
-  char* out = text;
-  for (char* p = text; *p; p++)
-    if (*p != '"') *out++ = *p;
-  *out = 0;
-}
 
 int runViewer(HINSTANCE instance, LPSTR cmdLine, const ViewerStart& start) {
   Viewer v;

@@ -6,7 +6,7 @@
 // real WebGL calls are emscripten's emscripten_gl* names.
 #include "platform/gl.h"
 #include "platform/webgl.h"
-#include "render/matrix.h"
+#include "platform/matrix.h"
 
 #include <GLES2/gl2.h>
 #include <emscripten.h>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "frame.h"
-#include "matrix.h"
+#include "platform/matrix.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
 // Placing a lattice: its parent chain's translations and rotations, outermost first.
 #pragma once
 
-#include "matrix.h"
+#include "platform/matrix.h"
 
 #include "mapfile/lattice.h"
 #include "view_state.h"

@@ -2,7 +2,7 @@
 #include "retained.h"
 
 #include "frame.h"
-#include "matrix.h"
+#include "platform/matrix.h"
 #include "placement.h"
 
 #include "platform/gl.h"

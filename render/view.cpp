@@ -2,7 +2,7 @@
 #include "view.h"
 
 #include "frame.h"
-#include "matrix.h"
+#include "platform/matrix.h"
 #include "world.h"
 
 #include "platform/gl.h"

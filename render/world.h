@@ -3,7 +3,7 @@
 #pragma once
 
 #include "frame.h"
-#include "matrix.h"
+#include "platform/matrix.h"
 #include "view.h"
 
 #include <cstdint>

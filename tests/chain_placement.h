@@ -2,7 +2,7 @@
 // tests to check the renderer's placements against.
 #pragma once
 
-#include "render/matrix.h"
+#include "platform/matrix.h"
 #include "render/view_state.h"
 
 #include "mapfile/lattice.h"

@@ -2,7 +2,10 @@
 // scene without changing what the scene draws.
 #include "app/controls.h"
 #include "app/selection.h"
+#include "app/measure.h"
+#include "app/overlay.h"
 #include "app/viewer.h"
+#include "render/numbers.h"
 #include "doubles/gl_double.h"
 #include "doubles/win_double.h"
 #include "platform/gl.h"

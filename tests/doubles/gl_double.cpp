@@ -3,7 +3,7 @@
 
 #include "platform/gl.h"
 #include "render/frame.h"
-#include "render/matrix.h"
+#include "platform/matrix.h"
 
 #include <algorithm>
 #include <array>

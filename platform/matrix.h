@@ -1,5 +1,5 @@
 // Column-major 4 x 4 matrices in double precision, as OpenGL stores and multiplies them: the
-// placement chain, the view-volume test and the fit share these.
+// placement chain, the view-volume test, the fit and the web platform's OpenGL share these.
 #pragma once
 
 struct Matrix {

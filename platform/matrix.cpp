@@ -1,5 +1,5 @@
 // Column-major 4 x 4 matrices, multiplied as OpenGL multiplies them.
-#include "matrix.h"
+#include "platform/matrix.h"
 
 #include <cmath>
 

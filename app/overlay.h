@@ -1,0 +1,15 @@
+// The panels over the frame: help, info, selection, measurement and messages.
+#pragma once
+
+#include "viewer.h"
+
+#include <vector>
+
+// F1, I and O: shows or hides the help sheet, the info panel, or every panel at once.
+void toggleOverlay(Overlays& o, Action a);
+// The panels to draw at `now`: none while O hides them.
+std::vector<OverlayPanel> overlayPanels(const Viewer& v, DWORD now);
+// Draws them over the frame, after the scene; counts the frame for the info panel.
+void drawOverlays(Viewer& v);
+// Frees what the overlay made in the GL context.
+void releaseOverlays(Viewer& v);

@@ -1,0 +1,29 @@
+// The scene: opening, reloading and watching the map, building its geometry, drawing it.
+#pragma once
+
+#include "viewer.h"
+
+#include <string>
+
+// The first whitespace-delimited word of the text file `path`, of any length. False with
+// `err` set when the file does not open or holds no word.
+bool readFirstWord(const char* path, std::string& word, std::string& err);
+// Loads the map the command line or infile.txt names and builds its geometry; false after
+// saying why it does not open. With no name anywhere there is no map: the start screen.
+bool openStartMap(Viewer& v, const char* cmdLine);
+// Loads the watched file again in place of the scene: the camera stays, and the selection
+// where it still names a drawn lattice. A failure keeps the scene and says why, once.
+void reloadMap(Viewer& v);
+// Opens `name` in place of the scene, from the start view with nothing selected; it is
+// watched from then on. A failure keeps the scene and says why.
+void openDroppedMap(Viewer& v, const std::string& name);
+// Builds the scene's geometry for the current map, in buffer objects where the context has
+// them.
+void buildScene(Viewer& v);
+// Looks at the map file (and a dropped file still changing) when it is time; loads it once a
+// change has settled.
+void watchCommand(Viewer& v);
+// A file dropped on the window opens as a new map.
+void dropCommand(Viewer& v, const MSG& msg);
+// Draws the scene's frame into the current context.
+void drawScene(Viewer& v);
