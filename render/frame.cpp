@@ -284,14 +284,6 @@ template void drawLatticeBox(const Lattice*, const ViewerState&, FaceTables&, Gl
 template void drawLatticeBox(const Lattice*, const ViewerState&, FaceTables&, CollectEmitter&);
 template void drawLatticeBox(const Lattice*, const ViewerState&, FaceTables&, ArrayEmitter&);
 
-void loadCamera(const float* trot) {
-  glLoadIdentity();
-  glTranslatef(0, 0, -50);
-  glRotatef(trot[Trot::pitch], 1, 0, 0);
-  glRotatef(trot[Trot::yaw], 0, 1, 0);
-  glTranslatef(trot[Trot::tx], trot[Trot::ty], trot[Trot::tz]);
-}
-
 void sectionPlane(const Section& s, double eq[4]) {
   double side = s.keeps == SectionKeeps::below ? -1 : s.keeps == SectionKeeps::above ? 1 : 0;
   eq[0] = eq[2] = 0;
@@ -316,22 +308,16 @@ void drawFrame(const Lattice* lat, const float* trot, const ViewerState& vs, Fac
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   beginSection(trot, vs);
   int ordinal = 0;
-  long steps = frameChainSteps; // chain steps left to walk; past them, placements are reused
+  ChainWalk walk;
   FramePlacements fp;
   int index = -1;
   for (const Lattice* L = lat; L; L = L->next) {
     index++;
     if (L->id == 0) continue;
-    long walk = steps < 0 ? -1 : chainLength(L, steps);
-    if (walk >= 0) {
-      steps -= walk;
-      loadCamera(trot);
-      applyLatticeTransform(L, vs);
-    } else {
-      if (steps >= 0) { // the first lattice past the steps: learn the list once
+    if (!walkChain(walk, L, trot, vs)) {
+      if (fp.lattices.empty()) { // the first lattice past the steps: learn the list once
         preparePlacements(fp, lat);
         beginPlacements(fp);
-        steps = -1;
       }
       loadPlacement(fp, index, trot, vs);
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "mapfile/lattice.h"
+#include "placement.h"
 #include "view_state.h"
 
 #include <array>
@@ -120,9 +121,6 @@ void drawLatticeShape(const Lattice* L, const ViewerState& vs, bool box, FaceTab
 // The slope shading rule: grey of the triangle at corners 1, 2 and r (0 or 3), sign s (+1 or -1).
 float slopeGrey(const Corners& c, int r, int s);
 
-// Replaces the model-view matrix with the camera's: the eye 50 units behind the point the view
-// turns about, then pitch, yaw and the scene's translation from `trot`.
-void loadCamera(const float* trot);
 
 // The plane equation (a, b, c, d: a x + b y + c z + d >= 0 is kept, world coordinates) of the
 // cut `s`, as glClipPlane takes it; all zeros keep everything.

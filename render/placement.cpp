@@ -3,7 +3,6 @@
 // lattice from its parent's, for matrices and for frames of deep chains.
 #include "placement.h"
 
-#include "frame.h"
 
 #include "platform/gl.h"
 
@@ -141,4 +140,24 @@ void loadPlacement(FramePlacements& fp, int i, const float* trot, const ViewerSt
     glGetFloatv(GL_MODELVIEW_MATRIX, fp.mv[size_t(k)].data());
     fp.made[size_t(k)] = fp.frame;
   }
+}
+
+void loadCamera(const float* trot) {
+  glLoadIdentity();
+  glTranslatef(0, 0, -50);
+  glRotatef(trot[Trot::pitch], 1, 0, 0);
+  glRotatef(trot[Trot::yaw], 0, 1, 0);
+  glTranslatef(trot[Trot::tx], trot[Trot::ty], trot[Trot::tz]);
+}
+
+bool walkChain(ChainWalk& w, const Lattice* L, const float* trot, const ViewerState& vs) {
+  long walk = w.steps < 0 ? -1 : chainLength(L, w.steps);
+  if (walk < 0) {
+    w.steps = -1;
+    return false;
+  }
+  w.steps -= walk;
+  loadCamera(trot);
+  applyLatticeTransform(L, vs);
+  return true;
 }

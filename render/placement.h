@@ -45,3 +45,19 @@ long chainLength(const Lattice* L, long cap);
 // Chain steps (one lattice's placement on the way to another) a frame of the immediate path
 // may walk; lattices past it are placed through FramePlacements, with the same picture.
 constexpr long frameChainSteps = 4'000'000;
+
+// Replaces the model-view matrix with the camera's: the eye 50 units behind the point the view
+// turns about, then pitch, yaw and the scene's translation from `trot`.
+void loadCamera(const float* trot);
+
+// A frame's walk over the placements of the lattices it draws one by one: their chains are
+// walked in GL, as the plain reading does, until frameChainSteps steps are spent; from then on
+// each lattice is placed through FramePlacements, with the same picture.
+struct ChainWalk {
+  long steps = frameChainSteps; // left to walk; -1 once spent
+};
+
+// Loads the camera and applies L's chain in GL when the walk still has the steps for it (and
+// spends them); false, the walk spent and GL untouched, when it has not: the caller then loads
+// L's placement (loadPlacement).
+bool walkChain(ChainWalk& w, const Lattice* L, const float* trot, const ViewerState& vs);

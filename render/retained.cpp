@@ -306,7 +306,7 @@ void drawLattices(RetainedScene& s, const float* trot, const ViewerState& vs) {
     }
   }
   beginPlacements(s.placements);
-  long steps = frameChainSteps; // lattices drawn immediately walk their chains, as drawFrame does
+  ChainWalk walk; // lattices drawn immediately walk their chains, as drawFrame's do
   int ordinal = 0;
   for (RetainedLattice& r : s.lattices) {
     if (r.hidden) {
@@ -316,15 +316,8 @@ void drawLattices(RetainedScene& s, const float* trot, const ViewerState& vs) {
     bool amber = isSelected(vs, trot, ordinal++);
     // A lattice that could not take its new colours (no memory) is drawn immediately.
     bool immediate = !r.arrays || r.colours != (amber ? LatticeStyle::amber : r.style);
-    long walk = immediate && steps >= 0 ? chainLength(r.L, steps) : -1;
-    if (walk >= 0) {
-      steps -= walk;
-      loadCamera(trot);
-      applyLatticeTransform(r.L, vs);
-    } else {
-      if (immediate) steps = -1;
+    if (!immediate || !walkChain(walk, r.L, trot, vs))
       loadPlacement(s.placements, r.index, trot, vs);
-    }
     if (immediate) {
       GlEmitter gl{amber ? LatticeStyle::amber : r.style};
       drawLatticeShape(r.L, vs, r.box, s.faces, gl);
