@@ -82,19 +82,17 @@ void leaveChange(Viewer& v) {
   v.compare.at = -1;
 }
 
-void drawChangeEdges(Viewer& v) {
+void addComparison(Viewer& v, ViewDraw& d) {
   Comparison& c = v.compare;
   if (!c.lat) return;
-  RetainedScene* outlined = nullptr;
-  int index = -1;
+  d.old = &c.scene;
   if (v.selected >= 0) {
-    outlined = &v.scene;
-    index = v.selected;
+    d.outlined = &v.scene;
+    d.outlinedIndex = v.selected;
   } else if (const LatticeChange* at = shownChange(v)) { // the removed lattice N went to
-    outlined = &c.scene;
-    index = at->oldIndex;
+    d.outlined = &c.scene;
+    d.outlinedIndex = at->oldIndex;
   }
-  drawComparisonEdges(c.scene, v.trot, v.vs, outlined, index);
 }
 
 void stepChange(Viewer& v, int dir) {
@@ -113,7 +111,7 @@ void stepChange(Viewer& v, int dir) {
   c.at = from < 0 ? (dir > 0 ? 0 : n - 1) : (from + dir + n) % n;
   const LatticeChange& ch = c.diff.changes[size_t(c.at)];
   selectLattice(v, ch.newIndex);
-  v.redraw = true; // the frame outlines a removed lattice (drawChangeEdges)
+  v.redraw = true; // the frame outlines a removed lattice (addComparison)
   say(v, "change " + std::to_string(c.at + 1) + " of " + std::to_string(n) + ": " +
              changeLine(ch, oldLattice(v, ch), newLattice(v, ch)));
 }

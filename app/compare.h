@@ -21,9 +21,10 @@ FitAlso removedLattices(const Viewer& v);
 void stepChange(Viewer& v, int dir);
 // Leaves the change N went to.
 void leaveChange(Viewer& v);
-// After the scene of a comparison: the removed lattices' edges in red over it, and the
-// selection (or the removed lattice N went to) outlined in amber. Nothing without one.
-void drawChangeEdges(Viewer& v);
+// What a comparison adds to the view (ViewDraw): the removed lattices, drawn and edged in red
+// over the scene, and the selection (or the removed lattice N went to) outlined in amber.
+// Nothing without one.
+void addComparison(Viewer& v, ViewDraw& d);
 // What the selection panel adds in a comparison: the selected lattice's change (or the removed
 // one N went to, with nothing selected) as a heading and a row for each value that differs.
 std::vector<std::string> changePanelLines(const Viewer& v);

@@ -133,14 +133,16 @@ std::string pointerRow(const Viewer& v) {
   return pointText(v.hover.at) + " on lattice " + std::to_string(v.hover.index);
 }
 
-void drawMarks(Viewer& v) {
+void addMarks(Viewer& v, ViewDraw& d) {
   const Lattice* L = v.grid ? latticeAt(v.lat, v.selected) : nullptr;
   if (L) {
     if (v.gridFor != L) {
       v.gridLines = latticeGridLines(L, v.vs);
       v.gridFor = L;
     }
-    drawLatticeGrid(L, v.trot, v.vs, v.gridLines);
+    d.gridOf = L;
+    d.grid = &v.gridLines;
   }
-  drawMeasureMarks(v.trot, v.measure.at, v.measure.count);
+  d.points = v.measure.at;
+  d.pointCount = v.measure.count;
 }

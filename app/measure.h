@@ -23,6 +23,6 @@ void hoverCommand(Viewer& v);
 DWORD hoverWait(const Viewer& v, DWORD now);
 // The info panel's pointer row: "(X, Y, Z) on lattice L", or "-" over the background.
 std::string pointerRow(const Viewer& v);
-// Draws the cell grid of the selected lattice (when G shows it) and the measurement's marks
-// over the scene.
-void drawMarks(Viewer& v);
+// What the view draws over the scene (ViewDraw): the cell grid of the selected lattice when G
+// shows it, and the measurement's marks.
+void addMarks(Viewer& v, ViewDraw& d);

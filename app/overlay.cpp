@@ -157,12 +157,14 @@ std::vector<OverlayPanel> overlayPanels(const Viewer& v, DWORD now) {
   return panels;
 }
 
-void drawOverlays(Viewer& v) {
+void addPanels(Viewer& v, ViewDraw& d, std::vector<OverlayPanel>& panels) {
   DWORD now = GetTickCount();
   std::deque<DWORD>& f = v.overlay.frames;
   f.push_back(now);
   while (!f.empty() && DWORD(now - f.front()) >= 1000) f.pop_front();
-  drawOverlay(overlayPanels(v, now), v.view.width, v.view.height, v.overlay.texture);
+  panels = overlayPanels(v, now);
+  d.panels = &panels;
+  d.glyphs = &v.overlay.texture;
 }
 
 void releaseOverlays(Viewer& v) {

@@ -305,11 +305,17 @@ void dropCommand(Viewer& v, const MSG& msg) {
   if (name[0] && !openDroppedFlight(v, name.data())) openDroppedMap(v, name.data());
 }
 
+ViewDraw sceneView(Viewer& v) {
+  ViewDraw d;
+  frameProjection(v, d);
+  d.trot = v.trot;
+  d.vs = &v.vs;
+  d.lat = v.lat;
+  d.scene = &v.scene;
+  addComparison(v, d);
+  return d;
+}
+
 void drawScene(Viewer& v) {
-  setProjection(v);
-  if (v.scene.lat == v.lat) {
-    drawRetainedFrame(v.scene, v.trot, v.vs, v.compare.lat ? &v.compare.scene : nullptr);
-    drawChangeEdges(v);
-  } else
-    drawFrame(v.lat, v.trot, v.vs, v.scene.faces);
+  drawView(sceneView(v));
 }

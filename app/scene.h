@@ -25,5 +25,8 @@ void buildScene(Viewer& v);
 void watchCommand(Viewer& v);
 // A file dropped on the window opens as a new map.
 void dropCommand(Viewer& v, const MSG& msg);
-// Draws the scene's frame into the current context.
+// What the view shows of the scene (ViewDraw): the projection, the map and a comparison. A frame
+// on screen adds the marks and the panels.
+ViewDraw sceneView(Viewer& v);
+// Draws the scene alone (no marks, no panels) into the current context, as F12 saves it.
 void drawScene(Viewer& v);

@@ -16,6 +16,7 @@
 #include "render/flight.h"
 #include "render/overlay.h"
 #include "render/retained.h"
+#include "render/view_frame.h"
 #include "render/view_state.h"
 #include "render/world.h"
 

@@ -5,8 +5,6 @@
 #include "compare.h"
 #include "section.h"
 
-#include "render/view.h"
-
 #include <algorithm>
 #include <cstdio>
 
@@ -81,13 +79,15 @@ bool fitOrthoView(Viewer& v) {
   return v.vs.ortho > 0 && frameOrtho(v);
 }
 
-void setProjection(Viewer& v) {
-  SceneBox box;
-  if (v.vs.ortho > 0 && mapBox(v, box)) {
-    viewOrtho(v.view.width, v.view.height, v.vs.ortho, v.trot, box);
+void frameProjection(Viewer& v, ViewDraw& d) {
+  d.width = v.view.width;
+  d.height = v.view.height;
+  if (v.vs.ortho > 0 && mapBox(v, d.box)) {
+    d.projection = Projection::orthographic;
+    d.ortho = v.vs.ortho;
     v.orthoProjected = true;
   } else if (v.orthoProjected) {
-    viewProjection(v.view.width, v.view.height);
+    d.projection = Projection::perspective;
     v.orthoProjected = false;
   }
 }

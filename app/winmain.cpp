@@ -168,9 +168,11 @@ int runLoop(Viewer& v) {
     DWORD now = GetTickCount();
     bool draw = moving || (got && !released) || v.redraw || overlayStale(v, now);
     if (draw) {
-      drawScene(v);
-      drawMarks(v);
-      drawOverlays(v);
+      ViewDraw d = sceneView(v);
+      addMarks(v, d);
+      std::vector<OverlayPanel> panels;
+      addPanels(v, d, panels);
+      drawView(d);
       if (!v.start.windowPanels) fillPageView(v); // only a page reads it
       SwapBuffers(v.dc);
       v.redraw = false;

@@ -121,7 +121,6 @@ void drawLatticeShape(const Lattice* L, const ViewerState& vs, bool box, FaceTab
 // The slope shading rule: grey of the triangle at corners 1, 2 and r (0 or 3), sign s (+1 or -1).
 float slopeGrey(const Corners& c, int r, int s);
 
-
 // The plane equation (a, b, c, d: a x + b y + c z + d >= 0 is kept, world coordinates) of the
 // cut `s`, as glClipPlane takes it; all zeros keep everything.
 void sectionPlane(const Section& s, double eq[4]);

@@ -3,7 +3,6 @@
 // lattice from its parent's, for matrices and for frames of deep chains.
 #include "placement.h"
 
-
 #include "platform/gl.h"
 
 #include <unordered_map>

@@ -11,6 +11,7 @@
 #include "render/frame.h"
 #include "render/marks.h"
 #include "render/retained.h"
+#include "render/view_frame.h"
 #include "render/view.h"
 #include "render/world.h"
 
@@ -126,10 +127,28 @@ bool frameRgb(FrameSource& f, const RenderJob& job, const float* camera,
   float trot[Trot::size] = {};
   std::copy(camera, camera + 5, trot);
   trot[Trot::selectedLattice] = f.selectedOrdinal;
-  if (job.ortho > 0) viewOrtho(job.width, job.height, job.ortho, trot, f.box);
-  drawRetainedFrame(f.scene, trot, f.vs, job.old ? &f.old : nullptr);
-  if (job.old) drawComparisonEdges(f.old, trot, f.vs, &f.scene, job.select);
-  if (f.selected && !f.grid.empty()) drawLatticeGrid(f.selected, trot, f.vs, f.grid);
+  ViewDraw d;
+  d.width = job.width;
+  d.height = job.height;
+  if (job.ortho > 0) {
+    d.projection = Projection::orthographic;
+    d.ortho = job.ortho;
+    d.box = f.box;
+  }
+  d.trot = trot;
+  d.vs = &f.vs;
+  d.lat = f.scene.lat;
+  d.scene = &f.scene;
+  if (job.old) {
+    d.old = &f.old;
+    d.outlined = &f.scene;
+    d.outlinedIndex = job.select;
+  }
+  if (f.selected && !f.grid.empty()) {
+    d.gridOf = f.selected;
+    d.grid = &f.grid;
+  }
+  drawView(d);
   rgb.resize(size_t(job.width) * job.height * 3);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, 0, job.width, job.height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
