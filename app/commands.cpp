@@ -33,7 +33,7 @@ void leaveMode(Viewer& v) {
   if (v.overlay.help)
     v.overlay.help = false;
   else if (v.edits.moving)
-    editAction(v, Action::moveMode, 0);
+    toggleMoving(v);
   else if (v.measure.count)
     clearMeasurement(v);
   else if (v.selected >= 0 || v.compare.at >= 0) {
@@ -51,7 +51,7 @@ void pageCommand(Viewer& v, const MSG& msg) {
     return;
   }
   if (msg.wParam == pageSaveMap) {
-    editAction(v, Action::saveMap, 0);
+    saveMap(v);
     return;
   }
   if (msg.wParam == pageFlight) {
@@ -130,15 +130,27 @@ void runAction(Viewer& v, Action a, int key) {
     if (settleEdits(v)) reloadMap(v); // a map that loads forgets the edits
     break;
   case Action::moveMode:
+    toggleMoving(v);
+    break;
   case Action::moveLattice:
+    moveLattice(v, key);
+    break;
   case Action::turnLattice:
+    turnLattice(v, key == VK_LEFT ? -1 : 1);
+    break;
   case Action::raiseHeight:
   case Action::lowerHeight:
+    sculpt(v, a == Action::raiseHeight ? 1 : -1);
+    break;
   case Action::toggleBrush:
+    toggleBrush(v);
+    break;
   case Action::undoEdit:
   case Action::redoEdit:
+    undoOrRedo(v, a == Action::undoEdit);
+    break;
   case Action::saveMap:
-    editAction(v, a, key);
+    saveMap(v);
     break;
   case Action::savePicture:
     takePicture(v);
@@ -161,18 +173,28 @@ void runAction(Viewer& v, Action a, int key) {
     viewAction(v, a);
     break;
   case Action::toggleHelp:
+    v.overlay.help = !v.overlay.help;
+    break;
   case Action::toggleInfo:
+    v.overlay.info = !v.overlay.info;
+    break;
   case Action::togglePanels:
-    toggleOverlay(v.overlay, a);
+    v.overlay.shown = !v.overlay.shown;
     break;
   case Action::leaveMode:
     leaveMode(v);
     break;
   case Action::addKeyframe:
+    addKeyframe(v);
+    break;
   case Action::playFlight:
+    startFlight(v);
+    break;
   case Action::printFlight:
+    sayFlight(v);
+    break;
   case Action::forgetFlight:
-    flightAction(v, a);
+    forgetFlight(v);
     break;
   case Action::recallKeyframe:
     recallKeyframe(v, key - '0');

@@ -79,6 +79,70 @@ bool change(EditStep& s, float* f, double to) {
   return true;
 }
 
+} // namespace
+
+std::vector<std::pair<int, double>> samplesNear(const Lattice* L, const ViewerState& vs, bool brush,
+                                                double x, double z) {
+  const InsetNode *lo = L->minInsets, *hi = L->maxInsets;
+  for (int k = 0; k < L->ny && lo && hi; k++) {
+    lo = lo->next;
+    hi = hi->next;
+  }
+  double hx = double(L->sx) * vs.horizontalScale, hz = double(L->sz) * vs.horizontalScale;
+  double ex = double(L->sx) * L->nx, ez = double(L->sz) * L->nz;
+  double x0 = -ex / 2 + (lo ? hx * lo->dx : 0), z0 = -ez / 2 + (lo ? hz * lo->dz : 0);
+  double x1 = ex / 2 + (hi ? hx * hi->dx : 0), z1 = ez / 2 + (hi ? hz * hi->dz : 0);
+  double sx = (x1 - x0) / L->nx, sz = (z1 - z0) / L->nz;
+  if (!(sx != 0 && sz != 0)) return {};
+  // In cells, kept near the grid (a point past it still finds its edge's samples).
+  double fi = std::clamp((x - x0) / sx, -3.0, L->nx + 3.0);
+  double fj = std::clamp((z - z0) / sz, -3.0, L->nz + 3.0);
+  if (!brush) {
+    int i = std::clamp(int(std::lround(fi)), 0, L->nx);
+    int j = std::clamp(int(std::lround(fj)), 0, L->nz);
+    return {{j * (L->nx + 1) + i, 1.0}};
+  }
+  std::vector<std::pair<int, double>> out;
+  for (int j = std::max(0, int(std::ceil(fj - 2))); j <= std::min(L->nz, int(std::floor(fj + 2)));
+       j++)
+    for (int i = std::max(0, int(std::ceil(fi - 2))); i <= std::min(L->nx, int(std::floor(fi + 2)));
+         i++) {
+      double dist = std::hypot(i - fi, j - fj);
+      if (dist < 2) out.push_back({j * (L->nx + 1) + i, 1 - dist / 2});
+    }
+  std::stable_sort(out.begin(), out.end(), [](auto& a, auto& b) { return a.second > b.second; });
+  return out;
+}
+
+namespace {} // namespace
+
+bool settleEdits(Viewer& v) {
+  if (!unsavedEdits(v)) return true;
+  int answer = MessageBoxA(v.hWnd, ("Save changes to " + baseName(v.watch.name) + "?").c_str(),
+                           "Unsaved changes", MB_YESNOCANCEL | MB_ICONQUESTION);
+  if (answer == IDYES) return saveMap(v);
+  return answer == IDNO;
+}
+
+void forgetEdits(Viewer& v) {
+  v.edits = Edits{};
+  showTitle(v);
+}
+
+void cameraKeys(const Viewer& v, unsigned char out[256]) {
+  std::memcpy(out, v.key, 256);
+  if (v.edits.moving)
+    for (int k : {int('E'), int('D'), int('S'), int('F'), int('W'), int('R'), VK_LEFT, VK_RIGHT})
+      out[k] = 0;
+  if (v.key[VK_CONTROL])
+    for (int k : {'E', 'D', 'S', 'F', 'W', 'R'}) out[k] = 0;
+}
+
+void sculptWheel(Viewer& v, int notches) {
+  for (; notches > 0; notches--) sculpt(v, 1);
+  for (; notches < 0; notches++) sculpt(v, -1);
+}
+
 // The move key `key` while moving: one cell size along the view's horizontal forward, back,
 // left or right, or one cell height up or down, in the world; put into the lattice's parent's
 // frame.
@@ -128,43 +192,6 @@ void turnLattice(Viewer& v, int dir) {
   s.line = "turned lattice " + std::to_string(v.selected) + " to " + triple(deg) + " degrees";
   record(v, std::move(s));
 }
-
-} // namespace
-
-std::vector<std::pair<int, double>> samplesNear(const Lattice* L, const ViewerState& vs, bool brush,
-                                                double x, double z) {
-  const InsetNode *lo = L->minInsets, *hi = L->maxInsets;
-  for (int k = 0; k < L->ny && lo && hi; k++) {
-    lo = lo->next;
-    hi = hi->next;
-  }
-  double hx = double(L->sx) * vs.horizontalScale, hz = double(L->sz) * vs.horizontalScale;
-  double ex = double(L->sx) * L->nx, ez = double(L->sz) * L->nz;
-  double x0 = -ex / 2 + (lo ? hx * lo->dx : 0), z0 = -ez / 2 + (lo ? hz * lo->dz : 0);
-  double x1 = ex / 2 + (hi ? hx * hi->dx : 0), z1 = ez / 2 + (hi ? hz * hi->dz : 0);
-  double sx = (x1 - x0) / L->nx, sz = (z1 - z0) / L->nz;
-  if (!(sx != 0 && sz != 0)) return {};
-  // In cells, kept near the grid (a point past it still finds its edge's samples).
-  double fi = std::clamp((x - x0) / sx, -3.0, L->nx + 3.0);
-  double fj = std::clamp((z - z0) / sz, -3.0, L->nz + 3.0);
-  if (!brush) {
-    int i = std::clamp(int(std::lround(fi)), 0, L->nx);
-    int j = std::clamp(int(std::lround(fj)), 0, L->nz);
-    return {{j * (L->nx + 1) + i, 1.0}};
-  }
-  std::vector<std::pair<int, double>> out;
-  for (int j = std::max(0, int(std::ceil(fj - 2))); j <= std::min(L->nz, int(std::floor(fj + 2)));
-       j++)
-    for (int i = std::max(0, int(std::ceil(fi - 2))); i <= std::min(L->nx, int(std::floor(fi + 2)));
-         i++) {
-      double dist = std::hypot(i - fi, j - fj);
-      if (dist < 2) out.push_back({j * (L->nx + 1) + i, 1 - dist / 2});
-    }
-  std::stable_sort(out.begin(), out.end(), [](auto& a, auto& b) { return a.second > b.second; });
-  return out;
-}
-
-namespace {
 
 // + (dir 1) and - (dir -1): the height sample under the pointer on the selected lattice's top
 // face, or the brush around it, a tenth of a cell height up or down.
@@ -286,70 +313,19 @@ bool saveMap(Viewer& v) {
   return true;
 }
 
-} // namespace
-
-bool settleEdits(Viewer& v) {
-  if (!unsavedEdits(v)) return true;
-  int answer = MessageBoxA(v.hWnd, ("Save changes to " + baseName(v.watch.name) + "?").c_str(),
-                           "Unsaved changes", MB_YESNOCANCEL | MB_ICONQUESTION);
-  if (answer == IDYES) return saveMap(v);
-  return answer == IDNO;
-}
-
-void forgetEdits(Viewer& v) {
-  v.edits = Edits{};
-  showTitle(v);
-}
-
-void cameraKeys(const Viewer& v, unsigned char out[256]) {
-  std::memcpy(out, v.key, 256);
-  if (v.edits.moving)
-    for (int k : {int('E'), int('D'), int('S'), int('F'), int('W'), int('R'), VK_LEFT, VK_RIGHT})
-      out[k] = 0;
-  if (v.key[VK_CONTROL])
-    for (int k : {'E', 'D', 'S', 'F', 'W', 'R'}) out[k] = 0;
-}
-
-void sculptWheel(Viewer& v, int notches) {
-  for (; notches > 0; notches--) sculpt(v, 1);
-  for (; notches < 0; notches++) sculpt(v, -1);
-}
-
-void editAction(Viewer& v, Action a, int key) {
-  switch (a) {
-  case Action::moveMode:
-    if (!v.edits.moving && v.selected < 0) {
-      say(v, "select a lattice first: M moves the selected lattice");
-      break;
-    }
-    v.edits.moving = !v.edits.moving;
-    say(v, v.edits.moving ? "moving lattice " + std::to_string(v.selected) +
-                                ": E D S F W R move, Left Right turn, M ends"
-                          : "moving ended");
-    break;
-  case Action::moveLattice:
-    moveLattice(v, key);
-    break;
-  case Action::turnLattice:
-    turnLattice(v, key == VK_LEFT ? -1 : 1);
-    break;
-  case Action::raiseHeight:
-  case Action::lowerHeight:
-    sculpt(v, a == Action::raiseHeight ? 1 : -1);
-    break;
-  case Action::toggleBrush:
-    v.edits.brush = !v.edits.brush;
-    say(v, v.edits.brush ? "+ and - raise and lower a brush of two cells' radius"
-                         : "+ and - raise and lower the one height under the pointer");
-    break;
-  case Action::undoEdit:
-  case Action::redoEdit:
-    undoOrRedo(v, a == Action::undoEdit);
-    break;
-  case Action::saveMap:
-    saveMap(v);
-    break;
-  default:
-    break;
+void toggleMoving(Viewer& v) {
+  if (!v.edits.moving && v.selected < 0) {
+    say(v, "select a lattice first: M moves the selected lattice");
+    return;
   }
+  v.edits.moving = !v.edits.moving;
+  say(v, v.edits.moving ? "moving lattice " + std::to_string(v.selected) +
+                              ": E D S F W R move, Left Right turn, M ends"
+                        : "moving ended");
+}
+
+void toggleBrush(Viewer& v) {
+  v.edits.brush = !v.edits.brush;
+  say(v, v.edits.brush ? "+ and - raise and lower a brush of two cells' radius"
+                       : "+ and - raise and lower the one height under the pointer");
 }

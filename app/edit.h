@@ -6,8 +6,21 @@
 #include <utility>
 #include <vector>
 
-// Runs an editing action: M, the move keys while moving, + and -, B, undo, redo and save.
-void editAction(Viewer& v, Action a, int key);
+// M: starts moving the selected lattice, or ends it.
+void toggleMoving(Viewer& v);
+// A move key while moving (E D S F W R, a virtual-key code): the selected lattice one unit along
+// its parent's axes.
+void moveLattice(Viewer& v, int key);
+// Left and Right while moving (dir -1, 1): turns the selected lattice about its parent's y.
+void turnLattice(Viewer& v, int dir);
+// + and - (dir 1, -1): raises or lowers the height under the pointer, or the brush's.
+void sculpt(Viewer& v, int dir);
+// B: the one height, or a brush of two cells' radius.
+void toggleBrush(Viewer& v);
+// Ctrl+Z and Ctrl+Y: undoes the last edit, or redoes the last undone.
+void undoOrRedo(Viewer& v, bool undo);
+// Ctrl+S: saves the edits into the map's file, or says why not; false when nothing was saved.
+bool saveMap(Viewer& v);
 // The height samples of L's top face near (x, z) in its own frame (list positions of its
 // heights), with their weights: the nearest alone, or with the brush every sample within two
 // cells, weighted 1 - distance / 2 cells, the nearest first.

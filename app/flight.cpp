@@ -91,13 +91,6 @@ bool openDroppedFlight(Viewer& v, const std::string& name) {
   return true;
 }
 
-void flightAction(Viewer& v, Action a) {
-  if (a == Action::addKeyframe) addKeyframe(v);
-  if (a == Action::playFlight) startFlight(v);
-  if (a == Action::printFlight) sayFlight(v);
-  if (a == Action::forgetFlight) forgetFlight(v);
-}
-
 void flightCommand(Viewer& v, const MSG& msg, bool got) {
   if (got && msg.message == pageAskMessage && msg.wParam == pagePlay) startFlight(v);
   if (!v.playing) return;

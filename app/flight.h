@@ -23,5 +23,3 @@ void forgetFlight(Viewer& v);
 bool openDroppedFlight(Viewer& v, const std::string& name);
 // Puts the camera where keyframe `n` (from 1) of the flight has it, or says there is none.
 void recallKeyframe(Viewer& v, int n);
-// Runs the flight action `a`: addKeyframe, startFlight, sayFlight or forgetFlight.
-void flightAction(Viewer& v, Action a);

@@ -133,11 +133,6 @@ OverlayPanel messagePanel(const Viewer& v, DWORD now) {
 
 } // namespace
 
-void toggleOverlay(Overlays& o, Action a) {
-  bool& shown = a == Action::toggleHelp ? o.help : a == Action::toggleInfo ? o.info : o.shown;
-  shown = !shown;
-}
-
 std::vector<OverlayPanel> overlayPanels(const Viewer& v, DWORD now) {
   std::vector<OverlayPanel> panels;
   const Overlays& o = v.overlay;

@@ -5,8 +5,6 @@
 
 #include <vector>
 
-// F1, I and O: shows or hides the help sheet, the info panel, or every panel at once.
-void toggleOverlay(Overlays& o, Action a);
 // The panels to draw at `now`: none while O hides them.
 std::vector<OverlayPanel> overlayPanels(const Viewer& v, DWORD now);
 // The panels of a frame on screen into `d` (held in `panels`, which must outlive the drawing);

@@ -255,7 +255,7 @@ TEST(Editing, TheBoxAndThePagePanelFollowAnEdit) {
   ASSERT_TRUE(mapBox(v, before));
   fillPageView(v);
   testing::internal::CaptureStdout();
-  editAction(v, Action::moveLattice, 'W');
+  moveLattice(v, 'W');
   testing::internal::GetCapturedStdout();
   ASSERT_TRUE(mapBox(v, after));
   EXPECT_EQ(after.hi[1], before.hi[1] + 1);
