@@ -41,12 +41,12 @@ bool held(const unsigned char key[256], Action a) {
 
 } // namespace
 
-void updateKeyTable(unsigned char key[256], const MSG& msg) {
+void updateKeyTable(unsigned char key[256], const Input& in) {
   // While Alt is down Windows names presses and releases system keys: a key let go is up
-  // however its release is named, or Ctrl let go before Alt would stay down.
-  if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) key[msg.wParam & 0xFF] = 1;
-  if (msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP) key[msg.wParam & 0xFF] = 0;
-  if (msg.message == keysReleasedMessage) std::memset(key, 0, 256);
+  // however its release is named (decodeInput), or Ctrl let go before Alt would stay down.
+  if (in.key) key[in.vk] = 1;
+  if (in.released) key[in.vk] = 0;
+  if (in.allUp) std::memset(key, 0, 256);
 }
 
 void cameraStep(const unsigned char key[256], float trot[Trot::size], ViewerState& vs) {

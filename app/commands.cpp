@@ -27,6 +27,12 @@
 
 namespace {
 
+// Whether list index `index` names a drawn lattice of the open map.
+bool drawnLattice(const Viewer& v, int index) {
+  const Lattice* L = latticeAt(v.lat, index);
+  return L && L->id;
+}
+
 // A page's Escape: leaves what the user is in, one thing a press, the help sheet (drawn over
 // everything) first, then moving, the measurement, the selection. It never stops the viewer.
 void leaveMode(Viewer& v) {
@@ -44,38 +50,8 @@ void leaveMode(Viewer& v) {
 
 } // namespace
 
-void pageCommand(Viewer& v, const MSG& msg) {
-  if (msg.message != pageAskMessage) return;
-  if (msg.wParam == pagePicture) {
-    takePicture(v);
-    return;
-  }
-  if (msg.wParam == pageSaveMap) {
-    saveMap(v);
-    return;
-  }
-  if (msg.wParam == pageFlight) {
-    std::unique_ptr<std::string> name(reinterpret_cast<std::string*>(msg.lParam));
-    if (!openDroppedFlight(v, *name)) sayWarning(v, *name + ": not a keyframe file");
-    return;
-  }
-  int index = int(msg.lParam);
-  const Lattice* L = latticeAt(v.lat, index);
-  if (!L || !L->id) return; // the page's outline is of an earlier map
-  switch (msg.wParam) {
-  case pageSelect:
-  case pageSelectFit:
-    if (flagged(v.hidden, size_t(index))) hideOne(v, index, false);
-    selectLattice(v, index);
-    if (msg.wParam == pageSelectFit) fitView(v);
-    break;
-  case pageHide:
-  case pageShow:
-    hideOne(v, index, msg.wParam == pageHide);
-    break;
-  default:
-    break;
-  }
+void pageCommand(Viewer& v, const Input& in) {
+  if (in.message == pageAskMessage) runAction(v, in.action, in.arg, in.name);
 }
 
 void printView(Viewer& v) {
@@ -89,7 +65,7 @@ void printView(Viewer& v) {
   if (v.start.windowPanels) say(v, v.printed.line);
 }
 
-void runAction(Viewer& v, Action a, int key) {
+void runAction(Viewer& v, Action a, int key, const std::string& name) {
   switch (a) {
   case Action::printView:
     printView(v);
@@ -199,20 +175,32 @@ void runAction(Viewer& v, Action a, int key) {
   case Action::recallKeyframe:
     recallKeyframe(v, key - '0');
     break;
+  case Action::pageSelect:
+  case Action::pageSelectFit:
+    if (!drawnLattice(v, key)) break; // the page's outline is of an earlier map
+    if (flagged(v.hidden, size_t(key))) hideOne(v, key, false);
+    selectLattice(v, key);
+    if (a == Action::pageSelectFit) fitView(v);
+    break;
+  case Action::pageHide:
+  case Action::pageShow:
+    if (drawnLattice(v, key)) hideOne(v, key, a == Action::pageHide);
+    break;
+  case Action::openFlight:
+    if (!openDroppedFlight(v, name)) sayWarning(v, name + ": not a keyframe file");
+    break;
   default: // held and pointer actions have their own paths
     break;
   }
 }
 
-void keyCommand(Viewer& v, const MSG& msg) {
-  KeyPress k = decodeKeyPress(msg, v.key);
-  if (!k.key) return;
-  if (v.edits.moving) k.mods |= modMoving;
-  Action a = lookUpAction(k.key, k.mods, k.repeat, bindingsHere(v));
-  bool stops = v.playing && msg.message == WM_KEYDOWN && !k.repeat;
+void keyCommand(Viewer& v, const Input& in) {
+  if (!in.key) return;
+  Action a = in.action;
+  bool stops = v.playing && in.message == WM_KEYDOWN && !in.repeat;
   bool flightKey = a == Action::addKeyframe || a == Action::playFlight ||
                    a == Action::printFlight || a == Action::forgetFlight;
-  if (!(stops && flightKey)) runAction(v, a, k.key);
+  if (!(stops && flightKey)) runAction(v, a, in.key);
   if (stops) stopFlight(v, "flight stopped");
 }
 

@@ -1,7 +1,11 @@
 // The table of bindings, the look-up of a press in it, and the help made from it.
 #include "controls.h"
 
+#include "platform/messages.h"
+
 #include <bit>
+#include <iterator>
+#include <memory>
 
 // Rows sharing keys and words next to each other make one help line. A press finds the row
 // with the most of its modifiers down; on a tie, Alt outranks Shift and Shift outranks Ctrl
@@ -192,16 +196,42 @@ int keyByPlace(int vk, LPARAM lParam) {
 
 } // namespace
 
-KeyPress decodeKeyPress(const MSG& msg, const unsigned char* key) {
-  KeyPress k;
-  bool system = msg.message == WM_SYSKEYDOWN;
-  if ((msg.message != WM_KEYDOWN && !system) || msg.wParam >= 256) return k;
-  k.key = keyByPlace(int(msg.wParam), msg.lParam);
-  k.repeat = msg.lParam & (1L << 30);
-  k.mods = uint8_t((key[VK_SHIFT] ? modShift : 0) | (key[VK_CONTROL] ? modCtrl : 0) |
-                   (key[VK_MENU] || system ? modAlt : 0));
-  if (system) k.mods |= modSystem;
-  return k;
+Input decodeInput(const MSG& msg, const unsigned char* key, uint8_t where, bool moving) {
+  Input in;
+  in.message = msg.message;
+  in.allUp = msg.message == keysReleasedMessage;
+  if (msg.message == pageAskMessage) {
+    static const Action asks[] = {Action::pageSelect, Action::pageSelectFit, Action::pageHide,
+                                  Action::pageShow,   Action::playFlight,    Action::savePicture,
+                                  Action::saveMap,    Action::openFlight};
+    if (msg.wParam == pageFlight) { // the name is the taker's to delete
+      std::unique_ptr<std::string> name(reinterpret_cast<std::string*>(msg.lParam));
+      in.name = *name;
+    }
+    in.action = msg.wParam < std::size(asks) ? asks[msg.wParam] : Action::none;
+    in.arg = msg.wParam == pageFlight ? 0 : int(msg.lParam);
+    return in;
+  }
+  bool system = msg.message == WM_SYSKEYDOWN || msg.message == WM_SYSKEYUP;
+  bool press = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
+  in.released = msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP;
+  if (!press && !in.released) return in;
+  in.vk = int(msg.wParam & 0xFF);
+  if (!press || msg.wParam >= 256) return in;
+  in.key = keyByPlace(int(msg.wParam), msg.lParam);
+  in.repeat = msg.lParam & (1L << 30);
+  // The modifiers as the key table holds them once this press is in it.
+  auto down = [&](int vk) { return vk == in.vk || key[vk]; };
+  in.mods = uint8_t((down(VK_SHIFT) ? modShift : 0) | (down(VK_CONTROL) ? modCtrl : 0) |
+                    (down(VK_MENU) || system ? modAlt : 0) | (system ? modSystem : 0) |
+                    (moving ? modMoving : 0));
+  in.action = lookUpAction(in.key, in.mods, in.repeat, where);
+  in.arg = in.key;
+  return in;
+}
+
+bool quitPressedSince(uint8_t where) {
+  return GetAsyncKeyState(heldKey(Action::quit, where)) & 0x8001;
 }
 
 Action lookUpAction(int input, uint8_t mods, bool repeat, uint8_t where) {

@@ -77,6 +77,12 @@ enum class Action : uint8_t {
   undoEdit,
   redoEdit,
   saveMap,
+  // What only a page asks, with a lattice's list index or a file's name.
+  pageSelect,
+  pageSelectFit,
+  pageHide,
+  pageShow,
+  openFlight,
 };
 
 // Modifiers a binding needs down; others may be down too. modSystem marks a system key press
@@ -104,16 +110,31 @@ struct Binding {
 extern const Binding bindings[];
 extern const int bindingCount;
 
-// A key press decoded once from its message and the key table.
-struct KeyPress {
-  int key = 0;         // virtual-key code; 0: the message is no key press
-  bool repeat = false; // an auto-repeat (the key was already down)
-  uint8_t mods = 0;
+// One window message decoded once, at the top of the main loop's pass, into what every command
+// reads (as sokol_app's event): a key pressed or let go, with the modifiers down once it is,
+// and the action it asks for with its argument. A page's request is an action too.
+struct Input {
+  UINT message = 0;      // the message decoded; 0: none this pass
+  int vk = 0;            // a key message's virtual-key code as sent (the key table's index)
+  int key = 0;           // a press's key by its place (the keypad's as keypad keys); 0: no press
+  bool released = false; // a key let go (under Alt too)
+  bool allUp = false;    // the window lost the focus: every key counts as up
+  bool repeat = false;   // an auto-repeat (the key was already down)
+  uint8_t mods = 0;      // with a press: modShift, modCtrl, modAlt (modSystem, modMoving)
+  Action action = Action::none; // the press's binding, or what the page asks
+  int arg = 0;                  // the pressed key, or the lattice (list index) the page names
+  std::string name;             // the keyframe file the page hands over (openFlight)
 };
 
-// The press `msg` carries (WM_KEYDOWN or WM_SYSKEYDOWN), with the modifiers the key table
-// `key` holds down; Alt for a system key.
-KeyPress decodeKeyPress(const MSG& msg, const unsigned char* key);
+// Decodes `msg` with the key table `key` (as it stands before the message): a press finds its
+// binding among the rows that apply `where`, with modMoving while a lattice is `moving`. A
+// page's keyframe file name is taken out of the message (its sender's allocation is freed).
+Input decodeInput(const MSG& msg, const unsigned char* key, uint8_t where = onDesktop,
+                  bool moving = false);
+
+// Whether the key of the quit row that applies `where` (Escape) was pressed since this was last
+// asked: Windows keeps one such mark for all programs, and asking spends it.
+bool quitPressedSince(uint8_t where);
 
 // The action of the row for `input` with the most modifiers, all in `mods` (on a tie, Alt
 // outranks Shift and Shift outranks Ctrl); none when no row matches. A repeat finds only rows that

@@ -91,8 +91,7 @@ bool openDroppedFlight(Viewer& v, const std::string& name) {
   return true;
 }
 
-void flightCommand(Viewer& v, const MSG& msg, bool got) {
-  if (got && msg.message == pageAskMessage && msg.wParam == pagePlay) startFlight(v);
+void flightCommand(Viewer& v) {
   if (!v.playing) return;
   double t = double(DWORD(GetTickCount() - v.playStart)) / 1000;
   flightCamera(v.flight, t, v.trot);

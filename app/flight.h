@@ -5,8 +5,8 @@
 
 #include <string>
 
-// While a flight plays, the camera follows it; the page's Play starts it.
-void flightCommand(Viewer& v, const MSG& msg, bool got);
+// While a flight plays, the camera follows it.
+void flightCommand(Viewer& v);
 // Enter: the view becomes the flight's next keyframe.
 void addKeyframe(Viewer& v);
 // Ctrl+Enter: prints the flight as a keyframe file.

@@ -114,7 +114,7 @@ LRESULT CALLBACK mainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
   case WM_SETFOCUS:
     // An Escape pressed in another program while this window lacked the focus set Windows'
     // one "pressed since" mark for all programs: spent here, it is not taken as the viewer's.
-    GetAsyncKeyState(heldKey(Action::quit));
+    quitPressedSince(onDesktop);
     return 0;
   case WM_CLOSE:
     PostQuitMessage(0);

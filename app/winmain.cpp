@@ -31,13 +31,13 @@ void restoreGl(Viewer& v) {
 
 // What the message (when `got`) and the watch ask for. Running out of memory in any of it is
 // said and ends only that command: the last scene stays and the viewer goes on.
-void commands(Viewer& v, const MSG& msg, bool got) {
+void commands(Viewer& v, const MSG& msg, const Input& in, bool got) {
   try {
-    if (got) keyCommand(v, msg);
+    if (got) keyCommand(v, in);
     if (got) pointerCommand(v, msg);
     if (got) dropCommand(v, msg);
-    if (got) pageCommand(v, msg);
-    flightCommand(v, msg, got);
+    if (got) pageCommand(v, in);
+    flightCommand(v);
     hoverCommand(v);
     if (got && msg.message == glRestoredMessage) restoreGl(v);
     watchCommand(v);
@@ -54,26 +54,24 @@ constexpr double frameRate = 60;
 // down (bit 30: the key was down before), or a pointer move that a later move supersedes.
 bool passedOver(const Viewer& v, const MSG& msg, const MSG& next) {
   bool keyDown = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
-  if (keyDown && (msg.lParam & (1L << 30)) && msg.wParam < 256 && v.key[msg.wParam]) return true;
+  if (keyDown) {
+    Input in = decodeInput(msg, v.key);
+    if (in.repeat && in.key && v.key[in.vk]) return true;
+  }
   return msg.message == WM_MOUSEMOVE && next.message == WM_MOUSEMOVE;
 }
 
 // Takes the message for this pass. What changes nothing is dropped while others wait, so input
 // never queues up behind slow frames; the last waiting message keeps its pass, and so does every
-// press and release. When messages wait behind the one taken, a close or an Escape press among
-// them acts now: a close or the quit message it posts ends the loop (`quit` is then the exit
-// status), Escape is taken as down.
-bool takeMessage(Viewer& v, MSG& msg, int& quit) {
+// press and release. `waiting`: messages wait behind the one taken (userQuits then looks among
+// them for a close or an Escape press).
+bool takeMessage(Viewer& v, MSG& msg, bool& waiting) {
   MSG next;
   bool got = PeekMessageA(&msg, v.hWnd, 0, 0, PM_REMOVE);
+  waiting = false;
   while (got && msg.message != WM_QUIT && PeekMessageA(&next, v.hWnd, 0, 0, PM_NOREMOVE)) {
     if (!passedOver(v, msg, next)) {
-      MSG close;
-      if (PeekMessageA(&close, v.hWnd, WM_CLOSE, WM_CLOSE, PM_REMOVE) ||
-          PeekMessageA(&close, v.hWnd, WM_QUIT, WM_QUIT, PM_REMOVE))
-        quit = close.message == WM_QUIT ? int(close.wParam) : 0;
-      if (GetAsyncKeyState(heldKey(Action::quit, bindingsHere(v))) & 0x8001)
-        v.key[heldKey(Action::quit, bindingsHere(v))] = 1;
+      waiting = true;
       break;
     }
     got = PeekMessageA(&msg, v.hWnd, 0, 0, PM_REMOVE);
@@ -128,6 +126,44 @@ bool overlayStale(const Viewer& v, DWORD now) {
   return false;
 }
 
+// Whether the viewer ends now, with `status`: the quit message taken for this pass (`got` is
+// cleared when the user keeps the viewer), the quit key held, or, while messages are `waiting`
+// behind it, a close, a quit message or an Escape press among them, which act at once. Each
+// asks first while edits are unsaved, and Cancel keeps the viewer; the page asks before it
+// stops the viewer for another map. The one place the viewer decides to end.
+bool userQuits(Viewer& v, const MSG& msg, bool& got, bool waiting, int& status) {
+  int escape = heldKey(Action::quit, bindingsHere(v));
+  int quit = -1;
+  if (waiting) {
+    MSG close;
+    if (PeekMessageA(&close, v.hWnd, WM_CLOSE, WM_CLOSE, PM_REMOVE) ||
+        PeekMessageA(&close, v.hWnd, WM_QUIT, WM_QUIT, PM_REMOVE))
+      quit = close.message == WM_QUIT ? int(close.wParam) : 0;
+    if (quitPressedSince(bindingsHere(v))) v.key[escape] = 1; // taken as down
+  }
+  if (quit >= 0 && (WPARAM(quit) == pageQuitCode || settleEdits(v))) {
+    status = quit;
+    return true;
+  }
+  if (got && msg.message == WM_QUIT) {
+    if (msg.wParam == pageQuitCode || settleEdits(v)) {
+      status = int(msg.wParam);
+      return true;
+    }
+    got = false;
+  }
+  if (!v.key[escape]) return false;
+  if (settleEdits(v)) {
+    status = 0;
+    return true;
+  }
+  v.key[escape] = 0;
+  // Cancel answered that press: its "pressed since" mark must not ask again when messages next
+  // wait behind one another.
+  quitPressedSince(bindingsHere(v));
+  return false;
+}
+
 // The main loop: one window message at most per pass, then the camera step and a frame. A pass
 // with no message, nothing moving and nothing changed draws nothing and waits for the next
 // message instead. Returns the exit status when the user quits.
@@ -135,36 +171,25 @@ int runLoop(Viewer& v) {
   MSG msg = {};
   // Spends the "pressed since" mark of an Escape from before this run: Windows keeps one mark
   // for all programs, so an Escape that closed another program would end this one at once.
-  GetAsyncKeyState(heldKey(Action::quit, bindingsHere(v)));
+  quitPressedSince(bindingsHere(v));
   for (;;) {
-    int quit = -1;
-    bool got = takeMessage(v, msg, quit);
-    // Escape and the close box ask first while edits are unsaved; Cancel keeps the viewer. The
-    // page asks before it stops the viewer for another map.
-    if (quit >= 0 && (WPARAM(quit) == pageQuitCode || settleEdits(v))) return quit;
-    if (got && msg.message == WM_QUIT) {
-      if (msg.wParam == pageQuitCode || settleEdits(v)) return int(msg.wParam);
-      got = false;
-    }
-    if (v.key[heldKey(Action::quit, bindingsHere(v))]) {
-      if (settleEdits(v)) return 0;
-      v.key[heldKey(Action::quit, bindingsHere(v))] = 0;
-      // Cancel answered that press: its "pressed since" mark must not ask again when messages
-      // next wait behind one another.
-      GetAsyncKeyState(heldKey(Action::quit, bindingsHere(v)));
-    }
-    if (got) updateKeyTable(v.key, msg);
+    bool waiting;
+    bool got = takeMessage(v, msg, waiting);
+    int status = 0;
+    if (userQuits(v, msg, got, waiting, status)) return status;
+    Input in = got ? decodeInput(msg, v.key, bindingsHere(v), v.edits.moving) : Input{};
+    if (got) updateKeyTable(v.key, in);
     // Frames that move the camera are paced; a release with nothing held moves nothing and
     // changes nothing a frame shows but the axis lines.
     bool moving = anyKeyDown(v.key) || v.playing || !v.drawn;
-    bool released = got && (msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP);
+    bool released = got && in.released;
     if (moving) paceFrame(v);
     int axes = v.vs.axisFlag;
     unsigned char keys[256];
     cameraKeys(v, keys);
     cameraStep(keys, v.trot, v.vs);
     released = released && axes == v.vs.axisFlag;
-    commands(v, msg, got);
+    commands(v, msg, in, got);
     DWORD now = GetTickCount();
     bool draw = moving || (got && !released) || v.redraw || overlayStale(v, now);
     if (draw) {

@@ -126,17 +126,17 @@ TEST(CameraStep, AxisFlagFollowsTheKey) {
 
 TEST(KeyTable, PressesAndReleasesOfEitherNameTouchIt) {
   unsigned char key[256] = {};
-  updateKeyTable(key, keyMsg(WM_KEYDOWN, 'E'));
+  updateKeyTable(key, decodeInput(keyMsg(WM_KEYDOWN, 'E'), key));
   EXPECT_EQ(key['E'], 1);
-  updateKeyTable(key, keyMsg(WM_KEYDOWN, 'E', true)); // auto-repeat
+  updateKeyTable(key, decodeInput(keyMsg(WM_KEYDOWN, 'E', true), key)); // auto-repeat
   EXPECT_EQ(key['E'], 1);
-  updateKeyTable(key, keyMsg(WM_SYSKEYUP, 'E')); // let go while Alt is down
+  updateKeyTable(key, decodeInput(keyMsg(WM_SYSKEYUP, 'E'), key)); // let go while Alt is down
   EXPECT_EQ(key['E'], 0);
-  updateKeyTable(key, keyMsg(WM_SYSKEYDOWN, VK_CONTROL));
+  updateKeyTable(key, decodeInput(keyMsg(WM_SYSKEYDOWN, VK_CONTROL), key));
   EXPECT_EQ(key[VK_CONTROL], 1);
-  updateKeyTable(key, keyMsg(WM_MOUSEMOVE, 'F')); // not a key message
+  updateKeyTable(key, decodeInput(keyMsg(WM_MOUSEMOVE, 'F'), key)); // not a key message
   EXPECT_EQ(key['F'], 0);
-  updateKeyTable(key, keyMsg(WM_KEYUP, VK_CONTROL));
+  updateKeyTable(key, decodeInput(keyMsg(WM_KEYUP, VK_CONTROL), key));
   EXPECT_EQ(key[VK_CONTROL], 0);
 }
 

@@ -240,7 +240,7 @@ TEST(Bindings, APressFindsItsRow) {
     msg.message = c.message;
     msg.wParam = WPARAM(c.key);
     msg.lParam = c.repeat ? LPARAM(1L << 30) : 0;
-    KeyPress k = decodeKeyPress(msg, key);
+    Input k = decodeInput(msg, key);
     EXPECT_EQ(k.key ? lookUpAction(k.key, k.mods, k.repeat) : Action::none, c.want)
         << c.message << " " << c.key << (c.shift ? " shift" : "") << (c.ctrl ? " ctrl" : "")
         << (c.alt ? " alt" : "") << (c.repeat ? " repeat" : "");
@@ -273,7 +273,7 @@ TEST(Bindings, APressFindsItsRow) {
     msg.message = c.message;
     msg.wParam = WPARAM(c.key);
     msg.lParam = c.extended ? LPARAM(1) << 24 : 0;
-    KeyPress k = decodeKeyPress(msg, key);
+    Input k = decodeInput(msg, key);
     EXPECT_EQ(lookUpAction(k.key, k.mods, k.repeat), c.want)
         << c.key << (c.extended ? " extended" : "") << (c.ctrl ? " ctrl" : "");
   }
