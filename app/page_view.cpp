@@ -53,10 +53,8 @@ void fillPageView(Viewer& v) {
     p.measure += measureLine(upTo);
   }
   p.flight.clear();
-  for (const Keyframe& k : v.flight) {
-    p.flight += keyframeLine(k);
-    p.flight += '\n';
-  }
+  for (const Keyframe& k : v.flight)
+    p.flight.push_back(keyframeLine(k).substr(9)); // the numbers after "--camera "
   p.playing = v.playing;
   p.unsaved = unsavedEdits(v);
   p.view = v.printed.line;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct PageView {
   bool running = false; // a viewer runs (before its first frame, and after, nothing to show)
@@ -20,9 +21,9 @@ struct PageView {
   unsigned maps = 0;    // maps built so far: the outline changes with it
   unsigned edits = 0;   // edits applied so far: the lattice's details change with them
   std::string measure;  // the measurement's lines, "" for none
-  std::string flight;   // the keyframes, a keyframeLine each
-  bool playing = false; // a flight is playing
-  bool unsaved = false; // the map has edits not saved
+  std::vector<std::string> flight; // the keyframes, each a keyframeLine after "--camera "
+  bool playing = false;            // a flight is playing
+  bool unsaved = false;            // the map has edits not saved
   // The view P printed last, whole and in the parts the page's link takes; `views` counts P.
   std::string view, viewCamera, viewHidden, viewSection;
   int viewSelected = -1;

@@ -10,13 +10,17 @@
 
 namespace {
 
-std::map<std::string, WNDCLASSEXA> classes;
-std::deque<MSG> queue;
-bool quitPosted = false;
-int quitCode = 0;
-DWORD lastError = 0;
-// GetAsyncKeyState: keys down now, and keys pressed since the last look at them.
-bool asyncDown[256] = {}, asyncPressed[256] = {};
+// The layer's whole state: the registered classes, the queue, the posted quit, the last error,
+// and for GetAsyncKeyState the keys down now and those pressed since the last look at them.
+struct Queue {
+  std::map<std::string, WNDCLASSEXA> classes;
+  std::deque<MSG> queue;
+  bool quitPosted = false;
+  int quitCode = 0;
+  DWORD lastError = 0;
+  bool asyncDown[256] = {}, asyncPressed[256] = {};
+};
+Queue q;
 
 bool inRange(const MSG& m, UINT first, UINT last) {
   return (!first && !last) || (m.message >= first && m.message <= last);
@@ -25,9 +29,9 @@ bool inRange(const MSG& m, UINT first, UINT last) {
 } // namespace
 
 WNDPROC classProcedure(LPCSTR className) {
-  auto it = classes.find(className ? className : "");
-  if (it != classes.end()) return it->second.lpfnWndProc;
-  lastError = 1407; // class not found
+  auto it = q.classes.find(className ? className : "");
+  if (it != q.classes.end()) return it->second.lpfnWndProc;
+  q.lastError = 1407; // class not found
   return nullptr;
 }
 
@@ -43,7 +47,7 @@ void sendCreated(HWND w, LPARAM clientSize) {
 }
 
 void dropMessages(HWND w) {
-  std::erase_if(queue, [w](const MSG& m) { return m.hwnd == w; });
+  std::erase_if(q.queue, [w](const MSG& m) { return m.hwnd == w; });
 }
 
 void deleteWindow(HWND w) {
@@ -58,12 +62,12 @@ void postMessage(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
   m.wParam = wParam;
   m.lParam = lParam;
   m.time = GetTickCount();
-  queue.push_back(m);
+  q.queue.push_back(m);
 }
 
 void postKey(HWND w, unsigned char vk, bool down, bool repeat, bool sys, unsigned scancode) {
-  asyncDown[vk] = down;
-  if (down) asyncPressed[vk] = true;
+  q.asyncDown[vk] = down;
+  if (down) q.asyncPressed[vk] = true;
   UINT msg = down ? (sys ? WM_SYSKEYDOWN : WM_KEYDOWN) : (sys ? WM_SYSKEYUP : WM_KEYUP);
   LPARAM lp = 1 | LPARAM(scancode & 0xFF) << 16;
   // The keypad's keys arrive as VK_NUMPAD*: the navigation keys here are the dedicated ones,
@@ -76,36 +80,36 @@ void postKey(HWND w, unsigned char vk, bool down, bool repeat, bool sys, unsigne
 }
 
 void postPaint(HWND w) {
-  for (const MSG& m : queue)
+  for (const MSG& m : q.queue)
     if (m.hwnd == w && m.message == WM_PAINT) return;
   postMessage(w, WM_PAINT, 0, 0);
 }
 
 void postMouseMove(HWND w, WPARAM keys, LPARAM xy) {
-  if (!queue.empty() && queue.back().hwnd == w && queue.back().message == WM_MOUSEMOVE) {
-    queue.back().wParam = keys;
-    queue.back().lParam = xy;
+  if (!q.queue.empty() && q.queue.back().hwnd == w && q.queue.back().message == WM_MOUSEMOVE) {
+    q.queue.back().wParam = keys;
+    q.queue.back().lParam = xy;
     return;
   }
   postMessage(w, WM_MOUSEMOVE, keys, xy);
 }
 
 void setLastError(DWORD e) {
-  lastError = e;
+  q.lastError = e;
 }
 
 ATOM RegisterClassExA(const WNDCLASSEXA* wc) {
   if (!wc || wc->cbSize != sizeof(WNDCLASSEXA) || !wc->lpszClassName || !wc->lpfnWndProc ||
-      classes.count(wc->lpszClassName)) {
-    lastError = 87; // invalid parameter, or 1410 "class already exists" on Windows
+      q.classes.count(wc->lpszClassName)) {
+    q.lastError = 87; // invalid parameter, or 1410 "class already exists" on Windows
     return 0;
   }
-  classes[wc->lpszClassName] = *wc;
-  return ATOM(0xC000 + classes.size());
+  q.classes[wc->lpszClassName] = *wc;
+  return ATOM(0xC000 + q.classes.size());
 }
 
 BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
-  return className && classes.erase(className) ? TRUE : FALSE;
+  return className && q.classes.erase(className) ? TRUE : FALSE;
 }
 
 BOOL SetPropA(HWND w, LPCSTR name, HANDLE data) {
@@ -157,19 +161,19 @@ int ReleaseDC(HWND w, HDC dc) {
 
 BOOL PeekMessageA(MSG* msg, HWND, UINT first, UINT last, UINT remove) {
   pumpEvents();
-  auto it = std::find_if(queue.begin(), queue.end(),
+  auto it = std::find_if(q.queue.begin(), q.queue.end(),
                          [&](const MSG& m) { return inRange(m, first, last); });
-  if (it != queue.end()) {
+  if (it != q.queue.end()) {
     *msg = *it;
-    if (remove & PM_REMOVE) queue.erase(it);
+    if (remove & PM_REMOVE) q.queue.erase(it);
     return TRUE;
   }
-  if (quitPosted && (queue.empty() || first || last)) {
+  if (q.quitPosted && (q.queue.empty() || first || last)) {
     *msg = MSG{};
     msg->message = WM_QUIT;
-    msg->wParam = WPARAM(quitCode);
+    msg->wParam = WPARAM(q.quitCode);
     msg->time = GetTickCount();
-    if (remove & PM_REMOVE) quitPosted = false;
+    if (remove & PM_REMOVE) q.quitPosted = false;
     return TRUE;
   }
   return FALSE;
@@ -177,16 +181,16 @@ BOOL PeekMessageA(MSG* msg, HWND, UINT first, UINT last, UINT remove) {
 
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE*, BOOL, DWORD ms, DWORD) {
   pumpEvents();
-  if (queue.empty() && !quitPosted) waitEvents(ms);
+  if (q.queue.empty() && !q.quitPosted) waitEvents(ms);
   pumpEvents();
-  return !queue.empty() || quitPosted ? WAIT_OBJECT_0 + count : WAIT_TIMEOUT;
+  return !q.queue.empty() || q.quitPosted ? WAIT_OBJECT_0 + count : WAIT_TIMEOUT;
 }
 
 short GetAsyncKeyState(int vk) {
   if (vk < 0 || vk > 255) return 0;
   pumpEvents();
-  short state = short((asyncDown[vk] ? 0x8000 : 0) | (asyncPressed[vk] ? 1 : 0));
-  asyncPressed[vk] = false;
+  short state = short((q.asyncDown[vk] ? 0x8000 : 0) | (q.asyncPressed[vk] ? 1 : 0));
+  q.asyncPressed[vk] = false;
   return state;
 }
 
@@ -210,12 +214,12 @@ BOOL PostMessageA(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void PostQuitMessage(int code) {
-  quitPosted = true;
-  quitCode = code;
+  q.quitPosted = true;
+  q.quitCode = code;
 }
 
 DWORD GetLastError() {
-  return lastError;
+  return q.lastError;
 }
 
 // One format: double-buffered RGBA with a depth buffer, chosen when the context is made.

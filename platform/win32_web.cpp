@@ -10,6 +10,7 @@
 
 #include <emscripten.h>
 #include <emscripten/html5.h>
+#include <emscripten/val.h>
 
 #include <cctype>
 #include <cmath>
@@ -19,7 +20,17 @@
 
 namespace {
 
-HWND window = nullptr; // the canvas; one at a time
+// The layer's whole state: the window (the canvas, one at a time), the canvas's size as the
+// window last told it (WM_SIZE), what the page last got (the outline of PageView::maps, the
+// pictures and saved maps handed over), and the WebGL context the canvas keeps for the page's
+// life.
+struct Web {
+  HWND window = nullptr;
+  int sentWidth = 0, sentHeight = 0;
+  unsigned sentMaps = 0, sentPictures = 0, sentSaves = 0;
+  EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = 0;
+};
+Web web;
 
 // Windows virtual-key codes by the browser's KeyboardEvent.code (the key's place); letters are
 // taken from KeyboardEvent.key instead, so they follow the layout. Anything else is no key.
@@ -101,10 +112,10 @@ bool browserKey(const EmscriptenKeyboardEvent& e) {
 // scroll it). Releases always reach the viewer, so no key stays held.
 EM_BOOL onKey(int type, const EmscriptenKeyboardEvent* e, void*) {
   unsigned char vk = virtualKey(*e);
-  if (!window || !vk) return EM_FALSE;
+  if (!web.window || !vk) return EM_FALSE;
   bool focused = canvasFocused();
   if (type == EMSCRIPTEN_EVENT_KEYDOWN && (!focused || browserKey(*e))) return EM_FALSE;
-  postKey(window, vk, type == EMSCRIPTEN_EVENT_KEYDOWN, e->repeat, false, 0);
+  postKey(web.window, vk, type == EMSCRIPTEN_EVENT_KEYDOWN, e->repeat, false, 0);
   return focused ? EM_TRUE : EM_FALSE;
 }
 
@@ -132,10 +143,10 @@ WPARAM mouseKeys(const EmscriptenMouseEvent& e) {
 // Button and move messages as Windows sends them: presses on the canvas, moves and releases
 // anywhere (the window has the mouse while a button is held).
 EM_BOOL onMouse(int type, const EmscriptenMouseEvent* e, void*) {
-  if (!window) return EM_FALSE;
+  if (!web.window) return EM_FALSE;
   LPARAM xy = canvasPoint(e->clientX, e->clientY);
   if (type == EMSCRIPTEN_EVENT_MOUSEMOVE) {
-    postMouseMove(window, mouseKeys(*e), xy);
+    postMouseMove(web.window, mouseKeys(*e), xy);
     return EM_FALSE;
   }
   bool down = type == EMSCRIPTEN_EVENT_MOUSEDOWN;
@@ -144,16 +155,16 @@ EM_BOOL onMouse(int type, const EmscriptenMouseEvent* e, void*) {
            : e->button == 2 ? (down ? WM_RBUTTONDOWN : WM_RBUTTONUP)
            : e->button == 1 ? (down ? WM_MBUTTONDOWN : WM_MBUTTONUP)
                             : 0;
-  if (m) postMessage(window, m, mouseKeys(*e), xy);
+  if (m) postMessage(web.window, m, mouseKeys(*e), xy);
   return down ? EM_TRUE : EM_FALSE;
 }
 
 // Each wheel event is a notch, away from the user (up) or towards the user (down); the page
 // does not scroll while the wheel turns over the canvas.
 EM_BOOL onWheel(int, const EmscriptenWheelEvent* e, void*) {
-  if (!window || e->deltaY == 0) return EM_FALSE;
+  if (!web.window || e->deltaY == 0) return EM_FALSE;
   int delta = e->deltaY < 0 ? WHEEL_DELTA : -WHEEL_DELTA;
-  postMessage(window, WM_MOUSEWHEEL, MAKEWPARAM(mouseKeys(e->mouse), delta),
+  postMessage(web.window, WM_MOUSEWHEEL, MAKEWPARAM(mouseKeys(e->mouse), delta),
               MAKELPARAM(e->mouse.screenX, e->mouse.screenY));
   return EM_TRUE;
 }
@@ -180,7 +191,7 @@ LPARAM pointOf(const EmscriptenTouchPoint& t) {
 }
 
 EM_BOOL onTouch(int type, const EmscriptenTouchEvent* e, void*) {
-  if (!window) return EM_FALSE;
+  if (!web.window) return EM_FALSE;
   const EmscriptenTouchPoint* on[2] = {};
   int n = 0;
   for (int i = 0; i < e->numTouches; i++) {
@@ -195,35 +206,35 @@ EM_BOOL onTouch(int type, const EmscriptenTouchEvent* e, void*) {
     double spread = std::hypot(x1 - x0, y1 - y0);
     if (!t.pair) {
       t.pair = true;
-      postMessage(window, WM_RBUTTONDOWN, MK_RBUTTON | MK_LBUTTON, mid);
-      if (t.down) postMessage(window, WM_LBUTTONUP, MK_RBUTTON, mid);
+      postMessage(web.window, WM_RBUTTONDOWN, MK_RBUTTON | MK_LBUTTON, mid);
+      if (t.down) postMessage(web.window, WM_LBUTTONUP, MK_RBUTTON, mid);
       t.spread = spread;
       t.wheel = 0;
     } else {
-      postMouseMove(window, MK_RBUTTON, mid);
+      postMouseMove(web.window, MK_RBUTTON, mid);
       t.wheel += 3 * (spread - t.spread);
       t.spread = spread;
       int units = int(t.wheel);
-      if (units) postMessage(window, WM_MOUSEWHEEL, MAKEWPARAM(MK_RBUTTON, units), mid);
+      if (units) postMessage(web.window, WM_MOUSEWHEEL, MAKEWPARAM(MK_RBUTTON, units), mid);
       t.wheel -= units;
     }
     t.at = mid;
   } else if (t.pair) {
-    if (t.down >= 2) postMessage(window, WM_RBUTTONUP, 0, t.at);
+    if (t.down >= 2) postMessage(web.window, WM_RBUTTONUP, 0, t.at);
     if (n == 0) t.pair = false;
   } else if (n == 1) {
     t.at = pointOf(*on[0]);
     if (t.down == 0) {
       focusCanvas();
       t.since = emscripten_get_now();
-      postMessage(window, WM_LBUTTONDOWN, MK_LBUTTON, t.at);
+      postMessage(web.window, WM_LBUTTONDOWN, MK_LBUTTON, t.at);
     } else
-      postMouseMove(window, MK_LBUTTON, t.at);
+      postMouseMove(web.window, MK_LBUTTON, t.at);
   } else if (t.down == 1) {
     for (int i = 0; i < e->numTouches; i++)
       if (e->touches[i].isChanged) t.at = pointOf(e->touches[i]);
     bool ctrl = e->ctrlKey || emscripten_get_now() - t.since >= longPress;
-    postMessage(window, WM_LBUTTONUP, ctrl ? MK_CONTROL : 0, t.at);
+    postMessage(web.window, WM_LBUTTONUP, ctrl ? MK_CONTROL : 0, t.at);
   }
   t.down = n;
   return EM_TRUE; // the canvas keeps its touches: no scrolling or zooming of the page
@@ -231,7 +242,7 @@ EM_BOOL onTouch(int type, const EmscriptenTouchEvent* e, void*) {
 
 // Losing the focus is sent to the window procedure at once, as Windows does.
 EM_BOOL onBlur(int, const EmscriptenFocusEvent*, void*) {
-  if (window) window->proc(window, WM_KILLFOCUS, 0, 0);
+  if (web.window) web.window->proc(web.window, WM_KILLFOCUS, 0, 0);
   return EM_FALSE;
 }
 
@@ -247,33 +258,6 @@ EM_JS(void, pageMessageBox, (const char* caption, const char* text), {
 EM_JS(int, pageConfirm, (const char* text), { return window.confirm(UTF8ToString(text)) ? 1 : 0; });
 
 EM_JS(void, pageNote, (const char* text), { Module.kelvaneMessage(UTF8ToString(text), false); });
-
-// Every frame, the page view as one object; the outline only when a new map has it, else null.
-EM_JS(void, pageBridge, (const float* camera, int selected, const char* lattice,
-                         const char* hidden, const char* outline, const char* changes,
-                         const char* measure,
-                         const char* flight, int playing, const char* view,
-                         const char* viewCamera, const char* viewHidden, int viewSelected,
-                         int views, const unsigned char* picture, int pictureSize,
-                         const char* pictureName, const char* section,
-                         const char* viewSection, const unsigned char* saved, int savedSize,
-                         const char* savedName, int unsaved), {
-  Module.kelvaneBridge({
-    camera: camera ? Array.from(HEAPF32.subarray(camera >> 2, (camera >> 2) + 5)) : null,
-    selected, lattice: UTF8ToString(lattice), hidden: UTF8ToString(hidden),
-    outline: outline ? UTF8ToString(outline) : null,
-    changes: outline ? UTF8ToString(changes) : null, measure: UTF8ToString(measure),
-    flight: UTF8ToString(flight), playing: !!playing, unsaved: !!unsaved,
-    section: UTF8ToString(section),
-    view: {line: UTF8ToString(view), camera: UTF8ToString(viewCamera),
-           hidden: UTF8ToString(viewHidden), selected: viewSelected, count: views,
-           section: UTF8ToString(viewSection)},
-    picture: picture ? {bytes: HEAPU8.slice(picture, picture + pictureSize),
-                        name: UTF8ToString(pictureName)} : null,
-    saved: saved ? {bytes: HEAPU8.slice(saved, saved + savedSize), name: UTF8ToString(savedName)}
-                 : null,
-  });
-});
 
 // What the page may ask the viewer (kelvanePageAsk's `what`), by name, from the PageAsk enum.
 EM_JS(void, declarePageAsks, (int select, int selectFit, int hide, int show, int play,
@@ -310,17 +294,10 @@ EM_BOOL onContextLost(int, const void*, void*) {
 
 EM_BOOL onContextRestored(int, const void*, void*) {
   webglRestored();
-  if (window) postMessage(window, glRestoredMessage, 0, 0);
+  if (web.window) postMessage(web.window, glRestoredMessage, 0, 0);
   pageNote("The WebGL context was restored.");
   return EM_TRUE;
 }
-
-// The canvas's size as the window last told it (WM_SIZE), and the map whose outline the page
-// last got (PageView::maps).
-int sentWidth = 0, sentHeight = 0;
-unsigned sentMaps = 0;
-unsigned sentPictures = 0; // the pictures handed to the page
-unsigned sentSaves = 0;    // the saved maps handed to the page
 
 // The page's layout sizes the canvas to its place; a change reaches the viewer as WM_SIZE, sent
 // while it looks for messages as Windows sends it, so the next frame has the canvas's size.
@@ -329,36 +306,37 @@ unsigned sentSaves = 0;    // the saved maps handed to the page
 void followCanvasSize() {
   int w = 0, h = 0;
   emscripten_get_canvas_element_size("#canvas", &w, &h);
-  if (w == sentWidth && h == sentHeight) return;
-  sentWidth = w;
-  sentHeight = h;
-  window->proc(window, WM_SIZE, 0, MAKELPARAM(w, h));
-  postPaint(window); // the canvas was cleared by its new size
+  if (w == web.sentWidth && h == web.sentHeight) return;
+  web.sentWidth = w;
+  web.sentHeight = h;
+  web.window->proc(web.window, WM_SIZE, 0, MAKELPARAM(w, h));
+  postPaint(web.window); // the canvas was cleared by its new size
 }
 
 } // namespace
 
 // The page's outline asks the viewer (what: a PageAsk) about the lattice at list index `index`.
 extern "C" EMSCRIPTEN_KEEPALIVE void kelvanePageAsk(int what, int index) {
-  if (window && what >= 0 && WPARAM(what) <= pageSaveMap)
-    postMessage(window, pageAskMessage, WPARAM(what), LPARAM(index));
+  if (web.window && what >= 0 && WPARAM(what) <= pageSaveMap)
+    postMessage(web.window, pageAskMessage, WPARAM(what), LPARAM(index));
 }
 
 // The page opened a keyframe file, written at `path` of the in-memory file system (malloc'd by
 // allocateUTF8, freed here): it becomes the flight.
 extern "C" EMSCRIPTEN_KEEPALIVE void kelvaneOpenFlight(char* path) {
-  if (window) postMessage(window, pageAskMessage, pageFlight, LPARAM(new std::string(path)));
+  if (web.window)
+    postMessage(web.window, pageAskMessage, pageFlight, LPARAM(new std::string(path)));
   std::free(path);
 }
 
 // The page asking the viewer to stop (to open another map) counts as a quit message with
 // code 0; whatever was queued is dropped.
 void pumpEvents() {
-  if (window && pageWantsQuit()) {
-    dropMessages(window);
+  if (web.window && pageWantsQuit()) {
+    dropMessages(web.window);
     PostQuitMessage(int(pageQuitCode));
   }
-  if (window) followCanvasSize();
+  if (web.window) followCanvasSize();
 }
 
 // The page's events arrive while the browser runs, so waiting hands over to it until its next
@@ -375,38 +353,38 @@ DWORD GetTickCount() {
 HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD, int, int, int, int, HWND, HMENU,
                      HINSTANCE, LPVOID) {
   WNDPROC proc = classProcedure(className);
-  if (!proc || window) return nullptr;
+  if (!proc || web.window) return nullptr;
   if (title) emscripten_set_window_title(title);
-  window = newWindow(proc, nullptr);
-  sentMaps = 0; // a new viewer: its first map's outline goes to the page
-  sentPictures = 0;
-  sentSaves = 0;
+  web.window = newWindow(proc, nullptr);
+  web.sentMaps = 0; // a new viewer: its first map's outline goes to the page
+  web.sentPictures = 0;
+  web.sentSaves = 0;
   declarePageAsks(pageSelect, pageSelectFit, pageHide, pageShow, pagePlay, pagePicture,
                   pageSaveMap);
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
   emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
   emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onBlur);
   listenToPointer(true);
-  emscripten_get_canvas_element_size("#canvas", &sentWidth, &sentHeight);
-  sendCreated(window, MAKELPARAM(sentWidth, sentHeight));
-  sentWidth = sentHeight = 0;
-  return window;
+  emscripten_get_canvas_element_size("#canvas", &web.sentWidth, &web.sentHeight);
+  sendCreated(web.window, MAKELPARAM(web.sentWidth, web.sentHeight));
+  web.sentWidth = web.sentHeight = 0;
+  return web.window;
 }
 
 BOOL DestroyWindow(HWND w) {
-  if (!w || w != window) return FALSE;
+  if (!w || w != web.window) return FALSE;
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
   emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
   emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
   listenToPointer(false);
   touches = Touches{};
   deleteWindow(w);
-  window = nullptr;
+  web.window = nullptr;
   return TRUE;
 }
 
 BOOL SetWindowTextA(HWND w, LPCSTR text) {
-  if (!w || w != window) return FALSE;
+  if (!w || w != web.window) return FALSE;
   emscripten_set_window_title(text ? text : "");
   return TRUE;
 }
@@ -432,21 +410,55 @@ BOOL SwapBuffers(HDC dc) {
   const PageView* page = static_cast<const PageView*>(GetPropA(dc->wnd, pageViewProp));
   PageView none;
   const PageView& p = page && page->running ? *page : none;
-  bool newOutline = page && p.maps != sentMaps;
-  if (newOutline) sentMaps = p.maps;
-  bool newPicture = page && p.pictures != sentPictures;
-  if (newPicture) sentPictures = p.pictures;
-  bool newSave = page && p.saves != sentSaves;
-  if (newSave) sentSaves = p.saves;
-  pageBridge(
-      page && p.running ? p.camera : nullptr, p.selected, p.lattice.c_str(), p.hidden.c_str(),
-      newOutline ? p.outline.c_str() : nullptr, p.changes.c_str(), p.measure.c_str(),
-      p.flight.c_str(),
-      p.playing ? 1 : 0, p.view.c_str(), p.viewCamera.c_str(), p.viewHidden.c_str(), p.viewSelected,
-      int(p.views), newPicture ? reinterpret_cast<const unsigned char*>(p.picture.data()) : nullptr,
-      int(p.picture.size()), p.pictureName.c_str(), p.section.c_str(), p.viewSection.c_str(),
-      newSave ? reinterpret_cast<const unsigned char*>(p.savedMap.data()) : nullptr,
-      int(p.savedMap.size()), p.savedMapName.c_str(), p.unsaved ? 1 : 0);
+  bool newOutline = page && p.maps != web.sentMaps;
+  if (newOutline) web.sentMaps = p.maps;
+  bool newPicture = page && p.pictures != web.sentPictures;
+  if (newPicture) web.sentPictures = p.pictures;
+  bool newSave = page && p.saves != web.sentSaves;
+  if (newSave) web.sentSaves = p.saves;
+  // The page view as one object, by name; the outline only when a new map has it, the picture
+  // and the saved map only when new, else null.
+  using emscripten::val;
+  auto text = [](const std::string& t) { return val(t); }; // UTF-8, as embind passes strings
+  auto bytes = [&](bool fresh, const std::string& b, const std::string& name) {
+    if (!fresh) return val::null();
+    val o = val::object();
+    o.set("bytes", val(emscripten::typed_memory_view(
+                           b.size(), reinterpret_cast<const unsigned char*>(b.data())))
+                       .call<val>("slice"));
+    o.set("name", text(name));
+    return o;
+  };
+  val o = val::object();
+  if (page && p.running) {
+    val camera = val::array();
+    for (float c : p.camera) camera.call<void>("push", c);
+    o.set("camera", camera);
+  } else
+    o.set("camera", val::null());
+  o.set("selected", p.selected);
+  o.set("lattice", text(p.lattice));
+  o.set("hidden", text(p.hidden));
+  o.set("outline", newOutline ? text(p.outline) : val::null());
+  o.set("changes", newOutline ? text(p.changes) : val::null());
+  o.set("measure", text(p.measure));
+  val flight = val::array();
+  for (const std::string& k : p.flight) flight.call<void>("push", text(k));
+  o.set("flight", flight);
+  o.set("playing", p.playing);
+  o.set("unsaved", p.unsaved);
+  o.set("section", text(p.section));
+  val view = val::object();
+  view.set("line", text(p.view));
+  view.set("camera", text(p.viewCamera));
+  view.set("hidden", text(p.viewHidden));
+  view.set("selected", p.viewSelected);
+  view.set("count", p.views);
+  view.set("section", text(p.viewSection));
+  o.set("view", view);
+  o.set("picture", bytes(newPicture, p.picture, p.pictureName));
+  o.set("saved", bytes(newSave, p.savedMap, p.savedMapName));
+  val::module_property("kelvaneBridge")(o);
   nextAnimationFrame();
   return TRUE;
 }
@@ -456,8 +468,7 @@ BOOL SwapBuffers(HDC dc) {
 // keeps only a few contexts, and a canvas hands out the same one anyway).
 HGLRC wglCreateContext(HDC dc) {
   if (!dc) return nullptr;
-  static EMSCRIPTEN_WEBGL_CONTEXT_HANDLE pageContext = 0;
-  if (pageContext > 0) return reinterpret_cast<HGLRC>(intptr_t(pageContext));
+  if (web.context > 0) return reinterpret_cast<HGLRC>(intptr_t(web.context));
   EmscriptenWebGLContextAttributes a;
   emscripten_webgl_init_context_attributes(&a);
   a.depth = EM_TRUE;
@@ -466,7 +477,7 @@ HGLRC wglCreateContext(HDC dc) {
   a.premultipliedAlpha = EM_FALSE;
   EMSCRIPTEN_WEBGL_CONTEXT_HANDLE ctx = emscripten_webgl_create_context("#canvas", &a);
   if (ctx <= 0) return nullptr;
-  pageContext = ctx;
+  web.context = ctx;
   emscripten_set_webglcontextlost_callback("#canvas", nullptr, EM_TRUE, onContextLost);
   emscripten_set_webglcontextrestored_callback("#canvas", nullptr, EM_TRUE, onContextRestored);
   return reinterpret_cast<HGLRC>(intptr_t(ctx));

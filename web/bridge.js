@@ -71,9 +71,9 @@ var Module = {
     window.kelvane.selected = selected >= 0 ? selected : null;
     markSelected(window.kelvane.selected);
     if (latticePanel.textContent !== lattice) latticePanel.textContent = lattice;
-    if (flight !== flightText) {
-      flightText = flight;
-      window.kelvane.flight = flight.split('\n').filter(Boolean).map((l) => l.replace(/^--camera /, ''));
+    if (flight.join('\n') !== flightText) {
+      flightText = flight.join('\n');
+      window.kelvane.flight = flight;
     }
     followPlaying(playing);
     const measured = measure || measureHint;
