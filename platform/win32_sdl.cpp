@@ -16,8 +16,12 @@
 
 namespace {
 
-std::vector<HWND> windows;
-HWND current = nullptr; // the window whose context is current
+// The layer's whole state: its windows, and the one whose context is current.
+struct Layer {
+  std::vector<HWND> windows;
+  HWND current = nullptr;
+};
+Layer layer;
 
 // Windows virtual-key codes by SDL scancode; 0 is "no key".
 struct KeyTable {
@@ -189,13 +193,13 @@ void translate(const SDL_Event& e) {
     break;
   case SDL_DROPFILE: { // one message a file, as a drop of one
     HWND w = windowOf(e.drop.windowID);
-    if (!w && !windows.empty()) w = windows.front(); // a drop that names no window
+    if (!w && !layer.windows.empty()) w = layer.windows.front(); // a drop that names no window
     if (w) postMessage(w, WM_DROPFILES, WPARAM(newDrop({e.drop.file})), 0);
     SDL_free(e.drop.file);
     break;
   }
   case SDL_QUIT: // a termination signal: ask the windows to close, as their close boxes would
-    for (HWND w : windows) postMessage(w, WM_CLOSE, 0, 0);
+    for (HWND w : layer.windows) postMessage(w, WM_CLOSE, 0, 0);
     break;
   default:
     break;
@@ -283,15 +287,15 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD style, int x, 
     SDL_SetWindowSize(sdl, width - left - right, height - top - bottom);
   HWND w = newWindow(proc, sdl);
   SDL_SetWindowData(sdl, "hwnd", w);
-  windows.push_back(w);
+  layer.windows.push_back(w);
   sendCreated(w, drawableSize(w));
   return w;
 }
 
 BOOL DestroyWindow(HWND w) {
   if (!w) return FALSE;
-  if (current == w) current = nullptr;
-  std::erase(windows, w);
+  if (layer.current == w) layer.current = nullptr;
+  std::erase(layer.windows, w);
   SDL_DestroyWindow(sdlWindow(w));
   deleteWindow(w);
   return TRUE;
@@ -371,12 +375,12 @@ HGLRC wglCreateContext(HDC dc) {
 
 BOOL wglMakeCurrent(HDC dc, HGLRC rc) {
   if (!dc || !rc) {
-    if (current) SDL_GL_MakeCurrent(sdlWindow(current), nullptr);
-    current = nullptr;
+    if (layer.current) SDL_GL_MakeCurrent(sdlWindow(layer.current), nullptr);
+    layer.current = nullptr;
     return TRUE;
   }
   if (SDL_GL_MakeCurrent(sdlWindow(dc->wnd), static_cast<SDL_GLContext>(rc)) != 0) return FALSE;
-  current = dc->wnd;
+  layer.current = dc->wnd;
   SDL_GL_SetSwapInterval(1); // follow the display's rate where the driver allows
   return TRUE;
 }

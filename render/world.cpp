@@ -81,6 +81,24 @@ void eachCorner(const Lattice* lat, const Lattice* only, size_t triangleBudget,
   }
 }
 
+// The camera's turn, Rx(pitch) Ry(yaw), without its move.
+Matrix viewTurn(const float* trot) {
+  return multiply(rotationMatrix(trot[Trot::pitch], 1, 0, 0),
+                  rotationMatrix(trot[Trot::yaw], 0, 1, 0));
+}
+
+// eachCorner, each corner turned by `turn` (a direction: the camera's move left out).
+template <class F>
+void eachTurnedCorner(const Matrix& turn, const Lattice* lat, const Lattice* only,
+                      size_t triangleBudget, const std::vector<bool>& hidden, const FitAlso* also,
+                      F corner) {
+  eachCorner(lat, only, triangleBudget, hidden, also, [&](const float* w) {
+    double q[3];
+    transformDirection(turn, w, q);
+    corner(q);
+  });
+}
+
 } // namespace
 
 bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& depth,
@@ -89,16 +107,13 @@ bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& d
   using namespace Trot;
   // The camera turns the scene by Rx(pitch) Ry(yaw), then moves it 50 units away: a point p
   // lands at R (p + t) - 50 z in eye space. Work in R p and solve for u = R t - 50 z.
-  const Matrix turn =
-      multiply(rotationMatrix(trot[pitch], 1, 0, 0), rotationMatrix(trot[yaw], 0, 1, 0));
+  const Matrix turn = viewTurn(trot);
   const double* r = turn.m;
   // Half the view's width and height per unit of depth, less a margin of 5 %.
   const double ky = std::tan(22.5 * M_PI / 180) * 0.95, kx = ky * width / height;
   const double inf = INFINITY;
   double a = inf, b = inf, c = inf, d = inf, nearest = -inf, farthest = inf;
-  eachCorner(lat, only, triangleBudget, hidden, also, [&](const float* w) {
-    double q[3];
-    transformDirection(turn, w, q);
+  eachTurnedCorner(turn, lat, only, triangleBudget, hidden, also, [&](const double* q) {
     a = std::min(a, -q[0] - kx * q[2]);
     b = std::min(b, q[0] - kx * q[2]);
     c = std::min(c, -q[1] - ky * q[2]);
@@ -228,12 +243,9 @@ bool fitOrtho(const Lattice* lat, int width, int height, float* trot, float& hal
               const Lattice* only, size_t triangleBudget, const std::vector<bool>& hidden,
               const FitAlso* also) {
   using namespace Trot;
-  const Matrix turn =
-      multiply(rotationMatrix(trot[pitch], 1, 0, 0), rotationMatrix(trot[yaw], 0, 1, 0));
+  const Matrix turn = viewTurn(trot);
   double lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
-  eachCorner(lat, only, triangleBudget, hidden, also, [&](const float* w) {
-    double q[3];
-    transformDirection(turn, w, q);
+  eachTurnedCorner(turn, lat, only, triangleBudget, hidden, also, [&](const double* q) {
     for (int a = 0; a < 3; a++) {
       lo[a] = std::min(lo[a], q[a]);
       hi[a] = std::max(hi[a], q[a]);

@@ -3,9 +3,19 @@
 
 namespace {
 
+// An option or argument the command cannot do without.
+template <class T> void need(CLI::App* app, const char* name, T& value, const char* help) {
+  app->add_option(name, value, help)->required();
+}
+
+// The map a command reads, MAP, which may be standard input.
+void mapArgument(CLI::App* app, Options& o) {
+  need(app, "MAP", o.map, "Map file ('-' reads standard input)");
+}
+
 void defineInfo(CommandLine& cl, Options& o, const char* strictHelp) {
   cl.info = cl.app.add_subcommand("info", "Print the header and every lattice of a map");
-  cl.info->add_option("MAP", o.map, "Map file ('-' reads standard input)")->required();
+  mapArgument(cl.info, o);
   cl.info->add_flag("--json", o.json, "Print JSON instead of text");
   cl.info->add_flag("--strict", o.strict, strictHelp);
   cl.info->footer("Example: kelvane info --json level.map");
@@ -14,8 +24,8 @@ void defineInfo(CommandLine& cl, Options& o, const char* strictHelp) {
 void defineRender(CommandLine& cl, Options& o, const char* strictHelp) {
   CLI::App* r = cl.render =
       cl.app.add_subcommand("render", "Draw the viewer's frame of a map into a PNG file");
-  r->add_option("MAP", o.map, "Map file ('-' reads standard input)")->required();
-  r->add_option("-o,--output", o.out, "PNG file to write ('-' for standard output)")->required();
+  mapArgument(r, o);
+  need(r, "-o,--output", o.out, "PNG file to write ('-' for standard output)");
   r->add_option("--size", o.size, "Picture size WIDTHxHEIGHT (default 640x480)");
   r->add_option("--camera", o.camera,
                 "View as TX,TY,TZ,PITCH,YAW: the scene's translation in world units, then "
@@ -68,10 +78,9 @@ void defineRender(CommandLine& cl, Options& o, const char* strictHelp) {
 void defineExport(CommandLine& cl, Options& o, const char* strictHelp) {
   CLI::App* e = cl.exp = cl.app.add_subcommand(
       "export", "Write every drawn lattice as a mesh: Wavefront OBJ or glTF 2.0 (.glb, .gltf)");
-  e->add_option("MAP", o.map, "Map file ('-' reads standard input)")->required();
-  e->add_option("-o,--output", o.out,
-                "File to write: .obj, .glb or .gltf ('-' for standard output, with --format)")
-      ->required();
+  mapArgument(e, o);
+  need(e, "-o,--output", o.out,
+       "File to write: .obj, .glb or .gltf ('-' for standard output, with --format)");
   e->add_option("--format", o.format, "obj, glb or gltf (default: from the output's extension)")
       ->check(CLI::IsMember({"obj", "glb", "gltf"}));
   e->add_flag("--strict", o.strict, strictHelp);
@@ -83,10 +92,9 @@ void defineExport(CommandLine& cl, Options& o, const char* strictHelp) {
 void defineThumbnail(CommandLine& cl, Options& o) {
   CLI::App* t = cl.thumb = cl.app.add_subcommand(
       "thumbnail", "Write a square PNG picture of the whole map, for file managers");
-  t->add_option("-s,--size", o.thumbSize, "The picture's width and height in pixels, 16 to 1024")
-      ->required();
-  t->add_option("MAP", o.map, "Map file ('-' reads standard input)")->required();
-  t->add_option("OUT", o.out, "PNG file to write, whatever its name ends in")->required();
+  need(t, "-s,--size", o.thumbSize, "The picture's width and height in pixels, 16 to 1024");
+  mapArgument(t, o);
+  need(t, "OUT", o.out, "PNG file to write, whatever its name ends in");
   t->footer("The view is render --fit's; nothing is printed unless it fails. At most 2000000\n"
             "triangles are drawn: in list order, a lattice past what is left of that is drawn\n"
             "as its bounding box, so any map takes seconds at most.\n"
@@ -95,14 +103,12 @@ void defineThumbnail(CommandLine& cl, Options& o) {
 
 void defineWriters(CommandLine& cl, Options& o) {
   cl.demo = cl.app.add_subcommand("demo", "Write the built-in sample landscape as a map file");
-  cl.demo->add_option("-o,--output", o.out, "Map file to write")->required();
+  need(cl.demo, "-o,--output", o.out, "Map file to write");
   cl.demo->footer("Example: kelvane demo -o demo.map && kelvane-viewer demo.map");
 
   cl.make = cl.app.add_subcommand("make-map", "Build a map file from a JSON description");
-  cl.make
-      ->add_option("DESC", o.desc, "JSON in the shape 'kelvane info --json' prints ('-' for stdin)")
-      ->required();
-  cl.make->add_option("-o,--output", o.out, "Map file to write")->required();
+  need(cl.make, "DESC", o.desc, "JSON in the shape 'kelvane info --json' prints ('-' for stdin)");
+  need(cl.make, "-o,--output", o.out, "Map file to write");
   cl.make->footer(
       "Example: kelvane info --json a.map > a.json && kelvane make-map a.json -o b.map");
 }
@@ -110,8 +116,8 @@ void defineWriters(CommandLine& cl, Options& o) {
 void defineDiff(CommandLine& cl, Options& o) {
   CLI::App* d = cl.diff = cl.app.add_subcommand(
       "diff", "Print what differs between two maps: lattices moved, reshaped, added or removed");
-  d->add_option("OLD", o.map, "The map before ('-' reads standard input)")->required();
-  d->add_option("NEW", o.other, "The map after")->required();
+  need(d, "OLD", o.map, "The map before ('-' reads standard input)");
+  need(d, "NEW", o.other, "The map after");
   d->add_flag("--json", o.json, "Print JSON, with every changed value old and new");
   d->footer(
       "Lattices pair by their ids in list order, as diff pairs lines; the rest of the files\n"
@@ -124,10 +130,9 @@ void defineDiff(CommandLine& cl, Options& o) {
 void definePatch(CommandLine& cl, Options& o) {
   CLI::App* p = cl.patch = cl.app.add_subcommand(
       "patch", "Write a map with the changes 'kelvane diff --json' printed put into it");
-  p->add_option("MAP", o.map, "The map the changes were made from ('-' reads standard input)")
-      ->required();
-  p->add_option("CHANGES", o.desc, "What 'kelvane diff MAP OTHER --json' printed")->required();
-  p->add_option("-o,--output", o.out, "Map file to write")->required();
+  need(p, "MAP", o.map, "The map the changes were made from ('-' reads standard input)");
+  need(p, "CHANGES", o.desc, "What 'kelvane diff MAP OTHER --json' printed");
+  need(p, "-o,--output", o.out, "Map file to write");
   p->footer(
       "Only positions, rotations, cell sizes, heights and insets change, and no byte but\n"
       "theirs; a change of anything else (a lattice added or removed, cells, other bytes)\n"
