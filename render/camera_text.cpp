@@ -46,6 +46,12 @@ std::string orthoText(float half) {
   return std::string(b, size_t(n));
 }
 
+std::string farText(float far) {
+  char b[48];
+  int n = std::snprintf(b, sizeof b, "--far %.9g", double(far));
+  return std::string(b, size_t(n));
+}
+
 bool parseCameraText(const std::string& s, float camera[5], std::string& err) {
   size_t start = 0;
   for (int n = 0; n < 5; n++) {

@@ -9,12 +9,12 @@
 
 #include <cmath>
 
-void viewProjection(int width, int height) {
+void viewProjection(int width, int height, float far) {
   if (height < 1) height = 1;
   glViewport(0, 0, width, height);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluPerspective(45.0, double(width) / double(height), 1.0, 1000.0);
+  gluPerspective(45.0, double(width) / double(height), 1.0, far > plainFar ? far : 1000.0);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
 }

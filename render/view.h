@@ -1,9 +1,13 @@
 // The projection for a drawable size, shared by the viewer's window and the headless renderer.
 #pragma once
 
-// Viewport and 45-degree perspective (near 1, far 1000) for width x height pixels; leaves the
-// model-view matrix current and identity. A height below 1 counts as 1.
-void viewProjection(int width, int height);
+// The far plane of the plain perspective view, in units from the eye.
+constexpr float plainFar = 1000;
+
+// Viewport and 45-degree perspective (near 1, far `far`; 0 or anything up to plainFar is the
+// plain view's 1000) for width x height pixels; leaves the model-view matrix current and
+// identity. A height below 1 counts as 1.
+void viewProjection(int width, int height, float far = 0);
 
 // The world's box of everything a frame may draw, for the orthographic depth range.
 struct SceneBox {

@@ -214,6 +214,33 @@ box255() { printf '{"id": 1, "position": [%d, %d, 0], "rotation": [0, %d, 0], "c
 "$bin/kelvane" make-map "$tmp/sixty.json" -o "$tmp/sixty.map"
 check "thumbnail of 47 M triangles within 10 s" 0 "" timeout $([[ $build == plain ]] && echo 10 || echo 60) "$bin/kelvane" thumbnail -s 256 "$tmp/sixty.map" "$tmp/sixty.png"
 [[ $(/usr/bin/convert "$tmp/sixty.png" -format '%[fx:mean>0.2]' info:) == 1 ]] || { fail=$((fail + 1)); echo "FAIL the huge map's thumbnail shows nothing"; }
+# A scene deeper than the plain view's 1000 units: the fitted view pushes its far plane out to
+# hold all of it and says so as --far, which render takes back; a fitted view that shows no
+# lattice is a failure, not a black picture; a map with nothing drawn gives its empty picture.
+tile() { printf '{"id": %d, "position": [%d, 0, %d], "rotation": [0, 0, 0], "cellSize": [100, 100, 100], "cells": [4, 1, 4]}' "$@"; }
+printf '{"lattices": [%s, %s, %s]}' "$(tile 1 0 0)" "$(tile 2 9000 -9000)" "$(tile 3 -3000 3000)" >"$tmp/deep.json"
+"$bin/kelvane" make-map "$tmp/deep.json" -o "$tmp/deep.map"
+check "render --fit of a deep map" 0 "" "$bin/kelvane" render "$tmp/deep.map" --fit -o "$tmp/deep.png" --size 320x240
+line=$(grep -- --camera "$tmp/err")
+[[ $line == *" --far "* ]] || { fail=$((fail + 1)); echo "FAIL --fit of a deep map prints no --far: $line"; }
+# shellcheck disable=SC2086
+check "render takes the fitted line back" 0 "" "$bin/kelvane" render "$tmp/deep.map" -o "$tmp/deep-line.png" --size 320x240 $line
+cmp -s "$tmp/deep.png" "$tmp/deep-line.png" || { fail=$((fail + 1)); echo "FAIL render with --fit's line is not --fit's picture"; }
+for t in 0 1 2; do # each tile is in the picture: the three lattices, shown one at a time
+  hide=$(printf '%s\n' 0 1 2 | grep -vx "$t" | paste -sd,)
+  # shellcheck disable=SC2086
+  "$bin/kelvane" render "$tmp/deep.map" -o "$tmp/deep-$t.png" --size 320x240 $line --hide "$hide" 2>/dev/null
+  [[ $(/usr/bin/convert "$tmp/deep-$t.png" -format '%[fx:maxima>0]' info:) == 1 ]] || { fail=$((fail + 1)); echo "FAIL tile $t of the deep map is not in the fitted view"; }
+done
+check "thumbnail of a deep map" 0 "" "$bin/kelvane" thumbnail -s 64 "$tmp/deep.map" "$tmp/deep-thumb.png"
+[[ $(/usr/bin/convert "$tmp/deep-thumb.png" -format '%[fx:maxima>0]' info:) == 1 ]] || { fail=$((fail + 1)); echo "FAIL the deep map's thumbnail is black"; }
+check "render --far below 1" 2 "kelvane: --far: expected how far the view reaches, a number of at least 1 (got '0.5')" "$bin/kelvane" render "$tmp/deep.map" --far 0.5 -o "$tmp/far.png"
+check "a fitted view that shows nothing fails" 1 "nothing of the map is in the picture" "$bin/kelvane" render "$tmp/demo.map" --fit --section -1000 -o "$tmp/cut-away.png"
+[[ ! -e $tmp/cut-away.png ]] || { fail=$((fail + 1)); echo "FAIL an empty fitted view wrote a picture"; }
+printf '{"lattices": [{"id": 0, "position": [0, 0, 0], "rotation": [0, 0, 0], "cellSize": [1, 1, 1], "cells": [1, 1, 1]}]}' >"$tmp/undrawn.json"
+"$bin/kelvane" make-map "$tmp/undrawn.json" -o "$tmp/undrawn.map"
+check "thumbnail of a map with nothing drawn" 0 "no lattice is drawn; the picture is empty" "$bin/kelvane" thumbnail -s 32 "$tmp/undrawn.map" "$tmp/none-thumb.png"
+[[ -s $tmp/none-thumb.png ]] || { fail=$((fail + 1)); echo "FAIL the empty map's thumbnail was not written"; }
 check "render camera with exponent" 0 "" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/cam.png" --size 8x8 --camera "-1.5e1,+2,0.,10,-30"
 check "render to .jpg" 2 "kelvane: -o $tmp/out.jpg: writes .png files only" "$bin/kelvane" render "$tmp/demo.map" -o "$tmp/out.jpg"
 check "export to .png" 2 "writes .obj, .glb or .gltf files" "$bin/kelvane" export "$tmp/demo.map" -o "$tmp/out.png"

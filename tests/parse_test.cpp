@@ -186,6 +186,24 @@ TEST(Parse, OrthoRoundTripsFromThePLine) {
   }
 }
 
+// --far reads back what --fit prints; a distance is a finite number of at least 1.
+TEST(Parse, FarRoundTripsAndRefusesWhatIsNoDistance) {
+  for (float far : {1.0f, 17178.0f, 3.4e38f}) {
+    std::string text = farText(far), err;
+    float back = 0;
+    ASSERT_TRUE(parseFar(true, text.substr(6), back, err)) << text << ": " << err;
+    EXPECT_EQ(back, far) << text;
+  }
+  float far = 7;
+  std::string err;
+  EXPECT_TRUE(parseFar(false, "", far, err));
+  EXPECT_EQ(far, 0);
+  for (const char* bad : {"0.5", "-2", "nan", "inf", ""}) {
+    EXPECT_FALSE(parseFar(true, bad, far, err)) << bad;
+    EXPECT_EQ(far, 0) << bad;
+  }
+}
+
 TEST(IndexList, RoundTripsAndRuns) {
   struct Case {
     std::vector<int> indices;

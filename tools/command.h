@@ -12,12 +12,13 @@ struct Options {
   std::string other;                 // diff's NEW
   std::string section, sectionAbove; // render's cut heights
   std::string ortho;                 // render's orthographic half-height
+  std::string far;                   // render's far plane
   std::string compare;               // render's OLD map
   std::string fps = "30";
   bool json = false, axes = false, strict = false, fit = false, grid = false, force = false;
   bool selectGiven = false; // --select was on the command line, even as ""
   bool hideGiven = false;   // --hide likewise
-  bool sectionGiven = false, sectionAboveGiven = false, orthoGiven = false;
+  bool sectionGiven = false, sectionAboveGiven = false, orthoGiven = false, farGiven = false;
   FileIdentity outAtStart; // -o as it was when the command started: a link planted later is
                            // not followed
 };

@@ -176,6 +176,7 @@ int renderCommand(const Options& o) {
       !parseSelect(o.selectGiven, o.select, job.select, err) ||
       !parseHide(o.hideGiven, o.hide, job.hidden, err) ||
       !parseOrtho(o.orthoGiven, o.ortho, job.ortho, err) ||
+      !parseFar(o.farGiven, o.far, job.far, err) ||
       !parseSection(o.sectionGiven ? &o.section : nullptr,
                     o.sectionAboveGiven ? &o.sectionAbove : nullptr, job.cut, err) ||
       (!flying && !checkExtension(o.out, ".png", err)))
@@ -238,6 +239,7 @@ int runCommand(const CommandLine& cl, Options& o) {
   o.sectionGiven = cl.render->count("--section") > 0;
   o.sectionAboveGiven = cl.render->count("--section-above") > 0;
   o.orthoGiven = cl.render->count("--ortho") > 0;
+  o.farGiven = cl.render->count("--far") > 0;
   if (cl.info->parsed()) return runInfo(o);
   if (cl.exp->parsed()) return exportCommand(o);
   if (cl.demo->parsed()) return writeDescription(o, demoMap(), "demo");

@@ -69,6 +69,15 @@ bool parseOrtho(bool given, const std::string& s, float& half, std::string& err)
   return false;
 }
 
+bool parseFar(bool given, const std::string& s, float& far, std::string& err) {
+  far = 0;
+  if (!given) return true;
+  if (decimal(s, far) && far >= 1) return true;
+  far = 0;
+  err = "--far: expected how far the view reaches, a number of at least 1 (got '" + s + "')";
+  return false;
+}
+
 bool videoName(const std::string& out) {
   std::string end = out.size() >= 5 ? out.substr(out.size() - 5) : "";
   for (char& c : end) c = char(std::tolower((unsigned char)c));

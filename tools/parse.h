@@ -34,6 +34,10 @@ bool parseSection(const std::string* below, const std::string* above, Section& c
 // --ortho's half-height: a positive finite decimal number; 0 when not `given`.
 bool parseOrtho(bool given, const std::string& s, float& half, std::string& err);
 
+// --far's distance: a finite decimal number of at least 1; 0 (the plain view's) when not
+// `given`.
+bool parseFar(bool given, const std::string& s, float& far, std::string& err);
+
 // Whether a flight's -o names a video: a name ending in .webm, in any case.
 bool videoName(const std::string& out);
 // Whether it names a video of a kind --path does not write (.mp4, .mkv, ...), in any case.

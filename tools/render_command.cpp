@@ -7,9 +7,11 @@
 #include "render/camera_text.h"
 #include "render/compare.h"
 #include "render/retained.h"
+#include "render/view.h"
 #include "render/world.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -21,6 +23,12 @@ size_t renderBudget() {
   size_t budget = geometryBudgetFromEnv(physicalMemory(), warning);
   if (!warning.empty()) std::fprintf(stderr, "kelvane: warning: %s\n", warning.c_str());
   return budget;
+}
+
+// A fitted view `depth` units deep (to the farthest point it holds) reaches it: past the plain
+// view's far plane, the job's is pushed out to hold it with a margin.
+void fitFar(RenderJob& job, double depth) {
+  if (depth * 1.01 + 1 > plainFar) job.far = std::max(job.far, float(std::ceil(depth * 1.01 + 1)));
 }
 
 // --fit: moves the job's camera to frame the map, saying what it chose and what it could not.
@@ -37,15 +45,16 @@ void fitRender(const std::string& file, const Lattice* lat, RenderJob& job) {
     return;
   }
   if (!fitCamera(lat, job.width, job.height, job.cam.trot, depth, latticeAt(lat, job.select),
-                 SIZE_MAX, hiddenByIndex(job.hidden), &removed))
+                 SIZE_MAX, hiddenByIndex(job.hidden), &removed)) {
     std::fprintf(stderr, "kelvane: %s: warning: no lattice is drawn; nothing to fit\n",
                  file.c_str());
-  else if (depth > 1000)
-    std::fprintf(stderr,
-                 "kelvane: %s: warning: the scene is %.0f units deep from the fitted eye; the "
-                 "view ends at 1000, so the part beyond is not drawn\n",
-                 file.c_str(), depth);
-  std::fprintf(stderr, "%s\n", cameraText(job.cam.trot).c_str());
+  } else {
+    fitFar(job, depth);
+    job.mustShow = true;
+  }
+  std::string line = cameraText(job.cam.trot);
+  if (job.far > 0) line += " " + farText(job.far);
+  std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 // `option`'s lattice `index` names a drawn lattice of `list` (the map's lattices by index);
@@ -120,7 +129,13 @@ int runThumbnail(const Options& o, int size) {
   job.cam.trot[Trot::yaw] = -45;
   job.triangles = thumbnailTriangles;
   double depth = 0;
-  fitCamera(map.lat, size, size, job.cam.trot, depth, nullptr, job.triangles);
+  if (fitCamera(map.lat, size, size, job.cam.trot, depth, nullptr, job.triangles)) {
+    fitFar(job, depth);
+    job.mustShow = true;
+  } else {
+    std::fprintf(stderr, "kelvane: %s: warning: no lattice is drawn; the picture is empty\n",
+                 o.map.c_str());
+  }
   job.budget = renderBudget();
   job.outAtStart = o.outAtStart;
   std::string where, err;

@@ -97,7 +97,7 @@ struct FrameSource {
 bool openFrames(FrameSource& f, const Lattice* lat, const RenderJob& job, std::string& err) {
   if (!openHeadless(f.hc, job.width, job.height, err)) return false;
   glEnable(GL_DEPTH_TEST);
-  viewProjection(job.width, job.height);
+  viewProjection(job.width, job.height, job.far);
   f.vs.axisFlag = job.axes ? 1 : 0;
   f.vs.section = job.cut;
   if (job.select >= 0) {
@@ -199,6 +199,12 @@ bool renderPng(const Lattice* lat, const RenderJob& job, const std::string& out,
   bool drew = frameRgb(f, job, job.cam.trot, rgb, err);
   closeFrames(f);
   if (!drew) return false;
+  // The background is black and every lattice grey or coloured: all black shows nothing.
+  if (job.mustShow && std::all_of(rgb.begin(), rgb.end(), [](unsigned char c) { return !c; })) {
+    err = "nothing of the map is in the picture (the fitted view shows no lattice); no picture "
+          "written";
+    return false;
+  }
   where = out;
   return writePngFile(out, job, rgb, err);
 }
