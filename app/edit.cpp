@@ -202,7 +202,7 @@ void sculpt(Viewer& v, int dir) {
     return;
   }
   PickHit hit = pickPoint(v.lat, v.trot, v.view.width, v.view.height, v.pointer.x, v.pointer.y,
-                          v.start.frameTriangles, v.hidden, v.vs.section, v.vs.ortho);
+                          v.start.frameTriangles, v.hidden, v.vs.section, v.vs.ortho, v.vs.far);
   if (hit.index != v.selected) {
     say(v, "point at lattice " + std::to_string(v.selected) + " to raise or lower its heights");
     return;

@@ -15,7 +15,8 @@ std::string viewLink(const ViewerState& vs) {
   std::string link;
   // Each option P prints, "--name VALUE", as the link writes it: "name=VALUE".
   for (const std::string& option :
-       {sectionText(vs.section), vs.ortho > 0 ? orthoText(vs.ortho) : std::string()}) {
+       {sectionText(vs.section), vs.ortho > 0 ? orthoText(vs.ortho) : std::string(),
+        vs.far > 0 ? farText(vs.far) : std::string()}) {
     if (option.empty()) continue;
     if (!link.empty()) link += '&';
     size_t space = option.find(' ');

@@ -5,8 +5,8 @@
 
 #include <string>
 
-// The cut and the orthographic view as the page's link writes them ("section=Y&ortho=H"), ""
-// with neither.
+// The cut, the orthographic view and a pushed far plane as the page's link writes them
+// ("section=Y&ortho=H&far=D"), "" with none of them.
 std::string viewLink(const ViewerState& vs);
 // Fills v.page from the viewer, for the page: after every frame, before it is shown.
 void fillPageView(Viewer& v);

@@ -56,6 +56,10 @@ std::string cameraLine(const Viewer& v) {
     s += ' ';
     s += orthoText(v.vs.ortho);
   }
+  if (v.vs.far > 0) {
+    s += ' ';
+    s += farText(v.vs.far);
+  }
   if (!v.compare.name.empty()) {
     // A page's old map lives in its memory: the line names the file the user chose.
     std::string old = v.start.windowPanels

@@ -36,6 +36,7 @@ struct ViewerStart {
   std::vector<int> hidden; // list indices hidden at start (a link's &hide=)
   Section section;         // the cut at start (a link's &section=)
   float ortho = 0;         // an orthographic view's half-height at start (a link's &ortho=)
+  float far = 0;           // a fitted view's far plane at start (a link's &far=)
   size_t storeLimit = SIZE_MAX;
   // The window shows the selection, the messages and P's view; a web page shows them in its own
   // panels instead.
@@ -159,7 +160,7 @@ struct Viewer {
   // Frames: whether something changed that the next pass must draw although no message came
   // and nothing moves; when the last frame was due (ms, for pacing); whether one was drawn.
   bool redraw = false;
-  bool farSaid = false; // Home said that the scene reaches past the far plane
+  float projectedFar = 0; // the far plane the perspective projection was set with last
   double frameDue = 0;
   bool drawn = false;
   // The map's world box (the section's step, the orthographic depth range), for maps number

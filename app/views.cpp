@@ -5,6 +5,8 @@
 #include "compare.h"
 #include "section.h"
 
+#include "render/view.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -86,14 +88,18 @@ void frameProjection(Viewer& v, ViewDraw& d) {
     d.projection = Projection::orthographic;
     d.ortho = v.vs.ortho;
     v.orthoProjected = true;
-  } else if (v.orthoProjected) {
+  } else if (v.orthoProjected || v.vs.far > 0 || v.projectedFar > 0) {
+    // A pushed far plane is set every frame (a resize sets the plain one), and the plain one
+    // once when it comes back.
     d.projection = Projection::perspective;
+    d.far = v.vs.far;
     v.orthoProjected = false;
+    v.projectedFar = v.vs.far;
   }
 }
 
 // Home: the view keeps its yaw, looks down at least 10 degrees, and frames the selected
-// lattice, or what is shown. A scene deeper than the view reaches is said once a map.
+// lattice, or what is shown; a scene deeper than the plain view pushes its far plane out.
 void fitView(Viewer& v) {
   if (v.vs.ortho > 0) {
     fitOrthoView(v);
@@ -109,13 +115,5 @@ void fitView(Viewer& v) {
                  v.start.frameTriangles, v.hidden, &removed))
     return;
   std::copy(trot, trot + Trot::size, v.trot);
-  if (depth > 1000 && !v.farSaid) {
-    v.farSaid = true;
-    char line[200];
-    std::snprintf(line, sizeof line,
-                  "the scene is %.0f units deep from this view; the view ends at 1000 units, so "
-                  "the part beyond is not drawn",
-                  depth);
-    sayWarning(v, line);
-  }
+  v.vs.far = fittedFar(depth); // deeper than the plain view: pushed out to hold it all
 }

@@ -9,10 +9,10 @@ void viewAction(Viewer& v, Action a);
 // false in a perspective view, or when nothing is drawn.
 bool fitOrthoView(Viewer& v);
 // The projection of the next frame, into `d`: the orthographic one in an orthographic view, the
-// perspective one again when the view has just left it, else the one kept, so perspective
-// frames make no more calls than before.
+// perspective one with a pushed far plane, and the plain one again when the view has just left
+// either; else the one kept, so plain perspective frames make no more calls than before.
 void frameProjection(Viewer& v, ViewDraw& d);
 // Home: the view keeps its yaw, looks down at least 10 degrees, and frames the selected
-// lattice, or what is shown (orthographically in an orthographic view). A scene deeper than
-// the view reaches is said once a map.
+// lattice, or what is shown (orthographically in an orthographic view); a scene deeper than
+// the plain view's 1000 units pushes the far plane out to hold it (until F5 or the next Home).
 void fitView(Viewer& v);

@@ -9,12 +9,22 @@
 
 #include <cmath>
 
+float fittedFar(double depth) {
+  double far = depth * 1.01 + 1;
+  return far > plainFar ? float(std::ceil(far)) : 0;
+}
+
+double nearPlane(float far) {
+  return far > plainFar ? double(far) / 1000 : 1.0;
+}
+
 void viewProjection(int width, int height, float far) {
   if (height < 1) height = 1;
   glViewport(0, 0, width, height);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluPerspective(45.0, double(width) / double(height), 1.0, far > plainFar ? far : 1000.0);
+  gluPerspective(45.0, double(width) / double(height), nearPlane(far),
+                 far > plainFar ? far : 1000.0);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
 }

@@ -2,6 +2,7 @@
 #include "world.h"
 
 #include "placement.h"
+#include "view.h"
 
 #include <algorithm>
 #include <cmath>
@@ -125,6 +126,15 @@ bool fitCamera(const Lattice* lat, int width, int height, float* trot, double& d
   // As close as the frame's edges allow (|x| <= kx depth, |y| <= ky depth), and every point at
   // least a little beyond the near plane at depth 1.
   double uz = std::min({(a + b) / (2 * kx), (c + d) / (2 * ky), -1.05 - nearest});
+  // A scene deeper than the plain view pushes the far plane out (fittedFar) and the near plane
+  // with it: back off until the nearest point lies beyond that too. Backing off by e deepens
+  // every point by e, so the least e solves nearest + e >= 1.05 (1.01 (farthest + e) + 2) / 1000.
+  double farDepth = -(farthest + uz), nearDepth = -(nearest + uz);
+  if (fittedFar(farDepth) > 0) {
+    double k = 1.05 * 1.01 / 1000;
+    double e = (1.05 * (1.01 * farDepth + 2) / 1000 - nearDepth) / (1 - k);
+    if (e > 0) uz -= e;
+  }
   double u[3] = {(a - b) / 2, (c - d) / 2, uz + 50};
   for (int k = 0; k < 3; k++)
     trot[tx + k] = float(r[k * 4] * u[0] + r[k * 4 + 1] * u[1] + r[k * 4 + 2] * u[2]);
@@ -172,8 +182,9 @@ double rayHit(const double d[3], const double p[3][3], double uv[2]) {
 
 PickHit pickPoint(const Lattice* lat, const float* trot, int width, int height, int x, int y,
                   size_t triangleBudget, const std::vector<bool>& hidden, const Section& cut,
-                  float ortho) {
+                  float ortho, float far) {
   PickHit hit;
+  const double nearest0 = nearPlane(far), farthest = far > plainFar ? far : 1000.0;
   if (width < 1 || height < 1) return hit;
   // Perspective: rays from the eye through the pixel's centre. Orthographic: rays straight
   // down the view from the pixel's place on the eye's plane (`from`).
@@ -199,8 +210,9 @@ PickHit pickPoint(const Lattice* lat, const float* trot, int width, int height, 
         for (int a = 0; a < 3; a++) p[c][a] -= from[a];
       }
       double depth = rayHit(d, p, uv); // d's z is -1: the distance along it is the depth
-      // The perspective frame draws from depth 1 to 1000; the orthographic one holds the scene.
-      bool drawn = ortho > 0 ? depth > -INFINITY : depth >= 1 && depth <= 1000;
+      // The perspective frame draws from its near plane to its far plane (1 to 1000 unless a
+      // fit pushed them out); the orthographic one holds the scene.
+      bool drawn = ortho > 0 ? depth > -INFINITY : depth >= nearest0 && depth <= farthest;
       if (!(drawn && depth < nearest)) continue;
       double at[3];
       for (int a = 0; a < 3; a++)
@@ -217,8 +229,8 @@ PickHit pickPoint(const Lattice* lat, const float* trot, int width, int height, 
 
 int pickLattice(const Lattice* lat, const float* trot, int width, int height, int x, int y,
                 size_t triangleBudget, const std::vector<bool>& hidden, const Section& cut,
-                float ortho) {
-  return pickPoint(lat, trot, width, height, x, y, triangleBudget, hidden, cut, ortho).index;
+                float ortho, float far) {
+  return pickPoint(lat, trot, width, height, x, y, triangleBudget, hidden, cut, ortho, far).index;
 }
 
 bool worldBox(const Lattice* lat, SceneBox& box, const Lattice* only, size_t triangleBudget,

@@ -4,6 +4,8 @@
 #include "platform/gl.h"
 #include "render/frame.h"
 #include "render/placement.h"
+#include "render/view.h"
+#include "render/world.h"
 #include "test_maps.h"
 
 #include <gtest/gtest.h>
@@ -555,3 +557,46 @@ TEST_F(RenderTest, CellSizesScaleHeightsAndInsets) {
 }
 
 } // namespace
+
+// A fit of a scene 10,000 units deep, seen along its length or across it, puts every corner
+// inside the view volume: within the frame, beyond the near plane and short of the far plane
+// the fitted view sets. A scene within the plain 1000 units keeps the plain planes.
+TEST(FittedFar, EveryCornerOfADeepSceneIsInsideTheViewVolume) {
+  MapDesc m;
+  for (int k = 0; k < 6; k++) {
+    LatticeRecord L = box(4, 2, 4, k + 1);
+    // The first is small: fitted alone, the eye would come closer than the pushed near plane.
+    L.cell[0] = L.cell[1] = L.cell[2] = k ? 10.0f : 0.25f;
+    L.pos[2] = -2000.0f * float(k);
+    m.lattices.push_back(L);
+  }
+  LoadedMap map;
+  loadDesc(m, map);
+  for (float yaw : {0.0f, 90.0f, -45.0f}) {
+    float trot[Trot::size] = {0, 0, 0, 10, yaw};
+    double depth = 0;
+    ASSERT_TRUE(fitCamera(map.lat, 640, 480, trot, depth));
+    float far = fittedFar(depth);
+    ASSERT_GT(far, plainFar) << yaw;
+    double near = nearPlane(far), ky = std::tan(22.5 * M_PI / 180), kx = ky * 640 / 480;
+    Matrix camera = cameraMatrix(trot);
+    for (const Lattice* L = map.lat; L; L = L->next) {
+      std::vector<Triangle> tris;
+      CollectEmitter emit{&tris};
+      FaceTables ft;
+      drawLatticeFaces(L, ViewerState{}, ft, emit);
+      Matrix place = multiply(camera, latticePlacements(L, ViewerState{})[0]);
+      for (const Triangle& t : tris)
+        for (const float* c : t.v) {
+          double w[3] = {c[0], c[1], c[2]}, e[3];
+          transformPoint(place, w, e);
+          double z = -e[2];
+          EXPECT_TRUE(z > near && z < far && std::fabs(e[0]) <= kx * z && std::fabs(e[1]) <= ky * z)
+              << "yaw " << yaw << ": corner at eye (" << e[0] << ", " << e[1] << ", " << e[2]
+              << "), near " << near << ", far " << far;
+        }
+    }
+  }
+  EXPECT_EQ(fittedFar(900), 0);
+  EXPECT_EQ(nearPlane(0), 1);
+}

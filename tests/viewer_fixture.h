@@ -19,6 +19,7 @@
 #include "platform/gl.h"
 #include "platform/messages.h"
 #include "render/marks.h"
+#include "render/camera_text.h"
 #include "render/view.h"
 #include "render/world.h"
 #include "doubles/gl_double.h"

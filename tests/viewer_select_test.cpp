@@ -384,6 +384,45 @@ TEST_F(ViewerTest, ASecondRunStartsClean) {
     }
 }
 
+// Home on a scene deeper than the plain view's 1000 units pushes the far plane out to hold it
+// (the near plane with it), P prints it as render's --far, the camera keys keep it, and F5 goes
+// back to the plain view.
+TEST_F(ViewerTest, HomeOnADeepScenePushesTheFarPlane) {
+  MapDesc m;
+  for (int k = 0; k < 4; k++) {
+    m.lattices.push_back(box(2, 1, 2, k + 1));
+    m.lattices.back().pos[2] = -3000.0f * float(k);
+  }
+  write("deep.map", mapBytes(m));
+  script({keyMsg(WM_KEYDOWN, VK_HOME), keyMsg(WM_KEYDOWN, 'P'), keyMsg(WM_KEYDOWN, 'E'),
+          keyMsg(WM_KEYUP, 'E'), keyMsg(WM_KEYDOWN, 'P'), keyMsg(WM_KEYDOWN, VK_F5),
+          keyMsg(WM_KEYDOWN, 'P'), keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run("deep.map"), 0);
+  std::string out = testing::internal::GetCapturedStdout();
+  LoadedMap map;
+  loadMap("deep.map", map);
+  float trot[Trot::size] = {0, 0, 0, homePitch(0), 0};
+  double depth = 0;
+  ASSERT_TRUE(fitCamera(map.lat, 640, 480, trot, depth));
+  float far = fittedFar(depth);
+  ASSERT_GT(far, plainFar);
+  std::vector<std::string> lines;
+  for (size_t at = 0, end; (end = out.find('\n', at)) != std::string::npos; at = end + 1)
+    if (out.compare(at, 9, "--camera ") == 0) lines.push_back(out.substr(at, end - at));
+  ASSERT_EQ(lines.size(), 3u) << out;
+  EXPECT_NE(lines[0].find(" " + farText(far)), std::string::npos) << lines[0];
+  EXPECT_NE(lines[1].find(" " + farText(far)), std::string::npos) << lines[1];
+  EXPECT_EQ(lines[2].find("--far"), std::string::npos) << lines[2];
+  // The projections set: the plain one, the pushed one (near far / 1000), then the plain again.
+  std::vector<std::pair<double, double>> planes;
+  for (const GlCall& c : glDouble.calls)
+    if (c.fn == Gl::Perspective && (planes.empty() || planes.back().second != c.a[3]))
+      planes.push_back({c.a[2], c.a[3]});
+  EXPECT_EQ(planes, (std::vector<std::pair<double, double>>{
+                        {1, 1000}, {double(far) / 1000, double(far)}, {1, 1000}}));
+}
+
 // PageUp selects the parent, PageDown the first child in list order; H hides the selected
 // lattice, Shift+H all but it, Alt+H shows all; hidden lattices are skipped by Tab, PageUp and
 // PageDown, left out of the frame and of P's line as --hide.

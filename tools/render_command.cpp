@@ -26,9 +26,9 @@ size_t renderBudget() {
 }
 
 // A fitted view `depth` units deep (to the farthest point it holds) reaches it: past the plain
-// view's far plane, the job's is pushed out to hold it with a margin.
+// view's far plane, the job's is pushed out to hold it (fittedFar). A --far beyond stays.
 void fitFar(RenderJob& job, double depth) {
-  if (depth * 1.01 + 1 > plainFar) job.far = std::max(job.far, float(std::ceil(depth * 1.01 + 1)));
+  job.far = std::max(job.far, fittedFar(depth));
 }
 
 // --fit: moves the job's camera to frame the map, saying what it chose and what it could not.

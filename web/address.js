@@ -58,12 +58,13 @@ const maxSide = 16384;
 // canvas fills its place); camera is five numbers
 // (zeros unless given), select an index or -1, hide a sorted list, section {above, y} (from
 // section= or section-above=, as P's --section and --section-above) or null, ortho the
-// orthographic half-height (ortho=, as --ortho) or 0; `notes` says what was left
+// orthographic half-height (ortho=, as --ortho) or 0, far the pushed far plane (far=, as
+// --far) or 0; `notes` says what was left
 // out and why. Never throws.
 function parseAddress(search, hash) {
   const notes = [];
   const view = {map: null, name: null, compare: null, size: null, camera: [0, 0, 0, 0, 0], select: -1, hide: [],
-                section: null, ortho: 0, notes};
+                section: null, ortho: 0, far: 0, notes};
   let params = null;
   try {
     params = new URLSearchParams(String(search || ''));
@@ -110,6 +111,10 @@ function parseAddress(search, hash) {
       const h = cameraNumber(value);
       if (h !== null && h > 0) view.ortho = h;
       else notes.push(`ortho=${shown}: expected the view's half-height, a positive number; ignored`);
+    } else if (key === 'far') {
+      const f = cameraNumber(value);
+      if (f !== null && f >= 1) view.far = f;
+      else notes.push(`far=${shown}: expected how far the view reaches, a number of at least 1; ignored`);
     } else if (key === 'hide') {
       const list = indexList(value);
       if (list !== null) view.hide = list;

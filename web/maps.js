@@ -43,7 +43,7 @@ function openMap(name, bytes, reload, quiet) {
   const view = reload ? {camera: window.kelvane.camera.split(',').map(Number),
                          select: selected === null ? -1 : selected, hide: window.kelvane.hidden,
                          ...(({section, ortho}) => ({section, ortho}))(parseAddress('', '#' + window.kelvane.section))}
-             : firstMap ? address : {camera: [0, 0, 0, 0, 0], select: -1, hide: [], section: null, ortho: 0};
+             : firstMap ? address : {camera: [0, 0, 0, 0, 0], select: -1, hide: [], section: null, ortho: 0, far: 0};
   checkSelection = !reload && view.select >= 0 ? view.select : -1;
   checkHidden = reload ? [] : view.hide;
   loading = true;
@@ -51,7 +51,7 @@ function openMap(name, bytes, reload, quiet) {
   // The viewer's command line: the map, or --compare with both names quoted (neither holds a
   // quote: openMap and keepOld allow none).
   const next = {name: oldPath ? `--compare "${oldPath}" "${path}"` : path, path, camera: view.camera, select: view.select,
-                hide: view.hide.join(','), section: view.section, ortho: view.ortho};
+                hide: view.hide.join(','), section: view.section, ortho: view.ortho, far: view.far || 0};
   comparing = oldPath !== null;
   firstMap = false;
   window.kelvane.state = 'loading';

@@ -569,7 +569,19 @@ kill -CONT "$viewer"
 waitExit "$viewer"
 viewer=""
 took=$((($(date +%s%N) - began) / 1000000))
-check "Escape behind 20 queued taps ends the viewer within $limit ms, 4 x Escape alone and 3 s (took $took ms)" [ "$rc" = 0 -a "$took" -lt "$limit" ]
+queued_rc=$rc
+# Escape alone again, right after: a machine that grew busier in between slows the baseline too.
+start "$tmp/sixty.map" || exit 1
+sleep 2
+began=$(date +%s%N)
+quit escape
+again=$((($(date +%s%N) - began) / 1000000))
+echo "  Escape alone on the huge map, again: $again ms"
+if ((again > base)); then
+  base=$again
+  limit=$((4 * base + 3000))
+fi
+check "Escape behind 20 queued taps ends the viewer within $limit ms, 4 x Escape alone and 3 s (took $took ms)" [ "$queued_rc" = 0 -a "$took" -lt "$limit" ]
 # A chain of 32,000 lattices, each the parent of the next, answers Escape as quickly.
 "$bin/big_map" chain "$tmp/chain.map" || exit 1
 start "$tmp/chain.map" || exit 1

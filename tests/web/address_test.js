@@ -37,6 +37,8 @@ test('views from links', () => {
     ['', '#camera=0,0,0,90,0&ortho=40.5', {ortho: 40.5, notes: 0}],
     ['', '#ortho=0', {ortho: 0, notes: 1}],
     ['', '#ortho=-3', {ortho: 0, notes: 1}],
+    ['', '#camera=1,2,3,30,0&far=17178', {far: 17178, notes: 0}],
+    ['', '#far=0.5', {far: 0, notes: 1}],
     ['', '#section-above=1e39', {section: null, notes: 1}],
     ['?map=100%25.map', '', {map: '100%.map', name: '100%.map', notes: 0}],
     ['?map=maps%2Fa%20b.map', '', {map: 'maps/a b.map', name: 'a b.map', notes: 0}],

@@ -216,6 +216,20 @@ async function taps(page, key, n, camera) {
     await shot(page, 'topShared');
     await page.close();
 
+    // Home on a scene deeper than 1000 units pushes the far plane out; P puts it in the link.
+    page = await open(browser, '?map=deep.map');
+    await page.focus('canvas');
+    await page.keyboard.press('Home');
+    await page.keyboard.press('p');
+    await page.waitForFunction(() => document.getElementById('camera-line').textContent !== '');
+    await frames(page, 3);
+    await shot(page, 'deep');
+    results.deep = await state(page);
+    await page.close();
+    page = await open(browser, '?map=deep.map' + results.deep.hash);
+    await shot(page, 'deepShared');
+    await page.close();
+
     page = await open(browser, '?map=side.map');
     await page.keyboard.down('t');
     await frames(page, 3);

@@ -16,6 +16,9 @@ cp -r "$site" "$tmp/site"
 # The end-to-end maps: a 20 x 10 x 20 box in front of the eye, a small box 12 units right.
 "$bin/kelvane" make-map "$root/tests/data/box.json" -o "$tmp/site/box.map" || exit 1
 "$bin/kelvane" make-map "$root/tests/data/side.json" -o "$tmp/site/side.map" || exit 1
+tile() { printf '{"id": %d, "position": [0, 0, %d], "rotation": [0, 0, 0], "cellSize": [60, 60, 60], "cells": [4, 1, 4]}' "$@"; }
+printf '{"lattices": [%s, %s, %s]}' "$(tile 1 0)" "$(tile 2 -4000)" "$(tile 3 -8000)" >"$tmp/deep.json"
+"$bin/kelvane" make-map "$tmp/deep.json" -o "$tmp/site/deep.map" || exit 1
 head -c 4096 /dev/urandom >"$tmp/site/noise.map"
 cp "$tmp/site/box.map" "$tmp/site/100%.map"
 truncate -s 600M "$tmp/site/huge.map" # sparse: more than a page may hold, no disk taken
@@ -84,6 +87,12 @@ check "and the link carries it" grep -q "&ortho=" <<<"$(field top.hash)"
 "$bin/kelvane" render "$tmp/site/box.map" -o "$tmp/ref-top.png" $(field top.cameraLine)
 check "the top view equals render with P's line" within "$tmp/out/top.png" "$tmp/ref-top.png"
 check "the link opens from the top" within "$tmp/out/topShared.png" "$tmp/ref-top.png"
+check "Home on a deep map pushes the far plane" grep -qE -- " --far [0-9]+$" <<<"$(field deep.cameraLine)"
+check "and the link carries it" grep -q "&far=" <<<"$(field deep.hash)"
+# shellcheck disable=SC2046 # the P line is words
+"$bin/kelvane" render "$tmp/site/deep.map" -o "$tmp/ref-deep.png" $(field deep.cameraLine)
+check "the deep view equals render with P's line" within "$tmp/out/deep.png" "$tmp/ref-deep.png"
+check "and the link opens it so" within "$tmp/out/deepShared.png" "$tmp/ref-deep.png"
 check "F1 shows the help sheet in the canvas" [ "$(differing "$tmp/out/help.png" "$tmp/out/flown.png")" -gt 5000 ]
 check "I shows the info panel" [ "$(differing "$tmp/out/info.png" "$tmp/out/flown.png")" -gt 1000 ]
 check "and I again hides it" within "$tmp/out/noinfo.png" "$tmp/out/flown.png"
