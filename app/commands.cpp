@@ -234,7 +234,7 @@ void pointerCommand(Viewer& v, const MSG& msg) {
     else
       selectLattice(v, pickLattice(v.lat, v.trot, v.view.width, v.view.height, v.pointer.x,
                                    v.pointer.y, v.start.frameTriangles, v.hidden, v.vs.section,
-                                   v.vs.ortho, v.vs.far));
+                                   v.vs.ortho, v.vs.farPlane));
   }
   bool up =
       msg.message == WM_LBUTTONUP || msg.message == WM_RBUTTONUP || msg.message == WM_MBUTTONUP;

@@ -201,8 +201,9 @@ void sculpt(Viewer& v, int dir) {
     say(v, "select a lattice first: + and - raise and lower its heights under the pointer");
     return;
   }
-  PickHit hit = pickPoint(v.lat, v.trot, v.view.width, v.view.height, v.pointer.x, v.pointer.y,
-                          v.start.frameTriangles, v.hidden, v.vs.section, v.vs.ortho, v.vs.far);
+  PickHit hit =
+      pickPoint(v.lat, v.trot, v.view.width, v.view.height, v.pointer.x, v.pointer.y,
+                v.start.frameTriangles, v.hidden, v.vs.section, v.vs.ortho, v.vs.farPlane);
   if (hit.index != v.selected) {
     say(v, "point at lattice " + std::to_string(v.selected) + " to raise or lower its heights");
     return;

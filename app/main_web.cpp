@@ -19,14 +19,14 @@ namespace {
 // orthographic half-height and far plane from the page's
 // #camera=...&select=...&hide=...&section=...&ortho=...&far=.
 EM_ASYNC_JS(char*, nextMap, (float* camera, int* select, char** hide, int* cut, float* cutY,
-                             float* ortho, float* far), {
+                             float* ortho, float* farPlane), {
   const next = await Module.kelvaneNextMap();
   for (let i = 0; i < 5; i++) HEAPF32[(camera >> 2) + i] = next.camera[i];
   HEAP32[select >> 2] = next.select;
   HEAP32[cut >> 2] = next.section ? (next.section.above ? 2 : 1) : 0;
   HEAPF32[cutY >> 2] = next.section ? next.section.y : 0;
   HEAPF32[ortho >> 2] = next.ortho || 0;
-  HEAPF32[far >> 2] = next.far || 0;
+  HEAPF32[farPlane >> 2] = next.far || 0;
   HEAPU32[hide >> 2] = allocateUTF8(next.hide || "");
   return allocateUTF8(next.name);
 });
@@ -54,7 +54,7 @@ int main() {
     char* hide = nullptr;
     int cut = 0;
     char* name = nextMap(start.camera, &start.selection, &hide, &cut, &start.section.y,
-                         &start.ortho, &start.far);
+                         &start.ortho, &start.farPlane);
     start.section.keeps = SectionKeeps(cut); // none, below, above, as the enum counts
     std::string err; // the page's address parser has checked the list already
     if (hide && *hide) parseIndexList(hide, 65534, start.hidden, err);

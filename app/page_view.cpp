@@ -16,7 +16,7 @@ std::string viewLink(const ViewerState& vs) {
   // Each option P prints, "--name VALUE", as the link writes it: "name=VALUE".
   for (const std::string& option :
        {sectionText(vs.section), vs.ortho > 0 ? orthoText(vs.ortho) : std::string(),
-        vs.far > 0 ? farText(vs.far) : std::string()}) {
+        vs.farPlane > 0 ? farText(vs.farPlane) : std::string()}) {
     if (option.empty()) continue;
     if (!link.empty()) link += '&';
     size_t space = option.find(' ');

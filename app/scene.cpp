@@ -109,7 +109,7 @@ void swapIn(Viewer& v, const std::string& name, const char* verb, Replacement& r
   v.lengths = std::move(r.lengths);
   forgetEdits(v); // they were values of the map that goes
   v.opened = r.opened;
-  v.vs.far = 0; // a map loaded again or anew: the plain view until Home fits it
+  v.vs.farPlane = 0; // a map loaded again or anew: the plain view until Home fits it
   buildScene(v);
   warnBoxes(v, name);
   say(v, std::string(verb) + " " + name + ": " + std::to_string(drawnCount(v.lat)) + " lattices");

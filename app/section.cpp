@@ -32,7 +32,7 @@ void sayCut(Viewer& v) {
 // the map's.
 bool cutHeight(Viewer& v, double& y) {
   PickHit hit = pickPoint(v.lat, v.trot, v.view.width, v.view.height, v.pointer.x, v.pointer.y,
-                          v.start.frameTriangles, v.hidden, {}, v.vs.ortho, v.vs.far);
+                          v.start.frameTriangles, v.hidden, {}, v.vs.ortho, v.vs.farPlane);
   double lo, hi;
   SceneBox box;
   if (hit.index >= 0)

@@ -56,9 +56,9 @@ std::string cameraLine(const Viewer& v) {
     s += ' ';
     s += orthoText(v.vs.ortho);
   }
-  if (v.vs.far > 0) {
+  if (v.vs.farPlane > 0) {
     s += ' ';
-    s += farText(v.vs.far);
+    s += farText(v.vs.farPlane);
   }
   if (!v.compare.name.empty()) {
     // A page's old map lives in its memory: the line names the file the user chose.

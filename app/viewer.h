@@ -36,7 +36,7 @@ struct ViewerStart {
   std::vector<int> hidden; // list indices hidden at start (a link's &hide=)
   Section section;         // the cut at start (a link's &section=)
   float ortho = 0;         // an orthographic view's half-height at start (a link's &ortho=)
-  float far = 0;           // a fitted view's far plane at start (a link's &far=)
+  float farPlane = 0;      // a fitted view's far plane at start (a link's &far=)
   size_t storeLimit = SIZE_MAX;
   // The window shows the selection, the messages and P's view; a web page shows them in its own
   // panels instead.

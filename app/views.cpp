@@ -88,13 +88,13 @@ void frameProjection(Viewer& v, ViewDraw& d) {
     d.projection = Projection::orthographic;
     d.ortho = v.vs.ortho;
     v.orthoProjected = true;
-  } else if (v.orthoProjected || v.vs.far > 0 || v.projectedFar > 0) {
+  } else if (v.orthoProjected || v.vs.farPlane > 0 || v.projectedFar > 0) {
     // A pushed far plane is set every frame (a resize sets the plain one), and the plain one
     // once when it comes back.
     d.projection = Projection::perspective;
-    d.far = v.vs.far;
+    d.farPlane = v.vs.farPlane;
     v.orthoProjected = false;
-    v.projectedFar = v.vs.far;
+    v.projectedFar = v.vs.farPlane;
   }
 }
 
@@ -115,5 +115,5 @@ void fitView(Viewer& v) {
                  v.start.frameTriangles, v.hidden, &removed))
     return;
   std::copy(trot, trot + Trot::size, v.trot);
-  v.vs.far = fittedFar(depth); // deeper than the plain view: pushed out to hold it all
+  v.vs.farPlane = fittedFar(depth); // deeper than the plain view: pushed out to hold it all
 }

@@ -226,7 +226,7 @@ int runViewer(HINSTANCE instance, LPSTR cmdLine, const ViewerStart& start) {
   for (int i = 0; i < 5; i++) v.trot[i] = start.camera[i];
   v.vs.section = start.section;
   v.vs.ortho = start.ortho;
-  v.vs.far = start.far;
+  v.vs.farPlane = start.farPlane;
   if (opened && drawnOrdinal(v.lat, start.selection) >= 0) selectLattice(v, start.selection);
   int exitCode = opened ? runLoop(v) : 1;
   releaseOverlays(v);

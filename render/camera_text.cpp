@@ -46,9 +46,9 @@ std::string orthoText(float half) {
   return std::string(b, size_t(n));
 }
 
-std::string farText(float far) {
+std::string farText(float farPlane) {
   char b[48];
-  int n = std::snprintf(b, sizeof b, "--far %.9g", double(far));
+  int n = std::snprintf(b, sizeof b, "--far %.9g", double(farPlane));
   return std::string(b, size_t(n));
 }
 

@@ -21,7 +21,7 @@ std::string sectionText(const Section& s);
 // "--ortho H": an orthographic view `half` units high above and below its middle (%.9g).
 std::string orthoText(float half);
 // "--far D": how far the view reaches, as render takes it (%.9g).
-std::string farText(float far);
+std::string farText(float farPlane);
 
 // --camera's value: five decimal numbers TX,TY,TZ,PITCH,YAW separated by commas into `camera`;
 // an empty or extra field is an error, said in `err`.

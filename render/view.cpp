@@ -10,21 +10,21 @@
 #include <cmath>
 
 float fittedFar(double depth) {
-  double far = depth * 1.01 + 1;
-  return far > plainFar ? float(std::ceil(far)) : 0;
+  double farPlane = depth * 1.01 + 1;
+  return farPlane > plainFar ? float(std::ceil(farPlane)) : 0;
 }
 
-double nearPlane(float far) {
-  return far > plainFar ? double(far) / 1000 : 1.0;
+double nearPlane(float farPlane) {
+  return farPlane > plainFar ? double(farPlane) / 1000 : 1.0;
 }
 
-void viewProjection(int width, int height, float far) {
+void viewProjection(int width, int height, float farPlane) {
   if (height < 1) height = 1;
   glViewport(0, 0, width, height);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluPerspective(45.0, double(width) / double(height), nearPlane(far),
-                 far > plainFar ? far : 1000.0);
+  gluPerspective(45.0, double(width) / double(height), nearPlane(farPlane),
+                 farPlane > plainFar ? farPlane : 1000.0);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
 }

@@ -9,12 +9,12 @@ constexpr float plainFar = 1000;
 float fittedFar(double depth);
 // The near plane of far plane `far` (0: the plain view's): 1, or far / 1000 past plainFar, so
 // that the depth buffer tells depths apart as finely as in the plain view.
-double nearPlane(float far);
+double nearPlane(float farPlane);
 
 // Viewport and 45-degree perspective (nearPlane(far) to far; 0 or anything up to plainFar is
 // the plain view's 1 to 1000) for width x height pixels; leaves the model-view matrix current
 // and identity. A height below 1 counts as 1.
-void viewProjection(int width, int height, float far = 0);
+void viewProjection(int width, int height, float farPlane = 0);
 
 // The world's box of everything a frame may draw, for the orthographic depth range.
 struct SceneBox {

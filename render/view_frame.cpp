@@ -10,7 +10,7 @@ void setProjectionPass(const ViewDraw& d) {
   if (d.projection == Projection::orthographic)
     viewOrtho(d.width, d.height, d.ortho, d.trot, d.box);
   else if (d.projection == Projection::perspective)
-    viewProjection(d.width, d.height, d.far);
+    viewProjection(d.width, d.height, d.farPlane);
 }
 
 void scenePass(const ViewDraw& d) {

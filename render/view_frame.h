@@ -22,9 +22,9 @@ enum class Projection : uint8_t { kept, perspective, orthographic };
 struct ViewDraw {
   int width = 640, height = 480; // pixels
   Projection projection = Projection::kept;
-  float ortho = 0; // the orthographic half-height (viewOrtho)
-  float far = 0;   // the perspective far plane (viewProjection; 0: the plain view's)
-  SceneBox box;    // what the orthographic depth range holds
+  float ortho = 0;    // the orthographic half-height (viewOrtho)
+  float farPlane = 0; // the perspective far plane (viewProjection; 0: the plain view's)
+  SceneBox box;       // what the orthographic depth range holds
   const float* trot = nullptr;
   const ViewerState* vs = nullptr;
   const Lattice* lat = nullptr;      // the list shown

@@ -36,5 +36,5 @@ struct ViewerState {
   // Half the height of an orthographic view, in world units; 0: the perspective projection.
   float ortho = 0;
   // The perspective view's far plane where a fit pushed it out (fittedFar); 0: the plain 1000.
-  float far = 0;
+  float farPlane = 0;
 };

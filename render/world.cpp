@@ -182,9 +182,9 @@ double rayHit(const double d[3], const double p[3][3], double uv[2]) {
 
 PickHit pickPoint(const Lattice* lat, const float* trot, int width, int height, int x, int y,
                   size_t triangleBudget, const std::vector<bool>& hidden, const Section& cut,
-                  float ortho, float far) {
+                  float ortho, float farPlane) {
   PickHit hit;
-  const double nearest0 = nearPlane(far), farthest = far > plainFar ? far : 1000.0;
+  const double nearest0 = nearPlane(farPlane), farthest = farPlane > plainFar ? farPlane : 1000.0;
   if (width < 1 || height < 1) return hit;
   // Perspective: rays from the eye through the pixel's centre. Orthographic: rays straight
   // down the view from the pixel's place on the eye's plane (`from`).
@@ -229,8 +229,9 @@ PickHit pickPoint(const Lattice* lat, const float* trot, int width, int height, 
 
 int pickLattice(const Lattice* lat, const float* trot, int width, int height, int x, int y,
                 size_t triangleBudget, const std::vector<bool>& hidden, const Section& cut,
-                float ortho, float far) {
-  return pickPoint(lat, trot, width, height, x, y, triangleBudget, hidden, cut, ortho, far).index;
+                float ortho, float farPlane) {
+  return pickPoint(lat, trot, width, height, x, y, triangleBudget, hidden, cut, ortho, farPlane)
+      .index;
 }
 
 bool worldBox(const Lattice* lat, SceneBox& box, const Lattice* only, size_t triangleBudget,

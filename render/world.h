@@ -61,7 +61,7 @@ float homePitch(float pitch);
 // perspective view's far plane (0: the plain view's; see viewProjection).
 int pickLattice(const Lattice* lat, const float* trot, int width, int height, int x, int y,
                 size_t triangleBudget = SIZE_MAX, const std::vector<bool>& hidden = {},
-                const Section& cut = {}, float ortho = 0, float far = 0);
+                const Section& cut = {}, float ortho = 0, float farPlane = 0);
 
 // What the pick ray through pixel (x, y) meets first: the lattice's list index (-1: nothing)
 // and the point, in world coordinates (those `kelvane export` writes), on one of its triangles.
@@ -71,7 +71,7 @@ struct PickHit {
 };
 PickHit pickPoint(const Lattice* lat, const float* trot, int width, int height, int x, int y,
                   size_t triangleBudget = SIZE_MAX, const std::vector<bool>& hidden = {},
-                  const Section& cut = {}, float ortho = 0, float far = 0);
+                  const Section& cut = {}, float ortho = 0, float farPlane = 0);
 
 // The world box of the drawn lattices of the list from `lat` (only `only`, when it is not
 // null), as fitCamera counts them; false when nothing is drawn.

@@ -576,9 +576,9 @@ TEST(FittedFar, EveryCornerOfADeepSceneIsInsideTheViewVolume) {
     float trot[Trot::size] = {0, 0, 0, 10, yaw};
     double depth = 0;
     ASSERT_TRUE(fitCamera(map.lat, 640, 480, trot, depth));
-    float far = fittedFar(depth);
-    ASSERT_GT(far, plainFar) << yaw;
-    double near = nearPlane(far), ky = std::tan(22.5 * M_PI / 180), kx = ky * 640 / 480;
+    float farPlane = fittedFar(depth);
+    ASSERT_GT(farPlane, plainFar) << yaw;
+    double nearPlaneAt = nearPlane(farPlane), ky = std::tan(22.5 * M_PI / 180), kx = ky * 640 / 480;
     Matrix camera = cameraMatrix(trot);
     for (const Lattice* L = map.lat; L; L = L->next) {
       std::vector<Triangle> tris;
@@ -591,9 +591,10 @@ TEST(FittedFar, EveryCornerOfADeepSceneIsInsideTheViewVolume) {
           double w[3] = {c[0], c[1], c[2]}, e[3];
           transformPoint(place, w, e);
           double z = -e[2];
-          EXPECT_TRUE(z > near && z < far && std::fabs(e[0]) <= kx * z && std::fabs(e[1]) <= ky * z)
+          EXPECT_TRUE(z > nearPlaneAt && z < farPlane && std::fabs(e[0]) <= kx * z &&
+                      std::fabs(e[1]) <= ky * z)
               << "yaw " << yaw << ": corner at eye (" << e[0] << ", " << e[1] << ", " << e[2]
-              << "), near " << near << ", far " << far;
+              << "), near " << nearPlaneAt << ", far " << farPlane;
         }
     }
   }

@@ -12,7 +12,7 @@ struct Options {
   std::string other;                 // diff's NEW
   std::string section, sectionAbove; // render's cut heights
   std::string ortho;                 // render's orthographic half-height
-  std::string far;                   // render's far plane
+  std::string farPlane;              // render's far plane
   std::string compare;               // render's OLD map
   std::string fps = "30";
   bool json = false, axes = false, strict = false, fit = false, grid = false, force = false;

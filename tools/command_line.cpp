@@ -64,7 +64,7 @@ void defineRender(CommandLine& cl, Options& o, const char* strictHelp) {
       "Draw an orthographic view of half-height H (H units above and below its middle) instead of "
       "the perspective one, as the viewer's numpad 5 and axis views do; with --fit, "
       "H is fitted too");
-  r->add_option("--far", o.far,
+  r->add_option("--far", o.farPlane,
                 "How far the perspective view reaches, in units from the eye (default 1000, the "
                 "viewer's); --fit pushes it out to hold a deeper scene and prints it");
   r->add_option("--compare", o.compare,

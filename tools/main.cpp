@@ -176,7 +176,7 @@ int renderCommand(const Options& o) {
       !parseSelect(o.selectGiven, o.select, job.select, err) ||
       !parseHide(o.hideGiven, o.hide, job.hidden, err) ||
       !parseOrtho(o.orthoGiven, o.ortho, job.ortho, err) ||
-      !parseFar(o.farGiven, o.far, job.far, err) ||
+      !parseFar(o.farGiven, o.farPlane, job.farPlane, err) ||
       !parseSection(o.sectionGiven ? &o.section : nullptr,
                     o.sectionAboveGiven ? &o.sectionAbove : nullptr, job.cut, err) ||
       (!flying && !checkExtension(o.out, ".png", err)))

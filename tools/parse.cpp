@@ -69,11 +69,11 @@ bool parseOrtho(bool given, const std::string& s, float& half, std::string& err)
   return false;
 }
 
-bool parseFar(bool given, const std::string& s, float& far, std::string& err) {
-  far = 0;
+bool parseFar(bool given, const std::string& s, float& farPlane, std::string& err) {
+  farPlane = 0;
   if (!given) return true;
-  if (decimal(s, far) && far >= 1) return true;
-  far = 0;
+  if (decimal(s, farPlane) && farPlane >= 1) return true;
+  farPlane = 0;
   err = "--far: expected how far the view reaches, a number of at least 1 (got '" + s + "')";
   return false;
 }

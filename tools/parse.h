@@ -36,7 +36,7 @@ bool parseOrtho(bool given, const std::string& s, float& half, std::string& err)
 
 // --far's distance: a finite decimal number of at least 1; 0 (the plain view's) when not
 // `given`.
-bool parseFar(bool given, const std::string& s, float& far, std::string& err);
+bool parseFar(bool given, const std::string& s, float& farPlane, std::string& err);
 
 // Whether a flight's -o names a video: a name ending in .webm, in any case.
 bool videoName(const std::string& out);

@@ -28,7 +28,7 @@ size_t renderBudget() {
 // A fitted view `depth` units deep (to the farthest point it holds) reaches it: past the plain
 // view's far plane, the job's is pushed out to hold it (fittedFar). A --far beyond stays.
 void fitFar(RenderJob& job, double depth) {
-  job.far = std::max(job.far, fittedFar(depth));
+  job.farPlane = std::max(job.farPlane, fittedFar(depth));
 }
 
 // --fit: moves the job's camera to frame the map, saying what it chose and what it could not.
@@ -53,7 +53,7 @@ void fitRender(const std::string& file, const Lattice* lat, RenderJob& job) {
     job.mustShow = true;
   }
   std::string line = cameraText(job.cam.trot);
-  if (job.far > 0) line += " " + farText(job.far);
+  if (job.farPlane > 0) line += " " + farText(job.farPlane);
   std::fprintf(stderr, "%s\n", line.c_str());
 }
 

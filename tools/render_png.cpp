@@ -97,7 +97,7 @@ struct FrameSource {
 bool openFrames(FrameSource& f, const Lattice* lat, const RenderJob& job, std::string& err) {
   if (!openHeadless(f.hc, job.width, job.height, err)) return false;
   glEnable(GL_DEPTH_TEST);
-  viewProjection(job.width, job.height, job.far);
+  viewProjection(job.width, job.height, job.farPlane);
   f.vs.axisFlag = job.axes ? 1 : 0;
   f.vs.section = job.cut;
   if (job.select >= 0) {

@@ -84,7 +84,7 @@ struct RenderJob {
   bool grid = false;       // the selected lattice's cell grid over it, as G shows it
   Section cut;             // --section or --section-above
   float ortho = 0;         // --ortho's half-height; 0: the perspective projection
-  float far = 0;           // --far, or what --fit pushed the far plane out to; 0: the plain 1000
+  float farPlane = 0;      // --far, or what --fit pushed the far plane out to; 0: the plain 1000
   bool mustShow = false;   // a fitted view of drawable lattices: an empty picture is a failure
   size_t budget = 0;
   size_t triangles = SIZE_MAX; // past it, lattices are drawn as their boxes (boxedLattices)
