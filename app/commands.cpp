@@ -27,12 +27,6 @@
 
 namespace {
 
-// Whether list index `index` names a drawn lattice of the open map.
-bool drawnLattice(const Viewer& v, int index) {
-  const Lattice* L = latticeAt(v.lat, index);
-  return L && L->id;
-}
-
 // A page's Escape: leaves what the user is in, one thing a press, the help sheet (drawn over
 // everything) first, then moving, the measurement, the selection. It never stops the viewer.
 void leaveMode(Viewer& v) {
@@ -177,14 +171,14 @@ void runAction(Viewer& v, Action a, int key, const std::string& name) {
     break;
   case Action::pageSelect:
   case Action::pageSelectFit:
-    if (!drawnLattice(v, key)) break; // the page's outline is of an earlier map
+    if (drawnOrdinal(v.lat, key) < 0) break; // the page's outline is of an earlier map
     if (flagged(v.hidden, size_t(key))) hideOne(v, key, false);
     selectLattice(v, key);
     if (a == Action::pageSelectFit) fitView(v);
     break;
   case Action::pageHide:
   case Action::pageShow:
-    if (drawnLattice(v, key)) hideOne(v, key, a == Action::pageHide);
+    if (drawnOrdinal(v.lat, key) >= 0) hideOne(v, key, a == Action::pageHide);
     break;
   case Action::openFlight:
     if (!openDroppedFlight(v, name)) sayWarning(v, name + ": not a keyframe file");
