@@ -221,7 +221,18 @@ void pointerCommand(Viewer& v, const MSG& msg) {
     if (notches) sculptWheel(v, notches);
     return;
   }
-  if (pointerStep(v.pointer, msg, v.trot)) {
+  bool alt = v.key[VK_MENU] != 0;
+  int wheelSteps =
+      msg.message == WM_MOUSEWHEEL && alt &&
+              lookUpAction(inputWheel, modAlt, false, bindingsHere(v)) == Action::wheelFast
+          ? fastSteps
+          : 1;
+  bool orbits = msg.message == WM_MBUTTONDOWN ||
+                (msg.message == WM_LBUTTONDOWN && shift && !v.pointer.orbiting);
+  if (orbits) orbitPivot(v, GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam), v.pointer.pivot);
+  MSG m = msg;
+  if (msg.message == WM_LBUTTONDOWN && shift) m.wParam |= MK_SHIFT;
+  if (pointerStep(v.pointer, m, v.trot, wheelSteps)) {
     if (lookUpAction(inputClick, ctrl ? modCtrl : 0, false, bindingsHere(v)) ==
         Action::measurePoint)
       measureAt(v, v.pointer.x, v.pointer.y);
@@ -232,5 +243,5 @@ void pointerCommand(Viewer& v, const MSG& msg) {
   }
   bool up =
       msg.message == WM_LBUTTONUP || msg.message == WM_RBUTTONUP || msg.message == WM_MBUTTONUP;
-  if (up && !v.pointer.turning && !v.pointer.panning) ReleaseCapture();
+  if (up && !v.pointer.turning && !v.pointer.panning && !v.pointer.orbiting) ReleaseCapture();
 }

@@ -3,6 +3,7 @@
 
 #include "platform/messages.h"
 
+#include <algorithm>
 #include <bit>
 #include <iterator>
 #include <memory>
@@ -27,6 +28,28 @@ const Binding bindings[] = {
     {VK_RIGHT, 0, true, true, Action::turnRight, "arrows", "turn left / right, tilt up / down"},
     {VK_UP, 0, true, true, Action::tiltUp, "arrows", "turn left / right, tilt up / down"},
     {VK_DOWN, 0, true, true, Action::tiltDown, "arrows", "turn left / right, tilt up / down"},
+    {'E', modShift, true, true, Action::forward, "Shift, Alt+wheel",
+     "with a move key or arrow: ten steps a frame / a notch"},
+    {'D', modShift, true, true, Action::back, "Shift, Alt+wheel",
+     "with a move key or arrow: ten steps a frame / a notch"},
+    {'S', modShift, true, true, Action::left, "Shift, Alt+wheel",
+     "with a move key or arrow: ten steps a frame / a notch"},
+    {'F', modShift, true, true, Action::right, "Shift, Alt+wheel",
+     "with a move key or arrow: ten steps a frame / a notch"},
+    {'W', modShift, true, true, Action::up, "Shift, Alt+wheel",
+     "with a move key or arrow: ten steps a frame / a notch"},
+    {'R', modShift, true, true, Action::down, "Shift, Alt+wheel",
+     "with a move key or arrow: ten steps a frame / a notch"},
+    {VK_LEFT, modShift, true, true, Action::turnLeft, "Shift, Alt+wheel",
+     "with a move key or arrow: ten steps a frame / a notch"},
+    {VK_RIGHT, modShift, true, true, Action::turnRight, "Shift, Alt+wheel",
+     "with a move key or arrow: ten steps a frame / a notch"},
+    {VK_UP, modShift, true, true, Action::tiltUp, "Shift, Alt+wheel",
+     "with a move key or arrow: ten steps a frame / a notch"},
+    {VK_DOWN, modShift, true, true, Action::tiltDown, "Shift, Alt+wheel",
+     "with a move key or arrow: ten steps a frame / a notch"},
+    {inputWheel, modAlt, true, false, Action::wheelFast, "Shift, Alt+wheel",
+     "with a move key or arrow: ten steps a frame / a notch"},
     {'T', 0, true, true, Action::showAxes, "T (held)",
      "show the axis lines from each parent to its lattice"},
     {'P', 0, false, false, Action::printView, "P",
@@ -113,10 +136,10 @@ const Binding bindings[] = {
      "add the view as a keyframe / jump to keyframe 1 to 9"},
     {'9', 0, false, false, Action::recallKeyframe, "Enter / 1 to 9",
      "add the view as a keyframe / jump to keyframe 1 to 9"},
-    {VK_RETURN, modShift, false, false, Action::playFlight, "Shift+Enter",
-     "play the flight (any key stops it)"},
-    {VK_RETURN, modCtrl, false, false, Action::printFlight, "Ctrl+Enter",
-     "print the flight as a keyframe file (render --path)"},
+    {VK_RETURN, modShift, false, false, Action::playFlight, "Shift/Ctrl+Enter",
+     "play the flight (a key stops it) / print it (render --path)"},
+    {VK_RETURN, modCtrl, false, false, Action::printFlight, "Shift/Ctrl+Enter",
+     "play the flight (a key stops it) / print it (render --path)"},
     {VK_BACK, modCtrl, false, false, Action::forgetFlight, "Ctrl+Backspace",
      "forget the flight's keyframes"},
     {VK_NUMPAD5, 0, false, false, Action::toggleOrtho, "Alt/num 5 7 1 3",
@@ -170,8 +193,12 @@ const Binding bindings[] = {
     {VK_ESCAPE, 0, false, true, Action::quit, "Escape", "quit", onDesktop},
     {VK_ESCAPE, 0, false, false, Action::leaveMode, "Escape",
      "leave the help, moving, the measurement, the selection", onPage},
-    {inputLeftDrag, 0, true, false, Action::turnView, "left drag", "turn the view"},
-    {inputRightDrag, 0, true, false, Action::pan, "right drag", "pan (also the middle button)"},
+    {inputLeftDrag, 0, true, false, Action::turnView, "left / right drag", "turn the view / pan"},
+    {inputRightDrag, 0, true, false, Action::pan, "left / right drag", "turn the view / pan"},
+    {inputMiddleDrag, 0, true, false, Action::orbit, "middle/Shift+drag",
+     "orbit about the point under the pointer; touch: twist"},
+    {inputLeftDrag, modShift, true, false, Action::orbit, "middle/Shift+drag",
+     "orbit about the point under the pointer; touch: twist"},
     {inputWheel, 0, true, false, Action::wheelMove, "wheel", "move forward / back"},
     {inputClick, 0, false, false, Action::pickLattice, "click",
      "select the lattice under the pointer; on nothing, clear"},
@@ -250,6 +277,16 @@ Action lookUpAction(int input, uint8_t mods, bool repeat, uint8_t where) {
   }
   if (!best || (repeat && !best->repeats)) return Action::none;
   return best->action;
+}
+
+int heldSteps(const unsigned char key[256], Action a, uint8_t where) {
+  int steps = 0;
+  for (const Binding& b : bindings) {
+    if (!b.held || b.action != a || b.input >= 256 || !(b.where & where) || !key[b.input]) continue;
+    if (b.mods == 0) steps = std::max(steps, 1);
+    if (b.mods == modShift && key[VK_SHIFT]) steps = fastSteps;
+  }
+  return steps;
 }
 
 int heldKey(Action a, uint8_t where) {

@@ -64,7 +64,9 @@ enum class Action : uint8_t {
   togglePanels,
   turnView,
   pan,
+  orbit,
   wheelMove,
+  wheelFast,
   pickLattice,
   measurePoint,
   moveMode,
@@ -94,7 +96,7 @@ enum : uint8_t { modShift = 1, modCtrl = 2, modAlt = 4, modMoving = 0x40, modSys
 enum : uint8_t { onDesktop = 1, onPage = 2, onBoth = onDesktop | onPage };
 
 // Pointer inputs, past the virtual-key codes.
-enum : int { inputLeftDrag = 0x100, inputRightDrag, inputWheel, inputClick };
+enum : int { inputLeftDrag = 0x100, inputRightDrag, inputWheel, inputClick, inputMiddleDrag };
 
 struct Binding {
   int input;    // virtual-key code, or a pointer input
@@ -140,6 +142,13 @@ bool quitPressedSince(uint8_t where);
 // outranks Shift and Shift outranks Ctrl); none when no row matches. A repeat finds only rows that
 // repeat; held rows are never found. Only rows that apply `where` (onDesktop or onPage) count.
 Action lookUpAction(int input, uint8_t mods, bool repeat = false, uint8_t where = onDesktop);
+
+// The steps a pass held with Shift takes (and a notch of the wheel with Alt).
+constexpr int fastSteps = 10;
+
+// How many steps held action `a` takes this pass with the keys `key` down: 0 when none of its
+// keys is, fastSteps when one is with Shift (its row needs Shift), else 1.
+int heldSteps(const unsigned char key[256], Action a, uint8_t where = onDesktop);
 
 // The virtual-key code of held action `a`'s row that applies `where` (0, no key, when it has
 // none).

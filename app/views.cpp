@@ -117,3 +117,19 @@ void fitView(Viewer& v) {
   std::copy(trot, trot + Trot::size, v.trot);
   v.vs.farPlane = fittedFar(depth); // deeper than the plain view: pushed out to hold it all
 }
+
+void orbitPivot(Viewer& v, int x, int y, double pivot[3]) {
+  PickHit hit = pickPoint(v.lat, v.trot, v.view.width, v.view.height, x, y, v.start.frameTriangles,
+                          v.hidden, v.vs.section, v.vs.ortho, v.vs.farPlane);
+  SceneBox box;
+  if (hit.index >= 0) {
+    std::copy(hit.at, hit.at + 3, pivot);
+    return;
+  }
+  const Lattice* L = latticeAt(v.lat, v.selected);
+  if ((L && worldBox(v.lat, box, L, v.start.frameTriangles)) || mapBox(v, box)) {
+    for (int k = 0; k < 3; k++) pivot[k] = (box.lo[k] + box.hi[k]) / 2;
+    return;
+  }
+  for (int k = 0; k < 3; k++) pivot[k] = -double(v.trot[Trot::tx + k]);
+}

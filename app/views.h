@@ -16,3 +16,7 @@ void frameProjection(Viewer& v, ViewDraw& d);
 // lattice, or what is shown (orthographically in an orthographic view); a scene deeper than
 // the plain view's 1000 units pushes the far plane out to hold it (until F5 or the next Home).
 void fitView(Viewer& v);
+// The point an orbit begun at pixel (x, y) turns about, in the world: the point under the
+// pointer there, else the selected lattice's middle, else the scene's, else the point the
+// camera turns about (50 units ahead).
+void orbitPivot(Viewer& v, int x, int y, double pivot[3]);

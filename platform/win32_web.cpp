@@ -170,17 +170,24 @@ EM_BOOL onWheel(int, const EmscriptenWheelEvent* e, void*) {
 }
 
 // Touch as the mouse: one finger is the left button (a drag turns, a tap picks; a long press,
-// or a tap with Ctrl held, is a Ctrl+click, which measures); with two,
-// their midpoint is the right button (a pan) and their spread turns the wheel, 30 units (one
-// forward step) per 10 pixels of spread. Once two fingers touched, the gesture stays a pan
-// until every finger is up.
+// or a tap with Ctrl held, is a Ctrl+click, which measures); with two, their midpoint is the
+// right button (a pan) and their spread turns the wheel, 30 units (one forward step) per 10
+// pixels of spread; or, when they turn 8 degrees about each other before the midpoint or the
+// spread has moved 8 pixels, the middle button (an orbit about the point under the midpoint),
+// a degree of orbit per degree turned. Once two fingers touched, the gesture stays what it
+// became until every finger is up.
 struct Touches {
   int down = 0;      // fingers on the canvas
   bool pair = false; // two fingers have touched in this gesture
+  int kind = 0;      // what the pair does: 0 not yet known, 1 pan and pinch, 2 orbit
   double spread = 0; // distance between the two, canvas pixels
   double wheel = 0;  // spread not yet sent as wheel units
-  LPARAM at = 0;     // the point last sent
-  double since = 0;  // when the one finger went down, ms
+  double angle = 0;  // the direction from the first finger to the second, degrees
+  double turned = 0; // degrees the pair has turned in this gesture
+  double startSpread = 0, startX = 0, startY = 0; // the pair's spread and midpoint at the start
+  int orbitX = 0;                                 // where the orbit's drag began, client pixels
+  LPARAM at = 0;                                  // the point last sent
+  double since = 0;                               // when the one finger went down, ms
 } touches;
 
 // A finger held this long (ms) without a second is a long press.
@@ -202,25 +209,54 @@ EM_BOOL onTouch(int type, const EmscriptenTouchEvent* e, void*) {
   Touches& t = touches;
   if (n >= 2) {
     double x0 = on[0]->clientX, y0 = on[0]->clientY, x1 = on[1]->clientX, y1 = on[1]->clientY;
-    LPARAM mid = canvasPoint((x0 + x1) / 2, (y0 + y1) / 2);
+    double mx = (x0 + x1) / 2, my = (y0 + y1) / 2;
+    LPARAM mid = canvasPoint(mx, my);
     double spread = std::hypot(x1 - x0, y1 - y0);
+    double angle = std::atan2(y1 - y0, x1 - x0) * 180 / M_PI;
     if (!t.pair) {
       t.pair = true;
+      t.kind = 0;
       postMessage(web.window, WM_RBUTTONDOWN, MK_RBUTTON | MK_LBUTTON, mid);
       if (t.down) postMessage(web.window, WM_LBUTTONUP, MK_RBUTTON, mid);
-      t.spread = spread;
+      t.spread = t.startSpread = spread;
+      t.startX = mx;
+      t.startY = my;
       t.wheel = 0;
+      t.angle = angle;
+      t.turned = 0;
+      t.at = mid;
     } else {
-      postMouseMove(web.window, MK_RBUTTON, mid);
-      t.wheel += 3 * (spread - t.spread);
-      t.spread = spread;
-      int units = int(t.wheel);
-      if (units) postMessage(web.window, WM_MOUSEWHEEL, MAKEWPARAM(MK_RBUTTON, units), mid);
-      t.wheel -= units;
+      double d = std::remainder(angle - t.angle, 360.0);
+      t.angle = angle;
+      t.turned += d;
+      if (t.kind == 0) {
+        if (std::fabs(t.turned) >= 8) {
+          // An orbit: the pan that has not moved yet ends where it began.
+          t.kind = 2;
+          postMessage(web.window, WM_RBUTTONUP, 0, t.at);
+          postMessage(web.window, WM_MBUTTONDOWN, MK_MBUTTON, t.at);
+          t.orbitX = GET_X_LPARAM(t.at);
+        } else if (std::hypot(mx - t.startX, my - t.startY) >= 8 ||
+                   std::fabs(spread - t.startSpread) >= 8)
+          t.kind = 1;
+      }
+      if (t.kind == 1) {
+        postMouseMove(web.window, MK_RBUTTON, mid);
+        t.wheel += 3 * (spread - t.spread);
+        t.spread = spread;
+        int units = int(t.wheel);
+        if (units) postMessage(web.window, WM_MOUSEWHEEL, MAKEWPARAM(MK_RBUTTON, units), mid);
+        t.wheel -= units;
+        t.at = mid;
+      } else if (t.kind == 2) {
+        // Four pixels of drag a degree, along x: turning clockwise drags right.
+        int x = t.orbitX + int(std::lround(4 * t.turned)), y = GET_Y_LPARAM(t.at);
+        t.at = MAKELPARAM(x, y);
+        postMouseMove(web.window, MK_MBUTTON, t.at);
+      }
     }
-    t.at = mid;
   } else if (t.pair) {
-    if (t.down >= 2) postMessage(web.window, WM_RBUTTONUP, 0, t.at);
+    if (t.down >= 2) postMessage(web.window, t.kind == 2 ? WM_MBUTTONUP : WM_RBUTTONUP, 0, t.at);
     if (n == 0) t.pair = false;
   } else if (n == 1) {
     t.at = pointOf(*on[0]);

@@ -1,6 +1,7 @@
 // Key table and camera step.
 #include "app/camera.h"
 #include "render/world.h"
+#include "platform/matrix.h"
 #include "doubles/win_double.h"
 
 #include <gtest/gtest.h>
@@ -161,10 +162,9 @@ void addTo(float* t, int at, double d) {
   t[at] = float(double(t[at]) + d);
 }
 
-// A left drag turns (a quarter of an arrow step per pixel, up is +pitch), a right or middle
-// drag pans (a tenth of an S step per pixel right, of a W step per pixel up), the wheel moves
-// four E or D steps a notch; moves with no button down, and coordinates off the window, move
-// nothing by themselves.
+// A left drag turns (a quarter of an arrow step per pixel, up is +pitch), a right drag pans (a
+// tenth of an S step per pixel right, of a W step per pixel up), the wheel moves four E or D steps
+// a notch; moves with no button down, and coordinates off the window, move nothing by themselves.
 TEST(PointerStep, DragPanAndWheel) {
   Pointer p;
   float t[Trot::size] = {0, 0, 0, 0, 30};
@@ -180,15 +180,14 @@ TEST(PointerStep, DragPanAndWheel) {
   addTo(want, pitch, 0.25 * -3);
   for (int i : {tx, ty, tz, pitch, yaw}) EXPECT_EQ(t[i], want[i]) << "turn, " << i;
 
-  for (UINT down : {UINT(WM_RBUTTONDOWN), UINT(WM_MBUTTONDOWN)}) {
-    pointerStep(p, mouse(down, 110, 95), t);
-    pointerStep(p, mouse(WM_MOUSEMOVE, 130, 85, down == WM_RBUTTONDOWN ? MK_RBUTTON : MK_MBUTTON),
-                t);
+  {
+    pointerStep(p, mouse(WM_RBUTTONDOWN, 110, 95), t);
+    pointerStep(p, mouse(WM_MOUSEMOVE, 130, 85, MK_RBUTTON), t);
     double a = double(want[yaw]) / 57.2958;
     addTo(want, tz, std::sin(a) * 0.1 * 20);
     addTo(want, tx, std::cos(a) * 0.1 * 20);
     addTo(want, ty, 0.1 * 10);
-    pointerStep(p, mouse(down == WM_RBUTTONDOWN ? WM_RBUTTONUP : WM_MBUTTONUP, 110, 95), t);
+    pointerStep(p, mouse(WM_RBUTTONUP, 110, 95), t);
     addTo(want, tz, std::sin(a) * 0.1 * -20);
     addTo(want, tx, std::cos(a) * 0.1 * -20);
     addTo(want, ty, 0.1 * -10);
@@ -209,6 +208,73 @@ TEST(PointerStep, DragPanAndWheel) {
   pointerStep(p, wheel(-60), t); // half notches add up
   pointerStep(p, wheel(-60), t);
   for (int i : {tx, ty, tz, pitch, yaw}) EXPECT_EQ(t[i], keys.trot[i]) << "wheel back, " << i;
+
+  // With Alt (ten steps a wheel step) a notch is forty E steps.
+  for (int i = 0; i < 40; i++) cameraStep(keys.key, keys.trot, keys.vs);
+  pointerStep(p, wheel(-120), t, fastSteps);
+  for (int i : {tx, ty, tz, pitch, yaw}) EXPECT_EQ(t[i], keys.trot[i]) << "Alt wheel, " << i;
+}
+
+// Shift with movement keys and arrows: one pass is exactly ten passes without it; Shift alone
+// moves nothing, and T is not stepped.
+TEST(CameraStep, ShiftTakesTenStepsAPass) {
+  const std::vector<int> sets[] = {
+      {'E'}, {'D', 'S'}, {VK_LEFT, 'E'}, {'F', 'W', VK_UP}, {'R', VK_RIGHT, VK_DOWN}, {'T'}, {}};
+  for (const auto& keys : sets) {
+    Flight fast, slow;
+    fast.trot[yaw] = slow.trot[yaw] = 20;
+    fast.hold({VK_SHIFT});
+    for (int k : keys) fast.key[k] = slow.key[k] = 1;
+    cameraStep(fast.key, fast.trot, fast.vs);
+    for (int i = 0; i < fastSteps; i++) cameraStep(slow.key, slow.trot, slow.vs);
+    EXPECT_EQ(std::memcmp(fast.trot, slow.trot, sizeof fast.trot), 0) << keys.size();
+    EXPECT_EQ(fast.vs.axisFlag, slow.vs.axisFlag);
+  }
+}
+
+// The pivot's pixel in a 640 x 480 perspective frame of camera t.
+void pixelOf(const float* t, const double p[3], double& x, double& y) {
+  Matrix m = multiply(perspectiveMatrix(45, 640.0 / 480, 1, 1000), cameraMatrix(t));
+  double c[3], w = m.m[3] * p[0] + m.m[7] * p[1] + m.m[11] * p[2] + m.m[15];
+  transformPoint(m, p, c);
+  x = (c[0] / w + 1) * 320;
+  y = (1 - c[1] / w) * 240;
+}
+
+// An orbit (a middle drag, or a left one begun with Shift) keeps its pivot at the same pixel
+// through the drag while the view turns about it.
+TEST(PointerStep, OrbitKeepsThePivotInPlace) {
+  struct Case {
+    UINT down, up;
+    WPARAM keys;
+    double pivot[3];
+  } cases[] = {{WM_MBUTTONDOWN, WM_MBUTTONUP, MK_MBUTTON, {3, -2, -40}},
+               {WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON | MK_SHIFT, {-120, 15, -700}},
+               {WM_MBUTTONDOWN, WM_MBUTTONUP, MK_MBUTTON, {0.5, 0, -50}}};
+  for (const Case& c : cases) {
+    Pointer p;
+    float t[Trot::size] = {4, -6, 10, 20, 30};
+    std::copy(c.pivot, c.pivot + 3, p.pivot);
+    double x0, y0;
+    pixelOf(t, c.pivot, x0, y0);
+    pointerStep(p, mouse(c.down, 300, 200, c.keys), t);
+    EXPECT_NE(p.orbiting, 0);
+    const int path[][2] = {{340, 200}, {340, 260}, {200, 120}, {600, 400}};
+    for (const auto& at : path) {
+      float before[Trot::size];
+      std::copy(t, t + Trot::size, before);
+      pointerStep(p, mouse(WM_MOUSEMOVE, at[0], at[1], c.keys), t);
+      double x, y;
+      pixelOf(t, c.pivot, x, y);
+      EXPECT_NEAR(x, x0, 0.01) << at[0] << "," << at[1];
+      EXPECT_NEAR(y, y0, 0.01) << at[0] << "," << at[1];
+      EXPECT_NE(std::memcmp(before, t, sizeof t), 0);
+    }
+    EXPECT_FLOAT_EQ(t[yaw], 30 + 0.25 * 300);
+    EXPECT_FLOAT_EQ(t[pitch], 20 + 0.25 * 200);
+    pointerStep(p, mouse(c.up, 600, 400), t);
+    EXPECT_EQ(p.orbiting, 0);
+  }
 }
 
 // A click is a left press released within 4 pixels of where it went down, with no other

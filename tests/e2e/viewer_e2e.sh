@@ -156,6 +156,26 @@ shot "$wid" "$tmp/selected.png"
 "$bin/kelvane" render "$tmp/pair.map" -o "$tmp/selected-render.png" $cam
 check "render --select equals the window" [ "$(differing "$tmp/selected.png" "$tmp/selected-render.png")" = 0 ]
 check "the selected lattice is amber" colourful "$tmp/selected.png" 640x480+0+0
+# Shift+E: ten steps in one frame. A middle drag orbits (a quarter of a degree a pixel), and
+# P's line then renders the same picture.
+xdotool keydown shift
+taps e 1
+xdotool keyup shift
+xdotool key p
+sleep 0.3
+fast=$(tail -n 1 "$tmp/out")
+check "Shift+E moves ten steps in one frame" awk -v a="${cam#--camera }" -v b="${fast#--camera }" 'BEGIN {
+  split(a, p, ","); split(b, q, ","); d = sqrt((q[1] - p[1]) ^ 2 + (q[3] - p[3]) ^ 2)
+  exit !(d > 9.999 && d < 10.001 && q[4] == p[4] && q[5] == p[5]) }'
+mouse mousemove --window "$wid" 320 240 mousedown 2 mousemove --window "$wid" 360 250 mousemove --window "$wid" 400 260 mouseup 2
+xdotool key p
+sleep 0.3
+orbited=$(tail -n 1 "$tmp/out")
+check "a middle drag orbits" grep -qE -- "^--camera [-0-9.e]+,[-0-9.e]+,[-0-9.e]+,35,30 --select 0$" <<<"$orbited"
+shot "$wid" "$tmp/orbited.png"
+# shellcheck disable=SC2086
+"$bin/kelvane" render "$tmp/pair.map" -o "$tmp/orbited-render.png" $orbited
+check "render with P's line after an orbit equals the window" [ "$(differing "$tmp/orbited.png" "$tmp/orbited-render.png")" = 0 ]
 quit escape
 check "Escape exits 0 after the mouse" [ "$rc" = 0 ]
 
@@ -484,7 +504,7 @@ cd - >/dev/null || exit 1
 shot "$wid" "$tmp/start-screen.png"
 text=$(ocr "$tmp/start-screen.png")
 check "the start screen says how to open a map" grep -q "No map open. Drop a map file on this window" <<<"$(tr -s '\n ' ' ' <<<"$text")"
-for key in Backspace Escape Home Shift+Enter "left drag" wheel F5; do
+for key in Backspace Escape Home Shift/Ctrl+Enter "left / right drag" "middle/Shift+drag" wheel F5; do
   check "the help sheet reads '$key'" grep -qF -- "$key" <<<"$text"
 done
 quit escape
