@@ -148,6 +148,9 @@ void runAction(Viewer& v, Action a, int key, const std::string& name) {
   case Action::toggleInfo:
     v.overlay.info = !v.overlay.info;
     break;
+  case Action::toggleAxes:
+    v.overlay.axes = !v.overlay.axes;
+    break;
   case Action::togglePanels:
     v.overlay.shown = !v.overlay.shown;
     break;

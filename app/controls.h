@@ -61,6 +61,7 @@ enum class Action : uint8_t {
   viewLeft,
   toggleHelp,
   toggleInfo,
+  toggleAxes,
   togglePanels,
   turnView,
   pan,

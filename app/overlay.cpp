@@ -1,5 +1,6 @@
 // The panels over the scene: the help sheet (F1), the info panel (I), the selected lattice,
-// the last messages, and the start screen; O hides and shows them all.
+// the last messages, a comparison's legend, the axes marker (X) and the start screen; O hides
+// and shows them all.
 #include "overlay.h"
 #include "compare.h"
 #include "measure.h"
@@ -8,6 +9,7 @@
 #include "selection.h"
 
 #include "platform/gl.h"
+#include "render/frame.h"
 
 #include <cstdio>
 
@@ -131,6 +133,42 @@ OverlayPanel messagePanel(const Viewer& v, DWORD now) {
   return p;
 }
 
+// A comparison's legend: each change colour named, with how many lattices have it.
+OverlayPanel legendPanel(const Viewer& v) {
+  OverlayPanel p;
+  p.kind = PanelKind::legend;
+  const MapDiff& d = v.compare.diff;
+  const struct {
+    LatticeStyle style;
+    const char* name;
+    int count;
+  } rows[] = {{LatticeStyle::added, "added", d.added},
+              {LatticeStyle::moved, "moved", d.moved},
+              {LatticeStyle::reshaped, "reshaped", d.reshaped},
+              {LatticeStyle::both, "moved and reshaped", d.both},
+              {LatticeStyle::removed, "removed", d.removed},
+              {LatticeStyle::grey, "unchanged", d.unchanged}};
+  p.lines.push_back(line("changes", heading));
+  for (const auto& r : rows) {
+    float rgb[3];
+    styleColour(r.style, r.style == LatticeStyle::grey ? 0.8f : 1, rgb);
+    p.lines.push_back(line(std::string(r.name) + " " + std::to_string(r.count), rgb));
+  }
+  return p;
+}
+
+// The axes marker: x red, y green, z blue, turned as the view is.
+OverlayPanel axesPanel(const Viewer& v) {
+  static const float red[3] = {1, 0.3f, 0.3f}, green[3] = {0.3f, 1, 0.3f},
+                     blue[3] = {0.4f, 0.6f, 1};
+  OverlayPanel p;
+  p.kind = PanelKind::axes;
+  p.lines = {line("x", red), line("y", green), line("z", blue)};
+  p.turn[0] = v.trot[Trot::pitch];
+  p.turn[1] = v.trot[Trot::yaw];
+  return p;
+}
+
 } // namespace
 
 std::vector<OverlayPanel> overlayPanels(const Viewer& v, DWORD now) {
@@ -143,6 +181,8 @@ std::vector<OverlayPanel> overlayPanels(const Viewer& v, DWORD now) {
     if (!selection.lines.empty()) panels.push_back(std::move(selection));
   }
   if (v.start.windowPanels && v.measure.count) panels.push_back(measurePanel(v));
+  if (!v.compare.name.empty() && v.lat) panels.push_back(legendPanel(v));
+  if (o.axes) panels.push_back(axesPanel(v));
   if (v.start.windowPanels) {
     OverlayPanel m = messagePanel(v, now);
     if (!m.lines.empty()) panels.push_back(m);

@@ -56,6 +56,7 @@ struct Message {
 struct Overlays {
   bool shown = true;               // O hides and shows them all
   bool help = false, info = false; // F1, I
+  bool axes = false;               // X: the axes marker
   std::deque<Message> messages;    // newest last
   std::deque<DWORD> frames;        // when the frames of the last second were drawn
   unsigned texture = 0;            // the glyph atlas in the current context; 0: not made

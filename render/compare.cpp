@@ -26,9 +26,15 @@ std::vector<bool> allButRemoved(const MapDiff& d, const Lattice* old) {
 
 void styleComparison(const MapDiff& d, RetainedScene& now, RetainedScene& old) {
   for (const RetainedLattice& r : now.lattices) setLatticeStyle(now, r.index, LatticeStyle::grey);
-  for (const LatticeChange& c : d.changes)
+  for (const LatticeChange& c : d.changes) {
     setLatticeStyle(c.newIndex >= 0 ? now : old, c.newIndex >= 0 ? c.newIndex : c.oldIndex,
                     changeStyle(c));
+    // A moved lattice's old place keeps its style in the old scene, where it is hidden: its
+    // edges show there (drawComparisonEdges).
+    LatticeStyle s = changeStyle(c);
+    if (c.oldIndex >= 0 && (s == LatticeStyle::moved || s == LatticeStyle::both))
+      setLatticeStyle(old, c.oldIndex, s);
+  }
   hideLattices(old, allButRemoved(d, old.lat));
 }
 
@@ -51,13 +57,16 @@ bool latticeBoxCorners(const Lattice* L, const ViewerState& vs, FaceTables& ft, 
 
 namespace {
 
-// The twelve edges of the box of lattice `r`, placed as the frame placed it, in `colour`.
+// The twelve edges of the box of lattice `r`, placed as the frame placed it, in `colour` (`pale`:
+// halfway from it to white).
 void drawBoxEdges(RetainedScene& s, const RetainedLattice& r, const float* trot,
-                  const ViewerState& vs, LatticeStyle colour) {
+                  const ViewerState& vs, LatticeStyle colour, bool pale = false) {
   float lo[3], hi[3], rgb[3];
   if (!latticeBoxCorners(r.L, vs, s.faces, lo, hi)) return;
   loadPlacement(s.placements, r.index, trot, vs);
   styleColour(colour, 1, rgb);
+  if (pale)
+    for (float& c : rgb) c = 0.5f + 0.5f * c;
   glColor3f(rgb[0], rgb[1], rgb[2]);
   glBegin(GL_LINES);
   for (int a = 0; a < 3; a++) // four edges run along each axis
@@ -82,6 +91,9 @@ void drawComparisonEdges(RetainedScene& old, const float* trot, const ViewerStat
   plain.axisFlag = 0; // the axis lines are the frame's
   glDisable(GL_DEPTH_TEST);
   beginSection(trot, vs);
+  for (const RetainedLattice& r : old.lattices) // the moved lattices' old places first
+    if (r.hidden && (r.style == LatticeStyle::moved || r.style == LatticeStyle::both))
+      drawBoxEdges(old, r, trot, plain, r.style, true);
   for (const RetainedLattice& r : old.lattices)
     if (!r.hidden) drawBoxEdges(old, r, trot, plain, LatticeStyle::removed);
   if (scene)

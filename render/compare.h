@@ -18,7 +18,8 @@ LatticeStyle changeStyle(const LatticeChange& c);
 std::vector<bool> allButRemoved(const MapDiff& d, const Lattice* old);
 
 // Colours `now` (the new map's scene) by the changes of `d`, the rest grey, and shows in `old`
-// (the old map's scene) only the removed lattices, in red.
+// (the old map's scene) only the removed lattices, in red; the moved lattices' old places there
+// keep their change's style, hidden, for their edges.
 void styleComparison(const MapDiff& d, RetainedScene& now, RetainedScene& old);
 
 // The corners of the box around the faces of lattice `L` (drawLatticeBox's), low and high, in
@@ -27,8 +28,9 @@ bool latticeBoxCorners(const Lattice* L, const ViewerState& vs, FaceTables& ft, 
                        float hi[3]);
 
 // Draws over a comparison's frame (drawRetainedFrame of the new map's scene with `old`), with
-// the depth test off so that nothing covers them: the box edges of each lattice `old` shows (the
-// removed ones) in red, then those of lattice `index` of `scene` (the selection, or the removed
+// the depth test off so that nothing covers them: the box edges of each moved lattice's old
+// place in a paler tint of its colour, those of each lattice `old` shows (the removed ones) in
+// red, then those of lattice `index` of `scene` (the selection, or the removed
 // lattice N went to) in amber, as the selection shows in a comparison whose lattices keep their
 // change colours. No `scene`, or an index it does not draw, outlines nothing. Call it with the
 // frame's projection current; the camera and placements are those the frame used.

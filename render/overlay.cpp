@@ -7,6 +7,7 @@
 #include "platform/gl.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -68,13 +69,74 @@ void drawText(const OverlayPanel& p, const int box[4], int width, int height) {
   }
 }
 
+// The axes marker's axis `a` (0 x, 1 y, 2 z) as the view turns it: right, up and towards the
+// eye, in units of the axis's length.
+void turnedAxis(const OverlayPanel& p, int a, double out[3]) {
+  double c = std::cos(p.turn[0] * M_PI / 180), s = std::sin(p.turn[0] * M_PI / 180);
+  double cy = std::cos(p.turn[1] * M_PI / 180), sy = std::sin(p.turn[1] * M_PI / 180);
+  // The pitch's turn about x after the yaw's about y, as the camera turns the world.
+  double v[3] = {a == 0 ? 1.0 : 0, a == 1 ? 1.0 : 0, a == 2 ? 1.0 : 0};
+  double y[3] = {cy * v[0] + sy * v[2], v[1], -sy * v[0] + cy * v[2]};
+  out[0] = y[0];
+  out[1] = c * y[1] - s * y[2];
+  out[2] = s * y[1] + c * y[2];
+}
+
+// Pixels from the marker's middle to an axis's end, and to its label's middle; the labels are
+// drawn twice the text's size, to be read at a glance.
+constexpr double axisLength = 26, labelAt = 38;
+constexpr int labelScale = 2;
+
+// The three axes from the marker's middle, as bars two pixels wide in their labels' colours,
+// the farthest first so the nearest lies on top.
+void drawAxes(const OverlayPanel& p, int width, int height) {
+  double cx = (p.box[0] + p.box[2]) / 2.0, cy = (p.box[1] + p.box[3]) / 2.0;
+  double d[3][3];
+  int order[3] = {0, 1, 2};
+  for (int a = 0; a < 3; a++) turnedAxis(p, a, d[a]);
+  std::sort(order, order + 3, [&](int a, int b) { return d[a][2] < d[b][2]; });
+  for (int a : order) {
+    if (size_t(a) >= p.lines.size()) continue;
+    const float* rgb = p.lines[size_t(a)].rgb;
+    glColor4f(rgb[0], rgb[1], rgb[2], 1);
+    double ex = cx + axisLength * d[a][0], ey = cy - axisLength * d[a][1];
+    double len = std::hypot(ex - cx, ey - cy);
+    double nx = len > 0 ? -(ey - cy) / len : 1, ny = len > 0 ? (ex - cx) / len : 0;
+    const double c[6][2] = {{cx - nx, cy - ny}, {cx + nx, cy + ny}, {ex - nx, ey - ny},
+                            {ex - nx, ey - ny}, {cx + nx, cy + ny}, {ex + nx, ey + ny}};
+    for (const auto& k : c) vertex(k[0], k[1], width, height);
+  }
+}
+
+// Each axis's label (the first character of its line) just past its end, on whole pixels.
+void drawAxesLabels(const OverlayPanel& p, int width, int height) {
+  double cx = (p.box[0] + p.box[2]) / 2.0, cy = (p.box[1] + p.box[3]) / 2.0;
+  for (size_t a = 0; a < 3 && a < p.lines.size(); a++) {
+    if (p.lines[a].text.empty()) continue;
+    double d[3];
+    turnedAxis(p, int(a), d);
+    int c = (unsigned char)p.lines[a].text[0];
+    if (c < fontAtlas.first || c >= fontAtlas.first + fontAtlas.count) c = '?';
+    const FontGlyph& g = fontAtlas.glyphs[c - fontAtlas.first];
+    // The glyph itself centred on the label's place.
+    const int k = labelScale, gw = k * (g.x1 - g.x0), gh = k * (g.y1 - g.y0);
+    double l = std::floor(cx + labelAt * d[0] - gw / 2.0);
+    double t = std::floor(cy - labelAt * d[1] - gh / 2.0);
+    const float* rgb = p.lines[a].rgb;
+    glColor4f(rgb[0], rgb[1], rgb[2], 1);
+    if (g.x1 > g.x0) quad(l, t, l + gw, t + gh, width, height, &g);
+  }
+}
+
 } // namespace
 
 int panelWidth(const OverlayPanel& p) {
+  if (p.kind == PanelKind::axes) return axesSize;
   return longest(p) * fontAtlas.advance + 2 * panelPadding;
 }
 
 int panelHeight(const OverlayPanel& p) {
+  if (p.kind == PanelKind::axes) return axesSize;
   return int(p.lines.size()) * fontAtlas.lineHeight + 2 * panelPadding;
 }
 
@@ -137,8 +199,10 @@ void fitRows(OverlayPanel& p, int n) {
   p.lines = std::move(lines);
 }
 
-// Keeps the rows that fit in `rows`; when some are left out the last row says how many.
-void cutRows(OverlayPanel& p, int rows) {
+// Keeps the rows that fit in `rows`; when some are left out the last row says how many, in at
+// most `cols` characters and no wider than the panel was.
+void cutRows(OverlayPanel& p, int rows, int cols) {
+  cols = std::min(cols, longest(p));
   if (int(p.lines.size()) <= rows) return;
   if (rows < 2) {
     p.lines.clear();
@@ -148,6 +212,7 @@ void cutRows(OverlayPanel& p, int rows) {
   p.lines.resize(size_t(rows));
   p.lines.back() = OverlayLine{};
   p.lines.back().text = "... " + std::to_string(left) + " more rows: enlarge the window";
+  cutLine(p.lines.back().text, cols);
 }
 
 void place(OverlayPanel& p, int left, int top) {
@@ -158,10 +223,10 @@ void place(OverlayPanel& p, int left, int top) {
 }
 
 // Stacks the panels from `top` down at `left`, cutting the rows of each to what is left above
-// `bottom`.
-void stack(const std::vector<OverlayPanel*>& column, int left, int top, int bottom) {
+// `bottom` (the last row's note to `cols` characters).
+void stack(const std::vector<OverlayPanel*>& column, int left, int top, int bottom, int cols) {
   for (OverlayPanel* p : column) {
-    cutRows(*p, rowsFitting(bottom - top));
+    cutRows(*p, rowsFitting(bottom - top), cols);
     if (p->lines.empty()) continue;
     place(*p, left, top);
     top = p->box[3] + panelMargin;
@@ -175,7 +240,7 @@ void layoutPanels(std::vector<OverlayPanel>& panels, int width, int height) {
   int bottom = height - panelMargin; // the lowest edge the panels above the messages may reach
   bool help = std::any_of(panels.begin(), panels.end(),
                           [](const OverlayPanel& p) { return p.kind == PanelKind::help; });
-  OverlayPanel *info = nullptr, *selection = nullptr, *measure = nullptr;
+  OverlayPanel *info = nullptr, *selection = nullptr, *measure = nullptr, *legend = nullptr;
   for (OverlayPanel& p : panels) {
     if (p.kind == PanelKind::messages) {
       std::vector<OverlayLine> lines;
@@ -200,29 +265,48 @@ void layoutPanels(std::vector<OverlayPanel>& panels, int width, int height) {
     if (p.kind == PanelKind::info) info = &p;
     if (p.kind == PanelKind::selection) selection = &p;
     if (p.kind == PanelKind::measure) measure = &p;
+    if (p.kind == PanelKind::legend) legend = &p;
   }
+  // The axes marker stands in the bottom right corner above the messages: the panels on the
+  // right stop above it, and those on the left stay clear of its width.
+  int rightBottom = bottom, sideCols = cols;
+  for (OverlayPanel& p : panels)
+    if (p.kind == PanelKind::axes && !help && bottom - axesSize >= panelMargin &&
+        width - axesSize >= 2 * panelMargin) {
+      place(p, width - panelMargin - axesSize, bottom - axesSize);
+      rightBottom = p.box[1] - panelMargin;
+      sideCols = charsFitting(width - axesSize - 3 * panelMargin);
+    } else if (p.kind == PanelKind::axes)
+      p.lines.clear();
   for (OverlayPanel& p : panels)
     if (p.kind == PanelKind::help) {
-      cutRows(p, rowsFitting(bottom - panelMargin));
+      cutRows(p, rowsFitting(bottom - panelMargin), cols);
       int free = bottom - panelMargin - panelHeight(p);
       place(p, (width - panelWidth(p)) / 2, panelMargin + std::max(free, 0) / 2);
     }
-  // The info panel and the measurement on the left, the selection on the right beside them
-  // while they keep 40 characters, else all in one column.
-  std::vector<OverlayPanel*> left;
+  // The info panel, the measurement and the legend on the left, the selection on the right beside
+  // them while they keep 40 characters, else all in one column.
+  std::vector<OverlayPanel*> left, rightColumn;
   for (OverlayPanel* p : {info, measure})
     if (p && !p->lines.empty()) left.push_back(p);
-  bool right = selection && !selection->lines.empty();
-  int rightWidth = right ? panelWidth(*selection) : 0;
-  int leftCols = right ? charsFitting(width - rightWidth - 3 * panelMargin) : cols;
+  for (OverlayPanel* p : {selection, legend})
+    if (p && !p->lines.empty()) rightColumn.push_back(p);
+  int rightWidth = 0;
+  for (OverlayPanel* p : rightColumn) rightWidth = std::max(rightWidth, panelWidth(*p));
+  bool right = !rightColumn.empty();
+  int leftCols =
+      right ? std::min(sideCols, charsFitting(width - rightWidth - 3 * panelMargin)) : sideCols;
   if (right && !left.empty() && leftCols < 40) {
-    for (OverlayPanel* p : left) fitRows(*p, cols);
-    left.insert(left.begin() + (left[0] == info ? 1 : 0), selection);
+    for (OverlayPanel* p : rightColumn)
+      if (sideCols < cols || p == legend) fitRows(*p, sideCols);
+    for (OverlayPanel* p : left) fitRows(*p, sideCols);
+    auto at = left.begin() + (left[0] == info ? 1 : 0);
+    left.insert(at, rightColumn.begin(), rightColumn.end());
   } else {
     for (OverlayPanel* p : left) fitRows(*p, leftCols);
-    if (right) stack({selection}, width - panelMargin - rightWidth, panelMargin, bottom);
+    if (right) stack(rightColumn, width - panelMargin - rightWidth, panelMargin, rightBottom, cols);
   }
-  stack(left, panelMargin, panelMargin, bottom);
+  stack(left, panelMargin, panelMargin, bottom, sideCols);
   std::erase_if(panels, [](const OverlayPanel& p) { return p.lines.empty(); });
 }
 
@@ -245,11 +329,15 @@ void drawOverlay(std::vector<OverlayPanel> panels, int width, int height, unsign
     glColor4f(0.05f, 0.05f, 0.07f, groundAlpha);
     glBegin(GL_TRIANGLES);
     quad(box[0], box[1], box[2], box[3], width, height);
+    if (p.kind == PanelKind::axes) drawAxes(p, width, height);
     glEnd();
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, texture);
     glBegin(GL_TRIANGLES);
-    drawText(p, box, width, height);
+    if (p.kind == PanelKind::axes)
+      drawAxesLabels(p, width, height);
+    else
+      drawText(p, box, width, height);
     glEnd();
     glBindTexture(GL_TEXTURE_2D, 0);
     glDisable(GL_TEXTURE_2D);

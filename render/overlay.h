@@ -11,15 +11,21 @@ struct OverlayLine {
 };
 
 // What a panel shows, which decides its place: the help sheet has the window above the
-// messages to itself; otherwise the info panel and the measurement stand at the top left, the
-// selection at the top right, and the messages along the bottom.
-enum class PanelKind { info, selection, measure, messages, help };
+// messages to itself; otherwise the info panel, the measurement and a comparison's legend
+// stand at the top left, the selection at the top right, the axes marker in the bottom right
+// corner above the messages, and the messages along the bottom.
+enum class PanelKind { info, selection, measure, messages, help, legend, axes };
 
 struct OverlayPanel {
   PanelKind kind = PanelKind::info;
+  // The axes marker's lines are its three labels, for x, y and z, in their axes' colours.
   std::vector<OverlayLine> lines;
-  int box[4] = {}; // left, top, right, bottom pixel edges of its ground, from layoutPanels
+  int box[4] = {};        // left, top, right, bottom pixel edges of its ground, from layoutPanels
+  float turn[2] = {0, 0}; // the axes marker's: the view's pitch and yaw, degrees
 };
+
+// The axes marker's ground: a square of this many pixels a side.
+constexpr int axesSize = 96;
 
 // Pixels between a panel's edge and its text, and between a panel and the window's edge.
 constexpr int panelPadding = 6;

@@ -91,3 +91,39 @@ TEST(ComparePicture, CoveredRemovalsShowAndTheSelectionKeepsItsColour) {
   releaseRetained(sb);
   closeHeadless(hc);
 }
+
+// A moved lattice's old place shows as its box's edges in a pale blue, where nothing else is.
+TEST(ComparePicture, AMovedLatticesOldPlaceShowsPale) {
+  HeadlessContext hc;
+  std::string err;
+  ASSERT_TRUE(openHeadless(hc, W, H, err)) << err;
+  glEnable(GL_DEPTH_TEST);
+  viewProjection(W, H);
+  MapDesc old, now;
+  old.lattices = {box(4, 2, 4, 1)};
+  now.lattices = old.lattices;
+  now.lattices[0].pos[0] = 14;
+  LoadedMap a, b;
+  loadDesc(old, a);
+  loadDesc(now, b);
+  MapDiff d = diffMaps(a, b);
+  ASSERT_EQ(d.moved, 1);
+  ViewerState vs;
+  RetainedScene sa, sb;
+  buildRetained(a.lat, vs, 0, sa);
+  buildRetained(b.lat, vs, 0, sb);
+  styleComparison(d, sb, sa);
+  float trot[Trot::size] = {0, 0, 0, 25, 0};
+  auto pale = [&](bool edges) {
+    drawRetainedFrame(sb, trot, vs, &sa);
+    if (edges) drawComparisonEdges(sa, trot, vs, nullptr, -1);
+    int n = 0;
+    std::vector<unsigned char> rgb = readFrame();
+    for (size_t p = 0; p + 2 < rgb.size(); p += 3) // (0.7, 0.8, 1): pale, and bluish
+      n += rgb[p] > 150 && rgb[p + 2] > rgb[p + 1] && rgb[p + 1] > rgb[p] && rgb[p + 2] > 240;
+    return n;
+  };
+  EXPECT_EQ(pale(false), 0);
+  EXPECT_GT(pale(true), 20);
+  closeHeadless(hc);
+}

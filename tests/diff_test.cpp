@@ -77,7 +77,7 @@ TEST(Diff, EachKindOfChangeAndTheOtherBytes) {
                                "1 moved, 1 reshaped, 1 moved and reshaped, 1 added, 1 removed, "
                                "2 unchanged; other bytes: same\n");
   // Drawn compared: the new map's lattices in their change's colour, the old map's removed one
-  // alone, in red.
+  // alone, in red; the moved ones' old places keep their style there, hidden.
   RetainedScene sa, sb;
   buildRetained(a.lat, ViewerState{}, 0, sa);
   buildRetained(b.lat, ViewerState{}, 0, sb);
@@ -88,7 +88,8 @@ TEST(Diff, EachKindOfChangeAndTheOtherBytes) {
   EXPECT_EQ(styles, want);
   for (const RetainedLattice& r : sa.lattices) {
     EXPECT_EQ(r.hidden, r.index != 3) << r.index;
-    EXPECT_EQ(r.style, r.index == 3 ? S::removed : S::grey) << r.index;
+    S want = r.index == 3 ? S::removed : r.index == 0 ? S::moved : r.index == 2 ? S::both : S::grey;
+    EXPECT_EQ(r.style, want) << r.index;
   }
   // Bytes the viewer does not read, in a paired record, or a header count: other bytes.
   for (int k = 0; k < 2; k++) {

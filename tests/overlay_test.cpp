@@ -374,6 +374,8 @@ TEST_F(OverlayTest, PanelsNeverCollide) {
   v.measure = {2, {{1.5, -2.25, 1000.125}, {-3, 4, 5}}, {0, 2}};
   v.hoverLooked = true;
   v.hover = {0, {1.25, 2.5, -3.75}};
+  v.overlay.axes = true;
+  v.compare.name = "old.map"; // a comparison: its legend shows
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   say(v, "selected lattice 2: id 7, 2 x 1 x 2 cells, at (0, 0, 0), parent 0");
@@ -392,10 +394,10 @@ TEST_F(OverlayTest, PanelsNeverCollide) {
       std::vector<PanelKind> kinds;
       for (const OverlayPanel& p : panels) kinds.push_back(p.kind);
       // At 320 x 240 the panels at the top show what fits above the messages.
-      std::vector<PanelKind> all = {PanelKind::info, PanelKind::selection, PanelKind::measure,
-                                    PanelKind::messages};
+      std::vector<PanelKind> all = {PanelKind::info,   PanelKind::selection, PanelKind::measure,
+                                    PanelKind::legend, PanelKind::axes,      PanelKind::messages};
       if (help) all = {PanelKind::messages, PanelKind::help};
-      if (w < 640 && !help) all = {PanelKind::info, PanelKind::messages};
+      if (w < 640 && !help) all = {PanelKind::info, PanelKind::axes, PanelKind::messages};
       EXPECT_EQ(kinds, all) << at;
       for (size_t i = 0; i < panels.size(); i++) {
         const int* b = panels[i].box;

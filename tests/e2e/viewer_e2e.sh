@@ -611,6 +611,37 @@ quit escape
 took=$((($(date +%s%N) - began) / 1000000))
 check "Escape ends the viewer on a 32,000-lattice chain within $limit ms (took $took ms)" [ "$rc" = 0 -a "$took" -lt "$limit" ]
 
+# X shows the axes marker in the bottom right corner, turned with the view, each axis labelled
+# where it ends (read back a letter at a time); O hides it with the panels, and render never
+# draws it.
+start "$tmp/box.map" || exit 1
+taps Right 30
+taps Up 30
+"$bin/kelvane" render "$tmp/box.map" -o "$tmp/turned-render.png" --camera 0,0,0,30,30
+taps x 1
+shot "$wid" "$tmp/axes.png"
+check "X shows the axes marker" [ "$(differing "$tmp/axes.png" "$tmp/turned-render.png")" -gt 200 ]
+check "outside its corner the window is render's" same "$tmp/axes.png" "$tmp/turned-render.png" 530x480+0+0
+label() { # FILE X Y: the letter tesseract reads at that pixel
+  /usr/bin/convert "$1" -crop "20x24+$(($2 - 10))+$(($3 - 12))" +repage -colorspace gray \
+    -threshold 20% -negate -bordercolor white -border 12 -resize 400% -blur 0x3 "$tmp/label.png"
+  tesseract "$tmp/label.png" stdout --psm 10 -c tessedit_char_whitelist=xyzXYZ 2>/dev/null |
+    tr -d '\n ' | tr XYZ xyz
+}
+# The marker's middle is (584, 424); at pitch 30 and yaw 30 the labels stand 38 pixels from it
+# along x (0.87, 0.25), y (0, 0.87) and z (0.5, -0.43), up being +y.
+check "the x axis is labelled x" [ "$(label "$tmp/axes.png" 617 414)" = x ]
+check "the y axis is labelled y" [ "$(label "$tmp/axes.png" 584 391)" = y ]
+check "the z axis is labelled z" [ "$(label "$tmp/axes.png" 603 440)" = z ]
+taps o 1
+shot "$wid" "$tmp/axes-o.png"
+check "O hides the marker" [ "$(differing "$tmp/axes-o.png" "$tmp/turned-render.png")" = 0 ]
+taps o 1
+taps x 1
+shot "$wid" "$tmp/axes-off.png"
+check "X again hides it" [ "$(differing "$tmp/axes-off.png" "$tmp/turned-render.png")" = 0 ]
+quit escape
+
 # --compare: a row of six lattices, one removed, one moved, one reshaped, one added, two the
 # same. Each shows in its change's colour (the removed one drawn from OLD), and the window is
 # render --compare's with the P line; N steps through exactly the four changes, and a NEW
@@ -656,6 +687,20 @@ for k in 0 1 2 3 4 5; do
   got=$(hue "$tmp/compare.png" "60x480+$((18 + 108 * k))+0")
   check "lattice $((k + 1)) of the row is ${want[k]} (got $got)" [ "$got" = "${want[k]}" ]
 done
+# The moved lattice's old place: pale edges in the window and in render --compare alike.
+pale() { # FILE CROP: 1 when some pixel there is the pale blue of a moved lattice's old place
+  /usr/bin/convert "$1" -crop "$2" +repage -fx 'r > 0.58 && b > 0.94 && g > r && b > g' \
+    -format '%[fx:maxima]' info:
+}
+check "the moved lattice's old place shows pale" [ "$(pale "$tmp/compare.png" 60x480+234+0)" = 1 ]
+check "nowhere else" [ "$(pale "$tmp/compare.png" 230x480+0+0)" = 0 ]
+taps o 1
+shot "$wid" "$tmp/legend.png"
+legend=$(ocr "$tmp/legend.png" 240x200+400+0)
+for kind in "added 1" "moved 1" "reshaped 1" "moved and reshaped 0" "removed 1" "unchanged 2"; do
+  check "the legend reads '$kind'" grep -qx -- "$kind" <<<"$legend"
+done
+taps o 1
 changes=("removed 1 (id 2): 2 x 1 x 2 cells at (-30, 0, 0)"
   "moved 1 (id 3): position (-10, 0, 0) -> (-10, 6, 0)"
   "reshaped 2 (id 4): cells 2 x 1 x 2 -> 2 x 3 x 2"
