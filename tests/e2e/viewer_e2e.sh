@@ -624,9 +624,10 @@ check "X shows the axes marker" [ "$(differing "$tmp/axes.png" "$tmp/turned-rend
 check "outside its corner the window is render's" same "$tmp/axes.png" "$tmp/turned-render.png" 530x480+0+0
 label() { # FILE X Y: the letter tesseract reads at that pixel
   /usr/bin/convert "$1" -crop "20x24+$(($2 - 10))+$(($3 - 12))" +repage -colorspace gray \
-    -threshold 20% -negate -bordercolor white -border 12 -resize 400% -blur 0x3 "$tmp/label.png"
-  tesseract "$tmp/label.png" stdout --psm 10 -c tessedit_char_whitelist=xyzXYZ 2>/dev/null |
-    tr -d '\n ' | tr XYZ xyz
+    -threshold 20% -negate -bordercolor white -border 12 -resize 400% -blur 0x2 "$tmp/label.png"
+  # As one raw line of the three letters, read twice at times ("yy"): once is enough.
+  tesseract "$tmp/label.png" stdout --psm 13 -c tessedit_char_whitelist=xyzXYZ 2>/dev/null |
+    tr -d '\n ' | tr XYZ xyz | tr -s xyz
 }
 # The marker's middle is (584, 424); at pitch 30 and yaw 30 the labels stand 38 pixels from it
 # along x (0.87, 0.25), y (0, 0.87) and z (0.5, -0.43), up being +y.

@@ -364,7 +364,13 @@ async function taps(page, key, n, camera) {
     // changes.
     page = await open(browser, '?map=changed.map&compare=family.map');
     await page.waitForFunction(() => document.querySelectorAll('#outline .row[data-change]').length === 3, {timeout: 30000});
+    await shot(page, 'comparedLegend');
+    await page.focus('#canvas');
+    await page.keyboard.press('o'); // the legend away: the canvas is render --compare's
+    await frames(page, 3);
     await shot(page, 'compared');
+    await page.keyboard.press('o');
+    await frames(page, 3);
     const compared = {rows: await page.$$eval('#outline .row', (rs) => rs.map((r) => `${r.dataset.index}:${r.dataset.change || ''}`))};
     await page.click('#changed-only');
     compared.changedOnly = await page.$$eval('#outline .row', (rs) => rs.filter((r) => !r.hidden).map((r) => +r.dataset.index));
@@ -536,6 +542,19 @@ async function taps(page, key, n, camera) {
     await page.keyboard.press('Home');
     await frames(page, 3);
     results.homed = await state(page);
+    // Two fingers turned 20 degrees about their midpoint orbit the view 20 degrees.
+    const around = (deg) => [0, 180].map((a) => [320 + 20 * Math.cos((a + deg) * Math.PI / 180), 300 + 20 * Math.sin((a + deg) * Math.PI / 180)]);
+    await gesture(around(0), around(10), around(20));
+    await frames(page, 3);
+    results.twisted = await state(page);
+    await page.close();
+
+    // X shows the axes marker in the canvas's bottom right corner.
+    page = await open(browser, '?map=box.map');
+    await page.focus('canvas');
+    await page.keyboard.press('x');
+    await frames(page, 3);
+    await shot(page, 'marker');
     await page.close();
 
     // Measuring: Ctrl+click sets A, a long press B; the page's panel shows both and the distance.

@@ -143,6 +143,25 @@ check "#find keeps the rows whose index or id matches" [ "$(field 'found.rows.jo
 check "&compare=: the outline marks each changed row" [ "$(field 'compared.rows.join()')" = "0:,1:reshaped,2:moved,3:added" ]
 check "changed only keeps the changed rows" [ "$(field 'compared.changedOnly.join()')" = 1,2,3 ]
 check "the canvas is render --compare's" within "$tmp/out/compared.png" "$tmp/ref-compared.png"
+ocr() { # FILE CROP: the text tesseract reads there (light on dark, made dark on light)
+  /usr/bin/convert "$1" -crop "$2" +repage -resize 300% -colorspace gray -negate "$tmp/ocr.png"
+  tesseract "$tmp/ocr.png" stdout 2>/dev/null
+}
+legend=$(ocr "$tmp/out/comparedLegend.png" 240x200+400+0)
+for kind in "added 1" "moved 1" "reshaped 1" "removed 1" "unchanged 1"; do
+  check "the page's legend reads '$kind'" grep -qx -- "$kind" <<<"$legend"
+done
+label() { # FILE X Y: the letter tesseract reads at that pixel
+  /usr/bin/convert "$1" -crop "20x24+$(($2 - 10))+$(($3 - 12))" +repage -colorspace gray \
+    -threshold 20% -negate -bordercolor white -border 12 -resize 400% -blur 0x2 "$tmp/label.png"
+  # As one raw line of the three letters, read twice at times ("yy"): once is enough.
+  tesseract "$tmp/label.png" stdout --psm 13 -c tessedit_char_whitelist=xyzXYZ 2>/dev/null |
+    tr -d '\n ' | tr XYZ xyz | tr -s xyz
+}
+# The marker's middle is (584, 424); looking straight ahead x ends 38 pixels right of it, y above.
+check "X shows the axes marker on the page" colourful "$tmp/out/marker.png" 96x96+536+376
+check "its x axis is labelled x" [ "$(label "$tmp/out/marker.png" 622 424)" = x ]
+check "its y axis is labelled y" [ "$(label "$tmp/out/marker.png" 584 386)" = y ]
 check "N steps through the four changes" grep -q "change 4 of 4: added 3 (id 9)" <<<"$(field compared.messages)"
 check "P names the old map as the user knows it" grep -q -- "--select 3 --compare family.map$" <<<"$(field compared.cameraLine)"
 for how in demo open link drop; do
@@ -186,6 +205,9 @@ check "two fingers pan" grep -qE '^[-0-9.e]+,1,[-0-9.e]+,5,10$' <<<"$(field pann
 check "a pinch apart moves forward" [ "$(field pinched.forward)" = true ]
 check "touches do not scroll the page" [ "$(field pinched.scroll)" = 0 ]
 check "Home fits the view to the selection" [ "$(field homed.camera)" != "$(field pinched.camera)" ]
+check "two fingers turned orbit" node -e '
+  const [a, b] = process.argv.slice(-2).map((c) => c.split(",").map(Number));
+  process.exit(Math.abs(b[4] - a[4] - 20) < 1.5 && b[3] === a[3] ? 0 : 1)' -- "$(field homed.camera)" "$(field twisted.camera)"
 check "Ctrl+click sets point A on the wall" grep -qE '^point A \([-0-9.]+, [-0-9.]+, 10\) on lattice 0$' <<<"$(field 'measured.measure.split("\n")[0]')"
 check "a long press sets B, with the distance" grep -qE '^point B \([-0-9.]+, [-0-9.]+, 10\) on lattice 0: distance [0-9.]+ \(dx [-0-9.]+, dy [-0-9.]+, dz 0\)$' <<<"$(field 'measured.measure.split("\n")[1]')"
 check "neither selects" [ "$(field measured.selected)" = null ]
