@@ -99,6 +99,9 @@ void runAction(Viewer& v, Action a, int key, const std::string& name) {
   case Action::reload:
     if (settleEdits(v)) reloadMap(v); // a map that loads forgets the edits
     break;
+  case Action::openMap:
+    openChosenMap(v);
+    break;
   case Action::moveMode:
     toggleMoving(v);
     break;

@@ -46,6 +46,7 @@ enum class Action : uint8_t {
   printFlight,
   forgetFlight,
   reload,
+  openMap,
   savePicture,
   cutBelow,
   cutAbove,

@@ -47,7 +47,8 @@ OverlayPanel helpPanel(const Viewer& v) {
   p.kind = PanelKind::help;
   if (startScreen(v)) {
     p.lines.push_back(
-        line("No map open. Drop a map file on this window, or start kelvane-viewer MAP.", heading));
+        line("No map open. Ctrl+O opens one; so does a map file dropped on this", heading));
+    p.lines.push_back(line("window, or start kelvane-viewer MAP.", heading));
     p.lines.push_back(line(""));
   }
   p.lines.push_back(line("Keys and mouse (F1 hides this)", heading));

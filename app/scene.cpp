@@ -259,9 +259,9 @@ void reloadOldMap(Viewer& v) {
   watchFile(c.watch, c.name, r.before, GetTickCount());
 }
 
-void openDroppedMap(Viewer& v, const std::string& name) {
+void openDroppedMap(Viewer& v, const std::string& name, bool settled) {
   v.dropped = Watch{}; // this drop is the one that counts
-  if (!settleEdits(v)) return;
+  if (!settled && !settleEdits(v)) return;
   Replacement r;
   if (!loadReplacement(v, name, "opened", r)) {
     if (r.changing) watchFile(v.dropped, name, FileStamp{}, GetTickCount());
@@ -273,6 +273,27 @@ void openDroppedMap(Viewer& v, const std::string& name) {
   if (!v.lat) v.overlay.help = false; // F1 on the start screen hid the help it showed
   for (int i = 0; i < Trot::size; i++) v.trot[i] = i < 5 ? v.start.camera[i] : 0.0f;
   swapIn(v, name, "opened", r);
+}
+
+void openChosenMap(Viewer& v) {
+  if (!settleEdits(v)) return;
+  char path[4096] = "";
+  OPENFILENAMEA ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = v.hWnd;
+  ofn.lpstrFilter = "Kelvane maps (*.map)\0*.map\0All files\0*.*\0";
+  ofn.lpstrFile = path;
+  ofn.nMaxFile = sizeof path;
+  ofn.lpstrTitle = "Open a map";
+  ofn.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
+  if (GetOpenFileNameA(&ofn)) {
+    openDroppedMap(v, path, true);
+    return;
+  }
+  if (CommDlgExtendedError()) // not a cancel: no dialog could be shown
+    sayWarning(v, std::string(programName) +
+                      ": no open dialog could be shown; drop a map file on the window, or "
+                      "start kelvane-viewer MAP");
 }
 
 void watchCommand(Viewer& v) {

@@ -15,8 +15,12 @@ bool openStartMap(Viewer& v, const char* cmdLine);
 // where it still names a drawn lattice. A failure keeps the scene and says why, once.
 void reloadMap(Viewer& v);
 // Opens `name` in place of the scene, from the start view with nothing selected; it is
-// watched from then on. A failure keeps the scene and says why.
-void openDroppedMap(Viewer& v, const std::string& name);
+// watched from then on. A failure keeps the scene and says why. Unsaved edits are asked about
+// first, unless the caller has `settled` them.
+void openDroppedMap(Viewer& v, const std::string& name, bool settled = false);
+// Ctrl+O: asks about unsaved edits, then for a map file with the system's open dialog, and
+// opens it (as a dropped map); says how to open a map when no dialog can be shown.
+void openChosenMap(Viewer& v);
 // Builds the scene's geometry for the current map, in buffer objects where the context has
 // them.
 void buildScene(Viewer& v);

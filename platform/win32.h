@@ -8,6 +8,7 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+#include <commdlg.h>
 #include <shellapi.h>
 #include <windowsx.h>
 #else
@@ -292,6 +293,35 @@ LRESULT DefWindowProcA(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageA(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int code);
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+// The open dialog: the fields of OPENFILENAMEA the viewer sets; the rest stay zero.
+struct OPENFILENAMEA {
+  DWORD lStructSize;
+  HWND hwndOwner;
+  HINSTANCE hInstance;
+  LPCSTR lpstrFilter; // pairs of a name and a pattern ("*.map"), each ending in a NUL; then a NUL
+  LPSTR lpstrCustomFilter;
+  DWORD nMaxCustFilter;
+  DWORD nFilterIndex;
+  LPSTR lpstrFile; // the chosen file's path, into nMaxFile bytes
+  DWORD nMaxFile;
+  LPSTR lpstrFileTitle;
+  DWORD nMaxFileTitle;
+  LPCSTR lpstrInitialDir;
+  LPCSTR lpstrTitle;
+  DWORD Flags;
+};
+typedef OPENFILENAMEA* LPOPENFILENAMEA;
+#define OFN_PATHMUSTEXIST 0x00000800
+#define OFN_FILEMUSTEXIST 0x00001000
+#define OFN_NOCHANGEDIR 0x00000008
+#define CDERR_INITIALIZATION 0x0002
+#define FNERR_BUFFERTOOSMALL 0x3003
+// Asks for a file to open (on Linux the desktop's file chooser, through its portal, else
+// zenity): TRUE with the path in lpstrFile; FALSE when the user cancelled (CommDlgExtendedError
+// 0) or no dialog could be shown (CDERR_INITIALIZATION).
+BOOL GetOpenFileNameA(LPOPENFILENAMEA ofn);
+DWORD CommDlgExtendedError();
 DWORD GetLastError();
 int ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* pfd);
 BOOL SetPixelFormat(HDC dc, int format, const PIXELFORMATDESCRIPTOR* pfd);

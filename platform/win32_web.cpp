@@ -438,6 +438,14 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
   return IDOK;
 }
 
+// A page opens maps with its own "Open map..." button; no binding of the page asks for this.
+BOOL GetOpenFileNameA(LPOPENFILENAMEA) {
+  return FALSE;
+}
+DWORD CommDlgExtendedError() {
+  return CDERR_INITIALIZATION;
+}
+
 // Shows the frame: the browser presents the canvas when control returns to it, so this hands
 // over until the next animation frame, and tells the page the frame's count and camera.
 BOOL SwapBuffers(HDC dc) {

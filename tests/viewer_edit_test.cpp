@@ -336,3 +336,31 @@ TEST_F(ViewerTest, EscapeOnAPageLeavesAModeAndNeverStopsTheViewer) {
       << out << err;
   EXPECT_EQ(callAt("MessageBoxA"), winDouble.calls.size()) << "asked about the edits";
 }
+
+// Ctrl+O asks about unsaved edits first (Cancel: no dialog), then opens the map the dialog
+// picks; a cancelled dialog changes nothing, and where no dialog can be shown it says how else
+// to open a map.
+TEST_F(ViewerTest, CtrlOAsksAboutEditsThenOpensTheChosenMap) {
+  std::string path = map("first.map");
+  write("second.map", mapBytes(threeBoxes(7)));
+  std::string second = (dir / "second.map").string();
+  MSG down = ctrl(VK_CONTROL, true), up = ctrl(VK_CONTROL, false), o = keyMsg(WM_KEYDOWN, 'O');
+  script({keyMsg(WM_KEYDOWN, VK_TAB), keyMsg(WM_KEYDOWN, 'M'), keyMsg(WM_KEYDOWN, 'E'),
+          keyMsg(WM_KEYDOWN, 'M'), down, o, o, o, o, up, keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  winDouble.answers = {IDCANCEL, IDNO};
+  winDouble.at[6] = [&] { winDouble.chosenFile = second; };
+  winDouble.at[7] = [] { winDouble.chosenFile = ""; };  // the user cancels
+  winDouble.at[8] = [] { winDouble.chosenFile = "!"; }; // no dialog at all
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(run(path), 0);
+  std::string out = testing::internal::GetCapturedStdout();
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(winCallNames({"MessageBoxA", "GetOpenFileNameA"}),
+            (std::vector<std::string>{"MessageBoxA", "MessageBoxA", "GetOpenFileNameA",
+                                      "GetOpenFileNameA", "GetOpenFileNameA"}));
+  EXPECT_NE(out.find("opened " + second + ": 2 lattices\n"), std::string::npos) << out;
+  EXPECT_NE(err.find("no open dialog could be shown; drop a map file on the window"),
+            std::string::npos)
+      << err;
+}

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 WinDouble winDouble;
 
@@ -242,6 +243,18 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   int answer = winDouble.answers.front();
   winDouble.answers.erase(winDouble.answers.begin());
   return answer;
+}
+
+BOOL GetOpenFileNameA(LPOPENFILENAMEA ofn) {
+  add("GetOpenFileNameA", {ptr(ofn->hwndOwner), str(ofn->lpstrTitle), num(ofn->Flags)});
+  const std::string& chosen = winDouble.chosenFile;
+  if (chosen.empty() || chosen == "!" || chosen.size() + 1 > ofn->nMaxFile) return FALSE;
+  std::memcpy(ofn->lpstrFile, chosen.c_str(), chosen.size() + 1);
+  return TRUE;
+}
+
+DWORD CommDlgExtendedError() {
+  return winDouble.chosenFile == "!" ? CDERR_INITIALIZATION : 0;
 }
 
 DWORD GetLastError() {

@@ -39,6 +39,7 @@ struct WinDouble {
   int idle = 0;              // empty passes after the script ended
   bool scriptRanOut = false; // nothing ended the loop within 100 passes after the script
   std::vector<int> answers;  // what MessageBoxA's questions get, in order; then IDCANCEL
+  std::string chosenFile;    // what the open dialog picks: "" the user cancels, "!" no dialog
 };
 
 extern WinDouble winDouble;

@@ -503,12 +503,67 @@ start || exit 1
 cd - >/dev/null || exit 1
 shot "$wid" "$tmp/start-screen.png"
 text=$(ocr "$tmp/start-screen.png")
-check "the start screen says how to open a map" grep -q "No map open. Drop a map file on this window" <<<"$(tr -s '\n ' ' ' <<<"$text")"
+# tesseract reads this font's O as 0 at times, and 1 after F as l.
+check "the start screen says how to open a map" grep -qE "No map open. Ctrl\+[O0] opens one; so does a map file dropped on this window" <<<"$(tr -s '\n ' ' ' <<<"$text")"
 for key in Backspace Escape Home Shift/Ctrl+Enter "left / right drag" "middle/Shift+drag" wheel F5; do
   check "the help sheet reads '$key'" grep -qF -- "$key" <<<"$text"
 done
+check "the help sheet names Ctrl+O" grep -qE -- "Ctrl\+[O0]$" <<<"$text"
+check "and X, for the axes" grep -qE -- "I ?/ ?X ?/" <<<"$text"
 quit escape
 check "Escape leaves the start screen with 0" [ "$rc" = 0 ]
+
+# Ctrl+O opens a map through a real file chooser: the desktop portal with its GTK backend,
+# started by D-Bus activation on a bus of the test's own; then, on a bus where no portal can
+# start, zenity. Each dialog is driven with xdotool: Ctrl+L, the path, Return.
+bus=""
+startBus() { # CONFIG: a private session bus (its address exported), or the standard one
+  local args=(--session)
+  [[ -n $1 ]] && args=(--config-file="$1")
+  { read -r DBUS_SESSION_BUS_ADDRESS; read -r bus; } < <(dbus-daemon "${args[@]}" --fork --print-address=1 --print-pid=1)
+  export DBUS_SESSION_BUS_ADDRESS
+}
+stopBus() { [[ -n $bus ]] && kill "$bus" 2>/dev/null; bus=""; unset DBUS_SESSION_BUS_ADDRESS; }
+trap '[[ -n $viewer ]] && kill -9 $viewer 2>/dev/null; stopBus; stopX; [[ -n ${KEEP:-} ]] && echo "kept $tmp" || rm -rf "$tmp"' EXIT
+pick() { # TITLE CLASS FILE: picks FILE in the open dialog of that title and class
+  local dlg
+  dlg=$(WINDOW_WAIT=60 findWindow "$1" "$2") || { echo "  no dialog \"$1\" of $2"; return 1; }
+  xdotool windowfocus --sync "$dlg"
+  sleep 0.5
+  xdotool key ctrl+l
+  sleep 0.3
+  xdotool type --delay 5 "$3"
+  sleep 0.3
+  xdotool key Return
+}
+opened() { # FILE: the viewer says it opened FILE, within 10 s
+  for _ in $(seq 100); do grep -qxF "opened $1: 1 lattices" "$tmp/out" && return 0; sleep 0.1; done
+  echo "  stdout: $(cat "$tmp/out")"
+  false
+}
+mkdir -p "$tmp/no-services" "$tmp/runtime"
+chmod 700 "$tmp/runtime"
+# The standard session bus but for its services: none can be started on it.
+sed "s|<standard_session_servicedirs */>|<servicedir>$tmp/no-services</servicedir>|" \
+  /usr/share/dbus-1/session.conf >"$tmp/no-portal.conf"
+for how in portal zenity; do
+  if [[ $how == portal ]]; then
+    XDG_CURRENT_DESKTOP=GNOME XDG_RUNTIME_DIR="$tmp/runtime" startBus ""
+    dialog=(xdg-desktop-portal-gtk)
+  else
+    startBus "$tmp/no-portal.conf"
+    dialog=(zenity)
+  fi
+  XDG_CURRENT_DESKTOP=GNOME XDG_RUNTIME_DIR="$tmp/runtime" start "$tmp/box.map" || exit 1
+  xdotool key ctrl+o
+  check "Ctrl+O shows the $how file chooser and opens the map picked" pick "Open a map" "${dialog[0]}" "$tmp/side.map"
+  check "the map picked with $how is open" opened "$tmp/side.map"
+  xdotool windowfocus --sync "$wid" # no window manager gives it back
+  sleep 0.3
+  quit escape
+  check "Escape after Ctrl+O with $how exits 0" [ "$rc" = 0 ]
+  stopBus
+done
 
 # Live maps: a map replaced by rename (as make-map writes) and one rewritten in place in two
 # slow halves both end on screen exactly as render draws them with the same camera; a file

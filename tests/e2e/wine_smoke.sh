@@ -124,6 +124,31 @@ check "the moved box is blue, as on Linux" [ "$(differing "$tmp/win-compare.png"
 check "and not grey" [ "$(differing "$tmp/win-compare.png" "$tmp/win.png")" -gt 1000 ]
 quit escape
 
+# Ctrl+O: Windows' own open dialog (GetOpenFileNameA) picks a map, which then opens.
+"$linux/kelvane" make-map "$(dirname "$0")/../data/side.json" -o "$tmp/side.map" || exit 1
+start "$box" || exit 1
+xdotool key ctrl+o
+dialog() { # picks the map in the dialog named "Open a map"
+  local dlg
+  dlg=$(findWindow "Open a map") || { echo "  no open dialog"; return 1; }
+  xdotool windowfocus --sync "$dlg"
+  sleep 1
+  xdotool type --delay 20 "$(winepath -w "$tmp/side.map")"
+  sleep 0.5
+  xdotool key Return
+}
+check "Ctrl+O shows the open dialog" dialog
+opened() {
+  for _ in $(seq 150); do tr -d '\r' <"$tmp/out" | grep -q "^opened .*side.map: 1 lattices$" && return 0; sleep 0.1; done
+  echo "  stdout: $(cat "$tmp/out")"
+  false
+}
+check "and the map picked there opens" opened
+xdotool windowfocus --sync "$wid"
+sleep 0.5
+quit escape
+check "Escape after Ctrl+O exits 0" [ "$rc" = 0 ]
+
 # The overlay in the Windows build: F1 shows the help sheet, the same as the Linux viewer's.
 linuxPicture "$linux" "$tmp/box.map" "$tmp/linux-help.png" F1
 /usr/bin/convert "$tmp/linux-help.png" -crop "${w}x${h}+0+$((480 - h))" +repage "$tmp/linux-help-crop.png"
