@@ -513,6 +513,42 @@ check "and X, for the axes" grep -qE -- "I ?/ ?X ?/" <<<"$text"
 quit escape
 check "Escape leaves the start screen with 0" [ "$rc" = 0 ]
 
+# The 2.1 M-triangle map is deeper than the plain view's 1000 units: Home pushes the far plane
+# out and frames all eight tiles (each, alone under the P line, still shows), and the window is
+# render's with that line; the thumbnail's view (render --fit's) holds every tile too.
+"$bin/big_map" frame "$tmp/big.map" || exit 1
+lit() { [[ $(/usr/bin/convert "$1" -format '%[fx:maxima]' info:) != 0 ]]; } # FILE: not all black
+allBut() { # N: the --hide list of the eight tiles but tile N
+  local l=() k
+  for k in 0 1 2 3 4 5 6 7; do [[ $k == "$1" ]] || l+=("$k"); done
+  local IFS=,
+  echo "${l[*]}"
+}
+start "$tmp/big.map" || exit 1
+taps Home 1
+xdotool key p
+for _ in $(seq 50); do grep -q -- "--far" "$tmp/out" && break; sleep 0.1; done
+homeLine=$(grep -- "^--camera" "$tmp/out" | tail -n 1)
+check "Home on the deep map pushes the far plane out" grep -qE -- " --far [0-9]+$" <<<"$homeLine"
+taps o 1
+shot "$wid" "$tmp/big-home.png"
+# shellcheck disable=SC2086
+"$bin/kelvane" render "$tmp/big.map" -o "$tmp/big-home-render.png" $homeLine
+check "the window after Home is render's with the P line" [ "$(differing "$tmp/big-home.png" "$tmp/big-home-render.png")" = 0 ]
+quit escape
+fitLine=$("$bin/kelvane" render "$tmp/big.map" --fit --size 256x256 -o "$tmp/big-fit.png" 2>&1 >/dev/null)
+check "render --fit says the view it fitted" grep -qE -- "^--camera [-0-9.e,]+ --far [0-9]+$" <<<"$fitLine"
+for k in 0 1 2 3 4 5 6 7; do
+  # shellcheck disable=SC2086
+  "$bin/kelvane" render "$tmp/big.map" -o "$tmp/tile.png" $homeLine --hide "$(allBut $k)"
+  check "tile $k shows after Home" lit "$tmp/tile.png"
+  # shellcheck disable=SC2086
+  "$bin/kelvane" render "$tmp/big.map" -o "$tmp/tile.png" --size 256x256 $fitLine --hide "$(allBut $k)"
+  check "tile $k shows in the thumbnail's view" lit "$tmp/tile.png"
+done
+"$bin/kelvane" thumbnail -s 256 "$tmp/big.map" "$tmp/big-thumb.png"
+check "the thumbnail of the deep map is written, not black" lit "$tmp/big-thumb.png"
+
 # Ctrl+O opens a map through a real file chooser: the desktop portal with its GTK backend,
 # started by D-Bus activation on a bus of the test's own; then, on a bus where no portal can
 # start, zenity. Each dialog is driven with xdotool: Ctrl+L, the path, Return.
