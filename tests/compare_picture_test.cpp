@@ -38,28 +38,42 @@ std::vector<unsigned char> readFrame() {
   return rgb;
 }
 
+// Two maps compared in a headless context: the old map's scene `sa` (client arrays), the new
+// one's `sb` (buffer objects up to `budget` triangles), styled by their diff `d`.
+struct ComparePicture : testing::Test {
+  HeadlessContext hc;
+  bool open = false;
+  LoadedMap a, b;
+  MapDiff d;
+  ViewerState vs;
+  RetainedScene sa, sb;
+  void compare(const MapDesc& old, const MapDesc& now, size_t budget = 0) {
+    std::string err;
+    ASSERT_TRUE(open = openHeadless(hc, W, H, err)) << err;
+    glEnable(GL_DEPTH_TEST);
+    viewProjection(W, H);
+    loadDesc(old, a);
+    loadDesc(now, b);
+    d = diffMaps(a, b);
+    buildRetained(a.lat, vs, 0, sa);
+    buildRetained(b.lat, vs, budget, sb);
+    styleComparison(d, sb, sa);
+  }
+  void TearDown() override {
+    releaseRetained(sb);
+    if (open) closeHeadless(hc);
+  }
+};
+
 } // namespace
 
-TEST(ComparePicture, CoveredRemovalsShowAndTheSelectionKeepsItsColour) {
-  HeadlessContext hc;
-  std::string err;
-  ASSERT_TRUE(openHeadless(hc, W, H, err)) << err;
-  glEnable(GL_DEPTH_TEST);
-  viewProjection(W, H);
+TEST_F(ComparePicture, CoveredRemovalsShowAndTheSelectionKeepsItsColour) {
   MapDesc old, now;
   old.lattices = {box(4, 2, 4, 1)};   // removed
   now.lattices = {box(12, 6, 12, 2)}; // added, all around where it was
-  LoadedMap a, b;
-  loadDesc(old, a);
-  loadDesc(now, b);
-  MapDiff d = diffMaps(a, b);
+  compare(old, now, size_t(1) << 30);
   ASSERT_EQ(d.removed, 1);
   ASSERT_EQ(d.added, 1);
-  ViewerState vs;
-  RetainedScene sa, sb;
-  buildRetained(a.lat, vs, 0, sa);
-  buildRetained(b.lat, vs, size_t(1) << 30, sb);
-  styleComparison(d, sb, sa);
   float trot[Trot::size] = {0, 0, 0, 25, 30};
   // frame(selected, outline): the comparison drawn, the selection shown or not, then its edges
   // with the outline on lattice `index` of `outlined`.
@@ -88,31 +102,16 @@ TEST(ComparePicture, CoveredRemovalsShowAndTheSelectionKeepsItsColour) {
   EXPECT_LT(atHand.red, plain.red);
   // An index the scene does not draw outlines nothing.
   EXPECT_EQ(frame(false, &sb, 5).amber, 0);
-  releaseRetained(sb);
-  closeHeadless(hc);
 }
 
 // A moved lattice's old place shows as its box's edges in a pale blue, where nothing else is.
-TEST(ComparePicture, AMovedLatticesOldPlaceShowsPale) {
-  HeadlessContext hc;
-  std::string err;
-  ASSERT_TRUE(openHeadless(hc, W, H, err)) << err;
-  glEnable(GL_DEPTH_TEST);
-  viewProjection(W, H);
+TEST_F(ComparePicture, AMovedLatticesOldPlaceShowsPale) {
   MapDesc old, now;
   old.lattices = {box(4, 2, 4, 1)};
   now.lattices = old.lattices;
   now.lattices[0].pos[0] = 14;
-  LoadedMap a, b;
-  loadDesc(old, a);
-  loadDesc(now, b);
-  MapDiff d = diffMaps(a, b);
+  compare(old, now);
   ASSERT_EQ(d.moved, 1);
-  ViewerState vs;
-  RetainedScene sa, sb;
-  buildRetained(a.lat, vs, 0, sa);
-  buildRetained(b.lat, vs, 0, sb);
-  styleComparison(d, sb, sa);
   float trot[Trot::size] = {0, 0, 0, 25, 0};
   auto pale = [&](bool edges) {
     drawRetainedFrame(sb, trot, vs, &sa);
@@ -125,5 +124,4 @@ TEST(ComparePicture, AMovedLatticesOldPlaceShowsPale) {
   };
   EXPECT_EQ(pale(false), 0);
   EXPECT_GT(pale(true), 20);
-  closeHeadless(hc);
 }
