@@ -99,6 +99,7 @@ bench: build web
 	bench/first_minute.sh build/bin
 	bench/chains.sh build/bin
 	bench/patch.sh build/bin
+	bench/merge.sh build/bin
 
 clean:
 	rm -rf build build-asan build-bench build-fuzz build-windows build-web build-web-obj out dist

@@ -76,8 +76,48 @@ bool sameFloat(float a, float b) {
   return std::memcmp(&a, &b, 4) == 0;
 }
 
+namespace {
+
+// The longest common subsequence of a[from, from + an) and b[from, from + bn), by Hunt and
+// Szymanski: for each element of a in turn, each equal element of b (from the last back)
+// lowers the least end in b of the common subsequences of its length. `where` holds each id's
+// places in b's middle, increasing. Appends the pairs in order.
+void huntSzymanski(const std::vector<int>& a, int from, int an,
+                   const std::unordered_map<int, std::vector<int>>& where,
+                   std::vector<std::pair<int, int>>& pairs) {
+  struct Node {
+    int i, j, prev; // a pair, and the node of the pair before it (-1: none)
+  };
+  std::vector<Node> nodes;
+  std::vector<int> ends, last; // per length - 1: the least end in b, and its node
+  for (int i = from; i < from + an; i++) {
+    auto it = where.find(a[size_t(i)]);
+    if (it == where.end()) continue;
+    const std::vector<int>& js = it->second;
+    for (auto j = js.rbegin(); j != js.rend(); ++j) {
+      size_t k = size_t(std::lower_bound(ends.begin(), ends.end(), *j) - ends.begin());
+      if (k < ends.size() && ends[k] == *j) continue; // no lower end
+      nodes.push_back({i, *j, k ? last[k - 1] : -1});
+      if (k == ends.size()) {
+        ends.push_back(*j);
+        last.push_back(int(nodes.size() - 1));
+      } else {
+        ends[k] = *j;
+        last[k] = int(nodes.size() - 1);
+      }
+    }
+  }
+  size_t at = pairs.size();
+  for (int n = last.empty() ? -1 : last.back(); n >= 0; n = nodes[size_t(n)].prev)
+    pairs.push_back({nodes[size_t(n)].i, nodes[size_t(n)].j});
+  std::reverse(pairs.begin() + long(at), pairs.end());
+}
+
+} // namespace
+
 std::vector<std::pair<int, int>> pairIds(const std::vector<int>& a, const std::vector<int>& b,
-                                         size_t cells) {
+                                         size_t cells, size_t matches, bool* exact) {
+  if (exact) *exact = true;
   std::vector<std::pair<int, int>> pairs;
   int n = int(a.size()), m = int(b.size()), lo = 0;
   while (lo < n && lo < m && a[size_t(lo)] == b[size_t(lo)]) {
@@ -107,10 +147,22 @@ std::vector<std::pair<int, int>> pairIds(const std::vector<int>& a, const std::v
       }
     }
   } else {
-    // Too large a middle for the table: each lattice of a, in order, pairs with the next
-    // lattice of b with its id.
+    // Too large a middle for the table: by the pairs of equal ids, where they are few enough.
     std::unordered_map<int, std::vector<int>> where;
-    for (int j = bn - 1; j >= 0; j--) where[b[size_t(lo + j)]].push_back(lo + j);
+    for (int j = 0; j < bn; j++) where[b[size_t(lo + j)]].push_back(lo + j);
+    size_t r = 0;
+    for (int i = lo; i < lo + an && r <= matches; i++) {
+      auto it = where.find(a[size_t(i)]);
+      if (it != where.end()) r += it->second.size();
+    }
+    if (r <= matches) {
+      huntSzymanski(a, lo, an, where, pairs);
+      for (int k = tail; k > 0; k--) pairs.push_back({n - k, m - k});
+      return pairs;
+    }
+    // Too many: each lattice of a, in order, pairs with the next lattice of b with its id.
+    if (exact) *exact = false;
+    for (auto& [id, js] : where) std::reverse(js.begin(), js.end());
     int next = lo;
     for (int i = lo; i < lo + an; i++) {
       auto it = where.find(a[size_t(i)]);
@@ -139,7 +191,7 @@ MapDiff diffMaps(const MapSide& a, const MapSide& b) {
     for (; i < toA; i++, d.removed++) d.changes.push_back({i, -1, 0});
     for (; j < toB; j++, d.added++) d.changes.push_back({-1, j, 0});
   };
-  for (auto [pa, pb] : pairIds(ia, ib)) {
+  for (auto [pa, pb] : pairIds(ia, ib, size_t(1) << 24, size_t(1) << 24, &d.exactPairing)) {
     unpaired(pa, pb);
     pairedA.push_back(pa);
     pairedB.push_back(pb);

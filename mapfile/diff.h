@@ -32,15 +32,19 @@ struct LatticeChange {
 struct MapDiff {
   std::vector<LatticeChange> changes; // in list order of NEW, a removed lattice where it stood
   int moved = 0, reshaped = 0, both = 0, added = 0, removed = 0, unchanged = 0;
+  bool exactPairing = true;     // false: too many repeated ids, paired greedily (pairIds)
   bool otherBytesSame = true;   // header, other records and the unread bytes of paired records
   uint64_t firstDifference = 0; // when they differ: the first byte where the files differ
 };
 
 // Lattice ids in list order paired as diff pairs lines: pairs[k] = {old index, new index},
 // increasing in both. Common runs at the start and end pair first; the rest by a longest
-// common subsequence where it takes at most `cells` table entries, else greedily in order.
+// common subsequence: from a table where that takes at most `cells` entries, else by
+// Hunt and Szymanski's method (its time and memory grow with the pairs of equal ids, at most
+// `matches` of them); past that, greedily in order, and `exact` (when given) is set false.
 std::vector<std::pair<int, int>> pairIds(const std::vector<int>& a, const std::vector<int>& b,
-                                         size_t cells = size_t(1) << 24);
+                                         size_t cells = size_t(1) << 24,
+                                         size_t matches = size_t(1) << 24, bool* exact = nullptr);
 
 // One map to compare: its store's bytes and offsets, its list, and the list lengths its
 // records gave.

@@ -184,5 +184,6 @@ std::string summaryLine(const MapDiff& d) {
   s += d.otherBytesSame
            ? "same"
            : "differ (the files first differ at byte " + std::to_string(d.firstDifference) + ")";
+  if (!d.exactPairing) s += "; ids repeat too often to pair exactly: paired in order";
   return s;
 }

@@ -107,6 +107,23 @@ check "patch" 0 "" "$bin/kelvane" patch "$tmp/plain.map" "$tmp/moved.diff.json" 
 cmp -s "$tmp/patched.map" "$tmp/moved.map" && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL patch gives the new map"; }
 check "patch applied twice names the change" 1 "kelvane: $tmp/moved.diff.json: changes[0]: lattice 1: position[1] is 6.5 in the map, not 5.5" "$bin/kelvane" patch "$tmp/patched.map" "$tmp/moved.diff.json" -o "$tmp/twice.map"
 [[ ! -e $tmp/twice.map ]] && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL a refused patch wrote a map"; }
+# merge: exit status as git's merge drivers: 0 clean, 1 conflicts (written all the same), 2
+# trouble (nothing written). OUT defaults to OURS.
+sed 's/"position": \[-9, 5.5, -5\]/"position": [-9, 7.5, -5]/' "$tmp/demo.json" >"$tmp/other.json"
+"$bin/kelvane" make-map "$tmp/other.json" -o "$tmp/other.map"
+cp "$tmp/moved.map" "$tmp/ours.map"
+check "merge of one side's change" 0 "" "$bin/kelvane" merge "$tmp/plain.map" "$tmp/ours.map" "$tmp/plain.map"
+cmp -s "$tmp/ours.map" "$tmp/moved.map" && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL merge over OURS changed it"; }
+check "merge taking theirs into -o" 0 "" "$bin/kelvane" merge "$tmp/plain.map" "$tmp/plain.map" "$tmp/moved.map" -o "$tmp/merged.map"
+cmp -s "$tmp/merged.map" "$tmp/moved.map" && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL merge did not take theirs"; }
+check "merge with a conflict" 1 "" "$bin/kelvane" merge "$tmp/plain.map" "$tmp/moved.map" "$tmp/other.map" -o "$tmp/merged.map" --conflicts "$tmp/conflicts.json"
+grep -qx "conflict: lattice 1 (id 2) position: base (-9, 5.5, -5), ours (-9, 6.5, -5), theirs (-9, 7.5, -5)" "$tmp/out" && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL merge conflict line: $(cat "$tmp/out")"; }
+cmp -s "$tmp/merged.map" "$tmp/moved.map" && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL a conflict does not keep ours"; }
+python3 -c 'import json, sys; c = json.load(open(sys.argv[1]))["conflicts"][0]; assert c["theirs"] == [-9, 7.5, -5] and c["lattice"] == 1' "$tmp/conflicts.json" && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL merge --conflicts: $(head -c 300 "$tmp/conflicts.json")"; }
+rm -f "$tmp/merged.map"
+check "merge of what is not a map is trouble" 2 "kelvane: $tmp/demo.json: not a map" "$bin/kelvane" merge "$tmp/plain.map" "$tmp/demo.json" "$tmp/moved.map" -o "$tmp/merged.map"
+[[ ! -e $tmp/merged.map ]] && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL a merge in trouble wrote a map"; }
+check "merge takes one map from stdin" 2 "only one of BASE, OURS and THEIRS" "$bin/kelvane" merge - - "$tmp/moved.map" -o "$tmp/merged.map"
 [[ $(/usr/bin/identify -format %wx%h "$tmp/demo.png" 2>/dev/null) == 320x200 ]] || { fail=$((fail + 1)); echo "FAIL render size"; }
 for size in 0x10 10x0 99999999999x10 10x4294967297 16385x10 -5x10 10x 10 x10 10x10x10 " 10x10" 10.5x10; do
   check "render bad size '$size'" 2 "kelvane: --size: expected WIDTHxHEIGHT" "$bin/kelvane" render "$tmp/demo.map" -o x.png --size "$size"

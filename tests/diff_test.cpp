@@ -29,10 +29,63 @@ TEST(Diff, IdsPairAsDiffPairsLines) {
       {"repeated ids", {0, 0, 7, 0}, {0, 7, 0, 0}, 1u << 20, {{0, 0}, {2, 1}, {3, 3}}},
       {"nothing in common", {1, 2}, {3, 4}, 1u << 20, {}},
       {"empty", {}, {4}, 1u << 20, {}},
-      // Past the table's size the middle pairs greedily in order.
-      {"greedy middle", {1, 8, 9, 2, 1}, {1, 9, 8, 3, 1}, 4, {{0, 0}, {1, 2}, {4, 4}}},
+      // Past the table's size the middle pairs by Hunt and Szymanski's method, as exactly.
+      {"past the table", {1, 8, 9, 2, 1}, {1, 9, 8, 3, 1}, 4, {{0, 0}, {2, 1}, {4, 4}}},
+      {"past the table, repeated", {0, 0, 7, 0}, {0, 7, 0, 0}, 0, {{0, 0}, {2, 1}, {3, 3}}},
   };
-  for (const Case& c : cases) EXPECT_EQ(pairIds(c.a, c.b, c.cells), c.want) << c.what;
+  for (const Case& c : cases) {
+    bool exact = false;
+    EXPECT_EQ(pairIds(c.a, c.b, c.cells, size_t(1) << 24, &exact), c.want) << c.what;
+    EXPECT_TRUE(exact) << c.what;
+  }
+  // Past the pairs of equal ids allowed too, the middle pairs greedily in order, and says so.
+  bool exact = true;
+  EXPECT_EQ(pairIds({1, 8, 9, 2, 1}, {1, 9, 8, 3, 1}, 4, 1, &exact),
+            (Pairs{{0, 0}, {1, 2}, {4, 4}}));
+  EXPECT_FALSE(exact);
+}
+
+// A pairing is increasing in both lists and pairs equal ids only.
+bool validPairs(const std::vector<int>& a, const std::vector<int>& b, const Pairs& p) {
+  for (size_t k = 0; k < p.size(); k++) {
+    if (a[size_t(p[k].first)] != b[size_t(p[k].second)]) return false;
+    if (k && (p[k].first <= p[k - 1].first || p[k].second <= p[k - 1].second)) return false;
+  }
+  return true;
+}
+
+// Hunt and Szymanski's pairing is as long as the table's on lists with many repeated ids.
+TEST(Diff, BothPairingsFindALongestCommonSubsequence) {
+  unsigned seed = 12345;
+  auto next = [&](int n) { return int((seed = seed * 1103515245u + 12345u) >> 16) % n; };
+  for (int round = 0; round < 300; round++) {
+    std::vector<int> a(size_t(next(40))), b(size_t(next(40)));
+    int ids = 1 + next(8);
+    for (int& x : a) x = next(ids);
+    for (int& x : b) x = next(ids);
+    Pairs table = pairIds(a, b), hunt = pairIds(a, b, 0);
+    EXPECT_TRUE(validPairs(a, b, hunt)) << round;
+    EXPECT_EQ(hunt.size(), table.size()) << round;
+  }
+}
+
+// Lists too long for the table: moving the first lattice to the end is one removed and one
+// added, for 5,000 and for 65,535 lattices; a reversed list keeps one pair.
+TEST(Diff, LongListsPairExactly) {
+  for (int n : {5000, 65535}) {
+    std::vector<int> a(static_cast<size_t>(n)), b;
+    for (int k = 0; k < n; k++) a[size_t(k)] = k + 1;
+    b.assign(a.begin() + 1, a.end());
+    b.push_back(a[0]);
+    bool exact = false;
+    Pairs p = pairIds(a, b, size_t(1) << 24, size_t(1) << 24, &exact);
+    EXPECT_TRUE(exact);
+    ASSERT_EQ(p.size(), size_t(n - 1)) << n;
+    EXPECT_EQ(p.front(), std::make_pair(1, 0));
+    EXPECT_EQ(p.back(), std::make_pair(n - 1, n - 2));
+    std::vector<int> r(a.rbegin(), a.rend());
+    EXPECT_EQ(pairIds(a, r).size(), 1u) << n;
+  }
 }
 
 // `n` lattices of 2 x 1 x 2 cells with ids 1 to n, heights and two levels of insets.

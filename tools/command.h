@@ -9,7 +9,8 @@
 // What the command line says, for whichever command it names.
 struct Options {
   std::string map, out, size = "640x480", camera, desc, format, select, hide, thumbSize, path;
-  std::string other;                 // diff's NEW
+  std::string other;                 // diff's NEW, merge's OURS
+  std::string theirs, conflicts;     // merge's THEIRS and --conflicts
   std::string section, sectionAbove; // render's cut heights
   std::string ortho;                 // render's orthographic half-height
   std::string farPlane;              // render's far plane

@@ -143,6 +143,26 @@ void definePatch(CommandLine& cl, Options& o) {
       "Example: kelvane diff a.map b.map --json > d.json && kelvane patch a.map d.json -o c.map");
 }
 
+void defineMerge(CommandLine& cl, Options& o) {
+  CLI::App* m = cl.merge = cl.app.add_subcommand(
+      "merge", "Merge two maps made from one base, as git merges text: both sides' edits kept");
+  need(m, "BASE", o.map, "The map both sides were made from");
+  need(m, "OURS", o.other, "One side");
+  need(m, "THEIRS", o.theirs, "The other side");
+  m->add_option("-o,--output", o.out, "Map file to write (default: OURS, as git's merge driver)");
+  m->add_option("--conflicts", o.conflicts, "Write the conflicts as JSON to this file");
+  m->footer(
+      "Lattices pair with BASE's as diff pairs them. A value (position, rotation, cell size, a\n"
+      "height, an inset) changed on one side is taken; changed on both alike, once; changed\n"
+      "on both differently, it is a conflict and OURS's value stays. When one side changed\n"
+      "the structure (lattices added or removed, cells, list lengths, other bytes) the result\n"
+      "is its map with the other side's values put in; when both did, only the same change\n"
+      "merges. Each conflict is printed as a line.\n"
+      "Exit status: 0 merged cleanly, 1 merged with conflicts (written all the same), 2\n"
+      "trouble (bad usage, a file that cannot be read or is not a map; nothing written).\n"
+      "Example: kelvane merge base.map ours.map theirs.map -o merged.map");
+}
+
 } // namespace
 
 void defineCommands(CommandLine& cl, Options& o) {
@@ -159,4 +179,5 @@ void defineCommands(CommandLine& cl, Options& o) {
   defineWriters(cl, o);
   defineDiff(cl, o);
   definePatch(cl, o);
+  defineMerge(cl, o);
 }

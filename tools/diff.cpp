@@ -121,6 +121,6 @@ std::string diffJson(const LoadedMap& a, const LoadedMap& b, const MapDiff& d) {
        ", \"unchanged\": " + std::to_string(d.unchanged) + ", \"otherBytes\": \"" +
        (d.otherBytesSame ? "same\""
                          : "differ\", \"firstDifference\": " + std::to_string(d.firstDifference)) +
-       "}}\n";
+       (d.exactPairing ? "" : ", \"pairing\": \"in order\"") + "}}\n";
   return s;
 }

@@ -105,6 +105,30 @@ int runPatch(const Options& o) {
   return save(o, o.out, bytes);
 }
 
+// Exit status as git's merge drivers have it: 0 clean, 1 conflicts (the result written all
+// the same), 2 trouble.
+int runMerge(const Options& o) {
+  int stdinUses = (o.map == "-") + (o.other == "-") + (o.theirs == "-");
+  if (stdinUses > 1) return usage("merge", "only one of BASE, OURS and THEIRS can be '-'");
+  std::string out = o.out.empty() ? o.other : o.out;
+  if (out == "-" && o.out.empty()) return usage("merge", "OURS is '-': give -o OUT");
+  LoadedMap base, ours, theirs;
+  if (!load(o.map, base, false) || !load(o.other, ours, false) || !load(o.theirs, theirs, false))
+    return 2;
+  MergeResult r = mergeMaps(base, ours, theirs);
+  if (r.dropped) {
+    fail(o.other, std::to_string(r.dropped) +
+                      " merged value(s) lie where the map's file has ended; nothing written");
+    return 2;
+  }
+  if (!o.conflicts.empty() && save(o, o.conflicts, conflictsJson(r.conflicts)) != 0) return 2;
+  FileIdentity atStart = o.out.empty() ? fileIdentity(out) : o.outAtStart;
+  std::string err;
+  if (!writeFile(out, r.bytes, err, OutputMode::named, &atStart)) return fail(out, err) + 1;
+  if (save(o, "-", conflictsText(r.conflicts)) != 0) return 2;
+  return r.conflicts.empty() ? 0 : 1;
+}
+
 int runMakeMap(const Options& o) {
   std::string text, err;
   errno = 0;
@@ -246,6 +270,7 @@ int runCommand(const CommandLine& cl, Options& o) {
   if (cl.make->parsed()) return runMakeMap(o);
   if (cl.diff->parsed()) return runDiff(o);
   if (cl.patch->parsed()) return runPatch(o);
+  if (cl.merge->parsed()) return runMerge(o);
   if (cl.render->parsed()) return renderCommand(o);
   if (cl.thumb->parsed()) return thumbnailCommand(o);
   return 2;

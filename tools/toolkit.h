@@ -3,6 +3,7 @@
 #pragma once
 
 #include "mapfile/diff.h"
+#include "mapfile/merge.h"
 #include "mapfile/reader.h"
 #include "mapfile/save.h"
 #include "mapfile/writer.h"
@@ -33,6 +34,12 @@ std::string diffJson(const LoadedMap& a, const LoadedMap& b, const MapDiff& d);
 // change that is not of an editable value or does not fit the map; the map may then be half
 // changed. savedMap then writes the changed map.
 bool patchMap(LoadedMap& map, const std::string& changes, std::string& err);
+
+// `kelvane merge`'s report of its conflicts: a line each ("conflict: lattice 3 (id 7) position:
+// base (0, 0, 0), ours (1, 0, 0), theirs (2, 0, 0)"); or as JSON, each value's floats as
+// diff --json writes them.
+std::string conflictsText(const std::vector<MergeConflict>& conflicts);
+std::string conflictsJson(const std::vector<MergeConflict>& conflicts);
 
 enum class ExportFormat { obj, glb, gltf };
 

@@ -1,0 +1,34 @@
+// A three-way merge of maps, as git merges text: each side is paired with the common base as
+// diff pairs them, a value changed on one side is taken, on both alike once, and on both
+// differently is a conflict that keeps ours. Structure (lattices added or removed, cells,
+// list lengths, ids, references, other records) changed on one side only makes that side's
+// bytes the result's; changed on both, it must be the same change.
+#pragma once
+
+#include "reader.h"
+
+#include <string>
+#include <vector>
+
+// Where the two sides disagree. `values` hold base, ours and theirs in turn, `width` floats
+// each (3 for a position, rotation or cell size, 1 for a height, 2 for an inset's dx and dz);
+// `hasBase` is false for a lattice both sides added.
+struct MergeConflict {
+  enum Kind { value, removed, structure } kind = value;
+  int lattice = -1; // list index in the result (for `removed`: in the base)
+  int id = 0;
+  std::string what; // "position", "rotation", "cell size", "height 17", "min inset 2", ...
+  int width = 0;
+  bool hasBase = true;
+  std::vector<float> values;
+};
+
+struct MergeResult {
+  std::string bytes; // the merged map: every clean change, ours at each conflict
+  std::vector<MergeConflict> conflicts;
+  size_t dropped = 0; // changed values with no place in the file (see savedMap): no result
+};
+
+// Merges `ours` and `theirs`, both made from `base`. The lattices of `ours` or `theirs` (the
+// side whose bytes the result starts from) take the merged values.
+MergeResult mergeMaps(const LoadedMap& base, LoadedMap& ours, LoadedMap& theirs);
