@@ -36,11 +36,11 @@ unsigned compare(const Lattice* a, const Lattice* b) {
   return what;
 }
 
-// The bytes of `map` no lattice value takes: everything before the first lattice record, and
-// of each record in `records` (list indices, in order) every byte but its nine placement floats
-// and its lists' values (so its id, counts and cells count in the form the file writes them).
-// Each piece is led by its length, so bytes cannot move from one piece to the next unseen. A
-// record cut short counts whole.
+} // namespace
+
+// A record's id, counts and cells count in the form the file writes them. Each piece is led by
+// its length, so bytes cannot move from one piece to the next unseen. A record cut short counts
+// whole.
 std::string otherBytes(const MapSide& map, const std::vector<int>& records) {
   const std::vector<unsigned char>& f = map.store.file;
   const std::vector<ValueOffsets>& at = map.store.offsets;
@@ -69,8 +69,6 @@ std::string otherBytes(const MapSide& map, const std::vector<int>& records) {
   }
   return out;
 }
-
-} // namespace
 
 bool sameFloat(float a, float b) {
   return std::memcmp(&a, &b, 4) == 0;

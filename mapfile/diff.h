@@ -54,6 +54,11 @@ struct MapSide {
   const std::vector<ListLengths>& lengths;
 };
 
+// The bytes of `map` no lattice value takes, for lattices `records` (list indices, in order):
+// everything before the first lattice record, then of each record every byte but its nine
+// placement floats and its lists' values; each piece led by its length (8 bytes).
+std::string otherBytes(const MapSide& map, const std::vector<int>& records);
+
 // Compares two maps.
 MapDiff diffMaps(const MapSide& a, const MapSide& b);
 inline MapDiff diffMaps(const LoadedMap& a, const LoadedMap& b) {

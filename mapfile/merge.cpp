@@ -104,7 +104,7 @@ struct LatticeMerge {
     bool hasBase = b && bn == on; // both sides changed the count alike: no base to go by
     if (!hasBase) bl = nullptr;
     size_t entry = 0;
-    for (; ol; ol = ol->next, tl = tl->next, outl = outl->next, entry++) {
+    for (; ol && tl && outl; ol = ol->next, tl = tl->next, outl = outl->next, entry++) {
       float merged[2], bv[2] = {}, ov[2], tv[2];
       bool clash = false;
       for (int k = 0; k < width; k++) {

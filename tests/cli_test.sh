@@ -124,6 +124,24 @@ rm -f "$tmp/merged.map"
 check "merge of what is not a map is trouble" 2 "kelvane: $tmp/demo.json: not a map" "$bin/kelvane" merge "$tmp/plain.map" "$tmp/demo.json" "$tmp/moved.map" -o "$tmp/merged.map"
 [[ ! -e $tmp/merged.map ]] && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL a merge in trouble wrote a map"; }
 check "merge takes one map from stdin" 2 "only one of BASE, OURS and THEIRS" "$bin/kelvane" merge - - "$tmp/moved.map" -o "$tmp/merged.map"
+# dump: the same map prints the same lines; the moved lattice's differ in its placement line.
+check "dump" 0 "" "$bin/kelvane" dump "$tmp/moved.map"
+cp "$tmp/out" "$tmp/moved.dump"
+"$bin/kelvane" dump "$tmp/plain.map" >"$tmp/plain.dump"
+[[ $(diff "$tmp/plain.dump" "$tmp/moved.dump" | grep -c '^[<>]') == 2 ]] && grep -q "^1 id 2: position (-9, 6.5, -5), " "$tmp/moved.dump" && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL dump lines: $(diff "$tmp/plain.dump" "$tmp/moved.dump")"; }
+check "dump of what is not a map" 1 "kelvane: $tmp/demo.json: not a map" "$bin/kelvane" dump "$tmp/demo.json"
+# With dump as the textconv of *.map, git diff and git log -p speak in its lines.
+repo=$tmp/repo
+mkdir -p "$repo" && git -C "$repo" init -q && git -C "$repo" config user.email t@example.org &&
+  git -C "$repo" config user.name t && git -C "$repo" config diff.kelvane.textconv "$bin/kelvane dump"
+echo '*.map diff=kelvane' >"$repo/.gitattributes"
+cp "$tmp/plain.map" "$repo/level.map"
+git -C "$repo" add -A && git -C "$repo" commit -qm base
+cp "$tmp/moved.map" "$repo/level.map"
+git -C "$repo" diff >"$tmp/git.diff"
+grep -q -- "^+1 id 2: position (-9, 6.5, -5), " "$tmp/git.diff" && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL git diff in dump lines: $(cat "$tmp/git.diff")"; }
+git -C "$repo" commit -qam moved
+[[ $(git -C "$repo" log -p -1 | grep -c '^[-+]1 id 2: position') == 2 ]] && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL git log -p in dump lines"; }
 [[ $(/usr/bin/identify -format %wx%h "$tmp/demo.png" 2>/dev/null) == 320x200 ]] || { fail=$((fail + 1)); echo "FAIL render size"; }
 for size in 0x10 10x0 99999999999x10 10x4294967297 16385x10 -5x10 10x 10 x10 10x10x10 " 10x10" 10.5x10; do
   check "render bad size '$size'" 2 "kelvane: --size: expected WIDTHxHEIGHT" "$bin/kelvane" render "$tmp/demo.map" -o x.png --size "$size"

@@ -1,6 +1,7 @@
-// Three-way merges of maps: each kind of change on one side, on both alike and on both
-// differently, structure on one side and on both, checked byte for byte against patch applied
-// twice and for symmetry; then random edits on generated maps.
+// Maps under version control. Three-way merges: each kind of change on one side, on both alike
+// and on both differently, structure on one side and on both, checked byte for byte against
+// patch applied twice and for symmetry; then random edits on generated maps. The dump git's
+// line diffs read.
 #include "mapfile/merge.h"
 #include "test_maps.h"
 #include "tools/toolkit.h"
@@ -207,6 +208,45 @@ TEST(Merge, DisjointRandomEditsMergeAsPatchesDo) {
     EXPECT_EQ(m.ab.bytes, m.ba.bytes) << round;
     EXPECT_EQ(m.ab.bytes, patchedTwice(base, a, b)) << round;
   }
+}
+
+// The dump: each lattice's lines led by its index and id, heights in rows of the grid's width;
+// a change shows as exactly the lines it touches.
+TEST(Dump, LinesALineDiffReads) {
+  MapDesc base = baseDesc();
+  LoadedMap m;
+  loadDesc(base, m);
+  std::string text = dumpText(m);
+  for (const char* line :
+       {"kelvane map dump: 3 lattices\n",
+        "\n1 id 2: position (10, 0, 0), rotation (0, 0, 0), cell size (1, 1, 1)\n",
+        "\n1 id 2: min insets (0, 0) (0.5, 0)\n", "\n1 id 2: max insets (0, 0.25) (0, 0)\n",
+        "\n2 id 3: heights row 1: 4 5 6\n"})
+    EXPECT_NE(text.find(line), std::string::npos) << line << text;
+  auto differing = [&](const MapDesc& other) {
+    LoadedMap o;
+    loadDesc(other, o);
+    std::vector<std::string> a, b, out;
+    for (auto [t, v] : {std::pair{&text, &a}, {nullptr, &b}}) {
+      std::string s = t ? *t : dumpText(o);
+      for (size_t at = 0, end; at < s.size(); at = end + 1) {
+        end = s.find('\n', at);
+        v->push_back(s.substr(at, end - at));
+      }
+    }
+    for (size_t k = 0; k < a.size() && k < b.size(); k++)
+      if (a[k] != b[k]) out.push_back(b[k]);
+    return out;
+  };
+  MapDesc raised = base, tail = base;
+  raiseThird(raised);
+  EXPECT_EQ(differing(raised), std::vector<std::string>{"2 id 3: heights row 1: 4 20 6"});
+  tail.lattices[0].tail = "x"; // bytes no line shows: its hash changes
+  std::vector<std::string> changed = differing(tail);
+  ASSERT_EQ(changed.size(), 1u);
+  EXPECT_EQ(changed[0].rfind("0 id 1: cells 2 x 1 x 2, parent none, 0 refs, other bytes hash ", 0),
+            0u);
+  EXPECT_TRUE(differing(base).empty()); // the same map: the same text
 }
 
 } // namespace

@@ -143,6 +143,17 @@ void definePatch(CommandLine& cl, Options& o) {
       "Example: kelvane diff a.map b.map --json > d.json && kelvane patch a.map d.json -o c.map");
 }
 
+void defineDump(CommandLine& cl, Options& o) {
+  cl.dump = cl.app.add_subcommand(
+      "dump", "Print a map as lines made for line diffs (git's textconv: git diff in words)");
+  mapArgument(cl.dump, o);
+  cl.dump->footer(
+      "A line per lattice's placement, its cells and references, each inset list and each row\n"
+      "of its heights, each led by the lattice's index and id; the bytes the lines do not\n"
+      "show are summed up in a hash. The same map always prints the same text.\n"
+      "Example: git config diff.kelvane.textconv 'kelvane dump'");
+}
+
 void defineMerge(CommandLine& cl, Options& o) {
   CLI::App* m = cl.merge = cl.app.add_subcommand(
       "merge", "Merge two maps made from one base, as git merges text: both sides' edits kept");
@@ -180,4 +191,5 @@ void defineCommands(CommandLine& cl, Options& o) {
   defineDiff(cl, o);
   definePatch(cl, o);
   defineMerge(cl, o);
+  defineDump(cl, o);
 }

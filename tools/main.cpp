@@ -129,6 +129,12 @@ int runMerge(const Options& o) {
   return r.conflicts.empty() ? 0 : 1;
 }
 
+int runDump(const Options& o) {
+  LoadedMap map;
+  if (!load(o.map, map, false)) return 1;
+  return save(o, "-", dumpText(map));
+}
+
 int runMakeMap(const Options& o) {
   std::string text, err;
   errno = 0;
@@ -271,6 +277,7 @@ int runCommand(const CommandLine& cl, Options& o) {
   if (cl.diff->parsed()) return runDiff(o);
   if (cl.patch->parsed()) return runPatch(o);
   if (cl.merge->parsed()) return runMerge(o);
+  if (cl.dump->parsed()) return runDump(o);
   if (cl.render->parsed()) return renderCommand(o);
   if (cl.thumb->parsed()) return thumbnailCommand(o);
   return 2;

@@ -41,6 +41,9 @@ bool patchMap(LoadedMap& map, const std::string& changes, std::string& err);
 std::string conflictsText(const std::vector<MergeConflict>& conflicts);
 std::string conflictsJson(const std::vector<MergeConflict>& conflicts);
 
+// `kelvane dump`'s text of `map`: stable lines for line diffs, each led by "INDEX id ID: ".
+std::string dumpText(const LoadedMap& map);
+
 enum class ExportFormat { obj, glb, gltf };
 
 // The format a file name's extension (.obj, .glb, .gltf, any case) asks for; false for none.
