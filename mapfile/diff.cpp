@@ -24,7 +24,7 @@ bool sameThree(const float* a, const float* b) {
   return sameFloat(a[0], b[0]) && sameFloat(a[1], b[1]) && sameFloat(a[2], b[2]);
 }
 
-unsigned compare(const Lattice* a, const Lattice* b) {
+unsigned differences(const Lattice* a, const Lattice* b) {
   unsigned what = 0;
   if (!sameThree(&a->x, &b->x)) what |= changedPosition;
   if (!sameThree(&a->rx, &b->rx)) what |= changedRotation;
@@ -68,6 +68,10 @@ std::string otherBytes(const MapSide& map, const std::vector<int>& records) {
     out += bytes(o.heights + 4 * uint64_t(len.heights), o.end);
   }
   return out;
+}
+
+unsigned latticeDifferences(const Lattice* a, const Lattice* b) {
+  return differences(a, b);
 }
 
 bool sameFloat(float a, float b) {
@@ -193,7 +197,7 @@ MapDiff diffMaps(const MapSide& a, const MapSide& b) {
     unpaired(pa, pb);
     pairedA.push_back(pa);
     pairedB.push_back(pb);
-    unsigned what = compare(la[size_t(pa)], lb[size_t(pb)]);
+    unsigned what = differences(la[size_t(pa)], lb[size_t(pb)]);
     if (!what) {
       d.unchanged++;
     } else {

@@ -59,6 +59,9 @@ struct MapSide {
 // placement floats and its lists' values; each piece led by its length (8 bytes).
 std::string otherBytes(const MapSide& map, const std::vector<int>& records);
 
+// What differs between lattices `a` and `b`, as changed... bits (values compared by their bits).
+unsigned latticeDifferences(const Lattice* a, const Lattice* b);
+
 // Compares two maps.
 MapDiff diffMaps(const MapSide& a, const MapSide& b);
 inline MapDiff diffMaps(const LoadedMap& a, const LoadedMap& b) {

@@ -136,25 +136,6 @@ struct LatticeMerge {
   }
 };
 
-// Whether lattices `a` and `b` hold the same values.
-bool sameValues(const Lattice* a, const Lattice* b) {
-  const float *x = &a->x, *y = &b->x;
-  for (int k = 0; k < 9; k++)
-    if (!sameFloat(x[k], y[k])) return false;
-  auto sameHeights = [](const HeightNode* p, const HeightNode* q) {
-    for (; p && q; p = p->next, q = q->next)
-      if (!sameFloat(p->value, q->value)) return false;
-    return !p && !q;
-  };
-  auto sameInsets = [](const InsetNode* p, const InsetNode* q) {
-    for (; p && q; p = p->next, q = q->next)
-      if (!sameFloat(p->dx, q->dx) || !sameFloat(p->dz, q->dz)) return false;
-    return !p && !q;
-  };
-  return sameHeights(a->heights, b->heights) && sameInsets(a->minInsets, b->minInsets) &&
-         sameInsets(a->maxInsets, b->maxInsets);
-}
-
 } // namespace
 
 MergeResult mergeMaps(const LoadedMap& base, LoadedMap& ours, LoadedMap& theirs) {
@@ -180,7 +161,7 @@ MergeResult mergeMaps(const LoadedMap& base, LoadedMap& ours, LoadedMap& theirs)
     for (size_t i = 0; i < lb.size(); i++) {
       int j = at[i];
       if (j < 0) {
-        if (!sameValues(lb[i], lx[i]))
+        if (latticeDifferences(lb[i], lx[i]))
           r.conflicts.push_back(
               {MergeConflict::removed, int(i), lb[i]->id, "removed", 0, true, {}});
         continue;
