@@ -146,6 +146,11 @@ MergeResult mergeMaps(const LoadedMap& base, LoadedMap& ours, LoadedMap& theirs)
   std::vector<const Lattice*> lb = latticeList(base.lat);
   std::vector<Lattice*> lo = listOf(ours.lat), lt = listOf(theirs.lat);
   LoadedMap* start = &ours;
+  // The result's list index of each side's lattice: the same, or for the side whose structure
+  // is not the result's (its list is the base's), where its base lattice went.
+  std::vector<int> toResultO(lo.size()), toResultT(lt.size());
+  for (size_t k = 0; k < lo.size(); k++) toResultO[k] = int(k);
+  for (size_t k = 0; k < lt.size(); k++) toResultT[k] = int(k);
   if (!so && !st) {
     // The same lattices in the same order on all three: each merged in ours.
     for (size_t k = 0; k < lo.size(); k++)
@@ -158,6 +163,9 @@ MergeResult mergeMaps(const LoadedMap& base, LoadedMap& ours, LoadedMap& theirs)
     std::vector<Lattice*>& lx = so ? lt : lo; // paired with the base one to one
     std::vector<int> at(lb.size(), -1);
     for (auto [i, j] : pairIds(idsOf(base.lat), idsOf(start->lat))) at[size_t(i)] = j;
+    std::vector<int>& moved = so ? toResultT : toResultO;
+    for (size_t i = 0; i < moved.size(); i++) moved[i] = i < at.size() ? at[i] : -1;
+    r.startsFromTheirs = !so;
     for (size_t i = 0; i < lb.size(); i++) {
       int j = at[i];
       if (j < 0) {
@@ -182,8 +190,21 @@ MergeResult mergeMaps(const LoadedMap& base, LoadedMap& ours, LoadedMap& theirs)
             .run();
     } else {
       r.conflicts.push_back({MergeConflict::structure, -1, 0, "map", 0, true, {}});
+      toResultT.assign(lt.size(), -1); // nothing of theirs is in the result
     }
   }
+  r.origins.assign(size_t(latticeCount(start->lat)), 0);
+  auto mark = [&](const MapDiff& d, const std::vector<int>& to, uint8_t bit) {
+    for (const LatticeChange& c : d.changes)
+      if (c.newIndex >= 0 && to[size_t(c.newIndex)] >= 0 &&
+          size_t(to[size_t(c.newIndex)]) < r.origins.size())
+        r.origins[size_t(to[size_t(c.newIndex)])] |= bit;
+  };
+  mark(dO, toResultO, fromOurs);
+  mark(dT, toResultT, fromTheirs);
+  for (const MergeConflict& c : r.conflicts)
+    if (c.kind != MergeConflict::removed && c.lattice >= 0 && size_t(c.lattice) < r.origins.size())
+      r.origins[size_t(c.lattice)] |= inConflict;
   r.bytes = savedMap(start->lat, start->store, &r.dropped);
   return r;
 }

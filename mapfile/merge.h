@@ -7,6 +7,7 @@
 
 #include "reader.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,9 +24,14 @@ struct MergeConflict {
   std::vector<float> values;
 };
 
+// Where a lattice of the result has changes from: bits of a MergeResult's `origins`.
+enum MergeOrigin : uint8_t { fromOurs = 1, fromTheirs = 2, inConflict = 4 };
+
 struct MergeResult {
   std::string bytes; // the merged map: every clean change, ours at each conflict
   std::vector<MergeConflict> conflicts;
+  std::vector<uint8_t> origins;  // by list index of the result: MergeOrigin bits
+  bool startsFromTheirs = false; // theirs alone changed the structure: its bytes are the result's
   size_t dropped = 0; // changed values with no place in the file (see savedMap): no result
 };
 

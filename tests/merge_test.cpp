@@ -92,54 +92,69 @@ TEST(Merge, EachKindOfChange) {
     std::vector<Edit> want;             // the result: these edits of the base
     std::vector<std::string> conflicts; // the report's lines
     bool disjoint;                      // the result is patch applied twice
+    const char*
+        origins; // a lattice of the result each: - none, o ours, t theirs, b both, ! conflict
   } cases[] = {
-      {"one side", moveFirst, nothing, {moveFirst}, {}, true},
-      {"each side another lattice", moveFirst, raiseThird, {moveFirst, raiseThird}, {}, true},
+      {"one side", moveFirst, nothing, {moveFirst}, {}, true, "o--"},
+      {"each side another lattice",
+       moveFirst,
+       raiseThird,
+       {moveFirst, raiseThird},
+       {},
+       true,
+       "o-t"},
       {"each side another value of one lattice",
        turnSecond,
        insetSecond,
        {turnSecond, insetSecond},
        {},
-       true},
-      {"both the same", moveFirst, moveFirst, {moveFirst}, {}, false},
+       true,
+       "-b-"},
+      {"both the same", moveFirst, moveFirst, {moveFirst}, {}, false, "b--"},
       {"both differently",
        moveFirst,
        moveFirstElsewhere,
        {moveFirst},
        {"conflict: lattice 0 (id 1) position: base (0, 0, 0), ours (0, 4, 0), theirs (0, 6, 0)"},
-       false},
+       false,
+       "!--"},
       {"structure on one side, a value on the other",
        addOne,
        raiseThird,
        {addOne, raiseThird},
        {},
-       false},
+       false,
+       "--to"},
       {"a removal and a value elsewhere",
        removeSecond,
        moveFirst,
        {moveFirst, removeSecond},
        {},
-       false},
-      {"structure on both alike", addOne, addOne, {addOne}, {}, false},
+       false,
+       "t-"},
+      {"structure on both alike", addOne, addOne, {addOne}, {}, false, "---b"},
       {"structure on both differently",
        addOne,
        removeSecond,
        {addOne},
        {"conflict: both sides changed the map's structure; the result is ours"},
-       false},
+       false,
+       "---o"},
       {"a value on a lattice the other side removed",
        removeSecond,
        turnSecond,
        {removeSecond},
        {"conflict: lattice 1 (id 2) of the base: removed on one side, changed on the other"},
-       false},
+       false,
+       "--"},
       {"a height on a lattice the other side reshaped",
        reshapeThird,
        raiseThird,
        {reshapeThird},
        {"conflict: lattice 2 (id 3) heights: one side changed how many there are, the other "
         "their values"},
-       false},
+       false,
+       "--!"},
   };
   MapDesc base = baseDesc();
   for (const Case& c : cases) {
@@ -152,6 +167,10 @@ TEST(Merge, EachKindOfChange) {
     for (const std::string& l : c.conflicts) lines += l + "\n";
     EXPECT_EQ(conflictsText(m.ab.conflicts), lines) << c.what;
     EXPECT_EQ(m.ab.bytes, mapBytes(want)) << c.what;
+    std::string origins;
+    for (uint8_t o : m.ab.origins)
+      origins += o & inConflict ? '!' : "-otb"[o & (fromOurs | fromTheirs)];
+    EXPECT_EQ(origins, c.origins) << c.what;
     if (c.conflicts.empty()) {
       EXPECT_EQ(m.ab.bytes, m.ba.bytes) << c.what << ": not symmetric";
     }
