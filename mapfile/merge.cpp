@@ -138,6 +138,15 @@ struct LatticeMerge {
 
 } // namespace
 
+std::vector<uint8_t> mapOrigins(const Lattice* lat, const MergeResult& r) {
+  LoadedMap result;
+  loadMapBytes(r.bytes, result);
+  std::vector<uint8_t> o(size_t(latticeCount(lat)), 0);
+  for (auto [i, j] : pairIds(idsOf(result.lat), idsOf(lat)))
+    if (size_t(i) < r.origins.size()) o[size_t(j)] = r.origins[size_t(i)];
+  return o;
+}
+
 MergeResult mergeMaps(const LoadedMap& base, LoadedMap& ours, LoadedMap& theirs) {
   MergeResult r;
   MapDiff dO = diffMaps(base, ours), dT = diffMaps(base, theirs);

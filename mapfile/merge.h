@@ -38,3 +38,8 @@ struct MergeResult {
 // Merges `ours` and `theirs`, both made from `base`. The lattices of `ours` or `theirs` (the
 // side whose bytes the result starts from) take the merged values.
 MergeResult mergeMaps(const LoadedMap& base, LoadedMap& ours, LoadedMap& theirs);
+
+// The origins of `r` for the lattices of `lat` (a map made from the result, as a merge tool
+// saved it): each lattice takes those of the result's lattice it pairs with by id, as diff
+// pairs them; one the result lacks has none.
+std::vector<uint8_t> mapOrigins(const Lattice* lat, const MergeResult& r);

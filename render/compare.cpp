@@ -4,6 +4,7 @@
 #include "numbers.h"
 #include "placement.h"
 
+#include "mapfile/merge.h"
 #include "platform/gl.h"
 
 #include <algorithm>
@@ -36,6 +37,20 @@ void styleComparison(const MapDiff& d, RetainedScene& now, RetainedScene& old) {
       setLatticeStyle(old, c.oldIndex, s);
   }
   hideLattices(old, allButRemoved(d, old.lat));
+}
+
+LatticeStyle originStyle(uint8_t origin) {
+  if (origin & inConflict) return LatticeStyle::conflict;
+  static const LatticeStyle bySide[] = {LatticeStyle::grey, LatticeStyle::ours,
+                                        LatticeStyle::theirs, LatticeStyle::fromBoth};
+  return bySide[origin & (fromOurs | fromTheirs)];
+}
+
+void styleMerge(const std::vector<uint8_t>& origins, RetainedScene& scene) {
+  for (const RetainedLattice& r : scene.lattices)
+    setLatticeStyle(scene, r.index,
+                    size_t(r.index) < origins.size() ? originStyle(origins[size_t(r.index)])
+                                                     : LatticeStyle::grey);
 }
 
 bool latticeBoxCorners(const Lattice* L, const ViewerState& vs, FaceTables& ft, float lo[3],

@@ -22,6 +22,13 @@ std::vector<bool> allButRemoved(const MapDiff& d, const Lattice* old);
 // keep their change's style, hidden, for their edges.
 void styleComparison(const MapDiff& d, RetainedScene& now, RetainedScene& old);
 
+// The style of a merge's lattice with MergeOrigin bits `origin`: grey when neither side
+// changed it, ours, theirs, fromBoth, and conflict over all.
+LatticeStyle originStyle(uint8_t origin);
+// Colours `scene` (the merge's result, or a map drawn as one) by `origins` (by list index;
+// lattices past its end grey).
+void styleMerge(const std::vector<uint8_t>& origins, RetainedScene& scene);
+
 // The corners of the box around the faces of lattice `L` (drawLatticeBox's), low and high, in
 // its own frame; false for a lattice whose faces draw nothing.
 bool latticeBoxCorners(const Lattice* L, const ViewerState& vs, FaceTables& ft, float lo[3],

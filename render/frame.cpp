@@ -175,7 +175,8 @@ template <class Emit> void wall(const FaceTables& p, int axis, bool high, Emit& 
 void styleColour(LatticeStyle style, float g, float rgb[3]) {
   static const double hues[][3] = {
       {1, 1, 1},     {1, 0.8, 0.35}, {0.35, 1, 0.35}, {0.4, 0.6, 1},
-      {1, 0.5, 0.1}, {0.75, 0.4, 1}, {1, 0.25, 0.25},
+      {1, 0.5, 0.1}, {0.75, 0.4, 1}, {1, 0.25, 0.25}, {0.35, 0.55, 1},
+      {0.4, 1, 0.4}, {0.3, 1, 1},    {1, 0.3, 1},
   };
   const double* hue = hues[size_t(style) < std::size(hues) ? size_t(style) : 0];
   for (int k = 0; k < 3; k++) rgb[k] = hue[k] == 1 ? g : float(hue[k] * double(g));

@@ -18,10 +18,23 @@ struct Corners {
 
 // How a lattice is coloured: each triangle's grey, times a hue. Amber is the selection's; the
 // rest are a comparison's: added, moved, reshaped, moved and reshaped, removed.
-enum class LatticeStyle : uint8_t { grey, amber, added, moved, reshaped, both, removed };
+enum class LatticeStyle : uint8_t {
+  grey,
+  amber,
+  added,
+  moved,
+  reshaped,
+  both,
+  removed,
+  ours, // a merge: changes from ours, theirs, both, a conflict
+  theirs,
+  fromBoth,
+  conflict
+};
 
 // The colour a triangle of grey `g` takes in `style`: g times the style's hue, (1, 1, 1) for
-// grey, (1, 0.8, 0.35) for amber, green, blue, orange, violet and red for the changes.
+// grey, (1, 0.8, 0.35) for amber, green, blue, orange, violet and red for the changes; blue,
+// green, cyan and magenta for a merge's origins.
 void styleColour(LatticeStyle style, float g, float rgb[3]);
 
 // The 8-bit level OpenGL stores for colour component `c` in an 8-bit colour buffer, as Mesa's

@@ -5,6 +5,7 @@
 #include "toolkit.h"
 
 #include <string>
+#include <vector>
 
 // What the command line says, for whichever command it names.
 struct Options {
@@ -15,6 +16,7 @@ struct Options {
   std::string ortho;                 // render's orthographic half-height
   std::string farPlane;              // render's far plane
   std::string compare;               // render's OLD map
+  std::vector<std::string> merge;    // render's BASE OURS THEIRS
   std::string fps = "30";
   bool json = false, axes = false, strict = false, fit = false, grid = false, force = false;
   bool selectGiven = false; // --select was on the command line, even as ""

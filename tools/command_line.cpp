@@ -71,11 +71,19 @@ void defineRender(CommandLine& cl, Options& o, const char* strictHelp) {
                 "Colour each lattice by how MAP changed it from OLD, as kelvane-viewer "
                 "--compare OLD MAP shows it: added green, moved blue, reshaped orange, both "
                 "violet, removed (drawn from OLD) red, the rest grey");
+  r->add_option("--merge", o.merge,
+                "Colour each lattice of MAP (a merge's result) by where its changes came from, as "
+                "kelvane-viewer --merge BASE OURS THEIRS MAP shows it: ours blue, theirs green, "
+                "both cyan, the lattices of the three maps' conflicts magenta, the rest grey")
+      ->expected(3)
+      ->type_name("BASE OURS THEIRS")
+      ->excludes("--compare");
   r->add_flag("--strict", o.strict, strictHelp);
   r->footer("Example: kelvane render level.map -o level.png --size 1280x960 --fit\n"
             "         kelvane render level.map -o level.png --camera 0,5,0,20,-45\n"
             "         kelvane render level.map --path flight.txt -o flight.webm\n"
-            "         kelvane render new.map --compare old.map -o changes.png --fit");
+            "         kelvane render new.map --compare old.map -o changes.png --fit\n"
+            "         kelvane render merged.map --merge base.map ours.map theirs.map -o m.png");
 }
 
 void defineExport(CommandLine& cl, Options& o, const char* strictHelp) {

@@ -3,6 +3,7 @@
 #include "command.h"
 
 #include "mapfile/diff.h"
+#include "mapfile/merge.h"
 #include "platform/system.h"
 #include "render/camera_text.h"
 #include "render/compare.h"
@@ -100,6 +101,16 @@ int runRender(const Options& o, RenderJob& job, const FlightJob* flight) {
     diff = diffMaps(old, map);
     job.old = old.lat;
     job.diff = &diff;
+  }
+  std::vector<uint8_t> origins;
+  if (!o.merge.empty()) {
+    LoadedMap sides[3];
+    for (int k = 0; k < 3; k++) {
+      sides[k].store.keepTail = false;
+      if (!load(o.merge[size_t(k)], sides[k], o.strict)) return 1;
+    }
+    origins = mapOrigins(map.lat, mergeMaps(sides[0], sides[1], sides[2]));
+    job.origins = &origins;
   }
   if (o.fit) fitRender(o.map, map.lat, job);
   // A cut far past the scene keeps all of it or none, as a cut just past it does; a height

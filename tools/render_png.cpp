@@ -117,6 +117,7 @@ bool openFrames(FrameSource& f, const Lattice* lat, const RenderJob& job, std::s
     buildRetained(job.old, f.vs, 0, f.old, job.triangles);
     styleComparison(*job.diff, f.scene, f.old);
   }
+  if (job.origins) styleMerge(*job.origins, f.scene); // f.old stays empty
   if (job.grid && f.selected) f.grid = latticeGridLines(f.selected, f.vs);
   return true;
 }
@@ -139,7 +140,7 @@ bool frameRgb(FrameSource& f, const RenderJob& job, const float* camera,
   d.vs = &f.vs;
   d.lat = f.scene.lat;
   d.scene = &f.scene;
-  if (job.old) {
+  if (job.old || job.origins) {
     d.old = &f.old;
     d.outlined = &f.scene;
     d.outlinedIndex = job.select;

@@ -102,6 +102,9 @@ struct RenderJob {
   // lattice by its change and draws the removed ones from `old`.
   const Lattice* old = nullptr;
   const MapDiff* diff = nullptr;
+  // --merge: where each lattice's changes came from (MergeOrigin bits by list index); the frame
+  // colours the lattices by them and outlines the selection, as the merge view does.
+  const std::vector<uint8_t>* origins = nullptr;
   FileIdentity outAtStart; // -o as it was when the command started (its link rule)
 };
 
