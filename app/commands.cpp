@@ -5,6 +5,7 @@
 #include "edit.h"
 #include "flight.h"
 #include "measure.h"
+#include "merge.h"
 #include "overlay.h"
 #include "page_view.h"
 #include "picture.h"
@@ -80,10 +81,18 @@ void runAction(Viewer& v, Action a, int key, const std::string& name) {
     selectLattice(v, -1);
     clearMeasurement(v);
     leaveChange(v);
+    v.merge.at = -1;
     break;
   case Action::nextChange:
   case Action::previousChange:
-    stepChange(v, a == Action::nextChange ? 1 : -1);
+    if (!v.merge.out.empty())
+      stepConflict(v, a == Action::nextChange ? 1 : -1);
+    else
+      stepChange(v, a == Action::nextChange ? 1 : -1);
+    break;
+  case Action::takeOurs:
+  case Action::takeTheirs:
+    takeSide(v, a == Action::takeOurs ? 1 : 2);
     break;
   case Action::hideSelected:
   case Action::hideOthers:
@@ -97,7 +106,10 @@ void runAction(Viewer& v, Action a, int key, const std::string& name) {
     fitView(v);
     break;
   case Action::reload:
-    if (settleEdits(v)) reloadMap(v); // a map that loads forgets the edits
+    if (!v.merge.out.empty()) // loading OUT would end the merge and lose its conflicts
+      say(v, "F5 does not load " + v.merge.out + " again in the merge view: Ctrl+S writes it");
+    else if (settleEdits(v))
+      reloadMap(v); // a map that loads forgets the edits
     break;
   case Action::openMap:
     openChosenMap(v);

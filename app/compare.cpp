@@ -11,24 +11,6 @@
 
 namespace {
 
-// The next name of a command line from `i`: a run of non-blanks, or the text between double
-// quotes; false when there is none.
-bool nextName(const std::string& s, size_t& i, std::string& name) {
-  while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) i++;
-  if (i == s.size()) return false;
-  if (s[i] == '"') {
-    size_t end = s.find('"', i + 1);
-    if (end == std::string::npos) return false;
-    name = s.substr(i + 1, end - i - 1);
-    i = end + 1;
-    return !name.empty() && (i == s.size() || std::isspace(static_cast<unsigned char>(s[i])));
-  }
-  size_t from = i;
-  while (i < s.size() && !std::isspace(static_cast<unsigned char>(s[i]))) i++;
-  name = s.substr(from, i - from);
-  return name.find('"') == std::string::npos;
-}
-
 const Lattice* oldLattice(const Viewer& v, const LatticeChange& c) {
   return c.oldIndex >= 0 ? latticeAt(v.compare.lat, c.oldIndex) : nullptr;
 }

@@ -55,19 +55,25 @@ const Binding bindings[] = {
     {'P', 0, false, false, Action::printView, "P",
      "print the view as --camera ... for 'kelvane render'"},
     {VK_TAB, 0, true, false, Action::selectNext, "Tab / N (+Shift)",
-     "select the next (previous) lattice / change of --compare"},
+     "select the next (previous) lattice / change or conflict"},
     {VK_TAB, modShift, true, false, Action::selectPrevious, "Tab / N (+Shift)",
-     "select the next (previous) lattice / change of --compare"},
+     "select the next (previous) lattice / change or conflict"},
     {'N', 0, true, false, Action::nextChange, "Tab / N (+Shift)",
-     "select the next (previous) lattice / change of --compare"},
+     "select the next (previous) lattice / change or conflict"},
     {'N', modShift, true, false, Action::previousChange, "Tab / N (+Shift)",
-     "select the next (previous) lattice / change of --compare"},
+     "select the next (previous) lattice / change or conflict"},
     {VK_PRIOR, 0, true, false, Action::selectParent, "PageUp / PageDown",
      "select the parent / the first child of the selection"},
     {VK_NEXT, 0, true, false, Action::selectChild, "PageUp / PageDown",
      "select the parent / the first child of the selection"},
-    {VK_BACK, 0, true, false, Action::clearSelection, "Backspace",
-     "clear the selection and the measurement"},
+    {VK_BACK, 0, true, false, Action::clearSelection, "(Ctrl+)Backspace",
+     "clear the selection, the measurement / the keyframes"},
+    {VK_BACK, modCtrl, false, false, Action::forgetFlight, "(Ctrl+)Backspace",
+     "clear the selection, the measurement / the keyframes"},
+    {'O', modAlt, false, false, Action::takeOurs, "Alt+O / Alt+T",
+     "at a conflict of --merge: take ours / theirs", onDesktop},
+    {'T', modAlt, false, false, Action::takeTheirs, "Alt+O / Alt+T",
+     "at a conflict of --merge: take ours / theirs", onDesktop},
     {'H', 0, false, false, Action::hideSelected, "H, Shift+H, Alt+H",
      "hide the selection / all but it / show all"},
     {'H', modShift, false, false, Action::hideOthers, "H, Shift+H, Alt+H",
@@ -140,8 +146,6 @@ const Binding bindings[] = {
      "play the flight (a key stops it) / print it (--path)"},
     {VK_RETURN, modCtrl, false, false, Action::printFlight, "Shift/Ctrl+Enter",
      "play the flight (a key stops it) / print it (--path)"},
-    {VK_BACK, modCtrl, false, false, Action::forgetFlight, "Ctrl+Backspace",
-     "forget the flight's keyframes"},
     {VK_NUMPAD5, 0, false, false, Action::toggleOrtho, "Alt/num 5 7 1 3",
      "perspective/ortho; top, front, right (Ctrl: opposite)"},
     {'5', modAlt, false, false, Action::toggleOrtho, "Alt/num 5 7 1 3",
@@ -313,6 +317,7 @@ std::string helpText() {
   std::string t =
       "Usage: kelvane-viewer MAP\n"
       "  or:  kelvane-viewer --compare OLD NEW\n"
+      "  or:  kelvane-viewer --merge BASE OURS THEIRS OUT\n"
       "Shows the landscape lattices of a Kelvane map file in a 640 x 480 window.\n"
       "\n"
       "The whole command line, with every double quote removed, is the map file name. With\n"
@@ -324,6 +329,14 @@ std::string helpText() {
       "lattices OLD has and NEW lacks are drawn from OLD in red. Lattices are paired by id,\n"
       "in list order, as 'kelvane diff OLD NEW' pairs and lists them. N and Shift+N select\n"
       "the next and previous change. Both files are watched.\n"
+      "\n"
+      "--merge BASE OURS THEIRS OUT shows the three-way merge of OURS and THEIRS, both made\n"
+      "from BASE, as 'kelvane merge' makes it: each lattice coloured by where its changes came\n"
+      "from (ours blue, theirs green, both cyan, neither grey), a lattice with a conflict\n"
+      "magenta. N and Shift+N go from conflict to conflict; Alt+O and Alt+T take ours or\n"
+      "theirs there (Ctrl+Z undoes it); Ctrl+S writes the merge to OUT. Closed with no\n"
+      "conflict left and OUT written, the viewer exits with status 0, else 1, as 'git\n"
+      "mergetool' expects ('kelvane git-setup' sets it up).\n"
       "\n"
       "Keys and mouse:\n";
   for (const HelpLine& h : helpLines())

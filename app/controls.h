@@ -32,6 +32,8 @@ enum class Action : uint8_t {
   selectPrevious,
   nextChange,
   previousChange,
+  takeOurs,
+  takeTheirs,
   selectParent,
   selectChild,
   clearSelection,

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -40,9 +41,13 @@ std::string baseName(const std::string& path) {
 void applyStep(Viewer& v, const EditStep& s, bool undo) {
   for (const ValueChange& c : s.values) setBits(c.value, undo ? c.before : c.after);
   if (s.shape) rebuildLattice(v.scene, s.lattice); // a lattice drawn immediately needs none
-  v.gridFor = nullptr;                             // the grid follows the heights
-  v.edits.applied++;                               // the map's box and the page's panel follow it
-  if (!v.compare.name.empty()) compareScene(v);    // the changes include the edit
+  if (s.conflict >= 0 && size_t(s.conflict) < v.merge.taken.size()) {
+    v.merge.taken[size_t(s.conflict)] = undo ? s.takenBefore : s.takenAfter;
+    setLatticeStyle(v.scene, s.lattice, mergeStyle(v, s.lattice));
+  }
+  v.gridFor = nullptr;                          // the grid follows the heights
+  v.edits.applied++;                            // the map's box and the page's panel follow it
+  if (!v.compare.name.empty()) compareScene(v); // the changes include the edit
   v.redraw = true;
 }
 
@@ -59,9 +64,10 @@ bool editable(Viewer& v, int from, int to, const char* what) {
   return true;
 }
 
-// Makes `s` (its values already set to `after`) the newest edit and says it.
-void record(Viewer& v, EditStep s) {
-  if (s.values.empty()) return;
+} // namespace
+
+void recordEdit(Viewer& v, EditStep s) {
+  if (s.values.empty() && s.conflict < 0) return;
   if (v.edits.saved > v.edits.done.size()) v.edits.saved = SIZE_MAX; // the saved state is gone
   v.edits.undone.clear();
   say(v, s.line);
@@ -69,6 +75,8 @@ void record(Viewer& v, EditStep s) {
   v.edits.done.push_back(std::move(s));
   showTitle(v);
 }
+
+namespace {
 
 // Sets `*f` to `to` for step `s`; false, with nothing changed, when `to` is not finite.
 bool change(EditStep& s, float* f, double to) {
@@ -117,11 +125,18 @@ std::vector<std::pair<int, double>> samplesNear(const Lattice* L, const ViewerSt
 namespace {} // namespace
 
 bool settleEdits(Viewer& v) {
-  if (!unsavedEdits(v)) return true;
-  int answer = MessageBoxA(v.hWnd, ("Save changes to " + baseName(v.watch.name) + "?").c_str(),
-                           "Unsaved changes", MB_YESNOCANCEL | MB_ICONQUESTION);
-  if (answer == IDYES) return saveMap(v);
-  return answer == IDNO;
+  if (unsavedEdits(v)) {
+    int answer = MessageBoxA(v.hWnd, ("Save changes to " + baseName(v.watch.name) + "?").c_str(),
+                             "Unsaved changes", MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (answer == IDYES && !saveMap(v)) return false;
+    if (answer == IDCANCEL) return false;
+  }
+  // A merge left with conflicts open stays unresolved (the exit status says so to git).
+  int open = v.merge.out.empty() ? 0 : openConflicts(v);
+  if (!open) return true;
+  std::string text = std::to_string(open) + " conflict(s) of the merge into " +
+                     baseName(v.merge.out) + " have no side taken. Close all the same?";
+  return MessageBoxA(v.hWnd, text.c_str(), "Conflicts remain", MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 void forgetEdits(Viewer& v) {
@@ -179,7 +194,7 @@ void moveLattice(Viewer& v, int key) {
     }
   }
   s.line = "moved lattice " + std::to_string(v.selected) + " to " + triple(&L->x);
-  record(v, std::move(s));
+  recordEdit(v, std::move(s));
 }
 
 // Left (dir -1) or Right while moving: 15 degrees about the lattice's vertical axis.
@@ -190,7 +205,7 @@ void turnLattice(Viewer& v, int dir) {
   if (!change(s, &L->ry, double(L->ry) + dir * 15 / double(v.vs.radToDeg))) return;
   float deg[3] = {L->rx * v.vs.radToDeg, L->ry * v.vs.radToDeg, L->rz * v.vs.radToDeg};
   s.line = "turned lattice " + std::to_string(v.selected) + " to " + triple(deg) + " degrees";
-  record(v, std::move(s));
+  recordEdit(v, std::move(s));
 }
 
 // + (dir 1) and - (dir -1): the height sample under the pointer on the selected lattice's top
@@ -243,7 +258,7 @@ void sculpt(Viewer& v, int dir) {
   s.line = std::string(verb) + " lattice " + std::to_string(v.selected) +
            (v.edits.brush ? " heights around " : " height ") + std::to_string(first) + " to " +
            readableNumber(nodes[size_t(first)]->value);
-  record(v, std::move(s));
+  recordEdit(v, std::move(s));
 }
 
 // Ctrl+Z (undo) and Ctrl+Y: the newest edit undone, or the newest undone edit done again.
@@ -281,9 +296,11 @@ bool saveMap(Viewer& v) {
     for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) disk.append(buf, n);
     std::fclose(f);
   }
-  const std::vector<unsigned char>& opened = v.store->file;
-  bool same = disk.size() == opened.size() &&
-              (disk.empty() || !std::memcmp(disk.data(), opened.data(), disk.size()));
+  // A merge's result was made in memory: OUT must still hold what it held at the start.
+  const std::vector<unsigned char>& file = v.store->file;
+  std::string_view opened(reinterpret_cast<const char*>(file.data()), file.size());
+  if (!v.merge.out.empty() && v.merge.out == name) opened = v.merge.outAtStart;
+  bool same = disk == opened;
   if (!same &&
       MessageBoxA(v.hWnd,
                   (baseName(name) + " changed on disk since it was opened. Overwrite it?").c_str(),
@@ -301,6 +318,7 @@ bool saveMap(Viewer& v) {
   if (!note.empty()) sayWarning(v, std::string(programName) + ": " + name + ": " + note);
   v.opened = fileIdentity(name); // the saved file is the one opened from now on
   v.store->file.assign(bytes.begin(), bytes.end());
+  if (v.merge.out == name) v.merge.outAtStart = bytes;
   if (!v.start.windowPanels) { // a page downloads what was saved
     v.page.savedMapName = baseName(name);
     v.page.savedMap = std::move(bytes);
@@ -309,7 +327,12 @@ bool saveMap(Viewer& v) {
   v.edits.saved = v.edits.done.size();
   v.edits.diskSaid = false;
   watchFile(v.watch, name, fileStamp(name), GetTickCount()); // our own write is no change
-  say(v, "saved " + name);
+  if (v.merge.out.empty())
+    say(v, "saved " + name);
+  else if (int open = openConflicts(v))
+    say(v, "saved " + name + ": " + std::to_string(open) + " conflict(s) remain");
+  else
+    say(v, "saved " + name + ": no conflicts remain; close the viewer to end the merge");
   showTitle(v);
   return true;
 }

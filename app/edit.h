@@ -19,6 +19,8 @@ void sculpt(Viewer& v, int dir);
 void toggleBrush(Viewer& v);
 // Ctrl+Z and Ctrl+Y: undoes the last edit, or redoes the last undone.
 void undoOrRedo(Viewer& v, bool undo);
+// Makes `s` (its values already set to `after`) the newest edit, says its line and shows it.
+void recordEdit(Viewer& v, EditStep s);
 // Ctrl+S: saves the edits into the map's file, or says why not; false when nothing was saved.
 bool saveMap(Viewer& v);
 // The height samples of L's top face near (x, z) in its own frame (list positions of its

@@ -4,6 +4,7 @@
 #include "overlay.h"
 #include "compare.h"
 #include "measure.h"
+#include "merge.h"
 
 #include "controls.h"
 #include "selection.h"
@@ -90,6 +91,7 @@ OverlayPanel infoPanel(const Viewer& v, DWORD now) {
              line("pointer    " + pointerRow(v)),
              line(cameraLine(v))};
   for (const std::string& row : compareInfoLines(v)) p.lines.insert(p.lines.end() - 1, line(row));
+  for (const std::string& row : mergeInfoLines(v)) p.lines.insert(p.lines.end() - 1, line(row));
   const Section& cut = v.vs.section;
   if (cut.keeps != SectionKeeps::all) {
     char row[80];
@@ -105,6 +107,7 @@ OverlayPanel selectionPanel(const Viewer& v) {
   p.kind = PanelKind::selection;
   for (const std::string& s : selectionPanelLines(v.lat, v.selected)) p.lines.push_back(line(s));
   std::vector<std::string> change = changePanelLines(v);
+  if (change.empty()) change = mergePanelLines(v);
   for (size_t k = 0; k < change.size(); k++)
     p.lines.push_back(line(change[k], k ? nullptr : heading));
   if (p.lines.empty()) return p;

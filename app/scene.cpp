@@ -5,6 +5,7 @@
 #include "edit.h"
 #include "flight.h"
 #include "measure.h"
+#include "merge.h"
 #include "views.h"
 
 #include "selection.h"
@@ -104,6 +105,8 @@ void warnBoxes(Viewer& v, const std::string& name) {
 
 // Puts the loaded map in place of the scene's and says so; the old map goes with `r`.
 void swapIn(Viewer& v, const std::string& name, const char* verb, Replacement& r) {
+  if (!v.merge.out.empty()) say(v, "left the merge into " + v.merge.out);
+  v.merge = MergeView{}; // another map: the merge's conflicts are not its
   std::swap(v.store, r.store);
   v.lat = r.lat;
   v.lengths = std::move(r.lengths);
@@ -155,6 +158,7 @@ void buildScene(Viewer& v) {
                                    " MB the geometry may take (KELVANE_GEOMETRY_MB) and are "
                                    "drawn triangle by triangle, more slowly"));
   compareScene(v);
+  mergeScene(v);
 }
 
 namespace {
@@ -194,10 +198,63 @@ bool loadStart(Viewer& v, const std::string& name, MapStore& store, Lattice*& la
   return false;
 }
 
+// --merge BASE OURS THEIRS OUT: the merged map is shown as the map of OUT, unsaved until Ctrl+S
+// writes it there (unless OUT holds it already).
+bool openMerge(Viewer& v, const std::string names[4]) {
+  LoadedMap sides[3];
+  std::string bytes, err, text;
+  for (int k = 0; k < 3 && text.empty(); k++) {
+    sides[k].store.limit = v.start.storeLimit;
+    loadMap(names[k], sides[k]);
+    const LoadReport& rep = sides[k].rep;
+    for (const std::string& w : rep.warnings) sayWarning(v, prefixed(names[k], "warning: " + w));
+    if (rep.status != LoadStatus::loaded)
+      text = names[k] + ": " + (rep.status == LoadStatus::notMap ? "not a map: " : "") + rep.error;
+  }
+  if (text.empty() && !startMerge(v, names, sides, bytes, err)) text = names[3] + ": " + err;
+  Lattice* lat = nullptr;
+  LoadReport rep;
+  if (text.empty()) {
+    v.store->limit = v.start.storeLimit;
+    lat = newLattice(*v.store);
+    rep = loadLandFramesFromMemory(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                   bytes.size(), lat, *v.store);
+    if (rep.status != LoadStatus::loaded) text = names[3] + ": " + rep.error;
+  }
+  if (!text.empty()) {
+    std::fprintf(stderr, "%s: %s\n", programName, text.c_str());
+    MessageBoxA(nullptr, text.c_str(), "Error opening file.", MB_OK | MB_ICONEXCLAMATION);
+    return false;
+  }
+  v.lat = lat;
+  v.lengths = std::move(rep.lengths);
+  MergeView& m = v.merge;
+  std::string why;
+  if (std::FILE* f = openRegularFile(m.out, why)) {
+    char buf[1 << 16];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) m.outAtStart.append(buf, n);
+    std::fclose(f);
+  }
+  v.opened = fileIdentity(m.out);
+  v.watch.name = m.out;
+  if (m.outAtStart != bytes) v.edits.saved = SIZE_MAX; // OUT lacks the result until Ctrl+S
+  buildScene(v);
+  warnBoxes(v, m.out);
+  showTitle(v);
+  size_t open = m.conflicts.size();
+  say(v,
+      "merged " + names[1] + " and " + names[2] + " into " + m.out + ": " +
+          (open ? std::to_string(open) + " conflict(s): N goes to each, Alt+O or Alt+T takes ours "
+                                         "or theirs, Ctrl+S saves"
+                : "no conflicts; Ctrl+S saves"));
+  return true;
+}
+
 } // namespace
 
 bool openStartMap(Viewer& v, const char* cmdLine) {
-  std::string name = cmdLine, why, old, now;
+  std::string name = cmdLine, why, old, now, merged[4];
+  if (mergeNames(cmdLine, merged)) return openMerge(v, merged);
   bool compared = compareNames(cmdLine, old, now);
   if (compared) {
     name = now;
@@ -301,7 +358,8 @@ void watchCommand(Viewer& v) {
   if (watchDue(v.dropped, now) && watchLooked(v.dropped, fileStamp(v.dropped.name), now)) {
     std::string name = v.dropped.name; // openDroppedMap forgets the pending drop
     openDroppedMap(v, name);
-  } else if (watchDue(v.watch, now) && watchLooked(v.watch, fileStamp(v.watch.name), now)) {
+  } else if (v.merge.out.empty() && watchDue(v.watch, now) && // a merge's OUT is its to write
+             watchLooked(v.watch, fileStamp(v.watch.name), now)) {
     if (!unsavedEdits(v)) {
       reloadMap(v);
       return;
@@ -334,6 +392,7 @@ ViewDraw sceneView(Viewer& v) {
   d.lat = v.lat;
   d.scene = &v.scene;
   addComparison(v, d);
+  addMerge(v, d);
   return d;
 }
 

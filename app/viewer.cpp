@@ -6,7 +6,10 @@
 
 #include "mapfile/index_list.h"
 #include "render/camera_text.h"
+#include "render/compare.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 const char* const programName = "kelvane-viewer";
@@ -31,6 +34,36 @@ void say(Viewer& v, const std::string& line) {
 void sayWarning(Viewer& v, const std::string& line) {
   std::fprintf(stderr, "%s\n", line.c_str());
   remember(v, line, true);
+}
+
+bool nextName(const std::string& s, size_t& i, std::string& name) {
+  while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) i++;
+  if (i == s.size()) return false;
+  if (s[i] == '"') {
+    size_t end = s.find('"', i + 1);
+    if (end == std::string::npos) return false;
+    name = s.substr(i + 1, end - i - 1);
+    i = end + 1;
+    return !name.empty() && (i == s.size() || std::isspace(static_cast<unsigned char>(s[i])));
+  }
+  size_t from = i;
+  while (i < s.size() && !std::isspace(static_cast<unsigned char>(s[i]))) i++;
+  name = s.substr(from, i - from);
+  return name.find('"') == std::string::npos;
+}
+
+LatticeStyle mergeStyle(const Viewer& v, int index) {
+  const MergeView& m = v.merge;
+  for (size_t k = 0; k < m.conflicts.size(); k++)
+    if (m.conflicts[k].kind != MergeConflict::removed && m.conflicts[k].lattice == index &&
+        !m.taken[k])
+      return LatticeStyle::conflict;
+  uint8_t o = size_t(index) < m.origins.size() ? m.origins[size_t(index)] : 0;
+  return originStyle(o & (fromOurs | fromTheirs));
+}
+
+int openConflicts(const Viewer& v) {
+  return int(std::count(v.merge.taken.begin(), v.merge.taken.end(), 0));
 }
 
 std::vector<int> hiddenIndices(const Viewer& v) {

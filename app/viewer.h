@@ -9,6 +9,7 @@
 #include "window.h"
 
 #include "mapfile/diff.h"
+#include "mapfile/merge.h"
 #include "mapfile/lattice.h"
 #include "platform/output.h"
 #include "platform/page.h"
@@ -81,6 +82,19 @@ struct Comparison {
   int at = -1;         // the change N or Shift+N went to (in diff.changes); -1: none
 };
 
+// --merge BASE OURS THEIRS OUT: the merge shown, its conflicts and the side taken at each.
+struct MergeView {
+  std::string out;      // OUT, which Ctrl+S writes; empty: no merge
+  std::string names[3]; // BASE, OURS and THEIRS
+  std::vector<MergeConflict> conflicts;
+  std::vector<uint8_t> origins; // by list index of the shown map: MergeOrigin bits
+  std::vector<uint8_t> taken;   // by conflict: 0 open, 1 ours, 2 theirs
+  bool startsFromTheirs = false;
+  std::string outAtStart; // OUT's bytes when the viewer started ("" when there was no OUT)
+  RetainedScene none;     // no old map: the frame only outlines the selection, as comparing
+  int at = -1;            // the conflict N went to; -1: none
+};
+
 // One float an edit changed, in the map's store: its bits before and after.
 struct ValueChange {
   float* value;
@@ -93,6 +107,8 @@ struct EditStep {
   bool shape = false; // heights changed: the lattice's triangles are built again
   std::vector<ValueChange> values;
   std::string line;
+  int conflict = -1; // the merge's conflict whose side it took, and the sides before and after
+  uint8_t takenBefore = 0, takenAfter = 0;
 };
 
 // The edits of the open map, for undo and redo, and the modes that make them.
@@ -144,6 +160,7 @@ struct Viewer {
   size_t triangles = 0; // in a frame of the scene
   Measurement measure;
   Comparison compare;
+  MergeView merge;
   Edits edits;
   // The point under the pointer, for the info panel: what was found, and for which pointer
   // position and camera, when.
@@ -199,6 +216,16 @@ std::vector<int> hiddenIndices(const Viewer& v);
 // The view as P prints it: "--camera TX,TY,TZ,PITCH,YAW" and --size, --select, --hide as they
 // apply.
 std::string cameraLine(const Viewer& v);
+// The next name of a command line from `i`: a run of non-blanks, or the text between double
+// quotes; false when there is none.
+bool nextName(const std::string& s, size_t& i, std::string& name);
+
+// The merge view's style for lattice `index`: magenta while a conflict of it is open, else the
+// colour of where its changes came from.
+LatticeStyle mergeStyle(const Viewer& v, int index);
+// The merge's conflicts no side was taken for yet.
+int openConflicts(const Viewer& v);
+
 // Whether the map has edits that are not saved.
 bool unsavedEdits(const Viewer& v);
 // The window's title: the viewer's name, the selected lattice, "*" while edits are unsaved.

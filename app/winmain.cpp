@@ -5,6 +5,7 @@
 #include "edit.h"
 #include "flight.h"
 #include "measure.h"
+#include "merge.h"
 #include "overlay.h"
 #include "page_view.h"
 #include "scene.h"
@@ -229,6 +230,7 @@ int runViewer(HINSTANCE instance, LPSTR cmdLine, const ViewerStart& start) {
   v.vs.farPlane = start.farPlane;
   if (opened && drawnOrdinal(v.lat, start.selection) >= 0) selectLattice(v, start.selection);
   int exitCode = opened ? runLoop(v) : 1;
+  if (!exitCode) exitCode = mergeStatus(v); // a merge closed unresolved fails for git
   releaseOverlays(v);
   releaseRetained(v.scene);
   releaseRetained(v.compare.scene);

@@ -27,7 +27,7 @@ APP = {
     "viewer": 2,
     "compare": 3, "measure": 3, "flight": 3, "window.cpp": 3,
     "section": 4, "edit": 4,
-    "views": 5,
+    "views": 5, "merge": 5,
     "scene": 6,
     "overlay": 7, "page_view": 7, "picture.cpp": 7,
     "commands": 8,
