@@ -19,6 +19,7 @@ struct Options {
   std::vector<std::string> merge;    // render's BASE OURS THEIRS
   std::string fps = "30";
   bool json = false, axes = false, strict = false, fit = false, grid = false, force = false;
+  bool global = false;      // git-setup's --global
   bool selectGiven = false; // --select was on the command line, even as ""
   bool hideGiven = false;   // --hide likewise
   bool sectionGiven = false, sectionAboveGiven = false, orthoGiven = false, farGiven = false;
@@ -46,3 +47,13 @@ void useBinaryStdio();
 // --path's flight, or null for one picture.
 int runRender(const Options& o, RenderJob& job, const FlightJob* flight);
 int runThumbnail(const Options& o, int size);
+// The full path of this program's executable; "" when it cannot be found.
+std::string selfPath();
+// Runs program `args[0]` (looked up on PATH) with the rest as its arguments, no shell between,
+// and waits: its standard output in `out` and its exit status in `status`; its standard error is
+// ours, or with `quiet` discarded. False with `err` set when it could not be started.
+bool runProgram(const std::vector<std::string>& args, std::string& out, int& status,
+                std::string& err, bool quiet = false);
+
+// `kelvane git-setup [--global]`: the exit status.
+int runGitSetup(const Options& o);

@@ -182,6 +182,21 @@ void defineMerge(CommandLine& cl, Options& o) {
       "Example: kelvane merge base.map ours.map theirs.map -o merged.map");
 }
 
+void defineGitSetup(CommandLine& cl, Options& o) {
+  CLI::App* g = cl.gitSetup = cl.app.add_subcommand(
+      "git-setup", "Make git diff, merge and show maps through kelvane (once per repository)");
+  g->add_flag("--global", o.global,
+              "Set it up in your own git configuration, for every repository, instead");
+  g->footer(
+      "Adds '*.map diff=kelvane merge=kelvane' to .gitattributes (with --global, to your own\n"
+      "attributes file) and to git's configuration: 'kelvane dump' as the maps' textconv (git\n"
+      "diff, log -p, show and blame speak in lattices), 'kelvane merge' as their merge driver\n"
+      "(git merge, rebase and cherry-pick merge maps), and the viewer's --compare and --merge\n"
+      "as difftool and mergetool 'kelvane' (also diff.tool and merge.tool, unless chosen\n"
+      "already). Nothing else is touched, nothing is added twice, and each addition is said.\n"
+      "Example: cd my-level && kelvane git-setup && git merge other-branch");
+}
+
 } // namespace
 
 void defineCommands(CommandLine& cl, Options& o) {
@@ -199,5 +214,6 @@ void defineCommands(CommandLine& cl, Options& o) {
   defineDiff(cl, o);
   definePatch(cl, o);
   defineMerge(cl, o);
+  defineGitSetup(cl, o);
   defineDump(cl, o);
 }

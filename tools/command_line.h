@@ -9,7 +9,8 @@
 struct CommandLine {
   CLI::App app{"Inspect, render, export and build Kelvane map files.", "kelvane"};
   CLI::App *info = nullptr, *render = nullptr, *exp = nullptr, *thumb = nullptr, *demo = nullptr,
-           *make = nullptr, *diff = nullptr, *patch = nullptr, *merge = nullptr, *dump = nullptr;
+           *make = nullptr, *diff = nullptr, *patch = nullptr, *merge = nullptr, *dump = nullptr,
+           *gitSetup = nullptr;
 };
 
 // Declares every command and option of `cl`, each option stored into `o` when parsed.

@@ -278,6 +278,7 @@ int runCommand(const CommandLine& cl, Options& o) {
   if (cl.patch->parsed()) return runPatch(o);
   if (cl.merge->parsed()) return runMerge(o);
   if (cl.dump->parsed()) return runDump(o);
+  if (cl.gitSetup->parsed()) return runGitSetup(o);
   if (cl.render->parsed()) return renderCommand(o);
   if (cl.thumb->parsed()) return thumbnailCommand(o);
   return 2;
