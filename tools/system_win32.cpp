@@ -68,7 +68,10 @@ std::string lastError() {
 bool runProgram(const std::vector<std::string>& args, std::string& out, int& status,
                 std::string& err, bool quiet) {
   std::string line;
-  for (const std::string& a : args) line += (line.empty() ? "" : " ") + quoted(a);
+  for (const std::string& a : args) {
+    if (!line.empty()) line += ' ';
+    line += quoted(a);
+  }
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
   HANDLE readEnd, writeEnd;
   if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) {
@@ -87,7 +90,11 @@ bool runProgram(const std::vector<std::string>& args, std::string& out, int& sta
   PROCESS_INFORMATION pi{};
   BOOL made =
       CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-  if (!made) err = args[0] + ": " + lastError();
+  if (!made) {
+    err = args[0];
+    err += ": ";
+    err += lastError();
+  }
   CloseHandle(writeEnd);
   if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
   if (!made) {
