@@ -315,7 +315,9 @@ bool saveMap(Viewer& v) {
     sayWarning(v, std::string(programName) + ": " + name + ": not saved: " + err);
     return false;
   }
-  if (!note.empty()) sayWarning(v, std::string(programName) + ": " + name + ": " + note);
+  bool created = v.merge.out == name && !v.opened.exists; // a merge's OUT made anew: no news
+  if (!note.empty() && !created)
+    sayWarning(v, std::string(programName) + ": " + name + ": " + note);
   v.opened = fileIdentity(name); // the saved file is the one opened from now on
   v.store->file.assign(bytes.begin(), bytes.end());
   if (v.merge.out == name) v.merge.outAtStart = bytes;

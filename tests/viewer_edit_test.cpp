@@ -364,3 +364,53 @@ TEST_F(ViewerTest, CtrlOAsksAboutEditsThenOpensTheChosenMap) {
             std::string::npos)
       << err;
 }
+
+// The merge view shows kelvane merge's result: N goes to the conflict, Alt+T takes theirs as an
+// edit (Ctrl+Z takes it back, Ctrl+Y again), Ctrl+S writes OUT, and left with none open the
+// viewer exits 0. Closed with the conflict open and OUT unwritten, it asks twice and exits 1.
+TEST_F(ViewerTest, MergeViewTakesASideAndEndsAsGitExpects) {
+  MapDesc base;
+  base.lattices = {box(2, 1, 2, 1), box(2, 1, 2, 2)};
+  base.lattices[1].pos[0] = 10;
+  MapDesc ours = base, theirs = base;
+  ours.lattices[0].pos[1] = 1;
+  theirs.lattices[0].pos[1] = 2;
+  theirs.lattices[1].pos[2] = 3;
+  write("base.map", mapBytes(base));
+  write("ours.map", mapBytes(ours));
+  write("theirs.map", mapBytes(theirs));
+  std::string out = (dir / "out.map").string();
+  std::string line = "--merge base.map ours.map theirs.map " + out;
+  MSG down = ctrl(VK_CONTROL, true), up = ctrl(VK_CONTROL, false);
+  script({keyMsg(WM_KEYDOWN, 'N'), keyMsg(WM_SYSKEYDOWN, 'T'), keyMsg(WM_SYSKEYUP, 'T'), down,
+          keyMsg(WM_KEYDOWN, 'Z'), keyMsg(WM_KEYDOWN, 'Y'), keyMsg(WM_KEYDOWN, 'S'), up,
+          keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  testing::internal::CaptureStdout();
+  int rc = run(line);
+  std::string said = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(rc, 0) << said;
+  EXPECT_EQ(readFile(out), mapBytes(theirs)); // lattice 0 from theirs, lattice 1 merged
+  for (const char* want :
+       {"conflict 1 of 1: lattice 0 (id 1) position: base (0, 0, 0), ours (0, 1, 0), theirs "
+        "(0, 2, 0)",
+        "undid: conflict 1: took theirs", "redid: conflict 1: took theirs",
+        ": no conflicts remain; close the viewer to end the merge"})
+    EXPECT_NE(said.find(want), std::string::npos) << want << " in\n" << said;
+
+  fs::remove(out);
+  winDoubleReset();
+  script({closeMsg()});
+  winDouble.answers = {IDNO, IDYES};
+  testing::internal::CaptureStdout();
+  rc = run(line);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(rc, 1);
+  EXPECT_FALSE(fs::exists(out));
+  std::vector<std::string> asked;
+  for (const WinCall& c : winDouble.calls)
+    if (c.fn == "MessageBoxA") asked.push_back(c.args[2] + ": " + c.args[1]);
+  EXPECT_EQ(asked, (std::vector<std::string>{
+                       "Unsaved changes: Save changes to out.map?",
+                       "Conflicts remain: 1 conflict(s) of the merge into out.map have no side "
+                       "taken. Close all the same?"}));
+}
