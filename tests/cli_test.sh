@@ -121,6 +121,12 @@ grep -qx "conflict: lattice 1 (id 2) position: base (-9, 5.5, -5), ours (-9, 6.5
 cmp -s "$tmp/merged.map" "$tmp/moved.map" && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL a conflict does not keep ours"; }
 python3 -c 'import json, sys; c = json.load(open(sys.argv[1]))["conflicts"][0]; assert c["theirs"] == [-9, 7.5, -5] and c["lattice"] == 1' "$tmp/conflicts.json" && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL merge --conflicts: $(head -c 300 "$tmp/conflicts.json")"; }
 rm -f "$tmp/merged.map"
+# render --merge: the three maps named; a lattice theirs changed is drawn in another colour.
+check "render --merge needs three maps" 2 "kelvane: --merge: At least 3 required but received 2" "$bin/kelvane" render "$tmp/moved.map" --merge "$tmp/plain.map" "$tmp/moved.map" -o "$tmp/m.png"
+check "render --merge" 0 "" "$bin/kelvane" render "$tmp/moved.map" --merge "$tmp/plain.map" "$tmp/plain.map" "$tmp/moved.map" -o "$tmp/m.png"
+check "render plain" 0 "" "$bin/kelvane" render "$tmp/moved.map" -o "$tmp/p.png"
+! cmp -s "$tmp/m.png" "$tmp/p.png" && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL render --merge draws the plain picture"; }
+check "git-setup outside a repository" 1 "kelvane: git-setup: not inside a git repository: run it in one, or give --global" env -C "$tmp" GIT_CEILING_DIRECTORIES="$(dirname "$tmp")" "$bin/kelvane" git-setup
 check "merge of what is not a map is trouble" 2 "kelvane: $tmp/demo.json: not a map" "$bin/kelvane" merge "$tmp/plain.map" "$tmp/demo.json" "$tmp/moved.map" -o "$tmp/merged.map"
 [[ ! -e $tmp/merged.map ]] && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL a merge in trouble wrote a map"; }
 check "merge takes one map from stdin" 2 "only one of BASE, OURS and THEIRS" "$bin/kelvane" merge - - "$tmp/moved.map" -o "$tmp/merged.map"

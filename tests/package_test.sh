@@ -73,7 +73,7 @@ offers() { # words...: what bash offers for the last word
 " "${COMPREPLY[@]}"' _ "$share/bash-completion/completions/kelvane" "$tmp" "$@" | sort | tr '
 ' ' '
 }
-check "bash completes the commands" grep -q "demo diff dump export info make-map merge patch render thumbnail" <<<"$(offers kelvane "")"
+check "bash completes the commands" grep -q "demo diff dump export git-setup info make-map merge patch render thumbnail" <<<"$(offers kelvane "")"
 check "bash completes a command's options" grep -q -- "--axes .*--select" <<<"$(offers kelvane render --)"
 check "bash completes --format" [ "$(offers kelvane export x.map --format "")" = "glb gltf obj " ]
 check "bash completes map files" grep -q "level.map" <<<"$(offers kelvane info "")"
