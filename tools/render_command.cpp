@@ -18,73 +18,12 @@
 
 namespace {
 
-// The bytes the retained arrays may take here, saying when the setting was not understood.
-size_t renderBudget() {
+// The geometry budget, its warning said.
+size_t budgetSaid() {
   std::string warning;
-  size_t budget = geometryBudgetFromEnv(physicalMemory(), warning);
+  size_t budget = renderBudget(warning);
   if (!warning.empty()) std::fprintf(stderr, "kelvane: warning: %s\n", warning.c_str());
   return budget;
-}
-
-// A fitted view `depth` units deep (to the farthest point it holds) reaches it: past the plain
-// view's far plane, the job's is pushed out to hold it (fittedFar). A --far beyond stays.
-void fitFar(RenderJob& job, double depth) {
-  job.farPlane = std::max(job.farPlane, fittedFar(depth));
-}
-
-// --fit: moves the job's camera to frame the map, saying what it chose and what it could not.
-void fitRender(const std::string& file, const Lattice* lat, RenderJob& job) {
-  double depth = 0;
-  FitAlso removed; // --compare: the removed lattices are in the picture too
-  if (job.old) removed = {job.old, allButRemoved(*job.diff, job.old)};
-  if (job.ortho > 0) { // the extent is fitted too: --ortho's value only asks for the projection
-    if (!fitOrtho(lat, job.width, job.height, job.cam.trot, job.ortho, latticeAt(lat, job.select),
-                  SIZE_MAX, hiddenByIndex(job.hidden), &removed))
-      std::fprintf(stderr, "kelvane: %s: warning: no lattice is drawn; nothing to fit\n",
-                   file.c_str());
-    std::fprintf(stderr, "%s %s\n", cameraText(job.cam.trot).c_str(), orthoText(job.ortho).c_str());
-    return;
-  }
-  if (!fitCamera(lat, job.width, job.height, job.cam.trot, depth, latticeAt(lat, job.select),
-                 SIZE_MAX, hiddenByIndex(job.hidden), &removed)) {
-    std::fprintf(stderr, "kelvane: %s: warning: no lattice is drawn; nothing to fit\n",
-                 file.c_str());
-  } else {
-    fitFar(job, depth);
-    job.mustShow = true;
-  }
-  std::string line = cameraText(job.cam.trot);
-  if (job.farPlane > 0) line += " " + farText(job.farPlane);
-  std::fprintf(stderr, "%s\n", line.c_str());
-}
-
-// `option`'s lattice `index` names a drawn lattice of `list` (the map's lattices by index);
-// the reason when it does not.
-bool checkDrawn(const std::vector<const Lattice*>& list, const std::string& option, int index,
-                std::string& err) {
-  if (index >= 0 && size_t(index) < list.size() && list[size_t(index)]->id) return true;
-  size_t n = list.size();
-  err = option + " " + std::to_string(index) + ": " +
-        (size_t(index) < n ? "lattice " + std::to_string(index) + " is not drawn (its id is 0)"
-                           : "the map has " + std::to_string(n) + " lattice" + (n == 1 ? "" : "s"));
-  return false;
-}
-
-// --select and --hide name drawn lattices, and the selected one is not hidden; one walk of the
-// list, however many lattices --hide names.
-bool checkLattices(const Lattice* lat, const RenderJob& job, std::string& err) {
-  std::vector<const Lattice*> list;
-  for (const Lattice* L = lat; L; L = L->next) list.push_back(L);
-  if (job.select >= 0 && !checkDrawn(list, "--select", job.select, err)) return false;
-  for (int i : job.hidden)
-    if (!checkDrawn(list, "--hide", i, err)) return false;
-  for (int i : job.hidden)
-    if (i == job.select) {
-      err = "--select " + std::to_string(i) + ": lattice " + std::to_string(i) +
-            " is hidden by --hide";
-      return false;
-    }
-  return true;
 }
 
 } // namespace
@@ -94,7 +33,7 @@ int runRender(const Options& o, RenderJob& job, const FlightJob* flight) {
   map.store.keepTail = old.store.keepTail = false; // nothing is written back
   if (!load(o.map, map, o.strict)) return 1;
   std::string bad;
-  if (!checkLattices(map.lat, job, bad)) return usage("render", bad);
+  if (!checkRenderLattices(map.lat, job, bad)) return usage("render", bad);
   MapDiff diff;
   if (!o.compare.empty()) {
     if (!load(o.compare, old, o.strict)) return 1;
@@ -112,13 +51,15 @@ int runRender(const Options& o, RenderJob& job, const FlightJob* flight) {
     origins = mapOrigins(map.lat, mergeMaps(sides[0], sides[1], sides[2]));
     job.origins = &origins;
   }
-  if (o.fit) fitRender(o.map, map.lat, job);
+  std::vector<std::string> said;
+  if (o.fit) fitRender(o.map, map.lat, job, said);
+  for (const std::string& l : said) std::fprintf(stderr, "%s\n", l.c_str());
   // A cut far past the scene keeps all of it or none, as a cut just past it does; a height
   // near a float's limit would overflow the clip plane's transform and draw nothing at all.
   SceneBox box;
   if (job.cut.keeps != SectionKeeps::all && worldBox(map.lat, box))
     job.cut.y = float(std::clamp(double(job.cut.y), box.lo[1] - 1, box.hi[1] + 1));
-  job.budget = renderBudget();
+  job.budget = budgetSaid();
   job.outAtStart = o.outAtStart;
   std::string where, err;
   bool ok = flight ? renderFlight(map.lat, job, *flight, o.out, where, err)
@@ -147,7 +88,7 @@ int runThumbnail(const Options& o, int size) {
     std::fprintf(stderr, "kelvane: %s: warning: no lattice is drawn; the picture is empty\n",
                  o.map.c_str());
   }
-  job.budget = renderBudget();
+  job.budget = budgetSaid();
   job.outAtStart = o.outAtStart;
   std::string where, err;
   return renderPng(map.lat, job, o.out, where, err) ? 0 : fail(where, err);

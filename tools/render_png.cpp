@@ -191,6 +191,21 @@ std::vector<bool> hiddenByIndex(const std::vector<int>& indices) {
   return flags;
 }
 
+bool renderRgb(const Lattice* lat, const RenderJob& job, std::vector<unsigned char>& rgb,
+               std::string& err) {
+  FrameSource f;
+  if (!openFrames(f, lat, job, err)) return false;
+  std::vector<unsigned char> up;
+  bool drew = frameRgb(f, job, job.cam.trot, up, err);
+  closeFrames(f);
+  if (!drew) return false;
+  size_t row = size_t(job.width) * 3;
+  rgb.resize(up.size());
+  for (int y = 0; y < job.height; y++) // GL's rows run from the bottom
+    std::copy_n(up.data() + size_t(job.height - 1 - y) * row, row, rgb.data() + size_t(y) * row);
+  return true;
+}
+
 bool renderPng(const Lattice* lat, const RenderJob& job, const std::string& out, std::string& where,
                std::string& err) {
   FrameSource f;

@@ -117,6 +117,25 @@ std::vector<bool> hiddenByIndex(const std::vector<int>& indices);
 bool renderPng(const Lattice* lat, const RenderJob& job, const std::string& out, std::string& where,
                std::string& err);
 
+// The frame the viewer would draw for the job, drawn without any window system: RGB rows from
+// the top. False with `err` set on failure.
+bool renderRgb(const Lattice* lat, const RenderJob& job, std::vector<unsigned char>& rgb,
+               std::string& err);
+
+// Preparing a job as `kelvane render` does. The reason when --select or --hide names no drawn
+// lattice, or the selected one is hidden; else true.
+bool checkRenderLattices(const Lattice* lat, const RenderJob& job, std::string& err);
+// --fit: moves the job's camera to frame the map (`file` names it); `said` gets the lines the
+// command prints: the camera it chose, and a warning when nothing is drawn.
+void fitRender(const std::string& file, const Lattice* lat, RenderJob& job,
+               std::vector<std::string>& said);
+// A fitted view `depth` units deep (to the farthest point it holds) reaches it: past the plain
+// view's far plane, the job's is pushed out to hold it (fittedFar). A --far beyond stays.
+void fitFar(RenderJob& job, double depth);
+// The bytes the retained arrays may take here (KELVANE_GEOMETRY_MB, or a share of the memory);
+// `warning` says when the setting was not understood.
+size_t renderBudget(std::string& warning);
+
 // `render --path`: a flight's keyframes and the frames a second it is drawn at; progress on
 // stderr when it is a terminal.
 struct FlightJob {
