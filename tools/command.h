@@ -35,9 +35,6 @@ int usage(const std::string& command, const std::string& msg);
 // caller reports them itself (`quiet`); with `strict` any warning is a failure.
 bool load(const std::string& file, LoadedMap& map, bool strict, bool quiet = false);
 
-// Triangles a thumbnail draws at most (see boxedLattices).
-constexpr size_t thumbnailTriangles = 2'000'000;
-
 // One file per platform (system_posix.cpp, system_win32.cpp) answers these.
 // Whether progress can be shown: stderr is a terminal.
 bool stderrIsTerminal();

@@ -72,6 +72,9 @@ std::string escapeControls(const std::string& text);
 uint64_t glbBytes(size_t jsonBytes, bool withBuffer, uint64_t bufferBytes);
 bool glbTooLarge(size_t jsonBytes, bool withBuffer, uint64_t bufferBytes, std::string& err);
 
+// Triangles a thumbnail draws at most (see boxedLattices).
+constexpr size_t thumbnailTriangles = 2'000'000;
+
 // The built-in sample landscape.
 MapDesc demoMap();
 
