@@ -19,6 +19,7 @@
 #include "tools/parse.h"
 #include "tools/toolkit.h"
 
+#include <png.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -53,8 +54,7 @@ PyObject* notAMapError = nullptr;
 PyObject* changedOnDiskError = nullptr;
 
 [[noreturn]] void raiseOs(int err, const std::string& text, const std::string& file) {
-  py::object e = py::module_::import("builtins")
-                     .attr("OSError")(err ? err : EIO, text, file);
+  py::object e = py::module_::import("builtins").attr("OSError")(err ? err : EIO, text, file);
   PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(e.ptr())), e.ptr()); // FileNotFoundError, …
   throw py::error_already_set();
 }
@@ -229,6 +229,18 @@ template <class N> size_t lengthOf(const N* n) {
   size_t k = 0;
   for (; n; n = n->next) k++;
   return k;
+}
+
+// Puts `values` (as many as the view holds) into view `to` of the bytes: `lat.heights += 1`
+// assigns the array it changed in place, which is that view already.
+void assignView(py::array to, const py::object& values, const char* what) {
+  py::array from = py::array::ensure(values);
+  if (!from) throw py::value_error(std::string(what) + ": an array of numbers");
+  if (from.size() != to.size())
+    throw py::value_error(std::string(what) + ": " + std::to_string(to.size()) +
+                          " values (the file's), not " + std::to_string(from.size()));
+  py::module_::import("numpy").attr("copyto")(to, from.attr("reshape")(to.attr("shape")),
+                                              py::arg("casting") = "same_kind");
 }
 
 // The camera of a render: None (where the viewer starts), five numbers, or "--camera ..." text.
@@ -440,6 +452,49 @@ MapPtr patch(const py::object& m, const py::object& changes) {
   return out;
 }
 
+// A PNG file's pixels, H x W x 3 (grey and alpha made RGB), through libpng.
+py::array_t<uint8_t> readPng(const py::object& pathArg) {
+  std::string path = py::str(py::module_::import("os").attr("fsdecode")(pathArg));
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) raiseOs(errno, std::strerror(errno), path);
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  bool ok = png_image_begin_read_from_stdio(&image, f);
+  std::vector<unsigned char> rgb;
+  if (ok) {
+    image.format = PNG_FORMAT_RGB;
+    rgb.resize(PNG_IMAGE_SIZE(image));
+    ok = png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr);
+  }
+  std::string why = image.message;
+  png_image_free(&image);
+  std::fclose(f);
+  if (!ok) throw py::value_error("kelvane: " + path + ": not a PNG picture (" + why + ")");
+  py::array_t<uint8_t> out({py::ssize_t(image.height), py::ssize_t(image.width), py::ssize_t(3)});
+  std::memcpy(out.mutable_data(), rgb.data(), rgb.size());
+  return out;
+}
+
+// Writes H x W x 3 uint8 pixels as a PNG file, never half-written.
+void writePng(const py::object& pathArg, const py::array_t<uint8_t, py::array::c_style>& px) {
+  std::string path = py::str(py::module_::import("os").attr("fsdecode")(pathArg));
+  if (px.ndim() != 3 || px.shape(2) != 3 || px.shape(0) < 1 || px.shape(1) < 1)
+    throw py::value_error("write_png: pixels must be H x W x 3 uint8");
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = png_uint_32(px.shape(1));
+  image.height = png_uint_32(px.shape(0));
+  image.format = PNG_FORMAT_RGB;
+  Output out;
+  std::string err;
+  errno = 0;
+  if (!openOutput(path, out, err)) raiseOs(errno, err, path);
+  bool ok = png_image_write_to_stdio(&image, out.f, 0, px.data(), 0, nullptr);
+  if (!ok) err = image.message;
+  png_image_free(&image);
+  if (!commitOutput(out, ok, err)) raiseOs(errno, err, path);
+}
+
 } // namespace
 
 PYBIND11_MODULE(kelvane, mod) {
@@ -491,24 +546,38 @@ PYBIND11_MODULE(kelvane, mod) {
                                  if (p[k] == r.index) kids.push_back(int(k));
                                return kids;
                              })
-      .def_property_readonly(
+      .def_property(
           "heights",
           [](const LatticeRef& r) {
             return bytesView(r, offsetsOf(r).heights, lengthOf(latticeOf(r)->heights), false);
           },
+          [](const LatticeRef& r, const py::object& v) {
+            assignView(bytesView(r, offsetsOf(r).heights, lengthOf(latticeOf(r)->heights), false),
+                       v, "heights");
+          },
           "The height list as the file stores it: a writable float32 view of the map's bytes")
-      .def_property_readonly(
+      .def_property(
           "min_insets",
           [](const LatticeRef& r) {
             return bytesView(r, offsetsOf(r).minInsets, 2 * lengthOf(latticeOf(r)->minInsets),
                              true);
           },
+          [](const LatticeRef& r, const py::object& v) {
+            assignView(
+                bytesView(r, offsetsOf(r).minInsets, 2 * lengthOf(latticeOf(r)->minInsets), true),
+                v, "min insets");
+          },
           "The lower inset list, (dx, dz) a row: a writable float32 view of the map's bytes")
-      .def_property_readonly(
+      .def_property(
           "max_insets",
           [](const LatticeRef& r) {
             return bytesView(r, offsetsOf(r).maxInsets, 2 * lengthOf(latticeOf(r)->maxInsets),
                              true);
+          },
+          [](const LatticeRef& r, const py::object& v) {
+            assignView(
+                bytesView(r, offsetsOf(r).maxInsets, 2 * lengthOf(latticeOf(r)->maxInsets), true),
+                v, "max insets");
           },
           "The upper inset list, (dx, dz) a row: a writable float32 view of the map's bytes")
       .def(
@@ -609,6 +678,9 @@ PYBIND11_MODULE(kelvane, mod) {
   mod.def("patch", &patch, py::arg("map"), py::arg("changes"),
           "A new Map: `map` with diff's changes (a dict or its JSON text) put in, as `kelvane "
           "patch`; ValueError naming a change that does not fit");
+  mod.def("read_png", &readPng, py::arg("path"), "A PNG file's pixels as an H x W x 3 uint8 array");
+  mod.def("write_png", &writePng, py::arg("path"), py::arg("pixels"),
+          "Writes H x W x 3 uint8 pixels (as render returns them) as a PNG file");
   mod.def("merge", &merge, py::arg("base"), py::arg("ours"), py::arg("theirs"),
           "(Map, conflicts): the three-way merge `kelvane merge` makes, and what its --conflicts "
           "file holds");

@@ -33,15 +33,12 @@ class Lattice:
     def parent(self) -> Optional[int]: ...
     @property
     def children(self) -> list[int]: ...
-    @property
-    def heights(self) -> npt.NDArray[np.float32]:
-        """The height list as the file stores it: a writable view of the map's own bytes."""
-    @property
-    def min_insets(self) -> npt.NDArray[np.float32]:
-        """The lower inset list, n x 2 (dx, dz): a writable view of the map's bytes."""
-    @property
-    def max_insets(self) -> npt.NDArray[np.float32]:
-        """The upper inset list, n x 2 (dx, dz): a writable view of the map's bytes."""
+    heights: npt.NDArray[np.float32]
+    """The height list as the file stores it: a writable view of the map's own bytes."""
+    min_insets: npt.NDArray[np.float32]
+    """The lower inset list, n x 2 (dx, dz): a writable view of the map's bytes."""
+    max_insets: npt.NDArray[np.float32]
+    """The upper inset list, n x 2 (dx, dz): a writable view of the map's bytes."""
     @property
     def matrix(self) -> npt.NDArray[np.float64]:
         """The lattice's placement in the world, 4 x 4 (points as columns)."""
@@ -87,5 +84,9 @@ def diff(old: MapLike, new: MapLike) -> dict[str, Any]:
     """What `kelvane diff --json OLD NEW` prints."""
 def patch(map: MapLike, changes: Union[dict[str, Any], str]) -> Map:
     """A new Map with diff's changes put in, as `kelvane patch`."""
+def read_png(path: Union[str, PathLike]) -> npt.NDArray[np.uint8]:
+    """A PNG file's pixels, H x W x 3."""
+def write_png(path: Union[str, PathLike], pixels: npt.NDArray[np.uint8]) -> None:
+    """Writes H x W x 3 pixels (as render returns them) as a PNG file, never half-written."""
 def merge(base: MapLike, ours: MapLike, theirs: MapLike) -> Tuple[Map, dict[str, Any]]:
     """The three-way merge `kelvane merge` makes, and what its --conflicts file holds."""

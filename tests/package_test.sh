@@ -63,6 +63,25 @@ check "the thumbnailer's command succeeds quietly" [ $? = 0 -a ! -s "$tmp/thumb.
 check "the thumbnail is a 128 x 128 PNG" [ "$(/usr/bin/identify -format %m:%wx%h "$tmp/thumb.tmp" 2>/dev/null)" = PNG:128x128 ]
 check "the thumbnail shows the map" [ "$(/usr/bin/convert "$tmp/thumb.tmp" -format '%[fx:mean>0.1]' info:)" = 1 ]
 check "a thumbnail of what is not a map fails" eval '! "$root/usr/bin/kelvane" thumbnail -s 64 "$thumbnailer" "$tmp/not.png" 2>/dev/null && [ ! -e "$tmp/not.png" ]'
+# The Python module from the package in a clean interpreter (no build tree, no user site), and
+# the README's three scripts with it; the Blender add-on is installed.
+py() { env -i PATH=/usr/bin:/bin HOME="$tmp/home" PYTHONPATH="$root/usr/lib/python3/dist-packages" /usr/bin/python3 -s "$@"; }
+check "the module imports from the package" py -c "import kelvane, sys; sys.exit(not kelvane.__file__.startswith('$root/'))"
+check "its stubs are beside it" [ -f "$root/usr/lib/python3/dist-packages/kelvane.pyi" ]
+check "the Blender add-on is there" grep -q "File > Import > Kelvane map" "$share/kelvane/blender/kelvane_import.py"
+awk -v dir="$tmp" '/^```python$/ {on = 1; n++; next} /^```$/ {on = 0} on {print > (dir "/script" n ".py")}' "$(dirname "$0")/../README.md"
+mkdir -p "$tmp/maps"
+"$build/bin/kelvane" demo -o "$tmp/maps/a.map"
+cp "$tmp/maps/a.map" "$tmp/maps/b.map"
+echo "not a map" >"$tmp/maps/c.map"
+py "$tmp/script1.py" "$tmp/maps" 2>"$tmp/script.err"
+check "the thumbnails script makes a picture of each map" [ "$(/usr/bin/identify -format %wx%h "$tmp/maps/a.png" "$tmp/maps/b.png" 2>/dev/null)" = 256x256256x256 ]
+check "and skips what is not a map, saying why" grep -q "skipped $tmp/maps/c.map: kelvane: $tmp/maps/c.map: not a map" "$tmp/script.err"
+"$root/usr/bin/kelvane" render "$tmp/maps/a.map" --fit -o "$tmp/stored.png" 2>/dev/null
+check "the picture check passes on the stored picture" py "$tmp/script3.py" "$tmp/maps/a.map" "$tmp/stored.png"
+check "the raise script raises the heights" py "$tmp/script2.py" "$tmp/maps/a.map" 0.5
+check "only heights changed" grep -q "reshaped" <<<"$("$root/usr/bin/kelvane" diff "$tmp/maps/b.map" "$tmp/maps/a.map")"
+check "the picture check fails once the picture changed" eval '! py "$tmp/script3.py" "$tmp/maps/a.map" "$tmp/stored.png" 2>/dev/null'
 # Completion: bash's through the installed function; zsh's and fish's parse.
 offers() { # words...: what bash offers for the last word
   bash -c 'source /usr/share/bash-completion/bash_completion
