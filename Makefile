@@ -100,6 +100,7 @@ bench: build web
 	bench/chains.sh build/bin
 	bench/patch.sh build/bin
 	bench/merge.sh build/bin
+	bench/python.sh build/bin build/python
 
 clean:
 	rm -rf build build-asan build-bench build-fuzz build-windows build-web build-web-obj out dist

@@ -37,6 +37,11 @@ namespace {
 
 struct Map {
   LoadedMap m;
+  // The list by index, each lattice's height and inset list lengths, and its parent's index:
+  // made once, so that a lattice's values cost nothing to find.
+  std::vector<Lattice*> list;
+  std::vector<size_t> heights, minInsets, maxInsets;
+  std::vector<int> parents;
   std::string path;    // the file it was opened from or saved to; "" for bytes
   FileIdentity opened; // what `path` stood for then
   int exchanged = 0;   // Current guards in force
@@ -47,6 +52,22 @@ struct LatticeRef {
   MapPtr map;
   int index;
 };
+
+template <class N> size_t lengthOf(const N* n) {
+  size_t k = 0;
+  for (; n; n = n->next) k++;
+  return k;
+}
+
+void indexMap(Map& map) {
+  for (Lattice* L = map.m.lat; L; L = L->next) {
+    map.list.push_back(L);
+    map.heights.push_back(lengthOf(L->heights));
+    map.minInsets.push_back(lengthOf(L->minInsets));
+    map.maxInsets.push_back(lengthOf(L->maxInsets));
+  }
+  map.parents = parentIndexes(map.m.lat);
+}
 
 // Raised for input that is not a map; the message is the command's.
 PyObject* notAMapError = nullptr;
@@ -80,10 +101,12 @@ template <class F> void eachValue(Map& map, F&& f) {
   }
 }
 
-// Swaps each editable float between the bytes and the records.
+// Swaps each editable float between the bytes and the records (only those that differ are
+// written: an unedited map is only read).
 void exchange(Map& map) {
   unsigned char* b = map.m.store.file.data();
   eachValue(map, [&](uint64_t o, float* v) {
+    if (std::memcmp(b + o, v, 4) == 0) return;
     float t;
     std::memcpy(&t, b + o, 4);
     std::memcpy(b + o, v, 4);
@@ -133,6 +156,7 @@ MapPtr fromBytes(const std::string& bytes, const std::string& name) {
   }
   if (map->m.rep.status == LoadStatus::outOfMemory) throw std::bad_alloc();
   if (map->m.rep.status != LoadStatus::loaded) raiseOs(EIO, map->m.rep.error, name);
+  indexMap(*map);
   return map;
 }
 
@@ -155,6 +179,7 @@ MapPtr openMap(const py::object& source) {
   if (rep.status == LoadStatus::outOfMemory) throw std::bad_alloc();
   if (rep.status != LoadStatus::loaded) raiseOs(EIO, rep.error, path);
   map->path = path;
+  indexMap(*map);
   return map;
 }
 
@@ -169,7 +194,7 @@ py::object jsonLoads(const std::string& text) {
 }
 
 Lattice* latticeOf(const LatticeRef& r) {
-  return const_cast<Lattice*>(latticeAt(r.map->m.lat, r.index));
+  return r.map->list[size_t(r.index)];
 }
 const ValueOffsets& offsetsOf(const LatticeRef& r) {
   return r.map->m.store.offsets[size_t(r.index)];
@@ -223,12 +248,6 @@ py::array bytesView(const LatticeRef& r, uint64_t at, size_t count, bool pairs) 
     return py::array(py::dtype("<f4"), {py::ssize_t(count / 2), py::ssize_t(2)},
                      {py::ssize_t(8), py::ssize_t(4)}, p, owner);
   return py::array(py::dtype("<f4"), {py::ssize_t(count)}, {py::ssize_t(4)}, p, owner);
-}
-
-template <class N> size_t lengthOf(const N* n) {
-  size_t k = 0;
-  for (; n; n = n->next) k++;
-  return k;
 }
 
 // Puts `values` (as many as the view holds) into view `to` of the bytes: `lat.heights += 1`
@@ -535,13 +554,13 @@ PYBIND11_MODULE(kelvane, mod) {
                              })
       .def_property_readonly("parent",
                              [](const LatticeRef& r) -> py::object {
-                               std::vector<int> p = parentIndexes(r.map->m.lat);
-                               int i = p[size_t(r.index)];
+                               int i = r.map->parents[size_t(r.index)];
                                return i < 0 ? py::object(py::none()) : py::int_(i);
                              })
       .def_property_readonly("children",
                              [](const LatticeRef& r) {
-                               std::vector<int> p = parentIndexes(r.map->m.lat), kids;
+                               const std::vector<int>& p = r.map->parents;
+                               std::vector<int> kids;
                                for (size_t k = 0; k < p.size(); k++)
                                  if (p[k] == r.index) kids.push_back(int(k));
                                return kids;
@@ -549,34 +568,34 @@ PYBIND11_MODULE(kelvane, mod) {
       .def_property(
           "heights",
           [](const LatticeRef& r) {
-            return bytesView(r, offsetsOf(r).heights, lengthOf(latticeOf(r)->heights), false);
+            return bytesView(r, offsetsOf(r).heights, r.map->heights[size_t(r.index)], false);
           },
           [](const LatticeRef& r, const py::object& v) {
-            assignView(bytesView(r, offsetsOf(r).heights, lengthOf(latticeOf(r)->heights), false),
+            assignView(bytesView(r, offsetsOf(r).heights, r.map->heights[size_t(r.index)], false),
                        v, "heights");
           },
           "The height list as the file stores it: a writable float32 view of the map's bytes")
       .def_property(
           "min_insets",
           [](const LatticeRef& r) {
-            return bytesView(r, offsetsOf(r).minInsets, 2 * lengthOf(latticeOf(r)->minInsets),
+            return bytesView(r, offsetsOf(r).minInsets, 2 * r.map->minInsets[size_t(r.index)],
                              true);
           },
           [](const LatticeRef& r, const py::object& v) {
             assignView(
-                bytesView(r, offsetsOf(r).minInsets, 2 * lengthOf(latticeOf(r)->minInsets), true),
+                bytesView(r, offsetsOf(r).minInsets, 2 * r.map->minInsets[size_t(r.index)], true),
                 v, "min insets");
           },
           "The lower inset list, (dx, dz) a row: a writable float32 view of the map's bytes")
       .def_property(
           "max_insets",
           [](const LatticeRef& r) {
-            return bytesView(r, offsetsOf(r).maxInsets, 2 * lengthOf(latticeOf(r)->maxInsets),
+            return bytesView(r, offsetsOf(r).maxInsets, 2 * r.map->maxInsets[size_t(r.index)],
                              true);
           },
           [](const LatticeRef& r, const py::object& v) {
             assignView(
-                bytesView(r, offsetsOf(r).maxInsets, 2 * lengthOf(latticeOf(r)->maxInsets), true),
+                bytesView(r, offsetsOf(r).maxInsets, 2 * r.map->maxInsets[size_t(r.index)], true),
                 v, "max insets");
           },
           "The upper inset list, (dx, dz) a row: a writable float32 view of the map's bytes")
@@ -584,7 +603,8 @@ PYBIND11_MODULE(kelvane, mod) {
           "grid",
           [](const LatticeRef& r) {
             Lattice* L = latticeOf(r);
-            py::array h = bytesView(r, offsetsOf(r).heights, lengthOf(L->heights), false);
+            py::array h =
+                bytesView(r, offsetsOf(r).heights, r.map->heights[size_t(r.index)], false);
             py::array_t<float> g({L->nz + 1, L->nx + 1});
             float* out = g.mutable_data();
             size_t samples = size_t(L->nx + 1) * size_t(L->nz + 1), have = size_t(h.size());
@@ -620,7 +640,7 @@ PYBIND11_MODULE(kelvane, mod) {
           "lattices",
           [](const MapPtr& m) {
             std::vector<LatticeRef> all;
-            int n = latticeCount(m->m.lat);
+            int n = int(m->list.size());
             all.reserve(size_t(n));
             for (int i = 0; i < n; i++) all.push_back({m, i});
             return all;
