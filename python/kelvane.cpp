@@ -262,6 +262,17 @@ void assignView(py::array to, const py::object& values, const char* what) {
                                               py::arg("casting") = "same_kind");
 }
 
+enum class List { heights, minInsets, maxInsets };
+
+// The view of one of the lattice's lists: heights one a row, insets (dx, dz) a row.
+py::array listView(const LatticeRef& r, List which) {
+  const ValueOffsets& at = offsetsOf(r);
+  size_t i = size_t(r.index);
+  if (which == List::heights) return bytesView(r, at.heights, r.map->heights[i], false);
+  if (which == List::minInsets) return bytesView(r, at.minInsets, 2 * r.map->minInsets[i], true);
+  return bytesView(r, at.maxInsets, 2 * r.map->maxInsets[i], true);
+}
+
 // The camera of a render: None (where the viewer starts), five numbers, or "--camera ..." text.
 void cameraArg(const py::object& camera, RenderJob& job) {
   if (camera.is_none()) return;
@@ -330,9 +341,7 @@ py::array_t<uint8_t> render(const MapPtr& map, const py::object& camera, std::pa
   }
   std::vector<std::string> said;
   if (fit) fitRender(map->path, map->m.lat, job, said);
-  SceneBox box;
-  if (job.cut.keeps != SectionKeeps::all && worldBox(map->m.lat, box))
-    job.cut.y = float(std::clamp(double(job.cut.y), box.lo[1] - 1, box.hi[1] + 1));
+  clampCut(map->m.lat, job);
   std::string warning;
   job.budget = renderBudget(warning);
   return renderArray(*map, job, map->path);
@@ -342,15 +351,7 @@ py::array_t<uint8_t> thumbnail(const MapPtr& map, int size) {
   if (size < 16 || size > 1024) throw py::value_error("size: 16 to 1024 pixels");
   Current now(*map);
   RenderJob job;
-  job.width = job.height = size;
-  job.cam.trot[Trot::pitch] = 30;
-  job.cam.trot[Trot::yaw] = -45;
-  job.triangles = thumbnailTriangles;
-  double depth = 0;
-  if (fitCamera(map->m.lat, size, size, job.cam.trot, depth, nullptr, job.triangles)) {
-    fitFar(job, depth);
-    job.mustShow = true;
-  }
+  thumbnailJob(map->m.lat, size, job);
   std::string warning;
   job.budget = renderBudget(warning);
   return renderArray(*map, job, map->path);
@@ -566,45 +567,28 @@ PYBIND11_MODULE(kelvane, mod) {
                                return kids;
                              })
       .def_property(
-          "heights",
-          [](const LatticeRef& r) {
-            return bytesView(r, offsetsOf(r).heights, r.map->heights[size_t(r.index)], false);
-          },
+          "heights", [](const LatticeRef& r) { return listView(r, List::heights); },
           [](const LatticeRef& r, const py::object& v) {
-            assignView(bytesView(r, offsetsOf(r).heights, r.map->heights[size_t(r.index)], false),
-                       v, "heights");
+            assignView(listView(r, List::heights), v, "heights");
           },
           "The height list as the file stores it: a writable float32 view of the map's bytes")
       .def_property(
-          "min_insets",
-          [](const LatticeRef& r) {
-            return bytesView(r, offsetsOf(r).minInsets, 2 * r.map->minInsets[size_t(r.index)],
-                             true);
-          },
+          "min_insets", [](const LatticeRef& r) { return listView(r, List::minInsets); },
           [](const LatticeRef& r, const py::object& v) {
-            assignView(
-                bytesView(r, offsetsOf(r).minInsets, 2 * r.map->minInsets[size_t(r.index)], true),
-                v, "min insets");
+            assignView(listView(r, List::minInsets), v, "min insets");
           },
           "The lower inset list, (dx, dz) a row: a writable float32 view of the map's bytes")
       .def_property(
-          "max_insets",
-          [](const LatticeRef& r) {
-            return bytesView(r, offsetsOf(r).maxInsets, 2 * r.map->maxInsets[size_t(r.index)],
-                             true);
-          },
+          "max_insets", [](const LatticeRef& r) { return listView(r, List::maxInsets); },
           [](const LatticeRef& r, const py::object& v) {
-            assignView(
-                bytesView(r, offsetsOf(r).maxInsets, 2 * r.map->maxInsets[size_t(r.index)], true),
-                v, "max insets");
+            assignView(listView(r, List::maxInsets), v, "max insets");
           },
           "The upper inset list, (dx, dz) a row: a writable float32 view of the map's bytes")
       .def(
           "grid",
           [](const LatticeRef& r) {
             Lattice* L = latticeOf(r);
-            py::array h =
-                bytesView(r, offsetsOf(r).heights, r.map->heights[size_t(r.index)], false);
+            py::array h = listView(r, List::heights);
             py::array_t<float> g({L->nz + 1, L->nx + 1});
             float* out = g.mutable_data();
             size_t samples = size_t(L->nx + 1) * size_t(L->nz + 1), have = size_t(h.size());

@@ -54,11 +54,7 @@ int runRender(const Options& o, RenderJob& job, const FlightJob* flight) {
   std::vector<std::string> said;
   if (o.fit) fitRender(o.map, map.lat, job, said);
   for (const std::string& l : said) std::fprintf(stderr, "%s\n", l.c_str());
-  // A cut far past the scene keeps all of it or none, as a cut just past it does; a height
-  // near a float's limit would overflow the clip plane's transform and draw nothing at all.
-  SceneBox box;
-  if (job.cut.keeps != SectionKeeps::all && worldBox(map.lat, box))
-    job.cut.y = float(std::clamp(double(job.cut.y), box.lo[1] - 1, box.hi[1] + 1));
+  clampCut(map.lat, job);
   job.budget = budgetSaid();
   job.outAtStart = o.outAtStart;
   std::string where, err;
@@ -76,15 +72,7 @@ int runThumbnail(const Options& o, int size) {
   map.store.keepTail = false;
   if (!load(o.map, map, false, true)) return 1;
   RenderJob job;
-  job.width = job.height = size;
-  job.cam.trot[Trot::pitch] = 30;
-  job.cam.trot[Trot::yaw] = -45;
-  job.triangles = thumbnailTriangles;
-  double depth = 0;
-  if (fitCamera(map.lat, size, size, job.cam.trot, depth, nullptr, job.triangles)) {
-    fitFar(job, depth);
-    job.mustShow = true;
-  } else {
+  if (!thumbnailJob(map.lat, size, job)) {
     std::fprintf(stderr, "kelvane: %s: warning: no lattice is drawn; the picture is empty\n",
                  o.map.c_str());
   }

@@ -70,3 +70,21 @@ bool checkRenderLattices(const Lattice* lat, const RenderJob& job, std::string& 
     }
   return true;
 }
+
+void clampCut(const Lattice* lat, RenderJob& job) {
+  SceneBox box;
+  if (job.cut.keeps != SectionKeeps::all && worldBox(lat, box))
+    job.cut.y = float(std::clamp(double(job.cut.y), box.lo[1] - 1, box.hi[1] + 1));
+}
+
+bool thumbnailJob(const Lattice* lat, int size, RenderJob& job) {
+  job.width = job.height = size;
+  job.cam.trot[Trot::pitch] = 30;
+  job.cam.trot[Trot::yaw] = -45;
+  job.triangles = thumbnailTriangles;
+  double depth = 0;
+  if (!fitCamera(lat, size, size, job.cam.trot, depth, nullptr, job.triangles)) return false;
+  fitFar(job, depth);
+  job.mustShow = true;
+  return true;
+}

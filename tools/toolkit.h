@@ -135,6 +135,13 @@ void fitRender(const std::string& file, const Lattice* lat, RenderJob& job,
 // A fitted view `depth` units deep (to the farthest point it holds) reaches it: past the plain
 // view's far plane, the job's is pushed out to hold it (fittedFar). A --far beyond stays.
 void fitFar(RenderJob& job, double depth);
+// A cut far past the scene keeps all of it or none, as a cut just past it does: the job's cut
+// height is brought to within a unit of the map's box (a height near a float's limit would
+// overflow the clip plane's transform and draw nothing at all).
+void clampCut(const Lattice* lat, RenderJob& job);
+// `kelvane thumbnail`'s job: SIZE x SIZE, the fitted view from pitch 30 and yaw -45, at most
+// thumbnailTriangles drawn; false when no lattice is drawn (the picture is then empty).
+bool thumbnailJob(const Lattice* lat, int size, RenderJob& job);
 // The bytes the retained arrays may take here (KELVANE_GEOMETRY_MB, or a share of the memory);
 // `warning` says when the setting was not understood.
 size_t renderBudget(std::string& warning);
