@@ -32,7 +32,7 @@ namespace {
 // everything) first, then moving, the measurement, the selection. It never stops the viewer.
 void leaveMode(Viewer& v) {
   if (v.overlay.help)
-    v.overlay.help = false;
+    closeHelp(v);
   else if (v.edits.moving)
     toggleMoving(v);
   else if (v.measure.count)
@@ -89,6 +89,16 @@ void runAction(Viewer& v, Action a, int key, const std::string& name) {
       stepConflict(v, a == Action::nextChange ? 1 : -1);
     else
       stepChange(v, a == Action::nextChange ? 1 : -1);
+    break;
+  case Action::helpType:
+    typeInHelp(v, key);
+    break;
+  case Action::closeHelp:
+    closeHelp(v);
+    break;
+  case Action::nextMap:
+  case Action::previousMap:
+    stepFolder(v, a == Action::nextMap ? 1 : -1);
     break;
   case Action::takeOurs:
   case Action::takeTheirs:
@@ -159,6 +169,7 @@ void runAction(Viewer& v, Action a, int key, const std::string& name) {
     break;
   case Action::toggleHelp:
     v.overlay.help = !v.overlay.help;
+    v.overlay.helpFilter.clear();
     break;
   case Action::toggleInfo:
     v.overlay.info = !v.overlay.info;
@@ -212,7 +223,7 @@ void keyCommand(Viewer& v, const Input& in) {
   bool stops = v.playing && in.message == WM_KEYDOWN && !in.repeat;
   bool flightKey = a == Action::addKeyframe || a == Action::playFlight ||
                    a == Action::printFlight || a == Action::forgetFlight;
-  if (!(stops && flightKey)) runAction(v, a, in.key);
+  if (!(stops && flightKey)) runAction(v, a, in.arg); // the key, or the character typed
   if (stops) stopFlight(v, "flight stopped");
 }
 

@@ -62,10 +62,18 @@ const Binding bindings[] = {
      "select the next (previous) lattice / change or conflict"},
     {'N', modShift, true, false, Action::previousChange, "Tab / N (+Shift)",
      "select the next (previous) lattice / change or conflict"},
+    {VK_PRIOR, 0, true, false, Action::selectParent, "(Ctrl+)PgUp/PgDn",
+     "select the parent / first child; Ctrl: previous/next map", onDesktop},
+    {VK_NEXT, 0, true, false, Action::selectChild, "(Ctrl+)PgUp/PgDn",
+     "select the parent / first child; Ctrl: previous/next map", onDesktop},
+    {VK_PRIOR, modCtrl, false, false, Action::previousMap, "(Ctrl+)PgUp/PgDn",
+     "select the parent / first child; Ctrl: previous/next map", onDesktop},
+    {VK_NEXT, modCtrl, false, false, Action::nextMap, "(Ctrl+)PgUp/PgDn",
+     "select the parent / first child; Ctrl: previous/next map", onDesktop},
     {VK_PRIOR, 0, true, false, Action::selectParent, "PageUp / PageDown",
-     "select the parent / the first child of the selection"},
+     "select the parent / the first child of the selection", onPage},
     {VK_NEXT, 0, true, false, Action::selectChild, "PageUp / PageDown",
-     "select the parent / the first child of the selection"},
+     "select the parent / the first child of the selection", onPage},
     {VK_BACK, 0, true, false, Action::clearSelection, "(Ctrl+)Backspace",
      "clear the selection, the measurement / the keyframes"},
     {VK_BACK, modCtrl, false, false, Action::forgetFlight, "(Ctrl+)Backspace",
@@ -231,7 +239,8 @@ int keyByPlace(int vk, LPARAM lParam) {
 
 } // namespace
 
-Input decodeInput(const MSG& msg, const unsigned char* key, uint8_t where, bool moving) {
+Input decodeInput(const MSG& msg, const unsigned char* key, uint8_t where, bool moving,
+                  Typing typing) {
   Input in;
   in.message = msg.message;
   in.allUp = msg.message == keysReleasedMessage;
@@ -262,7 +271,28 @@ Input decodeInput(const MSG& msg, const unsigned char* key, uint8_t where, bool 
                     (moving ? modMoving : 0));
   in.action = lookUpAction(in.key, in.mods, in.repeat, where);
   in.arg = in.key;
+  if (typing != Typing::off && !(in.mods & (modCtrl | modAlt))) {
+    char c = in.key == VK_BACK ? '\b' : typedChar(in.key);
+    if (c) {
+      in.action = Action::helpType;
+      in.arg = c;
+    } else if (in.key == VK_ESCAPE && typing == Typing::filterAndClose) {
+      in.action = Action::closeHelp;
+    }
+  }
   return in;
+}
+
+char typedChar(int vk) {
+  if ((vk >= 'A' && vk <= 'Z')) return char(vk - 'A' + 'a');
+  if (vk >= '0' && vk <= '9') return char(vk);
+  static const int signs[][2] = {{VK_SPACE, ' '},   {VK_OEM_PLUS, '+'},   {VK_OEM_MINUS, '-'},
+                                 {VK_OEM_2, '/'},   {VK_OEM_PERIOD, '.'}, {VK_OEM_COMMA, ','},
+                                 {VK_OEM_4, '['},   {VK_OEM_6, ']'},      {VK_ADD, '+'},
+                                 {VK_SUBTRACT, '-'}};
+  for (const auto& s : signs)
+    if (s[0] == vk) return char(s[1]);
+  return 0;
 }
 
 bool quitPressedSince(uint8_t where) {

@@ -34,6 +34,10 @@ enum class Action : uint8_t {
   previousChange,
   takeOurs,
   takeTheirs,
+  nextMap,
+  previousMap,
+  helpType,  // a character typed into the help sheet's filter (arg; '\b' edits it)
+  closeHelp, // Escape while the help sheet takes typing
   selectParent,
   selectChild,
   clearSelection,
@@ -135,8 +139,16 @@ struct Input {
 // Decodes `msg` with the key table `key` (as it stands before the message): a press finds its
 // binding among the rows that apply `where`, with modMoving while a lattice is `moving`. A
 // page's keyframe file name is taken out of the message (its sender's allocation is freed).
+// How presses are read while the help sheet is shown: as they are; typed into its filter
+// (letters, digits, blanks and the signs of typedChar, and Backspace, unless Ctrl or Alt is
+// down); or so too, with Escape closing the sheet.
+enum class Typing : uint8_t { off, filter, filterAndClose };
 Input decodeInput(const MSG& msg, const unsigned char* key, uint8_t where = onDesktop,
-                  bool moving = false);
+                  bool moving = false, Typing typing = Typing::off);
+
+// The character key `vk` types into a filter: a letter (lower case), a digit, a blank, + - / .
+// , [ or ]; 0 for a key that types none.
+char typedChar(int vk);
 
 // Whether the key of the quit row that applies `where` (Escape) was pressed since this was last
 // asked: Windows keeps one such mark for all programs, and asking spends it.

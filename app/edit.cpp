@@ -151,6 +151,9 @@ void cameraKeys(const Viewer& v, unsigned char out[256]) {
       out[k] = 0;
   if (v.key[VK_CONTROL])
     for (int k : {'E', 'D', 'S', 'F', 'W', 'R'}) out[k] = 0;
+  if (helpTyping(v) != Typing::off) // typed into the help sheet's filter, not held
+    for (int k = 0; k < 256; k++)
+      if (typedChar(k)) out[k] = 0;
 }
 
 void sculptWheel(Viewer& v, int notches) {

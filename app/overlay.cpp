@@ -39,10 +39,6 @@ OverlayLine line(const std::string& text, const float* rgb = nullptr) {
   return l;
 }
 
-bool startScreen(const Viewer& v) {
-  return !v.lat && v.watch.name.empty();
-}
-
 OverlayPanel helpPanel(const Viewer& v) {
   OverlayPanel p;
   p.kind = PanelKind::help;
@@ -52,12 +48,21 @@ OverlayPanel helpPanel(const Viewer& v) {
     p.lines.push_back(line("window, or start kelvane-viewer MAP.", heading));
     p.lines.push_back(line(""));
   }
-  p.lines.push_back(line("Keys and mouse (F1 hides this)", heading));
+  const std::string& f = v.overlay.helpFilter;
+  if (f.empty())
+    p.lines.push_back(line("Keys and mouse (F1 hides this; type to find)", heading));
+  else
+    p.lines.push_back(line("Keys and mouse with \"" + f + "\" (Backspace edits)", heading));
+  size_t shownRows = 0;
   for (const HelpLine& h : helpLines(bindingsHere(v))) {
-    std::string keys = h.keys;
+    std::string keys = h.keys, all = h.keys + " " + h.does;
+    for (char& c : all) c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (all.find(f) == std::string::npos) continue;
     keys.resize(18, ' ');
     p.lines.push_back(line(keys + h.does));
+    shownRows++;
   }
+  if (!shownRows) p.lines.push_back(line("no key or word holds \"" + f + "\""));
   return p;
 }
 
@@ -92,6 +97,9 @@ OverlayPanel infoPanel(const Viewer& v, DWORD now) {
              line(cameraLine(v))};
   for (const std::string& row : compareInfoLines(v)) p.lines.insert(p.lines.end() - 1, line(row));
   for (const std::string& row : mergeInfoLines(v)) p.lines.insert(p.lines.end() - 1, line(row));
+  if (v.folderCount)
+    p.lines.insert(p.lines.end() - 1, line("folder     map " + std::to_string(v.folderAt) + " of " +
+                                           std::to_string(v.folderCount)));
   const Section& cut = v.vs.section;
   if (cut.keeps != SectionKeeps::all) {
     char row[80];
@@ -204,6 +212,22 @@ void addPanels(Viewer& v, ViewDraw& d, std::vector<OverlayPanel>& panels) {
   panels = overlayPanels(v, now);
   d.panels = &panels;
   d.glyphs = &v.overlay.texture;
+}
+
+void typeInHelp(Viewer& v, int c) {
+  std::string& f = v.overlay.helpFilter;
+  if (c == '\b') {
+    if (!f.empty()) f.pop_back();
+  } else if (f.size() < 40) {
+    f += char(c);
+  }
+  v.redraw = true;
+}
+
+void closeHelp(Viewer& v) {
+  v.overlay.help = false;
+  v.overlay.helpFilter.clear();
+  v.redraw = true;
 }
 
 void releaseOverlays(Viewer& v) {

@@ -15,7 +15,9 @@
 #include "platform/system.h"
 #include "render/frame.h"
 
+#include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -106,7 +108,8 @@ void warnBoxes(Viewer& v, const std::string& name) {
 // Puts the loaded map in place of the scene's and says so; the old map goes with `r`.
 void swapIn(Viewer& v, const std::string& name, const char* verb, Replacement& r) {
   if (!v.merge.out.empty()) say(v, "left the merge into " + v.merge.out);
-  v.merge = MergeView{}; // another map: the merge's conflicts are not its
+  v.merge = MergeView{};          // another map: the merge's conflicts are not its
+  v.folderAt = v.folderCount = 0; // stepFolder says where the map is among its folder's
   std::swap(v.store, r.store);
   v.lat = r.lat;
   v.lengths = std::move(r.lengths);
@@ -351,6 +354,60 @@ void openChosenMap(Viewer& v) {
     sayWarning(v, std::string(programName) +
                       ": no open dialog could be shown; drop a map file on the window, or "
                       "start kelvane-viewer MAP");
+}
+
+std::vector<std::string> folderMaps(const std::string& name) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> maps;
+  std::error_code ec;
+  fs::path dir = fs::path(name).parent_path();
+  for (const fs::directory_entry& e : fs::directory_iterator(dir.empty() ? "." : dir, ec)) {
+    std::string ext = e.path().extension().string();
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (ext == ".map" && e.is_regular_file(ec))
+      maps.push_back(dir.empty() ? e.path().filename().string() : e.path().string());
+  }
+  std::sort(maps.begin(), maps.end());
+  return maps;
+}
+
+void stepFolder(Viewer& v, int dir) {
+  if (!v.lat || v.watch.name.empty()) {
+    say(v, "Ctrl+PageDown and Ctrl+PageUp open the next and previous map of the open map's "
+           "folder");
+    return;
+  }
+  std::vector<std::string> maps = folderMaps(v.watch.name);
+  std::string mine = std::filesystem::path(v.watch.name).filename().string();
+  int n = int(maps.size()), at = -1;
+  for (int k = 0; k < n && at < 0; k++)
+    if (std::filesystem::path(maps[size_t(k)]).filename() == mine) at = k;
+  if (n - (at >= 0) < 1) {
+    say(v, "no other map file (*.map) in the folder of " + v.watch.name);
+    return;
+  }
+  if (!settleEdits(v)) return;
+  // From a map the folder does not list (another extension), the first or the last is next.
+  int from = at >= 0 ? at : (dir > 0 ? -1 : n);
+  for (int k = 1; k <= n; k++) {
+    int i = ((from + dir * k) % n + n) % n;
+    if (i == at) break;
+    Replacement r;
+    if (!loadReplacement(v, maps[size_t(i)], "opened", r)) continue;
+    selectLattice(v, -1);
+    clearMeasurement(v);
+    v.hidden.clear();
+    float kept = v.vs.farPlane; // the view goes on as it was, its far plane too
+    swapIn(v, maps[size_t(i)], "opened", r);
+    v.vs.farPlane = kept;
+    v.folderAt = i + 1;
+    v.folderCount = n;
+    say(v, maps[size_t(i)] + " is map " + std::to_string(i + 1) + " of " + std::to_string(n) +
+               " in its folder");
+    showTitle(v);
+    return;
+  }
+  say(v, "no other map of the folder of " + v.watch.name + " loads");
 }
 
 void watchCommand(Viewer& v) {

@@ -4,6 +4,7 @@
 #include "viewer.h"
 
 #include <string>
+#include <vector>
 
 // The first whitespace-delimited word of the text file `path`, of any length. False with
 // `err` set when the file does not open or holds no word.
@@ -21,6 +22,13 @@ void openDroppedMap(Viewer& v, const std::string& name, bool settled = false);
 // Ctrl+O: asks about unsaved edits, then for a map file with the system's open dialog, and
 // opens it (as a dropped map); says how to open a map when no dialog can be shown.
 void openChosenMap(Viewer& v);
+// Ctrl+PageDown and Ctrl+PageUp (dir 1, -1): asks about unsaved edits, then opens the next or
+// previous map file (*.map, in name order, wrapping) of the open map's folder that loads,
+// keeping the camera, the projection and the section; a file that does not load is said and
+// passed over.
+void stepFolder(Viewer& v, int dir);
+// The map files (*.map, any case) of the folder `name` lies in, full paths in name order.
+std::vector<std::string> folderMaps(const std::string& name);
 // Builds the scene's geometry for the current map, in buffer objects where the context has
 // them.
 void buildScene(Viewer& v);

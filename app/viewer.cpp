@@ -62,6 +62,16 @@ LatticeStyle mergeStyle(const Viewer& v, int index) {
   return originStyle(o & (fromOurs | fromTheirs));
 }
 
+bool startScreen(const Viewer& v) {
+  return !v.lat && v.watch.name.empty();
+}
+
+Typing helpTyping(const Viewer& v) {
+  const Overlays& o = v.overlay;
+  if (!o.shown || o.help == startScreen(v)) return Typing::off;
+  return startScreen(v) ? Typing::filter : Typing::filterAndClose;
+}
+
 int openConflicts(const Viewer& v) {
   return int(std::count(v.merge.taken.begin(), v.merge.taken.end(), 0));
 }
@@ -123,6 +133,8 @@ bool unsavedEdits(const Viewer& v) {
 
 void showTitle(Viewer& v) {
   std::string title = unsavedEdits(v) ? std::string("*") + windowTitle : windowTitle;
+  if (v.folderCount)
+    title += " - " + std::to_string(v.folderAt) + " of " + std::to_string(v.folderCount);
   if (v.selected >= 0) title += " - lattice " + std::to_string(v.selected);
   SetWindowTextA(v.hWnd, title.c_str());
 }

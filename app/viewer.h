@@ -58,6 +58,7 @@ struct Overlays {
   bool shown = true;               // O hides and shows them all
   bool help = false, info = false; // F1, I
   bool axes = false;               // X: the axes marker
+  std::string helpFilter;          // typed while the help sheet is shown: the rows it keeps
   std::deque<Message> messages;    // newest last
   std::deque<DWORD> frames;        // when the frames of the last second were drawn
   unsigned texture = 0;            // the glyph atlas in the current context; 0: not made
@@ -161,6 +162,9 @@ struct Viewer {
   Measurement measure;
   Comparison compare;
   MergeView merge;
+  // Where Ctrl+PageDown and Ctrl+PageUp last opened a map: its place (from 1) among the map
+  // files of its folder, and how many there are; 0 when the map was opened otherwise.
+  int folderAt = 0, folderCount = 0;
   Edits edits;
   // The point under the pointer, for the info panel: what was found, and for which pointer
   // position and camera, when.
@@ -225,6 +229,12 @@ bool nextName(const std::string& s, size_t& i, std::string& name);
 LatticeStyle mergeStyle(const Viewer& v, int index);
 // The merge's conflicts no side was taken for yet.
 int openConflicts(const Viewer& v);
+
+// Whether the window shows the start screen: no map open and none named.
+bool startScreen(const Viewer& v);
+// How presses are read now: typed into the help sheet's filter while it is shown (Escape then
+// closes it, but on the start screen, where it still quits).
+Typing helpTyping(const Viewer& v);
 
 // Whether the map has edits that are not saved.
 bool unsavedEdits(const Viewer& v);

@@ -140,7 +140,9 @@ bool userQuits(Viewer& v, const MSG& msg, bool& got, bool waiting, int& status) 
     if (PeekMessageA(&close, v.hWnd, WM_CLOSE, WM_CLOSE, PM_REMOVE) ||
         PeekMessageA(&close, v.hWnd, WM_QUIT, WM_QUIT, PM_REMOVE))
       quit = close.message == WM_QUIT ? int(close.wParam) : 0;
-    if (quitPressedSince(bindingsHere(v))) v.key[escape] = 1; // taken as down
+    // taken as down, but by the help sheet while it takes typing (its Escape closes it)
+    if (quitPressedSince(bindingsHere(v)) && helpTyping(v) != Typing::filterAndClose)
+      v.key[escape] = 1;
   }
   if (quit >= 0 && (WPARAM(quit) == pageQuitCode || settleEdits(v))) {
     status = quit;
@@ -178,8 +180,10 @@ int runLoop(Viewer& v) {
     bool got = takeMessage(v, msg, waiting);
     int status = 0;
     if (userQuits(v, msg, got, waiting, status)) return status;
-    Input in = got ? decodeInput(msg, v.key, bindingsHere(v), v.edits.moving) : Input{};
-    if (got) updateKeyTable(v.key, in);
+    Input in =
+        got ? decodeInput(msg, v.key, bindingsHere(v), v.edits.moving, helpTyping(v)) : Input{};
+    // An Escape that closes the help sheet is not the quit key held.
+    if (got && in.action != Action::closeHelp) updateKeyTable(v.key, in);
     // Frames that move the camera are paced; a release with nothing held moves nothing and
     // changes nothing a frame shows but the axis lines.
     bool moving = anyKeyDown(v.key) || v.playing || !v.drawn;

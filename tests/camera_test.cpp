@@ -321,3 +321,33 @@ TEST(HomePitch, LevelViewsLookDown) {
                {-179, 30}, {360, 390}, {365, 390}, {400, 400}, {-360, -330}, {725, 750}};
   for (const Case& c : cases) EXPECT_EQ(homePitch(c.pitch), c.home) << c.pitch;
 }
+
+// While the help sheet takes typing, what types a character goes into its filter (Backspace
+// edits it) and Escape closes it where it may; Ctrl or Alt keeps a key's binding, and with
+// typing off every key is as before.
+TEST(KeyTable, TypingIntoTheHelpSheet) {
+  unsigned char key[256] = {};
+  struct Case {
+    Typing typing;
+    int vk;
+    bool ctrl;
+    Action action;
+    int arg;
+  } cases[] = {
+      {Typing::filter, 'G', false, Action::helpType, 'g'},
+      {Typing::filter, '7', false, Action::helpType, '7'},
+      {Typing::filter, VK_OEM_MINUS, false, Action::helpType, '-'},
+      {Typing::filter, VK_BACK, false, Action::helpType, '\b'},
+      {Typing::filter, VK_ESCAPE, false, Action::none, VK_ESCAPE}, // the start screen quits
+      {Typing::filterAndClose, VK_ESCAPE, false, Action::closeHelp, VK_ESCAPE},
+      {Typing::filterAndClose, 'S', true, Action::saveMap, 'S'},
+      {Typing::filterAndClose, VK_F1, false, Action::toggleHelp, VK_F1},
+      {Typing::off, 'G', false, Action::toggleGrid, 'G'},
+  };
+  for (const Case& c : cases) {
+    key[VK_CONTROL] = c.ctrl;
+    Input in = decodeInput(keyMsg(WM_KEYDOWN, WPARAM(c.vk)), key, onDesktop, false, c.typing);
+    EXPECT_EQ(int(in.action), int(c.action)) << c.vk;
+    EXPECT_EQ(in.arg, c.arg) << c.vk;
+  }
+}

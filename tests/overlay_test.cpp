@@ -93,8 +93,9 @@ TEST_F(OverlayTest, NothingShowingCallsNothing) {
 TEST_F(OverlayTest, ThePassPutsBackWhatItChanged) {
   std::vector<GlState> after; // the state at the start of each pass: after the last frame
   for (size_t k = 0; k < 7; k++) winDouble.at[k] = [&] { after.push_back(glDoubleState()); };
-  ASSERT_EQ(run({std::nullopt, keyMsg(WM_KEYDOWN, VK_F1), keyMsg(WM_KEYDOWN, 'I'),
-                 keyMsg(WM_KEYDOWN, VK_TAB), std::nullopt, keyMsg(WM_KEYDOWN, 'O'),
+  // (I before F1: letters typed while the help sheet is shown go to its filter.)
+  ASSERT_EQ(run({std::nullopt, keyMsg(WM_KEYDOWN, 'I'), keyMsg(WM_KEYDOWN, VK_F1),
+                 keyMsg(WM_KEYDOWN, VK_TAB), std::nullopt, keyMsg(WM_KEYDOWN, VK_F1),
                  keyMsg(WM_KEYDOWN, VK_ESCAPE)}),
             0);
   ASSERT_EQ(after.size(), 7u);
@@ -144,6 +145,8 @@ TEST(OverlayPanels, HelpListsEveryBinding) {
   std::string text = helpText();
   for (int i = 0; i < bindingCount; i++) {
     if (!(bindings[i].where & onDesktop)) continue;
+    EXPECT_LE(std::string(bindings[i].keys).size(), 17u)
+        << "runs into its words: " << bindings[i].keys;
     EXPECT_TRUE(has(*help, bindings[i].keys)) << bindings[i].keys;
     EXPECT_TRUE(has(*help, bindings[i].does)) << bindings[i].does;
     EXPECT_NE(text.find(std::string(bindings[i].keys) + " "), std::string::npos);
@@ -497,3 +500,32 @@ TEST(OverlayPass, GlyphsOnWholePixels) {
 }
 
 } // namespace
+
+// The help sheet keeps the rows whose keys or words hold what was typed, whatever the case,
+// and says when none does.
+TEST(OverlayPanels, HelpFiltersItsRowsAsTheUserTypes) {
+  Viewer v;
+  struct Case {
+    const char* filter;
+    std::vector<std::string> keys; // the rows kept, by their keys
+  } cases[] = {
+      {"grid", {"G / Home"}},
+      {"ctrl+z", {"Ctrl+Z / Ctrl+Y"}},
+      {"merge", {"Alt+O / Alt+T"}},
+      {"zzz", {}},
+  };
+  for (const Case& c : cases) {
+    v.overlay.helpFilter = c.filter;
+    std::vector<OverlayPanel> panels = overlayPanels(v, 0);
+    const OverlayPanel* help = panelWith(panels, "Keys and mouse with \"" + std::string(c.filter));
+    ASSERT_NE(help, nullptr) << c.filter;
+    std::vector<std::string> rows;
+    for (size_t k = 4; k < help->lines.size(); k++) // after the start screen's and the heading
+      rows.push_back(help->lines[k].text.substr(0, help->lines[k].text.find("  ")));
+    if (c.keys.empty()) {
+      EXPECT_EQ(rows, (std::vector<std::string>{"no key or word holds \"zzz\""}));
+    } else {
+      EXPECT_EQ(rows, c.keys) << c.filter;
+    }
+  }
+}

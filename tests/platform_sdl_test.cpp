@@ -250,6 +250,8 @@ SDL_Scancode scancodeOf(int vk) {
   if (vk == VK_RIGHT) return SDL_SCANCODE_RIGHT;
   if (vk == VK_UP) return SDL_SCANCODE_UP;
   if (vk == VK_DOWN) return SDL_SCANCODE_DOWN;
+  if (vk == VK_PRIOR) return SDL_SCANCODE_PAGEUP;
+  if (vk == VK_NEXT) return SDL_SCANCODE_PAGEDOWN;
   return SDL_SCANCODE_UNKNOWN;
 }
 

@@ -548,3 +548,59 @@ TEST(Hiding, TheFrameLeavesHiddenLatticesOut) {
 }
 
 } // namespace
+
+// Ctrl+PageDown and Ctrl+PageUp go through the folder's map files in name order, wrapping; one
+// that does not load is said and passed over; the camera stays where the user moved it, and the
+// title says where the map is among them.
+TEST_F(ViewerTest, CtrlPageDownStepsThroughTheFolderKeepingTheView) {
+  for (const char* name : {"a.map", "b.map", "c.map"}) map(name);
+  write("d.map", "not a map");
+  write("e.txt", "not a map either");
+  std::string a = (dir / "a.map").string();
+  MSG down = keyMsg(WM_KEYDOWN, VK_CONTROL), up = keyMsg(WM_KEYUP, VK_CONTROL);
+  MSG next = keyMsg(WM_KEYDOWN, VK_NEXT), prior = keyMsg(WM_KEYDOWN, VK_PRIOR);
+  script({keyMsg(WM_KEYDOWN, 'E'), keyMsg(WM_KEYUP, 'E'), keyMsg(WM_KEYDOWN, 'P'),
+          keyMsg(WM_KEYUP, 'P'), down, next, keyMsg(WM_KEYUP, VK_NEXT), next,
+          keyMsg(WM_KEYUP, VK_NEXT), next, keyMsg(WM_KEYUP, VK_NEXT), prior,
+          keyMsg(WM_KEYUP, VK_PRIOR), up, keyMsg(WM_KEYDOWN, 'P'), keyMsg(WM_KEYUP, 'P'),
+          keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  int rc = run(a);
+  std::string out = testing::internal::GetCapturedStdout();
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(rc, 0);
+  std::vector<std::string> lines;
+  for (size_t at = 0, end; at < out.size(); at = end + 1) {
+    end = out.find('\n', at);
+    lines.push_back(out.substr(at, end - at));
+  }
+  std::string d = dir.string() + "/";
+  ASSERT_EQ(lines.size(), 10u) << out;
+  EXPECT_EQ(lines[0].rfind("--camera ", 0), 0u);
+  EXPECT_NE(lines[0], "--camera 0,0,0,0,0"); // E moved it
+  EXPECT_EQ(lines[1], "opened " + d + "b.map: 1 lattices");
+  EXPECT_EQ(lines[2], d + "b.map is map 2 of 4 in its folder");
+  EXPECT_EQ(lines[3], "opened " + d + "c.map: 1 lattices");
+  EXPECT_EQ(lines[5], "opened " + d + "a.map: 1 lattices"); // d.map passed over, wrapping
+  EXPECT_EQ(lines[6], d + "a.map is map 1 of 4 in its folder");
+  EXPECT_EQ(lines[7], "opened " + d + "c.map: 1 lattices"); // back over d.map
+  EXPECT_EQ(lines[9], lines[0]);                            // the camera as it was
+  EXPECT_NE(err.find(d + "d.map: not opened: not a map"), std::string::npos) << err;
+  EXPECT_EQ(titles().back(), "Kelvane Map Viewer by Ruq - 3 of 4");
+}
+
+// With F1's sheet shown, letters go to its filter (G toggles no grid, E moves nothing) and
+// Escape closes the sheet; the viewer goes on, and the next Escape quits.
+TEST_F(ViewerTest, EscapeClosesTheHelpSheetBeforeItQuits) {
+  std::string path = selectionMap(*this);
+  script({keyMsg(WM_KEYDOWN, VK_TAB), keyMsg(WM_KEYDOWN, VK_F1), keyMsg(WM_KEYUP, VK_F1),
+          keyMsg(WM_KEYDOWN, 'E'), keyMsg(WM_KEYUP, 'E'), keyMsg(WM_KEYDOWN, VK_ESCAPE),
+          keyMsg(WM_KEYUP, VK_ESCAPE), std::nullopt, keyMsg(WM_KEYDOWN, 'P'), keyMsg(WM_KEYUP, 'P'),
+          keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+  testing::internal::CaptureStdout();
+  int rc = run(path);
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(rc, 0);
+  EXPECT_NE(out.find("--camera 0,0,0,0,0 --select 0\n"), std::string::npos) << out;
+}

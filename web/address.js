@@ -52,7 +52,7 @@ function mapName(url) {
 // The largest canvas side ?size= may ask for, as `kelvane render --size`.
 const maxSide = 16384;
 
-// What the address asks for: {map, name, compare, size, camera, select, hide, notes}. `search` and
+// What the address asks for: {map, name, compare, maps, size, camera, select, hide, notes}. `search` and
 // `hash` are location.search and location.hash. `map` is null without ?map=, `compare` (the old
 // map's address) without ?compare=; size is [W, H] from ?size=WxH (a fixed canvas) or null (the
 // canvas fills its place); camera is five numbers
@@ -78,6 +78,9 @@ function parseAddress(search, hash) {
   }
   const compare = params && params.get('compare');
   if (compare) view.compare = compare;
+  // ?maps=a.map,b.map: the maps "previous" and "next" step through (the first opens first).
+  const maps = params && params.get('maps');
+  view.maps = maps ? maps.split(',').filter((m) => m.length > 0) : [];
   const size = params && params.get('size');
   if (size !== null && size !== undefined) {
     const m = /^(\d{1,5})x(\d{1,5})$/.exec(size);

@@ -18,6 +18,8 @@ let oldPath = null;      // Compare with…: the old map in the in-memory file s
 let oldName = null;      // and its name as the user knows it
 let comparing = false;   // the viewer was handed the map with --compare and has not drawn it
 let current = null;      // the map the viewer was handed last: {name, path}
+let given = [];          // the maps "previous" and "next" step through: {file} or {url}
+let givenAt = 0;         // the one of them open
 
 // Removes every map file but `keep` from the in-memory file system: the page holds one map.
 function forgetMaps(keep) {
@@ -26,8 +28,10 @@ function forgetMaps(keep) {
 }
 
 // Hands a map to the viewer (stopping the one that runs, if any), compared with the old map
-// when there is one. A reload keeps the view and the selection; another map starts at the
-// start view (the first at the address's). `quiet`: a reload that says nothing.
+// when there is one. A reload (`reload` true) keeps the view and the selection, a step to
+// another of the given maps (`reload` 'step') the camera, the projection and the section;
+// another map starts at the start view (the first at the address's). `quiet`: a reload that
+// says nothing.
 function openMap(name, bytes, reload, quiet) {
   // Another map (or this one read again) takes the place of the edits: the user says whether.
   if (running && window.kelvane.unsaved && current &&
@@ -40,14 +44,15 @@ function openMap(name, bytes, reload, quiet) {
   if (!running) forgetMaps(path);
   current = {name, path};
   const selected = window.kelvane.selected;
+  const again = reload === true;
   const view = reload ? {camera: window.kelvane.camera.split(',').map(Number),
-                         select: selected === null ? -1 : selected, hide: window.kelvane.hidden,
+                         select: again && selected !== null ? selected : -1, hide: again ? window.kelvane.hidden : [],
                          ...(({section, ortho}) => ({section, ortho}))(parseAddress('', '#' + window.kelvane.section))}
              : firstMap ? address : {camera: [0, 0, 0, 0, 0], select: -1, hide: [], section: null, ortho: 0, far: 0};
   checkSelection = !reload && view.select >= 0 ? view.select : -1;
   checkHidden = reload ? [] : view.hide;
   loading = true;
-  if (reload && !quiet) say('reloaded ' + name, false);
+  if (again && !quiet) say('reloaded ' + name, false);
   // The viewer's command line: the map, or --compare with both names quoted (neither holds a
   // quote: openMap and keepOld allow none).
   const next = {name: oldPath ? `--compare "${oldPath}" "${path}"` : path, path, camera: view.camera, select: view.select,
@@ -200,8 +205,26 @@ async function compareWith(file) {
   else say('open a map to compare with ' + file.name, false);
 }
 
+// "previous" and "next" show only while the page was given more than one map.
+function showSteps() {
+  for (const id of ['previous-map', 'next-map']) document.getElementById(id).hidden = given.length < 2;
+}
+
+// Opens the previous (dir -1) or next (1) of the given maps, wrapping, keeping the view.
+function stepMap(dir) {
+  if (given.length < 2) return;
+  givenAt = (givenAt + dir + given.length) % given.length;
+  const m = given[givenAt];
+  say(`map ${givenAt + 1} of ${given.length}: ${m.file ? m.file.name : mapName(m.url)}`, false);
+  if (m.file) openFile(m.file, 'step');
+  else fetchMap(m.url, 'step');
+}
+
 // The first maps: the address's (or the demo), after the map ?compare= names, when it does.
 async function startMaps() {
+  given = address.maps.map((url) => ({url}));
+  givenAt = 0;
+  showSteps();
   if (address.compare) {
     try {
       const response = await fetch(address.compare, {cache: 'no-store', credentials: 'omit', referrerPolicy: 'no-referrer'});
@@ -211,7 +234,7 @@ async function startMaps() {
       say(`compare=${address.compare}: ${e.message}; the map is shown alone`, true, false);
     }
   }
-  fetchMap(address.map || 'demo.map');
+  fetchMap(address.map || (given.length ? given[0].url : 'demo.map'));
 }
 
 // Reload: the map from the same address, or the same file read again, keeping the view.
@@ -229,9 +252,18 @@ document.getElementById('compare-file').addEventListener('change', (e) => {
   e.target.value = '';
 });
 document.getElementById('file').addEventListener('change', (e) => {
-  if (e.target.files.length) openFile(e.target.files[0]);
+  // Several files: the maps "previous" and "next" step through, in name order.
+  const files = [...e.target.files].sort((a, b) => (a.name < b.name ? -1 : a.name > b.name ? 1 : 0));
+  if (files.length > 1) {
+    given = files.map((file) => ({file}));
+    givenAt = 0;
+    showSteps();
+  }
+  if (files.length) openFile(files[0]);
   e.target.value = '';
 });
+document.getElementById('previous-map').addEventListener('click', () => stepMap(-1));
+document.getElementById('next-map').addEventListener('click', () => stepMap(1));
 document.addEventListener('dragover', (e) => {
   e.preventDefault();
   document.body.classList.add('dragging');

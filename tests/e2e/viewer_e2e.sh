@@ -510,6 +510,13 @@ for key in Backspace Escape Home Shift/Ctrl+Enter "left / right drag" "middle/Sh
 done
 check "the help sheet names Ctrl+O" grep -qE -- "Ctrl\+[O0]$" <<<"$text"
 check "and X, for the axes" grep -qE -- "I ?/ ?X ?/" <<<"$text"
+# Typing filters the sheet to the rows that hold the word.
+xdotool type --delay 30 grid
+sleep 0.5
+shot "$wid" "$tmp/help-grid.png"
+text=$(ocr "$tmp/help-grid.png")
+check "typing 'grid' keeps its row" grep -qF "G / Home" <<<"$text"
+check "and no other" bash -c '! grep -qE "Escape|Backspace +clear" <<<"$1"' _ "$text"
 quit escape
 check "Escape leaves the start screen with 0" [ "$rc" = 0 ]
 
@@ -959,6 +966,21 @@ check "the viewer goes on" kill -0 "$viewer"
 kill -9 "$viewer"
 wait "$viewer" 2>/dev/null
 viewer=""
+
+# Ctrl+PageDown in a folder of three maps opens the second and keeps the camera: P prints the
+# same line before and after, and the title says where the map is.
+mkdir -p "$tmp/three"
+cp "$tmp/box.map" "$tmp/three/a.map" && cp "$tmp/side.map" "$tmp/three/b.map" && cp "$tmp/box.map" "$tmp/three/c.map"
+start "$tmp/three/a.map" || exit 1
+taps e 5
+taps p 1
+before=$(tail -n 1 "$tmp/out")
+xdotool key ctrl+Next
+check "Ctrl+PageDown opens the folder's second map" titled "$title - 2 of 3"
+check "and says so" grep -qxF "$tmp/three/b.map is map 2 of 3 in its folder" "$tmp/out"
+taps p 1
+check "the camera stays where it was" said "$before"
+quit escape
 
 # A missing map: the message box, dismissed with Return, then exit 1 without a frame.
 openMissing "$bin/kelvane-viewer" "$tmp/no such.map"

@@ -426,6 +426,34 @@ async function taps(page, key, n, camera) {
     await page.waitForFunction((f) => eval(f)() > 0, {timeout: 30000}, changedRows.toString());
     results.compareNoise.thenChanged = await page.evaluate(changedRows);
     await page.close();
+    // Open map… with several files: "previous" and "next" step through them in name order,
+    // wrapping, keeping the camera; ?maps= gives such a list by address.
+    page = await open(browser, '');
+    await (await page.$('#file')).uploadFile(`${site}/family.map`, `${site}/box.map`, `${site}/changed.map`);
+    await page.waitForFunction(() => window.kelvane.state === 'running' && window.kelvane.loads === 2, {timeout: 30000});
+    await page.focus('#canvas');
+    for (let k = 0; k < 3; k++) await page.keyboard.press('e');
+    await frames(page, 5);
+    const steps = {before: await state(page), shown: await page.$eval('#next-map', (b) => !b.hidden)};
+    await page.click('#next-map');
+    await page.waitForFunction(() => window.kelvane.state === 'running' && window.kelvane.loads === 3, {timeout: 30000});
+    await frames(page, 3);
+    steps.next = await state(page);
+    await page.click('#previous-map');
+    await page.waitForFunction(() => window.kelvane.state === 'running' && window.kelvane.loads === 4, {timeout: 30000});
+    await page.click('#previous-map');
+    await page.waitForFunction(() => window.kelvane.state === 'running' && window.kelvane.loads === 5, {timeout: 30000});
+    await frames(page, 3);
+    steps.wrapped = await state(page);
+    await page.close();
+    page = await open(browser, '?maps=box.map,family.map');
+    steps.link = {...await state(page), shown: await page.$eval('#next-map', (b) => !b.hidden),
+                  rows: await page.$$eval('#outline .row', (rs) => rs.length)};
+    await page.close();
+    page = await open(browser, '');
+    steps.alone = await page.$eval('#next-map', (b) => !b.hidden);
+    await page.close();
+    results.steps = steps;
     // Editing: Tab selects lattice 0, M E M moves it a cell forward, Save map downloads the map.
     page = await open(browser, '?map=family.map');
     await page.focus('#canvas');
@@ -762,16 +790,23 @@ async function taps(page, key, n, camera) {
     await page.click('#toggle');
     await page.waitForFunction(() => document.getElementById('sidebar').getBoundingClientRect().left <
                                      window.innerWidth / 2);
-    results.phone.bar = await page.evaluate(() => {
+    // The buttons shown, then with "previous" and "next" shown too (as several maps show them).
+    const bar = () => {
       const side = document.getElementById('sidebar').getBoundingClientRect();
-      const boxes = [...document.querySelectorAll('#bar button')].map((b) => b.getBoundingClientRect());
+      const boxes = [...document.querySelectorAll('#bar button')].filter((b) => !b.hidden)
+        .map((b) => b.getBoundingClientRect());
       return {
         buttons: boxes.length,
         overlap: boxes.some((a, i) => boxes.some((b, j) => j > i && a.left < b.right && b.left < a.right &&
                                                             a.top < b.bottom && b.top < a.bottom)),
         outside: boxes.some((b) => b.left < side.left || b.right > side.right),
       };
-    });
+    };
+    results.phone.bar = await page.evaluate(bar);
+    results.phone.barWithSteps = await page.evaluate((f) => {
+      for (const id of ['previous-map', 'next-map']) document.getElementById(id).hidden = false;
+      return eval(f)();
+    }, `(${bar.toString()})`);
     await page.close();
 
     // Keys belong to what has the focus: with the focus on a button Tab moves on and Enter

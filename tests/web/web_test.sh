@@ -175,6 +175,11 @@ check "a link's missing old map: the map is shown alone" [ "$(field missingCompa
 check "and says why" grep -q "compare=nowhere.map: HTTP 404" <<<"$(field missingCompare.messages)"
 check "Compare with… a file that is no map keeps the map, alone" [ "$(field compareNoise.state)" = running -a "$(field compareNoise.changed)" = 0 ]
 check "and a good one after it compares" [ "$(field compareNoise.thenChanged)" -gt 0 ]
+check "several maps opened show previous and next" [ "$(field steps.shown)" = true -a "$(field steps.alone)" = false ]
+check "next opens the second by name, keeping the camera" [ "$(field steps.next.camera)" = "$(field steps.before.camera)" ]
+check "and says which" grep -q "map 2 of 3: changed.map" <<<"$(field steps.next.messages)"
+check "previous twice wraps to the last" grep -q "map 3 of 3: family.map" <<<"$(field steps.wrapped.messages)"
+check "?maps= lists the maps, the first opened" [ "$(field steps.link.shown)" = true -a "$(field steps.link.state)" = running ]
 check "the panel gives the old and new values" grep -qF "position (0, 0, 0) -> (0, 4, 0)" <<<"$(field compared.movedPanel)"
 check "M E M moves the selected lattice" grep -qF "moved lattice 0 to (-8, 0, -1)" <<<"$(field edited.messages)"
 check "Reload with unsaved edits asks first" grep -q "family.map has edits not saved" <<<"$(field edited.asked)"
@@ -271,6 +276,7 @@ check "axe-core finds nothing serious on a phone" noneSerious phone.axe
 check "the side bar's six buttons show on a phone" [ "$(field phone.bar.buttons)" = 6 ]
 check "none covers another" [ "$(field phone.bar.overlap)" = false ]
 check "none reaches past the drawer" [ "$(field phone.bar.outside)" = false ]
+check "with previous and next too, eight show apart inside it" [ "$(field phone.barWithSteps.buttons)" = 8 -a "$(field phone.barWithSteps.overlap)" = false -a "$(field phone.barWithSteps.outside)" = false ]
 check "with the focus on a button Tab moves on" [ "$(field focus.afterTab.focus)" = record ]
 check "and selects no lattice" [ "$(field focus.afterTab.selected)" = null ]
 check "Enter presses the button and adds no keyframe" [ "$(field focus.afterEnter)" = 0 ]
