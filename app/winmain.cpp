@@ -172,9 +172,6 @@ bool userQuits(Viewer& v, const MSG& msg, bool& got, bool waiting, int& status) 
 // message instead. Returns the exit status when the user quits.
 int runLoop(Viewer& v) {
   MSG msg = {};
-  // Spends the "pressed since" mark of an Escape from before this run: Windows keeps one mark
-  // for all programs, so an Escape that closed another program would end this one at once.
-  quitPressedSince(bindingsHere(v));
   for (;;) {
     bool waiting;
     bool got = takeMessage(v, msg, waiting);
@@ -226,6 +223,10 @@ int runViewer(HINSTANCE instance, LPSTR cmdLine, const ViewerStart& start) {
     if (size_t(i) >= v.hidden.size()) v.hidden.resize(size_t(i) + 1, false);
     v.hidden[size_t(i)] = true;
   }
+  // Spends the "pressed since" mark of an Escape from before this run: Windows keeps one mark
+  // for all programs, so an Escape that closed another program would end this one at once.
+  // Spent before the window exists: an Escape pressed in it while the map loads is the user's.
+  quitPressedSince(bindingsHere(v));
   if (!openViewerWindow(v)) return 1;
   bool opened = openStartMap(v, cmdLine);
   for (int i = 0; i < 5; i++) v.trot[i] = start.camera[i];

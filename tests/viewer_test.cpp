@@ -202,17 +202,21 @@ TEST_F(ViewerTest, InputDoesNotQueue) {
     taps.push_back(keyMsg(WM_KEYDOWN, 'E'));
     taps.push_back(keyMsg(WM_KEYUP, 'E'));
   }
-  for (bool close : {true, false}) {
+  // A close, an Escape held, and an Escape pressed and released while the map loaded (on a busy
+  // machine the taps and the Escape all come before the loop starts).
+  for (const char* end : {"close", "Escape", "Escape while loading"}) {
     winDoubleReset();
     glDoubleReset();
     winDouble.script = taps;
-    if (close)
+    if (end == std::string("close"))
       winDouble.script.push_back(closeMsg());
-    else
+    else if (end == std::string("Escape"))
       winDouble.asyncKeys[VK_ESCAPE] = short(0x8001); // pressed after the taps
-    EXPECT_EQ(run(path), 0);
-    EXPECT_LE(winDouble.swaps, 1) << (close ? "close" : "Escape");
-    EXPECT_LT(winDouble.next, 3u) << "the taps were worked off first";
+    else
+      winDouble.shown = [] { winDouble.asyncKeys[VK_ESCAPE] = 1; };
+    EXPECT_EQ(run(path), 0) << end;
+    EXPECT_LE(winDouble.swaps, 1) << end;
+    EXPECT_LT(winDouble.next, 3u) << end << ": the taps were worked off first";
   }
 }
 

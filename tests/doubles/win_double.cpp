@@ -96,6 +96,7 @@ BOOL DestroyWindow(HWND hWnd) {
 }
 BOOL ShowWindow(HWND hWnd, int cmd) {
   add("ShowWindow", {ptr(hWnd), num(cmd)});
+  if (winDouble.shown) winDouble.shown();
   return TRUE;
 }
 DWORD GetTickCount() {

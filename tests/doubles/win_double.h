@@ -22,6 +22,7 @@ struct WinDouble {
   size_t next = 0;
   // Test code run when PeekMessageA reaches that entry of the script, before it is returned.
   std::map<size_t, std::function<void()>> at;
+  std::function<void()> shown; // test code run when the window is shown, before the map loads
   bool quitPosted = false;
   int quitCode = 0;
   bool failRegister = false, failCreate = false;
