@@ -6,6 +6,7 @@
 #include "flight.h"
 #include "measure.h"
 #include "merge.h"
+#include "outline.h"
 #include "overlay.h"
 #include "page_view.h"
 #include "picture.h"
@@ -95,6 +96,19 @@ void runAction(Viewer& v, Action a, int key, const std::string& name) {
     break;
   case Action::closeHelp:
     closeHelp(v);
+    break;
+  case Action::toggleOutline:
+    toggleOutline(v);
+    break;
+  case Action::outlineType:
+  case Action::outlineUp:
+  case Action::outlineDown:
+  case Action::outlineFold:
+  case Action::outlineUnfold:
+  case Action::outlineFrame:
+  case Action::outlineHide:
+  case Action::outlineLeave:
+    outlineKey(v, a, key);
     break;
   case Action::nextMap:
   case Action::previousMap:
@@ -228,6 +242,7 @@ void keyCommand(Viewer& v, const Input& in) {
 }
 
 void pointerCommand(Viewer& v, const MSG& msg) {
+  if (outlinePointer(v, msg)) return;
   if (msg.message == WM_LBUTTONDOWN || msg.message == WM_RBUTTONDOWN ||
       msg.message == WM_MBUTTONDOWN)
     SetCapture(v.hWnd);

@@ -198,14 +198,24 @@ const Binding bindings[] = {
      "cut off above the pointer (Shift+C: below) / move it"},
     {inputWheel, modCtrl, true, false, Action::cutWheel, "C [ ] Ctrl+wheel",
      "cut off above the pointer (Shift+C: below) / move it"},
+    {VK_F1, 0, false, false, Action::toggleHelp, "F1, I, L, X, O",
+     "show/hide this help / info / the outline / axes / all", onDesktop},
+    {'I', 0, false, false, Action::toggleInfo, "F1, I, L, X, O",
+     "show/hide this help / info / the outline / axes / all", onDesktop},
+    {'L', 0, false, false, Action::toggleOutline, "F1, I, L, X, O",
+     "show/hide this help / info / the outline / axes / all", onDesktop},
+    {'X', 0, false, false, Action::toggleAxes, "F1, I, L, X, O",
+     "show/hide this help / info / the outline / axes / all", onDesktop},
+    {'O', 0, false, false, Action::togglePanels, "F1, I, L, X, O",
+     "show/hide this help / info / the outline / axes / all", onDesktop},
     {VK_F1, 0, false, false, Action::toggleHelp, "F1 / I / X / O",
-     "show/hide this help / the info panel / axes / all panels"},
+     "show/hide this help / the info panel / axes / all panels", onPage},
     {'I', 0, false, false, Action::toggleInfo, "F1 / I / X / O",
-     "show/hide this help / the info panel / axes / all panels"},
+     "show/hide this help / the info panel / axes / all panels", onPage},
     {'X', 0, false, false, Action::toggleAxes, "F1 / I / X / O",
-     "show/hide this help / the info panel / axes / all panels"},
+     "show/hide this help / the info panel / axes / all panels", onPage},
     {'O', 0, false, false, Action::togglePanels, "F1 / I / X / O",
-     "show/hide this help / the info panel / axes / all panels"},
+     "show/hide this help / the info panel / axes / all panels", onPage},
     {VK_ESCAPE, 0, false, true, Action::quit, "Escape", "quit", onDesktop},
     {VK_ESCAPE, 0, false, false, Action::leaveMode, "Escape",
      "leave the help, moving, the measurement, the selection", onPage},
@@ -271,7 +281,20 @@ Input decodeInput(const MSG& msg, const unsigned char* key, uint8_t where, bool 
                     (moving ? modMoving : 0));
   in.action = lookUpAction(in.key, in.mods, in.repeat, where);
   in.arg = in.key;
-  if (typing != Typing::off && !(in.mods & (modCtrl | modAlt))) {
+  if (typing == Typing::outline && !(in.mods & (modCtrl | modAlt | modShift))) {
+    static const int keys[][2] = {
+        {VK_UP, int(Action::outlineUp)},        {VK_DOWN, int(Action::outlineDown)},
+        {VK_LEFT, int(Action::outlineFold)},    {VK_RIGHT, int(Action::outlineUnfold)},
+        {VK_RETURN, int(Action::outlineFrame)}, {VK_SPACE, int(Action::outlineHide)},
+        {VK_ESCAPE, int(Action::outlineLeave)}, {VK_BACK, int(Action::outlineType)}};
+    for (const auto& k : keys)
+      if (k[0] == in.key) in.action = Action(k[1]);
+    if (in.key == VK_BACK) in.arg = '\b';
+    if (in.key >= '0' && in.key <= '9') {
+      in.action = Action::outlineType;
+      in.arg = in.key;
+    }
+  } else if (typing != Typing::off && !(in.mods & (modCtrl | modAlt))) {
     char c = in.key == VK_BACK ? '\b' : typedChar(in.key);
     if (c) {
       in.action = Action::helpType;

@@ -38,6 +38,17 @@ enum class Action : uint8_t {
   previousMap,
   helpType,  // a character typed into the help sheet's filter (arg; '\b' edits it)
   closeHelp, // Escape while the help sheet takes typing
+  toggleOutline,
+  // The keys of the outline while it has the focus: a digit typed into its filter (arg; '\b'
+  // edits it), Up and Down, Left and Right, Enter, Space and Escape.
+  outlineType,
+  outlineUp,
+  outlineDown,
+  outlineFold,
+  outlineUnfold,
+  outlineFrame,
+  outlineHide,
+  outlineLeave,
   selectParent,
   selectChild,
   clearSelection,
@@ -141,8 +152,10 @@ struct Input {
 // page's keyframe file name is taken out of the message (its sender's allocation is freed).
 // How presses are read while the help sheet is shown: as they are; typed into its filter
 // (letters, digits, blanks and the signs of typedChar, and Backspace, unless Ctrl or Alt is
-// down); or so too, with Escape closing the sheet.
-enum class Typing : uint8_t { off, filter, filterAndClose };
+// down); or so too, with Escape closing the sheet. While the outline has the focus (outline),
+// digits and Backspace go to its filter and the arrows, Enter, Space and Escape are its own
+// (unless Ctrl or Alt is down); every other key is as it is.
+enum class Typing : uint8_t { off, filter, filterAndClose, outline };
 Input decodeInput(const MSG& msg, const unsigned char* key, uint8_t where = onDesktop,
                   bool moving = false, Typing typing = Typing::off);
 

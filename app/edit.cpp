@@ -151,9 +151,13 @@ void cameraKeys(const Viewer& v, unsigned char out[256]) {
       out[k] = 0;
   if (v.key[VK_CONTROL])
     for (int k : {'E', 'D', 'S', 'F', 'W', 'R'}) out[k] = 0;
-  if (helpTyping(v) != Typing::off) // typed into the help sheet's filter, not held
-    for (int k = 0; k < 256; k++)
-      if (typedChar(k)) out[k] = 0;
+  Typing typing = helpTyping(v);
+  for (int k = 0; k < 256; k++) {
+    if (typing == Typing::outline && ((k >= '0' && k <= '9') || (k >= VK_LEFT && k <= VK_DOWN)))
+      out[k] = 0; // the outline's keys, not held
+    if (typing != Typing::off && typing != Typing::outline && typedChar(k))
+      out[k] = 0; // typed into the help sheet's filter, not held
+  }
 }
 
 void sculptWheel(Viewer& v, int notches) {

@@ -5,6 +5,7 @@
 #include "compare.h"
 #include "measure.h"
 #include "merge.h"
+#include "outline.h"
 
 #include "controls.h"
 #include "selection.h"
@@ -210,6 +211,8 @@ void addPanels(Viewer& v, ViewDraw& d, std::vector<OverlayPanel>& panels) {
   f.push_back(now);
   while (!f.empty() && DWORD(now - f.front()) >= 1000) f.pop_front();
   panels = overlayPanels(v, now);
+  std::vector<OverlayPanel> outline = outlinePanels(v);
+  panels.insert(panels.begin(), outline.begin(), outline.end());
   d.panels = &panels;
   d.glyphs = &v.overlay.texture;
 }

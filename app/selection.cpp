@@ -98,16 +98,28 @@ std::string latticeDetails(const Lattice* lat, int index) {
   return text;
 }
 
-std::string outlineText(const Lattice* lat) {
+std::vector<int> drawnParents(const Lattice* lat) {
   std::vector<int> parents = parentIndexes(lat);
+  std::vector<const Lattice*> at;
+  for (const Lattice* L = lat; L; L = L->next) at.push_back(L);
+  std::vector<int> out(at.size(), -1);
+  for (size_t i = 0; i < at.size(); i++) {
+    if (!at[i]->id) continue;
+    int p = parents[i];
+    for (size_t k = 0; p >= 0 && !at[size_t(p)]->id && k < at.size(); k++) p = parents[size_t(p)];
+    out[i] = p >= 0 && at[size_t(p)]->id ? p : -1;
+  }
+  return out;
+}
+
+std::string outlineText(const Lattice* lat) {
+  std::vector<int> parents = drawnParents(lat);
   std::vector<const Lattice*> at;
   for (const Lattice* L = lat; L; L = L->next) at.push_back(L);
   std::string text;
   for (size_t i = 0; i < at.size(); i++) {
     if (!at[i]->id) continue;
     int p = parents[i];
-    for (size_t k = 0; p >= 0 && !at[size_t(p)]->id && k < at.size(); k++) p = parents[size_t(p)];
-    if (p >= 0 && !at[size_t(p)]->id) p = -1;
     char line[80];
     std::snprintf(line, sizeof line, "%zu %d %d %d %d %d\n", i, at[i]->id, at[i]->nx, at[i]->ny,
                   at[i]->nz, p);

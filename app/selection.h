@@ -22,6 +22,9 @@ std::string selectionLine(const Lattice* lat, int index);
 std::vector<std::string> selectionPanelLines(const Lattice* lat, int index);
 // The same lines, each ended by a newline, for the web page's panel.
 std::string latticeDetails(const Lattice* lat, int index);
+// By list index, the nearest drawn ancestor of each drawn lattice, or -1 (none, a broken cycle,
+// or a lattice not drawn).
+std::vector<int> drawnParents(const Lattice* lat);
 // The drawn lattices for an outline, a line each in list order: "INDEX ID NX NY NZ PARENT",
 // PARENT the list index of the nearest drawn ancestor or -1 (none, or a broken cycle).
 std::string outlineText(const Lattice* lat);

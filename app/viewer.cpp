@@ -68,8 +68,14 @@ bool startScreen(const Viewer& v) {
 
 Typing helpTyping(const Viewer& v) {
   const Overlays& o = v.overlay;
-  if (!o.shown || o.help == startScreen(v)) return Typing::off;
+  if (!o.shown || o.help == startScreen(v))
+    return outlineShown(v) && v.outline.focus ? Typing::outline : Typing::off;
   return startScreen(v) ? Typing::filter : Typing::filterAndClose;
+}
+
+bool outlineShown(const Viewer& v) {
+  const Overlays& o = v.overlay;
+  return v.outline.open && o.shown && v.start.windowPanels && v.lat && o.help == startScreen(v);
 }
 
 int openConflicts(const Viewer& v) {

@@ -122,6 +122,35 @@ struct Edits {
   unsigned applied = 0;  // edits made, undone and redone: what is made from the list follows it
 };
 
+// A row of the outline: a drawn lattice (list index), how deep it stands under drawn ancestors,
+// and whether drawn lattices stand under it.
+struct OutlineRow {
+  int index = 0, depth = 0;
+  bool parent = false;
+};
+
+// L's outline of the lattice hierarchy: whether it is open and has the keys, its filter, the
+// folded lattices, the row the keys act on and the first row in view. The rows are built again
+// only when the map, the filter or the folding changed.
+struct Outline {
+  bool open = false, focus = false;
+  std::string filter;       // digits: the rows whose index or id holds them
+  std::vector<bool> folded; // by list index
+  int at = -1;              // the lattice (list index) the keys act on; -1: none
+  int top = 0;              // the first row in view
+  int followed = -1;        // the selection the rows last followed
+  int inView = -1;          // the lattice last scrolled into view
+  bool pressed = false;     // the left button went down over it
+  std::vector<OutlineRow> rows;
+  std::vector<int> rowOf;           // by list index: its row, or -1
+  std::vector<int> parents;         // by list index: the nearest drawn ancestor, or -1
+  std::vector<const Lattice*> list; // by list index
+  unsigned builtFor = ~0u;          // Viewer::maps when the rows were built
+  const Lattice* builtLat = nullptr;
+  std::string builtFilter;
+  unsigned foldings = 0, builtFoldings = ~0u; // folds and unfolds made; when the rows were built
+};
+
 // Messages stay this long (ms) and this many at most.
 constexpr DWORD messageTime = 5000;
 constexpr size_t messageCount = 4;
@@ -158,6 +187,7 @@ struct Viewer {
     unsigned count = 0;
   } printed;
   Overlays overlay;
+  Outline outline;
   size_t triangles = 0; // in a frame of the scene
   Measurement measure;
   Comparison compare;
@@ -235,6 +265,10 @@ bool startScreen(const Viewer& v);
 // How presses are read now: typed into the help sheet's filter while it is shown (Escape then
 // closes it, but on the start screen, where it still quits).
 Typing helpTyping(const Viewer& v);
+
+// Whether the outline is on the screen: open, the panels shown, a map open and no help sheet
+// over it.
+bool outlineShown(const Viewer& v);
 
 // Whether the map has edits that are not saved.
 bool unsavedEdits(const Viewer& v);

@@ -141,7 +141,9 @@ bool userQuits(Viewer& v, const MSG& msg, bool& got, bool waiting, int& status) 
         PeekMessageA(&close, v.hWnd, WM_QUIT, WM_QUIT, PM_REMOVE))
       quit = close.message == WM_QUIT ? int(close.wParam) : 0;
     // taken as down, but by the help sheet while it takes typing (its Escape closes it)
-    if (quitPressedSince(bindingsHere(v)) && helpTyping(v) != Typing::filterAndClose)
+    Typing typing = helpTyping(v);
+    if (quitPressedSince(bindingsHere(v)) && typing != Typing::filterAndClose &&
+        typing != Typing::outline)
       v.key[escape] = 1;
   }
   if (quit >= 0 && (WPARAM(quit) == pageQuitCode || settleEdits(v))) {
@@ -179,8 +181,9 @@ int runLoop(Viewer& v) {
     if (userQuits(v, msg, got, waiting, status)) return status;
     Input in =
         got ? decodeInput(msg, v.key, bindingsHere(v), v.edits.moving, helpTyping(v)) : Input{};
-    // An Escape that closes the help sheet is not the quit key held.
-    if (got && in.action != Action::closeHelp) updateKeyTable(v.key, in);
+    // An Escape that closes the help sheet or leaves the outline is not the quit key held.
+    if (got && in.action != Action::closeHelp && in.action != Action::outlineLeave)
+      updateKeyTable(v.key, in);
     // Frames that move the camera are paced; a release with nothing held moves nothing and
     // changes nothing a frame shows but the axis lines.
     bool moving = anyKeyDown(v.key) || v.playing || !v.drawn;

@@ -143,12 +143,6 @@ int panelHeight(const OverlayPanel& p) {
 namespace {
 
 // Characters and rows that fit a panel `px` pixels wide or high.
-int charsFitting(int px) {
-  return std::max(0, (px - 2 * panelPadding) / fontAtlas.advance);
-}
-int rowsFitting(int px) {
-  return std::max(0, (px - 2 * panelPadding) / fontAtlas.lineHeight);
-}
 
 // Cuts the text to `n` characters, its end "..." when it was longer.
 void cutLine(std::string& t, int n) {
@@ -233,9 +227,8 @@ void stack(const std::vector<OverlayPanel*>& column, int left, int top, int bott
   }
 }
 
-} // namespace
-
-void layoutPanels(std::vector<OverlayPanel>& panels, int width, int height) {
+// Lays out the panels but an outline in a width x height window from its left edge.
+void layoutIn(std::vector<OverlayPanel>& panels, int width, int height) {
   int cols = charsFitting(width - 2 * panelMargin);
   int bottom = height - panelMargin; // the lowest edge the panels above the messages may reach
   bool help = std::any_of(panels.begin(), panels.end(),
@@ -308,6 +301,51 @@ void layoutPanels(std::vector<OverlayPanel>& panels, int width, int height) {
   }
   stack(left, panelMargin, panelMargin, bottom, sideCols);
   std::erase_if(panels, [](const OverlayPanel& p) { return p.lines.empty(); });
+}
+
+} // namespace
+
+int charsFitting(int px) {
+  return std::max(0, (px - 2 * panelPadding) / fontAtlas.advance);
+}
+
+int rowsFitting(int px) {
+  return std::max(0, (px - 2 * panelPadding) / fontAtlas.lineHeight);
+}
+
+void outlineBox(int width, int height, int box[4]) {
+  box[0] = panelMargin;
+  box[1] = panelMargin;
+  box[2] = width < outlineWide ? width - panelMargin
+                               : panelMargin + outlineChars * fontAtlas.advance + 2 * panelPadding;
+  box[3] = height - panelMargin;
+}
+
+void layoutPanels(std::vector<OverlayPanel>& panels, int width, int height) {
+  auto it = std::find_if(panels.begin(), panels.end(),
+                         [](const OverlayPanel& p) { return p.kind == PanelKind::outline; });
+  if (it == panels.end()) {
+    layoutIn(panels, width, height);
+    return;
+  }
+  OverlayPanel outline = std::move(*it);
+  panels.erase(it);
+  outlineBox(width, height, outline.box);
+  int cols = charsFitting(outline.box[2] - outline.box[0]);
+  size_t rows = size_t(rowsFitting(outline.box[3] - outline.box[1]));
+  if (outline.lines.size() > rows) outline.lines.resize(rows);
+  for (OverlayLine& l : outline.lines) cutLine(l.text, cols);
+  if (width < outlineWide) {
+    panels.clear();
+  } else {
+    int shift = outline.box[2];
+    layoutIn(panels, width - shift, height);
+    for (OverlayPanel& p : panels) {
+      p.box[0] += shift;
+      p.box[2] += shift;
+    }
+  }
+  panels.insert(panels.begin(), std::move(outline));
 }
 
 void drawOverlay(std::vector<OverlayPanel> panels, int width, int height, unsigned& texture) {

@@ -343,6 +343,17 @@ TEST(KeyTable, TypingIntoTheHelpSheet) {
       {Typing::filterAndClose, 'S', true, Action::saveMap, 'S'},
       {Typing::filterAndClose, VK_F1, false, Action::toggleHelp, VK_F1},
       {Typing::off, 'G', false, Action::toggleGrid, 'G'},
+      // The focused outline takes digits, Backspace and its own keys; letters stay as they are.
+      {Typing::outline, '4', false, Action::outlineType, '4'},
+      {Typing::outline, VK_BACK, false, Action::outlineType, '\b'},
+      {Typing::outline, VK_DOWN, false, Action::outlineDown, VK_DOWN},
+      {Typing::outline, VK_LEFT, false, Action::outlineFold, VK_LEFT},
+      {Typing::outline, VK_RETURN, false, Action::outlineFrame, VK_RETURN},
+      {Typing::outline, VK_SPACE, false, Action::outlineHide, VK_SPACE},
+      {Typing::outline, VK_ESCAPE, false, Action::outlineLeave, VK_ESCAPE},
+      {Typing::outline, 'H', false, Action::hideSelected, 'H'},
+      {Typing::outline, 'L', false, Action::toggleOutline, 'L'},
+      {Typing::outline, 'Z', true, Action::undoEdit, 'Z'},
   };
   for (const Case& c : cases) {
     key[VK_CONTROL] = c.ctrl;

@@ -28,7 +28,7 @@ APP = {
     "compare": 3, "measure": 3, "flight": 3, "window.cpp": 3,
     "section": 4, "edit": 4,
     "views": 5, "merge": 5,
-    "scene": 6,
+    "scene": 6, "outline": 6,
     "overlay": 7, "page_view": 7, "picture.cpp": 7,
     "commands": 8,
     "winmain": 9,

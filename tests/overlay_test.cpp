@@ -3,6 +3,7 @@
 #include "app/controls.h"
 #include "app/selection.h"
 #include "app/measure.h"
+#include "app/outline.h"
 #include "app/overlay.h"
 #include "app/viewer.h"
 #include "render/numbers.h"
@@ -392,45 +393,64 @@ TEST_F(OverlayTest, PanelsNeverCollide) {
   say(v, measureLine(v.measure));
   testing::internal::GetCapturedStdout();
   testing::internal::GetCapturedStderr();
-  for (bool help : {false, true})
-    for (auto [w, h] : {std::pair{320, 240}, {640, 480}, {1920, 1080}}) {
-      v.overlay.help = help;
-      std::vector<OverlayPanel> panels = overlayPanels(v, 100);
-      layoutPanels(panels, w, h);
-      std::string at = std::to_string(w) + "x" + std::to_string(h) + (help ? " help" : "");
-      std::vector<PanelKind> kinds;
-      for (const OverlayPanel& p : panels) kinds.push_back(p.kind);
-      // At 320 x 240 the panels at the top show what fits above the messages.
-      std::vector<PanelKind> all = {PanelKind::info,   PanelKind::selection, PanelKind::measure,
-                                    PanelKind::legend, PanelKind::axes,      PanelKind::messages};
-      if (help) all = {PanelKind::messages, PanelKind::help};
-      if (w < 640 && !help) all = {PanelKind::info, PanelKind::axes, PanelKind::messages};
-      EXPECT_EQ(kinds, all) << at;
-      for (size_t i = 0; i < panels.size(); i++) {
-        const int* b = panels[i].box;
-        EXPECT_TRUE(b[0] >= 0 && b[1] >= 0 && b[2] <= w && b[3] <= h) << at << " panel " << i;
-        int rows = int(panels[i].lines.size());
-        EXPECT_LE(rows * fontAtlas.lineHeight + 2 * panelPadding, b[3] - b[1]) << at;
-        for (const OverlayLine& l : panels[i].lines)
-          EXPECT_LE(int(l.text.size()) * fontAtlas.advance + 2 * panelPadding, b[2] - b[0])
-              << at << ": " << l.text;
-        for (size_t j = 0; j < i; j++) {
-          const int* c = panels[j].box;
-          EXPECT_TRUE(b[2] <= c[0] || c[2] <= b[0] || b[3] <= c[1] || c[3] <= b[1])
-              << at << ": panels " << j << " and " << i;
+  // With the outline open it has the left side (the whole window below 480 wide), and the
+  // others share the rest; the help sheet covers it.
+  for (bool outline : {false, true})
+    for (bool help : {false, true})
+      for (auto [w, h] : {std::pair{320, 240}, {640, 480}, {1920, 1080}}) {
+        v.overlay.help = help;
+        v.outline.open = outline;
+        v.view = {w, h};
+        std::vector<OverlayPanel> panels = outlinePanels(v);
+        for (OverlayPanel& p : overlayPanels(v, 100)) panels.push_back(p);
+        layoutPanels(panels, w, h);
+        std::string at = std::to_string(w) + "x" + std::to_string(h) + (help ? " help" : "") +
+                         (outline ? " outline" : "");
+        std::vector<PanelKind> kinds;
+        for (const OverlayPanel& p : panels) kinds.push_back(p.kind);
+        // At 320 x 240 the panels at the top show what fits above the messages.
+        std::vector<PanelKind> all = {PanelKind::info,   PanelKind::selection, PanelKind::measure,
+                                      PanelKind::legend, PanelKind::axes,      PanelKind::messages};
+        if (help) all = {PanelKind::messages, PanelKind::help};
+        if (w < 640 && !help) all = {PanelKind::info, PanelKind::axes, PanelKind::messages};
+        if (outline && !help && w < outlineWide) all = {PanelKind::outline};
+        if (outline && !help && w > 1000) all.insert(all.begin(), PanelKind::outline);
+        if (outline && !help && w == 640) {
+          EXPECT_EQ(kinds.front(), PanelKind::outline);
+          EXPECT_GT(kinds.size(), 3u) << at;
+        } else {
+          EXPECT_EQ(kinds, all) << at;
+        }
+        if (outline && !help) { // the outline's rows fill it: none is cut
+          EXPECT_EQ(int(panels[0].lines.size()), 1 + std::min(2, rowsInView(v))) << at;
+        }
+        for (size_t i = 0; i < panels.size(); i++) {
+          const int* b = panels[i].box;
+          EXPECT_TRUE(b[0] >= 0 && b[1] >= 0 && b[2] <= w && b[3] <= h) << at << " panel " << i;
+          int rows = int(panels[i].lines.size());
+          EXPECT_LE(rows * fontAtlas.lineHeight + 2 * panelPadding, b[3] - b[1]) << at;
+          for (const OverlayLine& l : panels[i].lines)
+            EXPECT_LE(int(l.text.size()) * fontAtlas.advance + 2 * panelPadding, b[2] - b[0])
+                << at << ": " << l.text;
+          for (size_t j = 0; j < i; j++) {
+            const int* c = panels[j].box;
+            EXPECT_TRUE(b[2] <= c[0] || c[2] <= b[0] || b[3] <= c[1] || c[3] <= b[1])
+                << at << ": panels " << j << " and " << i;
+          }
+        }
+        if (outline && !help && w < outlineWide) continue;
+        const OverlayPanel& m =
+            *std::find_if(panels.begin(), panels.end(),
+                          [](const OverlayPanel& p) { return p.kind == PanelKind::messages; });
+        EXPECT_EQ(m.box[3], h - panelMargin) << at; // the messages stand at the bottom
+        std::string said;
+        for (const OverlayLine& l : m.lines) said += l.text;
+        if (w >= 640) { // wrapped, not cut: every word of the three lines is there
+          EXPECT_NE(said.find("at byte 420point B (-3, 4, 5)"), std::string::npos)
+              << at << ": " << said;
         }
       }
-      const OverlayPanel& m =
-          *std::find_if(panels.begin(), panels.end(),
-                        [](const OverlayPanel& p) { return p.kind == PanelKind::messages; });
-      EXPECT_EQ(m.box[3], h - panelMargin) << at; // the messages stand at the bottom
-      std::string said;
-      for (const OverlayLine& l : m.lines) said += l.text;
-      if (w >= 640) { // wrapped, not cut: every word of the three lines is there
-        EXPECT_NE(said.find("at byte 420point B (-3, 4, 5)"), std::string::npos)
-            << at << ": " << said;
-      }
-    }
+  v.outline.open = false;
   // The info panel names the map by its base name, a character outside ASCII as one '?'.
   EXPECT_NE(panelWith(overlayPanels(v, 100), "map        famille ?t? ??.map"), nullptr);
   // At 640 x 480 the help shows every row; at 320 x 240 its last row says how many are left.
