@@ -95,14 +95,15 @@ OverlayLine rowLine(const Viewer& v, const OutlineRow& r, const std::vector<Latt
   const Lattice* L = v.outline.list[size_t(r.index)];
   bool hidden = flagged(v.hidden, size_t(r.index));
   OverlayLine l;
-  l.text = r.index == v.outline.at ? ">" : " ";
-  l.text.append(size_t(2 * std::min(r.depth, deepest)), ' ');
-  l.text += !r.parent ? "  " : flagged(v.outline.folded, size_t(r.index)) ? "+ " : "- ";
-  l.text += hidden ? "[ ] " : "[x] ";
-  char text[80];
-  std::snprintf(text, sizeof text, "%d id %d %dx%dx%d", r.index, L ? L->id : 0, L ? L->nx : 0,
-                L ? L->ny : 0, L ? L->nz : 0);
-  l.text += text;
+  char text[120];
+  std::snprintf(text, sizeof text, "%c%*s%s%s%d id %d %dx%dx%d",
+                r.index == v.outline.at ? '>' : ' ', 2 * std::min(r.depth, deepest), "",
+                !r.parent                                    ? "  "
+                : flagged(v.outline.folded, size_t(r.index)) ? "+ "
+                                                             : "- ",
+                hidden ? "[ ] " : "[x] ", r.index, L ? L->id : 0, L ? L->nx : 0, L ? L->ny : 0,
+                L ? L->nz : 0);
+  l.text = text;
   LatticeStyle style =
       size_t(r.index) < styles.size() ? styles[size_t(r.index)] : LatticeStyle::grey;
   if (!v.merge.out.empty()) {
@@ -113,7 +114,7 @@ OverlayLine rowLine(const Viewer& v, const OutlineRow& r, const std::vector<Latt
   const LatticeStyle kinded[] = {LatticeStyle::added, LatticeStyle::moved, LatticeStyle::reshaped,
                                  LatticeStyle::both};
   for (int k = 0; k < 4 && v.merge.out.empty(); k++)
-    if (style == kinded[k]) l.text += std::string(" ") + kinds[k];
+    if (style == kinded[k]) l.text.append(" ").append(kinds[k]);
   if (style != LatticeStyle::grey) styleColour(style, 1, l.rgb);
   if (r.index == v.selected) std::copy(heading, heading + 3, l.rgb);
   if (hidden) std::copy(dim, dim + 3, l.rgb);
@@ -219,15 +220,19 @@ std::vector<OverlayPanel> outlinePanels(Viewer& v) {
   OverlayPanel p;
   p.kind = PanelKind::outline;
   OverlayLine head;
-  head.text = "outline, " + std::to_string(drawnCount(v.lat)) + " lattices" +
-              (o.focus ? "; keys here" : "; L closes");
+  head.text = "outline, ";
+  head.text.append(std::to_string(drawnCount(v.lat))).append(" lattices");
+  head.text.append(o.focus ? "; keys here" : "; L closes");
   std::copy(heading, heading + 3, head.rgb);
   p.lines.push_back(head);
   if (headingLines(v) > 1) {
     OverlayLine find;
-    find.text = o.filter.empty() ? "type an index or id to find"
-                                 : "find " + o.filter + ": " + std::to_string(rows.size()) +
-                                       " rows (Backspace edits)";
+    find.text = "type an index or id to find";
+    if (!o.filter.empty()) {
+      find.text = "find ";
+      find.text.append(o.filter).append(": ").append(std::to_string(rows.size()));
+      find.text.append(rows.size() == 1 ? " row" : " rows").append(" (Backspace edits)");
+    }
     p.lines.push_back(find);
   }
   std::vector<LatticeStyle> styles;
@@ -241,7 +246,8 @@ std::vector<OverlayPanel> outlinePanels(Viewer& v) {
     p.lines.push_back(rowLine(v, rows[size_t(r)], styles));
   if (rows.empty()) {
     OverlayLine none;
-    none.text = o.filter.empty() ? "no lattice is drawn" : "no index or id holds " + o.filter;
+    none.text = "no lattice is drawn";
+    if (!o.filter.empty()) none.text = std::string("no index or id holds ").append(o.filter);
     p.lines.push_back(none);
   }
   return {p};

@@ -181,8 +181,11 @@ int runLoop(Viewer& v) {
     if (userQuits(v, msg, got, waiting, status)) return status;
     Input in =
         got ? decodeInput(msg, v.key, bindingsHere(v), v.edits.moving, helpTyping(v)) : Input{};
-    // An Escape that closes the help sheet or leaves the outline is not the quit key held.
-    if (got && in.action != Action::closeHelp && in.action != Action::outlineLeave)
+    // An Escape that closes the help sheet or leaves the outline is not the quit key held, and
+    // its "pressed since" mark must not end the viewer when messages next wait.
+    if (got && (in.action == Action::closeHelp || in.action == Action::outlineLeave))
+      quitPressedSince(bindingsHere(v));
+    else if (got)
       updateKeyTable(v.key, in);
     // Frames that move the camera are paced; a release with nothing held moves nothing and
     // changes nothing a frame shows but the axis lines.

@@ -592,15 +592,23 @@ TEST_F(ViewerTest, CtrlPageDownStepsThroughTheFolderKeepingTheView) {
 
 // With F1's sheet shown, letters go to its filter (G toggles no grid, E moves nothing) and
 // Escape closes the sheet; the viewer goes on, and the next Escape quits.
+// The same for the outline with the keys: its Escape gives them back. Neither Escape's "pressed
+// since" mark ends the viewer later, when P's press waits before its release (the Escape came
+// alone: nothing waited behind it to spend the mark).
 TEST_F(ViewerTest, EscapeClosesTheHelpSheetBeforeItQuits) {
   std::string path = selectionMap(*this);
-  script({keyMsg(WM_KEYDOWN, VK_TAB), keyMsg(WM_KEYDOWN, VK_F1), keyMsg(WM_KEYUP, VK_F1),
-          keyMsg(WM_KEYDOWN, 'E'), keyMsg(WM_KEYUP, 'E'), keyMsg(WM_KEYDOWN, VK_ESCAPE),
-          keyMsg(WM_KEYUP, VK_ESCAPE), std::nullopt, keyMsg(WM_KEYDOWN, 'P'), keyMsg(WM_KEYUP, 'P'),
-          keyMsg(WM_KEYDOWN, VK_ESCAPE)});
-  testing::internal::CaptureStdout();
-  int rc = run(path);
-  std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(rc, 0);
-  EXPECT_NE(out.find("--camera 0,0,0,0,0 --select 0\n"), std::string::npos) << out;
+  for (auto [open, typed] : {std::pair{VK_F1, int('E')}, {int('L'), int('7')}}) {
+    winDoubleReset();
+    script({keyMsg(WM_KEYDOWN, VK_TAB), keyMsg(WM_KEYDOWN, WPARAM(open)),
+            keyMsg(WM_KEYUP, WPARAM(open)), keyMsg(WM_KEYDOWN, WPARAM(typed)),
+            keyMsg(WM_KEYUP, WPARAM(typed)), keyMsg(WM_KEYDOWN, VK_ESCAPE), std::nullopt,
+            keyMsg(WM_KEYUP, VK_ESCAPE), std::nullopt, keyMsg(WM_KEYDOWN, 'P'),
+            keyMsg(WM_KEYUP, 'P'), keyMsg(WM_KEYDOWN, VK_ESCAPE)});
+    winDouble.at[5] = [] { winDouble.asyncKeys[VK_ESCAPE] = 1; }; // as the platform marks it
+    testing::internal::CaptureStdout();
+    int rc = run(path);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(rc, 0) << open;
+    EXPECT_NE(out.find("--camera 0,0,0,0,0 --select 0\n"), std::string::npos) << out;
+  }
 }
