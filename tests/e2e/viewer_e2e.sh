@@ -224,47 +224,6 @@ check "with all shown, the P line has no --hide" [ "$line" = "--camera 0,0,0,0,0
 check "and the window is render's" [ "$(differing "$tmp/shown.png" "$tmp/shown-render.png")" = 0 ]
 quit escape
 
-# L opens the outline with the keys: rows 0, 1 and 2 (each under the one before) and 3, below
-# two heading lines, 15 pixels a row from y 14, 8 a character from x 14. A click on a row's text
-# selects its lattice, one on its mark ([x], two characters past its arrow) hides it.
-row() { echo $((14 + (2 + $1) * 15 + 7)); } # ROW: its middle's y
-start "$tmp/family.map" || exit 1
-taps l 1
-mouse mousemove --window "$wid" 130 "$(row 1)" click 1
-check "a click on the outline's row selects it" said "selected lattice 1: id 1, 4 x 4 x 4 cells, at (10, 0, 0), parent 0"
-mouse mousemove --window "$wid" 50 "$(row 3)" click 1
-check "a click on its mark hides it" said "hidden 1 of 4 lattices"
-taps Escape 1 # the keys back to the scene: Escape no longer ends the viewer
-taps o 1
-xdotool key p
-sleep 0.3
-line=$(tail -n 1 "$tmp/out")
-check "Escape gave the keys back, and P says the hidden lattice" [ "$line" = "--camera 0,0,0,0,0 --select 1 --hide 3" ]
-shot "$wid" "$tmp/outline-hidden.png"
-# shellcheck disable=SC2086
-"$bin/kelvane" render "$tmp/family.map" -o "$tmp/outline-hidden-render.png" $line
-check "the window is render --hide's picture" [ "$(differing "$tmp/outline-hidden.png" "$tmp/outline-hidden-render.png")" = 0 ]
-taps o 1
-mouse mousemove --window "$wid" 60 20 click 1 # its heading: the keys go to the outline again
-taps 2 1
-shot "$wid" "$tmp/outline-find.png"
-text=$(ocr "$tmp/outline-find.png" 280x480+0+0)
-check "a typed index filters the outline" grep -qF "find 2: 1 row" <<<"$text"
-check "to the matching row" bash -c '! grep -qE "4x4x4|3x3x3" <<<"$1"' _ "$text"
-taps Up 1
-check "Up selects its row" said "selected lattice 2: id 1, 2 x 8 x 2 cells, at (6, 0, 0), parent 1"
-taps Return 1
-taps Escape 1
-xdotool key p
-sleep 0.3
-framed=$(tail -n 1 "$tmp/out")
-taps Home 1
-xdotool key p
-sleep 0.3
-check "Enter frames the lattice as Home does" [ "$(tail -n 1 "$tmp/out")" = "$framed" ]
-check "and moved the view" grep -qvE -- "^--camera 0,0,0,0,0 " <<<"$framed"
-quit escape
-check "Escape ends the viewer once the outline has no keys" [ "$rc" = 0 ]
 
 # Measuring: Ctrl+click sets A, then B, on the big box's front wall at z 10, 40 units from the
 # eye; the printed points are where the pick rays meet that wall, and the distance theirs. G
@@ -561,6 +520,48 @@ check "typing 'grid' keeps its row" grep -qF "G / Home" <<<"$text"
 check "and no other" bash -c '! grep -qE "Escape|Backspace +clear" <<<"$1"' _ "$text"
 quit escape
 check "Escape leaves the start screen with 0" [ "$rc" = 0 ]
+
+# L opens the outline with the keys: rows 0, 1 and 2 (each under the one before) and 3, below
+# two heading lines, 15 pixels a row from y 14, 8 a character from x 14. A click on a row's text
+# selects its lattice, one on its mark ([x], two characters past its arrow) hides it.
+row() { echo $((14 + (2 + $1) * 15 + 7)); } # ROW: its middle's y
+start "$tmp/family.map" || exit 1
+taps l 1
+mouse mousemove --window "$wid" 130 "$(row 1)" click 1
+check "a click on the outline's row selects it" said "selected lattice 1: id 1, 4 x 4 x 4 cells, at (10, 0, 0), parent 0"
+mouse mousemove --window "$wid" 50 "$(row 3)" click 1
+check "a click on its mark hides it" said "hidden 1 of 4 lattices"
+taps Escape 1 # the keys back to the scene: Escape no longer ends the viewer
+taps o 1
+xdotool key p
+sleep 0.3
+line=$(tail -n 1 "$tmp/out")
+check "Escape gave the keys back, and P says the hidden lattice" [ "$line" = "--camera 0,0,0,0,0 --select 1 --hide 3" ]
+shot "$wid" "$tmp/outline-hidden.png"
+# shellcheck disable=SC2086
+"$bin/kelvane" render "$tmp/family.map" -o "$tmp/outline-hidden-render.png" $line
+check "the window is render --hide's picture" [ "$(differing "$tmp/outline-hidden.png" "$tmp/outline-hidden-render.png")" = 0 ]
+taps o 1
+mouse mousemove --window "$wid" 60 20 click 1 # its heading: the keys go to the outline again
+taps 2 1
+shot "$wid" "$tmp/outline-find.png"
+text=$(ocr "$tmp/outline-find.png" 280x480+0+0)
+check "a typed index filters the outline" grep -qF "find 2: 1 row" <<<"$text"
+check "to the matching row" bash -c '! grep -qE "4x4x4|3x3x3" <<<"$1"' _ "$text"
+taps Up 1
+check "Up selects its row" said "selected lattice 2: id 1, 2 x 8 x 2 cells, at (6, 0, 0), parent 1"
+taps Return 1
+taps Escape 1
+xdotool key p
+sleep 0.3
+framed=$(tail -n 1 "$tmp/out")
+taps Home 1
+xdotool key p
+sleep 0.3
+check "Enter frames the lattice as Home does" [ "$(tail -n 1 "$tmp/out")" = "$framed" ]
+check "and moved the view" grep -qvE -- "^--camera 0,0,0,0,0 " <<<"$framed"
+quit escape
+check "Escape ends the viewer once the outline has no keys" [ "$rc" = 0 ]
 
 # The 2.1 M-triangle map is deeper than the plain view's 1000 units: Home pushes the far plane
 # out and frames all eight tiles (each, alone under the P line, still shows), and the window is
