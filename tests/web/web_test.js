@@ -136,6 +136,10 @@ async function taps(page, key, n, camera) {
     await page.keyboard.press('F1');
     await frames(page, 3);
     await shot(page, 'help');
+    // Typed with the sheet shown, a word keeps only the rows that hold it.
+    await page.keyboard.type('grid');
+    await frames(page, 3);
+    await shot(page, 'helpGrid');
     await page.keyboard.press('F1');
     await page.keyboard.press('i');
     await frames(page, 3);

@@ -147,6 +147,9 @@ ocr() { # FILE CROP: the text tesseract reads there (light on dark, made dark on
   /usr/bin/convert "$1" -crop "$2" +repage -resize 300% -colorspace gray -negate "$tmp/ocr.png"
   tesseract "$tmp/ocr.png" stdout 2>/dev/null
 }
+sheet=$(ocr "$tmp/out/helpGrid.png" 4000x4000+0+0) # the whole shot
+check "typing 'grid' into the page's help sheet keeps its row" grep -qF "G / Home" <<<"$sheet"
+check "and no other" bash -c '! grep -qE "Escape|Tab / N" <<<"$1"' _ "$sheet"
 legend=$(ocr "$tmp/out/comparedLegend.png" 240x200+400+0)
 for kind in "added 1" "moved 1" "reshaped 1" "removed 1" "unchanged 1"; do
   check "the page's legend reads '$kind'" grep -qx -- "$kind" <<<"$legend"
