@@ -9,9 +9,14 @@
 
 namespace {
 
+// The list index of the parent of lattice `index`, or "none" (none, or one outside the list). A
+// walk of the list without allocating: the panels ask on every frame.
 std::string parentOf(const Lattice* lat, int index) {
-  int p = parentIndexes(lat)[size_t(index)];
-  return p >= 0 ? std::to_string(p) : "none";
+  const Lattice* L = latticeAt(lat, index);
+  int i = 0;
+  for (const Lattice* p = lat; L && L->parent && p; p = p->next, i++)
+    if (p == L->parent) return std::to_string(i);
+  return "none";
 }
 
 } // namespace
@@ -66,11 +71,10 @@ std::string selectionLine(const Lattice* lat, int index) {
 std::vector<std::string> selectionPanelLines(const Lattice* lat, int index) {
   const Lattice* L = latticeAt(lat, index);
   if (!L) return {};
-  std::vector<int> parents = parentIndexes(lat);
   std::string children;
-  int shown = 0, more = 0;
-  for (size_t i = 0; i < parents.size(); i++)
-    if (parents[i] == index) {
+  int shown = 0, more = 0, i = 0;
+  for (const Lattice* C = lat; C; C = C->next, i++)
+    if (C->parent == L) {
       if (shown++ < 8)
         children += (children.empty() ? "" : ", ") + std::to_string(i);
       else
