@@ -55,6 +55,16 @@ void compareScene(Viewer& v) {
   v.redraw = true;
 }
 
+void compareEdited(Viewer& v, int index) {
+  Comparison& c = v.compare;
+  if (c.name.empty() || !c.lat || !v.lat) return;
+  rediffLattice(c.diff, {*c.store, c.lat, c.lengths}, {*v.store, v.lat, v.lengths}, index);
+  v.maps++; // the page's outline marks the changes afresh
+  if (c.at >= int(c.diff.changes.size())) c.at = -1;
+  styleComparison(c.diff, v.scene, c.scene);
+  v.redraw = true;
+}
+
 FitAlso removedLattices(const Viewer& v) {
   if (v.compare.name.empty() || !v.compare.lat) return {};
   return {v.compare.lat, allButRemoved(v.compare.diff, v.compare.lat)};

@@ -13,6 +13,9 @@ bool compareNames(const std::string& line, std::string& old, std::string& now);
 // Compares the shown map with the old one and colours the scene by change: called whenever
 // either map's scene is built. Nothing without a comparison.
 void compareScene(Viewer& v);
+// After an edit of the shown map's lattice `index`: compares that pair again and colours the
+// scene by the changes. Nothing without a comparison.
+void compareEdited(Viewer& v, int index);
 // The old map's removed lattices, for the fits and the map's box to take in; none without a
 // comparison.
 FitAlso removedLattices(const Viewer& v);

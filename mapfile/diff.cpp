@@ -36,6 +36,19 @@ unsigned differences(const Lattice* a, const Lattice* b) {
   return what;
 }
 
+// Sets otherBytesSame and firstDifference from piecesSame and the changes: whatever else
+// tells the files apart (nothing should) is said as other bytes, never as the same map.
+void sayOtherBytes(MapDiff& d, const MapSide& a, const MapSide& b) {
+  const std::vector<unsigned char>&fa = a.store.file, &fb = b.store.file;
+  d.otherBytesSame = d.piecesSame && !(d.changes.empty() && fa != fb);
+  d.firstDifference = 0;
+  if (!d.otherBytesSame)
+    d.firstDifference = uint64_t(
+        std::mismatch(fa.begin(), fa.begin() + long(std::min(fa.size(), fb.size())), fb.begin())
+            .first -
+        fa.begin());
+}
+
 } // namespace
 
 // A record's id, counts and cells count in the form the file writes them. Each piece is led by
@@ -209,15 +222,41 @@ MapDiff diffMaps(const MapSide& a, const MapSide& b) {
     j = pb + 1;
   }
   unpaired(int(la.size()), int(lb.size()));
-  d.otherBytesSame = otherBytes(a, pairedA) == otherBytes(b, pairedB);
-  // Whatever else tells the files apart (nothing should) is said as other bytes, never as
-  // the same map.
-  const std::vector<unsigned char>&fa = a.store.file, &fb = b.store.file;
-  if (d.changes.empty() && d.otherBytesSame && fa != fb) d.otherBytesSame = false;
-  if (!d.otherBytesSame)
-    d.firstDifference = uint64_t(
-        std::mismatch(fa.begin(), fa.begin() + long(std::min(fa.size(), fb.size())), fb.begin())
-            .first -
-        fa.begin());
+  d.oldOf.assign(lb.size(), -1);
+  for (size_t k = 0; k < pairedB.size(); k++) d.oldOf[size_t(pairedB[k])] = pairedA[k];
+  d.piecesSame = otherBytes(a, pairedA) == otherBytes(b, pairedB);
+  sayOtherBytes(d, a, b);
   return d;
+}
+
+void rediffLattice(MapDiff& d, const MapSide& a, const MapSide& b, int j) {
+  if (j < 0 || size_t(j) >= d.oldOf.size() || d.oldOf[size_t(j)] < 0) return; // added: stays so
+  int i = d.oldOf[size_t(j)];
+  const Lattice *la = latticeAt(a.lat, i), *lb = latticeAt(b.lat, j);
+  if (!la || !lb) return;
+  unsigned what = differences(la, lb);
+  auto at = std::find_if(d.changes.begin(), d.changes.end(),
+                         [&](const LatticeChange& c) { return c.newIndex == j; });
+  auto count = [&](unsigned w, int by) {
+    if (!w) {
+      d.unchanged += by;
+      return;
+    }
+    bool moved = w & changedMoved, reshaped = w & changedReshaped;
+    (moved && reshaped ? d.both : moved ? d.moved : d.reshaped) += by;
+  };
+  count(at == d.changes.end() ? 0 : at->what, -1);
+  count(what, 1);
+  if (at != d.changes.end() && what) {
+    at->what = what;
+  } else if (at != d.changes.end()) {
+    d.changes.erase(at);
+  } else if (what) {
+    // Where the sweep of diffMaps puts the pair: after what lies before both of its lattices.
+    auto after = std::find_if(d.changes.begin(), d.changes.end(), [&](const LatticeChange& c) {
+      return c.newIndex >= 0 ? c.newIndex > j : c.oldIndex > i;
+    });
+    d.changes.insert(after, {i, j, what});
+  }
+  sayOtherBytes(d, a, b);
 }

@@ -33,6 +33,8 @@ struct MapDiff {
   std::vector<LatticeChange> changes; // in list order of NEW, a removed lattice where it stood
   int moved = 0, reshaped = 0, both = 0, added = 0, removed = 0, unchanged = 0;
   bool exactPairing = true;     // false: too many repeated ids, paired greedily (pairIds)
+  std::vector<int> oldOf;       // by new list index: the old lattice paired with it; -1: added
+  bool piecesSame = true;       // the otherBytes of both maps are equal
   bool otherBytesSame = true;   // header, other records and the unread bytes of paired records
   uint64_t firstDifference = 0; // when they differ: the first byte where the files differ
 };
@@ -67,6 +69,10 @@ MapDiff diffMaps(const MapSide& a, const MapSide& b);
 inline MapDiff diffMaps(const LoadedMap& a, const LoadedMap& b) {
   return diffMaps({a.store, a.lat, a.rep.lengths}, {b.store, b.lat, b.rep.lengths});
 }
+
+// Compares again only the pair of new lattice `newIndex` after its values changed (the lists
+// and their lengths did not): `d` becomes what diffMaps(a, b) gives.
+void rediffLattice(MapDiff& d, const MapSide& a, const MapSide& b, int newIndex);
 
 // Whether two floats are the same value as stored: equal bits (NaNs with other payloads
 // differ, as any other bits do).

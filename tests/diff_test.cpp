@@ -161,6 +161,71 @@ TEST(Diff, EachKindOfChangeAndTheOtherBytes) {
 
 // diff --json put into the old map with patch gives the new map byte for byte, whatever values
 // changed; what is not a value, or does not fit the map, is refused with its place named.
+// An edit compared again pair by pair gives what comparing the whole maps gives: a change made,
+// altered, undone (the pair unchanged again), next to removed and added lattices, and the other
+// bytes said once the values alone are the same.
+TEST(Diff, AnEditedPairComparedAgainAsTheWholeMap) {
+  MapDesc old;
+  old.lattices = {box(2, 1, 2, 1), box(2, 1, 2, 2), box(3, 1, 3, 3), box(2, 2, 2, 4),
+                  box(1, 1, 1, 5)};
+  for (LatticeRecord& r : old.lattices) r.heights.assign(size_t((r.nx + 1) * (r.nz + 1)), 0.5f);
+  MapDesc now = old;
+  now.lattices.erase(now.lattices.begin() + 1);                   // id 2 removed
+  now.lattices.insert(now.lattices.begin() + 2, box(1, 1, 1, 9)); // id 9 added
+  now.lattices[3].pos[0] = 1;                                     // id 4 moved
+  LoadedMap a, b;
+  loadDesc(old, a);
+  loadDesc(now, b);
+  std::vector<Lattice*> l = latticesOf(b.lat);
+  MapDiff d = diffMaps(a, b);
+  auto same = [&](const char* what) {
+    MapDiff want = diffMaps(a, b);
+    ASSERT_EQ(d.changes.size(), want.changes.size()) << what;
+    for (size_t k = 0; k < d.changes.size(); k++) {
+      EXPECT_EQ(d.changes[k].oldIndex, want.changes[k].oldIndex) << what << " " << k;
+      EXPECT_EQ(d.changes[k].newIndex, want.changes[k].newIndex) << what << " " << k;
+      EXPECT_EQ(d.changes[k].what, want.changes[k].what) << what << " " << k;
+    }
+    EXPECT_EQ(summaryLine(d), summaryLine(want)) << what;
+    EXPECT_EQ(d.otherBytesSame, want.otherBytesSame) << what;
+    EXPECT_EQ(d.firstDifference, want.firstDifference) << what;
+  };
+  struct Step {
+    const char* what;
+    int index;
+    float* value;
+    float to;
+  } steps[] = {
+      {"first reshaped", 0, &l[0]->heights->value, 2},
+      {"last reshaped", 4, &l[4]->heights->next->value, -1},
+      {"moved one reshaped too", 3, &l[3]->heights->value, 3},
+      {"first back", 0, &l[0]->heights->value, 0.5f},
+      {"moved one back in place", 3, &l[3]->x, 0},
+      {"added one edited", 2, &l[2]->x, 5},
+      {"middle reshaped", 1, &l[1]->heights->value, 7},
+  };
+  for (const Step& st : steps) {
+    *st.value = st.to;
+    rediffLattice(d, {a.store, a.lat, a.rep.lengths}, {b.store, b.lat, b.rep.lengths}, st.index);
+    same(st.what);
+  }
+  // A map whose file differs from the old one by a height alone, edited back to it: no change
+  // is left, and the bytes still tell the files apart.
+  MapDesc one = old;
+  one.lattices[2].heights[4] = 9;
+  LoadedMap c;
+  loadDesc(one, c);
+  d = diffMaps(a, c);
+  ASSERT_EQ(d.changes.size(), 1u);
+  latticesOf(c.lat)[2]->heights->next->next->next->next->value = 0.5f;
+  rediffLattice(d, {a.store, a.lat, a.rep.lengths}, {c.store, c.lat, c.rep.lengths}, 2);
+  MapDiff want = diffMaps(a, c);
+  EXPECT_TRUE(d.changes.empty());
+  EXPECT_FALSE(d.otherBytesSame);
+  EXPECT_EQ(d.firstDifference, want.firstDifference);
+  EXPECT_EQ(summaryLine(d), summaryLine(want));
+}
+
 TEST(Patch, DiffThenPatchGivesTheNewMapAndRefusesTheRest) {
   MapDesc old = withValues(4);
   for (LatticeRecord& L : old.lattices) L.tail = "tail";
