@@ -281,9 +281,9 @@ void pointerCommand(Viewer& v, const MSG& msg) {
         Action::measurePoint)
       measureAt(v, v.pointer.x, v.pointer.y);
     else
-      selectLattice(v, pickLattice(v.lat, v.trot, v.view.width, v.view.height, v.pointer.x,
-                                   v.pointer.y, v.start.frameTriangles, v.hidden, v.vs.section,
-                                   v.vs.ortho, v.vs.farPlane));
+      selectLattice(v, pickBounded(boundsOf(v), v.trot, v.view.width, v.view.height, v.pointer.x,
+                                   v.pointer.y, v.hidden, v.vs.section, v.vs.ortho, v.vs.farPlane)
+                           .index);
   }
   bool up =
       msg.message == WM_LBUTTONUP || msg.message == WM_RBUTTONUP || msg.message == WM_MBUTTONUP;

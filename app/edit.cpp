@@ -40,14 +40,27 @@ std::string baseName(const std::string& path) {
 // Puts the values of `s` to their `after` (or `before`, undoing) bits and shows the result.
 void applyStep(Viewer& v, const EditStep& s, bool undo) {
   for (const ValueChange& c : s.values) setBits(c.value, undo ? c.before : c.after);
-  if (s.shape) rebuildLattice(v.scene, s.lattice); // a lattice drawn immediately needs none
+  if (s.shape) {
+    // Only the triangles of the cells around the changed samples are made and sent again (a
+    // lattice drawn immediately needs none).
+    std::vector<TriangleRange> ranges;
+    if (const Lattice* L = latticeAt(v.lat, s.lattice); L && s.samples.empty())
+      ranges.push_back({0, faceTriangles(L)});
+    else if (L)
+      for (int m : s.samples) addSampleTriangles(L, m, ranges);
+    mergeRanges(ranges);
+    rebuildTriangles(v.scene, s.lattice, ranges);
+    boundsAfterReshape(boundsOf(v), s.lattice, ranges);
+  } else if (!s.values.empty()) {
+    boundsAfterMove(boundsOf(v), s.lattice); // placed by its matrix: no triangle changes
+  }
   if (s.conflict >= 0 && size_t(s.conflict) < v.merge.taken.size()) {
     v.merge.taken[size_t(s.conflict)] = undo ? s.takenBefore : s.takenAfter;
     setLatticeStyle(v.scene, s.lattice, mergeStyle(v, s.lattice));
   }
-  v.gridFor = nullptr;                          // the grid follows the heights
-  v.edits.applied++;                            // the map's box and the page's panel follow it
-  if (!v.compare.name.empty()) compareScene(v); // the changes include the edit
+  v.gridFor = nullptr;         // the grid follows the heights
+  v.edits.applied++;           // the map's box and the page's panel follow it
+  compareEdited(v, s.lattice); // the changes include the edit
   v.redraw = true;
 }
 
@@ -223,9 +236,8 @@ void sculpt(Viewer& v, int dir) {
     say(v, "select a lattice first: + and - raise and lower its heights under the pointer");
     return;
   }
-  PickHit hit =
-      pickPoint(v.lat, v.trot, v.view.width, v.view.height, v.pointer.x, v.pointer.y,
-                v.start.frameTriangles, v.hidden, v.vs.section, v.vs.ortho, v.vs.farPlane);
+  PickHit hit = pickBounded(boundsOf(v), v.trot, v.view.width, v.view.height, v.pointer.x,
+                            v.pointer.y, v.hidden, v.vs.section, v.vs.ortho, v.vs.farPlane);
   if (hit.index != v.selected) {
     say(v, "point at lattice " + std::to_string(v.selected) + " to raise or lower its heights");
     return;
@@ -248,6 +260,7 @@ void sculpt(Viewer& v, int dir) {
   for (auto [m, w] : samplesNear(L, v.vs, v.edits.brush, local[0], local[2])) {
     if (size_t(m) >= nodes.size()) continue; // past what the file holds
     if (first < 0) first = m;
+    s.samples.push_back(m);
     if (!change(s, &nodes[size_t(m)]->value, double(nodes[size_t(m)]->value) + dir * w * step)) {
       for (const ValueChange& c : s.values) setBits(c.value, c.before);
       sayWarning(v,

@@ -79,8 +79,8 @@ std::vector<std::string> measurePanelLines(const Measurement& m) {
 }
 
 void measureAt(Viewer& v, int x, int y) {
-  PickHit h = pickPoint(v.lat, v.trot, v.view.width, v.view.height, x, y, v.start.frameTriangles,
-                        v.hidden, v.vs.section, v.vs.ortho, v.vs.farPlane);
+  PickHit h = pickBounded(boundsOf(v), v.trot, v.view.width, v.view.height, x, y, v.hidden,
+                          v.vs.section, v.vs.ortho, v.vs.farPlane);
   if (h.index < 0) return; // the background: no point
   Measurement& m = v.measure;
   if (m.count == 2) m = {};
@@ -111,8 +111,8 @@ void hoverCommand(Viewer& v) {
   if (!hoverFollowed(v)) return;
   DWORD now = GetTickCount();
   if (v.hoverLooked && (!hoverMoved(v) || DWORD(now - v.hoverAt) < hoverEvery)) return;
-  v.hover = pickPoint(v.lat, v.trot, v.view.width, v.view.height, v.pointer.x, v.pointer.y,
-                      v.start.frameTriangles, v.hidden, v.vs.section, v.vs.ortho, v.vs.farPlane);
+  v.hover = pickBounded(boundsOf(v), v.trot, v.view.width, v.view.height, v.pointer.x, v.pointer.y,
+                        v.hidden, v.vs.section, v.vs.ortho, v.vs.farPlane);
   v.hoverX = v.pointer.x;
   v.hoverY = v.pointer.y;
   std::memcpy(v.hoverTrot, v.trot, sizeof v.hoverTrot);

@@ -170,7 +170,10 @@ void takeSide(Viewer& v, int side) {
       std::memcpy(&after, want + j, 4);
       s.values.push_back({f[j], before, after});
     }
-    s.shape = c.what.rfind("height ", 0) == 0;
+    // Heights, cell sizes and insets shape the triangles; a position or rotation places them.
+    s.shape = c.what != "position" && c.what != "rotation";
+    if (c.what.rfind("height ", 0) == 0)
+      s.samples.push_back(std::atoi(c.what.c_str() + c.what.rfind(' ') + 1));
   } else {
     // The result holds the side that changed the structure: a structure change cannot be
     // taken from the other side here.

@@ -144,6 +144,7 @@ void buildScene(Viewer& v) {
   v.redraw = true;
   size_t budget = budgetHere(v);
   buildRetained(v.lat, v.vs, budget, v.scene, v.start.frameTriangles);
+  resetBounds(v.bounds, v.lat, v.start.frameTriangles);
   hideLattices(v.scene, v.hidden);
   uploadRetained(v.scene, glProc);
   v.maps++;

@@ -31,8 +31,8 @@ void sayCut(Viewer& v) {
 // Where a new cut goes: the point under the pointer, else the selected lattice's middle, else
 // the map's.
 bool cutHeight(Viewer& v, double& y) {
-  PickHit hit = pickPoint(v.lat, v.trot, v.view.width, v.view.height, v.pointer.x, v.pointer.y,
-                          v.start.frameTriangles, v.hidden, {}, v.vs.ortho, v.vs.farPlane);
+  PickHit hit = pickBounded(boundsOf(v), v.trot, v.view.width, v.view.height, v.pointer.x,
+                            v.pointer.y, v.hidden, {}, v.vs.ortho, v.vs.farPlane);
   double lo, hi;
   SceneBox box;
   if (hit.index >= 0)
@@ -53,8 +53,19 @@ bool mapBox(Viewer& v, SceneBox& box) {
   if (v.boxFor != v.maps || v.boxEdits != v.edits.applied || !v.lat) {
     v.boxFor = v.maps;
     v.boxEdits = v.edits.applied;
+    // The shown map's box from its lattices' chunk boxes (kept up with the edits), then the
+    // comparison's removed lattices (few, and never edited).
     FitAlso removed = removedLattices(v);
-    v.boxKnown = v.lat && worldBox(v.lat, v.box, nullptr, v.start.frameTriangles, {}, &removed);
+    SceneBox old;
+    bool mine = boundedWorldBox(boundsOf(v), v.box);
+    bool theirs =
+        removed.lat && worldBox(removed.lat, old, nullptr, v.start.frameTriangles, removed.hidden);
+    if (theirs && !mine) v.box = old;
+    for (int a = 0; a < 3 && theirs && mine; a++) {
+      v.box.lo[a] = std::min(v.box.lo[a], old.lo[a]);
+      v.box.hi[a] = std::max(v.box.hi[a], old.hi[a]);
+    }
+    v.boxKnown = mine || theirs;
   }
   box = v.box;
   return v.boxKnown;

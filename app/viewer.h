@@ -14,6 +14,7 @@
 #include "platform/output.h"
 #include "platform/page.h"
 #include "platform/win32.h"
+#include "render/bounds.h"
 #include "render/flight.h"
 #include "render/overlay.h"
 #include "render/retained.h"
@@ -110,6 +111,7 @@ struct EditStep {
   std::string line;
   int conflict = -1; // the merge's conflict whose side it took, and the sides before and after
   uint8_t takenBefore = 0, takenAfter = 0;
+  std::vector<int> samples = {}; // with `shape`: the grid samples whose heights changed; none: all
 };
 
 // The edits of the open map, for undo and redo, and the modes that make them.
@@ -215,6 +217,8 @@ struct Viewer {
   float projectedFar = 0; // the far plane the perspective projection was set with last
   double frameDue = 0;
   bool drawn = false;
+  // The drawn lattices' chunk boxes, for picks and the map's box; kept up with the edits.
+  SceneBounds bounds;
   // The map's world box (the section's step, the orthographic depth range), for maps number
   // boxFor after boxEdits edits; boxKnown false when nothing is drawn.
   SceneBox box;
@@ -222,6 +226,12 @@ struct Viewer {
   bool boxKnown = false;
   bool orthoProjected = false; // the projection set last is orthographic
 };
+
+// The viewer's chunk boxes, for the list it shows now.
+inline SceneBounds& boundsOf(Viewer& v) {
+  followList(v.bounds, v.lat, v.start.frameTriangles);
+  return v.bounds;
+}
 
 // Triangles a frame may take on a web page (ViewerStart::frameTriangles): all of them fit the
 // page's geometry buffers, so no frame sends triangles one by one and every key and field

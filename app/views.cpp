@@ -119,8 +119,8 @@ void fitView(Viewer& v) {
 }
 
 void orbitPivot(Viewer& v, int x, int y, double pivot[3]) {
-  PickHit hit = pickPoint(v.lat, v.trot, v.view.width, v.view.height, x, y, v.start.frameTriangles,
-                          v.hidden, v.vs.section, v.vs.ortho, v.vs.farPlane);
+  PickHit hit = pickBounded(boundsOf(v), v.trot, v.view.width, v.view.height, x, y, v.hidden,
+                            v.vs.section, v.vs.ortho, v.vs.farPlane);
   SceneBox box;
   if (hit.index >= 0) {
     std::copy(hit.at, hit.at + 3, pivot);

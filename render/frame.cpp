@@ -96,12 +96,14 @@ float span(const FaceTables& p, int k, int axis) {
   return float((double(axis ? p.ez : p.ex) - p.lyr[k][axis]) + p.lyr[k][2 + axis]);
 }
 
-// Bottom (top = false) or top face, over level 0 or ny.
-template <class Emit> void horizontalFace(const FaceTables& p, bool top, Emit& emit) {
+// Bottom (top = false) or top face, over level 0 or ny: its cells from..to-1 (cell i nz + j
+// for column i, row j).
+template <class Emit>
+void horizontalFace(const FaceTables& p, bool top, Emit& emit, long from, long to) {
   const Lattice* L = p.L;
   int nx = L->nx, nz = L->nz, k = top ? L->ny : 0, s = top ? 1 : -1;
   Face face = top ? Face::top : Face::bottom;
-  if (nx == 0 || nz == 0) return;
+  if (nx == 0 || nz == 0 || from >= to) return;
   double stepX = double(span(p, k, 0)) / nx, stepZ = double(span(p, k, 1)) / nz;
   double x0 = lowEdge(p, k, 0), z0 = lowEdge(p, k, 1);
   float y0 = float(top ? double(p.ey) / 2 : -(double(p.ey) / 2));
@@ -112,11 +114,13 @@ template <class Emit> void horizontalFace(const FaceTables& p, bool top, Emit& e
     zHigh[j] = float(stepZ + zLow[j]);
   }
   Corners c;
-  for (int i = 0; i < nx && !full(emit); i++) {
+  int i0 = int(from / nz), i1 = int((to - 1) / nz);
+  for (int i = i0; i <= i1 && !full(emit); i++) {
     c.x[0] = c.x[1] = float(x0 + i * stepX);
     c.x[2] = c.x[3] = float(stepX + c.x[0]);
-    const float* row = p.h.data() + i;
-    for (int j = 0; j < nz; j++, row += nx + 1) {
+    int j0 = i == i0 ? int(from % nz) : 0, j1 = i == i1 ? int((to - 1) % nz) : nz - 1;
+    const float* row = p.h.data() + i + size_t(j0) * (nx + 1);
+    for (int j = j0; j <= j1; j++, row += nx + 1) {
       c.z[0] = c.z[2] = zLow[j];
       c.z[1] = c.z[3] = zHigh[j];
       c.y[0] = float(double(y0) + row[0]);
@@ -133,23 +137,27 @@ template <class Emit> void horizontalFace(const FaceTables& p, bool top, Emit& e
 
 // One wall. An x-wall (axis 0) stands at the low or high x edge and runs along z with the
 // grid's first or last column; a z-wall (axis 1) stands at a z edge and runs along x with
-// the first or last row.
-template <class Emit> void wall(const FaceTables& p, int axis, bool high, Emit& emit) {
+// the first or last row. Its cells from..to-1 (cell k cells + j for level k, cell j along it).
+template <class Emit>
+void wall(const FaceTables& p, int axis, bool high, Emit& emit, long from, long to) {
   const Lattice* L = p.L;
   int nx = L->nx, nz = L->nz;
   int run = 1 - axis;              // the axis the wall's cells follow
   int cells = axis == 0 ? nz : nx; // cells along the wall
   Face face = Face(2 + 2 * axis + (high ? 1 : 0));
+  if (cells == 0 || from >= to) return;
   Corners c;
   float* fixed = axis == 0 ? c.x : c.z;
   float* along = axis == 0 ? c.z : c.x;
-  for (int k = 0; k < L->ny && !full(emit); k++) {
+  int k0 = int(from / cells), k1 = int((to - 1) / cells);
+  for (int k = k0; k <= k1 && !full(emit); k++) {
     double b = -(double(p.ey) / 2) + k * double(L->sy);
     double edge0 = high ? highEdge(p, k, axis) : lowEdge(p, k, axis);
     double edge1 = high ? highEdge(p, k + 1, axis) : lowEdge(p, k + 1, axis);
     double step0 = double(span(p, k, run)) / cells, step1 = double(span(p, k + 1, run)) / cells;
     double start0 = lowEdge(p, k, run), start1 = lowEdge(p, k + 1, run);
-    for (int j = 0; j < cells; j++) {
+    int j0 = k == k0 ? int(from % cells) : 0, j1 = k == k1 ? int((to - 1) % cells) : cells - 1;
+    for (int j = j0; j <= j1; j++) {
       // Grid samples at the wall's two ends of this cell.
       int s0 = axis == 0 ? j * (nx + 1) + (high ? nx : 0) : (high ? nz * (nx + 1) : 0) + j;
       int s1 = axis == 0 ? s0 + nx + 1 : s0 + 1;
@@ -215,20 +223,99 @@ float slopeGrey(const Corners& c, int r, int s) {
   return s < 0 ? float(double(0.6f) - t * double(0.2f)) : float(t * double(0.2f) + double(0.6f));
 }
 
+namespace {
+
+// The cells the six passes draw of triangles from..to-1 (both even) of a lattice whose tables
+// `ft` are prepared, in the passes' order.
+template <class Emit> void drawFaceRange(const FaceTables& ft, size_t from, size_t to, Emit& emit) {
+  const Lattice* L = ft.L;
+  long flat = long(L->nx) * L->nz, side[2] = {long(L->ny) * L->nz, long(L->ny) * L->nx};
+  long cells[6] = {flat, flat, side[0], side[0], side[1], side[1]};
+  long a = long(from / 2), b = long(to / 2), start = 0;
+  for (int f = 0; f < 6 && start < b; start += cells[f], f++) {
+    long lo = std::max(a - start, 0L), hi = std::min(b - start, cells[f]);
+    if (lo >= hi) continue;
+    if (f < 2)
+      horizontalFace(ft, f == 1, emit, lo, hi);
+    else
+      wall(ft, (f - 2) / 2, f % 2 == 1, emit, lo, hi);
+  }
+}
+
+} // namespace
+
 template <class Emit>
 void drawLatticeFaces(const Lattice* L, const ViewerState& vs, FaceTables& ft, Emit& emit) {
   prepareLattice(L, vs, ft);
-  horizontalFace(ft, false, emit);
-  horizontalFace(ft, true, emit);
-  wall(ft, 0, false, emit);
-  wall(ft, 0, true, emit);
-  wall(ft, 1, false, emit);
-  wall(ft, 1, true, emit);
+  drawFaceRange(ft, 0, faceTriangles(L), emit);
 }
 
 template void drawLatticeFaces(const Lattice*, const ViewerState&, FaceTables&, GlEmitter&);
 template void drawLatticeFaces(const Lattice*, const ViewerState&, FaceTables&, CollectEmitter&);
 template void drawLatticeFaces(const Lattice*, const ViewerState&, FaceTables&, ArrayEmitter&);
+
+template <class Emit>
+void drawLatticeRange(const Lattice* L, const ViewerState& vs, bool box, FaceTables& ft,
+                      size_t from, size_t to, Emit& emit) {
+  if (box) { // twelve triangles: made whole, the range kept
+    std::vector<Triangle> tris;
+    CollectEmitter all{&tris};
+    drawLatticeBox(L, vs, ft, all);
+    Corners c;
+    for (size_t t = from; t < std::min(to, tris.size()); t++) {
+      for (int k = 0; k < 3; k++) {
+        c.x[k] = tris[t].v[k][0];
+        c.y[k] = tris[t].v[k][1];
+        c.z[k] = tris[t].v[k][2];
+      }
+      emitTriangle(emit, c, 0, 1, 2, tris[t].grey, tris[t].face);
+    }
+    return;
+  }
+  drawFaceRange(ft, from, std::min(to, faceTriangles(L)), emit);
+}
+
+template void drawLatticeRange(const Lattice*, const ViewerState&, bool, FaceTables&, size_t,
+                               size_t, CollectEmitter&);
+template void drawLatticeRange(const Lattice*, const ViewerState&, bool, FaceTables&, size_t,
+                               size_t, ArrayEmitter&);
+
+void addSampleTriangles(const Lattice* L, int m, std::vector<TriangleRange>& out) {
+  int nx = L->nx, nz = L->nz, ny = L->ny;
+  if (nx <= 0 || nz <= 0 || m < 0 || m >= (nx + 1) * (nz + 1)) return;
+  int si = m % (nx + 1), sj = m / (nx + 1);
+  size_t flat = size_t(nx) * nz, sideX = size_t(ny) * nz, sideZ = size_t(ny) * nx;
+  // Cells a..b-1 of the face whose first cell is `base`, as triangles.
+  auto cells = [&](size_t base, size_t a, size_t b) {
+    out.push_back({2 * (base + a), 2 * (base + b)});
+  };
+  int j0 = std::max(sj - 1, 0), j1 = std::min(sj, nz - 1) + 1;
+  int i0 = std::max(si - 1, 0), i1 = std::min(si, nx - 1) + 1;
+  for (size_t face : {size_t(0), flat})
+    for (int i = i0; i < i1; i++) cells(face, size_t(i) * nz + j0, size_t(i) * nz + j1);
+  size_t walls = 2 * flat;
+  for (int k = 0; k < ny; k++) {
+    if (si == 0) cells(walls, size_t(k) * nz + j0, size_t(k) * nz + j1);
+    if (si == nx) cells(walls + sideX, size_t(k) * nz + j0, size_t(k) * nz + j1);
+    if (sj == 0) cells(walls + 2 * sideX, size_t(k) * nx + i0, size_t(k) * nx + i1);
+    if (sj == nz) cells(walls + 2 * sideX + sideZ, size_t(k) * nx + i0, size_t(k) * nx + i1);
+  }
+}
+
+void mergeRanges(std::vector<TriangleRange>& r) {
+  std::sort(r.begin(), r.end());
+  size_t n = 0;
+  for (const TriangleRange& x : r)
+    if (n && x.from <= r[n - 1].to)
+      r[n - 1].to = std::max(r[n - 1].to, x.to);
+    else
+      r[n++] = x;
+  r.resize(n);
+}
+
+void prepareFaceTables(const Lattice* L, const ViewerState& vs, FaceTables& ft) {
+  prepareLattice(L, vs, ft);
+}
 
 std::vector<bool> boxedLattices(const Lattice* lat, size_t budget) {
   std::vector<bool> boxed;

@@ -106,6 +106,29 @@ inline bool flagged(const std::vector<bool>& flags, size_t index) {
   return index < flags.size() && flags[index];
 }
 
+// Fills `ft` with lattice L's tables, as drawing its faces does: for drawLatticeRange.
+void prepareFaceTables(const Lattice* L, const ViewerState& vs, FaceTables& ft);
+
+// Triangles from..to-1 (both even: whole cells) of what drawLatticeShape draws, the same values
+// in the same order; `ft` prepared for L (prepareFaceTables) since its values last changed.
+template <class Emit>
+void drawLatticeRange(const Lattice* L, const ViewerState& vs, bool box, FaceTables& ft,
+                      size_t from, size_t to, Emit& emit);
+
+// Triangles from..to-1 of a lattice, in the order drawLatticeFaces draws them.
+struct TriangleRange {
+  size_t from, to;
+  bool operator<(const TriangleRange& o) const {
+    return from < o.from || (from == o.from && to < o.to);
+  }
+};
+// Adds to `out` the triangles whose corners grid sample `m` (j (nx + 1) + i) of L moves: the
+// bottom and top cells around it and, for a sample on the grid's edge, the wall cells beside it
+// at every level. A sample past the grid adds nothing.
+void addSampleTriangles(const Lattice* L, int m, std::vector<TriangleRange>& out);
+// Sorts ranges and joins those that overlap or touch.
+void mergeRanges(std::vector<TriangleRange>& ranges);
+
 // Triangles a lattice drawn as its bounding box takes.
 constexpr size_t boxTriangles = 12;
 

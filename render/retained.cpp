@@ -261,6 +261,52 @@ bool rebuildLattice(RetainedScene& s, int index) {
   return r && r->arrays && redoLattice(s, *r, r->colours, true);
 }
 
+bool rebuildTriangles(RetainedScene& s, int index, std::vector<TriangleRange> ranges) {
+  RetainedLattice* r = retainedAt(s, index);
+  if (!r || !r->arrays) return false;
+  if (r->box || 3 * faceTriangles(r->L) != size_t(r->count))
+    return redoLattice(s, *r, r->colours, true);
+  mergeRanges(ranges);
+  if (ranges.empty()) return true;
+  // Whole chunks are made again, for their boxes; only the changed triangles are sent.
+  std::vector<size_t> chunks;
+  for (const TriangleRange& t : ranges)
+    for (size_t c = t.from / chunkTriangles; c * chunkTriangles < t.to && c < r->chunkCount; c++)
+      if (chunks.empty() || chunks.back() != c) chunks.push_back(c);
+  try {
+    s.redoXyz.resize(9 * chunkTriangles);
+    s.redoRgba.resize(12 * chunkTriangles);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  prepareFaceTables(r->L, s.vs, s.faces);
+  size_t total = faceTriangles(r->L);
+  for (size_t c : chunks) {
+    size_t from = c * chunkTriangles, to = std::min(total, from + chunkTriangles);
+    ArrayEmitter emit{s.redoXyz.data(), s.redoRgba.data(), r->colours};
+    drawLatticeRange(r->L, s.vs, false, s.faces, from, to, emit);
+    GeometryChunk& k = s.chunks[r->firstChunk + c];
+    boundChunk(emit.xyz, k);
+    for (const TriangleRange& t : ranges) {
+      size_t a = std::max(t.from, from), b = std::min(t.to, to);
+      if (a >= b) continue;
+      size_t v = size_t(r->first) + 3 * a, n = 3 * (b - a), at = 3 * (a - from);
+      if (s.rgbaBuffer) {
+        s.gl.bindBuffer(arrayBuffer, s.rgbaBuffer);
+        s.gl.bufferSubData(arrayBuffer, ptrdiff_t(4 * v), ptrdiff_t(4 * n), emit.rgba + 4 * at);
+        s.gl.bindBuffer(arrayBuffer, s.xyzBuffer);
+        s.gl.bufferSubData(arrayBuffer, ptrdiff_t(3 * v * sizeof(float)),
+                           ptrdiff_t(3 * n * sizeof(float)), emit.xyz + 3 * at);
+        s.gl.bindBuffer(arrayBuffer, 0);
+      } else {
+        std::memcpy(s.rgba.data() + 4 * v, emit.rgba + 4 * at, 4 * n);
+        std::memcpy(s.xyz.data() + 3 * v, emit.xyz + 3 * at, 3 * n * sizeof(float));
+      }
+    }
+  }
+  return true;
+}
+
 void hideLattices(RetainedScene& s, const std::vector<bool>& hidden) {
   size_t index = 0, k = 0;
   for (const Lattice* L = s.lat; L && k < s.lattices.size(); L = L->next, index++)

@@ -112,6 +112,11 @@ void setLatticeStyle(RetainedScene& scene, int index, LatticeStyle style);
 // its triangles no longer number what it had, or there is no memory for it.
 bool rebuildLattice(RetainedScene& scene, int index);
 
+// Builds again only the triangles `ranges` (drawLatticeFaces' order) of the lattice at list index
+// `index` after an edit of its heights, into the buffer or the client arrays, with the boxes
+// of the chunks they lie in; a lattice drawn as its box is built whole. False as rebuildLattice.
+bool rebuildTriangles(RetainedScene& scene, int index, std::vector<TriangleRange> ranges);
+
 // Deletes the scene's buffer objects; the context that made it must be current (or gone with
 // it). The arrays' place and the chunks stay.
 void releaseRetained(RetainedScene& scene);

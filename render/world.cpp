@@ -43,21 +43,24 @@ void placeLattice(const Lattice* L, const Matrix& m, const ViewerState& vs, Plac
   CollectEmitter emit{&p.tris};
   drawLatticeShape(L, vs, box, p.faces, emit);
   p.m = m;
+  p.dropped = long(placeTriangles(m, p.tris));
+}
+
+size_t placeTriangles(const Matrix& m, std::vector<Triangle>& tris) {
   size_t kept = 0;
-  for (Triangle t : p.tris) {
+  for (Triangle t : tris) {
     bool finite = true;
     for (auto& v : t.v) {
       float w[3];
-      place(p.m, v, w);
+      place(m, v, w);
       std::memcpy(v, w, sizeof w);
       finite = finite && std::isfinite(w[0]) && std::isfinite(w[1]) && std::isfinite(w[2]);
     }
-    if (finite)
-      p.tris[kept++] = t;
-    else
-      p.dropped++;
+    if (finite) tris[kept++] = t;
   }
-  p.tris.resize(kept);
+  size_t dropped = tris.size() - kept;
+  tris.resize(kept);
+  return dropped;
 }
 
 namespace {
@@ -180,20 +183,55 @@ double rayHit(const double d[3], const double p[3][3], double uv[2]) {
 
 } // namespace
 
-PickHit pickPoint(const Lattice* lat, const float* trot, int width, int height, int x, int y,
-                  size_t triangleBudget, const std::vector<bool>& hidden, const Section& cut,
-                  float ortho, float farPlane) {
-  PickHit hit;
-  const double nearest0 = nearPlane(farPlane), farthest = farPlane > plainFar ? farPlane : 1000.0;
-  if (width < 1 || height < 1) return hit;
+bool pickRay(const float* trot, int width, int height, int x, int y, float ortho, float farPlane,
+             const Section& cut, PickRay& r) {
+  if (width < 1 || height < 1) return false;
+  r = PickRay{};
+  r.nearest0 = nearPlane(farPlane);
+  r.farthest = farPlane > plainFar ? farPlane : 1000.0;
+  r.ortho = ortho;
+  r.cut = cut;
   // Perspective: rays from the eye through the pixel's centre. Orthographic: rays straight
   // down the view from the pixel's place on the eye's plane (`from`).
   const double k = ortho > 0 ? 0 : std::tan(22.5 * M_PI / 180);
   double sx = 2 * (x + 0.5) / width - 1, sy = 1 - 2 * (y + 0.5) / height;
   double d[3] = {sx * k * width / height, sy * k, -1};
   double from[3] = {sx * ortho * width / height, sy * ortho, 0};
-  const Matrix camera = cameraMatrix(trot);
-  double nearest = INFINITY;
+  std::copy(d, d + 3, r.d);
+  std::copy(from, from + 3, r.from);
+  r.camera = cameraMatrix(trot);
+  return true;
+}
+
+void pickTriangles(PickRay& r, int index, const Triangle* tris, size_t n) {
+  for (const Triangle* t = tris; t < tris + n; t++) {
+    double p[3][3], uv[2];
+    for (int c = 0; c < 3; c++) {
+      double world[3] = {t->v[c][0], t->v[c][1], t->v[c][2]};
+      transformPoint(r.camera, world, p[c]);
+      for (int a = 0; a < 3; a++) p[c][a] -= r.from[a];
+    }
+    double depth = rayHit(r.d, p, uv); // d's z is -1: the distance along it is the depth
+    // The perspective frame draws from its near plane to its far plane (1 to 1000 unless a
+    // fit pushed them out); the orthographic one holds the scene.
+    bool drawn = r.ortho > 0 ? depth > -INFINITY : depth >= r.nearest0 && depth <= r.farthest;
+    if (!(drawn && depth < r.nearest)) continue;
+    double at[3];
+    for (int a = 0; a < 3; a++)
+      at[a] = t->v[0][a] + uv[0] * (double(t->v[1][a]) - t->v[0][a]) +
+              uv[1] * (double(t->v[2][a]) - t->v[0][a]);
+    if (!sectionKeeps(r.cut, at[1])) continue;
+    r.nearest = depth;
+    r.hit.index = index;
+    std::copy(at, at + 3, r.hit.at);
+  }
+}
+
+PickHit pickPoint(const Lattice* lat, const float* trot, int width, int height, int x, int y,
+                  size_t triangleBudget, const std::vector<bool>& hidden, const Section& cut,
+                  float ortho, float farPlane) {
+  PickRay ray;
+  if (!pickRay(trot, width, height, x, y, ortho, farPlane, cut, ray)) return {};
   int index = 0;
   std::vector<bool> boxed = boxedLattices(lat, triangleBudget);
   std::vector<Matrix> placements = latticePlacements(lat, ViewerState{});
@@ -202,29 +240,9 @@ PickHit pickPoint(const Lattice* lat, const float* trot, int width, int height, 
     if (L->id == 0 || flagged(hidden, size_t(index))) continue;
     // The world corners export writes, seen from the eye.
     placeLattice(L, placements[size_t(index)], ViewerState{}, placed, boxed[size_t(index)]);
-    for (const Triangle& t : placed.tris) {
-      double p[3][3], uv[2];
-      for (int c = 0; c < 3; c++) {
-        double world[3] = {t.v[c][0], t.v[c][1], t.v[c][2]};
-        transformPoint(camera, world, p[c]);
-        for (int a = 0; a < 3; a++) p[c][a] -= from[a];
-      }
-      double depth = rayHit(d, p, uv); // d's z is -1: the distance along it is the depth
-      // The perspective frame draws from its near plane to its far plane (1 to 1000 unless a
-      // fit pushed them out); the orthographic one holds the scene.
-      bool drawn = ortho > 0 ? depth > -INFINITY : depth >= nearest0 && depth <= farthest;
-      if (!(drawn && depth < nearest)) continue;
-      double at[3];
-      for (int a = 0; a < 3; a++)
-        at[a] = t.v[0][a] + uv[0] * (double(t.v[1][a]) - t.v[0][a]) +
-                uv[1] * (double(t.v[2][a]) - t.v[0][a]);
-      if (!sectionKeeps(cut, at[1])) continue;
-      nearest = depth;
-      hit.index = index;
-      std::copy(at, at + 3, hit.at);
-    }
+    pickTriangles(ray, index, placed.tris.data(), placed.tris.size());
   }
-  return hit;
+  return ray.hit;
 }
 
 int pickLattice(const Lattice* lat, const float* trot, int width, int height, int x, int y,

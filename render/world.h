@@ -6,6 +6,7 @@
 #include "platform/matrix.h"
 #include "view.h"
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -21,6 +22,10 @@ struct PlacedLattice {
 // lattice's bounding box instead of its faces.
 void placeLattice(const Lattice* L, const Matrix& m, const ViewerState& vs, PlacedLattice& p,
                   bool box = false);
+
+// Places collected triangles (own frame) in the world through `m`, as placeLattice does, leaving
+// out those with a non-finite corner: how many were left out.
+size_t placeTriangles(const Matrix& m, std::vector<Triangle>& tris);
 
 // The triangle's geometric normal (v1 - v0) x (v2 - v0), in double precision, not unit length.
 void triangleNormal(const Triangle& t, double n[3]);
@@ -69,6 +74,21 @@ struct PickHit {
   int index = -1;
   double at[3] = {};
 };
+// One pick's ray, as pickPoint casts it (eye space, from `from` along `d`), and the nearest
+// hit so far.
+struct PickRay {
+  double d[3], from[3];
+  Matrix camera;
+  double nearest0 = 1, farthest = 1000, nearest = INFINITY;
+  float ortho = 0;
+  Section cut;
+  PickHit hit;
+};
+// The ray through pixel (x, y), as pickPoint takes the arguments; false for an empty frame.
+bool pickRay(const float* trot, int width, int height, int x, int y, float ortho, float farPlane,
+             const Section& cut, PickRay& ray);
+// Tests world triangles `tris` of lattice `index`, in draw order, against the ray.
+void pickTriangles(PickRay& ray, int index, const Triangle* tris, size_t n);
 PickHit pickPoint(const Lattice* lat, const float* trot, int width, int height, int x, int y,
                   size_t triangleBudget = SIZE_MAX, const std::vector<bool>& hidden = {},
                   const Section& cut = {}, float ortho = 0, float farPlane = 0);

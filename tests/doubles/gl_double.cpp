@@ -71,6 +71,7 @@ void APIENTRY bufferSubData(GLenum target, ptrdiff_t at, ptrdiff_t size, const v
   }
   std::memcpy(b.data() + at, data, size_t(size));
   glDouble.replacedBytes += long(size);
+  glDouble.subData.push_back({glDouble.arrayBuffer, long(at), long(size)});
 }
 void APIENTRY deleteBuffers(GLsizei n, const GLuint* names) {
   for (GLsizei i = 0; i < n; i++)
@@ -109,6 +110,7 @@ void glDoubleReset() {
   glDouble.calls.clear();
   glDouble.vertexBuffer = glDouble.colorBuffer = 0;
   glDouble.uploadedBytes = glDouble.replacedBytes = glDouble.clientVertices = 0;
+  glDouble.subData.clear();
   glDouble.pendingError = 0;
   glDouble.drawn.clear();
   glDouble.drawArraysAt.clear();

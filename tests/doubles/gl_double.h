@@ -92,10 +92,15 @@ struct GlDouble {
   unsigned arrayBuffer = 0;
   std::vector<size_t> drawArraysAt; // per recorded glDrawArrays, its first triangle in drawn
   long uploadedBytes = 0;
-  long replacedBytes = 0;    // by glBufferSubData
-  long clientVertices = 0;   // vertices glDrawArrays read from client memory
-  bool uploadFails = false;  // glBufferData reports GL_OUT_OF_MEMORY
-  unsigned pendingError = 0; // what glGetError answers next
+  long replacedBytes = 0; // by glBufferSubData
+  struct SubData {
+    unsigned buffer;
+    long at, bytes;
+  };
+  std::vector<SubData> subData; // each glBufferSubData, in order
+  long clientVertices = 0;      // vertices glDrawArrays read from client memory
+  bool uploadFails = false;     // glBufferData reports GL_OUT_OF_MEMORY
+  unsigned pendingError = 0;    // what glGetError answers next
 };
 
 extern GlDouble glDouble;
