@@ -94,7 +94,7 @@ bench: build web
 	@cmake --preset bench >/dev/null
 	@cmake --build build-bench
 	build-bench/bin/bench_load
-	cd build-bench && bin/bench_frame && bin/bench_headless && bin/bench_outline
+	cd build-bench && bin/bench_frame && bin/bench_headless && bin/bench_outline && bin/bench_edit
 	bench/frame_rates.sh build/bin build-web
 	bench/first_minute.sh build/bin
 	bench/chains.sh build/bin
