@@ -27,6 +27,17 @@ check "help" 0 "" "$bin/kelvane" --help
 check "info help" 0 "" "$bin/kelvane" info --help
 grep -q "Example" "$tmp/out" || { fail=$((fail + 1)); echo "FAIL info help has no example"; }
 check "version" 0 "" "$bin/kelvane" --version
+# Every command but render and thumbnail starts without the drawing libraries; those two run
+# kelvane-draw, which has them, and say so when it is missing.
+needed=$(readelf -d "$bin/kelvane" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ')
+check "kelvane loads no drawing library ($needed)" 0 "" \
+  eval '! grep -qE "GL|EGL|png|avcodec|avformat|swscale" <<<"$needed"'
+mkdir -p "$tmp/lone/bin" && cp "$bin/kelvane" "$tmp/lone/bin/"
+"$bin/kelvane" demo -o "$tmp/lone/demo.map" 2>/dev/null
+check "render without kelvane-draw" 1 \
+  "kelvane: $tmp/lone/bin/../libexec/kelvane/kelvane-draw: No such file or directory: render and thumbnail run it; reinstall kelvane" \
+  "$tmp/lone/bin/kelvane" render "$tmp/lone/demo.map" -o "$tmp/lone/demo.png"
+check "info without kelvane-draw" 0 "" "$tmp/lone/bin/kelvane" info "$tmp/lone/demo.map"
 check "unknown command" 2 "kelvane: unknown command 'bogus'" "$bin/kelvane" bogus x
 grep -qF "Run 'kelvane --help'" "$tmp/err" || { fail=$((fail + 1)); echo "FAIL unknown command points at --help"; }
 check "usage error points at the command's help" 2 "Run 'kelvane info --help'" "$bin/kelvane" info --bogus x

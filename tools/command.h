@@ -25,6 +25,7 @@ struct Options {
   bool sectionGiven = false, sectionAboveGiven = false, orthoGiven = false, farGiven = false;
   FileIdentity outAtStart; // -o as it was when the command started: a link planted later is
                            // not followed
+  char** argv = nullptr;   // the command line as given (kelvane-draw takes it over)
 };
 
 // Says `kelvane: FILE: reason` on stderr; exit status 1.

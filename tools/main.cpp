@@ -322,6 +322,7 @@ int main(int argc, char** argv) {
   useBinaryStdio(); // maps are binary, and output is the same bytes everywhere
   CommandLine cl;
   Options o;
+  o.argv = argv;
   defineCommands(cl, o);
   if (int code = parseCommandLine(cl, argc, argv); code >= 0) return code;
   o.outAtStart = fileIdentity(o.out);
