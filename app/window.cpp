@@ -5,6 +5,7 @@
 #include "viewer.h"
 
 #include "platform/gl.h"
+#include "render/frame.h"
 #include "render/view.h"
 
 #include <cstdio>
@@ -82,7 +83,7 @@ bool openViewerWindow(Viewer& v) {
     closeViewerWindow(v);
     return false;
   }
-  glEnable(GL_DEPTH_TEST);
+  sceneContext();
   v.view = {640, 480};
   resizeView(640, 480);
   DragAcceptFiles(v.hWnd, TRUE);

@@ -5,6 +5,7 @@
 extern "C" {
 void glClear(GLbitfield) {}
 void glEnable(GLenum) {}
+void glShadeModel(GLenum) {}
 void glDisable(GLenum) {}
 void glClipPlane(GLenum, const GLdouble*) {}
 void glViewport(GLint, GLint, GLsizei, GLsizei) {}

@@ -136,20 +136,21 @@ bool setUp() {
   const char* vs = "attribute vec3 pos; attribute vec4 col; attribute vec2 tex;"
                    "uniform mat4 mvp; uniform mat4 mv; uniform vec4 clip;"
                    "varying vec4 c; varying vec2 t; varying float cut;"
-                   "void main() { c = col; t = tex; gl_Position = mvp * vec4(pos, 1.0);"
-                   "  cut = dot(clip, mv * vec4(pos, 1.0)); }";
-  // The colour is put on one of the 256 levels here, so the browser's own conversion has
-  // nothing left to round. The levels follow Mesa's software rasterizer, which renders the
-  // reference pictures (kelvane render): its 8-bit conversion reaches level n at
-  // v * 256 = n - 1 + 0.748, plus a quarter for v past one third and again past two thirds.
-  // A texture (the overlay's glyphs) scales the alpha by its own, as GL_MODULATE does with
-  // an alpha texture.
+                   "void main() { t = tex; gl_Position = mvp * vec4(pos, 1.0);"
+                   "  cut = dot(clip, mv * vec4(pos, 1.0));"
+                   "  vec3 x = clamp(col.rgb, 0.0, 1.0) * 255.0, f = floor(x), d = x - f;"
+                   "  vec3 tie = step(0.5, d) * step(d, vec3(0.5));"
+                   "  c = vec4((f + step(0.5, d) - tie + tie * mod(f, 2.0)) / 255.0, col.a); }";
+  // Each corner's colour is put on the nearest of the 256 levels (a tie to the even one), as
+  // an 8-bit colour buffer takes a float and as colourLevel gives a byte, before it is
+  // interpolated: a triangle's corners share their colour, so every pixel of it takes that
+  // level, with nothing left for the browser's conversion to round. A texture (the overlay's
+  // glyphs) scales the alpha by its own, as GL_MODULATE does with an alpha texture.
   const char* fs = "precision highp float; varying vec4 c; varying vec2 t; varying float cut;"
                    "uniform sampler2D atlas; uniform float textured; uniform float clipping;"
                    "void main() {"
                    "  if (clipping > 0.5 && cut < 0.0) discard;"
-                   "  vec3 level = floor(c.rgb * 256.0 - (0.748 + 0.2515 * floor(3.0 * c.rgb)))"
-                   "               + 1.0;"
+                   "  vec3 level = floor(c.rgb * 255.0 + 0.5);"
                    "  float a = c.a * mix(1.0, texture2D(atlas, t).a, textured);"
                    "  gl_FragColor = vec4(clamp(level, 0.0, 255.0) / 255.0, a);"
                    "}";
@@ -319,6 +320,8 @@ void glClear(GLbitfield mask) {
 void glEnable(GLenum cap) {
   setCapability(cap, true);
 }
+// Triangles come out flat anyway: the vertex shader puts each corner's colour on its level.
+void glShadeModel(GLenum) {}
 void glDisable(GLenum cap) {
   setCapability(cap, false);
 }

@@ -50,7 +50,7 @@ bool makeCurrent(HeadlessContext& hc, int width, int height, std::string& err) {
     err = "the EGL driver offers no desktop OpenGL (" + eglError("eglBindAPI") + "); " + driverHint;
     return false;
   }
-  EGLConfig config = nullptr;
+  EGLConfig config = nullptr, configs[64];
   EGLint n = 0;
   for (EGLint depth : {24, 16}) {
     const EGLint attrs[] = {EGL_SURFACE_TYPE,
@@ -66,8 +66,19 @@ bool makeCurrent(HeadlessContext& hc, int width, int height, std::string& err) {
                             EGL_DEPTH_SIZE,
                             depth,
                             EGL_NONE};
-    if (eglChooseConfig(dpy, attrs, &config, 1, &n) && n > 0) break;
+    if (eglChooseConfig(dpy, attrs, configs, 64, &n) && n > 0) break;
   }
+  // EGL lists deeper colours first (10 bits a channel on Mesa), which round a colour otherwise
+  // than the 8 bits of a window do: the first config of exactly 8 bits, as a window's, where
+  // there is one.
+  for (EGLint i = 0; i < n && !config; i++) {
+    EGLint r = 0, g = 0, b = 0;
+    eglGetConfigAttrib(dpy, configs[i], EGL_RED_SIZE, &r);
+    eglGetConfigAttrib(dpy, configs[i], EGL_GREEN_SIZE, &g);
+    eglGetConfigAttrib(dpy, configs[i], EGL_BLUE_SIZE, &b);
+    if (r == 8 && g == 8 && b == 8) config = configs[i];
+  }
+  if (n > 0 && !config) config = configs[0];
   if (n < 1) {
     err = std::string("the EGL driver has no RGB pbuffer with a depth buffer; ") + driverHint;
     return false;

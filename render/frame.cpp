@@ -193,13 +193,12 @@ void styleColour(LatticeStyle style, float g, float rgb[3]) {
 uint8_t colourLevel(float c) {
   if (!(c > 0)) return 0;
   if (c >= 1) return 255;
-  // The component goes to 16 bits first; the first, second and last third of the levels
-  // then begin a quarter level early, on time and a quarter level late.
-  long x = std::lrint(c * 65535.0f);
-  long n = x < 22016   ? std::min(85L, (x + 64) >> 8)
-           : x < 43840 ? std::min(170L, x >> 8)
-                       : (x - 64) >> 8;
-  return uint8_t(n);
+  return uint8_t(std::lrint(c * 255.0f)); // the nearest level, a tie to the even one
+}
+
+void sceneContext() {
+  glEnable(GL_DEPTH_TEST);
+  glShadeModel(GL_FLAT);
 }
 
 void outwardAxis(Face f, float axis[3]) {

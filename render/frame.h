@@ -42,6 +42,13 @@ void styleColour(LatticeStyle style, float g, float rgb[3]);
 // a byte draws the pixel its float draws. Other drivers may round a near tie the other way.
 uint8_t colourLevel(float c);
 
+// Sets the current context up for the scene: the depth test, and flat shading. A triangle's
+// three corners share its colour, so interpolating it changes nothing but the rounding: a grey
+// within a hair of halfway between two levels would round to either, pixel by pixel, where
+// the perspective divides it. Flat, every pixel of a triangle takes its colour's own level,
+// whether it came as a float or as the byte colourLevel gives.
+void sceneContext();
+
 // Sends triangles to OpenGL: colour, begin, three vertices, end, each triangle's grey coloured
 // in `style` (styleColour).
 struct GlEmitter {

@@ -11,12 +11,14 @@ namespace {
 
 // The axis line of `p`: from the origin of the frame it is placed in to its own origin.
 void axisLine(float px, float py, float pz) {
+  glShadeModel(GL_SMOOTH); // red to blue; the scene's triangles are flat (flatScene)
   glBegin(GL_LINES);
   glColor3f(1, 0, 0);
   glVertex3f(0, 0, 0);
   glColor3f(0, 0, 1);
   glVertex3f(px, py, pz);
   glEnd();
+  glShadeModel(GL_FLAT);
 }
 
 // p's own placement onto the current GL matrix (its axis line first, while the flag is set).

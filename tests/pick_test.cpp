@@ -231,8 +231,8 @@ TEST_F(Pick, BufferObjectsDrawTheSamePixels) {
 }
 
 // The levels kept for retained colours are those the rasterizer stores for the floats the
-// immediate path sends: over an even sweep and a few floats either side of each 16-bit step,
-// drawn as one-pixel squares; and a level sent as a byte stays that level.
+// immediate path sends: over an even sweep and floats on and either side of each tie between two
+// levels, drawn as one-pixel squares; and a level sent as a byte stays that level.
 TEST(ColourLevels, MatchTheRasterizer) {
   constexpr int side = 512, n = side * side;
   HeadlessContext hc;
@@ -250,9 +250,10 @@ TEST(ColourLevels, MatchTheRasterizer) {
       if (sweep == 0) {
         c[i] = float(i) / (n - 1);
       } else if (sweep == 1) {
-        float f = (float(i / 4) - 0.5f) / 65535.0f;
-        c[i] = std::nextafter(f, i % 4 < 2 ? 0.0f : 1.0f);
-        if (i % 2) c[i] = std::nextafter(c[i], i % 4 < 2 ? 0.0f : 1.0f);
+        // Next to the ties halfway between levels, a step or two either way and on them.
+        float f = (float((i / 5) % 255) + 0.5f) / 255.0f;
+        for (int k = 0; k < i % 5; k++) f = std::nextafter(f, i % 2 ? 0.0f : 1.0f);
+        c[i] = f;
       } else {
         c[i] = float(i % 256) / 255; // bytes, as a colour array sends them
       }

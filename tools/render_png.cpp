@@ -96,7 +96,7 @@ struct FrameSource {
 
 bool openFrames(FrameSource& f, const Lattice* lat, const RenderJob& job, std::string& err) {
   if (!openHeadless(f.hc, job.width, job.height, err)) return false;
-  glEnable(GL_DEPTH_TEST);
+  sceneContext();
   viewProjection(job.width, job.height, job.farPlane);
   f.vs.axisFlag = job.axes ? 1 : 0;
   f.vs.section = job.cut;

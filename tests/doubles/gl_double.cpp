@@ -170,6 +170,9 @@ void glEnable(GLenum cap) {
   if (bool* c = capability(cap)) *c = true;
   add(Gl::Enable, cap);
 }
+void glShadeModel(GLenum mode) {
+  glDouble.flat = mode == GL_FLAT;
+}
 void glClipPlane(GLenum, const GLdouble* eq) {
   add(Gl::ClipPlane, eq[0], eq[1], eq[2], eq[3]);
 }

@@ -92,6 +92,7 @@ struct GlDouble {
   unsigned arrayBuffer = 0;
   std::vector<size_t> drawArraysAt; // per recorded glDrawArrays, its first triangle in drawn
   long uploadedBytes = 0;
+  bool flat = false;      // glShadeModel(GL_FLAT), kept but not recorded
   long replacedBytes = 0; // by glBufferSubData
   struct SubData {
     unsigned buffer;
