@@ -128,6 +128,24 @@ void buildArrays(const Lattice* lat, const ViewerState& vs, size_t budget, size_
   }
 }
 
+// Puts `n` vertices' colours (and positions, unless `xyz` is null) from vertex `v` on into the
+// buffer objects or the client arrays.
+void sendVertices(RetainedScene& s, size_t v, size_t n, const uint8_t* rgba, const float* xyz) {
+  if (s.rgbaBuffer) {
+    s.gl.bindBuffer(arrayBuffer, s.rgbaBuffer);
+    s.gl.bufferSubData(arrayBuffer, ptrdiff_t(4 * v), ptrdiff_t(4 * n), rgba);
+    if (xyz) {
+      s.gl.bindBuffer(arrayBuffer, s.xyzBuffer);
+      s.gl.bufferSubData(arrayBuffer, ptrdiff_t(3 * v * sizeof(float)),
+                         ptrdiff_t(3 * n * sizeof(float)), xyz);
+    }
+    s.gl.bindBuffer(arrayBuffer, 0);
+  } else {
+    std::memcpy(s.rgba.data() + 4 * v, rgba, 4 * n);
+    if (xyz) std::memcpy(s.xyz.data() + 3 * v, xyz, 3 * n * sizeof(float));
+  }
+}
+
 // Makes lattice r's arrays again into s.redoXyz and s.redoRgba, coloured in `style`, and copies
 // the colours, and the positions too when `positions`, into the buffer objects or the client
 // arrays. False, nothing changed, when there is no memory for it or its triangles no longer
@@ -144,20 +162,7 @@ bool redoLattice(RetainedScene& s, RetainedLattice& r, LatticeStyle style, bool 
   ArrayEmitter emit{s.redoXyz.data(), s.redoRgba.data(), style};
   drawLatticeShape(r.L, s.vs, r.box, s.faces, emit);
   if (emit.n != n) return false; // a box whose corners are no longer finite
-  size_t v = size_t(r.first), xyzBytes = 3 * n * sizeof(float);
-  if (s.rgbaBuffer) {
-    s.gl.bindBuffer(arrayBuffer, s.rgbaBuffer);
-    s.gl.bufferSubData(arrayBuffer, ptrdiff_t(4 * v), ptrdiff_t(4 * n), emit.rgba);
-    if (positions) {
-      s.gl.bindBuffer(arrayBuffer, s.xyzBuffer);
-      s.gl.bufferSubData(arrayBuffer, ptrdiff_t(3 * v * sizeof(float)), ptrdiff_t(xyzBytes),
-                         emit.xyz);
-    }
-    s.gl.bindBuffer(arrayBuffer, 0);
-  } else {
-    std::memcpy(s.rgba.data() + 4 * v, emit.rgba, 4 * n);
-    if (positions) std::memcpy(s.xyz.data() + 3 * v, emit.xyz, xyzBytes);
-  }
+  sendVertices(s, size_t(r.first), n, emit.rgba, positions ? emit.xyz : nullptr);
   if (positions)
     for (size_t c = r.firstChunk; c < r.firstChunk + r.chunkCount; c++)
       boundChunk(emit.xyz + 3 * size_t(s.chunks[c].first - r.first), s.chunks[c]);
@@ -291,17 +296,7 @@ bool rebuildTriangles(RetainedScene& s, int index, std::vector<TriangleRange> ra
       size_t a = std::max(t.from, from), b = std::min(t.to, to);
       if (a >= b) continue;
       size_t v = size_t(r->first) + 3 * a, n = 3 * (b - a), at = 3 * (a - from);
-      if (s.rgbaBuffer) {
-        s.gl.bindBuffer(arrayBuffer, s.rgbaBuffer);
-        s.gl.bufferSubData(arrayBuffer, ptrdiff_t(4 * v), ptrdiff_t(4 * n), emit.rgba + 4 * at);
-        s.gl.bindBuffer(arrayBuffer, s.xyzBuffer);
-        s.gl.bufferSubData(arrayBuffer, ptrdiff_t(3 * v * sizeof(float)),
-                           ptrdiff_t(3 * n * sizeof(float)), emit.xyz + 3 * at);
-        s.gl.bindBuffer(arrayBuffer, 0);
-      } else {
-        std::memcpy(s.rgba.data() + 4 * v, emit.rgba + 4 * at, 4 * n);
-        std::memcpy(s.xyz.data() + 3 * v, emit.xyz + 3 * at, 3 * n * sizeof(float));
-      }
+      sendVertices(s, v, n, emit.rgba + 4 * at, emit.xyz + 3 * at);
     }
   }
   return true;
