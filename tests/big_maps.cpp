@@ -3,9 +3,9 @@
 
 #include <cmath>
 
-MapDesc bigFrameMap() {
+MapDesc bigFrameMap(int copies) {
   MapDesc m;
-  for (int i = 0; i < 8; i++) {
+  for (int i = 0; i < 8 * copies; i++) {
     LatticeRecord L;
     L.nx = L.nz = 255;
     L.ny = 1;

@@ -1,10 +1,12 @@
 // Export: world coordinates, outward winding and normals in OBJ and glTF, the same triangles
 // as the face passes draw, non-finite triangles left out.
 #include "chain_placement.h"
+#include "corpus.h"
 #include "render/frame.h"
 #include "render/placement.h"
 #include "test_maps.h"
 #include "tools/toolkit.h"
+#include "export_hashes.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -515,6 +517,34 @@ TEST(Export, FoldedLatticesAreWoundConsistentlyAndFaceOut) {
     expectEachLatticeWound(readObj(exported(map.lat, ExportFormat::obj)), map.lat, name + " obj");
     expectEachLatticeWound(readGlb(exported(map.lat, ExportFormat::glb)), map.lat, name + " glb");
   }
+}
+
+// The bytes every export writes, as an FNV-1a hash per map and format, taken from the
+// single-threaded exporter before it was made faster: the same files, byte for byte, on the
+// corpus and on the folded maps, whose winding depends on the order edges are joined in.
+TEST(Export, BytesAsBeforeOnTheCorpus) {
+  std::vector<std::pair<std::string, std::string>> maps;
+  for (const SeedFile& f : corpus()) maps.push_back({f.name, f.bytes});
+  maps.push_back({"winding", mapBytes(windingMaps())});
+  for (unsigned seed = 1; seed <= 10; seed++)
+    maps.push_back({"folded " + std::to_string(seed), mapBytes(foldedMap(seed))});
+  auto fnv = [](const std::string& s) {
+    uint64_t h = 14695981039346656037ull;
+    for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
+    return h;
+  };
+  std::ostringstream got;
+  for (const auto& [name, bytes] : maps) {
+    LoadedMap map;
+    loadMapBytes(bytes, map);
+    if (map.rep.status != LoadStatus::loaded) continue;
+    char line[80];
+    std::snprintf(line, sizeof line, " %016llx %016llx\n",
+                  (unsigned long long)fnv(exported(map.lat, ExportFormat::obj)),
+                  (unsigned long long)fnv(exported(map.lat, ExportFormat::glb)));
+    got << name << line;
+  }
+  EXPECT_EQ(got.str(), exportHashes);
 }
 
 // A .glb's total length and its chunk lengths are 32-bit: the largest file that fits is

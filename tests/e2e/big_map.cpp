@@ -1,5 +1,6 @@
-// Writes one of the big maps for a script: big_map frame|heights|heights-raised|chain|unchained
-// OUT (heights-raised: the heights map with every height 1 higher).
+// Writes one of the big maps for a script: big_map frame|frame4|heights|heights-raised|chain|
+// unchained OUT (frame4: the frame map four times over; heights-raised: the heights map with
+// every height 1 higher).
 #include "tests/big_maps.h"
 
 #include <cstdio>
@@ -8,8 +9,8 @@
 int main(int argc, char** argv) {
   const char* kind = argc == 3 ? argv[1] : "";
   MapDesc m;
-  if (!std::strcmp(kind, "frame"))
-    m = bigFrameMap();
+  if (!std::strcmp(kind, "frame") || !std::strcmp(kind, "frame4"))
+    m = bigFrameMap(kind[5] ? 4 : 1);
   else if (!std::strcmp(kind, "heights") || !std::strcmp(kind, "heights-raised")) {
     m = heightsMap();
     if (kind[7])
@@ -18,7 +19,8 @@ int main(int argc, char** argv) {
   } else if (!std::strcmp(kind, "chain") || !std::strcmp(kind, "unchained"))
     m = chainMap(kind[0] == 'c');
   else {
-    std::fprintf(stderr, "usage: big_map frame|heights|heights-raised|chain|unchained OUT\n");
+    std::fprintf(stderr,
+                 "usage: big_map frame|frame4|heights|heights-raised|chain|unchained OUT\n");
     return 2;
   }
   std::string bytes, err;
