@@ -1,6 +1,7 @@
 // `kelvane export`: every drawn lattice's triangles in world coordinates, each facing out of
 // its lattice, streamed as Wavefront OBJ or glTF 2.0 (.glb, or .gltf with the buffer embedded).
-// One lattice's triangles are held at a time, so memory does not grow with the map.
+// Lattices are placed, wound and formatted on the machine's cores and written in list order; a
+// few lattices' output is held at a time, so memory does not grow with the map.
 #include "toolkit.h"
 
 #include "render/orient.h"
@@ -9,13 +10,20 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <exception>
+#include <memory>
+#include <mutex>
 #include <string_view>
+#include <thread>
 
 namespace {
 
@@ -70,9 +78,260 @@ size_t drawnTriangles(const Lattice* lat) {
   return n;
 }
 
-char* putFloat(char* p, float v) {
-  *p++ = ' ';
-  return std::to_chars(p, p + 32, v).ptr; // the shortest form that reads back the same
+// Runs make(i, out) for i in [0, n) on the machine's cores and put(i, out) on the calling
+// thread in order of i, holding at most a few results at once; put returning false stops the
+// rest. An exception in make is thrown again from here, in its turn.
+template <class Out, class Make, class Put> void inOrder(size_t n, Make make, Put put) {
+  const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+  const size_t window = 2 * size_t(threads);
+  struct Slot {
+    Out out;
+    std::exception_ptr failed;
+    bool ready = false;
+  };
+  std::vector<Slot> slots(window);
+  std::mutex mu;
+  std::condition_variable cv;
+  size_t next = 0, written = 0;
+  bool stop = false;
+  auto work = [&] {
+    std::unique_lock<std::mutex> lock(mu);
+    for (;;) {
+      cv.wait(lock, [&] { return stop || next >= n || next < written + window; });
+      if (stop || next >= n) return;
+      size_t i = next++;
+      lock.unlock();
+      Slot got;
+      try {
+        make(i, got.out);
+      } catch (...) {
+        got.failed = std::current_exception();
+      }
+      got.ready = true;
+      lock.lock();
+      slots[i % window] = std::move(got);
+      cv.notify_all();
+    }
+  };
+  std::vector<std::thread> pool;
+  for (unsigned t = 0; t < threads; t++) pool.emplace_back(work);
+  std::exception_ptr failed;
+  for (size_t i = 0; i < n && !failed; i++) {
+    Slot got;
+    {
+      std::unique_lock<std::mutex> lock(mu);
+      cv.wait(lock, [&] { return slots[i % window].ready; });
+      got = std::move(slots[i % window]);
+      slots[i % window] = Slot{};
+      written++;
+    }
+    cv.notify_all();
+    if (got.failed)
+      failed = got.failed;
+    else if (!put(i, got.out))
+      break;
+  }
+  {
+    std::lock_guard<std::mutex> lock(mu);
+    stop = true;
+  }
+  cv.notify_all();
+  for (std::thread& t : pool) t.join();
+  if (failed) std::rethrow_exception(failed);
+}
+
+// Running totals of a count per lattice, for work that must know what the lattices before it
+// added up to (an OBJ's vertex numbers): each lattice's count is given once, and a sum waits for
+// the counts before it. Lattices are started in order, so every earlier one is under way.
+struct RunningSums {
+  std::mutex mu;
+  std::condition_variable cv;
+  std::vector<int64_t> counts, sums; // sums[k]: the counts of lattices 0 to k - 1
+  size_t known = 0;                  // lattices whose sum is known, less one
+
+  explicit RunningSums(size_t n) : counts(n, -1), sums(n + 1, 0) {}
+  void give(size_t i, int64_t count) {
+    std::lock_guard<std::mutex> lock(mu);
+    if (counts[i] >= 0) return;
+    counts[i] = count;
+    for (; known < counts.size() && counts[known] >= 0; known++)
+      sums[known + 1] = sums[known] + counts[known];
+    cv.notify_all();
+  }
+  int64_t before(size_t i) {
+    std::unique_lock<std::mutex> lock(mu);
+    cv.wait(lock, [&] { return known >= i; });
+    return sums[i];
+  }
+};
+
+// The drawn lattices of the list from `lat`, with their list indices and placements.
+struct DrawnLattice {
+  const Lattice* L;
+  int64_t index;
+  Matrix m;
+};
+std::vector<DrawnLattice> drawnLattices(const Lattice* lat) {
+  std::vector<Matrix> placements = latticePlacements(lat, ViewerState{});
+  std::vector<DrawnLattice> out;
+  int64_t index = 0;
+  for (const Lattice* L = lat; L; L = L->next, index++)
+    if (L->id) out.push_back({L, index, placements[size_t(index)]});
+  return out;
+}
+
+// One slice of an export's output: its bytes and, for the first of a lattice, what the
+// lattice adds to the counts.
+struct Part {
+  std::string bytes;
+  int64_t triangles = 0, dropped = 0;
+  bool first = false;
+};
+
+// Buffers written out, kept for the next parts: a buffer of megabytes made afresh for every
+// slice would cost more in page faults than its formatting.
+struct Spares {
+  std::mutex mu;
+  std::vector<std::string> list;
+
+  std::string take() {
+    std::lock_guard<std::mutex> lock(mu);
+    if (list.empty()) return {};
+    std::string s = std::move(list.back());
+    list.pop_back();
+    s.clear();
+    return s;
+  }
+  void give(std::string&& s) {
+    std::lock_guard<std::mutex> lock(mu);
+    list.push_back(std::move(s));
+  }
+};
+
+// Triangles [from, to) of a lattice's kept ones (fewer when fewer were kept), and for a .glb
+// which of its runs: 0 positions, 1 normals, 2 colours.
+struct Slice {
+  size_t lattice, from, to;
+  int run;
+};
+
+// At most this many triangles' output is formatted as one piece, so a large lattice's output
+// is shared among the cores and few megabytes are held at once.
+constexpr size_t sliceTriangles = size_t(1) << 15;
+
+// The slices of an export and the lattices they come from, each placed and wound once, and
+// let go after its last slice. A thread that finds its lattice being placed by another places
+// a later one meanwhile, so the placing, the heavy part, runs on every core.
+struct Slicing {
+  struct Shared {
+    std::atomic<int> state{0}; // 0 not placed, 1 being placed, 2 placed, 3 failed
+    std::exception_ptr failed;
+    PlacedLattice p;
+    std::atomic<size_t> left{0}; // slices not yet formatted
+  };
+  const std::vector<DrawnLattice>& drawn;
+  std::vector<std::unique_ptr<Shared>> shared;
+  std::vector<Slice> slices;
+  RunningSums kept; // triangles kept per lattice
+  Spares spares;
+  bool wind; // orientOutward the triangles
+  std::mutex mu;
+  std::condition_variable cv;
+
+  Slicing(const std::vector<DrawnLattice>& d, int runs, bool windThem)
+      : drawn(d), kept(d.size()), wind(windThem) {
+    for (size_t i = 0; i < drawn.size(); i++) {
+      shared.push_back(std::make_unique<Shared>());
+      size_t n = faceTriangles(drawn[i].L),
+             k = std::max<size_t>(1, (n + sliceTriangles - 1) / sliceTriangles);
+      for (int r = 0; r < runs; r++)
+        for (size_t j = 0; j < k; j++)
+          slices.push_back({i, j * sliceTriangles, (j + 1) * sliceTriangles, r});
+      shared[i]->left = k * size_t(runs);
+    }
+  }
+  // Places lattice i when no thread has begun it; false when one has.
+  bool place(size_t i) {
+    Shared& sh = *shared[i];
+    int idle = 0;
+    if (!sh.state.compare_exchange_strong(idle, 1)) return false;
+    int end = 2;
+    try {
+      placeLattice(drawn[i].L, drawn[i].m, ViewerState{}, sh.p);
+      if (wind) orientOutward(sh.p.tris, sh.p.m);
+    } catch (...) {
+      sh.failed = std::current_exception();
+      end = 3;
+    }
+    kept.give(i, end == 2 ? int64_t(sh.p.tris.size()) : 0);
+    {
+      std::lock_guard<std::mutex> lock(mu);
+      sh.state = end;
+    }
+    cv.notify_all();
+    return true;
+  }
+  // The slice's lattice, placed (and wound); `s` narrowed to the triangles kept.
+  const PlacedLattice& placed(Slice& s) {
+    Shared& sh = *shared[s.lattice];
+    if (!place(s.lattice))
+      for (size_t i = s.lattice + 1; sh.state == 1 && i < drawn.size() && i <= s.lattice + 8; i++)
+        place(i);
+    {
+      std::unique_lock<std::mutex> lock(mu);
+      cv.wait(lock, [&] { return sh.state >= 2; });
+    }
+    if (sh.state == 3) std::rethrow_exception(sh.failed);
+    s.to = std::min(s.to, sh.p.tris.size());
+    s.from = std::min(s.from, s.to);
+    return sh.p;
+  }
+  void done(const Slice& s) {
+    Shared& sh = *shared[s.lattice];
+    if (--sh.left == 0) sh.p = PlacedLattice{};
+  }
+  // Fills what the first slice of a lattice adds to the counts.
+  void count(const Slice& s, Part& out) {
+    const PlacedLattice& p = shared[s.lattice]->p;
+    out.first = s.from == 0 && s.run == 0;
+    if (out.first) {
+      out.triangles = int64_t(p.tris.size());
+      out.dropped = p.dropped;
+    }
+  }
+};
+
+// The shortest text of a float that reads back the same, through a direct-mapped cache of
+// recent values: a lattice's corners share few distinct coordinates, each written by the six
+// or so triangles around it, and its normals and greys repeat from triangle to triangle.
+struct FloatTexts {
+  struct Entry {
+    uint32_t bits;
+    uint8_t size = 0; // 0: empty
+    char text[27];
+  };
+  static constexpr size_t slots = 4096;
+  std::vector<Entry> entries = std::vector<Entry>(slots);
+
+  std::string_view of(float v) {
+    uint32_t b;
+    std::memcpy(&b, &v, 4);
+    Entry& e = entries[(b * 0x9E3779B1u) >> 20];
+    if (!e.size || e.bits != b) {
+      e.bits = b;
+      e.size = uint8_t(std::to_chars(e.text, e.text + sizeof e.text, v).ptr - e.text);
+    }
+    return {e.text, e.size};
+  }
+};
+
+char* putText(char* p, std::string_view s) {
+  std::memcpy(p, s.data(), s.size());
+  return p + s.size();
+}
+
+char* putInt(char* p, int64_t v) {
+  return std::to_chars(p, p + 24, v).ptr;
 }
 
 } // namespace
@@ -93,45 +352,92 @@ std::string escapeControls(const std::string& text) {
 
 namespace {
 
+// A slice of a lattice as OBJ: the lattice's object line when it is the first, then per
+// triangle its three vertices (world corner, grey as colour), its normal and its face.
+void formatObj(Slicing& sl, Slice s, Part& out) {
+  const PlacedLattice& p = sl.placed(s);
+  sl.count(s, out);
+  const int64_t first = sl.kept.before(s.lattice) + int64_t(s.from);
+  std::string& text = out.bytes;
+  text = sl.spares.take();
+  if (s.from == 0) text += "o lattice" + std::to_string(sl.drawn[s.lattice].index) + "\n";
+  size_t at = text.size();
+  text.resize(std::max(text.capacity(), at + 240 * (s.to - s.from) + 4096));
+  thread_local FloatTexts texts;
+  char g[104];
+  size_t gSize = 0;
+  uint32_t gBits = 0;
+  bool gAny = false;
+  for (size_t i = s.from; i < s.to; i++) {
+    const Triangle& t = p.tris[i];
+    if (text.size() - at < 512) text.resize(2 * text.size());
+    char* e = text.data() + at;
+    uint32_t bits;
+    std::memcpy(&bits, &t.grey, 4);
+    if (!gAny || bits != gBits) { // the grey, three times, as each vertex ends
+      std::string_view one = texts.of(t.grey);
+      char* q = g;
+      for (int k = 0; k < 3; k++) {
+        *q++ = ' ';
+        q = putText(q, one);
+      }
+      *q++ = '\n';
+      gSize = size_t(q - g);
+      gBits = bits;
+      gAny = true;
+    }
+    for (const auto& v : t.v) {
+      *e++ = 'v';
+      for (int a = 0; a < 3; a++) {
+        *e++ = ' ';
+        e = putText(e, texts.of(v[a]));
+      }
+      e = putText(e, {g, gSize});
+    }
+    float n[3];
+    unitNormal(p, t, n);
+    *e++ = 'v';
+    *e++ = 'n';
+    for (int a = 0; a < 3; a++) {
+      *e++ = ' ';
+      e = putText(e, texts.of(n[a]));
+    }
+    const int64_t k = first + int64_t(i - s.from) + 1, vertex = 3 * (k - 1);
+    e = putText(e, "\nf ");
+    for (int c = 1; c <= 3; c++) {
+      e = putInt(e, vertex + c);
+      e = putText(e, "//");
+      e = putInt(e, k);
+      *e++ = c < 3 ? ' ' : '\n';
+    }
+    at = size_t(e - text.data());
+  }
+  text.resize(at);
+  sl.done(s);
+}
+
 bool writeObj(const Lattice* lat, const std::string& source, Sink& out, Progress& progress,
               ExportCounts& counts) {
-  const ViewerState vs;
   // The map's name stays one comment line whatever it holds.
   out.write("# Kelvane map export of " + escapeControls(source) + "\n");
   out.write("# v x y z r g b (world coordinates, grey as colour); vn: outward normal\n");
-  PlacedLattice p;
-  int64_t vertex = 0, index = 0;
-  char line[512];
-  std::vector<Matrix> placements = latticePlacements(lat, vs);
-  for (const Lattice* L = lat; L && out.ok(); L = L->next, index++) {
-    if (L->id == 0) continue;
-    placeLattice(L, placements[size_t(index)], vs, p);
-    orientOutward(p.tris, p.m);
-    counts.lattices++;
-    counts.nonFinite += p.dropped;
-    out.write("o lattice" + std::to_string(index) + "\n");
-    for (const Triangle& t : p.tris) {
-      char* e = line;
-      for (const auto& v : t.v) {
-        *e++ = 'v';
-        for (int a = 0; a < 3; a++) e = putFloat(e, v[a]);
-        for (int a = 0; a < 3; a++) e = putFloat(e, t.grey);
-        *e++ = '\n';
-      }
-      float n[3];
-      unitNormal(p, t, n);
-      *e++ = 'v';
-      *e++ = 'n';
-      for (float c : n) e = putFloat(e, c);
-      counts.triangles++;
-      long long k = counts.triangles;
-      e += std::snprintf(e, 128, "\nf %lld//%lld %lld//%lld %lld//%lld\n", (long long)vertex + 1, k,
-                         (long long)vertex + 2, k, (long long)vertex + 3, k);
-      vertex += 3;
-      out.write(line, size_t(e - line));
-    }
-    progress.step(faceTriangles(L));
-  }
+  std::vector<DrawnLattice> drawn = drawnLattices(lat);
+  Slicing sl(drawn, 1, true);
+  inOrder<Part>(
+      sl.slices.size(), [&](size_t i, Part& part) { formatObj(sl, sl.slices[i], part); },
+      [&](size_t i, Part& part) {
+        const Slice& s = sl.slices[i];
+        if (part.first) {
+          counts.lattices++;
+          counts.nonFinite += part.dropped;
+          counts.triangles += part.triangles;
+        }
+        out.write(part.bytes);
+        sl.spares.give(std::move(part.bytes));
+        size_t cells = faceTriangles(drawn[s.lattice].L);
+        progress.step(std::min(s.to, cells) - std::min(s.from, cells));
+        return out.ok();
+      });
   out.write("# " + std::to_string(counts.lattices) + " lattices drawn, " +
             std::to_string(counts.triangles) + " triangles\n");
   return out.ok();
@@ -238,31 +544,39 @@ void putLe32(Sink& out, uint32_t v) {
 
 // The first pass: counts and bounds each drawn lattice's mesh for the JSON; a lattice with no
 // kept triangle gets none.
-std::vector<MeshInfo> measureMeshes(const Lattice* lat, ExportCounts& counts, Progress& progress) {
-  const ViewerState vs;
-  PlacedLattice p;
+std::vector<MeshInfo> measureMeshes(const std::vector<DrawnLattice>& drawn, ExportCounts& counts,
+                                    Progress& progress) {
+  struct Measured {
+    MeshInfo m;
+    int64_t dropped = 0;
+  };
   std::vector<MeshInfo> meshes;
-  int64_t index = 0;
-  std::vector<Matrix> placements = latticePlacements(lat, vs);
-  for (const Lattice* L = lat; L; L = L->next, index++) {
-    if (L->id == 0) continue;
-    // Winding changes no corner: counts and bounds need none.
-    placeLattice(L, placements[size_t(index)], vs, p);
-    progress.step(faceTriangles(L));
-    counts.lattices++;
-    counts.nonFinite += p.dropped;
-    counts.triangles += int64_t(p.tris.size());
-    if (p.tris.empty()) continue;
-    MeshInfo m{index, 3 * int64_t(p.tris.size()), {}, {}};
-    for (int a = 0; a < 3; a++) m.lo[a] = m.hi[a] = p.tris[0].v[0][a];
-    for (const Triangle& t : p.tris)
-      for (const auto& v : t.v)
-        for (int a = 0; a < 3; a++) {
-          m.lo[a] = std::min(m.lo[a], v[a]);
-          m.hi[a] = std::max(m.hi[a], v[a]);
-        }
-    meshes.push_back(m);
-  }
+  thread_local PlacedLattice p;
+  inOrder<Measured>(
+      drawn.size(),
+      [&](size_t i, Measured& out) {
+        // Winding changes no corner: counts and bounds need none.
+        placeLattice(drawn[i].L, drawn[i].m, ViewerState{}, p);
+        out.dropped = p.dropped;
+        MeshInfo& m = out.m;
+        m = {drawn[i].index, 3 * int64_t(p.tris.size()), {}, {}};
+        if (p.tris.empty()) return;
+        for (int a = 0; a < 3; a++) m.lo[a] = m.hi[a] = p.tris[0].v[0][a];
+        for (const Triangle& t : p.tris)
+          for (const auto& v : t.v)
+            for (int a = 0; a < 3; a++) {
+              m.lo[a] = std::min(m.lo[a], v[a]);
+              m.hi[a] = std::max(m.hi[a], v[a]);
+            }
+      },
+      [&](size_t i, Measured& out) {
+        progress.step(faceTriangles(drawn[i].L));
+        counts.lattices++;
+        counts.nonFinite += out.dropped;
+        counts.triangles += out.m.corners / 3;
+        if (out.m.corners) meshes.push_back(out.m);
+        return true;
+      });
   return meshes;
 }
 
@@ -284,30 +598,43 @@ void writeGlbHead(Sink& out, std::string json, bool withBuffer, uint64_t bufferB
 }
 
 // The second pass: per mesh its positions, then normals, then colours.
-void streamMeshes(const Lattice* lat, size_t meshCount, BinaryOut& bin, Progress& progress) {
-  const ViewerState vs;
-  PlacedLattice p;
-  size_t mesh = 0, index = 0;
-  std::vector<Matrix> placements = latticePlacements(lat, vs);
-  for (const Lattice* L = lat; L && mesh < meshCount && bin.out.ok(); L = L->next, index++) {
-    if (L->id == 0) continue;
-    placeLattice(L, placements[index], vs, p);
-    orientOutward(p.tris, p.m);
-    progress.step(faceTriangles(L));
-    if (p.tris.empty()) continue;
-    mesh++;
-    for (const Triangle& t : p.tris) bin.put(t.v, sizeof t.v);
-    for (const Triangle& t : p.tris) {
-      float n[3];
-      unitNormal(p, t, n);
-      for (int c = 0; c < 3; c++) bin.put(n, sizeof n);
-    }
-    for (const Triangle& t : p.tris) {
-      float g[9];
-      std::fill(g, g + 9, t.grey);
-      bin.put(g, sizeof g);
-    }
-  }
+void streamMeshes(const std::vector<DrawnLattice>& drawn, BinaryOut& bin, Progress& progress) {
+  Slicing sl(drawn, 3, true);
+  inOrder<Part>(
+      sl.slices.size(),
+      [&](size_t i, Part& out) {
+        Slice s = sl.slices[i];
+        const PlacedLattice& p = sl.placed(s);
+        out.bytes = sl.spares.take();
+        out.bytes.resize((s.to - s.from) * 36);
+        char* at = out.bytes.data();
+        for (size_t k = s.from; k < s.to; k++, at += 36) {
+          const Triangle& t = p.tris[k];
+          float c[9];
+          if (s.run == 0) {
+            std::memcpy(at, t.v, 36);
+            continue;
+          }
+          if (s.run == 1) {
+            unitNormal(p, t, c);
+            for (int r = 3; r < 9; r++) c[r] = c[r % 3];
+          } else {
+            std::fill(c, c + 9, t.grey);
+          }
+          std::memcpy(at, c, 36);
+        }
+        sl.done(s);
+      },
+      [&](size_t i, Part& out) {
+        const Slice& s = sl.slices[i];
+        if (s.run == 0) {
+          size_t cells = faceTriangles(drawn[s.lattice].L);
+          progress.step(std::min(s.to, cells) - std::min(s.from, cells));
+        }
+        bin.put(out.bytes.data(), out.bytes.size());
+        sl.spares.give(std::move(out.bytes));
+        return bin.out.ok();
+      });
   bin.flush();
 }
 
@@ -320,7 +647,8 @@ bool writeGltf(const Lattice* lat, bool binary, Sink& out, Progress& progress,
   uint64_t cellBytes = uint64_t(drawnTriangles(lat)) * 3 * 36;
   if (binary && glbTooLarge(0, true, cellBytes, out.error)) return false;
   progress.total *= 2; // two passes: the sizes and bounds, then the buffer
-  std::vector<MeshInfo> meshes = measureMeshes(lat, counts, progress);
+  std::vector<DrawnLattice> drawn = drawnLattices(lat);
+  std::vector<MeshInfo> meshes = measureMeshes(drawn, counts, progress);
   uint64_t bufferBytes = 0;
   for (const MeshInfo& m : meshes) bufferBytes += uint64_t(m.corners) * 36;
   const std::string marker = "@buffer@";
@@ -334,7 +662,7 @@ bool writeGltf(const Lattice* lat, bool binary, Sink& out, Progress& progress,
     if (at < json.size()) out.write("data:application/octet-stream;base64,");
   }
   BinaryOut bin{out, !binary, {}};
-  streamMeshes(lat, meshes.size(), bin, progress);
+  streamMeshes(drawn, bin, progress);
   if (!binary) {
     if (at < json.size())
       out.write(json.data() + at + marker.size(), json.size() - at - marker.size());
