@@ -40,6 +40,9 @@ void placeLattice(const Lattice* L, const Matrix& m, const ViewerState& vs, Plac
                   bool box) {
   p.tris.clear();
   p.dropped = 0;
+  // Room for them all at once: growing by doubling would hold up to twice as much, and both
+  // copies while it grows.
+  if (!box) p.tris.reserve(std::min(faceTriangles(L), size_t(1) << 24));
   CollectEmitter emit{&p.tris};
   drawLatticeShape(L, vs, box, p.faces, emit);
   p.m = m;

@@ -81,8 +81,12 @@ size_t drawnTriangles(const Lattice* lat) {
 // Runs make(i, out) for i in [0, n) on the machine's cores and put(i, out) on the calling
 // thread in order of i, holding at most a few results at once; put returning false stops the
 // rest. An exception in make is thrown again from here, in its turn.
+unsigned exportThreads() {
+  return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+}
+
 template <class Out, class Make, class Put> void inOrder(size_t n, Make make, Put put) {
-  const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+  const unsigned threads = exportThreads();
   const size_t window = 2 * size_t(threads);
   struct Slot {
     Out out;
@@ -216,8 +220,8 @@ struct Slice {
 };
 
 // At most this many triangles' output is formatted as one piece, so a large lattice's output
-// is shared among the cores and few megabytes are held at once.
-constexpr size_t sliceTriangles = size_t(1) << 15;
+// is shared among the cores and a few megabytes are held at once.
+constexpr size_t sliceTriangles = size_t(1) << 11;
 
 // The slices of an export and the lattices they come from, each placed and wound once, and
 // let go after its last slice. A thread that finds its lattice being placed by another places
@@ -237,6 +241,7 @@ struct Slicing {
   bool wind; // orientOutward the triangles
   std::mutex mu;
   std::condition_variable cv;
+  unsigned live = 0; // lattices placed or being placed and not yet let go (under mu)
 
   Slicing(const std::vector<DrawnLattice>& d, int runs, bool windThem)
       : drawn(d), kept(d.size()), wind(windThem) {
@@ -250,11 +255,19 @@ struct Slicing {
       shared[i]->left = k * size_t(runs);
     }
   }
-  // Places lattice i when no thread has begun it; false when one has.
-  bool place(size_t i) {
+  // Places lattice i when no thread has begun it; false when one has. Ahead of need, only
+  // while fewer than one lattice a thread is held; when needed, it waits for room for one more
+  // (the lattices held are being formatted, and let go when that is done).
+  bool place(size_t i, bool ahead) {
     Shared& sh = *shared[i];
-    int idle = 0;
-    if (!sh.state.compare_exchange_strong(idle, 1)) return false;
+    {
+      std::unique_lock<std::mutex> lock(mu);
+      if (ahead && live >= exportThreads()) return false;
+      cv.wait(lock, [&] { return sh.state != 0 || live <= exportThreads(); });
+      int idle = 0;
+      if (!sh.state.compare_exchange_strong(idle, 1)) return false;
+      live++;
+    }
     int end = 2;
     try {
       placeLattice(drawn[i].L, drawn[i].m, ViewerState{}, sh.p);
@@ -274,9 +287,9 @@ struct Slicing {
   // The slice's lattice, placed (and wound); `s` narrowed to the triangles kept.
   const PlacedLattice& placed(Slice& s) {
     Shared& sh = *shared[s.lattice];
-    if (!place(s.lattice))
-      for (size_t i = s.lattice + 1; sh.state == 1 && i < drawn.size() && i <= s.lattice + 8; i++)
-        place(i);
+    // Placing ahead holds at most one lattice a thread besides those being written.
+    if (!place(s.lattice, false))
+      for (size_t i = s.lattice + 1; sh.state == 1 && i < drawn.size(); i++) place(i, true);
     {
       std::unique_lock<std::mutex> lock(mu);
       cv.wait(lock, [&] { return sh.state >= 2; });
@@ -288,7 +301,14 @@ struct Slicing {
   }
   void done(const Slice& s) {
     Shared& sh = *shared[s.lattice];
-    if (--sh.left == 0) sh.p = PlacedLattice{};
+    if (--sh.left == 0) {
+      sh.p = PlacedLattice{};
+      {
+        std::lock_guard<std::mutex> lock(mu);
+        live--;
+      }
+      cv.notify_all();
+    }
   }
   // Fills what the first slice of a lattice adds to the counts.
   void count(const Slice& s, Part& out) {
