@@ -99,6 +99,7 @@ bench: build web
 	bench/first_minute.sh build/bin
 	bench/chains.sh build/bin
 	bench/startup.sh build/bin
+	bench/exports.sh build/bin
 	bench/patch.sh build/bin
 	bench/merge.sh build/bin
 	bench/python.sh build/bin build/python

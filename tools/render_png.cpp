@@ -191,10 +191,23 @@ std::vector<bool> hiddenByIndex(const std::vector<int>& indices) {
   return flags;
 }
 
+namespace {
+
+// A job for one frame: each lattice is drawn straight from its values as it comes (immediate
+// mode), built, sent and dropped in turn, so memory holds the map and not its triangles. Arrays
+// pay only when they are drawn again, in a flight.
+RenderJob oneFrame(const RenderJob& job) {
+  RenderJob one = job;
+  one.budget = 0;
+  return one;
+}
+
+} // namespace
+
 bool renderRgb(const Lattice* lat, const RenderJob& job, std::vector<unsigned char>& rgb,
                std::string& err) {
   FrameSource f;
-  if (!openFrames(f, lat, job, err)) return false;
+  if (!openFrames(f, lat, oneFrame(job), err)) return false;
   std::vector<unsigned char> up;
   bool drew = frameRgb(f, job, job.cam.trot, up, err);
   closeFrames(f);
@@ -210,7 +223,7 @@ bool renderPng(const Lattice* lat, const RenderJob& job, const std::string& out,
                std::string& err) {
   FrameSource f;
   where = "render";
-  if (!openFrames(f, lat, job, err)) return false;
+  if (!openFrames(f, lat, oneFrame(job), err)) return false;
   std::vector<unsigned char> rgb;
   bool drew = frameRgb(f, job, job.cam.trot, rgb, err);
   closeFrames(f);
