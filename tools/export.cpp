@@ -571,10 +571,11 @@ std::vector<MeshInfo> measureMeshes(const std::vector<DrawnLattice>& drawn, Expo
     int64_t dropped = 0;
   };
   std::vector<MeshInfo> meshes;
-  thread_local PlacedLattice p;
   inOrder<Measured>(
       drawn.size(),
       [&](size_t i, Measured& out) {
+        // Each thread's own, made when it first passes here and freed when it ends.
+        thread_local PlacedLattice p;
         // Winding changes no corner: counts and bounds need none.
         placeLattice(drawn[i].L, drawn[i].m, ViewerState{}, p);
         out.dropped = p.dropped;
