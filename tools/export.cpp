@@ -78,13 +78,14 @@ size_t drawnTriangles(const Lattice* lat) {
   return n;
 }
 
-// Runs make(i, out) for i in [0, n) on the machine's cores and put(i, out) on the calling
-// thread in order of i, holding at most a few results at once; put returning false stops the
-// rest. An exception in make is thrown again from here, in its turn.
+// The threads an export runs on: one a core, up to eight.
 unsigned exportThreads() {
   return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
 }
 
+// Runs make(i, out) for i in [0, n) on the machine's cores and put(i, out) on the calling
+// thread in order of i, holding at most a few results at once; put returning false stops the
+// rest. An exception in make is thrown again from here, in its turn.
 template <class Out, class Make, class Put> void inOrder(size_t n, Make make, Put put) {
   const unsigned threads = exportThreads();
   const size_t window = 2 * size_t(threads);
@@ -238,13 +239,11 @@ struct Slicing {
   std::vector<Slice> slices;
   RunningSums kept; // triangles kept per lattice
   Spares spares;
-  bool wind; // orientOutward the triangles
   std::mutex mu;
   std::condition_variable cv;
   unsigned live = 0; // lattices placed or being placed and not yet let go (under mu)
 
-  Slicing(const std::vector<DrawnLattice>& d, int runs, bool windThem)
-      : drawn(d), kept(d.size()), wind(windThem) {
+  Slicing(const std::vector<DrawnLattice>& d, int runs) : drawn(d), kept(d.size()) {
     for (size_t i = 0; i < drawn.size(); i++) {
       shared.push_back(std::make_unique<Shared>());
       size_t n = faceTriangles(drawn[i].L),
@@ -271,7 +270,7 @@ struct Slicing {
     int end = 2;
     try {
       placeLattice(drawn[i].L, drawn[i].m, ViewerState{}, sh.p);
-      if (wind) orientOutward(sh.p.tris, sh.p.m);
+      orientOutward(sh.p.tris, sh.p.m);
     } catch (...) {
       sh.failed = std::current_exception();
       end = 3;
@@ -284,7 +283,7 @@ struct Slicing {
     cv.notify_all();
     return true;
   }
-  // The slice's lattice, placed (and wound); `s` narrowed to the triangles kept.
+  // The slice's lattice, placed and wound; `s` narrowed to the triangles kept.
   const PlacedLattice& placed(Slice& s) {
     Shared& sh = *shared[s.lattice];
     // Placing ahead holds at most one lattice a thread besides those being written.
@@ -384,35 +383,17 @@ void formatObj(Slicing& sl, Slice s, Part& out) {
   size_t at = text.size();
   text.resize(std::max(text.capacity(), at + 240 * (s.to - s.from) + 4096));
   thread_local FloatTexts texts;
-  char g[104];
-  size_t gSize = 0;
-  uint32_t gBits = 0;
-  bool gAny = false;
   for (size_t i = s.from; i < s.to; i++) {
     const Triangle& t = p.tris[i];
     if (text.size() - at < 512) text.resize(2 * text.size());
     char* e = text.data() + at;
-    uint32_t bits;
-    std::memcpy(&bits, &t.grey, 4);
-    if (!gAny || bits != gBits) { // the grey, three times, as each vertex ends
-      std::string_view one = texts.of(t.grey);
-      char* q = g;
-      for (int k = 0; k < 3; k++) {
-        *q++ = ' ';
-        q = putText(q, one);
-      }
-      *q++ = '\n';
-      gSize = size_t(q - g);
-      gBits = bits;
-      gAny = true;
-    }
-    for (const auto& v : t.v) {
+    for (const auto& v : t.v) { // world corner, then the grey three times as its colour
       *e++ = 'v';
-      for (int a = 0; a < 3; a++) {
+      for (float c : {v[0], v[1], v[2], t.grey, t.grey, t.grey}) {
         *e++ = ' ';
-        e = putText(e, texts.of(v[a]));
+        e = putText(e, texts.of(c));
       }
-      e = putText(e, {g, gSize});
+      *e++ = '\n';
     }
     float n[3];
     unitNormal(p, t, n);
@@ -442,7 +423,7 @@ bool writeObj(const Lattice* lat, const std::string& source, Sink& out, Progress
   out.write("# Kelvane map export of " + escapeControls(source) + "\n");
   out.write("# v x y z r g b (world coordinates, grey as colour); vn: outward normal\n");
   std::vector<DrawnLattice> drawn = drawnLattices(lat);
-  Slicing sl(drawn, 1, true);
+  Slicing sl(drawn, 1);
   inOrder<Part>(
       sl.slices.size(), [&](size_t i, Part& part) { formatObj(sl, sl.slices[i], part); },
       [&](size_t i, Part& part) {
@@ -620,7 +601,7 @@ void writeGlbHead(Sink& out, std::string json, bool withBuffer, uint64_t bufferB
 
 // The second pass: per mesh its positions, then normals, then colours.
 void streamMeshes(const std::vector<DrawnLattice>& drawn, BinaryOut& bin, Progress& progress) {
-  Slicing sl(drawn, 3, true);
+  Slicing sl(drawn, 3);
   inOrder<Part>(
       sl.slices.size(),
       [&](size_t i, Part& out) {
